@@ -1,0 +1,235 @@
+#include "brimsel/brimsel_run.h"
+
+#include "core/config_grammar.h"
+#include "core/format.h"
+#include "core/history_reader.h"
+#include "core/local_clock.h"
+#include "core/out_buffer.h"
+#include "core/program_text.h"
+#include "core/text_scan.h"
+#include "core/time_text.h"
+
+namespace rv::brimsel {
+
+const char* const usageText =
+    "Usage:  brimsel [<options>...]\n"
+    "\n"
+    "options:\n"
+    "\t-c<ctl_file>            Select Ravlog config file (default: ravlog.ctl)\n"
+    "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config file)\n"
+    "\t-u[+|-]                 -u+  UTF8 output (default)\n"
+    "\t                        -u-  ASCII output\n"
+    "\t                        -u   as -u+\n"
+    "\t-?, --help              This help\n";
+
+void writeBanner(std::FILE* out) {
+    std::fprintf(out,
+                 "Brimsel %.*s/%.*s - History Dump for T-Mail, BinkD, Argus, The Brake!, Bink/+,\n"
+                 "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
+                 "%.*s\n\n",
+                 static_cast<int>(versionText.size()), versionText.data(),
+                 static_cast<int>(platformTag.size()), platformTag.data(),
+                 static_cast<int>(creditLine.size()), creditLine.data());
+}
+
+Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& settings) {
+    for (std::string_view arg : args) {
+        if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/')) return unknownOption(arg);
+        std::string_view value = arg.substr(2);
+        switch (arg[1]) {
+            case 'c':
+                if (value.size() > maxPathLength) return configPathTooLong(value);
+                settings.configPath = value;
+                break;
+            case 'h': {
+                DumpLine line;
+                if (parseHistoryValue(value, line.source) == 0) return ExitRequest{0, usageText};
+                settings.lines.push_back(std::move(line));
+                break;
+            }
+            case 'u':
+                if (value == "-")
+                    settings.ascii = true;
+                else if (!value.empty() && value != "+")
+                    return unknownOption(arg);
+                break;
+            case '?':
+                return ExitRequest{0, usageText};
+            case '-':
+                if (!startsWithNoCase(value, "help") || value.size() != 4) return unknownOption(arg);
+                return ExitRequest{0, usageText};
+            default:
+                return unknownOption(arg);
+        }
+    }
+    return std::nullopt;
+}
+
+Stop readConfig(ByteSource& config, DumpSettings& settings, std::time_t now) {
+    const std::size_t fromOptions = settings.lines.size();
+    bool anyHistory = fromOptions > 0;
+    bool lineHasHistory = true;
+    auto handler = [&](const KeywordLine& kw, Section section) -> Stop {
+        switch (kw.def->id) {
+            case Keyword::common:
+            case Keyword::line:
+                if (!lineHasHistory)
+                    return configError(kw.lineNumber, "no history file defined in previous [LINE] section");
+                if (kw.def->id == Keyword::line) {
+                    settings.lines.emplace_back();
+                    lineHasHistory = false;
+                }
+                return std::nullopt;
+            case Keyword::history: {
+                if (lineHasHistory)
+                    return configError(kw.lineNumber,
+                                       "parameter 'History' already defined in current [LINE] section");
+                HistorySource& source = settings.lines.back().source;
+                if (parseHistoryValue(kw.value, source) > 0) {
+                    anyHistory = true;
+                    if (source.type == HistoryTypes::binkd && source.n == 0 && source.m == 0)
+                        return configError(kw.lineNumber, "invalid parameters value for BinkD line");
+                }
+                lineHasHistory = true;
+                return std::nullopt;
+            }
+            case Keyword::timeShift: {
+                int hours = startsWithNoCase(kw.value, "AUTO") ? autoTimeShiftHours(now)
+                                                                : leadingInt(kw.value);
+                auto shift = static_cast<std::int16_t>(hours);
+                if (section == Section::line)
+                    settings.lines.back().timeShift = shift;
+                else
+                    settings.commonTimeShift = shift;
+                return std::nullopt;
+            }
+            case Keyword::supportNewFormat:
+                if (startsWithNoCase(kw.value, "NO")) settings.supportNewFormat = false;
+                return std::nullopt;
+            default:
+                return std::nullopt;
+        }
+    };
+    if (Stop stop = readConfigText(config, Program::brimsel, handler)) return stop;
+    if (!anyHistory) return failure("No history file defined.\n");
+    if (!lineHasHistory) return failure("No history file defined in last [LINE] section\n");
+    for (DumpLine& line : settings.lines) {
+        if (line.timeShift == timeShiftUnset) line.timeShift = settings.commonTimeShift;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+struct TableStyle {
+    std::string_view head;
+    std::string_view foot;
+    std::string_view bar;
+};
+
+const TableStyle utf8Style{
+    "┌─────────────────┬──────────────────────────┬───────┬────────┬────────┬──────┐\n"
+    "│     Address     │      Date of Session     │Time(s)│Received│  Sent  │ PNOI │\n"
+    "├─────────────────┼──────────────────────────┼───────┼────────┼────────┼──────┤\n",
+    "└─────────────────┴──────────────────────────┴───────┴────────┴────────┴──────┘\n"
+    "           Protected session; not used in BinkD and some other mailers ──┘│││\n"
+    "           Normal (non-aborted) session; not used in BinkD ───────────────┘││\n"
+    "                                          Outgoing session ────────────────┘│\n"
+    "                                          Incoming session ─────────────────┘\n",
+    "│"};
+
+const TableStyle asciiStyle{
+    "+-----------------------------------------------------------------------------+\n"
+    "|     Address     |      Date of Session     |Time(s)|Received|  Sent  | PNOI |\n"
+    "|-----------------+--------------------------+-------+--------+--------+------|\n",
+    "+-----------------------------------------------------------------------------+\n"
+    "           Protected session; not used in BinkD and some other mailers __||||\n"
+    "           Normal (non-aborted) session; not used in BinkD _______________|||\n"
+    "                                          Outgoing session ________________||\n"
+    "                                          Incoming session _________________|\n",
+    "|"};
+
+// The start of a record whose shifted time cannot be broken down.
+constexpr std::string_view unreadableTime = "??? ??? ?? ??:??:?? ????";
+
+void writeRow(OutBuffer& out, const TableStyle& style, const SessionRecord& r,
+              std::uint16_t direction, std::int16_t timeShift) {
+    const std::uint16_t flags = r.flags | direction;
+    std::int64_t t = static_cast<std::int32_t>(r.startTime);
+    if (timeShift != 0) t += std::int64_t{timeShift} * 3600;
+    std::tm tm{};
+    out.put(style.bar);
+    out.put(' ');
+    out.put(formatAddress(r.address, 15).view());
+    out.put(' ');
+    out.put(style.bar);
+    out.put(' ');
+    if (breakDownUtc(t, tm))
+        out.put(asctimeText(tm).data());
+    else
+        out.put(unreadableTime);
+    out.put(' ');
+    out.put(style.bar);
+    out.put(' ');
+    out.putUnsigned(r.duration, 5);
+    out.put(' ');
+    out.put(style.bar);
+    out.put(' ');
+    out.put(formatTraffic(r.bytesReceived, true).view());
+    out.put(' ');
+    out.put(style.bar);
+    out.put(' ');
+    out.put(formatTraffic(r.bytesSent, true).view());
+    out.put(' ');
+    out.put(style.bar);
+    out.put(' ');
+    out.put((flags & SessionFlags::protectedSession) ? '1' : '0');
+    out.put((flags & SessionFlags::normal) ? '1' : '0');
+    out.put((flags & SessionFlags::outgoing) ? '1' : '0');
+    out.put((flags & SessionFlags::incoming) ? '1' : '0');
+    out.put(' ');
+    out.put(style.bar);
+    out.put('\n');
+    out.maybeFlush();
+}
+
+void dumpFile(HistoryReader& reader, const DumpLine& line, const TableStyle& style, OutBuffer& out) {
+    out.put("\nFile: ");
+    out.put(line.source.path);
+    out.put('\n');
+    out.put(style.head);
+    SessionRecord record;
+    while (reader.next(record)) writeRow(out, style, record, reader.direction(), line.timeShift);
+    out.put(style.foot);
+    reader.close();
+}
+
+}  // namespace
+
+void dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err) {
+    const TableStyle& style = settings.ascii ? asciiStyle : utf8Style;
+    HistoryReader reader(opener);
+    OutBuffer buffer(out);
+    for (DumpLine& line : settings.lines) {
+        if (!reader.open(line.source, settings.supportNewFormat)) {
+            buffer.flush();
+            std::fprintf(err, "Can't open %s\n", line.source.path.c_str());
+            continue;
+        }
+        dumpFile(reader, line, style, buffer);
+        // The twin's table comes after the first file's, under its own heading.
+        switch (reader.openTwin(line.source)) {
+            case HistoryReader::Twin::opened:
+                dumpFile(reader, line, style, buffer);
+                break;
+            case HistoryReader::Twin::failed:
+                buffer.flush();
+                std::fprintf(err, "Can't open %s\n", line.source.path.c_str());
+                break;
+            case HistoryReader::Twin::none:
+                break;
+        }
+    }
+}
+
+}  // namespace rv::brimsel

@@ -1,0 +1,38 @@
+// brimsel: the history dump. Option parsing and the run's one ending.
+#include <cstdio>
+#include <ctime>
+#include <new>
+#include <string_view>
+#include <vector>
+
+#include "brimsel/brimsel_run.h"
+#include "core/program_text.h"
+
+namespace {
+
+rv::Stop run(int argc, char** argv) {
+    using namespace rv;
+    brimsel::writeBanner(stdout);
+    brimsel::DumpSettings settings;
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (Stop stop = brimsel::parseOptions(args, settings)) return stop;
+    FileOpener opener;
+    auto config = opener.open(settings.configPath);
+    if (!config) return failure(format("Can't open %s\n", settings.configPath.c_str()));
+    if (Stop stop = brimsel::readConfig(*config, settings, std::time(nullptr))) return stop;
+    config.reset();
+    brimsel::dumpLines(settings, opener, stdout, stderr);
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    rv::ExitRequest ending{0, {}};
+    try {
+        if (rv::Stop stop = run(argc, argv)) ending = *stop;
+    } catch (const std::bad_alloc&) {
+        ending = rv::failure("Memory allocation failed\n");
+    }
+    return rv::finishRun(ending);
+}

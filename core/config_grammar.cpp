@@ -1,0 +1,131 @@
+#include "core/config_grammar.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/text_scan.h"
+
+namespace rv {
+
+const std::array<KeywordDef, 24> keywordTable{{
+    {"HISTORY", Keyword::history, true, 2},
+    {"OUTPUT", Keyword::output, true, 1},
+    {"TIMESHIFT", Keyword::timeShift, true, 3},
+    {"DATE", Keyword::date, true, 1},
+    {"MIDDLINE", Keyword::middLine, true, 1},
+    {"KEEPALL", Keyword::keepAll, true, 1},
+    {"GROUP", Keyword::group, true, 1},
+    {"NODRAWZERO", Keyword::noDrawZero, true, 1},
+    {"ADDR", Keyword::addr, true, 1},
+    {"BUSYHIST", Keyword::busyHist, false, 3},
+    {"SUPPORTNEWFORMAT", Keyword::supportNewFormat, true, 1},
+    {"SHOWVALUE", Keyword::showValue, true, 1},
+    {"[COMMON]", Keyword::common, false, 0},
+    {"[LINE]", Keyword::line, false, 0},
+    {"PROTECTSUMMARY", Keyword::protectSummary, true, 1},
+    {"NAME", Keyword::name, false, 2},
+    {"CUTHISTORY", Keyword::cutHistory, true, 3},
+    {"TIME", Keyword::time, true, 1},
+    {"PONDREL", Keyword::pondrel, true, 1},
+    {"SESSIONSTAT", Keyword::sessionStat, true, 1},
+    {"BRAKESESSTAT", Keyword::brakeSesStat, true, 1},
+    {"ADVANCEDCPS", Keyword::advancedCps, true, 3},
+    {"SWAPINOUT", Keyword::swapInOut, true, 3},
+    {"BINKDABORTED", Keyword::binkdAborted, true, 3},
+}};
+
+ConfigLineReader::ConfigLineReader(ByteSource& source) : source_(source) {}
+
+bool ConfigLineReader::next(std::string_view& piece) {
+    std::size_t len = 0;
+    while (len < piece_.size()) {
+        if (pos_ == end_) {
+            if (exhausted_) break;
+            long got = source_.read(reinterpret_cast<std::uint8_t*>(buffer_.data()), buffer_.size());
+            if (got <= 0) {
+                exhausted_ = true;
+                break;
+            }
+            pos_ = 0;
+            end_ = static_cast<std::size_t>(got);
+        }
+        char c = buffer_[pos_++];
+        piece_[len++] = c;
+        if (c == '\n') break;
+    }
+    if (len == 0) return false;
+    ++lineNumber_;
+    const char* nul = static_cast<const char*>(std::memchr(piece_.data(), '\0', len));
+    piece = std::string_view(piece_.data(), nul ? static_cast<std::size_t>(nul - piece_.data()) : len);
+    return true;
+}
+
+bool skipBlanks(std::string_view& text) {
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i])) ++i;
+    text.remove_prefix(i);
+    return !text.empty() && text[0] != ';' && text[0] != '\n';
+}
+
+ExitRequest configError(int lineNumber, std::string_view text) {
+    return failure(format("Config error, line %d: %.*s\n", lineNumber, static_cast<int>(text.size()),
+                          text.data()));
+}
+
+namespace {
+
+struct ErrorTexts {
+    std::string_view invalid;
+    std::string_view notInCommon;
+    std::string_view notInLine;
+};
+
+ErrorTexts errorTexts(Program program) {
+    if (program == Program::ravlog) {
+        return {"invalid parameter or its value", "parameter not allowed in [COMMON] section",
+                "parameter not allowed in [LINE] section"};
+    }
+    return {"invalid keyword or parameter, or config file not in unix-like format (use dos2unix "
+            "to convert it)",
+            "keyword not allowed in [COMMON] section", "keyword not allowed in [LINE] section"};
+}
+
+const KeywordDef* findKeyword(std::string_view text) {
+    for (const KeywordDef& def : keywordTable) {
+        if (startsWithNoCase(text, def.text)) return &def;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+Stop readConfigText(ByteSource& source, Program program, const KeywordHandler& handler,
+                    Section* lastSection) {
+    const ErrorTexts texts = errorTexts(program);
+    ConfigLineReader reader(source);
+    Section section = Section::none;
+    std::string_view line;
+    while (reader.next(line)) {
+        const int number = reader.lineNumber();
+        if (!skipBlanks(line)) continue;
+        const KeywordDef* def = findKeyword(line);
+        if (!def) return configError(number, texts.invalid);
+        std::string_view value = line.substr(def->text.size());
+        bool hasValue = skipBlanks(value);
+        if (def->valueRequired && !hasValue) return configError(number, texts.invalid);
+        if (def->sections != 0) {
+            if (section == Section::none) return configError(number, "no section defined");
+            if (section == Section::common && !(def->sections & 1))
+                return configError(number, texts.notInCommon);
+            if (section == Section::line && !(def->sections & 2))
+                return configError(number, texts.notInLine);
+        }
+        if (Stop stop = handler(KeywordLine{def, value, number}, section)) return stop;
+        if (def->id == Keyword::common) section = Section::common;
+        if (def->id == Keyword::line) section = Section::line;
+    }
+    if (lastSection) *lastSection = section;
+    return std::nullopt;
+}
+
+}  // namespace rv

@@ -1,0 +1,48 @@
+// Fixed-width texts of report cells: traffic, percentages, durations and
+// addresses, and the address order that decides which entry a session
+// belongs to. Counters are 64-bit: values within the classic 32-bit
+// ranges give the classic widths, larger ones widen the text rather than
+// wrap.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "core/fido_address.h"
+#include "core/fixed_text.h"
+
+namespace rv {
+
+using TrafficText = FixedText<24>;
+using PercentText = FixedText<8>;
+using AddressText = FixedText<24>;
+
+// 6 characters for every value below 2^32. Plain form for report tables,
+// compact form for history rows and the dump.
+TrafficText formatTraffic(std::uint64_t bytes, bool compact);
+
+// 7 characters: "    0%", "  100%" or " 12.3%".
+PercentText formatPercent(std::uint64_t part, std::uint64_t whole);
+
+struct Duration {
+    std::uint64_t hours;
+    std::uint64_t minutes;
+    std::uint64_t seconds;
+};
+Duration splitDuration(std::uint64_t seconds);
+
+// Writes one address component ("%d", '*' for -1, '#' for other negatives)
+// without a terminator; returns the position behind it.
+char* formatAddressPart(std::int16_t value, char* out);
+
+// The address in exactly width columns (width at most 15 in practice): a
+// The Brake! event shows its 15-character display text.
+AddressText formatAddress(const FidoAddress& address, std::size_t width);
+
+// -1, 0 or 1; negative components (wildcards) compare equal to anything.
+int compareAddress(const FidoAddress& pattern, const FidoAddress& value);
+
+// Characters of a UTF-8 text (continuation bytes not counted).
+std::size_t displayWidth(std::string_view text);
+
+}  // namespace rv

@@ -1,0 +1,99 @@
+// Opens a history file, tells its format from its name and first bytes,
+// and yields its records one by one as session records. The file is read
+// in large blocks; records are cut from the block buffer, so reading costs
+// neither a system call nor an allocation per record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "core/byte_source.h"
+#include "core/history_source.h"
+#include "core/session_record.h"
+
+namespace rv {
+
+// Converts one record of the given type (its bytes in raw, zero-padded to
+// the full size) into r. Types 5 and 8 leave the direction to the file name.
+void decodeType1(const std::uint8_t* raw, SessionRecord& r);
+void decodeType2or3(const std::uint8_t* raw, SessionRecord& r);
+void decodeType4Session(std::uint32_t time, std::uint8_t code, const std::uint8_t* payload,
+                        SessionRecord& r);
+void decodeType4Event(std::uint32_t time, std::uint8_t code, const std::uint8_t* payload,
+                      SessionRecord& r);
+void decodeType5(const std::uint8_t* raw, SessionRecord& r);
+void decodeType6(const std::uint8_t* raw, SessionRecord& r);
+void decodeType7(const std::uint8_t* raw, SessionRecord& r);
+void decodeType8(const std::uint8_t* raw, SessionRecord& r);
+
+// On-disk record sizes of the fixed-size types (0 for type 4).
+std::size_t recordSize(HistoryType t);
+
+// Chooses the format of a file from its first nine bytes (missing bytes
+// read as zero) and whether its name is a pair name. Returns the type and
+// the number of header bytes before the first record; isPair tells
+// whether the file is one of an .IHS/.OHS pair.
+struct Detection {
+    HistoryType type;
+    std::size_t headerBytes;
+    bool isPair;
+};
+Detection detectHistoryType(const std::uint8_t first[9], HistoryType parsed, bool pairName);
+
+class HistoryReader {
+public:
+    static constexpr std::size_t blockSize = 1 << 16;
+
+    explicit HistoryReader(SourceOpener& opener);
+
+    // Opens source.path; with detectFormats chooses the type (stored in
+    // source.type) and consumes the file header. False when the file
+    // cannot be opened.
+    bool open(HistorySource& source, bool detectFormats);
+
+    // The next session of the open file; false at its end.
+    bool next(SessionRecord& r);
+
+    // After the end of the first file of a pair: swaps the path to its
+    // twin and opens it (same type, no detection, nothing skipped).
+    enum class Twin { none, opened, failed };
+    Twin openTwin(HistorySource& source);
+
+    void close();
+    bool isOpen() const { return source_ != nullptr; }
+
+    // incoming or outgoing for a file of a pair, 0 otherwise.
+    std::uint16_t direction() const { return direction_; }
+    HistoryType type() const { return type_; }
+    // Raw bytes of the record last returned (types 1 to 3: exactly what
+    // history cutting writes back).
+    std::span<const std::uint8_t> rawRecord() const { return {raw_, rawSize_}; }
+    // Bytes of the current file consumed so far, header included.
+    std::uint64_t consumed() const { return consumed_; }
+
+private:
+    // Makes up to n bytes available at the read position; returns how many.
+    std::size_t fill(std::size_t n);
+    // Takes the next record of n bytes; returns the bytes that were there
+    // (the rest of out is zeroed), 0 at the end.
+    std::size_t take(std::size_t n, const std::uint8_t*& out);
+
+    SourceOpener& opener_;
+    std::unique_ptr<ByteSource> source_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool exhausted_ = false;
+    std::uint64_t consumed_ = 0;
+    HistoryType type_ = HistoryTypes::none;
+    std::uint16_t direction_ = 0;
+    bool pairPending_ = false;
+    const std::uint8_t* raw_ = nullptr;
+    std::size_t rawSize_ = 0;
+    std::uint8_t padded_[316] = {};
+};
+
+}  // namespace rv

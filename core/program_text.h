@@ -1,0 +1,27 @@
+// Texts and endings that the three programs share.
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+
+#include "core/exit_request.h"
+
+namespace rv {
+
+inline constexpr std::string_view platformTag = "Linux";
+inline constexpr std::string_view versionText = "1.0.4";
+inline constexpr std::string_view creditLine = "Free software for FidoNet node operators, Ravlog suite";
+inline constexpr std::size_t maxPathLength = 259;
+
+// "Unknown option or invalid value: ..." for the whole argument.
+ExitRequest unknownOption(std::string_view argument);
+
+// A -c path longer than the classic 259 characters is refused.
+ExitRequest configPathTooLong(std::string_view path);
+
+// The one way a program ends: prints the message (standard output for
+// status 0, standard error otherwise), flushes the standard streams and
+// gives the status for main to return.
+int finishRun(const ExitRequest& request);
+
+}  // namespace rv

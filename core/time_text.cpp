@@ -1,0 +1,83 @@
+#include "core/time_text.h"
+
+#include <cstring>
+
+namespace rv {
+
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+    // Howard Hinnant's days_from_civil.
+    year -= month <= 2;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const auto yoe = static_cast<unsigned>(year - era * 400);
+    const unsigned doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+bool breakDownUtc(std::int64_t t, std::tm& out) {
+    if (t < 0) return false;
+    std::int64_t days = t / 86400;
+    auto secs = static_cast<int>(t % 86400);
+    out = std::tm{};
+    out.tm_hour = secs / 3600;
+    out.tm_min = secs / 60 % 60;
+    out.tm_sec = secs % 60;
+    out.tm_wday = static_cast<int>((days + 4) % 7);  // 1970-01-01 was a Thursday
+    // civil_from_days
+    std::int64_t z = days + 719468;
+    const std::int64_t era = z / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    std::int64_t year = static_cast<std::int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned day = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned month = mp < 10 ? mp + 3 : mp - 9;
+    year += month <= 2;
+    out.tm_year = static_cast<int>(year - 1900);
+    out.tm_mon = static_cast<int>(month - 1);
+    out.tm_mday = static_cast<int>(day);
+    out.tm_yday = static_cast<int>(days - daysFromCivil(year, 1, 1));
+    return true;
+}
+
+AsctimeText asctimeText(const std::tm& tm) {
+    static constexpr char weekdays[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    AsctimeText text{};
+    const char* wd = tm.tm_wday >= 0 && tm.tm_wday < 7 ? weekdays[tm.tm_wday] : "???";
+    const char* mo = tm.tm_mon >= 0 && tm.tm_mon < 12 ? months[tm.tm_mon] : "???";
+    auto two = [](char* p, int v) {
+        v = (v % 100 + 100) % 100;
+        p[0] = static_cast<char>('0' + v / 10);
+        p[1] = static_cast<char>('0' + v % 10);
+    };
+    // "Www Mmm dd hh:mm:ss yyyy": 24 characters, the year kept to four digits.
+    char* p = text.data();
+    std::memcpy(p, wd, 3);
+    p[3] = ' ';
+    std::memcpy(p + 4, mo, 3);
+    p[7] = ' ';
+    two(p + 8, tm.tm_mday);
+    p[10] = ' ';
+    two(p + 11, tm.tm_hour);
+    p[13] = ':';
+    two(p + 14, tm.tm_min);
+    p[16] = ':';
+    two(p + 17, tm.tm_sec);
+    p[19] = ' ';
+    const int year = tm.tm_year + 1900;
+    two(p + 20, year / 100);
+    two(p + 22, year % 100);
+    p[24] = '\0';
+    return text;
+}
+
+std::tm localBreakdown(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return tm;
+}
+
+}  // namespace rv

@@ -1,0 +1,26 @@
+// Breaking calendar times down and writing them in the suite's asctime
+// form. The form has a zero-padded two-digit day ("Mon Mar 03 10:15:00
+// 2003"), unlike the C library's asctime, so every such text is made here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+
+namespace rv {
+
+// Breaks t down as UTC (no time zone applied). False for a negative t,
+// which the histories cannot hold. Reentrant; no shared buffer.
+bool breakDownUtc(std::int64_t t, std::tm& out);
+
+// Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
+
+// The 24-character asctime form of tm, without a newline.
+using AsctimeText = std::array<char, 25>;
+AsctimeText asctimeText(const std::tm& tm);
+
+// The local breakdown of t (localtime_r).
+std::tm localBreakdown(std::time_t t);
+
+}  // namespace rv
