@@ -1,0 +1,57 @@
+// The configuration reader of ravlog and pondrel: one reader, two rule
+// sets. pondrel acts on fewer keywords and reads ADDR without a label;
+// everything else (grammar, checks, messages, handling) is shared.
+#pragma once
+
+#include <cstdio>
+
+#include "core/byte_source.h"
+#include "core/config_grammar.h"
+#include "core/config_model.h"
+#include "core/exit_request.h"
+#include "core/local_clock.h"
+
+namespace rv {
+
+// Settings the command line fixed: their keywords are skipped after the checks.
+struct FixedByOptions {
+    bool output = false;
+    bool links = false;
+    bool sessions = false;
+    bool date = false;
+    bool time = false;
+    bool busyHist = false;
+    bool group = false;
+    bool keepAll = false;
+    bool noDrawZero = false;
+    bool protectSummary = false;
+    bool middLine = false;
+    bool showValue = false;
+};
+
+struct ConfigContext {
+    Program program = Program::ravlog;
+    FixedByOptions fixed;
+    const RunClock* clock = nullptr;
+    std::FILE* warnings = stderr;
+};
+
+// Reads the configuration text into config (whose lines may already hold
+// the -h sources), makes the end-of-file checks and fills every unset
+// per-line setting from [COMMON].
+Stop readConfig(ByteSource& text, Configuration& config, const ConfigContext& context);
+
+// isYes / isNo of the configuration values.
+bool isYes(std::string_view value);
+bool isNo(std::string_view value);
+
+// OUTPUT, PONDREL, SESSIONSTAT and the -o, -l, -e options: a leading '+'
+// sets append; the name is the run of value characters, at most 259.
+void readFileName(std::string_view value, std::string& path, bool& append);
+
+// Reads an ADDR value; false when the entry is skipped (a session-kind
+// entry while SupportNewFormat is off, reported on warnings).
+bool readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat, int lineNumber,
+                   std::FILE* warnings, AddrSpec& spec);
+
+}  // namespace rv

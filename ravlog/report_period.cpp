@@ -1,0 +1,51 @@
+#include "ravlog/report_period.h"
+
+#include <algorithm>
+
+#include "core/time_text.h"
+
+namespace rv {
+
+namespace {
+
+std::string localDateText(std::time_t t) {
+    std::tm tm = localBreakdown(t);
+    char text[121];
+    std::size_t n = std::strftime(text, sizeof text, ", %d %B %Y, %A", &tm);
+    return std::string(text, n);
+}
+
+void blanks(std::FILE* out, long n) {
+    for (long i = 0; i < n; ++i) std::fputc(' ', out);
+}
+
+}  // namespace
+
+void writePeriodHeader(std::FILE* out, const PeriodView& p) {
+    const TimeWindow& w = p.window;
+    const std::string date1 = localDateText(p.windowStart + (w.startHour == 0 ? 3600 : 0));
+    const auto len1 = static_cast<long>(date1.size());
+    if (w.startHour < w.endHourBound) {
+        blanks(out, 12 - len1 / 2);
+        std::fprintf(out, "From %d:%02d:%02d to %d:%02d:%02d%s\n\n", w.startHour, w.startMinute,
+                     w.startSecond, w.endHour, w.endMinute, w.endSecond, date1.c_str());
+        return;
+    }
+    const std::string date2 = localDateText(p.windowEnd);
+    const long n = 18 - std::max(len1, static_cast<long>(date2.size())) / 2;
+    blanks(out, n);
+    std::fprintf(out, "From: %2d:%02d:%02d%s\n", w.startHour, w.startMinute, w.startSecond,
+                 date1.c_str());
+    blanks(out, 15);
+    blanks(out, n);
+    std::fprintf(out, "To  : %2d:%02d:%02d%s\n\n", w.endHour, w.endMinute, w.endSecond, date2.c_str());
+}
+
+std::string creationTimeText(std::time_t now) {
+    std::tm tm = localBreakdown(now);
+    char text[512];
+    std::size_t n = std::strftime(text, sizeof text, "%A, %d %B %Y, %X", &tm);
+    return std::string(text, n);
+}
+
+}  // namespace rv

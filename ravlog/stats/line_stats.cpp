@@ -1,0 +1,133 @@
+#include "ravlog/stats/line_stats.h"
+
+#include <algorithm>
+
+namespace rv {
+
+using namespace SessionFlags;
+
+void addToLineTotals(LineTotals& t, const SessionRecord& r, bool zeroDuration, HistoryType type) {
+    const std::uint64_t d = r.duration;
+    const std::uint64_t rcvd = r.bytesReceived;
+    const std::uint64_t sent = r.bytesSent;
+    const bool traffic = rcvd != 0 || sent != 0;
+    t.timeOnline += d;
+    if (zeroDuration) ++t.zeroDurationSessions;
+    t.bytesReceived += rcvd;
+    t.bytesSent += sent;
+    if (traffic) t.trafficTime += d;
+    if (!r.has(kindAnswer | kindDial | kindTerminal)) {
+        ++t.sessions;
+        if (!traffic) ++t.noTrafficSessions;
+    }
+    const bool costs = recordsCost(type);
+    if (r.has(incoming)) {
+        ++t.sessionsIn;
+        t.timeIn += d;
+        if (r.has(normal)) ++t.normalIn;
+        if (costs) t.costIn += r.cost;
+    }
+    if (r.has(outgoing)) {
+        ++t.sessionsOut;
+        t.timeOut += d;
+        if (r.has(normal)) ++t.normalOut;
+        if (costs) t.costOut += r.cost;
+    }
+    if (r.has(normal)) ++t.normalSessions;
+    if (r.has(protectedSession)) {
+        ++t.protSessions;
+        t.protBytesReceived += rcvd;
+        t.protBytesSent += sent;
+        t.protTime += d;
+        if (r.has(incoming)) {
+            ++t.protSessionsIn;
+            t.protTimeIn += d;
+        }
+        if (r.has(outgoing)) {
+            ++t.protSessionsOut;
+            t.protTimeOut += d;
+        }
+        if (r.has(normal)) ++t.protNormal;
+    }
+    if (r.has(kindBbs)) ++t.bbsEvents;
+    if (r.has(kindExternal)) ++t.externalEvents;
+    if (r.has(kindAnswer)) ++t.answerEvents;
+    if (r.has(kindDial)) ++t.dialEvents;
+    if (r.has(kindTerminal)) ++t.terminalEvents;
+}
+
+AxisSpan axisPosition(std::int64_t localStart, std::uint32_t duration, std::int64_t windowStart,
+                      unsigned windowStartMinute, unsigned windowStartSecond) {
+    const std::int64_t offset = std::int64_t{windowStartMinute} * 60 + windowStartSecond;
+    if (localStart >= windowStart) {
+        const std::int64_t start = offset + (localStart - windowStart);
+        return {static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(start + duration)};
+    }
+    // Selected sessions end after the window start, so the end stays past the origin.
+    const std::int64_t end = offset + duration - (windowStart - localStart);
+    return {static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(std::max(end, offset))};
+}
+
+void addToBusyHistogram(BusyHistogram& busy, AxisSpan span, std::uint16_t flags,
+                        std::uint32_t slotSeconds) {
+    if (slotSeconds == 0 || span.end <= span.start) return;
+    const std::uint64_t first = span.start / slotSeconds;
+    const bool prot = (flags & protectedSession) != 0;
+    const bool in = (flags & incoming) != 0;
+    const bool out = (flags & outgoing) != 0;
+    for (std::uint64_t i = first; i < chartSlots; ++i) {
+        const std::uint64_t lo = i * slotSeconds;
+        const std::uint64_t hi = lo + slotSeconds;
+        if (lo >= span.end) break;
+        const std::uint64_t part = std::min(hi, span.end) - std::max(lo, span.start);
+        busy.all[i] += part;
+        if (in) busy.incoming[i] += part;
+        if (out) busy.outgoing[i] += part;
+        if (prot) {
+            busy.protectedAll[i] += part;
+            if (in) busy.protectedIn[i] += part;
+            if (out) busy.protectedOut[i] += part;
+        } else {
+            busy.unprotected[i] += part;
+            if (in) busy.unprotectedIn[i] += part;
+            if (out) busy.unprotectedOut[i] += part;
+        }
+    }
+}
+
+void applyAdvancedCps(LineTotals& t) {
+    if (t.zeroDurationSessions > 0) {
+        const std::uint64_t cut = (t.sessions - t.noTrafficSessions) / 2;
+        t.trafficTime = t.trafficTime > cut ? t.trafficTime - cut : 0;
+    } else if (t.noTrafficSessions > 0) {
+        const std::uint64_t overhead =
+            (t.timeOnline - t.trafficTime) * t.sessions / t.noTrafficSessions;
+        t.trafficTime = overhead >= t.timeOnline ? 1 : t.timeOnline - overhead;
+    }
+}
+
+std::uint64_t lineCps(const LineTotals& t) {
+    const std::uint64_t bytes = t.bytesReceived + t.bytesSent;
+    return t.trafficTime > 1 ? bytes / t.trafficTime : bytes;
+}
+
+void addTotals(LineTotals& sum, const LineTotals& l) {
+    sum.bytesReceived += l.bytesReceived;
+    sum.bytesSent += l.bytesSent;
+    sum.timeOnline += l.timeOnline;
+    sum.timeIn += l.timeIn;
+    sum.timeOut += l.timeOut;
+    sum.sessions += l.sessions;
+    sum.sessionsIn += l.sessionsIn;
+    sum.sessionsOut += l.sessionsOut;
+    sum.protBytesReceived += l.protBytesReceived;
+    sum.protBytesSent += l.protBytesSent;
+    sum.protTime += l.protTime;
+    sum.protTimeIn += l.protTimeIn;
+    sum.protTimeOut += l.protTimeOut;
+    sum.protSessions += l.protSessions;
+    sum.protSessionsIn += l.protSessionsIn;
+    sum.protSessionsOut += l.protSessionsOut;
+}
+
+}  // namespace rv

@@ -1,0 +1,88 @@
+// Per-line figures: the totals of the sessions a line accounted, and the
+// nine busy arrays of 96 chart slots. Counters are 64-bit so that a busy
+// line over a long period prints its true figures.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "core/history_type.h"
+#include "core/session_record.h"
+
+namespace rv {
+
+struct LineTotals {
+    std::uint64_t bytesReceived = 0;
+    std::uint64_t bytesSent = 0;
+    std::uint64_t timeOnline = 0;
+    std::uint64_t trafficTime = 0;  // time of sessions that moved bytes; AdvancedCPS rewrites it
+    std::uint64_t timeIn = 0;
+    std::uint64_t timeOut = 0;
+    std::uint64_t sessions = 0;  // mail sessions, BBS and External events
+    std::uint64_t noTrafficSessions = 0;
+    std::uint64_t zeroDurationSessions = 0;
+    std::uint64_t sessionsIn = 0;
+    std::uint64_t sessionsOut = 0;
+    std::uint64_t normalIn = 0;
+    std::uint64_t normalOut = 0;
+    std::uint64_t normalSessions = 0;
+    std::uint64_t externalEvents = 0;
+    std::uint64_t bbsEvents = 0;
+    std::uint64_t answerEvents = 0;
+    std::uint64_t dialEvents = 0;
+    std::uint64_t terminalEvents = 0;
+    std::uint64_t costIn = 0;
+    std::uint64_t costOut = 0;
+    std::uint64_t protSessions = 0;
+    std::uint64_t protSessionsIn = 0;
+    std::uint64_t protSessionsOut = 0;
+    std::uint64_t protNormal = 0;
+    std::uint64_t protTime = 0;
+    std::uint64_t protTimeIn = 0;
+    std::uint64_t protTimeOut = 0;
+    std::uint64_t protBytesReceived = 0;
+    std::uint64_t protBytesSent = 0;
+};
+
+inline constexpr int chartSlots = 96;
+using SlotValues = std::array<std::uint64_t, chartSlots>;
+
+// Seconds of session time per chart slot.
+struct BusyHistogram {
+    SlotValues all{};
+    SlotValues incoming{};
+    SlotValues outgoing{};
+    SlotValues protectedAll{};
+    SlotValues unprotected{};
+    SlotValues protectedIn{};
+    SlotValues protectedOut{};
+    SlotValues unprotectedIn{};
+    SlotValues unprotectedOut{};
+};
+
+// Adds one accounted session (flags settled, duration at least 1).
+void addToLineTotals(LineTotals& totals, const SessionRecord& r, bool zeroDuration, HistoryType type);
+
+// Where a session lies on the chart axis, whose origin is the start of
+// the hour in which the window begins; the part before the window is cut off.
+struct AxisSpan {
+    std::uint64_t start;
+    std::uint64_t end;
+};
+AxisSpan axisPosition(std::int64_t localStart, std::uint32_t duration, std::int64_t windowStart,
+                      unsigned windowStartMinute, unsigned windowStartSecond);
+
+// Adds the session's time to every slot it overlaps.
+void addToBusyHistogram(BusyHistogram& busy, AxisSpan span, std::uint16_t flags,
+                        std::uint32_t slotSeconds);
+
+// Corrects trafficTime for the handshake time of sessions that moved no bytes.
+void applyAdvancedCps(LineTotals& totals);
+
+// Bytes per second of traffic time (the byte sum when that time is 0 or 1).
+std::uint64_t lineCps(const LineTotals& totals);
+
+// Sums lines for the totals boxes.
+void addTotals(LineTotals& sum, const LineTotals& line);
+
+}  // namespace rv
