@@ -204,10 +204,11 @@ bool HistoryReader::next(SessionRecord& r) {
         case plain28:
         case binkd: {
             std::size_t size = recordSize(type_);
-            if (take(size, p) == 0) return false;
+            std::size_t got = take(size, p);
+            if (got == 0) return false;
             decodeCommonLayout(p, size, r);
             raw_ = p;
-            rawSize_ = size;
+            rawSize_ = got;
             return true;
         }
         case brake:

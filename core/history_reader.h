@@ -68,8 +68,9 @@ public:
     // incoming or outgoing for a file of a pair, 0 otherwise.
     std::uint16_t direction() const { return direction_; }
     HistoryType type() const { return type_; }
-    // Raw bytes of the record last returned (types 1 to 3: exactly what
-    // history cutting writes back).
+    // Raw bytes of the record last returned, as they stand in the file
+    // (types 1 to 3: exactly what history cutting writes back; shorter than
+    // the record size for a truncated last record).
     std::span<const std::uint8_t> rawRecord() const { return {raw_, rawSize_}; }
     // Bytes of the current file consumed so far, header included.
     std::uint64_t consumed() const { return consumed_; }
