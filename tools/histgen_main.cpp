@@ -1,0 +1,282 @@
+// histgen: writes history files for tests, the demo and the benchmarks.
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/history_reader.h"
+#include "core/time_text.h"
+#include "tools/history_writer.h"
+#include "tools/node_history.h"
+#include "tools/prng.h"
+#include "tools/record_list.h"
+
+namespace {
+
+using namespace rv;
+using namespace rv::histgen;
+
+constexpr const char* helpText =
+    "Usage:\n"
+    "  histgen write --type N --out FILE [LIST]\n"
+    "      Writes the records of a record list (the file LIST, or standard input\n"
+    "      when LIST is absent or \"-\") as a history of type N (1 to 8).\n"
+    "  histgen node --dir DIR --days N --seed S [--end YYYY-MM-DD]\n"
+    "      Writes a seeded imitation of a node's histories into DIR: binkd.his\n"
+    "      (type 3, History binkd.his,2,1), plain28.his (2), long100.his (1),\n"
+    "      brake.his (4), pair116.ohs/.ihs (5), status64.his (6), wide316.his (7)\n"
+    "      and dated104.ohs/.ihs (8), N days ending with --end (default:\n"
+    "      yesterday). The same seed and end date give the same files.\n"
+    "  histgen bulk --type N --records COUNT --out FILE [--start YYYY-MM-DD]\n"
+    "               [--span-days D] [--seed S]\n"
+    "      Writes COUNT sessions of type N spread over D days (default 365) from\n"
+    "      --start (default 2024-01-01), for benchmarks.\n"
+    "\n"
+    "Record list: one record per line; '#' starts a comment.\n"
+    "  2:5020/100.0 2024-03-05T10:15:00 dur=60 rcvd=1000 sent=2048 flags=0x0d cost=3\n"
+    "      a session: address zone:net/node[.point], start time, then any of\n"
+    "      dur rcvd sent flags cost spare (decimal or 0x hex), status (type 6\n"
+    "      status word, type 8 status byte), kind (type 7 record kind), and for\n"
+    "      type 4 rcvd=a+b+c sent=a+b+c (the three counters).\n"
+    "  ANSWER 2024-03-05T10:00:00 dur=30\n"
+    "      a The Brake! event: ANSWER, DIAL, TERMINAL, BBS or EXTERNAL (type 4).\n"
+    "  SKIP 254 2024-03-05T10:00:00\n"
+    "      a record the readers skip: type 4 code (7, 254 or another code above 6)\n"
+    "      or type 7 kind (not 0 or 9).\n"
+    "  DUMMY 2024-03-05T00:00:00\n"
+    "      the first record of a type 8 file, which the readers drop.\n"
+    "  HEADER 2024-03-05T00:00:00\n"
+    "      the time in the type 4 file header (default: the first record's).\n"
+    "  Times are YYYY-MM-DDTHH:MM[:SS] or plain seconds since 1970, in the\n"
+    "  history's own clock: seconds since 1970 as UTC for the 32-bit formats,\n"
+    "  the calendar fields themselves for type 8.\n";
+
+int usageError(const std::string& text) {
+    std::fprintf(stderr, "histgen: %s\nUse histgen --help for the syntax.\n", text.c_str());
+    return 2;
+}
+
+// --key value pairs and the remaining words.
+struct Arguments {
+    std::map<std::string, std::string, std::less<>> values;
+    std::vector<std::string> words;
+};
+
+std::optional<Arguments> splitArguments(int argc, char** argv, int first,
+                                        std::initializer_list<std::string_view> keys,
+                                        std::string& error) {
+    Arguments args;
+    for (int i = first; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg.size() > 2 && arg.substr(0, 2) == "--") {
+            bool known = false;
+            for (std::string_view k : keys)
+                known = known || k == arg.substr(2);
+            if (!known || i + 1 >= argc) {
+                error = known ? "missing value for " + std::string(arg)
+                              : "unknown option " + std::string(arg);
+                return std::nullopt;
+            }
+            args.values[std::string(arg.substr(2))] = argv[++i];
+        } else {
+            args.words.emplace_back(arg);
+        }
+    }
+    return args;
+}
+
+std::optional<std::uint32_t> numberOption(const Arguments& args, const char* key) {
+    auto it = args.values.find(key);
+    if (it == args.values.end()) return std::nullopt;
+    return parseNumber(it->second);
+}
+
+bool readAll(std::FILE* in, std::string& out) {
+    char chunk[65536];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+        out.append(chunk, got);
+    return !std::ferror(in);
+}
+
+bool isPairName(std::string_view name) {
+    if (name.size() < 4 || name[name.size() - 4] != '.') return false;
+    const char c = static_cast<char>(name[name.size() - 3] | 0x20);
+    const char h = static_cast<char>(name[name.size() - 2] | 0x20);
+    const char s = static_cast<char>(name[name.size() - 1] | 0x20);
+    return (c == 'i' || c == 'o') && h == 'h' && s == 's';
+}
+
+// Tells when the readers would take the file for another type than asked:
+// the record list may well have meant that, but it should not go unnoticed.
+void noteDetectedType(const std::string& path, HistoryType type, const Bytes& bytes) {
+    std::uint8_t first[9] = {};
+    std::memcpy(first, bytes.data(), std::min(bytes.size(), sizeof first));
+    const HistoryType parsed =
+        type == HistoryTypes::binkd ? HistoryTypes::binkd : HistoryTypes::plain28;
+    const Detection d = detectHistoryType(first, parsed, isPairName(path));
+    if (d.type != type)
+        std::fprintf(stderr, "histgen: note: the readers take %s for type %d, not %d\n",
+                     path.c_str(), d.type, type);
+}
+
+int writeMode(int argc, char** argv) {
+    std::string error;
+    auto args = splitArguments(argc, argv, 2, {"type", "out"}, error);
+    if (!args) return usageError(error);
+    auto type = numberOption(*args, "type");
+    if (!type || *type < 1 || *type > 8) return usageError("--type 1..8 is required");
+    if (!args->values.count("out")) return usageError("--out FILE is required");
+    if (args->words.size() > 1) return usageError("at most one record list");
+    std::string text;
+    const std::string listPath = args->words.empty() ? "-" : args->words[0];
+    std::FILE* in = listPath == "-" ? stdin : std::fopen(listPath.c_str(), "rb");
+    if (!in) return usageError("cannot open " + listPath);
+    const bool ok = readAll(in, text);
+    if (in != stdin) std::fclose(in);
+    if (!ok) return usageError("cannot read " + listPath);
+
+    HistoryWriter writer(static_cast<HistoryType>(*type));
+    if (auto listError = writeRecordList(text, writer)) {
+        std::fprintf(stderr, "histgen: %s, line %d: %s\n", listPath.c_str(), listError->line,
+                     listError->message.c_str());
+        return 1;
+    }
+    // Without a HEADER line a The Brake! file carries its first record's time.
+    writer.defaultBrakeHeaderToFirstRecord();
+    const std::string& out = args->values["out"];
+    if (!writeFile(out, writer.bytes())) {
+        std::fprintf(stderr, "histgen: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    noteDetectedType(out, static_cast<HistoryType>(*type), writer.bytes());
+    return 0;
+}
+
+std::optional<std::int64_t> parseDay(std::string_view text) {
+    auto t = parseTime(text);
+    if (!t || text.size() != 10) return std::nullopt;
+    return *t / 86400;
+}
+
+std::int64_t yesterday() {
+    const std::tm now = localBreakdown(std::time(nullptr));
+    return daysFromCivil(now.tm_year + 1900, static_cast<unsigned>(now.tm_mon + 1),
+                         static_cast<unsigned>(now.tm_mday)) -
+           1;
+}
+
+int nodeMode(int argc, char** argv) {
+    std::string error;
+    auto args = splitArguments(argc, argv, 2, {"dir", "days", "seed", "end"}, error);
+    if (!args) return usageError(error);
+    if (!args->words.empty()) return usageError("unexpected " + args->words[0]);
+    auto days = numberOption(*args, "days");
+    auto seed = numberOption(*args, "seed");
+    if (!args->values.count("dir") || !days || *days < 1 || *days > 3660 || !seed)
+        return usageError("node needs --dir DIR --days N (1..3660) --seed S");
+    NodeOptions options;
+    options.days = static_cast<int>(*days);
+    options.seed = *seed;
+    options.endDay = yesterday();
+    if (args->values.count("end")) {
+        auto end = parseDay(args->values["end"]);
+        if (!end) return usageError("--end wants YYYY-MM-DD");
+        options.endDay = *end;
+    }
+    if (options.endDay - options.days + 1 < 7671)  // 1991-01-01: the formats' time floor
+        return usageError("the history would start before 1991");
+    const std::string dir = args->values["dir"];
+    for (const GeneratedFile& file : generateNode(options)) {
+        const std::string path = dir + "/" + file.name;
+        if (!writeFile(path, file.bytes)) {
+            std::fprintf(stderr, "histgen: cannot write %s\n", path.c_str());
+            return 1;
+        }
+        std::printf("%-14s type %d  %6zu records  %8zu bytes\n", file.name.c_str(), file.type,
+                    file.sessions, file.bytes.size());
+    }
+    return 0;
+}
+
+int bulkMode(int argc, char** argv) {
+    std::string error;
+    auto args = splitArguments(argc, argv, 2,
+                               {"type", "records", "out", "start", "span-days", "seed"}, error);
+    if (!args) return usageError(error);
+    if (!args->words.empty()) return usageError("unexpected " + args->words[0]);
+    auto type = numberOption(*args, "type");
+    auto records = numberOption(*args, "records");
+    if (!type || *type < 1 || *type > 8 || !records || !args->values.count("out"))
+        return usageError("bulk needs --type 1..8 --records COUNT --out FILE");
+    std::int64_t startDay = 19723;  // 2024-01-01
+    if (args->values.count("start")) {
+        auto day = parseDay(args->values["start"]);
+        if (!day) return usageError("--start wants YYYY-MM-DD");
+        startDay = *day;
+    }
+    const std::uint32_t spanDays = numberOption(*args, "span-days").value_or(365);
+    if (spanDays < 1) return usageError("--span-days must be at least 1");
+    Prng prng(numberOption(*args, "seed").value_or(1));
+
+    const std::string& out = args->values["out"];
+    std::FILE* f = std::fopen(out.c_str(), "wb");
+    if (!f) {
+        std::fprintf(stderr, "histgen: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    const auto start = static_cast<std::uint32_t>(startDay * 86400);
+    const std::uint64_t span = std::uint64_t{spanDays} * 86400;
+    const auto htype = static_cast<HistoryType>(*type);
+    HistoryWriter writer(htype, start + 1);
+    if (htype == HistoryTypes::dated104) writer.datedDummy(start);
+    bool ok = true;
+    for (std::uint32_t i = 0; i < *records && ok; ++i) {
+        SessionRecord r;
+        // Nets 5020..5059 never have a low byte of 0 or 1.
+        r.address = {2, static_cast<std::int16_t>(5020 + prng.below(40)),
+                     static_cast<std::int16_t>(prng.below(3000)),
+                     static_cast<std::int16_t>(prng.chance(20) ? prng.between(1, 20) : 0)};
+        r.startTime = static_cast<std::uint32_t>(start + span * i / *records);
+        if (i == 0 && htype == HistoryTypes::wide316 && r.startTime % 256 < 40) r.startTime += 40;
+        r.duration = prng.between(0, 1800);
+        r.bytesReceived = prng.logUniform(24);
+        r.bytesSent = prng.logUniform(24);
+        r.flags = static_cast<std::uint16_t>(
+            (prng.chance(50) ? SessionFlags::incoming : SessionFlags::outgoing) |
+            (prng.chance(93) ? SessionFlags::normal : 0) |
+            (prng.chance(80) ? SessionFlags::protectedSession : 0));
+        r.cost = r.duration / 30;
+        writer.session(r);
+        if (writer.bytes().size() >= (1u << 20)) {
+            ok = writeBytes(f, writer.bytes());
+            writer.clear();
+        }
+    }
+    ok = ok && writeBytes(f, writer.bytes());
+    if (std::fclose(f) != 0) ok = false;
+    if (!ok) {
+        std::fprintf(stderr, "histgen: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string_view mode = argc > 1 ? argv[1] : "";
+    if (mode == "write") return writeMode(argc, argv);
+    if (mode == "node") return nodeMode(argc, argv);
+    if (mode == "bulk") return bulkMode(argc, argv);
+    if (mode == "--help" || mode == "-h" || mode == "help") {
+        std::fputs(helpText, stdout);
+        return 0;
+    }
+    std::fputs(helpText, stderr);
+    return 2;
+}
