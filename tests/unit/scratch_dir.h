@@ -1,0 +1,39 @@
+// A fresh directory for one test, removed with everything in it at the end.
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tools/history_writer.h"
+
+namespace rv::testing {
+
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "rvtest-XXXXXX").string();
+        if (::mkdtemp(pattern.data())) path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    bool write(const std::string& name, const histgen::Bytes& bytes) const {
+        return histgen::writeFile(file(name), bytes);
+    }
+    bool write(const std::string& name, const std::string& text) const {
+        return histgen::writeFile(file(name), histgen::Bytes(text.begin(), text.end()));
+    }
+
+  private:
+    std::string path_;
+};
+
+}  // namespace rv::testing
