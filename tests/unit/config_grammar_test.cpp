@@ -1,0 +1,284 @@
+// The configuration grammar shared by the three programs: line cutting,
+// keyword recognition by prefix in table order, and the four checks with
+// each program's error texts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/byte_source.h"
+#include "core/config_grammar.h"
+
+namespace rv {
+namespace {
+
+struct Seen {
+    std::string keyword;
+    std::string value;
+    int line;
+    Section section;
+};
+
+struct Outcome {
+    Stop stop;
+    std::vector<Seen> seen;
+    Section last = Section::none;
+};
+
+Outcome read(const std::string& text, Program program = Program::ravlog) {
+    Outcome out;
+    auto source = memorySource(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    out.stop = readConfigText(
+        *source, program,
+        [&](const KeywordLine& kw, Section section) -> Stop {
+            out.seen.push_back(
+                {std::string(kw.def->text), std::string(kw.value), kw.lineNumber, section});
+            return std::nullopt;
+        },
+        &out.last);
+    return out;
+}
+
+std::string errorOf(const std::string& text, Program program = Program::ravlog) {
+    Outcome out = read(text, program);
+    if (!out.stop) return "no error";
+    EXPECT_EQ(out.stop->status, exitFailure);
+    return out.stop->message;
+}
+
+const std::string dos2unix =
+    "invalid keyword or parameter, or config file not in unix-like format (use dos2unix to "
+    "convert it)";
+
+TEST(ConfigChecks, EachProgramsTextsInCheckOrder) {
+    struct Case {
+        std::string text;
+        std::string ravlog;
+        std::string others;  // pondrel and brimsel
+    };
+    const Case cases[] = {
+        {"FOO bar\n", "Config error, line 1: invalid parameter or its value\n",
+         "Config error, line 1: " + dos2unix + "\n"},
+        // A missing value is found before the missing section.
+        {"OUTPUT\n", "Config error, line 1: invalid parameter or its value\n",
+         "Config error, line 1: " + dos2unix + "\n"},
+        {"OUTPUT x\n", "Config error, line 1: no section defined\n",
+         "Config error, line 1: no section defined\n"},
+        {"BUSYHIST\n", "Config error, line 1: no section defined\n",
+         "Config error, line 1: no section defined\n"},
+        {"[LINE]\nOUTPUT x\n", "Config error, line 2: parameter not allowed in [LINE] section\n",
+         "Config error, line 2: keyword not allowed in [LINE] section\n"},
+        {"[COMMON]\nHISTORY a.his\n",
+         "Config error, line 2: parameter not allowed in [COMMON] section\n",
+         "Config error, line 2: keyword not allowed in [COMMON] section\n"},
+        {"[LINE]\nKEEPALL\n", "Config error, line 2: invalid parameter or its value\n",
+         "Config error, line 2: " + dos2unix + "\n"},
+        // The value test comes before the section test.
+        {"[LINE]\nOUTPUT ;comment\n", "Config error, line 2: invalid parameter or its value\n",
+         "Config error, line 2: " + dos2unix + "\n"},
+        {"[COMMON]\nNAME\n", "Config error, line 2: parameter not allowed in [COMMON] section\n",
+         "Config error, line 2: keyword not allowed in [COMMON] section\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(errorOf(c.text, Program::ravlog), c.ravlog);
+        EXPECT_EQ(errorOf(c.text, Program::pondrel), c.others);
+        EXPECT_EQ(errorOf(c.text, Program::brimsel), c.others);
+    }
+}
+
+TEST(ConfigChecks, KeywordsAllowedInBothSections) {
+    for (const char* kw : {"BUSYHIST", "TIMESHIFT 1", "CUTHISTORY 5", "ADVANCEDCPS yes",
+                           "SWAPINOUT no", "BINKDABORTED out"}) {
+        SCOPED_TRACE(kw);
+        Outcome out = read(std::string("[COMMON]\n") + kw + "\n[LINE]\n" + kw + "\n");
+        EXPECT_FALSE(out.stop);
+        ASSERT_EQ(out.seen.size(), 4u);
+        EXPECT_EQ(out.seen[1].section, Section::common);
+        EXPECT_EQ(out.seen[3].section, Section::line);
+        EXPECT_EQ(out.last, Section::line);
+    }
+}
+
+TEST(ConfigChecks, ValuesAreOptionalOnlyWhereTheTableSaysSo) {
+    Outcome out = read("[LINE]\nBUSYHIST\nNAME ; no name\n[COMMON]\nBUSYHIST\n");
+    EXPECT_FALSE(out.stop);
+    ASSERT_EQ(out.seen.size(), 5u);
+    EXPECT_EQ(out.seen[2].keyword, "NAME");
+    EXPECT_EQ(out.seen[2].value, "; no name\n");
+    for (const char* kw : {"HISTORY", "TIMESHIFT", "CUTHISTORY", "SWAPINOUT"}) {
+        SCOPED_TRACE(kw);
+        EXPECT_EQ(errorOf(std::string("[LINE]\n") + kw + " \t\n"),
+                  "Config error, line 2: invalid parameter or its value\n");
+    }
+}
+
+TEST(ConfigLines, PhysicalLineNumbersCountCommentsAndBlankLines) {
+    const std::string text =
+        "; comment\n"
+        "\n"
+        "   \t\n"
+        "\t; indented comment\n"
+        "[COMMON]\n"
+        "  TimeShift 2 ; trailing comment\n"
+        ";\n"
+        "\n"
+        "bogus\n";
+    Outcome out = read(text);
+    ASSERT_TRUE(out.stop);
+    EXPECT_EQ(out.stop->message, "Config error, line 9: invalid parameter or its value\n");
+    ASSERT_EQ(out.seen.size(), 2u);
+    EXPECT_EQ(out.seen[0].line, 5);
+    EXPECT_EQ(out.seen[1].keyword, "TIMESHIFT");
+    EXPECT_EQ(out.seen[1].line, 6);
+    EXPECT_EQ(out.seen[1].value, "2 ; trailing comment\n");
+    EXPECT_EQ(out.seen[1].section, Section::common);
+}
+
+TEST(ConfigLines, LongLinesAreCutAt511Bytes) {
+    // 511 bytes with the newline: one line.
+    const std::string fits = "[COMMON]\nOUTPUT " + std::string(510 - 7, 'x') + "\nbogus\n";
+    Outcome one = read(fits);
+    ASSERT_TRUE(one.stop);
+    EXPECT_EQ(one.stop->message, "Config error, line 3: invalid parameter or its value\n");
+    EXPECT_EQ(one.seen[1].value.size(), 510u - 7 + 1);
+
+    // 512 bytes: the newline alone is the second piece, a blank line that
+    // is still counted.
+    const std::string over = "[COMMON]\nOUTPUT " + std::string(511 - 7, 'x') + "\nbogus\n";
+    Outcome two = read(over);
+    ASSERT_TRUE(two.stop);
+    EXPECT_EQ(two.stop->message, "Config error, line 4: invalid parameter or its value\n");
+    EXPECT_EQ(two.seen[1].value, std::string(511 - 7, 'x'));
+
+    // The rest of a long line is recognised on its own.
+    const std::string split = "[COMMON]\n;" + std::string(510, 'c') + "TIMESHIFT 3\n";
+    Outcome rest = read(split);
+    EXPECT_FALSE(rest.stop);
+    ASSERT_EQ(rest.seen.size(), 2u);
+    EXPECT_EQ(rest.seen[1].keyword, "TIMESHIFT");
+    EXPECT_EQ(rest.seen[1].value, "3\n");
+    EXPECT_EQ(rest.seen[1].line, 3);
+
+    const std::string garbage = "[COMMON]\nOUTPUT " + std::string(600, 'y') + "\n";
+    EXPECT_EQ(errorOf(garbage, Program::brimsel), "Config error, line 3: " + dos2unix + "\n");
+}
+
+TEST(ConfigLines, LastLineWithoutNewline) {
+    Outcome out = read("[COMMON]\nOUTPUT out.txt");
+    EXPECT_FALSE(out.stop);
+    ASSERT_EQ(out.seen.size(), 2u);
+    EXPECT_EQ(out.seen[1].value, "out.txt");
+}
+
+TEST(ConfigKeywords, PrefixMatchInTableOrder) {
+    Outcome out = read(
+        "[COMMON]\n"
+        "TIMESHIFTX 3\n"
+        "timeshift AUTO\n"
+        "TimeShift auto\n"
+        "TIME 10:00-12:00\n"
+        "OUTPUTFILE x\n"
+        "Time\t9\n"
+        "[line]\n"
+        "history\ta.his\n"
+        "[LINE]extra\n");
+    EXPECT_FALSE(out.stop);
+    ASSERT_EQ(out.seen.size(), 10u);
+    EXPECT_EQ(out.seen[1].keyword, "TIMESHIFT");
+    EXPECT_EQ(out.seen[1].value, "X 3\n");
+    EXPECT_EQ(out.seen[2].keyword, "TIMESHIFT");
+    EXPECT_EQ(out.seen[2].value, "AUTO\n");
+    EXPECT_EQ(out.seen[3].keyword, "TIMESHIFT");
+    EXPECT_EQ(out.seen[4].keyword, "TIME");
+    EXPECT_EQ(out.seen[4].value, "10:00-12:00\n");
+    EXPECT_EQ(out.seen[5].keyword, "OUTPUT");
+    EXPECT_EQ(out.seen[5].value, "FILE x\n");
+    EXPECT_EQ(out.seen[6].keyword, "TIME");
+    EXPECT_EQ(out.seen[6].value, "9\n");
+    EXPECT_EQ(out.seen[7].keyword, "[LINE]");
+    EXPECT_EQ(out.seen[7].section, Section::common);
+    EXPECT_EQ(out.seen[8].keyword, "HISTORY");
+    EXPECT_EQ(out.seen[8].section, Section::line);
+    EXPECT_EQ(out.seen[9].keyword, "[LINE]");
+    EXPECT_EQ(out.seen[9].value, "extra\n");
+}
+
+TEST(ConfigKeywords, TableHasTheTwentyFourKeywordsInOrder) {
+    const char* expected[] = {"HISTORY",     "OUTPUT",           "TIMESHIFT",
+                              "DATE",        "MIDDLINE",         "KEEPALL",
+                              "GROUP",       "NODRAWZERO",       "ADDR",
+                              "BUSYHIST",    "SUPPORTNEWFORMAT", "SHOWVALUE",
+                              "[COMMON]",    "[LINE]",           "PROTECTSUMMARY",
+                              "NAME",        "CUTHISTORY",       "TIME",
+                              "PONDREL",     "SESSIONSTAT",      "BRAKESESSTAT",
+                              "ADVANCEDCPS", "SWAPINOUT",        "BINKDABORTED"};
+    ASSERT_EQ(keywordTable.size(), 24u);
+    for (std::size_t i = 0; i < keywordTable.size(); ++i)
+        EXPECT_EQ(keywordTable[i].text, expected[i]);
+}
+
+TEST(ConfigLines, CarriageReturns) {
+    // A line of nothing but a carriage return is not blank.
+    EXPECT_EQ(errorOf("[COMMON]\n\r\n", Program::brimsel),
+              "Config error, line 2: " + dos2unix + "\n");
+    EXPECT_EQ(errorOf("[COMMON]\n  \r\n", Program::pondrel),
+              "Config error, line 2: " + dos2unix + "\n");
+    // Lines with content read normally; the carriage return stays in the value.
+    Outcome out = read("[COMMON]\r\nOUTPUT x\r\n", Program::brimsel);
+    EXPECT_FALSE(out.stop);
+    ASSERT_EQ(out.seen.size(), 2u);
+    EXPECT_EQ(out.seen[0].value, "\r\n");
+    EXPECT_EQ(out.seen[1].value, "x\r\n");
+    // A lone carriage return does not end a line.
+    EXPECT_EQ(errorOf("[COMMON]\rOUTPUT x\n[LINE]\nOUTPUT y\n"),
+              "Config error, line 3: parameter not allowed in [LINE] section\n");
+}
+
+TEST(ConfigLines, TextEndsAtANulByteOfItsLine) {
+    using namespace std::string_literals;
+    Outcome cut = read("[COMMON]\nOUT\0PUT x\n"s);
+    ASSERT_TRUE(cut.stop);
+    EXPECT_EQ(cut.stop->message, "Config error, line 2: invalid parameter or its value\n");
+
+    Outcome value = read("[COMMON]\nOUTPUT x\0garbage\nSHOWVALUE cps\n"s);
+    EXPECT_FALSE(value.stop);
+    ASSERT_EQ(value.seen.size(), 3u);
+    EXPECT_EQ(value.seen[1].value, "x");
+    EXPECT_EQ(value.seen[2].line, 3);
+
+    // A line that starts with NUL is empty and skipped, but counted.
+    Outcome empty = read("[COMMON]\n\0OUTPUT x\nbogus\n"s);
+    ASSERT_TRUE(empty.stop);
+    EXPECT_EQ(empty.stop->message, "Config error, line 3: invalid parameter or its value\n");
+}
+
+TEST(ConfigReading, HandlerStopEndsTheReading) {
+    std::string text = "[COMMON]\nOUTPUT a\nOUTPUT b\n";
+    auto source = memorySource(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    int calls = 0;
+    Stop stop =
+        readConfigText(*source, Program::ravlog, [&](const KeywordLine& kw, Section) -> Stop {
+            ++calls;
+            if (kw.def->id == Keyword::output) return configError(kw.lineNumber, "handler says no");
+            return std::nullopt;
+        });
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->message, "Config error, line 2: handler says no\n");
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(ConfigReading, SkipBlanksTellsWhetherAValueFollows) {
+    std::string_view a = " \t x";
+    EXPECT_TRUE(skipBlanks(a));
+    EXPECT_EQ(a, "x");
+    for (std::string_view none : {"", "  ", "\t;x", " \n", ";"}) {
+        std::string_view v = none;
+        EXPECT_FALSE(skipBlanks(v)) << none;
+    }
+    std::string_view cr = " \r\n";
+    EXPECT_TRUE(skipBlanks(cr));  // a carriage return is a value
+}
+
+}  // namespace
+}  // namespace rv
