@@ -149,9 +149,6 @@ const TableStyle asciiStyle{
     "                                          Incoming session _________________|\n",
     "|"};
 
-// The start of a record whose shifted time cannot be broken down.
-constexpr std::string_view unreadableTime = "??? ??? ?? ??:??:?? ????";
-
 void writeRow(OutBuffer& out, const TableStyle& style, const SessionRecord& r,
               std::uint16_t direction, std::int16_t timeShift) {
     const std::uint16_t flags = r.flags | direction;
@@ -167,7 +164,7 @@ void writeRow(OutBuffer& out, const TableStyle& style, const SessionRecord& r,
     if (breakDownUtc(t, tm))
         out.put(asctimeText(tm).data());
     else
-        out.put(unreadableTime);
+        out.put(unreadableTimeText);
     out.put(' ');
     out.put(style.bar);
     out.put(' ');

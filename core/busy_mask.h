@@ -8,12 +8,12 @@
 namespace rv {
 
 namespace BusyMask {
-inline constexpr std::uint8_t busy = 0x01;         // T
-inline constexpr std::uint8_t incoming = 0x02;     // I
-inline constexpr std::uint8_t outgoing = 0x04;     // O
+inline constexpr std::uint8_t busy = 0x01;           // T
+inline constexpr std::uint8_t incoming = 0x02;       // I
+inline constexpr std::uint8_t outgoing = 0x04;       // O
 inline constexpr std::uint8_t protectedOnly = 0x08;  // P
-inline constexpr std::uint8_t unprotected = 0x10;  // U
-inline constexpr std::uint8_t skipEmpty = 0x20;    // $
+inline constexpr std::uint8_t unprotected = 0x10;    // U
+inline constexpr std::uint8_t skipEmpty = 0x20;      // $
 inline constexpr std::uint8_t all = 0x1F;
 }  // namespace BusyMask
 

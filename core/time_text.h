@@ -20,6 +20,9 @@ std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
 using AsctimeText = std::array<char, 25>;
 AsctimeText asctimeText(const std::tm& tm);
 
+// Shown in place of the asctime form for a time that cannot be broken down.
+inline constexpr const char* unreadableTimeText = "??? ??? ?? ??:??:?? ????";
+
 // The local breakdown of t (localtime_r).
 std::tm localBreakdown(std::time_t t);
 

@@ -43,7 +43,8 @@ bool readExactly(int fd, char* data, std::size_t size, off_t offset) {
 bool copyRange(int src, off_t from, off_t to, int dst, off_t dstOffset) {
     std::vector<char> block(1 << 16);
     while (from < to) {
-        auto n = static_cast<std::size_t>(std::min<off_t>(to - from, static_cast<off_t>(block.size())));
+        auto n =
+            static_cast<std::size_t>(std::min<off_t>(to - from, static_cast<off_t>(block.size())));
         if (!readExactly(src, block.data(), n, from) || !writeAll(dst, block.data(), n, dstOffset))
             return false;
         from += static_cast<off_t>(n);
@@ -156,8 +157,8 @@ bool HistoryCutter::rewrite(std::uint64_t bytesRead, bool& touched) {
         ~Closer() { ::close(fd); }
     } closer{fd};
     struct stat st {};
-    if (!lockExclusive(fd) || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != device_ ||
-        st.st_ino != inode_)
+    if (!lockExclusive(fd) || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_dev != device_ || st.st_ino != inode_)
         return false;
     // A history that shrank since it was read was changed by someone else: leave it.
     if (static_cast<std::uint64_t>(st.st_size) < bytesRead) return false;

@@ -27,7 +27,7 @@
 namespace rv {
 
 class HistoryCutter {
-public:
+  public:
     explicit HistoryCutter(std::FILE* warnings) : warnings_(warnings) {}
     ~HistoryCutter();
     HistoryCutter(const HistoryCutter&) = delete;
@@ -57,7 +57,7 @@ public:
 
     std::uint64_t droppedCount() const { return dropped_; }
 
-private:
+  private:
     void keep(std::span<const std::uint8_t> raw);
     bool flushPending();
     bool rewrite(std::uint64_t bytesRead, bool& historyTouched);

@@ -16,7 +16,8 @@ std::string localDateText(std::time_t t) {
 }
 
 void blanks(std::FILE* out, long n) {
-    for (long i = 0; i < n; ++i) std::fputc(' ', out);
+    for (long i = 0; i < n; ++i)
+        std::fputc(' ', out);
 }
 
 }  // namespace
@@ -38,7 +39,8 @@ void writePeriodHeader(std::FILE* out, const PeriodView& p) {
                  date1.c_str());
     blanks(out, 15);
     blanks(out, n);
-    std::fprintf(out, "To  : %2d:%02d:%02d%s\n\n", w.endHour, w.endMinute, w.endSecond, date2.c_str());
+    std::fprintf(out, "To  : %2d:%02d:%02d%s\n\n", w.endHour, w.endMinute, w.endSecond,
+                 date2.c_str());
 }
 
 std::string creationTimeText(std::time_t now) {

@@ -8,18 +8,20 @@ namespace rv {
 using ull = unsigned long long;
 
 void writeSessionsBanner(std::FILE* out) {
-    std::fprintf(out,
-                 "\n              %s──┐\n              %sSessions  Statistic%s              %s──┘\n\n"
-                 "               ",
-                 "┌───────────────────────────────────────────────", "│ ░░░▒▒▒▓▓▓███  ",
-                 "  ███▓▓▓▒▒▒░░░ │\n", "└───────────────────────────────────────────────");
+    std::fprintf(
+        out,
+        "\n              %s──┐\n              %sSessions  Statistic%s              %s──┘\n\n"
+        "               ",
+        "┌───────────────────────────────────────────────", "│ ░░░▒▒▒▓▓▓███  ",
+        "  ███▓▓▓▒▒▒░░░ │\n", "└───────────────────────────────────────────────");
 }
 
 void writeLineHeading(std::FILE* out, const LineConfig& line, int lineNumber,
                       std::size_t configuredLines) {
     const std::size_t width = line.hasName ? line.nameWidth : configuredLines > 1 ? 6 : 0;
     if (width >= 1 && width <= 78) {
-        for (std::size_t i = 0; i < (80 - width) / 2; ++i) std::fputc(' ', out);
+        for (std::size_t i = 0; i < (80 - width) / 2; ++i)
+            std::fputc(' ', out);
     }
     if (line.hasName)
         std::fprintf(out, "%s\n\n", line.name.c_str());
@@ -28,40 +30,43 @@ void writeLineHeading(std::FILE* out, const LineConfig& line, int lineNumber,
 }
 
 void writeTableHeader(std::FILE* out, HistoryType type) {
-    std::fprintf(out,
-                 "╔════════════╤═════╤════════════════════╤══════════╤═════════════════╤════════╗\n"
-                 "║  Session   │ Dir │    Address     %s│   Time   │     Traffic     │   CPS  ║\n"
-                 "║   start    │     │                %s│  Online  │  Rcvd     Sent  │        ║\n"
-                 "╠════════════╪═════╪════════════════════╪══════════╪════════╤════════╪════════╣\n",
-                 recordsProtection(type) ? "Prot" : "    ", recordsAborts(type) ? "Abrt" : "    ");
+    std::fprintf(
+        out,
+        "╔════════════╤═════╤════════════════════╤══════════╤═════════════════╤════════╗\n"
+        "║  Session   │ Dir │    Address     %s│   Time   │     Traffic     │   CPS  ║\n"
+        "║   start    │     │                %s│  Online  │  Rcvd     Sent  │        ║\n"
+        "╠════════════╪═════╪════════════════════╪══════════╪════════╤════════╪════════╣\n",
+        recordsProtection(type) ? "Prot" : "    ", recordsAborts(type) ? "Abrt" : "    ");
 }
 
-void writeSessionRow(std::FILE* out, const SessionRecord& r, const std::tm& shown, HistoryType type) {
+void writeSessionRow(std::FILE* out, const SessionRecord& r, const std::tm& shown,
+                     HistoryType type) {
     using namespace SessionFlags;
     const char* dir = r.has(incoming) ? "In " : r.has(outgoing) ? "Out" : "   ";
     const char prot = r.has(protectedSession) && recordsProtection(type) ? 'P' : ' ';
     const char abrt = !r.has(normal) && recordsAborts(type) ? 'A' : ' ';
     const Duration d = splitDuration(r.duration);
     const std::uint64_t bytes = std::uint64_t{r.bytesReceived} + r.bytesSent;
-    std::fprintf(out, "║  %02d:%02d:%02d  │ %s │  %s %c%c│%3llu:%02llu:%02llu │ %s │ %s │ %s ║\n",
-                 shown.tm_hour, shown.tm_min, shown.tm_sec, dir,
-                 formatAddress(r.address, 15).c_str(), prot, abrt, static_cast<ull>(d.hours),
-                 static_cast<ull>(d.minutes), static_cast<ull>(d.seconds),
-                 formatTraffic(r.bytesReceived, false).c_str(), formatTraffic(r.bytesSent, false).c_str(),
-                 formatTraffic(r.duration ? bytes / r.duration : bytes, false).c_str());
+    std::fprintf(
+        out, "║  %02d:%02d:%02d  │ %s │  %s %c%c│%3llu:%02llu:%02llu │ %s │ %s │ %s ║\n",
+        shown.tm_hour, shown.tm_min, shown.tm_sec, dir, formatAddress(r.address, 15).c_str(), prot,
+        abrt, static_cast<ull>(d.hours), static_cast<ull>(d.minutes), static_cast<ull>(d.seconds),
+        formatTraffic(r.bytesReceived, false).c_str(), formatTraffic(r.bytesSent, false).c_str(),
+        formatTraffic(r.duration ? bytes / r.duration : bytes, false).c_str());
 }
 
 void writeTableFooter(std::FILE* out, const LineTotals& t) {
     const Duration d = splitDuration(t.timeOnline);
-    std::fprintf(out,
-                 "╟────────────┴─────┴────────────────────┼──────────┼────────┼────────┼────────╢\n"
-                 "║   Total:%4llu    In:%4llu    Out:%4llu   │%3llu:%02llu:%02llu │ %s │ %s │%7llu ║\n"
-                 "╚═══════════════════════════════════════╧══════════╧════════╧════════╧════════╝\n"
-                 "\n\n",
-                 static_cast<ull>(t.sessionsIn + t.sessionsOut), static_cast<ull>(t.sessionsIn),
-                 static_cast<ull>(t.sessionsOut), static_cast<ull>(d.hours), static_cast<ull>(d.minutes),
-                 static_cast<ull>(d.seconds), formatTraffic(t.bytesReceived, false).c_str(),
-                 formatTraffic(t.bytesSent, false).c_str(), static_cast<ull>(lineCps(t)));
+    std::fprintf(
+        out,
+        "╟────────────┴─────┴────────────────────┼──────────┼────────┼────────┼────────╢\n"
+        "║   Total:%4llu    In:%4llu    Out:%4llu   │%3llu:%02llu:%02llu │ %s │ %s │%7llu ║\n"
+        "╚═══════════════════════════════════════╧══════════╧════════╧════════╧════════╝\n"
+        "\n\n",
+        static_cast<ull>(t.sessionsIn + t.sessionsOut), static_cast<ull>(t.sessionsIn),
+        static_cast<ull>(t.sessionsOut), static_cast<ull>(d.hours), static_cast<ull>(d.minutes),
+        static_cast<ull>(d.seconds), formatTraffic(t.bytesReceived, false).c_str(),
+        formatTraffic(t.bytesSent, false).c_str(), static_cast<ull>(lineCps(t)));
 }
 
 void writeSessionsFooter(std::FILE* out, const std::string& createdAt) {

@@ -17,11 +17,13 @@ void writeSessionsBanner(std::FILE* out);
 
 // The heading above a line's table: its Name, "Line %d" when more than one
 // line is configured, or nothing.
-void writeLineHeading(std::FILE* out, const LineConfig& line, int lineNumber, std::size_t configuredLines);
+void writeLineHeading(std::FILE* out, const LineConfig& line, int lineNumber,
+                      std::size_t configuredLines);
 void writeTableHeader(std::FILE* out, HistoryType type);
 
 // One row; `shown` is the start as broken down for the report (shifted start).
-void writeSessionRow(std::FILE* out, const SessionRecord& r, const std::tm& shown, HistoryType type);
+void writeSessionRow(std::FILE* out, const SessionRecord& r, const std::tm& shown,
+                     HistoryType type);
 void writeTableFooter(std::FILE* out, const LineTotals& totals);
 void writeSessionsFooter(std::FILE* out, const std::string& createdAt);
 

@@ -61,7 +61,8 @@ struct BusyHistogram {
 };
 
 // Adds one accounted session (flags settled, duration at least 1).
-void addToLineTotals(LineTotals& totals, const SessionRecord& r, bool zeroDuration, HistoryType type);
+void addToLineTotals(LineTotals& totals, const SessionRecord& r, bool zeroDuration,
+                     HistoryType type);
 
 // Where a session lies on the chart axis, whose origin is the start of
 // the hour in which the window begins; the part before the window is cut off.

@@ -1,0 +1,425 @@
+#include "core/config_reader.h"
+
+#include <algorithm>
+
+#include "core/busy_mask.h"
+#include "core/dates.h"
+#include "core/format.h"
+#include "core/session_kind.h"
+#include "core/text_scan.h"
+
+namespace rv {
+
+bool isYes(std::string_view value) {
+    return startsWithNoCase(value, "YES");
+}
+bool isNo(std::string_view value) {
+    return startsWithNoCase(value, "NO");
+}
+
+void readFileName(std::string_view value, std::string& path, bool& append) {
+    if (!value.empty() && value[0] == '+') {
+        append = true;
+        value.remove_prefix(1);
+    }
+    std::size_t len = 0;
+    while (len < value.size() && isValueChar(value[len]))
+        ++len;
+    path.assign(value.substr(0, std::min(len, maxReportPath)));
+}
+
+namespace {
+
+// A component separator of an ADDR pattern.
+bool isAddrSeparator(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return c == ':' || c == '/' || c == '.' || c == '"' || u <= ' ' || u >= 0x80;
+}
+
+struct AddrScanner {
+    std::string_view text;
+    std::size_t pos = 0;
+
+    char peek() const { return pos < text.size() ? text[pos] : '\0'; }
+    std::int16_t component() {
+        std::int16_t v;
+        if (peek() == '#') {
+            v = eachComponent;
+        } else if (peek() == '*') {
+            v = anyComponent;
+        } else {
+            v = static_cast<std::int16_t>(leadingInt(text.substr(pos)));
+        }
+        while (pos < text.size() && !isAddrSeparator(text[pos]))
+            ++pos;
+        return v;
+    }
+};
+
+// The text between double quotes, cut after 15 characters and padded to 15 columns.
+std::string readLabel(std::string_view text) {
+    std::size_t end = 0;
+    std::size_t chars = 0;
+    while (end < text.size() && text[end] != '"' && text[end] != '\n') {
+        auto u = static_cast<unsigned char>(text[end]);
+        bool starts = u < 0x80 || u > 0xBF;
+        if (starts && chars == 15) break;
+        if (starts) ++chars;
+        ++end;
+    }
+    std::string label(text.substr(0, end));
+    label.append(15 - chars, ' ');
+    return label;
+}
+
+}  // namespace
+
+bool readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat, int lineNumber,
+                   std::FILE* warnings, AddrSpec& spec) {
+    spec = AddrSpec{};
+    for (const SessionKind& kind : sessionKinds) {
+        if (!startsWithNoCase(value, kind.keyword)) continue;
+        if (!supportNewFormat) {
+            std::fprintf(warnings,
+                         "Skip extended The Brake!-style Addr in config line %d due to "
+                         "'SupportNewFormat No'\n",
+                         lineNumber);
+            return false;
+        }
+        spec.pattern = eventKeyAddress(kind);
+        spec.flags = kind.entryFlag;
+        return true;
+    }
+    FidoAddress& p = spec.pattern;
+    p = FidoAddress{anyComponent, anyComponent, anyComponent, anyComponent};
+    AddrScanner s{value};
+    if (s.peek() == '!') {
+        spec.flags |= AddrFlags::excluded;
+        ++s.pos;
+    }
+    std::int16_t v = s.component();
+    bool separated = false;
+    if (s.peek() == ':') {
+        separated = true;
+        if (v != 0) p.zone = v;
+        ++s.pos;
+        v = s.component();
+        if (v != 0) p.net = v;
+    }
+    if (s.peek() == '/') {
+        separated = true;
+        if (v != 0) p.net = v;
+        ++s.pos;
+        v = s.component();
+        p.node = v;
+    }
+    if (s.peek() == '.') {
+        separated = true;
+        p.node = v;
+        ++s.pos;
+        p.point = s.component();
+    }
+    if (!separated && v != 0) p.zone = v;
+    for (std::int16_t c : {p.zone, p.net, p.node, p.point}) {
+        if (c == eachComponent) spec.flags |= AddrFlags::group;
+        if (c == anyComponent) spec.flags |= AddrFlags::hasAny;
+    }
+    if (withLabel) {
+        std::string_view rest = value.substr(std::min(s.pos, value.size()));
+        skipBlanks(rest);
+        if (!rest.empty() && rest[0] == '"') spec.displayName = readLabel(rest.substr(1));
+    }
+    return true;
+}
+
+namespace {
+
+bool actsOn(Program program, Keyword id) {
+    if (program == Program::ravlog) return true;
+    switch (id) {
+        case Keyword::history:
+        case Keyword::timeShift:
+        case Keyword::keepAll:
+        case Keyword::group:
+        case Keyword::addr:
+        case Keyword::supportNewFormat:
+        case Keyword::common:
+        case Keyword::line:
+        case Keyword::brakeSesStat:
+        case Keyword::advancedCps:
+        case Keyword::swapInOut:
+        case Keyword::binkdAborted:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool fixedByOption(const FixedByOptions& f, Keyword id) {
+    switch (id) {
+        case Keyword::output:
+            return f.output;
+        case Keyword::pondrel:
+            return f.links;
+        case Keyword::sessionStat:
+            return f.sessions;
+        case Keyword::date:
+            return f.date;
+        case Keyword::time:
+            return f.time;
+        case Keyword::busyHist:
+            return f.busyHist;
+        case Keyword::group:
+            return f.group;
+        case Keyword::keepAll:
+            return f.keepAll;
+        case Keyword::noDrawZero:
+            return f.noDrawZero;
+        case Keyword::protectSummary:
+            return f.protectSummary;
+        case Keyword::middLine:
+            return f.middLine;
+        case Keyword::showValue:
+            return f.showValue;
+        default:
+            return false;
+    }
+}
+
+std::string_view withoutNewline(std::string_view v) {
+    if (!v.empty() && v.back() == '\n') v.remove_suffix(1);
+    return v;
+}
+
+std::uint16_t readBrakeMask(std::string_view value, std::FILE* warnings) {
+    std::uint16_t mask = 0;
+    for (char c : value) {
+        switch (c) {
+            case 'A':
+            case 'a':
+                mask |= 0x0400;
+                break;
+            case 'D':
+            case 'd':
+                mask |= 0x0800;
+                break;
+            case 'T':
+            case 't':
+                mask |= 0x1000;
+                break;
+            case 'B':
+            case 'b':
+                mask |= 0x0100;
+                break;
+            case 'E':
+            case 'e':
+                mask |= 0x0200;
+                break;
+            case '\n':
+                break;
+            default:
+                std::fprintf(warnings, "Skipping invalid character '%c' in  BrakeSesStat mask\n",
+                             c);
+                break;
+        }
+    }
+    return mask;
+}
+
+class Reader {
+  public:
+    Reader(Configuration& config, const ConfigContext& context)
+        : config_(config), settings_(config.settings), context_(context) {
+        anyHistory_ = !config.lines.empty();
+    }
+
+    Stop onKeyword(const KeywordLine& kw, Section section) {
+        const Keyword id = kw.def->id;
+        if (!actsOn(context_.program, id) || fixedByOption(context_.fixed, id)) return std::nullopt;
+        const std::string_view v = kw.value;
+        const bool inLine = section == Section::line;
+        switch (id) {
+            case Keyword::common:
+            case Keyword::line:
+                if (!lineHasHistory_)
+                    return configError(kw.lineNumber,
+                                       "no history file defined in previous [LINE] section");
+                if (id == Keyword::line) {
+                    config_.lines.emplace_back();
+                    lineHasHistory_ = false;
+                }
+                return std::nullopt;
+            case Keyword::history: {
+                if (lineHasHistory_)
+                    return configError(
+                        kw.lineNumber,
+                        "parameter 'History' already defined in current [LINE] section");
+                HistorySource& source = config_.lines.back().source;
+                // A value without a file name would leave a line that can never be read.
+                if (parseHistoryValue(v, source) == 0)
+                    return configError(kw.lineNumber, invalidText());
+                if (source.type == HistoryTypes::binkd && source.n == 0 && source.m == 0)
+                    return configError(kw.lineNumber, "invalid parameters value for BinkD line");
+                anyHistory_ = true;
+                lineHasHistory_ = true;
+                return std::nullopt;
+            }
+            case Keyword::output:
+                readFileName(v, settings_.outputPath, settings_.outputAppend);
+                return std::nullopt;
+            case Keyword::pondrel:
+                readFileName(v, settings_.linksPath, settings_.linksAppend);
+                return std::nullopt;
+            case Keyword::sessionStat:
+                readFileName(v, settings_.sessionsPath, settings_.sessionsAppend);
+                return std::nullopt;
+            case Keyword::timeShift: {
+                int hours = startsWithNoCase(v, "AUTO") ? autoTimeShiftHours(context_.clock->now)
+                                                        : leadingInt(v);
+                auto shift = static_cast<std::int16_t>(hours);
+                (inLine ? config_.lines.back().timeShift : settings_.lineDefaults.timeShift) =
+                    shift;
+                return std::nullopt;
+            }
+            case Keyword::date: {
+                std::size_t len = 0;
+                while (len < v.size() && isValueChar(v[len]))
+                    ++len;
+                DateResult date = parseDate(v.substr(0, len), *context_.clock, context_.warnings);
+                if (date.stop) return date.stop;
+                settings_.reportDate = date.time;
+                return std::nullopt;
+            }
+            case Keyword::time:
+                if (!parseTimeWindow(v, settings_.timeWindow)) {
+                    std::string_view shown = withoutNewline(v);
+                    return failure(format("Invalid time %.*s\n", static_cast<int>(shown.size()),
+                                          shown.data()));
+                }
+                return std::nullopt;
+            case Keyword::middLine:
+                if (isYes(v))
+                    settings_.middLine = MiddLineMode::yes;
+                else if (startsWithNoCase(v, "GROUP"))
+                    settings_.middLine = MiddLineMode::group;
+                return std::nullopt;
+            case Keyword::keepAll:
+                settings_.keepAll = isYes(v);
+                return std::nullopt;
+            case Keyword::group:
+                settings_.group = isYes(v);
+                return std::nullopt;
+            case Keyword::noDrawZero:
+                settings_.noDrawZero = isYes(v);
+                return std::nullopt;
+            case Keyword::protectSummary:
+                settings_.protectSummary = isYes(v);
+                return std::nullopt;
+            case Keyword::showValue:
+                if (startsWithNoCase(v, "TIME"))
+                    settings_.showValue = ShowValueMode::time;
+                else if (startsWithNoCase(v, "CPS"))
+                    settings_.showValue = ShowValueMode::cps;
+                return std::nullopt;
+            case Keyword::supportNewFormat:
+                if (isNo(v)) settings_.supportNewFormat = false;
+                return std::nullopt;
+            case Keyword::busyHist: {
+                std::uint8_t mask = isNo(v)    ? 0
+                                    : isYes(v) ? BusyMask::all
+                                               : parseBusyHistMask(v, context_.warnings);
+                (inLine ? config_.lines.back().busyHistMask : settings_.busyHistMask) = mask;
+                return std::nullopt;
+            }
+            case Keyword::brakeSesStat:
+                if (isNo(v)) return std::nullopt;
+                settings_.brakeSesStatMask =
+                    isYes(v) ? AddrFlags::kindMask : readBrakeMask(v, context_.warnings);
+                return std::nullopt;
+            case Keyword::name:
+                if (!v.empty() && v[0] == '"') {
+                    LineConfig& line = config_.lines.back();
+                    std::string_view rest = v.substr(1);
+                    line.name.assign(rest.substr(0, std::min(rest.find('"'), rest.size())));
+                    line.nameWidth = displayWidth(line.name);
+                    line.hasName = true;
+                }
+                return std::nullopt;
+            case Keyword::cutHistory: {
+                auto days = static_cast<std::int16_t>(leadingInt(v));
+                (inLine ? config_.lines.back().cutHistory : settings_.lineDefaults.cutHistory) =
+                    days;
+                return std::nullopt;
+            }
+            case Keyword::advancedCps:
+                setSwitch(inLine, &LineConfig::advancedCps, &LineDefaults::advancedCps, isYes(v));
+                return std::nullopt;
+            case Keyword::swapInOut:
+                setSwitch(inLine, &LineConfig::swapInOut, &LineDefaults::swapInOut, isYes(v));
+                return std::nullopt;
+            case Keyword::binkdAborted:
+                setSwitch(inLine, &LineConfig::binkdAbortedOut, &LineDefaults::binkdAbortedOut,
+                          startsWithNoCase(v, "OUT"));
+                return std::nullopt;
+            case Keyword::addr: {
+                AddrSpec spec;
+                if (readAddrValue(v, context_.program == Program::ravlog,
+                                  settings_.supportNewFormat, kw.lineNumber, context_.warnings,
+                                  spec))
+                    config_.addresses.push_back(std::move(spec));
+                return std::nullopt;
+            }
+        }
+        return std::nullopt;
+    }
+
+    Stop finish() {
+        if (!anyHistory_) return failure("No history file defined.\n");
+        if (!lineHasHistory_) return failure("No history file defined in last [LINE] section\n");
+        const LineDefaults& d = settings_.lineDefaults;
+        for (LineConfig& line : config_.lines) {
+            if (line.timeShift == timeShiftUnset) line.timeShift = d.timeShift;
+            if (line.busyHistMask == busyHistUnset) line.busyHistMask = settings_.busyHistMask;
+            if (line.cutHistory == cutHistoryUnset) line.cutHistory = d.cutHistory;
+            if (line.advancedCps == switchUnset) line.advancedCps = d.advancedCps;
+            if (line.swapInOut == switchUnset) line.swapInOut = d.swapInOut;
+            if (line.binkdAbortedOut == switchUnset) line.binkdAbortedOut = d.binkdAbortedOut;
+        }
+        return std::nullopt;
+    }
+
+  private:
+    std::string_view invalidText() const {
+        return context_.program == Program::ravlog
+                   ? "invalid parameter or its value"
+                   : "invalid keyword or parameter, or config file not in unix-like format (use "
+                     "dos2unix to convert it)";
+    }
+
+    void setSwitch(bool inLine, std::uint8_t LineConfig::*lineField,
+                   bool LineDefaults::*commonField, bool value) {
+        if (inLine)
+            config_.lines.back().*lineField = value;
+        else
+            settings_.lineDefaults.*commonField = value;
+    }
+
+    Configuration& config_;
+    Settings& settings_;
+    const ConfigContext& context_;
+    bool anyHistory_ = false;
+    bool lineHasHistory_ = true;
+};
+
+}  // namespace
+
+Stop readConfig(ByteSource& text, Configuration& config, const ConfigContext& context) {
+    Reader reader(config, context);
+    Stop stop = readConfigText(text, context.program, [&](const KeywordLine& kw, Section section) {
+        return reader.onKeyword(kw, section);
+    });
+    if (stop) return stop;
+    return reader.finish();
+}
+
+}  // namespace rv

@@ -1,0 +1,108 @@
+#include "ravlog/collect.h"
+
+#include "core/direction.h"
+#include "core/session_validity.h"
+#include "ravlog/sessions_report.h"
+
+namespace rv {
+
+namespace {
+
+struct LinePass {
+    RavlogRun& run;
+    const LineConfig& line;
+    LineResult& result;
+    LineDirectionRules rules;
+    std::FILE* sessions;
+};
+
+void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const SessionTime& time,
+                 std::uint16_t fileDirection) {
+    RavlogRun& run = pass.run;
+    const Settings& s = run.config.settings;
+    const TimeWindow& w = s.timeWindow;
+    // The direction rules apply to every selected session, so that an
+    // unmatched session is listed with its true direction too.
+    r.flags = applyDirectionRules(static_cast<std::uint16_t>(r.flags | fileDirection), pass.rules);
+    const AxisSpan axis = axisPosition(time.localStart, r.duration, run.period.windowStart,
+                                       w.startMinute, w.startSecond);
+    MatchContext context;
+    context.zeroDuration = zeroDuration;
+    context.advancedCps = pass.line.advancedCps != 0;
+    context.noDrawZero = s.noDrawZero;
+    context.axisStart = axis.start;
+    context.axisEnd = axis.end;
+    const MatchResult match = run.book->matchSession(r, context);
+    const bool noBytes = r.bytesReceived == 0 && r.bytesSent == 0;
+    if (match.counted && !(s.noDrawZero && noBytes))
+        addToBusyHistogram(pass.result.busy, axis, r.flags, run.layout->slotSeconds);
+    if (match.end == WalkEnd::plainEntry) {
+        addToLineTotals(pass.result.totals, r, zeroDuration, pass.result.type);
+        if (r.has(SessionFlags::protectedSession)) run.hasProtectedSessions = true;
+    }
+    const bool listed = r.has(SessionFlags::kindMask) ? (r.flags & s.brakeSesStatMask) != 0
+                                                      : match.end != WalkEnd::excludedEntry;
+    if (listed) writeSessionRow(pass.sessions, r, time.shown, pass.result.type);
+}
+
+void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
+              LocalTimeConverter& converter) {
+    RavlogRun& run = pass.run;
+    const std::int64_t windowStart = run.period.windowStart;
+    const std::int64_t windowEnd = run.period.windowEnd;
+    SessionRecord r;
+    SessionTime time;
+    while (reader.next(r)) {
+        const bool zeroDuration = r.duration == 0;
+        if (zeroDuration) r.duration = 1;
+        const Validity validity = checkSession(r, pass.line.timeShift, converter, time);
+        if (validity == Validity::valid) {
+            // windowEnd is the window's last second: a session starting then belongs to it.
+            if (time.localStart <= windowEnd && time.localStart + r.duration > windowStart)
+                takeSession(pass, r, zeroDuration, time, reader.direction());
+        } else if (validity == Validity::invalid) {
+            reportInvalidRecord(run.err, pass.line.source.path, r, time);
+        }
+        if (cutter)
+            cutter->offer(reader.rawRecord(), time.brokenDown
+                                                  ? std::optional<std::int64_t>(time.localStart)
+                                                  : std::nullopt);
+    }
+}
+
+}  // namespace
+
+void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutter,
+                 LocalTimeConverter& converter) {
+    LineConfig& line = run.config.lines[i];
+    LineResult& result = run.lines[i];
+    if (!reader.open(line.source, run.config.settings.supportNewFormat)) {
+        std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
+        return;
+    }
+    result.opened = true;
+    result.type = reader.type();
+    const int number = ++run.openedLines;
+    std::FILE* sessions = run.sessionsFile.get();
+    writeLineHeading(sessions, line, number, run.config.lines.size());
+    writeTableHeader(sessions, result.type);
+
+    LinePass pass{run, line, result,
+                  LineDirectionRules{line.swapInOut != 0, result.type, line.source.n, line.source.m,
+                                     line.binkdAbortedOut != 0},
+                  sessions};
+    cutter.begin(line.source.path, result.type, line.cutHistory, run.clock.midnight, run.clock.now);
+    readFile(pass, reader, cutter.active() ? &cutter : nullptr, converter);
+    // Only types 1 to 3 are cut, and they have no twin: the cut is done here.
+    cutter.end(reader.consumed());
+    if (reader.openTwin(line.source) == HistoryReader::Twin::failed) {
+        std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
+    } else if (reader.isOpen()) {
+        readFile(pass, reader, nullptr, converter);
+    }
+    reader.close();
+    if (line.advancedCps) applyAdvancedCps(result.totals);
+    writeTableFooter(sessions, result.totals);
+}
+
+}  // namespace rv

@@ -1,0 +1,16 @@
+// Reading one line's history for ravlog: every record is tested, the
+// selected sessions are settled, matched, counted and listed, and every
+// record is offered to the history cutter.
+#pragma once
+
+#include "core/history_reader.h"
+#include "ravlog/history_cut.h"
+#include "ravlog/ravlog_run.h"
+
+namespace rv {
+
+// Reads the line at index i of the run; writes its table to the sessions file.
+void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutter,
+                 LocalTimeConverter& converter);
+
+}  // namespace rv

@@ -1,0 +1,183 @@
+#include "ravlog/options.h"
+
+#include "core/busy_mask.h"
+#include "core/dates.h"
+#include "core/program_text.h"
+#include "core/text_scan.h"
+
+namespace rv {
+
+const char* const ravlogUsage =
+    "Usage:  ravlog [<options>...]\n"
+    "\n"
+    "options:\n"
+    "\t-c<ctl_file>            Select Ravlog config file (default: ravlog.ctl)\n"
+    "\t-o<out_file>            Output file name (override 'Output' in config file)\n"
+    "\t-l<lnk_file>            Links statistic filename (override 'Pondrel' in config file)\n"
+    "\t-e<ses_file>            Sessions statistic filename (override 'SessionStat' in config "
+    "file)\n"
+    "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config file)\n"
+    "\t-d<d.m.y>               Override 'Date' in config file\n"
+    "\t-t<xx:xx:xx-yy:yy:yy>   Override 'Time' in config file\n"
+    "\t-b[+|-|<mask>]          -b+       set 'BusyHist Yes'\n"
+    "\t                        -b-       set 'BusyHist No'\n"
+    "\t                        -b<mask>  set 'BusyHist <mask>'\n"
+    "\t-g[+|-]                 -g+       set 'Group Yes'\n"
+    "\t                        -g-       set 'Group No'\n"
+    "\t                        -g        invert 'Group' in config file\n"
+    "\t-k[+|-]                 -k+       set 'KeepAll Yes'\n"
+    "\t                        -k-       set 'KeepAll No'\n"
+    "\t                        -k        invert 'KeepAll' in config file\n"
+    "\t-n[+|-]                 -n+       set 'NoDrawZero Yes'\n"
+    "\t                        -n-       set 'NoDrawZero No'\n"
+    "\t                        -n        invert 'NoDrawZero' in config file\n"
+    "\t-m{+|-|g}               -m+       set 'MiddLine Yes'\n"
+    "\t                        -m-       set 'MiddLine No'\n"
+    "\t                        -mg       set 'MiddLine Group'\n"
+    "\t-s{s|t|c}               -ss       set 'ShowValue Ses'\n"
+    "\t                        -st       set 'ShowValue Time'\n"
+    "\t                        -sc       set 'ShowValue CPS'\n"
+    "\t-?, --help              This help\n";
+
+void writeRavlogBanner(std::FILE* out) {
+    std::fprintf(out,
+                 "Ravlog %.*s/%.*s - History Utility for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
+                 "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
+                 "%.*s\n\n",
+                 static_cast<int>(versionText.size()), versionText.data(),
+                 static_cast<int>(platformTag.size()), platformTag.data(),
+                 static_cast<int>(creditLine.size()), creditLine.data());
+}
+
+namespace {
+
+// The +, - or bare form of a switch; false for any other third character.
+bool readSwitch(std::string_view value, SwitchOption& option, bool& setting, bool& fixed) {
+    if (value.empty()) {
+        option = SwitchOption::invert;
+        return true;
+    }
+    if (value[0] != '+' && value[0] != '-') return false;
+    option = value[0] == '+' ? SwitchOption::on : SwitchOption::off;
+    setting = option == SwitchOption::on;
+    fixed = true;
+    return true;
+}
+
+void invert(SwitchOption option, bool& setting) {
+    if (option == SwitchOption::invert) setting = !setting;
+}
+
+}  // namespace
+
+Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration& config,
+                        RavlogOptions& options, const RunClock& clock, std::FILE* warnings) {
+    Settings& s = config.settings;
+    FixedByOptions& fixed = options.fixed;
+    for (std::string_view arg : args) {
+        if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/')) return unknownOption(arg);
+        const std::string_view value = arg.substr(2);
+        switch (arg[1]) {
+            case 'c':
+                if (value.size() > maxPathLength) return configPathTooLong(value);
+                s.configPath = value;
+                break;
+            case 'o':
+                readFileName(value, s.outputPath, s.outputAppend);
+                fixed.output = true;
+                break;
+            case 'l':
+                readFileName(value, s.linksPath, s.linksAppend);
+                fixed.links = true;
+                break;
+            case 'e':
+                readFileName(value, s.sessionsPath, s.sessionsAppend);
+                fixed.sessions = true;
+                break;
+            case 'h': {
+                LineConfig line;
+                if (parseHistoryValue(value, line.source) == 0) return ExitRequest{0, ravlogUsage};
+                config.lines.push_back(std::move(line));
+                break;
+            }
+            case 'd': {
+                DateResult date = parseDate(value, clock, warnings);
+                if (date.stop) return date.stop;
+                s.reportDate = date.time;
+                fixed.date = true;
+                break;
+            }
+            case 't':
+                if (!parseTimeWindow(value, s.timeWindow))
+                    return failure(format("Invalid time %.*s\n", static_cast<int>(value.size()),
+                                          value.data()));
+                fixed.time = true;
+                break;
+            case 'b':
+                s.busyHistMask = value == "+"   ? BusyMask::all
+                                 : value == "-" ? 0
+                                                : parseBusyHistMask(value, warnings);
+                fixed.busyHist = true;
+                break;
+            case 'g':
+                if (!readSwitch(value, options.group, s.group, fixed.group))
+                    return unknownOption(arg);
+                break;
+            case 'k':
+                if (!readSwitch(value, options.keepAll, s.keepAll, fixed.keepAll))
+                    return unknownOption(arg);
+                break;
+            case 'n':
+                if (!readSwitch(value, options.noDrawZero, s.noDrawZero, fixed.noDrawZero))
+                    return unknownOption(arg);
+                break;
+            case 'p':
+                if (!readSwitch(value, options.protectSummary, s.protectSummary,
+                                fixed.protectSummary))
+                    return unknownOption(arg);
+                break;
+            case 'm':
+                if (value.empty()) return unknownOption(arg);
+                if (value[0] == '+')
+                    s.middLine = MiddLineMode::yes;
+                else if (value[0] == '-')
+                    s.middLine = MiddLineMode::no;
+                else if (value[0] == 'g' || value[0] == 'G')
+                    s.middLine = MiddLineMode::group;
+                else
+                    return unknownOption(arg);
+                fixed.middLine = true;
+                break;
+            case 's':
+                if (value.empty()) return unknownOption(arg);
+                if (value[0] == 's' || value[0] == 'S')
+                    s.showValue = ShowValueMode::ses;
+                else if (value[0] == 't' || value[0] == 'T')
+                    s.showValue = ShowValueMode::time;
+                else if (value[0] == 'c' || value[0] == 'C')
+                    s.showValue = ShowValueMode::cps;
+                else
+                    return unknownOption(arg);
+                fixed.showValue = true;
+                break;
+            case '?':
+                return ExitRequest{0, ravlogUsage};
+            case '-':
+                if (value.size() != 4 || !startsWithNoCase(value, "help"))
+                    return unknownOption(arg);
+                return ExitRequest{0, ravlogUsage};
+            default:
+                return unknownOption(arg);
+        }
+    }
+    return std::nullopt;
+}
+
+void applySwitchInversions(const RavlogOptions& options, Settings& settings) {
+    invert(options.group, settings.group);
+    invert(options.keepAll, settings.keepAll);
+    invert(options.noDrawZero, settings.noDrawZero);
+    invert(options.protectSummary, settings.protectSummary);
+}
+
+}  // namespace rv

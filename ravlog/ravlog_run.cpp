@@ -1,0 +1,77 @@
+#include "ravlog/ravlog_run.h"
+
+#include "core/config_reader.h"
+#include "core/file_macros.h"
+#include "core/history_reader.h"
+#include "core/program_text.h"
+#include "ravlog/collect.h"
+#include "ravlog/history_cut.h"
+#include "ravlog/report_period.h"
+#include "ravlog/reports.h"
+#include "ravlog/sessions_report.h"
+
+namespace rv {
+
+namespace {
+
+Stop openReport(RavlogRun& run, ReportFile& file, const std::string& path, bool append) {
+    const std::string name = expandFileMacros(path, run.clock, run.err);
+    if (!file.open(name, append)) return failure(format("Can't open %s\n", name.c_str()));
+    return std::nullopt;
+}
+
+Stop readConfiguration(RavlogRun& run, SourceOpener& opener) {
+    auto text = opener.open(run.config.settings.configPath);
+    if (!text) return failure(format("Can't open %s\n", run.config.settings.configPath.c_str()));
+    ConfigContext context;
+    context.program = Program::ravlog;
+    context.fixed = run.options.fixed;
+    context.clock = &run.clock;
+    context.warnings = run.err;
+    return readConfig(*text, run.config, context);
+}
+
+}  // namespace
+
+Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, SourceOpener& opener) {
+    Settings& s = run.config.settings;
+    s.reportDate = run.clock.midnight;
+    if (Stop stop = parseRavlogOptions(args, run.config, run.options, run.clock, run.err))
+        return stop;
+    if (Stop stop = readConfiguration(run, opener)) return stop;
+
+    applySwitchInversions(run.options, s);
+    run.period = computePeriod(s.reportDate, s.timeWindow);
+    run.layout = &chooseChartLayout(static_cast<unsigned>(run.period.windowHours));
+    run.book = std::make_unique<AddressBook>(run.config.addresses, run.layout);
+    run.lines.assign(run.config.lines.size(), LineResult{});
+    const PeriodView period{s.timeWindow, run.period.windowStart, run.period.windowEnd};
+
+    if (Stop stop = openReport(run, run.sessionsFile, s.sessionsPath, s.sessionsAppend))
+        return stop;
+    writeSessionsBanner(run.sessionsFile.get());
+    writePeriodHeader(run.sessionsFile.get(), period);
+    {
+        HistoryReader reader(opener);
+        HistoryCutter cutter(run.err);
+        LocalTimeConverter converter(run.clock.isDst);
+        for (std::size_t i = 0; i < run.config.lines.size(); ++i)
+            collectLine(run, i, reader, cutter, converter);
+    }
+    writeSessionsFooter(run.sessionsFile.get(), creationTimeText(std::time(nullptr)));
+    run.sessionsFile.close();
+
+    run.printable = run.book->finishEntries(s.keepAll);
+    if (run.printable.links == 0 && (run.printable.groups == 0 || !s.group))
+        return failure(
+            "No information for selected addresses found. Links/Groups history and statistic were "
+            "not "
+            "created.\n");
+
+    if (Stop stop = openReport(run, run.linksFile, s.linksPath, s.linksAppend)) return stop;
+    if (Stop stop = openReport(run, run.historyFile, s.outputPath, s.outputAppend)) return stop;
+    writeLinkAndHistoryReports(run);
+    return std::nullopt;
+}
+
+}  // namespace rv

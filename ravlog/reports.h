@@ -1,0 +1,11 @@
+// The links statistic file and the sessions history file, written once all
+// lines are read and the address entries are settled.
+#pragma once
+
+#include "ravlog/ravlog_run.h"
+
+namespace rv {
+
+void writeLinkAndHistoryReports(RavlogRun& run);
+
+}  // namespace rv
