@@ -1,0 +1,76 @@
+// Runs a built program as a user would, without a shell: in a given
+// directory, with a given environment, standard input from /dev/null,
+// and its standard output, standard error and exit status captured.
+#pragma once
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace rv::testing {
+
+struct ProgramResult {
+    std::string out;
+    std::string err;
+    int status = -1;  // exit status, or -1 when the program did not exit normally
+};
+
+inline std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// env holds NAME=value entries; PATH and HOME are not passed on unless given.
+inline ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                                const std::string& workDir,
+                                const std::vector<std::string>& env = {"TZ=UTC"}) {
+    const std::string outPath = workDir + "/.stdout";
+    const std::string errPath = workDir + "/.stderr";
+    std::vector<char*> argv;
+    std::string arg0 = program;
+    argv.push_back(arg0.data());
+    std::vector<std::string> argCopies = args;
+    for (std::string& a : argCopies)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envCopies = env;
+    std::vector<char*> envp;
+    for (std::string& e : envCopies)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    ProgramResult result;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || ::chdir(workDir.c_str()) != 0) ::_exit(127);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::execve(program.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    if (pid < 0) return result;
+    int wstatus = 0;
+    while (::waitpid(pid, &wstatus, 0) < 0) {
+        if (errno != EINTR) return result;
+    }
+    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    result.out = slurp(outPath);
+    result.err = slurp(errPath);
+    ::unlink(outPath.c_str());
+    ::unlink(errPath.c_str());
+    return result;
+}
+
+}  // namespace rv::testing
