@@ -76,6 +76,7 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
                  LocalTimeConverter& converter) {
     LineConfig& line = run.config.lines[i];
     LineResult& result = run.lines[i];
+    result.type = line.source.type;  // a line that cannot be opened keeps its parsed type
     if (!reader.open(line.source, run.config.settings.supportNewFormat)) {
         std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
         return;

@@ -1,0 +1,328 @@
+#include "ravlog/line_charts.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "core/busy_mask.h"
+#include "core/format.h"
+
+namespace rv {
+
+namespace {
+
+using ull = unsigned long long;
+
+constexpr const char* rule12 = "────────────";
+constexpr const char* rule13 = "─────────────";
+constexpr const char* blank15 = "               ";
+constexpr const char* blank46 = "                                              ";
+
+enum class ChartKind { busy, incoming, outgoing, protectedOnly, unprotected };
+
+struct KindInfo {
+    ChartKind kind;
+    std::uint8_t maskBit;
+    const char* name;
+};
+
+constexpr KindInfo chartKinds[] = {
+    {ChartKind::busy, BusyMask::busy, "Busy"},
+    {ChartKind::incoming, BusyMask::incoming, "Incoming"},
+    {ChartKind::outgoing, BusyMask::outgoing, "Outgoing"},
+    {ChartKind::protectedOnly, BusyMask::protectedOnly, "Protected"},
+    {ChartKind::unprotected, BusyMask::unprotected, "UnProtected"},
+};
+
+ull u(std::uint64_t v) {
+    return static_cast<ull>(v);
+}
+// A difference of counters that cannot go below zero.
+ull minus(std::uint64_t a, std::uint64_t b) {
+    return a > b ? a - b : 0;
+}
+
+struct Hms {
+    ull h, m, s;
+};
+Hms hms(std::uint64_t seconds) {
+    const Duration d = splitDuration(seconds);
+    return {d.hours, d.minutes, d.seconds};
+}
+
+const SlotValues& kindArray(const BusyHistogram& b, ChartKind kind) {
+    switch (kind) {
+        case ChartKind::busy:
+            return b.all;
+        case ChartKind::incoming:
+            return b.incoming;
+        case ChartKind::outgoing:
+            return b.outgoing;
+        case ChartKind::protectedOnly:
+            return b.protectedAll;
+        case ChartKind::unprotected:
+            return b.unprotected;
+    }
+    return b.all;
+}
+
+bool allZero(const SlotValues& v) {
+    for (std::uint64_t x : v)
+        if (x != 0) return false;
+    return true;
+}
+
+// A BinkD line draws each side per channel: incoming / n, outgoing / m.
+SlotValues perChannel(const SlotValues& in, const SlotValues& out, std::uint16_t n,
+                      std::uint16_t m) {
+    SlotValues v{};
+    for (int i = 0; i < chartSlots; ++i) {
+        if (n != 0) v[i] += in[i] / n;
+        if (m != 0) v[i] += out[i] / m;
+    }
+    return v;
+}
+
+SlotValues divided(const SlotValues& values, std::uint16_t by) {
+    SlotValues v{};
+    for (int i = 0; i < chartSlots; ++i)
+        v[i] = values[i] / by;
+    return v;
+}
+
+SlotValues chartValues(const BusyHistogram& b, ChartKind kind, const HistorySource& src,
+                       bool binkd) {
+    if (!binkd) return kindArray(b, kind);
+    switch (kind) {
+        case ChartKind::busy:
+            return perChannel(b.incoming, b.outgoing, src.n, src.m);
+        case ChartKind::incoming:
+            return divided(b.incoming, src.n);
+        case ChartKind::outgoing:
+            return divided(b.outgoing, src.m);
+        case ChartKind::protectedOnly:
+            return perChannel(b.protectedIn, b.protectedOut, src.n, src.m);
+        case ChartKind::unprotected:
+            return perChannel(b.unprotectedIn, b.unprotectedOut, src.n, src.m);
+    }
+    return b.all;
+}
+
+void writeTitle(std::FILE* out, const LineConfig& line, int lineNo, const char* kindName) {
+    const std::size_t len = std::strlen(kindName);
+    const std::size_t width = line.hasName  ? line.nameWidth + len + 13
+                              : lineNo != 0 ? len + 19
+                                            : len + 10;
+    if (width <= 78) std::fprintf(out, "%*s", static_cast<int>((80 - width) / 2), "");
+    if (line.hasName)
+        std::fprintf(out, "%s - %s Histogram\n", line.name.c_str(), kindName);
+    else if (lineNo != 0)
+        std::fprintf(out, "Line %d - %s Histogram\n", lineNo, kindName);
+    else
+        std::fprintf(out, "%s Histogram\n", kindName);
+}
+
+struct Block {
+    std::FILE* out;
+    const RavlogRun& run;
+    const LineResult& line;
+    const ChartRows& r;
+    const LineTotals& t;
+
+    const char* row(int i) const { return r[static_cast<std::size_t>(i)].c_str(); }
+    bool showsProtection() const {
+        return line.type == HistoryTypes::long100 || t.protSessions > 0;
+    }
+
+    void hourLabels(const char* ending, const char* value) const {
+        const unsigned end =
+            writeHourLabels(out, *run.layout, run.config.settings.timeWindow.startHour);
+        std::fprintf(out, "%.*s%2u%s%s\n\n", static_cast<int>(run.layout->labelGap.size()),
+                     run.layout->labelGap.data(), end, ending, value);
+    }
+    void bottomRuler(const char* right) const {
+        std::fprintf(out, "             0%%%.*s  %s\n",
+                     static_cast<int>(run.layout->chartBottomRuler.size()),
+                     run.layout->chartBottomRuler.data(), right);
+    }
+};
+
+void writeBusyBlock(const Block& b, std::uint64_t capacity) {
+    const LineTotals& t = b.t;
+    std::FILE* out = b.out;
+    const Hms online = hms(t.timeOnline), in = hms(t.timeIn), outT = hms(t.timeOut);
+    std::fprintf(out, "\n           100%%┬%s    Rcvd:  %s\n", blank46,
+                 formatTraffic(t.bytesReceived, false).c_str());
+    std::fprintf(out, "%s%s  Sent:  %s\n", blank15, b.row(0),
+                 formatTraffic(t.bytesSent, false).c_str());
+    std::fprintf(out, "   Sessions    %s  %s\n", b.row(1), rule13);
+    std::fprintf(out, "%s%s  Average\n", blank15, b.row(2));
+    std::fprintf(out, " Total: %5llu  %s  CPS:   %6llu\n", u(t.sessions), b.row(3), u(lineCps(t)));
+    std::fprintf(out, " %s  %s  %s\n", rule12, b.row(4), rule13);
+    std::fprintf(out, " In:    %5llu  %s  Time Online:\n", u(t.sessionsIn), b.row(5));
+    std::fprintf(out, " Out:   %5llu  %s     %4llu:%02llu:%02llu\n", u(t.sessionsOut), b.row(6),
+                 online.h, online.m, online.s);
+    std::fprintf(out, " %s  %s  %s\n", rule12, b.row(7), rule13);
+    if (b.line.type == HistoryTypes::brake)
+        std::fprintf(out, " External:%3llu  %s  In:%4llu:%02llu:%02llu\n", u(t.externalEvents),
+                     b.row(8), in.h, in.m, in.s);
+    else
+        std::fprintf(out, " Aborted:%4llu  %s  In:%4llu:%02llu:%02llu\n",
+                     minus(t.sessions, t.normalSessions), b.row(8), in.h, in.m, in.s);
+    if (b.line.type == HistoryTypes::brake)
+        std::fprintf(out, " BBS:    %4llu  ", u(t.bbsEvents));
+    else if (b.showsProtection())
+        std::fprintf(out, " Protect:%4llu  ", u(t.protSessions));
+    else
+        std::fputs(blank15, out);
+    std::fprintf(out, "%s  Out:%3llu:%02llu:%02llu\n", b.row(9), outT.h, outT.m, outT.s);
+    b.bottomRuler(rule13);
+    b.hourLabels("  Usage: ", formatPercent(t.timeOnline, capacity).c_str());
+}
+
+struct SideFigures {
+    const char* name;       // "Incoming" / "Outgoing"
+    const char* totalText;  // "Total In:" / "Total Out:"
+    std::uint64_t sessions, time, protSessions, protTime, normal, cost;
+};
+
+void writeSideBlock(const Block& b, const SideFigures& f, bool incoming) {
+    std::FILE* out = b.out;
+    const Hms time = hms(f.time);
+    std::fprintf(out, "\n           100%%┬%s      %s\n", blank46, f.name);
+    std::fprintf(out, "%s%s      Time\n", blank15, b.row(0));
+    std::fprintf(out, "   %s    %s\n", f.name, b.row(1));
+    std::fprintf(out, "   Sessions    %s  %s\n", b.row(2), f.totalText);
+    std::fprintf(out, "%s%s     %4llu:%02llu:%02llu\n", blank15, b.row(3), time.h, time.m, time.s);
+    std::fprintf(out, " Total: %5llu  %s  %s\n", u(f.sessions), b.row(4), rule13);
+    const bool costType = recordsCost(b.line.type);
+    if (costType)
+        std::fprintf(out, " %s  %s\n", rule12, b.row(5));
+    else
+        std::fprintf(out, " %s  %s  %s:\n", rule12, b.row(5), "Protected");
+    if (b.showsProtection()) {
+        const Hms prot = hms(f.protTime), unprot = hms(minus(f.time, f.protTime));
+        std::fprintf(out, " Protect:%4llu  %s     %4llu:%02llu:%02llu\n", u(f.protSessions),
+                     b.row(6), prot.h, prot.m, prot.s);
+        std::fprintf(out, " UnProt:%5llu  %s  %s:\n", minus(f.sessions, f.protSessions), b.row(7),
+                     "UnProtected");
+        std::fprintf(out, " %s  %s     %4llu:%02llu:%02llu\n", rule12, b.row(8), unprot.h, unprot.m,
+                     unprot.s);
+    } else if (costType) {
+        if (incoming)
+            std::fprintf(out, " Protect: N/A  %s  Cost In:%5llu\n", b.row(6), u(f.cost));
+        else
+            std::fprintf(out, " Protect: N/A  %s  Cost Out:%4llu\n", b.row(6), u(f.cost));
+        std::fprintf(out, " UnProt:  N/A  %s\n", b.row(7));
+        std::fprintf(out, " %s  %s\n", rule12, b.row(8));
+    } else {
+        std::fprintf(out, " Protect: N/A  %s            N/A\n", b.row(6));
+        std::fprintf(out, " UnProt:  N/A  %s  %s:\n", b.row(7), "UnProtected");
+        std::fprintf(out, " %s  %s            N/A\n", rule12, b.row(8));
+    }
+    std::fprintf(out, " Aborted:%4llu  %s  %s\n", minus(f.sessions, f.normal), b.row(9), rule13);
+    b.bottomRuler("% of time");
+    b.hourLabels("  online:", formatPercent(f.time, b.t.timeOnline).c_str());
+}
+
+// The Protected and UnProtected blocks differ only in their figures and
+// in where the name stands.
+struct ProtFigures {
+    const char* headName;   // heading text after the 46 blanks
+    const char* rcvdLine;   // the name line's start, up to the chart
+    const char* totalName;  // after the chart on the Total line
+    std::uint64_t bytesReceived, bytesSent, sessions, sessionsIn, sessionsOut, time, timeIn,
+        timeOut, aborted;
+};
+
+void writeProtBlock(const Block& b, const ProtFigures& f) {
+    std::FILE* out = b.out;
+    const Hms tot = hms(f.time), in = hms(f.timeIn), outT = hms(f.timeOut);
+    std::fprintf(out, "\n           100%%┬%s%s\n", blank46, f.headName);
+    std::fprintf(out, "%s%s     Traffic\n", blank15, b.row(0));
+    std::fprintf(out, "%s%s  Rcvd:  %s\n", f.rcvdLine, b.row(1),
+                 formatTraffic(f.bytesReceived, false).c_str());
+    std::fprintf(out, "   Sessions    %s  Sent:  %s\n", b.row(2),
+                 formatTraffic(f.bytesSent, false).c_str());
+    std::fprintf(out, "%s%s  %s\n", blank15, b.row(3), rule13);
+    std::fprintf(out, " Total: %5llu  %s%s\n", u(f.sessions), b.row(4), f.totalName);
+    std::fprintf(out, " %s  %s      Time\n", rule12, b.row(5));
+    std::fprintf(out, " In:    %5llu  %s  Tot:%3llu:%02llu:%02llu\n", u(f.sessionsIn), b.row(6),
+                 tot.h, tot.m, tot.s);
+    std::fprintf(out, " Out:   %5llu  %s  In:%4llu:%02llu:%02llu\n", u(f.sessionsOut), b.row(7),
+                 in.h, in.m, in.s);
+    std::fprintf(out, " %s  %s  Out:%3llu:%02llu:%02llu\n", rule12, b.row(8), outT.h, outT.m,
+                 outT.s);
+    std::fprintf(out, " Aborted:%4llu  %s  %s\n", u(f.aborted), b.row(9), rule13);
+    b.bottomRuler("% of time");
+    b.hourLabels("  online:", formatPercent(f.time, b.t.timeOnline).c_str());
+}
+
+void writeBlock(const Block& b, ChartKind kind, std::uint64_t capacity) {
+    const LineTotals& t = b.t;
+    switch (kind) {
+        case ChartKind::busy:
+            writeBusyBlock(b, capacity);
+            return;
+        case ChartKind::incoming:
+            writeSideBlock(b,
+                           {"Incoming", "Total In:", t.sessionsIn, t.timeIn, t.protSessionsIn,
+                            t.protTimeIn, t.normalIn, t.costIn},
+                           true);
+            return;
+        case ChartKind::outgoing:
+            writeSideBlock(b,
+                           {"Outgoing", "Total Out:", t.sessionsOut, t.timeOut, t.protSessionsOut,
+                            t.protTimeOut, t.normalOut, t.costOut},
+                           false);
+            return;
+        case ChartKind::protectedOnly:
+            writeProtBlock(
+                b, {"      Protected", "   Protected   ", "    Protected", t.protBytesReceived,
+                    t.protBytesSent, t.protSessions, t.protSessionsIn, t.protSessionsOut,
+                    t.protTime, t.protTimeIn, t.protTimeOut, minus(t.protSessions, t.protNormal)});
+            return;
+        case ChartKind::unprotected:
+            writeProtBlock(
+                b,
+                {"     UnProtected", "  UnProtected  ", "   UnProtected",
+                 minus(t.bytesReceived, t.protBytesReceived), minus(t.bytesSent, t.protBytesSent),
+                 minus(t.sessions, t.protSessions), minus(t.sessionsIn, t.protSessionsIn),
+                 minus(t.sessionsOut, t.protSessionsOut), minus(t.timeOnline, t.protTime),
+                 minus(t.timeIn, t.protTimeIn), minus(t.timeOut, t.protTimeOut),
+                 minus(minus(t.sessions, t.protSessions), minus(t.normalSessions, t.protNormal))});
+            return;
+    }
+}
+
+}  // namespace
+
+void writeLineCharts(std::FILE* out, RavlogRun& run) {
+    const std::size_t lineCount = run.config.lines.size();
+    for (const KindInfo& info : chartKinds) {
+        const bool protKind =
+            info.kind == ChartKind::protectedOnly || info.kind == ChartKind::unprotected;
+        for (std::size_t i = 0; i < lineCount; ++i) {
+            const int counter = static_cast<int>(i) + 1;
+            const LineConfig& line = run.config.lines[i];
+            const LineResult& result = run.lines[i];
+            const LineTotals& t = result.totals;
+            const bool binkd = result.type == HistoryTypes::binkd;
+            if (protKind && result.type != HistoryTypes::long100 && t.protSessions == 0) continue;
+            if (!(line.busyHistMask & info.maskBit)) continue;
+            if ((line.busyHistMask & BusyMask::skipEmpty) &&
+                allZero(kindArray(result.busy, info.kind)))
+                continue;
+            if (binkd && info.kind == ChartKind::incoming && line.source.n == 0) continue;
+            if (binkd && info.kind == ChartKind::outgoing && line.source.m == 0) continue;
+
+            writeTitle(out, line, run.openedLines == 1 ? 0 : counter, info.name);
+            const SlotValues values = chartValues(result.busy, info.kind, line.source, binkd);
+            const ChartRows rows = renderChart(values, run.layout->slotSeconds);
+            std::uint64_t capacity = static_cast<std::uint64_t>(run.period.windowHours) * 3600;
+            if (binkd) capacity *= static_cast<std::uint64_t>(line.source.n) + line.source.m;
+            writeBlock(Block{out, run, result, rows, t}, info.kind, capacity);
+        }
+    }
+}
+
+}  // namespace rv
