@@ -1,0 +1,341 @@
+#include "core/local_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "core/time_text.h"
+#include "time_zone_scope.h"
+
+namespace rv {
+namespace {
+
+using testing::centralEurope;
+using testing::TimeZoneScope;
+
+constexpr std::int64_t day = 86400;
+
+// Seconds of a UTC calendar date and time.
+std::int64_t utc(int year, unsigned month, unsigned mday, int hour = 0, int minute = 0) {
+    return daysFromCivil(year, month, mday) * day + hour * 3600 + minute * 60;
+}
+
+// ---- Run clock --------------------------------------------------------------
+
+TEST(RunClock, TakesLocalDateValuesAndMidnight) {
+    TimeZoneScope zone(centralEurope);
+    // Tuesday 5 March 2024, 10:15 CET.
+    const RunClock clock = makeRunClock(utc(2024, 3, 5, 9, 15));
+    EXPECT_EQ(clock.date.year, 2024);
+    EXPECT_EQ(clock.date.month, 3);
+    EXPECT_EQ(clock.date.day, 5);
+    EXPECT_EQ(clock.date.dayOfYear, 31 + 29 + 5);
+    EXPECT_EQ(clock.date.weekday, 2);
+    EXPECT_EQ(clock.isDst, 0);
+    EXPECT_EQ(clock.local.tm_hour, 10);
+    EXPECT_EQ(clock.midnight, utc(2024, 3, 5) - 3600);
+}
+
+TEST(RunClock, DateIsLocalNotUtc) {
+    TimeZoneScope zone(centralEurope);
+    // 23:30 UTC on Saturday 9 March is already Sunday 10 March in Berlin.
+    const RunClock clock = makeRunClock(utc(2024, 3, 9, 23, 30));
+    EXPECT_EQ(clock.date.day, 10);
+    EXPECT_EQ(clock.date.weekday, 7);
+    EXPECT_EQ(clock.midnight, utc(2024, 3, 10) - 3600);
+}
+
+TEST(RunClock, LastDayOfLeapYear) {
+    TimeZoneScope zone(centralEurope);
+    const RunClock clock = makeRunClock(utc(2024, 12, 31, 12));
+    EXPECT_EQ(clock.date.dayOfYear, 366);
+    EXPECT_EQ(clock.date.weekday, 2);
+}
+
+TEST(RunClock, SummerRunKeepsItsFlagForMidnight) {
+    TimeZoneScope zone(centralEurope);
+    const RunClock summer = makeRunClock(utc(2024, 7, 15, 8));
+    EXPECT_EQ(summer.isDst, 1);
+    EXPECT_EQ(summer.midnight, utc(2024, 7, 15) - 7200);
+    // On the day summer time begins (02:00 CET) the run's flag is already
+    // set at noon, so midnight is read as summer time: an hour early.
+    const RunClock switchDay = makeRunClock(utc(2024, 3, 31, 10));
+    EXPECT_EQ(switchDay.isDst, 1);
+    EXPECT_EQ(switchDay.midnight, utc(2024, 3, 31) - 7200);
+}
+
+// ---- TimeShift AUTO ---------------------------------------------------------
+
+TEST(AutoTimeShift, StandardOffsetInWholeHoursTowardZero) {
+    struct Case {
+        const char* zone;
+        std::int64_t now;
+        int hours;
+    };
+    const Case cases[] = {
+        {centralEurope, utc(2024, 1, 15, 12), 1},
+        {centralEurope, utc(2024, 7, 15, 12), 1},  // summer time left out
+        {"EST5EDT,M3.2.0,M11.1.0", utc(2024, 7, 15, 12), -5},
+        {"EST5EDT,M3.2.0,M11.1.0", utc(2024, 1, 15, 12), -5},
+        {"IST-5:30", utc(2024, 7, 15, 12), 5},                    // +5:30 cut to 5
+        {"NST3:30NDT,M3.2.0,M11.1.0", utc(2024, 7, 15, 12), -3},  // -3:30 cut to -3
+        {"UTC0", utc(2024, 7, 15, 12), 0},
+    };
+    for (const Case& c : cases) {
+        TimeZoneScope zone(c.zone);
+        EXPECT_EQ(autoTimeShiftHours(c.now), c.hours) << c.zone;
+    }
+}
+
+// ---- Local time converter: behaviour ----------------------------------------
+
+TEST(LocalTimeConverter, NegativeTimeCannotBeBrokenDown) {
+    TimeZoneScope zone(centralEurope);
+    LocalTimeConverter converter(0);
+    EXPECT_FALSE(converter.toLocal(-1).has_value());
+    EXPECT_FALSE(converter.toLocal(-86400 * 365).has_value());
+    EXPECT_EQ(converter.mktimeCalls(), 0u);
+    ASSERT_TRUE(converter.toLocal(0).has_value());
+    EXPECT_EQ(*converter.toLocal(0), -3600);  // 1970-01-01 00:00 CET
+}
+
+TEST(LocalTimeConverter, ReadsFieldsWithTheRunFlag) {
+    TimeZoneScope zone(centralEurope);
+    LocalTimeConverter winterRun(0);
+    LocalTimeConverter summerRun(1);
+    const std::int64_t julyNoon = utc(2024, 7, 15, 12);
+    const std::int64_t januaryNoon = utc(2024, 1, 15, 12);
+    EXPECT_EQ(*winterRun.toLocal(julyNoon), julyNoon - 3600);
+    EXPECT_EQ(*winterRun.toLocal(januaryNoon), januaryNoon - 3600);
+    EXPECT_EQ(*summerRun.toLocal(julyNoon), julyNoon - 7200);
+    EXPECT_EQ(*summerRun.toLocal(januaryNoon), januaryNoon - 7200);
+}
+
+TEST(LocalTimeConverter, CallsMktimeOncePerQuarterHourOfADenseStream) {
+    TimeZoneScope zone(centralEurope);
+    LocalTimeConverter converter(0);
+    const std::int64_t start = utc(2024, 5, 1);
+    // The first time is converted alone; when its quarter hour comes back
+    // the offset is learnt from both ends.
+    for (std::int64_t t = start; t < start + 900; ++t)
+        converter.toLocal(t);
+    EXPECT_EQ(converter.mktimeCalls(), 3u);
+    // Each quarter hour that follows a learnt one costs its last second.
+    for (std::int64_t t = start + 900; t < start + day; t += 10)
+        converter.toLocal(t);
+    EXPECT_EQ(converter.mktimeCalls(), 3u + 95u);
+    // Going back to a quarter hour still held costs nothing.
+    converter.toLocal(start + day - 1000);
+    EXPECT_EQ(converter.mktimeCalls(), 3u + 95u);
+}
+
+TEST(LocalTimeConverter, LoneTimesCostOneMktimeEach) {
+    TimeZoneScope zone(centralEurope);
+    LocalTimeConverter converter(0);
+    for (int hour = 0; hour < 48; ++hour)
+        converter.toLocal(utc(2024, 5, 1) + hour * 3600);
+    EXPECT_EQ(converter.mktimeCalls(), 48u);
+}
+
+// ---- Local time converter: identical to mktime ------------------------------
+
+bool zoneInstalled(const std::string& zone) {
+    const char* dir = std::getenv("TZDIR");
+    const std::string path = std::string(dir && *dir ? dir : "/usr/share/zoneinfo") + "/" + zone;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    char magic[4] = {};
+    const bool isZone = std::fread(magic, 1, 4, file) == 4 && std::string(magic, 4) == "TZif";
+    std::fclose(file);
+    return isZone;
+}
+
+// What the converter must reproduce: the UTC fields of t handed to mktime
+// with the run's flag.
+std::time_t directMktime(std::int64_t t, int isDst) {
+    const std::time_t asTime = static_cast<std::time_t>(t);
+    std::tm fields{};
+    gmtime_r(&asTime, &fields);
+    fields.tm_isdst = isDst;
+    return std::mktime(&fields);
+}
+
+struct Comparison {
+    int isDst = 0;
+    std::size_t samples = 0;
+    std::size_t mismatches = 0;
+    std::string first;
+
+    // Compares one time; gives mktime's answer.
+    std::time_t check(LocalTimeConverter& converter, std::int64_t t) {
+        ++samples;
+        const std::time_t expected = directMktime(t, isDst);
+        const std::optional<std::time_t> got = converter.toLocal(t);
+        if ((!got || *got != expected) && mismatches++ == 0) {
+            std::tm fields{};
+            breakDownUtc(t, fields);
+            first = "t=" + std::to_string(t) + " (" + asctimeText(fields).data() +
+                    ") mktime=" + std::to_string(expected) +
+                    " converter=" + (got ? std::to_string(*got) : std::string("none"));
+        }
+        return expected;
+    }
+
+    void checkEverySecond(LocalTimeConverter& converter, std::int64_t from, std::int64_t to) {
+        for (std::int64_t t = from; t < to; ++t)
+            check(converter, t);
+    }
+};
+
+// Wall-clock times (as t) of the daylight-saving switches between from and to.
+std::vector<std::int64_t> switchWallTimes(std::int64_t from, std::int64_t to) {
+    std::vector<std::int64_t> found;
+    std::tm before{};
+    const std::time_t start = static_cast<std::time_t>(from);
+    localtime_r(&start, &before);
+    for (std::time_t t = start + 3600; t < to; t += 3600) {
+        std::tm now{};
+        localtime_r(&t, &now);
+        if (now.tm_isdst != before.tm_isdst) found.push_back(t + now.tm_gmtoff);
+        before = now;
+    }
+    return found;
+}
+
+using ZoneAndFlag = std::tuple<const char*, int>;
+
+class ConverterAgainstMktime : public ::testing::TestWithParam<ZoneAndFlag> {};
+
+// Every 7 minutes over 2023 and 2024; every second for an hour either side
+// of each daylight-saving switch of those years; every second around each
+// change of mktime's offset from 1970 to 2106 (with the flag fixed, the
+// offset changes only where the zone itself changed its offsets, such as
+// Lord Howe in 1981); and random times from 1970 to 2106. In a zone
+// without daylight saving a summer-time run makes mktime search years
+// around each time for a summer-time neighbour (about 0.2 ms a call), so
+// there the 7-minute sweep covers only January 2023 and the other samples
+// are fewer.
+TEST_P(ConverterAgainstMktime, IdenticalResults) {
+    const auto [zoneName, isDst] = GetParam();
+    const std::string name = zoneName;
+    const bool posixRule = name.find(',') != std::string::npos;
+    if (!posixRule && !zoneInstalled(name))
+        GTEST_SKIP() << "time zone " << name << " is not installed; comparison skipped";
+    TimeZoneScope zone(zoneName);
+
+    LocalTimeConverter converter(isDst);
+    Comparison comparison;
+    comparison.isDst = isDst;
+    const bool withoutSummerTime = name == "UTC" || name == "Asia/Kolkata";
+    const std::int64_t from = utc(2023, 1, 1);
+    const bool slowMktime = withoutSummerTime && isDst == 1;
+    const std::int64_t to = slowMktime ? utc(2023, 2, 1) : utc(2025, 1, 1);
+    for (std::int64_t t = from; t < to; t += 7 * 60)
+        comparison.check(converter, t);
+
+    const std::vector<std::int64_t> switches = switchWallTimes(utc(2023, 1, 1), utc(2025, 1, 1));
+    EXPECT_EQ(switches.size(), withoutSummerTime ? 0u : 4u);
+    for (std::int64_t wall : switches)
+        comparison.checkEverySecond(converter, wall - 3600, wall + 3600);
+
+    std::int64_t previous = 0;
+    std::int64_t previousOffset = comparison.check(converter, previous) - previous;
+    const std::int64_t scanStep = slowMktime ? 30 * day : 7 * day;
+    for (std::int64_t t = scanStep; t < std::int64_t{0xFFFFFFFF}; t += scanStep) {
+        const std::int64_t offset = comparison.check(converter, t) - t;
+        if (offset != previousOffset) {
+            // Narrow the change down to its second, then compare around it.
+            std::int64_t low = previous;
+            std::int64_t high = t;
+            while (high - low > 1) {
+                const std::int64_t middle = low + (high - low) / 2;
+                (directMktime(middle, isDst) - middle == previousOffset ? low : high) = middle;
+            }
+            comparison.checkEverySecond(converter, high - 1800, high + 1800);
+        }
+        previous = t;
+        previousOffset = offset;
+    }
+
+    std::mt19937_64 random(20240305);
+    std::uniform_int_distribution<std::int64_t> anyTime(0, std::int64_t{0xFFFFFFFF});
+    for (int i = 0; i < 5000; ++i)
+        comparison.check(converter, anyTime(random));
+
+    EXPECT_EQ(comparison.mismatches, 0u)
+        << comparison.samples << " samples; first: " << comparison.first;
+    EXPECT_LT(converter.mktimeCalls(), comparison.samples);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Zones, ConverterAgainstMktime,
+    ::testing::Combine(::testing::Values(centralEurope, "Europe/Berlin", "America/New_York",
+                                         "Australia/Lord_Howe", "Asia/Kolkata", "UTC"),
+                       ::testing::Values(0, 1)),
+    [](const ::testing::TestParamInfo<ZoneAndFlag>& info) {
+        std::string name = std::get<0>(info.param);
+        if (name == centralEurope) name = "CentralEuropeRule";
+        for (char& c : name)
+            if (c == '/') c = '_';
+        return name + (std::get<1>(info.param) ? "_SummerRun" : "_WinterRun");
+    });
+
+// ---- Local time converter: cost ---------------------------------------------
+
+// Conversions per second of the converter and of a plain mktime per
+// record, printed for the record; only the sums of the results are
+// compared, nothing about speed.
+struct Timing {
+    double perSecond = 0;
+    std::int64_t sum = 0;
+};
+
+Timing timeConversions(const std::vector<std::int64_t>& times, bool viaConverter, int isDst) {
+    LocalTimeConverter converter(isDst);
+    Timing timing;
+    const auto begin = std::chrono::steady_clock::now();
+    for (std::int64_t t : times)
+        timing.sum += viaConverter ? *converter.toLocal(t) : directMktime(t, isDst);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    timing.perSecond = static_cast<double>(times.size()) / seconds;
+    return timing;
+}
+
+TEST(LocalTimeConverterTiming, ConversionsPerSecond) {
+    std::mt19937_64 random(7);
+    std::vector<std::int64_t> dense;     // a busy node: a session every minute or so
+    std::vector<std::int64_t> sparse;    // a quiet one: about one an hour
+    std::vector<std::int64_t> shuffled;  // a year of times in no order
+    std::int64_t t = utc(2024, 1, 1);
+    for (int i = 0; i < 200000; ++i)
+        dense.push_back(t += static_cast<std::int64_t>(random() % 120));
+    t = utc(2024, 1, 1);
+    for (int i = 0; i < 20000; ++i)
+        sparse.push_back(t += static_cast<std::int64_t>(random() % 7200));
+    for (int i = 0; i < 50000; ++i)
+        shuffled.push_back(utc(2024, 1, 1) + static_cast<std::int64_t>(random() % (365 * day)));
+
+    for (const char* zoneName : {static_cast<const char*>(nullptr), centralEurope}) {
+        TimeZoneScope zone(zoneName);
+        const char* label = zoneName ? zoneName : "machine zone (TZ unset)";
+        for (const auto& [name, times] : {std::pair{"dense", &dense}, std::pair{"sparse", &sparse},
+                                          std::pair{"shuffled", &shuffled}}) {
+            const Timing viaMktime = timeConversions(*times, false, 0);
+            const Timing viaConverter = timeConversions(*times, true, 0);
+            EXPECT_EQ(viaConverter.sum, viaMktime.sum) << label << ' ' << name;
+            std::printf("[timing] %-28s %-8s mktime %6.2f M/s  converter %7.2f M/s  (x%.1f)\n",
+                        label, name, viaMktime.perSecond / 1e6, viaConverter.perSecond / 1e6,
+                        viaConverter.perSecond / viaMktime.perSecond);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace rv
