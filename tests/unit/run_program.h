@@ -29,9 +29,12 @@ inline std::string slurp(const std::string& path) {
 }
 
 // env holds NAME=value entries; PATH and HOME are not passed on unless given.
+// A program still running after timeoutSeconds is killed (status -1), so
+// that a hang fails the test instead of stalling the suite.
 inline ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::string& workDir,
-                                const std::vector<std::string>& env = {"TZ=UTC"}) {
+                                const std::vector<std::string>& env = {"TZ=UTC"},
+                                unsigned timeoutSeconds = 60) {
     const std::string outPath = workDir + "/.stdout";
     const std::string errPath = workDir + "/.stderr";
     std::vector<char*> argv;
@@ -57,6 +60,7 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        ::alarm(timeoutSeconds);  // survives the exec
         ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
