@@ -144,7 +144,7 @@ AddressBook::Outcome AddressBook::walk(const FidoAddress& address, bool hasKind)
         }
         // Groups carry no kind bits, so only a mail session gets here, and
         // its own entry (neither group nor kind entry) ends the walk.
-        const GroupRun& run = groupRuns_.at(&*it);
+        const GroupRun& run = groupRuns_.find(&*it)->second;  // every group has its run
         it = ownEntry(it, address);
         if (run.spawnsReorder) {
             outcome.run = &run;
