@@ -1,6 +1,7 @@
 #include "core/format.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -10,11 +11,17 @@ namespace rv {
 
 namespace {
 
-template <std::size_t N>
-void put(FixedText<N>& t, const char* fmt, auto... args) {
-    int n = std::snprintf(t.chars.data(), t.chars.size(), fmt, args...);
-    t.size = std::min<std::size_t>(n < 0 ? 0 : static_cast<std::size_t>(n), N);
+__attribute__((format(printf, 3, 4))) std::size_t putText(char* out, std::size_t capacity,
+                                                          const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    const int n = std::vsnprintf(out, capacity, fmt, ap);
+    va_end(ap);
+    return n < 0 ? 0 : std::min(static_cast<std::size_t>(n), capacity - 1);
 }
+
+#define put(text, ...) \
+    ((text).size = putText((text).chars.data(), (text).chars.size(), __VA_ARGS__))
 
 using ull = unsigned long long;
 
@@ -94,7 +101,9 @@ AddressText formatAddress(const FidoAddress& address, std::size_t width) {
     p = formatAddressPart(address.point, p);
     const char* start = text;
     if (static_cast<std::size_t>(p - text) > width) {
-        start = static_cast<const char*>(std::memchr(text, ':', static_cast<std::size_t>(p - text))) + 1;
+        start =
+            static_cast<const char*>(std::memchr(text, ':', static_cast<std::size_t>(p - text))) +
+            1;
     }
     const auto len = std::min(static_cast<std::size_t>(p - start), width);
     std::memcpy(t.chars.data(), start, len);

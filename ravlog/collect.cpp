@@ -3,6 +3,7 @@
 #include "core/direction.h"
 #include "core/session_validity.h"
 #include "ravlog/sessions_report.h"
+#include "ravlog/stats/accounting.h"
 
 namespace rv {
 
@@ -32,14 +33,13 @@ void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const Sess
     context.noDrawZero = s.noDrawZero;
     context.axisStart = axis.start;
     context.axisEnd = axis.end;
-    const MatchResult match = run.book->matchSession(r, context);
+    const MatchResult match =
+        accountSession(*run.book, pass.result.totals, r, context, pass.result.type);
     const bool noBytes = r.bytesReceived == 0 && r.bytesSent == 0;
     if (match.counted && !(s.noDrawZero && noBytes))
         addToBusyHistogram(pass.result.busy, axis, r.flags, run.layout->slotSeconds);
-    if (match.end == WalkEnd::plainEntry) {
-        addToLineTotals(pass.result.totals, r, zeroDuration, pass.result.type);
-        if (r.has(SessionFlags::protectedSession)) run.hasProtectedSessions = true;
-    }
+    if (match.end == WalkEnd::plainEntry && r.has(SessionFlags::protectedSession))
+        run.hasProtectedSessions = true;
     const bool listed = r.has(SessionFlags::kindMask) ? (r.flags & s.brakeSesStatMask) != 0
                                                       : match.end != WalkEnd::excludedEntry;
     if (listed) writeSessionRow(pass.sessions, r, time.shown, pass.result.type);

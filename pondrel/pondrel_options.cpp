@@ -1,0 +1,119 @@
+#include "pondrel/pondrel_options.h"
+
+#include "core/config_reader.h"
+#include "core/dates.h"
+#include "core/program_text.h"
+#include "core/text_scan.h"
+
+namespace rv::pondrel {
+
+const char* const usageText =
+    "Usage:  pondrel [<options>...]\n"
+    "\n"
+    "options:\n"
+    "\t-c<ctl_file>            Select Ravlog config file (default: ravlog.ctl)\n"
+    "\t-o<out_file>            Output file name (default: output to stdout)\n"
+    "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config file)\n"
+    "\t-b<d.m.y>               Begin from day d, month m, year y\n"
+    "\t-e<d.m.y>               End at day d, month m, year y\n"
+    "\t-d<n>                   Get statistic for n days only\n"
+    "\t-g[+|-]                 -g+  set 'Group Yes'\n"
+    "\t                        -g-  set 'Group No'\n"
+    "\t                        -g   invert 'Group' in config file\n"
+    "\t-k[+|-]                 -k+  set 'KeepAll Yes'\n"
+    "\t                        -k-  set 'KeepAll No'\n"
+    "\t                        -k   invert 'KeepAll' in config file\n"
+    "\t-u[+|-]                 -u+  UTF8 output (default)\n"
+    "\t                        -u-  ASCII output\n"
+    "\t                        -u   as -u+\n"
+    "\t-?, --help              This help\n";
+
+void writeBanner(std::FILE* out) {
+    std::fprintf(out,
+                 "Pondrel %.*s/%.*s - Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
+                 "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
+                 "%.*s\n\n",
+                 static_cast<int>(versionText.size()), versionText.data(),
+                 static_cast<int>(platformTag.size()), platformTag.data(),
+                 static_cast<int>(creditLine.size()), creditLine.data());
+}
+
+namespace {
+
+// +, - or nothing; false for anything else.
+bool readSwitch(std::string_view value, Switch& option) {
+    if (value.empty()) {
+        option = Switch::invert;
+        return true;
+    }
+    if (value.size() != 1 || (value[0] != '+' && value[0] != '-')) return false;
+    option = value[0] == '+' ? Switch::on : Switch::off;
+    return true;
+}
+
+}  // namespace
+
+Stop parseOptions(const std::vector<std::string_view>& args, Configuration& config,
+                  Options& options, const RunClock& clock, std::FILE* warnings) {
+    for (std::string_view arg : args) {
+        if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/')) return unknownOption(arg);
+        const std::string_view value = arg.substr(2);
+        switch (arg[1]) {
+            case 'c':
+                if (value.size() > maxPathLength) return configPathTooLong(value);
+                config.settings.configPath = value;
+                break;
+            case 'o':
+                readFileName(value, options.outputPath, options.outputAppend);
+                break;
+            case 'h': {
+                LineConfig line;
+                if (parseHistoryValue(value, line.source) == 0) return ExitRequest{0, usageText};
+                config.lines.push_back(std::move(line));
+                break;
+            }
+            case 'b':
+            case 'e': {
+                const bool isEnd = arg[1] == 'e';
+                DateResult bound = parsePeriodBound(value, isEnd, clock, warnings);
+                if (bound.stop) return bound.stop;
+                (isEnd ? options.end : options.begin) = bound.time;
+                (isEnd ? options.endGiven : options.beginGiven) = true;
+                break;
+            }
+            case 'd': {
+                const auto days = static_cast<std::int16_t>(leadingInt(value));
+                if (days < 0)
+                    return failure(format("Invalid days period: %.*s\n",
+                                          static_cast<int>(value.size()), value.data()));
+                options.days = days;
+                options.daysGiven = true;
+                options.daysArgument = arg;
+                break;
+            }
+            case 'g':
+                if (!readSwitch(value, options.group)) return unknownOption(arg);
+                break;
+            case 'k':
+                if (!readSwitch(value, options.keepAll)) return unknownOption(arg);
+                break;
+            case 'u':
+                if (value == "-")
+                    options.ascii = true;
+                else if (!value.empty() && value != "+")
+                    return unknownOption(arg);
+                break;
+            case '?':
+                return ExitRequest{0, usageText};
+            case '-':
+                if (value.size() != 4 || !startsWithNoCase(value, "help"))
+                    return unknownOption(arg);
+                return ExitRequest{0, usageText};
+            default:
+                return unknownOption(arg);
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace rv::pondrel

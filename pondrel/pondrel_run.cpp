@@ -1,0 +1,145 @@
+#include "pondrel/pondrel_run.h"
+
+#include <memory>
+
+#include "core/config_reader.h"
+#include "core/direction.h"
+#include "core/file_macros.h"
+#include "core/history_reader.h"
+#include "core/session_validity.h"
+#include "core/time_text.h"
+#include "pondrel/link_table.h"
+#include "ravlog/stats/accounting.h"
+
+namespace rv::pondrel {
+
+namespace {
+
+void applySwitch(Switch option, bool& setting) {
+    if (option == Switch::on) setting = true;
+    if (option == Switch::off) setting = false;
+    if (option == Switch::invert) setting = !setting;
+}
+
+std::string ctimeText(std::time_t t) {
+    std::tm tm = localBreakdown(t);
+    return std::string(asctimeText(tm).data()) + "\n";
+}
+
+// The record's local time, or nothing when its address or length rule it
+// out or its time cannot be read. Kind records read as a positive zone.
+std::optional<std::time_t> recordTime(const SessionRecord& r, std::int16_t timeShift,
+                                      LocalTimeConverter& converter) {
+    const FidoAddress& a = r.address;
+    if (a.zone <= 0 || a.net < 0 || a.node < 0 || a.point < 0 || r.duration > longestSession)
+        return std::nullopt;
+    const std::int64_t t =
+        std::int64_t{static_cast<std::int32_t>(r.startTime)} + std::int64_t{timeShift} * 3600;
+    return converter.toLocal(t);
+}
+
+void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter& converter) {
+    LineConfig& line = run.config.lines[i];
+    if (!reader.open(line.source, run.config.settings.supportNewFormat)) {
+        std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
+        return;
+    }
+    const HistoryType type = reader.type();
+    const LineDirectionRules rules{line.swapInOut != 0, type, line.source.n, line.source.m,
+                                   line.binkdAbortedOut != 0};
+    MatchContext context;
+    context.advancedCps = line.advancedCps != 0;
+    for (;;) {
+        SessionRecord r;
+        while (reader.next(r)) {
+            context.zeroDuration = r.duration == 0;
+            if (context.zeroDuration) r.duration = 1;
+            const std::optional<std::time_t> t = recordTime(r, line.timeShift, converter);
+            if (!t || !passesPeriod(run, *t)) continue;
+            r.flags = applyDirectionRules(static_cast<std::uint16_t>(r.flags | reader.direction()),
+                                          rules);
+            accountSession(*run.book, run.totals[i], r, context, type);
+        }
+        const HistoryReader::Twin twin = reader.openTwin(line.source);
+        if (twin == HistoryReader::Twin::none) break;
+        if (twin == HistoryReader::Twin::failed) {
+            std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
+            break;
+        }
+    }
+    reader.close();
+}
+
+}  // namespace
+
+bool passesPeriod(Run& run, std::time_t t) {
+    const Options& o = run.options;
+    if (t < o.begin) return false;
+    if (t < run.earliest) run.earliest = t;
+    if (o.end > 0 && t > o.end) return false;
+    if (o.end < 0) {
+        const std::time_t from = o.begin != 0 ? o.begin : run.earliest;
+        if (t > from - o.end) return false;
+    }
+    if (t > run.latest) run.latest = t;
+    return true;
+}
+
+Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpener& opener,
+                std::FILE* standardOut) {
+    Options& o = run.options;
+    if (Stop stop = parseOptions(args, run.config, o, run.clock, run.err)) return stop;
+    if (o.begin >= o.end) {
+        std::fprintf(run.err, "Invalid date period\nBegin: %s", ctimeText(o.begin).c_str());
+        return failure("End:   " + ctimeText(o.end));
+    }
+    auto text = opener.open(run.config.settings.configPath);
+    if (!text) return failure(format("Can't open %s\n", run.config.settings.configPath.c_str()));
+    ConfigContext context;
+    context.program = Program::pondrel;
+    context.fixed.group = o.group == Switch::on || o.group == Switch::off;
+    context.fixed.keepAll = o.keepAll == Switch::on || o.keepAll == Switch::off;
+    context.clock = &run.clock;
+    context.warnings = run.err;
+    if (Stop stop = readConfig(*text, run.config, context)) return stop;
+    text.reset();
+
+    Settings& s = run.config.settings;
+    applySwitch(o.group, s.group);
+    applySwitch(o.keepAll, s.keepAll);
+    if (o.daysGiven) {
+        if (o.endGiven) {
+            if (o.days != 0) std::fprintf(run.err, "Ignore option %s \n", o.daysArgument.c_str());
+        } else {
+            // A negative end marks a length in days, counted from the begin.
+            o.end = o.days == 0 ? 0 : -static_cast<std::time_t>(o.days) * 86400;
+        }
+    }
+
+    run.book = std::make_unique<AddressBook>(run.config.addresses);
+    run.totals.assign(run.config.lines.size(), LineTotals{});
+    {
+        HistoryReader reader(opener);
+        LocalTimeConverter converter(run.clock.isDst);
+        for (std::size_t i = 0; i < run.config.lines.size(); ++i)
+            readLine(run, i, reader, converter);
+    }
+    if (run.latest < run.earliest)
+        return failure("No information for selected date period found.\n");
+    run.printable = run.book->finishEntries(s.keepAll);
+    if (run.printable.links == 0 && (run.printable.groups == 0 || !s.group))
+        return failure("No information for selected addresses found.\n");
+
+    std::FILE* out = standardOut;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, &std::fclose);
+    const std::string path = expandFileMacros(o.outputPath, run.clock, run.err);
+    if (!path.empty()) {
+        file.reset(std::fopen(path.c_str(), o.outputAppend ? "a" : "w"));
+        if (!file) return failure(format("Can't open %s\n", path.c_str()));
+        out = file.get();
+    }
+    writeReport(out, run);
+    return std::nullopt;
+}
+
+}  // namespace rv::pondrel

@@ -1,0 +1,23 @@
+// Accounting one selected session of a line, shared by ravlog and pondrel:
+// the address entries take it, and the line's totals count it when the
+// walk ends on a plain entry.
+#pragma once
+
+#include "core/history_type.h"
+#include "core/session_record.h"
+#include "ravlog/stats/address_book.h"
+#include "ravlog/stats/line_stats.h"
+
+namespace rv {
+
+// session.flags must carry the settled direction.
+inline MatchResult accountSession(AddressBook& book, LineTotals& totals,
+                                  const SessionRecord& session, const MatchContext& context,
+                                  HistoryType type) {
+    const MatchResult match = book.matchSession(session, context);
+    if (match.end == WalkEnd::plainEntry)
+        addToLineTotals(totals, session, context.zeroDuration, type);
+    return match;
+}
+
+}  // namespace rv
