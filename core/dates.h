@@ -1,0 +1,62 @@
+// The report day and the time window within it: the date value of DATE,
+// -d (ravlog) and -b/-e (pondrel), and the time window value of TIME and -t
+// with the calendar times the window covers. All arithmetic is on local
+// dates; every result goes back to a calendar time with the run's
+// daylight-saving flag.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <string_view>
+
+#include "core/config_model.h"
+#include "core/exit_request.h"
+#include "core/local_clock.h"
+
+namespace rv {
+
+// ---- Dates -----------------------------------------------------------------
+
+// 28..31; month 1..12, year as written (2024). Gregorian leap years.
+int daysInMonth(int month, int year);
+
+// One month back in date (tm_mon, tm_year): January goes to December of
+// the year before, but never below 1900 (January 1900 goes to December 1900).
+void stepBackMonth(std::tm& date);
+
+// A calendar time, or the stop that a refused value ends the run with.
+struct DateResult {
+    std::time_t time = 0;
+    Stop stop;
+};
+
+// The date value day[.month[.year]] relative to the run's date: a
+// positive part sets, a negative one steps back, 0 or a missing part
+// keeps. The result is that day's local midnight. A day beyond the month
+// is cut to the month's last day with "Date adjusted to ..." on warnings.
+DateResult parseDate(std::string_view text, const RunClock& clock, std::FILE* warnings);
+
+// pondrel's -b and -e: the same value, the begin at 00:00:00 and the end
+// at 23:59:59 of the day, with the messages naming the bound.
+DateResult parsePeriodBound(std::string_view text, bool isEnd, const RunClock& clock,
+                            std::FILE* warnings);
+
+// ---- Time windows ----------------------------------------------------------
+
+// xx:xx:xx-yy:yy:yy with optional minutes and seconds and blanks around
+// every part. False (window untouched) when the text is not a window; the
+// caller reports "Invalid time %s\n". An end of 0 or 24 on the whole hour
+// is the end of the day; an end hour above 24 is refused.
+bool parseTimeWindow(std::string_view text, TimeWindow& window);
+
+// The calendar times a window covers on the report day. A window whose
+// bound hour is not after its start hour begins on the evening before.
+struct ReportPeriod {
+    std::time_t windowStart = 0;
+    std::time_t windowEnd = 0;  // the last second of the window
+    int windowHours = 24;       // 1..24: the hours the charts show
+};
+
+ReportPeriod computePeriod(std::time_t reportDate, const TimeWindow& window);
+
+}  // namespace rv

@@ -1,0 +1,37 @@
+// A temporary stream that a unit writes its warnings to, read back as text.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace rv::testing {
+
+class CapturedStream {
+  public:
+    CapturedStream() : file_(std::tmpfile()) {}
+    ~CapturedStream() {
+        if (file_) std::fclose(file_);
+    }
+    CapturedStream(const CapturedStream&) = delete;
+    CapturedStream& operator=(const CapturedStream&) = delete;
+
+    std::FILE* get() const { return file_; }
+
+    // Everything written so far.
+    std::string text() const {
+        std::fflush(file_);
+        std::string out;
+        std::rewind(file_);
+        char buffer[256];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+            out.append(buffer, n);
+        std::fseek(file_, 0, SEEK_END);
+        return out;
+    }
+
+  private:
+    std::FILE* file_;
+};
+
+}  // namespace rv::testing
