@@ -3,6 +3,7 @@
 
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -14,7 +15,9 @@ class ScratchDir {
   public:
     ScratchDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "rvtest-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
+        // Without a directory of its own a test would write beside others.
+        if (!::mkdtemp(pattern.data())) std::abort();
+        path_ = pattern;
     }
     ~ScratchDir() {
         std::error_code ec;
