@@ -26,9 +26,23 @@ show() {
     shift 2
     echo
     echo "== $name${*:+ $*}"
-    (cd "$out" && "$build/$name/$name" "$@" >"$result")
+    (cd "$out" && "$build/$name/$name" "$@" >"$result" 2>/dev/null)
     head -n 40 "$out/$result"
     echo "   ... $(wc -l <"$out/$result") lines in all: $out/$result"
 }
 
 show brimsel brimsel.txt
+
+# ravlog reports yesterday (-d-1) into the three files the configuration names.
+echo
+echo "== ravlog -d-1"
+(cd "$out" && "$build/ravlog/ravlog" -d-1 >/dev/null)
+for report in ravlog.ses ravlog.lnk ravlog.out; do
+    echo
+    echo "-- $out/$report ($(wc -l <"$out/$report") lines), its beginning:"
+    head -n 30 "$out/$report"
+done
+
+# pondrel: the whole generated period, in UTF-8 and in plain ASCII.
+show pondrel pondrel.txt
+show pondrel pondrel-ascii.txt -u-
