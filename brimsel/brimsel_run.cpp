@@ -1,6 +1,6 @@
 #include "brimsel/brimsel_run.h"
 
-#include "core/config_grammar.h"
+#include "core/config_reader.h"
 #include "core/format.h"
 #include "core/history_reader.h"
 #include "core/local_clock.h"
@@ -39,12 +39,12 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
         switch (arg[1]) {
             case 'c':
                 if (value.size() > maxPathLength) return configPathTooLong(value);
-                settings.configPath = value;
+                settings.config.settings.configPath = value;
                 break;
             case 'h': {
-                DumpLine line;
+                LineConfig line;
                 if (parseHistoryValue(value, line.source) == 0) return ExitRequest{0, usageText};
-                settings.lines.push_back(std::move(line));
+                settings.config.lines.push_back(std::move(line));
                 break;
             }
             case 'u':
@@ -56,7 +56,8 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
             case '?':
                 return ExitRequest{0, usageText};
             case '-':
-                if (!startsWithNoCase(value, "help") || value.size() != 4) return unknownOption(arg);
+                if (!startsWithNoCase(value, "help") || value.size() != 4)
+                    return unknownOption(arg);
                 return ExitRequest{0, usageText};
             default:
                 return unknownOption(arg);
@@ -66,57 +67,11 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
 }
 
 Stop readConfig(ByteSource& config, DumpSettings& settings, std::time_t now) {
-    const std::size_t fromOptions = settings.lines.size();
-    bool anyHistory = fromOptions > 0;
-    bool lineHasHistory = true;
-    auto handler = [&](const KeywordLine& kw, Section section) -> Stop {
-        switch (kw.def->id) {
-            case Keyword::common:
-            case Keyword::line:
-                if (!lineHasHistory)
-                    return configError(kw.lineNumber, "no history file defined in previous [LINE] section");
-                if (kw.def->id == Keyword::line) {
-                    settings.lines.emplace_back();
-                    lineHasHistory = false;
-                }
-                return std::nullopt;
-            case Keyword::history: {
-                if (lineHasHistory)
-                    return configError(kw.lineNumber,
-                                       "parameter 'History' already defined in current [LINE] section");
-                HistorySource& source = settings.lines.back().source;
-                if (parseHistoryValue(kw.value, source) > 0) {
-                    anyHistory = true;
-                    if (source.type == HistoryTypes::binkd && source.n == 0 && source.m == 0)
-                        return configError(kw.lineNumber, "invalid parameters value for BinkD line");
-                }
-                lineHasHistory = true;
-                return std::nullopt;
-            }
-            case Keyword::timeShift: {
-                int hours = startsWithNoCase(kw.value, "AUTO") ? autoTimeShiftHours(now)
-                                                                : leadingInt(kw.value);
-                auto shift = static_cast<std::int16_t>(hours);
-                if (section == Section::line)
-                    settings.lines.back().timeShift = shift;
-                else
-                    settings.commonTimeShift = shift;
-                return std::nullopt;
-            }
-            case Keyword::supportNewFormat:
-                if (startsWithNoCase(kw.value, "NO")) settings.supportNewFormat = false;
-                return std::nullopt;
-            default:
-                return std::nullopt;
-        }
-    };
-    if (Stop stop = readConfigText(config, Program::brimsel, handler)) return stop;
-    if (!anyHistory) return failure("No history file defined.\n");
-    if (!lineHasHistory) return failure("No history file defined in last [LINE] section\n");
-    for (DumpLine& line : settings.lines) {
-        if (line.timeShift == timeShiftUnset) line.timeShift = settings.commonTimeShift;
-    }
-    return std::nullopt;
+    const RunClock clock = makeRunClock(now);
+    ConfigContext context;
+    context.program = Program::brimsel;
+    context.clock = &clock;
+    return rv::readConfig(config, settings.config, context);
 }
 
 namespace {
@@ -190,13 +145,15 @@ void writeRow(OutBuffer& out, const TableStyle& style, const SessionRecord& r,
     out.maybeFlush();
 }
 
-void dumpFile(HistoryReader& reader, const DumpLine& line, const TableStyle& style, OutBuffer& out) {
+void dumpFile(HistoryReader& reader, const LineConfig& line, const TableStyle& style,
+              OutBuffer& out) {
     out.put("\nFile: ");
     out.put(line.source.path);
     out.put('\n');
     out.put(style.head);
     SessionRecord record;
-    while (reader.next(record)) writeRow(out, style, record, reader.direction(), line.timeShift);
+    while (reader.next(record))
+        writeRow(out, style, record, reader.direction(), line.timeShift);
     out.put(style.foot);
     reader.close();
 }
@@ -207,8 +164,8 @@ void dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std
     const TableStyle& style = settings.ascii ? asciiStyle : utf8Style;
     HistoryReader reader(opener);
     OutBuffer buffer(out);
-    for (DumpLine& line : settings.lines) {
-        if (!reader.open(line.source, settings.supportNewFormat)) {
+    for (LineConfig& line : settings.config.lines) {
+        if (!reader.open(line.source, settings.config.settings.supportNewFormat)) {
             buffer.flush();
             std::fprintf(err, "Can't open %s\n", line.source.path.c_str());
             continue;

@@ -9,26 +9,15 @@
 #include <vector>
 
 #include "core/byte_source.h"
+#include "core/config_model.h"
 #include "core/exit_request.h"
 #include "core/history_source.h"
 
 namespace rv::brimsel {
 
-inline constexpr std::int16_t timeShiftUnset = 0x7FFF;
-
-struct DumpLine {
-    HistorySource source;
-    std::int16_t timeShift = timeShiftUnset;
-};
-
 struct DumpSettings {
-    std::string configPath = "ravlog.ctl";
+    Configuration config;  // configPath, supportNewFormat and the lines are what brimsel uses
     bool ascii = false;
-    bool supportNewFormat = true;
-    std::int16_t commonTimeShift = 0;
-    std::vector<DumpLine> lines;
-    bool sawLineSection = false;
-    bool lastLineHasHistory = true;
 };
 
 extern const char* const usageText;
@@ -37,8 +26,9 @@ void writeBanner(std::FILE* out);
 // Reads the options in order; a stop ends the run (usage, bad option).
 Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& settings);
 
-// Reads the configuration text with brimsel's own rules and fills in the
-// unset time shifts.
+// Reads the configuration text with brimsel's rule set (History,
+// TimeShift, SupportNewFormat and the section headers take effect) and
+// fills in the unset time shifts.
 Stop readConfig(ByteSource& config, DumpSettings& settings, std::time_t now);
 
 // Writes the table of every line (and of the twin of a pair) to out;

@@ -17,8 +17,9 @@ rv::Stop run(int argc, char** argv) {
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (Stop stop = brimsel::parseOptions(args, settings)) return stop;
     FileOpener opener;
-    auto config = opener.open(settings.configPath);
-    if (!config) return failure(format("Can't open %s\n", settings.configPath.c_str()));
+    auto config = opener.open(settings.config.settings.configPath);
+    if (!config)
+        return failure(format("Can't open %s\n", settings.config.settings.configPath.c_str()));
     if (Stop stop = brimsel::readConfig(*config, settings, std::time(nullptr))) return stop;
     config.reset();
     brimsel::dumpLines(settings, opener, stdout, stderr);

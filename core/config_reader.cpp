@@ -136,6 +136,10 @@ namespace {
 
 bool actsOn(Program program, Keyword id) {
     if (program == Program::ravlog) return true;
+    if (program == Program::brimsel) {
+        return id == Keyword::history || id == Keyword::timeShift || id == Keyword::supportNewFormat ||
+               id == Keyword::common || id == Keyword::line;
+    }
     switch (id) {
         case Keyword::history:
         case Keyword::timeShift:

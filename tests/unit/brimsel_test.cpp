@@ -359,9 +359,11 @@ TEST(BrimselConfig, NoHistoryDefined) {
     EXPECT_EQ(none.status, 255);
     EXPECT_TRUE(sameText(none.out, banner));
     EXPECT_EQ(none.err, "No history file defined.\n");
-    // A History value without a name defines no file.
+    // A History value without a file name is refused where it stands.
     ASSERT_TRUE(dir.write("empty.ctl", "[LINE]\nHistory ,1\n"));
-    EXPECT_EQ(brimsel(dir, {"-cempty.ctl"}).err, "No history file defined.\n");
+    EXPECT_EQ(brimsel(dir, {"-cempty.ctl"}).err,
+              "Config error, line 2: invalid keyword or parameter, or config file not in unix-like "
+              "format (use dos2unix to convert it)\n");
     ASSERT_TRUE(dir.write("last.ctl", "[LINE]\nHistory a.his\n[LINE]\n"));
     ProgramResult last = brimsel(dir, {"-clast.ctl"});
     EXPECT_EQ(last.status, 255);

@@ -185,10 +185,10 @@ TEST(HostileHistories, DumpOfRandomFilesEndsCleanly) {
         brimsel::DumpSettings settings;
         settings.ascii = round % 2 == 1;
         for (const char* name : allNames) {
-            brimsel::DumpLine line;
+            LineConfig line;
             parseHistoryValue(name, line.source);
             line.timeShift = static_cast<std::int16_t>(static_cast<int>(prng.below(200)) - 100);
-            settings.lines.push_back(line);
+            settings.config.lines.push_back(line);
         }
         memory.add("f.his", randomBytes(prng, prng.below(5000)));
         memory.add("f.ihs", randomBytes(prng, prng.below(5000)));
@@ -264,8 +264,9 @@ TEST(HostileConfigs, CleanErrorsForTextThatIsNoConfiguration) {
         {";" + std::string(1 << 20, 'x'), "Config error, line 2: " + dos2unix + "\n"},
         {std::string(1 << 20, ' ') + "\nbogus", "Config error, line 2054: " + dos2unix + "\n"},
         {"\xC3\x28\xFF\xFE\n", "Config error, line 1: " + dos2unix + "\n"},
-        {"[LINE]\nHistory \xFF\xFE.his\n", "No history file defined.\n"},
-        {"[LINE]\nHistory \xC3\xA9t\xC3\xA9.his\n", "No history file defined.\n"},
+        // A History value whose name starts with a byte above 127 has no file name.
+        {"[LINE]\nHistory \xFF\xFE.his\n", "Config error, line 2: " + dos2unix + "\n"},
+        {"[LINE]\nHistory \xC3\xA9t\xC3\xA9.his\n", "Config error, line 2: " + dos2unix + "\n"},
         {"\0\0\0\0"s, "No history file defined.\n"},
         {"[LINE]\0\nHistory\0 a.his\n"s, "Config error, line 2: " + dos2unix + "\n"},
         {"[LINE]\nHist\0ory a.his\n"s, "Config error, line 2: " + dos2unix + "\n"},
@@ -284,9 +285,9 @@ TEST(HostileConfigs, NulEndsTheHistoryName) {
     using namespace std::string_literals;
     brimsel::DumpSettings settings;
     EXPECT_FALSE(readBrimselConfig("[LINE]\nHistory a.his\0,0,0\n"s, settings));
-    ASSERT_EQ(settings.lines.size(), 1u);
-    EXPECT_EQ(settings.lines[0].source.path, "a.his");
-    EXPECT_EQ(settings.lines[0].source.type, T::plain28);
+    ASSERT_EQ(settings.config.lines.size(), 1u);
+    EXPECT_EQ(settings.config.lines[0].source.path, "a.his");
+    EXPECT_EQ(settings.config.lines[0].source.type, T::plain28);
 }
 
 TEST(HostileConfigs, RandomConfigurationsEndCleanly) {
@@ -316,10 +317,10 @@ TEST(HostileConfigs, RandomConfigurationsEndCleanly) {
             EXPECT_EQ(stop->message.back(), '\n');
         } else {
             // A clean reading leaves every line with a file and a shift.
-            ASSERT_FALSE(settings.lines.empty());
-            for (const auto& line : settings.lines) {
+            ASSERT_FALSE(settings.config.lines.empty());
+            for (const auto& line : settings.config.lines) {
                 EXPECT_FALSE(line.source.path.empty());
-                EXPECT_NE(line.timeShift, brimsel::timeShiftUnset);
+                EXPECT_NE(line.timeShift, timeShiftUnset);
             }
         }
     }
