@@ -27,27 +27,59 @@ using ull = unsigned long long;
 
 }  // namespace
 
+namespace {
+
+// Writes value right-aligned in at least width columns; returns the end.
+// The dump formats millions of cells, so this stays clear of printf.
+char* putNumber(char* out, std::uint64_t value, std::size_t width) {
+    char digits[20];
+    std::size_t n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (std::size_t i = n; i < width; ++i)
+        *out++ = ' ';
+    while (n > 0)
+        *out++ = digits[--n];
+    return out;
+}
+
+template <std::size_t N>
+void finish(FixedText<N>& t, const char* end) {
+    t.size = static_cast<std::size_t>(end - t.chars.data());
+    t.chars[t.size] = '\0';
+}
+
+}  // namespace
+
 TrafficText formatTraffic(std::uint64_t bytes, bool compact) {
     TrafficText t;
-    const ull mib = bytes >> 20;
-    const ull tenth = ((bytes & 0xFFFFF) * 10) >> 20;
-    if (compact) {
-        if (bytes < 1024)
-            put(t, "  %4llu", static_cast<ull>(bytes));
-        else if (bytes < 1000000)
-            put(t, " %4lluk", static_cast<ull>(bytes >> 10));
-        else if (mib < 100)
-            put(t, "%3llu.%1lluM", mib, tenth);
-        else
-            put(t, "%5lluM", mib);
+    char* p = t.chars.data();
+    const std::uint64_t mib = bytes >> 20;
+    const auto tenth = static_cast<char>('0' + (((bytes & 0xFFFFF) * 10) >> 20));
+    const bool bytesForm = compact ? bytes < 1024 : bytes < 1000000;
+    const bool tenthForm = compact ? mib < 100 : bytes < 1048576000ULL;
+    if (bytesForm) {
+        if (compact) {
+            *p++ = ' ';
+            *p++ = ' ';
+        }
+        p = putNumber(p, bytes, compact ? 4 : 6);
+    } else if (compact && bytes < 1000000) {
+        *p++ = ' ';
+        p = putNumber(p, bytes >> 10, 4);
+        *p++ = 'k';
+    } else if (tenthForm) {
+        p = putNumber(p, mib, 3);
+        *p++ = '.';
+        *p++ = tenth;
+        *p++ = 'M';
     } else {
-        if (bytes < 1000000)
-            put(t, "%6llu", static_cast<ull>(bytes));
-        else if (bytes < 1048576000ULL)
-            put(t, "%3llu.%1lluM", mib, tenth);
-        else
-            put(t, "%5lluM", mib);
+        p = putNumber(p, mib, 5);
+        *p++ = 'M';
     }
+    finish(t, p);
     return t;
 }
 
@@ -78,7 +110,7 @@ Duration splitDuration(std::uint64_t seconds) {
 }
 
 char* formatAddressPart(std::int16_t value, char* out) {
-    if (value >= 0) return out + std::sprintf(out, "%d", value);
+    if (value >= 0) return putNumber(out, static_cast<std::uint64_t>(value), 0);
     *out = value == anyComponent ? '*' : '#';
     return out + 1;
 }
