@@ -280,10 +280,12 @@ ReportPeriod computePeriod(std::time_t reportDate, const TimeWindow& window) {
     ReportPeriod period;
     period.windowHours = wraps ? window.endHourBound + 24 - window.startHour
                                : window.endHourBound - window.startHour;
-    period.windowStart = reportDate + window.startHour * 3600 + window.startMinute * 60 +
-                         window.startSecond - (wraps ? 86400 : 0);
-    period.windowEnd =
-        reportDate + window.endHour * 3600 + window.endMinute * 60 + window.endSecond;
+    const std::time_t start = std::time_t{window.startHour} * 3600 +
+                              std::time_t{window.startMinute} * 60 + window.startSecond;
+    const std::time_t end =
+        std::time_t{window.endHour} * 3600 + std::time_t{window.endMinute} * 60 + window.endSecond;
+    period.windowStart = reportDate + start - (wraps ? 86400 : 0);
+    period.windowEnd = reportDate + end;
     return period;
 }
 

@@ -63,10 +63,11 @@ void writeTableFooter(std::FILE* out, const LineTotals& t) {
         "║   Total:%4llu    In:%4llu    Out:%4llu   │%3llu:%02llu:%02llu │ %s │ %s │%7llu ║\n"
         "╚═══════════════════════════════════════╧══════════╧════════╧════════╧════════╝\n"
         "\n\n",
-        static_cast<ull>(t.sessionsIn + t.sessionsOut), static_cast<ull>(t.sessionsIn),
-        static_cast<ull>(t.sessionsOut), static_cast<ull>(d.hours), static_cast<ull>(d.minutes),
-        static_cast<ull>(d.seconds), formatTraffic(t.bytesReceived, false).c_str(),
-        formatTraffic(t.bytesSent, false).c_str(), static_cast<ull>(lineCps(t)));
+        static_cast<ull>(t.sessionsIn) + static_cast<ull>(t.sessionsOut),
+        static_cast<ull>(t.sessionsIn), static_cast<ull>(t.sessionsOut), static_cast<ull>(d.hours),
+        static_cast<ull>(d.minutes), static_cast<ull>(d.seconds),
+        formatTraffic(t.bytesReceived, false).c_str(), formatTraffic(t.bytesSent, false).c_str(),
+        static_cast<ull>(lineCps(t)));
 }
 
 void writeSessionsFooter(std::FILE* out, const std::string& createdAt) {
