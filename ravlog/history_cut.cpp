@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace rv {
@@ -53,6 +54,21 @@ bool copyRange(int src, off_t from, off_t to, int dst, off_t dstOffset) {
     return true;
 }
 
+// Makes the temporary file's name as durable as its contents, so that a
+// crash during the rewrite leaves it to be found. A directory that cannot
+// be opened for reading is not held against the cut.
+bool syncDirectoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : path.substr(0, slash);
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return true;
+    bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return ok;
+}
+
 // An exclusive advisory lock, waiting a few seconds for a cooperating tool at most.
 bool lockExclusive(int fd) {
     for (int attempt = 0; attempt < 50; ++attempt) {
@@ -78,6 +94,7 @@ void HistoryCutter::reset() {
     dropped_ = 0;
     tempSize_ = 0;
     pending_.clear();
+    lastSize_ = 0;
     if (tempFd_ >= 0) ::close(tempFd_);
     tempFd_ = -1;
 }
@@ -89,6 +106,7 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
     active_ = true;
     path_ = path;
     type_ = type;
+    recordSize_ = commonRecordSize(type);
     // A negative count of days reads as its unsigned 16-bit value.
     const auto days = static_cast<std::uint16_t>(cutHistory);
     limit_ = runMidnight - static_cast<std::time_t>(days - 1) * 86400;
@@ -148,9 +166,22 @@ void HistoryCutter::end(std::uint64_t bytesRead) {
     }
 }
 
+// The bytes of the last record read must still be where they were read: a
+// history rewritten by someone else since then (another cut of the same
+// file) would otherwise get stale records and lose the new ones.
+bool HistoryCutter::stillAsRead(int fd, std::uint64_t bytesRead) const {
+    if (lastSize_ == 0) return true;
+    std::array<std::uint8_t, 100> now{};
+    return readExactly(fd, reinterpret_cast<char*>(now.data()), lastSize_,
+                       static_cast<off_t>(bytesRead - lastSize_)) &&
+           std::memcmp(now.data(), last_.data(), lastSize_) == 0;
+}
+
 bool HistoryCutter::rewrite(std::uint64_t bytesRead, bool& touched) {
-    if (!flushPending() || ::fsync(tempFd_) != 0) return false;
-    int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (!flushPending() || ::fsync(tempFd_) != 0 || !syncDirectoryOf(tempPath_)) return false;
+    // A symbolic link is followed: the identity check below makes sure the
+    // file reached is the one that was read.
+    int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
     struct Closer {
         int fd;
@@ -161,7 +192,8 @@ bool HistoryCutter::rewrite(std::uint64_t bytesRead, bool& touched) {
         st.st_dev != device_ || st.st_ino != inode_)
         return false;
     // A history that shrank since it was read was changed by someone else: leave it.
-    if (static_cast<std::uint64_t>(st.st_size) < bytesRead) return false;
+    if (static_cast<std::uint64_t>(st.st_size) < bytesRead || !stillAsRead(fd, bytesRead))
+        return false;
 
     // Carry over what the mailer appended since the reading, into the
     // complete copy first, so that the copy always holds everything.
@@ -180,9 +212,11 @@ bool HistoryCutter::rewrite(std::uint64_t bytesRead, bool& touched) {
     int tempIn = ::open(tempPath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (tempIn < 0) return false;
     touched = true;
+    reached(RewritePoint::beforeOverwrite);
     auto newSize = static_cast<off_t>(tempSize_);
     bool ok = copyRange(tempIn, 0, newSize, fd, 0);
     ::close(tempIn);
+    if (ok) reached(RewritePoint::keptWritten);
     // Records appended while the copy was written follow the kept ones.
     while (ok) {
         if (::fstat(fd, &st) != 0) {
