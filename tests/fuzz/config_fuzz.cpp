@@ -1,0 +1,74 @@
+// The configuration reader with each program's rule set. The first byte
+// picks the program (ravlog, pondrel, brimsel) and which settings the
+// command line has fixed; the rest is the configuration text. A text that
+// reads cleanly then builds the address entries the statistics walk.
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "brimsel/brimsel_run.h"
+#include "core/byte_source.h"
+#include "core/config_reader.h"
+#include "core/dates.h"
+#include "fuzz_support.h"
+#include "ravlog/stats/address_book.h"
+#include "ravlog/stats/chart_layout.h"
+
+namespace rv::fuzz {
+namespace {
+
+FixedByOptions fixedFrom(std::uint8_t bits) {
+    FixedByOptions f;
+    f.output = f.links = f.sessions = (bits & 0x01) != 0;
+    f.date = (bits & 0x02) != 0;
+    f.time = (bits & 0x04) != 0;
+    f.busyHist = (bits & 0x08) != 0;
+    f.group = f.keepAll = (bits & 0x10) != 0;
+    f.noDrawZero = f.protectSummary = (bits & 0x20) != 0;
+    return f;
+}
+
+void checkStop(const Stop& stop) {
+    // Every ending carries its message, and only usage texts end with 0.
+    if (stop && (stop->message.empty() || stop->status != exitFailure)) std::abort();
+}
+
+}  // namespace
+}  // namespace rv::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace rv;
+    using namespace rv::fuzz;
+    const std::time_t now = prepareClock();
+    InputCursor in(data, size);
+    const std::uint8_t selector = in.byte();
+    auto text = memorySource(in.rest(), in.restSize());
+
+    if (selector % 3 == 2) {
+        brimsel::DumpSettings settings;
+        const Stop stop = brimsel::readConfig(*text, settings, now);
+        checkStop(stop);
+        if (!stop) {
+            for (const LineConfig& line : settings.config.lines)
+                if (line.source.path.empty() || line.timeShift == timeShiftUnset) std::abort();
+        }
+        return 0;
+    }
+
+    const RunClock clock = makeRunClock(now);
+    ConfigContext context;
+    context.program = selector % 3 == 0 ? Program::ravlog : Program::pondrel;
+    context.fixed = fixedFrom(static_cast<std::uint8_t>(selector / 3));
+    context.clock = &clock;
+    context.warnings = sink();
+    Configuration config;
+    const Stop stop = readConfig(*text, config, context);
+    checkStop(stop);
+    if (stop) return 0;
+    const ReportPeriod period =
+        computePeriod(config.settings.reportDate, config.settings.timeWindow);
+    const ChartLayout& layout = chooseChartLayout(static_cast<unsigned>(period.windowHours));
+    AddressBook book(config.addresses, context.program == Program::ravlog ? &layout : nullptr);
+    book.finishEntries(config.settings.keepAll);
+    return 0;
+}
