@@ -1,0 +1,358 @@
+// History cutting as the operator meets it: ravlog run from cron on the
+// configured histories (TZ=UTC, so that the run day's midnight is known
+// here), with the files checked byte for byte afterwards. Expected files
+// are built from the records that the rules keep.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "run_program.h"
+#include "scratch_dir.h"
+#include "tools/history_writer.h"
+
+namespace rv {
+namespace {
+
+using histgen::Bytes;
+using histgen::HistoryWriter;
+using testing::ProgramResult;
+using testing::ScratchDir;
+using testing::slurp;
+namespace T = HistoryTypes;
+
+const std::string ravlogPath = std::string(RV_BUILD_DIR) + "/ravlog/ravlog";
+constexpr std::int64_t day = 86400;
+
+// Today's midnight in UTC, away from the turn of the day so that ravlog,
+// started a moment later, has the same one.
+std::int64_t runMidnight() {
+    std::time_t now = std::time(nullptr);
+    if (now % day > day - 30) {
+        std::this_thread::sleep_for(std::chrono::seconds(day - now % day + 1));
+        now = std::time(nullptr);
+    }
+    return now - now % day;
+}
+
+SessionRecord session(std::int16_t node, std::int64_t start) {
+    SessionRecord r;
+    r.address = {2, 5020, node, 0};
+    r.startTime = static_cast<std::uint32_t>(start);
+    r.duration = 120;
+    r.bytesReceived = 5000;
+    r.bytesSent = 300;
+    r.spare = static_cast<std::uint16_t>(0x5A00 + node);
+    r.flags = SessionFlags::outgoing | SessionFlags::normal;
+    r.cost = 0xABCD0000u + static_cast<std::uint32_t>(node);
+    for (std::size_t i = 0; i < r.extension.size(); ++i)
+        r.extension[i] = static_cast<std::uint8_t>(0x80 + node + i);
+    return r;
+}
+
+Bytes historyOf(HistoryType type, const std::vector<SessionRecord>& records) {
+    HistoryWriter w(type);
+    for (const SessionRecord& r : records)
+        w.session(r);
+    return w.bytes();
+}
+
+Bytes fileBytes(const std::string& path) {
+    std::string s = slurp(path);
+    return Bytes(s.begin(), s.end());
+}
+
+ProgramResult ravlog(const ScratchDir& dir, const std::vector<std::string>& args = {}) {
+    return testing::runProgram(ravlogPath, args, dir.path(), {"TZ=UTC"});
+}
+
+const std::string common = "[COMMON]\nAddr 2:5020/*\n";
+
+TEST(RavlogCut, KeepsTheRunDayAndTheDaysBeforeIt) {
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const std::vector<SessionRecord> one = {session(1, m - 1), session(2, m), session(3, m + 60)};
+    const std::vector<SessionRecord> seven = {session(4, m - 6 * day - 1), session(5, m - 6 * day),
+                                              session(6, m - 1), session(7, m + 60)};
+    ASSERT_TRUE(dir.write("one.his", historyOf(T::plain28, one)));
+    ASSERT_TRUE(dir.write("seven.his", historyOf(T::plain28, seven)));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory one.his\nCutHistory 1\n"
+                                                 "[LINE]\nHistory seven.his\nCutHistory 7\n"));
+    ProgramResult run = ravlog(dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(fileBytes(dir.file("one.his")), historyOf(T::plain28, {one[1], one[2]}));
+    EXPECT_EQ(fileBytes(dir.file("seven.his")),
+              historyOf(T::plain28, {seven[1], seven[2], seven[3]}));
+}
+
+TEST(RavlogCut, LongRecordsKeepHeaderExtensionAndTruncatedTail) {
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const std::vector<SessionRecord> records = {session(1, m - 3 * day), session(2, m + 10),
+                                                session(3, m - 2 * day), session(4, m + 20)};
+    // The last record is cut off after its start time: it reads as old,
+    // but a record that is not whole is never judged.
+    const Bytes tail = historyOf(T::long100, {session(5, m - 5 * day)});
+    const Bytes truncated(tail.begin() + 2, tail.begin() + 2 + 50);
+    Bytes original = historyOf(T::long100, records);
+    original.insert(original.end(), truncated.begin(), truncated.end());
+    ASSERT_TRUE(dir.write("long.his", original));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "CutHistory 1\n[LINE]\nHistory long.his\n"));
+    ProgramResult run = ravlog(dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    Bytes expected = historyOf(T::long100, {records[1], records[3]});
+    expected.insert(expected.end(), truncated.begin(), truncated.end());
+    EXPECT_EQ(fileBytes(dir.file("long.his")), expected);
+    EXPECT_EQ(run.err.find("Can't cut"), std::string::npos) << run.err;
+}
+
+TEST(RavlogCut, OtherFormatsAndPairsAreNeverChanged) {
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const std::vector<SessionRecord> records = {session(1, m - 40 * day), session(2, m - 2 * day),
+                                                session(3, m + 30)};
+    HistoryWriter dated(T::dated104);
+    dated.datedDummy(static_cast<std::uint32_t>(m - 50 * day));
+    for (const SessionRecord& r : records)
+        dated.session(r);
+    const std::vector<std::pair<std::string, Bytes>> files = {
+        {"brake.his", historyOf(T::brake, records)},
+        {"p116.ohs", historyOf(T::pair116, records)},
+        {"p116.ihs", historyOf(T::pair116, records)},
+        {"status.his", historyOf(T::status64, records)},
+        {"wide.his", historyOf(T::wide316, records)},
+        {"p104.ohs", dated.bytes()},
+        {"p104.ihs", historyOf(T::dated104, records)},
+    };
+    std::string ctl = common + "CutHistory 1\n";
+    for (const auto& [name, bytes] : files) {
+        ASSERT_TRUE(dir.write(name, bytes));
+        if (name.find(".ihs") == std::string::npos) ctl += "[LINE]\nHistory " + name + "\n";
+    }
+    ASSERT_TRUE(dir.write("ravlog.ctl", ctl));
+    ProgramResult run = ravlog(dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const auto& [name, bytes] : files)
+        EXPECT_EQ(fileBytes(dir.file(name)), bytes) << name;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
+              static_cast<std::ptrdiff_t>(files.size() + 4));  // the .ctl and three reports
+}
+
+TEST(RavlogCut, LineValueOverridesCommonAndNegativeDaysKeepEverything) {
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    // 1971 is older than any limit of up to 32767 days, but not of 65531.
+    const std::vector<SessionRecord> records = {session(1, 400 * day), session(2, m - 40 * day),
+                                                session(3, m - 29 * day), session(4, m + 30)};
+    const Bytes original = historyOf(T::plain28, records);
+    for (const char* name : {"off.his", "common.his", "unset.his", "negative.his"})
+        ASSERT_TRUE(dir.write(name, original));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "CutHistory 30\n"
+                                                 "[LINE]\nHistory off.his\nCutHistory 0\n"
+                                                 "[LINE]\nHistory common.his\n"
+                                                 "[LINE]\nHistory unset.his\nCutHistory -1\n"
+                                                 "[LINE]\nHistory negative.his\nCutHistory -5\n"));
+    ProgramResult run = ravlog(dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const Bytes thirtyDays = historyOf(T::plain28, {records[2], records[3]});
+    EXPECT_EQ(fileBytes(dir.file("off.his")), original);
+    EXPECT_EQ(fileBytes(dir.file("common.his")), thirtyDays);
+    EXPECT_EQ(fileBytes(dir.file("unset.his")), thirtyDays);
+    EXPECT_EQ(fileBytes(dir.file("negative.his")), original);
+}
+
+TEST(RavlogCut, ReportOfAnOldDayListsItsSessionsAndTheSameRunRemovesThem) {
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const std::int64_t old = m - 10 * day;
+    const std::vector<SessionRecord> records = {session(11, old + 10 * 3600 + 15 * 60),
+                                                session(12, old + 11 * 3600 + 20 * 60),
+                                                session(13, m + 5)};
+    ASSERT_TRUE(dir.write("hist.his", historyOf(T::plain28, records)));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 3\n"));
+    ProgramResult run = ravlog(dir, {"-d-10"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string sessions = slurp(dir.file("ravlog.ses"));
+    EXPECT_NE(sessions.find("║  10:15:00  │ Out │  2:5020/11"), std::string::npos) << sessions;
+    EXPECT_NE(sessions.find("║  11:20:00  │ Out │  2:5020/12"), std::string::npos) << sessions;
+    EXPECT_EQ(fileBytes(dir.file("hist.his")), historyOf(T::plain28, {records[2]}));
+}
+
+TEST(RavlogCut, RecordsTheReportsIgnoreStayUnlessTheirTimeIsOld) {
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    auto zoneZero = [](SessionRecord r) {
+        r.address.zone = 0;
+        return r;
+    };
+    auto badNet = [](SessionRecord r) {
+        r.address.net = -1;
+        return r;
+    };
+    SessionRecord unreadable = session(9, 0);
+    unreadable.startTime = 0xFFFFFF00u;  // before 1970 as a signed time: no date at all
+    const std::vector<SessionRecord> records = {zoneZero(session(1, m + 60)),
+                                                zoneZero(session(2, m - 3 * day)),
+                                                badNet(session(3, m + 120)),
+                                                badNet(session(4, m - 3 * day)),
+                                                unreadable,
+                                                session(5, m - 3 * day),
+                                                session(6, m + 180)};
+    ASSERT_TRUE(dir.write("hist.his", historyOf(T::plain28, records)));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 1\n"));
+    ProgramResult run = ravlog(dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("Can't cut"), std::string::npos) << run.err;
+    EXPECT_EQ(fileBytes(dir.file("hist.his")),
+              historyOf(T::plain28, {records[0], records[2], records[4], records[6]}));
+}
+
+TEST(RavlogCut, TakenTemporaryNameWarnsAndChangesNothing) {
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const Bytes original = historyOf(T::plain28, {session(1, m - 5 * day), session(2, m + 1)});
+    ASSERT_TRUE(dir.write("hist.his", original));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 2\n"));
+    // Whatever second the run starts in, a file already has its name.
+    const std::time_t now = std::time(nullptr);
+    std::vector<std::string> decoys;
+    for (std::time_t t = now - 2; t <= now + 60; ++t) {
+        decoys.push_back("hist.his." + std::to_string(t));
+        ASSERT_TRUE(dir.write(decoys.back(), decoys.back()));
+    }
+    ProgramResult run = ravlog(dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "Can't cut hist.his\n");
+    EXPECT_EQ(fileBytes(dir.file("hist.his")), original);
+    for (const std::string& name : decoys)
+        EXPECT_EQ(slurp(dir.file(name)), name);
+}
+
+TEST(RavlogCut, NameTooLongForTheTemporaryFileWarnsAndChangesNothing) {
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const std::string name(250, 'h');
+    const Bytes original = historyOf(T::plain28, {session(1, m - 5 * day), session(2, m + 1)});
+    ASSERT_TRUE(dir.write(name, original));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory " + name + "\nCutHistory 1\n"));
+    ProgramResult run = ravlog(dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "Can't cut " + name + "\n");
+    EXPECT_EQ(fileBytes(dir.file(name)), original);
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().rfind(name + ".", 0), std::string::npos);
+}
+
+TEST(RavlogCut, TwoLinesOnOneHistoryCutItOnce) {
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const std::vector<SessionRecord> records = {session(1, m - 4 * day), session(2, m - day),
+                                                session(3, m + 7)};
+    ASSERT_TRUE(dir.write("hist.his", historyOf(T::plain28, records)));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 2\n"
+                                                 "[LINE]\nHistory hist.his\nCutHistory 2\n"));
+    ProgramResult run = ravlog(dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(fileBytes(dir.file("hist.his")), historyOf(T::plain28, {records[1], records[2]}));
+}
+
+TEST(RavlogCut, LeftoverCopyOfACrashedRunIsNeitherReadNorTouched) {
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const std::vector<SessionRecord> records = {session(1, m - 3 * day), session(2, m + 9)};
+    const Bytes leftover = historyOf(T::plain28, {session(999, m + 11)});
+    const std::string leftoverName = "hist.his." + std::to_string(m - 2 * day + 3600);
+    ASSERT_TRUE(dir.write("hist.his", historyOf(T::plain28, records)));
+    ASSERT_TRUE(dir.write(leftoverName, leftover));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 1\n"));
+    ProgramResult run = ravlog(dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(fileBytes(dir.file("hist.his")), historyOf(T::plain28, {records[1]}));
+    EXPECT_EQ(fileBytes(dir.file(leftoverName)), leftover);
+    EXPECT_EQ(slurp(dir.file("ravlog.ses")).find("5020/999"), std::string::npos);
+}
+
+// Records spread evenly from 20 days before the run day to its end.
+std::vector<SessionRecord> threeWeeks(std::int64_t m, int count) {
+    std::vector<SessionRecord> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(
+            session(static_cast<std::int16_t>(1 + i % 5), m - 20 * day + i * (21 * day / count)));
+    return records;
+}
+
+TEST(RavlogCutFaults, FileSizeLimitStopsTheCopyAndLeavesTheHistoryWhole) {
+    // About 190 KB of records to keep; files may grow to 96 KB only
+    // (the reports stay below that).
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const Bytes original = historyOf(T::long100, threeWeeks(m, 4000));
+    ASSERT_TRUE(dir.write("hist.his", original));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 10\n"));
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 96 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    ProgramResult run = ravlog(dir);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "Can't cut hist.his\n");
+    EXPECT_EQ(fileBytes(dir.file("hist.his")), original);
+    EXPECT_GT(std::filesystem::file_size(dir.file("ravlog.ses")), 0u);
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().rfind("hist.his.", 0), std::string::npos);
+}
+
+TEST(RavlogCutFaults, FullFilesystemStopsTheCopyAndLeavesTheHistoryWhole) {
+    // A 256 KB file system of its own (a private mount, so nothing is left
+    // behind), holding a 196 KB history of which 112 KB are to be kept.
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const Bytes original = historyOf(T::plain28, threeWeeks(m, 7000));
+    ASSERT_TRUE(
+        dir.write("ravlog.ctl", common + "[LINE]\nHistory small/hist.his\nCutHistory 12\n"));
+    std::filesystem::create_directory(dir.file("small"));
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", dir.file("small").c_str(), "tmpfs", 0, "size=256k") != 0)
+            ::_exit(77);
+        if (!dir.write("small/hist.his", original)) ::_exit(2);
+        ProgramResult run = ravlog(dir);
+        std::string names;
+        for (const auto& e : std::filesystem::directory_iterator(dir.file("small")))
+            names += e.path().filename().string() + "\n";
+        const std::string history = slurp(dir.file("small/hist.his"));
+        const bool saved = dir.write("after.his", Bytes(history.begin(), history.end())) &&
+                           dir.write("names", names) && dir.write("err", run.err);
+        ::_exit(saved && run.status == 0 ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private tmpfs mount here";
+    ASSERT_EQ(WEXITSTATUS(status), 0) << slurp(dir.file("err"));
+    EXPECT_EQ(slurp(dir.file("err")), "Can't cut small/hist.his\n");
+    EXPECT_EQ(fileBytes(dir.file("after.his")), original);
+    EXPECT_EQ(slurp(dir.file("names")), "hist.his\n");
+}
+
+}  // namespace
+}  // namespace rv
