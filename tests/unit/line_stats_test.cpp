@@ -1,0 +1,369 @@
+// Per-line figures: the totals a line adds for each accounted session, the
+// chart axis position of a session, the spreading of its time over the
+// busy slots, and the line's CPS with the AdvancedCPS correction.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "ravlog/stats/line_stats.h"
+
+namespace rv {
+namespace {
+
+using namespace SessionFlags;
+
+SessionRecord session(std::uint16_t flags, std::uint32_t duration, std::uint32_t received,
+                      std::uint32_t sent, std::uint32_t cost = 0) {
+    SessionRecord r;
+    r.address = {2, 5020, 1, 0};
+    r.flags = flags;
+    r.duration = duration;
+    r.bytesReceived = received;
+    r.bytesSent = sent;
+    r.cost = cost;
+    return r;
+}
+
+#define EXPECT_FIELD(field) EXPECT_EQ(actual.field, expected.field) << #field
+void expectTotals(const LineTotals& actual, const LineTotals& expected) {
+    EXPECT_FIELD(bytesReceived);
+    EXPECT_FIELD(bytesSent);
+    EXPECT_FIELD(timeOnline);
+    EXPECT_FIELD(trafficTime);
+    EXPECT_FIELD(timeIn);
+    EXPECT_FIELD(timeOut);
+    EXPECT_FIELD(sessions);
+    EXPECT_FIELD(noTrafficSessions);
+    EXPECT_FIELD(zeroDurationSessions);
+    EXPECT_FIELD(sessionsIn);
+    EXPECT_FIELD(sessionsOut);
+    EXPECT_FIELD(normalIn);
+    EXPECT_FIELD(normalOut);
+    EXPECT_FIELD(normalSessions);
+    EXPECT_FIELD(externalEvents);
+    EXPECT_FIELD(bbsEvents);
+    EXPECT_FIELD(answerEvents);
+    EXPECT_FIELD(dialEvents);
+    EXPECT_FIELD(terminalEvents);
+    EXPECT_FIELD(costIn);
+    EXPECT_FIELD(costOut);
+    EXPECT_FIELD(protSessions);
+    EXPECT_FIELD(protSessionsIn);
+    EXPECT_FIELD(protSessionsOut);
+    EXPECT_FIELD(protNormal);
+    EXPECT_FIELD(protTime);
+    EXPECT_FIELD(protTimeIn);
+    EXPECT_FIELD(protTimeOut);
+    EXPECT_FIELD(protBytesReceived);
+    EXPECT_FIELD(protBytesSent);
+}
+#undef EXPECT_FIELD
+
+// ---- Line totals ------------------------------------------------------------
+
+TEST(LineTotals, ProtectedIncomingSessionWithCost) {
+    LineTotals t;
+    addToLineTotals(t, session(incoming | normal | protectedSession, 60, 100, 200, 7), false,
+                    HistoryTypes::pair116);
+    LineTotals e;
+    e.bytesReceived = 100;
+    e.bytesSent = 200;
+    e.timeOnline = 60;
+    e.trafficTime = 60;
+    e.timeIn = 60;
+    e.sessions = 1;
+    e.sessionsIn = 1;
+    e.normalIn = 1;
+    e.normalSessions = 1;
+    e.costIn = 7;
+    e.protSessions = 1;
+    e.protSessionsIn = 1;
+    e.protNormal = 1;
+    e.protTime = 60;
+    e.protTimeIn = 60;
+    e.protBytesReceived = 100;
+    e.protBytesSent = 200;
+    expectTotals(t, e);
+}
+
+TEST(LineTotals, AbortedSessionWithoutTrafficAndZeroDuration) {
+    LineTotals t;
+    // A stored duration of 0 is counted as one second.
+    addToLineTotals(t, session(outgoing, 1, 0, 0, 9), true, HistoryTypes::plain28);
+    LineTotals e;
+    e.timeOnline = 1;
+    e.timeOut = 1;
+    e.sessions = 1;
+    e.noTrafficSessions = 1;
+    e.zeroDurationSessions = 1;
+    e.sessionsOut = 1;  // no cost: type 2 records none
+    expectTotals(t, e);
+}
+
+TEST(LineTotals, BothDirectionsCountTwiceNeitherCountsNowhere) {
+    LineTotals t;
+    addToLineTotals(t, session(incoming | outgoing | normal, 10, 1, 0, 3), false,
+                    HistoryTypes::dated104);
+    addToLineTotals(t, session(normal, 20, 0, 5), false, HistoryTypes::dated104);
+    LineTotals e;
+    e.bytesReceived = 1;
+    e.bytesSent = 5;
+    e.timeOnline = 30;
+    e.trafficTime = 30;
+    e.timeIn = 10;
+    e.timeOut = 10;
+    e.sessions = 2;
+    e.sessionsIn = 1;
+    e.sessionsOut = 1;
+    e.normalIn = 1;
+    e.normalOut = 1;
+    e.normalSessions = 2;
+    e.costIn = 3;
+    e.costOut = 3;
+    expectTotals(t, e);
+}
+
+TEST(LineTotals, BrakeEvents) {
+    LineTotals t;
+    const HistoryType brake = HistoryTypes::brake;
+    // Answer, Dial and Terminal are no sessions; BBS and External are.
+    addToLineTotals(t, session(kindAnswer, 30, 0, 0), false, brake);
+    addToLineTotals(t, session(kindDial, 40, 0, 0), false, brake);
+    addToLineTotals(t, session(kindTerminal, 50, 0, 0), false, brake);
+    addToLineTotals(t, session(kindBbs | normal, 600, 0, 0), false, brake);
+    addToLineTotals(t, session(kindExternal | normal, 5, 0, 0), false, brake);
+    LineTotals e;
+    e.timeOnline = 725;
+    e.sessions = 2;
+    e.noTrafficSessions = 2;
+    e.normalSessions = 2;
+    e.answerEvents = 1;
+    e.dialEvents = 1;
+    e.terminalEvents = 1;
+    e.bbsEvents = 1;
+    e.externalEvents = 1;
+    expectTotals(t, e);
+}
+
+TEST(LineTotals, CountersGoBeyondSixteenAndThirtyTwoBits) {
+    LineTotals t;
+    const SessionRecord r =
+        session(incoming | normal | protectedSession, 86400, 4000000000u, 3000000000u);
+    for (int i = 0; i < 70000; ++i)
+        addToLineTotals(t, r, false, HistoryTypes::long100);
+    EXPECT_EQ(t.sessions, 70000u);
+    EXPECT_EQ(t.sessionsIn, 70000u);
+    EXPECT_EQ(t.protSessionsIn, 70000u);
+    EXPECT_EQ(t.bytesReceived, 280000000000000ull);
+    EXPECT_EQ(t.bytesSent, 210000000000000ull);
+    EXPECT_EQ(t.timeOnline, 6048000000ull);
+    EXPECT_EQ(t.protBytesReceived, 280000000000000ull);
+    EXPECT_EQ(lineCps(t), 490000000000000ull / 6048000000ull);
+}
+
+// ---- Totals of several lines ------------------------------------------------------
+
+TEST(LineTotals, AddTotalsSumsTheFiguresOfTheTotalsBox) {
+    LineTotals a;
+    LineTotals b;
+    addToLineTotals(a, session(incoming | protectedSession, 10, 1, 2), false, 1);
+    addToLineTotals(b, session(outgoing | protectedSession, 20, 3, 4), false, 1);
+    addToLineTotals(b, session(outgoing, 30, 5, 6), false, 1);
+    LineTotals sum;
+    addTotals(sum, a);
+    addTotals(sum, b);
+    EXPECT_EQ(sum.bytesReceived, 9u);
+    EXPECT_EQ(sum.bytesSent, 12u);
+    EXPECT_EQ(sum.timeOnline, 60u);
+    EXPECT_EQ(sum.timeIn, 10u);
+    EXPECT_EQ(sum.timeOut, 50u);
+    EXPECT_EQ(sum.sessions, 3u);
+    EXPECT_EQ(sum.sessionsIn, 1u);
+    EXPECT_EQ(sum.sessionsOut, 2u);
+    EXPECT_EQ(sum.protSessions, 2u);
+    EXPECT_EQ(sum.protSessionsIn, 1u);
+    EXPECT_EQ(sum.protSessionsOut, 1u);
+    EXPECT_EQ(sum.protTime, 30u);
+    EXPECT_EQ(sum.protTimeIn, 10u);
+    EXPECT_EQ(sum.protTimeOut, 20u);
+    EXPECT_EQ(sum.protBytesReceived, 4u);
+    EXPECT_EQ(sum.protBytesSent, 6u);
+}
+
+// ---- CPS ----------------------------------------------------------------------
+
+TEST(LineCps, DividesOnlyByATrafficTimeAboveOne) {
+    LineTotals t;
+    t.bytesReceived = 1000;
+    t.bytesSent = 500;
+    t.trafficTime = 0;
+    EXPECT_EQ(lineCps(t), 1500u);
+    t.trafficTime = 1;
+    EXPECT_EQ(lineCps(t), 1500u);
+    t.trafficTime = 2;
+    EXPECT_EQ(lineCps(t), 750u);
+    t.trafficTime = 7;
+    EXPECT_EQ(lineCps(t), 214u);  // truncated
+}
+
+TEST(AdvancedCps, ZeroDurationSessionsTakeHalfASecondEach) {
+    LineTotals t;
+    t.sessions = 5;
+    t.noTrafficSessions = 1;
+    t.zeroDurationSessions = 1;
+    t.trafficTime = 100;
+    t.timeOnline = 130;
+    applyAdvancedCps(t);
+    EXPECT_EQ(t.trafficTime, 98u);  // 100 - (5 - 1) / 2
+    t.sessions = 4;
+    t.noTrafficSessions = 1;
+    t.trafficTime = 100;
+    applyAdvancedCps(t);
+    EXPECT_EQ(t.trafficTime, 99u);  // (4 - 1) / 2 = 1
+}
+
+TEST(AdvancedCps, HandshakeOverheadOfSessionsWithoutTraffic) {
+    LineTotals t;
+    t.sessions = 4;
+    t.noTrafficSessions = 2;
+    t.timeOnline = 1000;
+    t.trafficTime = 900;
+    t.bytesReceived = 8000;
+    applyAdvancedCps(t);
+    // overhead = (1000 - 900) * 4 / 2 = 200
+    EXPECT_EQ(t.trafficTime, 800u);
+    EXPECT_EQ(lineCps(t), 10u);
+
+    LineTotals big;
+    big.sessions = 10;
+    big.noTrafficSessions = 1;
+    big.timeOnline = 100;
+    big.trafficTime = 10;
+    big.bytesSent = 5000;
+    applyAdvancedCps(big);
+    // overhead = 90 * 10 / 1 = 900, not below the time online
+    EXPECT_EQ(big.trafficTime, 1u);
+    EXPECT_EQ(lineCps(big), 5000u);
+
+    LineTotals edge;
+    edge.sessions = 2;
+    edge.noTrafficSessions = 1;
+    edge.timeOnline = 100;
+    edge.trafficTime = 50;
+    applyAdvancedCps(edge);
+    // overhead = 50 * 2 / 1 = 100, equal to the time online
+    EXPECT_EQ(edge.trafficTime, 1u);
+}
+
+TEST(AdvancedCps, NothingToCorrect) {
+    LineTotals t;
+    t.sessions = 3;
+    t.timeOnline = 300;
+    t.trafficTime = 300;
+    applyAdvancedCps(t);
+    EXPECT_EQ(t.trafficTime, 300u);
+    LineTotals empty;
+    applyAdvancedCps(empty);
+    EXPECT_EQ(empty.trafficTime, 0u);
+}
+
+// ---- Chart axis ---------------------------------------------------------------
+
+TEST(AxisPosition, OffsetFromTheHourTheWindowStartsIn) {
+    const std::int64_t windowStart = 1709627400;  // some 08:30:00
+    // Window 8:30:15-...: the axis begins at 8:00:00, so the window start is at 1815.
+    AxisSpan a = axisPosition(windowStart + 100, 50, windowStart, 30, 15);
+    EXPECT_EQ(a.start, 1915u);
+    EXPECT_EQ(a.end, 1965u);
+    // Exactly at the window start.
+    a = axisPosition(windowStart, 1, windowStart, 0, 0);
+    EXPECT_EQ(a.start, 0u);
+    EXPECT_EQ(a.end, 1u);
+}
+
+TEST(AxisPosition, ThePartBeforeTheWindowIsCutOff) {
+    const std::int64_t windowStart = 1709596800;
+    // 23:50 to 00:10 over a window from midnight: ten minutes remain.
+    AxisSpan a = axisPosition(windowStart - 600, 1200, windowStart, 0, 0);
+    EXPECT_EQ(a.start, 0u);
+    EXPECT_EQ(a.end, 600u);
+    a = axisPosition(windowStart - 300, 1000, windowStart, 30, 0);
+    EXPECT_EQ(a.start, 1800u);
+    EXPECT_EQ(a.end, 2500u);
+}
+
+// ---- Busy slots -------------------------------------------------------------------
+
+TEST(BusyHistogram, QuarterHourSlotsTakeTheirOverlap) {
+    BusyHistogram busy;
+    addToBusyHistogram(busy, {800, 2000}, incoming | protectedSession, 900);
+    for (const SlotValues* values :
+         {&busy.all, &busy.incoming, &busy.protectedAll, &busy.protectedIn}) {
+        EXPECT_EQ((*values)[0], 100u);
+        EXPECT_EQ((*values)[1], 900u);
+        EXPECT_EQ((*values)[2], 200u);
+        EXPECT_EQ((*values)[3], 0u);
+    }
+    for (const SlotValues* values : {&busy.outgoing, &busy.unprotected, &busy.protectedOut,
+                                     &busy.unprotectedIn, &busy.unprotectedOut}) {
+        for (std::uint64_t v : *values)
+            EXPECT_EQ(v, 0u);
+    }
+}
+
+TEST(BusyHistogram, DirectionAndProtectionSelectTheArrays) {
+    BusyHistogram busy;
+    addToBusyHistogram(busy, {0, 900}, outgoing, 900);
+    addToBusyHistogram(busy, {0, 300}, incoming | outgoing, 900);
+    addToBusyHistogram(busy, {0, 60}, 0, 900);
+    addToBusyHistogram(busy, {0, 7}, outgoing | protectedSession, 900);
+    EXPECT_EQ(busy.all[0], 1267u);
+    EXPECT_EQ(busy.incoming[0], 300u);
+    EXPECT_EQ(busy.outgoing[0], 1207u);
+    EXPECT_EQ(busy.protectedAll[0], 7u);
+    EXPECT_EQ(busy.protectedOut[0], 7u);
+    EXPECT_EQ(busy.protectedIn[0], 0u);
+    EXPECT_EQ(busy.unprotected[0], 1260u);
+    EXPECT_EQ(busy.unprotectedIn[0], 300u);
+    EXPECT_EQ(busy.unprotectedOut[0], 1200u);
+}
+
+TEST(BusyHistogram, TimeBeyondTheLastSlotIsNotKept) {
+    BusyHistogram busy;
+    addToBusyHistogram(busy, {95 * 900 + 100, 96 * 900 + 500}, incoming, 900);
+    EXPECT_EQ(busy.all[95], 800u);
+    EXPECT_EQ(busy.all[94], 0u);
+    BusyHistogram beyond;
+    addToBusyHistogram(beyond, {96 * 900, 97 * 900}, incoming, 900);
+    for (std::uint64_t v : beyond.all)
+        EXPECT_EQ(v, 0u);
+}
+
+TEST(BusyHistogram, OneHourLayoutSlots) {
+    BusyHistogram busy;
+    addToBusyHistogram(busy, {30, 80}, outgoing, 37);  // slots [0,37) [37,74) [74,111)
+    EXPECT_EQ(busy.all[0], 7u);
+    EXPECT_EQ(busy.all[1], 37u);
+    EXPECT_EQ(busy.all[2], 6u);
+    addToBusyHistogram(busy, {40, 50}, outgoing, 37);  // wholly inside slot 1
+    EXPECT_EQ(busy.all[1], 47u);
+    // A day-long session over the one-hour chart fills every slot and no more.
+    BusyHistogram day;
+    addToBusyHistogram(day, {0, 86400}, incoming, 37);
+    for (std::uint64_t v : day.all)
+        EXPECT_EQ(v, 37u);
+}
+
+TEST(BusyHistogram, WholeDaySessionFillsEachSlot) {
+    BusyHistogram busy;
+    addToBusyHistogram(busy, {0, 86400}, incoming, 900);
+    std::uint64_t sum = 0;
+    for (std::uint64_t v : busy.all) {
+        EXPECT_EQ(v, 900u);
+        sum += v;
+    }
+    EXPECT_EQ(sum, 86400u);
+}
+
+}  // namespace
+}  // namespace rv
