@@ -25,3 +25,23 @@ bench: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Reliability: the whole suite under AddressSanitizer and UBSan (clang),
+# and every fuzz target for a bounded time, FUZZ_SECONDS each.
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 20
+
+.PHONY: sanitize fuzz-smoke
+
+sanitize:
+	CXX=clang++ cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DRAVLOG_SANITIZE=ON -DRAVLOG_WERROR=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+fuzz-smoke:
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DRAVLOG_FUZZ=ON -DRAVLOG_WERROR=ON
+	cmake --build $(FUZZ_BUILD) --target fuzzers -j $(JOBS)
+	tests/fuzz/smoke.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
