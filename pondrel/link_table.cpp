@@ -167,8 +167,10 @@ void writeReport(std::FILE* out, const Run& run) {
     std::tm now = localBreakdown(std::time(nullptr));
     char created[512];
     const std::size_t n = std::strftime(created, sizeof created, "%A, %d %B %Y, %X", &now);
-    std::fprintf(out, "%sLinks Statistic created at %.*s\n%.*s\n", d.boxBottom, static_cast<int>(n),
-                 created, static_cast<int>(creditLine.size()), creditLine.data());
+    // The box bottom ends its own line; the footer leaves an empty one below it.
+    std::fprintf(out, "%s\nLinks Statistic created at %.*s\n%.*s\n", d.boxBottom,
+                 static_cast<int>(n), created, static_cast<int>(creditLine.size()),
+                 creditLine.data());
 }
 
 }  // namespace rv::pondrel
