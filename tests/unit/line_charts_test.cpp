@@ -343,6 +343,31 @@ TEST_F(LineCharts, TypeTwoHasNoProtectionFigures) {
         << blocks[0].text;
 }
 
+TEST_F(LineCharts, TypeOneShowsProtectionFiguresEvenWithoutProtectedSessions) {
+    // An incoming session fills slot 0; an aborted outgoing one takes 450 s
+    // of slot 1 (50 %) and a normal outgoing one 300 s of slot 2 (33 %).
+    addLine(lineWith(BusyMask::busy | BusyMask::incoming, HistoryTypes::long100),
+            collected(HistoryTypes::long100, {{at(0, 0, 0), 900, incoming | normal, 1, 1},
+                                              {at(0, 15, 0), 450, outgoing, 1, 1},
+                                              {at(0, 30, 0), 300, outgoing | normal, 1, 1}}));
+    const std::vector<Block> blocks = blocksOf(charts());
+    ASSERT_EQ(blocks.size(), 2u);
+    const std::string low = "▐█" + sp(47);
+    // Aborted counts every direction: the one aborted session is outgoing.
+    EXPECT_NE(blocks[0].text.find(" Aborted:   1  " + low + "  In:   0:15:00\n" +  //
+                                  " Protect:   0  " + low + "  Out:  0:12:30\n"),
+              std::string::npos)
+        << blocks[0].text;
+    const std::string r = "▐" + sp(48);
+    EXPECT_NE(blocks[1].text.find(" " + rule12 + "  " + r + "  Protected:\n" +     //
+                                  " Protect:   0  " + r + "        0:00:00\n" +    //
+                                  " UnProt:    1  " + r + "  UnProtected:\n" +     //
+                                  " " + rule12 + "  " + r + "        0:15:00\n" +  //
+                                  " Aborted:   0  " + r + "  " + rule13 + "\n"),
+              std::string::npos)
+        << blocks[1].text;
+}
+
 TEST_F(LineCharts, CostTypesShowCostsUnlessProtected) {
     // Type 5: incoming sessions of cost 12 and 30, an outgoing one of cost 7.
     std::vector<Session> sessions = plainDay();

@@ -179,6 +179,7 @@ TEST(HistoryFigures, SessionsCutToFifteenColumns) {
         {"four digits, both big", 9999, 60, 60, 104857600, 104857599, "9999 100M 99.9M"},
         // Above 9999 the value takes the traffic form: "   12k".
         {"compact value", 12345, 60, 60, 0, 0, "12k     0     0"},
+        {"10000 is compact", 10000, 60, 60, 0, 0, " 9k     0     0"},
     };
     for (const FigureCase& c : cases)
         EXPECT_EQ(figures(c, ShowValueMode::ses), c.figures) << c.what;
