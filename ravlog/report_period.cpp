@@ -8,8 +8,14 @@ namespace rv {
 
 namespace {
 
-std::string localDateText(std::time_t t) {
-    std::tm tm = localBreakdown(t);
+// The date of the day a window bound falls on. The bound was made from
+// that day's local midnight read with the daylight-saving flag of the
+// run's start, which is an hour off on days of the other season: a bound
+// in hour 0 or 23 would then show the day before or after. The day is
+// read at its noon, where an hour cannot move the date.
+std::string dayOfBoundText(std::time_t bound, unsigned hour, unsigned minute, unsigned second) {
+    const std::time_t noon = bound - (hour * 3600 + minute * 60 + second) + 12 * 3600;
+    std::tm tm = localBreakdown(noon);
     char text[121];
     std::size_t n = std::strftime(text, sizeof text, ", %d %B %Y, %A", &tm);
     return std::string(text, n);
@@ -24,7 +30,8 @@ void blanks(std::FILE* out, long n) {
 
 void writePeriodHeader(std::FILE* out, const PeriodView& p) {
     const TimeWindow& w = p.window;
-    const std::string date1 = localDateText(p.windowStart + (w.startHour == 0 ? 3600 : 0));
+    const std::string date1 =
+        dayOfBoundText(p.windowStart, w.startHour, w.startMinute, w.startSecond);
     const auto len1 = static_cast<long>(date1.size());
     if (w.startHour < w.endHourBound) {
         blanks(out, 12 - len1 / 2);
@@ -32,7 +39,7 @@ void writePeriodHeader(std::FILE* out, const PeriodView& p) {
                      w.startSecond, w.endHour, w.endMinute, w.endSecond, date1.c_str());
         return;
     }
-    const std::string date2 = localDateText(p.windowEnd);
+    const std::string date2 = dayOfBoundText(p.windowEnd, w.endHour, w.endMinute, w.endSecond);
     const long n = 18 - std::max(len1, static_cast<long>(date2.size())) / 2;
     blanks(out, n);
     std::fprintf(out, "From: %2d:%02d:%02d%s\n", w.startHour, w.startMinute, w.startSecond,
