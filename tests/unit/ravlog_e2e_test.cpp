@@ -434,6 +434,59 @@ TEST(RavlogReports, BrakeEventsWithBrakeSesStat) {
     EXPECT_TRUE(sameSessionsFile(dir, "ravlog.ses", expected));
 }
 
+// Per-line settings: the same history read by two lines, one correcting its
+// CPS for the handshake time of a session without traffic, the other
+// shifting its clock back two hours.
+TEST(RavlogReports, AdvancedCpsAndTimeShiftPerLine) {
+    ScratchDir dir;
+    writeHistory(dir, "a.his", HistoryTypes::plain28,
+                 "2:5020/1 2024-03-05T10:00:00 dur=100 rcvd=1000 flags=0x05\n"
+                 "2:5020/2 2024-03-05T11:00:00 dur=50 flags=0x06\n"
+                 "2:5020/3 2024-03-05T12:00:00 dur=100 sent=1000 flags=0x06\n"
+                 "2:5020/4 2024-03-06T01:30:00 dur=60 flags=0x06\n");
+    ASSERT_TRUE(dir.write("ravlog.ctl",
+                          "[COMMON]\n"
+                          "ADDR 2:5020/*\n"
+                          "[LINE]\n"
+                          "HISTORY a.his\n"
+                          "ADVANCEDCPS Yes\n"
+                          "[LINE]\n"
+                          "HISTORY a.his\n"
+                          "TIMESHIFT -2\n"));
+    const ProgramResult r = ravlog(dir, {"-d5.3.2024"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    // Without the correction the CPS is 2000 / 200 = 10. With it the
+    // handshake overhead is (250 - 200) * 3 / 1 = 150 seconds: 2000 / 100.
+    const std::string expected =
+        sessionsBanner() + wholeDay5March + lineHeading(1) +
+        table(false, false,
+              {
+                  row("10:00:00", "In ", "2:5020/1.0", "  ", "  0:01:40", "  1000", "     0",
+                      "    10"),
+                  row("11:00:00", "Out", "2:5020/2.0", "  ", "  0:00:50", "     0", "     0",
+                      "     0"),
+                  row("12:00:00", "Out", "2:5020/3.0", "  ", "  0:01:40", "     0", "  1000",
+                      "    10"),
+              },
+              totals("   3", "   1", "   2", "  0:04:10", "  1000", "  1000", "     20")) +
+        lineHeading(2) +
+        table(false, false,
+              {
+                  row("08:00:00", "In ", "2:5020/1.0", "  ", "  0:01:40", "  1000", "     0",
+                      "    10"),
+                  row("09:00:00", "Out", "2:5020/2.0", "  ", "  0:00:50", "     0", "     0",
+                      "     0"),
+                  row("10:00:00", "Out", "2:5020/3.0", "  ", "  0:01:40", "     0", "  1000",
+                      "    10"),
+                  row("23:30:00", "Out", "2:5020/4.0", "  ", "  0:01:00", "     0", "     0",
+                      "     0"),
+              },
+              totals("   4", "   1", "   3", "  0:05:10", "  1000", "  1000", "     10")) +
+        sessionsFooter();
+    EXPECT_TRUE(sameSessionsFile(dir, "ravlog.ses", expected));
+}
+
 // ---- Append mode and large counts --------------------------------------------------------
 
 TEST(RavlogReports, AppendModeAddsAWholeReport) {
@@ -461,6 +514,12 @@ TEST(RavlogReports, AppendModeAddsAWholeReport) {
     const ProgramResult r = ravlog(dir, {"-estat.txt", "-d5.3.2024"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sameSessionsFile(dir, "stat.txt", report));
+    // The other reports take their names from -o and -l, which end at ','.
+    const ProgramResult named = ravlog(dir, {"-ohistory.txt,x", "-llinks.txt;y", "-d5.3.2024"});
+    EXPECT_EQ(named.status, 0);
+    EXPECT_TRUE(exists(dir, "history.txt"));
+    EXPECT_TRUE(exists(dir, "links.txt"));
+    EXPECT_TRUE(sameSessionsFile(dir, "config.ses", report));
 }
 
 // 70,000 sessions of 64 KiB each: beyond 16-bit session counts and beyond
