@@ -132,6 +132,13 @@ for n in 50 1000; do
     echo "    sessions listed on the report day: $(grep -c '║  [0-9][0-9]:' "$work/ravlog.ses" || true)"
 done
 
+if [[ -e /usr/share/zoneinfo/Europe/Berlin ]]; then
+    # A zone with daylight saving: each quarter hour's offset is learnt once.
+    cpu=$(TZ=Europe/Berlin cpu_time "$ravlog" -cbig50.ctl "$emptyDay")
+    wall=$(TZ=Europe/Berlin best_wall "$ravlog" -cbig50.ctl "$emptyDay")
+    row "50 entries, empty day, Berlin" "$cpu" "$wall"
+fi
+
 echo "== peak resident memory, report day $reportDay (equal density: $small records over $smallDays days)"
 for n in 50 1000; do
     printf '  %-36s %8s KiB\n' "$small records, $n entries" "$(peak_kib "$ravlog" -csmall$n.ctl $reportDay)"
