@@ -98,8 +98,15 @@ class LinePipeline {
                                        controls_.binkdAbortedOut};
         writeTableHeader(sink(), reader.type());
         SessionRecord r;
-        while (reader.next(r))
+        std::uint64_t records = 0;
+        while (reader.next(r)) {
+            checkRaw(r, reader);
+            ++records;
             take(r, reader, source, rules);
+        }
+        // Every record takes at least one byte of the file: a reader that
+        // yields more is stuck.
+        if (records > reader.consumed()) std::abort();
         LineTotals totals = totals_;
         if (controls_.advancedCps) applyAdvancedCps(totals);
         writeTableFooter(sink(), totals);
@@ -108,6 +115,19 @@ class LinePipeline {
     void finish() { book_.finishEntries(false); }
 
   private:
+    // History cutting writes back what the common layout encodes: it must
+    // be the record's bytes as read (zero past a truncated end).
+    static void checkRaw(const SessionRecord& r, const HistoryReader& reader) {
+        const std::size_t size = commonRecordSize(reader.type());
+        if (size == 0) return;
+        const auto raw = reader.rawRecord();
+        if (raw.empty() || raw.size() > size) std::abort();
+        std::uint8_t encoded[100] = {};
+        encodeCommonLayout(r, size, encoded);
+        for (std::size_t i = 0; i < size; ++i)
+            if (encoded[i] != (i < raw.size() ? raw[i] : 0)) std::abort();
+    }
+
     static ReportPeriod makePeriod(const char* text, TimeWindow& window) {
         if (!parseTimeWindow(text, window)) std::abort();
         return computePeriod(seedDay(), window);
