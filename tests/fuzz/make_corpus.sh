@@ -173,3 +173,36 @@ args 1 pondrel -cp.ctl -b1.1.2024 -e-1 -d7 -g- -k -u- -ox.txt -h,bad
 args 1 pondrel-help --HELP
 args 2 brimsel -ca.ctl -hx.his,1 -u- -hy.ihs
 args 2 brimsel-bad -x plain
+
+# ---- whole runs over histgen's node with a fuzzed configuration (0 ravlog, 1 pondrel)
+mkdir -p "$corpus/reports"
+{ echo "[COMMON]"; echo "Date -1"; grep -v '^\[COMMON\]' "$work/demo.ctl"; } >"$work/demo-date.ctl"
+text 0 <"$work/demo-date.ctl" >"$corpus/reports/seed-ravlog-demo"
+text 1 <"$work/demo-date.ctl" >"$corpus/reports/seed-pondrel-demo"
+text 0 <<'EOF2' >"$corpus/reports/seed-ravlog-settings"
+[COMMON]
+Date 5.3.2024
+Time 22:30-6
+BusyHist TIOPU$
+Group Yes
+KeepAll Yes
+NoDrawZero Yes
+ProtectSummary Yes
+MiddLine Yes
+ShowValue Time
+AdvancedCPS Yes
+SwapInOut Yes
+Addr 2:5020/# "Ünïcödé wïdé 字字字"
+Addr *:*/*.#
+Addr DIAL
+Addr TERMINAL
+Addr EXTERNAL
+[LINE]
+History brake.his
+Name "The Brake! — line with a long name"
+TimeShift -3
+[LINE]
+History dated104.ihs
+TimeShift AUTO
+BusyHist I
+EOF2
