@@ -26,6 +26,18 @@ bench: build
 clean:
 	rm -rf $(BUILD)
 
+# Installation into PREFIX (DESTDIR stages it, as package builds do), and
+# the Debian package of the build in $(BUILD).
+PREFIX ?= /usr/local
+
+.PHONY: install package
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cmake --build $(BUILD) --target package
+
 # Reliability: the whole suite under AddressSanitizer and UBSan (clang),
 # and every fuzz target for a bounded time, FUZZ_SECONDS each.
 ASAN_BUILD ?= build-asan
