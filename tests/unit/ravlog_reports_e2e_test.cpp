@@ -91,12 +91,13 @@ const std::string historyFooter =
     "├─┬─┼─┬─┼─┬─┼─┬─┼─┬─┼─┬─┼─┬─┼─┬─┼─┬─┼─┬─┼─┬─┼─┬─┤\n" + labels24 + "\n\n";
 const std::string groupsHistory = sp(33) + "Groups History\n\n";
 
-// An empty history row of the 24-hour chart with some cells marked.
-std::string historyCells(const std::map<int, std::string>& marks) {
+// An empty history row with some cells marked; grid lines every four
+// cells on the 24-hour chart, every six on the 8-hour one.
+std::string historyCells(const std::map<int, std::string>& marks, int gridStep = 4) {
     std::string row;
     for (int cell = 0; cell < 49; ++cell) {
         const auto it = marks.find(cell);
-        row += it != marks.end() ? it->second : cell % 4 == 0 ? "│" : " ";
+        row += it != marks.end() ? it->second : cell % gridStep == 0 ? "│" : " ";
     }
     return row;
 }
@@ -578,6 +579,75 @@ TEST(RavlogReports, WholeReportsOfASmallNode) {
             "│ Total Received :    1.1M │ Total Ses In  :     3 │ Time In      :   0:52:30 │\n"
             "│ Total Sent     :   35096 │ Total Ses Out :     2 │ Time Out     :   0:15:00 │\n"
             "│ Total Traffic  :    1.1M │ Total Sessions:     5 │ Time Online  :   1:07:30 │\n" +
+            totalsBottom + "\n" + footer("Sessions History")));
+}
+
+TEST(RavlogReports, WholeReportsOverMidnight) {
+    // 22:00 on the evening before to 06:00: 8 hours, 300-second slots.
+    ScratchDir dir;
+    ASSERT_TRUE(dir.write("ravlog.ctl",
+                          std::string("[COMMON]\nAddr 2:5020/100\n[LINE]\nHistory night.his\n")));
+    ASSERT_TRUE(dir.write(
+        "night.his",
+        historyBytes(HistoryTypes::plain28,
+                     // N1: from before the window: its last 600 s fill slots 0 and 1.
+                     "2:5020/100 2024-03-04T21:50:00 dur=1200 rcvd=1000 sent=1000 flags=0x05\n"
+                     // N2: slots 6 and 7.
+                     "2:5020/100 2024-03-04T22:30:00 dur=600 rcvd=60000 flags=0x05\n"
+                     // N3: runs past the window: slot 95, then off the chart.
+                     "2:5020/100 2024-03-05T05:55:00 dur=900 sent=90000 flags=0x06\n"
+                     // Before the window.
+                     "2:5020/100 2024-03-04T21:00:00 dur=600 rcvd=5 sent=5 flags=0x05\n")));
+    const ProgramResult result =
+        testing::runProgram(ravlogPath, {"-d5.3.2024", "-t22-6", "-sc", "-bT"}, dir.path(),
+                            {std::string("TZ=") + testing::centralEurope});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+
+    // 18 - 24 / 2 = 6 blanks before both lines.
+    const std::string night = b15 + sp(6) + "From: 22:00:00, 04 March 2024, Monday\n" + b15 +
+                              sp(6) + "To  :  6:00:00, 05 March 2024, Tuesday\n\n";
+    const std::string links = maskCreationTimes(testing::slurp(dir.file("ravlog.lnk")));
+    // 152000 bytes in 2700 s.
+    EXPECT_TRUE(sameText(
+        links,
+        "\n" + b15 + boxTop + "┐\n" + b15 + boxLeft + " Links Statistic " + boxRight + b15 +
+            boxBottom + "┘\n\n" + night + linkTableHeader(false) +
+            "║  2:5020/100.*   ║  2│ 0:30:00 ║  1│ 0:15:00 ║ 0:45:00 ║ 61000║ 91000║     56║\n" +
+            tableBottom + "\n\n" + footer("Links Statistic")));
+
+    const std::string labels8 = "              22    23     0     1     2     3     4     5     6";
+    const std::string r = "▐▌ ▐▌" + sp(43) + "▌";
+    const std::string rule12 = repeat("─", 12), rule13 = repeat("─", 13);
+    const std::string history = maskCreationTimes(testing::slurp(dir.file("ravlog.out")));
+    EXPECT_TRUE(sameText(
+        history,
+        "\n" + b15 + boxTop + "┐\n" + b15 + boxLeft + "Sessions  History" + boxRight + b15 +
+            boxBottom + "┘\n\n" + night +                                                 //
+            labels8 + "\n" + b15 + "├──┴──┼──┴──┼──┴──┼──┴──┼──┴──┼──┴──┼──┴──┼──┴──┤" +  //
+            " CPS Rcvd  Sent\n" +                                                         //
+            "2:5020/100.*   " +
+            historyCells({{0, "▐"}, {1, "▌"}, {3, "▐"}, {4, "▌"}, {48, "▌"}}, 6) +
+            "  56  59k   88k\n" +                                                             //
+            b15 + "├──┬──┼──┬──┼──┬──┼──┬──┼──┬──┼──┬──┼──┬──┼──┬──┤\n" + labels8 + "\n\n" +  //
+            sp(33) + "Busy Histogram\n" +                                                     //
+            "\n           100%┬" + sp(46) + "    Rcvd:   61000\n" +                           //
+            b15 + r + "  Sent:   91000\n" +                                                   //
+            "   Sessions    " + r + "  " + rule13 + "\n" +                                    //
+            b15 + r + "  Average\n" +                                                         //
+            " Total:     3  " + r + "  CPS:       56\n" +                                     //
+            " " + rule12 + "  " + r + "  " + rule13 + "\n" +                                  //
+            " In:        2  " + r + "  Time Online:\n" +                                      //
+            " Out:       1  " + r + "        0:45:00\n" +                                     //
+            " " + rule12 + "  " + r + "  " + rule13 + "\n" +                                  //
+            " Aborted:   0  " + r + "  In:   0:30:00\n" +                                     //
+            b15 + r + "  Out:  0:15:00\n" +                                                   //
+            "             0%┼──┬──┬──┬──┬──┬──┬──┬──┬──┬──┬──┬──┬──┬──┬──┬──┐  " + rule13 + "\n" +
+            labels8 + "  Usage:   9.3%\n\n" +  // 2700 of 8 × 3600 s
+            totalsTop +
+            "│ Total Received :   61000 │ Total Ses In  :     2 │ Time In      :   0:30:00 │\n"
+            "│ Total Sent     :   91000 │ Total Ses Out :     1 │ Time Out     :   0:15:00 │\n"
+            "│ Total Traffic  :  152000 │ Total Sessions:     3 │ Time Online  :   0:45:00 │\n" +
             totalsBottom + "\n" + footer("Sessions History")));
 }
 
