@@ -488,7 +488,7 @@ const char* const secondHistory =
     // S2: matches no entry: listed in the session table, counted nowhere.
     "2:9999/1 2024-03-05T21:00:00 dur=60 rcvd=10 sent=10 flags=0x01\n";
 
-TEST(RavlogReports, WholeReportsOfASmallNode) {
+TEST(LinksAndHistoryFiles, WholeReportsOfASmallNode) {
     ScratchDir dir;
     ASSERT_TRUE(dir.write("ravlog.ctl", std::string(nodeConfig)));
     ASSERT_TRUE(dir.write("main.his", historyBytes(HistoryTypes::long100, mainHistory)));
@@ -582,7 +582,7 @@ TEST(RavlogReports, WholeReportsOfASmallNode) {
             totalsBottom + "\n" + footer("Sessions History")));
 }
 
-TEST(RavlogReports, WholeReportsOverMidnight) {
+TEST(LinksAndHistoryFiles, WholeReportsOverMidnight) {
     // 22:00 on the evening before to 06:00: 8 hours, 300-second slots.
     ScratchDir dir;
     ASSERT_TRUE(dir.write("ravlog.ctl",
