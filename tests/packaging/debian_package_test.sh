@@ -6,9 +6,9 @@
 set -uo pipefail
 build=$1
 cpack=$2
-for tool in dpkg-deb dpkg-shlibdeps; do
+for tool in dpkg-deb dpkg-shlibdeps file; do
     if ! command -v $tool >/dev/null; then
-        echo "SKIP: $tool is not installed (Debian package dpkg-dev); the package is not tested"
+        echo "SKIP: $tool is not installed (Debian packages dpkg-dev, file); the package is not tested"
         exit 77
     fi
 done
