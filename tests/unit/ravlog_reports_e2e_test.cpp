@@ -312,6 +312,21 @@ TEST_F(ReportRun, MiddLineGroupSeparatesMatchedGroupsFromLinksBeforeThem) {
                          historyHeader + groupRow100 + nodeRow200 + b15 + historyFooter));
 }
 
+TEST_F(ReportRun, GroupSectionWithMiddLineYes) {
+    addHistory("a.his", HistoryTypes::plain28,
+               "2:5030/7 2024-03-05T00:30:00 dur=900 flags=0x05\n"
+               "2:5040/9 2024-03-05T01:00:00 dur=900 flags=0x05\n");
+    const Reports r =
+        run("[COMMON]\nMiddLine Yes\nGroup Yes\nAddr 2:5030/# \"Net 5030\"\n"
+            "Addr 2:5040/# \"Net 5040\"\n[LINE]\nHistory a.his\n");
+    ASSERT_FALSE(r.stop) << r.stop->message;
+    EXPECT_TRUE(sameText(between(r.history, groupsHistory, totalsTop),
+                         groupsHistory + historyHeader + "2:5030/#.*     " +
+                             historyCells({{1, "▐"}}) + "  1     0     0\n" + "Net 5030       " +
+                             middleLine + "\n" + "2:5040/#.*     " + historyCells({{2, "▐"}}) +
+                             "  1     0     0\n" + "Net 5040       " + historyFooter));
+}
+
 TEST_F(ReportRun, WholeReportsWithAGroup) {
     addHistory("a.his", HistoryTypes::plain28, groupDay);
     const Reports r =
