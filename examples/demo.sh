@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The demonstration behind `make demo`: writes a week of a seeded node's
 # histories into demo-out/ (eight formats, ending yesterday), then runs the
-# programs over examples/demo.ctl from there and shows the start of each
+# programs over examples/ravlog.ctl from there and shows the start of each
 # result. BUILD names the build directory (default: build).
 set -euo pipefail
 
@@ -14,7 +14,7 @@ days=7
 
 mkdir -p "$out"
 rm -f "$out"/*.his "$out"/*.ihs "$out"/*.ohs
-cp "$root/examples/demo.ctl" "$out/ravlog.ctl"
+cp "$root/examples/ravlog.ctl" "$out/ravlog.ctl"
 
 echo "== Histories of a node ($days days to yesterday, seed $seed) in $out"
 "$build/tools/histgen" node --dir "$out" --days "$days" --seed "$seed"

@@ -230,8 +230,10 @@ GeneratedFile encodeLine(const std::string& name, HistoryType type, std::vector<
                 SessionRecord r = p.r;
                 LayoutDetails details;
                 if (type == HistoryTypes::binkd) {
-                    // BinkD keeps only the direction; an aborted session has both bits.
-                    r.flags = p.aborted ? (incoming | outgoing) : p.incoming ? incoming : outgoing;
+                    // binkd's binary log keeps only the direction, the other way round
+                    // (0x0001 on calls it made, 0x0002 on calls it answered), and both
+                    // bits for a session that failed; its line needs SwapInOut Yes.
+                    r.flags = p.aborted ? (incoming | outgoing) : p.incoming ? outgoing : incoming;
                     r.cost = 0;
                 } else if (type == HistoryTypes::long100) {
                     fillExtension(r);
