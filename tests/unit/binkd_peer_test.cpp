@@ -248,8 +248,8 @@ std::vector<std::string> linesStarting(const std::string& text, const std::strin
     return out;
 }
 
-// One binkd node of the exchange: its directories, configuration and the
-// processes that run on it.
+// One binkd node of the exchange: its address, port and directory, which
+// holds its configuration, inbound, outbound, logs and histories.
 struct Node {
     std::string name;
     std::int16_t number = 0;  // 2:5020/number
