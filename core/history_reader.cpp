@@ -113,8 +113,12 @@ Detection detectHistoryType(const std::uint8_t first[9], HistoryType parsed, boo
                      first[8] <= 59;
         return dated ? Detection{dated104, 104, true} : Detection{pair116, 0, true};
     }
+    // The 316-byte format is told only by a weak test that a binkd log
+    // passes whenever its first record comes from a net that is a multiple
+    // of 256 (2:5120/...); a line the operator declared as BinkD keeps its type.
     std::uint32_t b = loadU32(first + 5);
-    if ((first[2] == 0 || first[2] == 1) && b > plausibleTimeFloor) return {wide316, 0, false};
+    if (parsed != binkd && (first[2] == 0 || first[2] == 1) && b > plausibleTimeFloor)
+        return {wide316, 0, false};
     return {parsed, 0, false};
 }
 
