@@ -1,5 +1,6 @@
 #include "pondrel/pondrel_run.h"
 
+#include <array>
 #include <memory>
 
 #include "core/config_reader.h"
@@ -38,6 +39,19 @@ std::optional<std::time_t> recordTime(const SessionRecord& r, std::int16_t timeS
     return converter.toLocal(t);
 }
 
+// Records are taken in small batches, each pass in file order: the first
+// filters them and asks for the memory in which their walks are kept, the
+// second plans their matching (walking when needed) and asks for the
+// entries they count into, the third counts them. The memory waits of a
+// batch then overlap instead of following one another.
+constexpr std::size_t batchSize = 32;
+
+struct Selected {
+    SessionRecord record;
+    bool zeroDuration = false;
+    MatchPlan plan;
+};
+
 void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter& converter) {
     LineConfig& line = run.config.lines[i];
     if (!reader.open(line.source, run.config.settings.supportNewFormat)) {
@@ -49,16 +63,29 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
                                    line.binkdAbortedOut != 0};
     MatchContext context;
     context.advancedCps = line.advancedCps != 0;
+    std::array<Selected, batchSize> batch;
     for (;;) {
-        SessionRecord r;
-        while (reader.next(r)) {
-            context.zeroDuration = r.duration == 0;
-            if (context.zeroDuration) r.duration = 1;
-            const std::optional<std::time_t> t = recordTime(r, line.timeShift, converter);
-            if (!t || !passesPeriod(run, *t)) continue;
-            r.flags = applyDirectionRules(static_cast<std::uint16_t>(r.flags | reader.direction()),
-                                          rules);
-            accountSession(*run.book, run.totals[i], r, context, type);
+        for (bool more = true; more;) {
+            std::size_t selected = 0;
+            while (selected < batchSize && (more = reader.next(batch[selected].record))) {
+                Selected& s = batch[selected];
+                SessionRecord& r = s.record;
+                s.zeroDuration = r.duration == 0;
+                if (s.zeroDuration) r.duration = 1;
+                const std::optional<std::time_t> t = recordTime(r, line.timeShift, converter);
+                if (!t || !passesPeriod(run, *t)) continue;
+                r.flags = applyDirectionRules(
+                    static_cast<std::uint16_t>(r.flags | reader.direction()), rules);
+                run.book->prefetch(r);
+                ++selected;
+            }
+            for (std::size_t k = 0; k < selected; ++k)
+                batch[k].plan = run.book->planMatch(batch[k].record);
+            for (std::size_t k = 0; k < selected; ++k) {
+                context.zeroDuration = batch[k].zeroDuration;
+                accountSession(*run.book, run.totals[i], batch[k].plan, batch[k].record, context,
+                               type);
+            }
         }
         const HistoryReader::Twin twin = reader.openTwin(line.source);
         if (twin == HistoryReader::Twin::none) break;

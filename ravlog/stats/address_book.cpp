@@ -35,6 +35,19 @@
 //   2:4500/30.5: a session from 30.0 spawns 30.* in front of 30.5, and 30.5
 //   now finds 30.*). Only for such groups a spawn renews the group's
 //   generation, which sends every outcome through the group back to the walk.
+//
+// Two more savings, for histories with very many addresses:
+//
+// - The walk visits only the configured entries that can match an address
+//   of the session's zone and net (a pattern component that is neither a
+//   wildcard nor the address's value never compares equal), in order.
+// - Points rarely tell outcomes apart. When no configured entry that can
+//   match the node has a point other than '*', the walk decides alike for
+//   every point of the node: each entry compares equal for all of them or
+//   for none, a group among them has '*' for the point, so its spawns do
+//   too and the own entry is the same, and stepping through a group's run
+//   decides on zone, net and node before it reaches a point. Then one
+//   outcome serves the whole node.
 
 namespace rv {
 
@@ -54,6 +67,19 @@ bool hasAnyComponent(const FidoAddress& a) {
            a.point == anyComponent;
 }
 
+// The order of a spawned entry within its run: the address with the
+// group's '*' components left out (read as -1, as the spawns hold them),
+// each component moved up by one so that the key sorts as compareAddress
+// orders the run.
+std::uint64_t runKey(const FidoAddress& group, const FidoAddress& address) {
+    const auto part = [](std::int16_t groupPart, std::int16_t value) {
+        return std::uint64_t{
+            static_cast<std::uint16_t>((groupPart == anyComponent ? anyComponent : value) + 1)};
+    };
+    return part(group.zone, address.zone) << 48 | part(group.net, address.net) << 32 |
+           part(group.node, address.node) << 16 | part(group.point, address.point);
+}
+
 HistoryRow emptyHistoryRow(const ChartLayout* layout) {
     HistoryRow row;
     if (layout == nullptr) return row;
@@ -64,18 +90,54 @@ HistoryRow emptyHistoryRow(const ChartLayout* layout) {
 
 }  // namespace
 
-std::size_t AddressBook::WalkKeyHash::operator()(const WalkKey& key) const {
-    std::uint64_t x = key.address ^ (key.hasKind ? 0x9E3779B97F4A7C15u : 0);
-    x ^= x >> 33;
-    x *= 0xFF51AFD7ED558CCDu;
-    x ^= x >> 33;
-    return static_cast<std::size_t>(x);
+std::size_t AddressBook::OutcomeTable::home(std::uint64_t key) const {
+    key ^= key >> 33;
+    key *= 0xFF51AFD7ED558CCDu;
+    key ^= key >> 33;
+    return static_cast<std::size_t>(key) & (slots_.size() - 1);
+}
+
+AddressBook::Outcome* AddressBook::OutcomeTable::find(std::uint64_t key) {
+    if (slots_.empty()) return nullptr;
+    for (std::size_t i = home(key);; i = (i + 1) & (slots_.size() - 1)) {
+        Slot& slot = slots_[i];
+        if (slot.key == key) return &slot.outcome;
+        if (slot.key == emptyKey) return nullptr;
+    }
+}
+
+AddressBook::Outcome& AddressBook::OutcomeTable::insert(std::uint64_t key, const Outcome& outcome) {
+    // At most half full, so that probes stay short and always end.
+    if ((used_ + 1) * 2 > slots_.size()) grow();
+    std::size_t i = home(key);
+    while (slots_[i].key != emptyKey)
+        i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = Slot{key, outcome};
+    ++used_;
+    return slots_[i].outcome;
+}
+
+void AddressBook::OutcomeTable::prefetch(std::uint64_t key) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[home(key)]);
+}
+
+void AddressBook::OutcomeTable::grow() {
+    std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+        if (slot.key == emptyKey) continue;
+        std::size_t i = home(slot.key);
+        while (slots_[i].key != emptyKey)
+            i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = slot;
+    }
 }
 
 AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* layout)
     : layout_(layout) {
     for (const AddrSpec& spec : specs) {
         AddrEntry& entry = entries_.emplace_back();
+        configured_.push_back(std::prev(entries_.end()));
         entry.pattern = spec.pattern;
         entry.flags = spec.flags;
         // A kind entry is matched by its event key alone; it is never a group.
@@ -83,14 +145,23 @@ AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* 
         entry.displayName = spec.displayName;
         entry.historyRow = emptyHistoryRow(layout);
     }
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (!it->has(AddrFlags::group)) continue;
-        bool configuredInRun = false;
-        for (auto next = std::next(it); next != entries_.end() && !next->has(wildcardBits);
-             ++next) {
-            configuredInRun = true;
+    for (std::size_t i = 0; i < configured_.size(); ++i) {
+        const AddrEntry& group = *configured_[i];
+        if (!group.has(AddrFlags::group)) continue;
+        std::size_t next = i + 1;
+        while (next < configured_.size() && !configured_[next]->has(wildcardBits))
+            ++next;
+        const bool configuredInRun = next > i + 1;
+        GroupRun& run = groupRuns_[&group];
+        run.spawnsReorder = configuredInRun && hasAnyComponent(group.pattern);
+        run.spawnsOnly = !configuredInRun;
+        run.next = next;
+        if (run.spawnsReorder) {
+            reorderRuns_.push_back(&run);
+            run.outcomeRun = reorderRuns_.size() < Outcome::alwaysWalk
+                                 ? static_cast<std::uint16_t>(reorderRuns_.size())
+                                 : Outcome::alwaysWalk;
         }
-        groupRuns_[&*it].spawnsReorder = configuredInRun && hasAnyComponent(it->pattern);
     }
 }
 
@@ -99,6 +170,20 @@ AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* 
 // new entry goes in at that point, so spawned entries stand in ascending
 // order up to the next wildcard or group entry.
 AddressBook::Position AddressBook::ownEntry(Position group, const FidoAddress& address) {
+    GroupRun& run = groupRuns_.find(&*group)->second;  // every group has its run
+    if (run.spawnsOnly) {
+        // The run holds spawned entries alone, in ascending order: the
+        // stepping below stops at the first one not lower than the address.
+        const std::uint64_t key = runKey(group->pattern, address);
+        const auto above = run.spawns.lower_bound(key);
+        if (above != run.spawns.end() && above->first == key) return above->second;
+        const Position before = above != run.spawns.end()       ? above->second
+                                : run.next < configured_.size() ? configured_[run.next]
+                                                                : entries_.end();
+        const Position spawned = entries_.insert(before, spawnedEntry(*group, address));
+        run.spawns.emplace_hint(above, key, spawned);
+        return spawned;
+    }
     auto pos = std::next(group);
     while (pos != entries_.end() && !pos->has(wildcardBits) &&
            compareAddress(pos->pattern, address) < 0) {
@@ -108,77 +193,175 @@ AddressBook::Position AddressBook::ownEntry(Position group, const FidoAddress& a
         compareAddress(pos->pattern, address) == 0) {
         return pos;
     }
+    if (run.spawnsReorder) ++run.generation;
+    return entries_.insert(pos, spawnedEntry(*group, address));
+}
+
+// The address's own entry behind its group: the group's '*' components
+// stay '*'; the label is the group's.
+AddrEntry AddressBook::spawnedEntry(const AddrEntry& group, const FidoAddress& address) const {
     AddrEntry spawned;
-    const FidoAddress& g = group->pattern;
+    const FidoAddress& g = group.pattern;
     spawned.pattern = {g.zone == anyComponent ? anyComponent : address.zone,
                        g.net == anyComponent ? anyComponent : address.net,
                        g.node == anyComponent ? anyComponent : address.node,
                        g.point == anyComponent ? anyComponent : address.point};
-    spawned.displayName = group->displayName;
+    spawned.displayName = group.displayName;
     spawned.historyRow = emptyHistoryRow(layout_);
-    GroupRun& run = groupRuns_[&*group];
-    if (run.spawnsReorder) ++run.generation;
-    return entries_.insert(pos, std::move(spawned));
+    return spawned;
+}
+
+// The walk visits the configured entries only. A spawned entry matches an
+// address only if its group does, and a walk that reaches a group either
+// passes it (no match, or a kind session, which passes the spawns as it
+// passes the group) or ends in the group's run at the address's own entry.
+const std::vector<AddressBook::Candidate>& AddressBook::candidates(const FidoAddress& address) {
+    const std::uint32_t key = std::uint32_t{static_cast<std::uint16_t>(address.zone)} << 16 |
+                              static_cast<std::uint16_t>(address.net);
+    auto found = candidates_.find(key);
+    if (found != candidates_.end()) return found->second;
+    std::vector<Candidate>& list = candidates_[key];
+    for (const Position it : configured_) {
+        const FidoAddress& p = it->pattern;
+        // As compareAddress: a negative component on either side matches.
+        const bool zone = p.zone < 0 || address.zone < 0 || p.zone == address.zone;
+        const bool net = p.net < 0 || address.net < 0 || p.net == address.net;
+        if (zone && net) list.push_back({p, it});
+    }
+    return list;
+}
+
+bool AddressBook::pointsMatter(const FidoAddress& address) {
+    for (const Candidate& c : candidates(address)) {
+        if ((c.pattern.node < 0 || c.pattern.node == address.node) &&
+            c.pattern.point != anyComponent) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AddressBook::isStale(const Outcome& outcome) const {
+    if (outcome.run == 0) return false;
+    if (outcome.run == Outcome::alwaysWalk) return true;
+    return reorderRuns_[outcome.run - 1]->generation != outcome.generation;
 }
 
 AddressBook::Outcome AddressBook::walk(const FidoAddress& address, bool hasKind) {
     Outcome outcome;
-    for (auto it = entries_.begin(); it != entries_.end();) {
-        if (compareAddress(it->pattern, address) != 0) {
-            ++it;
-            continue;
-        }
+    for (const Candidate& c : candidates(address)) {
+        if (compareAddress(c.pattern, address) != 0) continue;
+        const Position it = c.entry;
         if (it->has(AddrFlags::excluded)) {
             outcome.end = WalkEnd::excludedEntry;
             break;
         }
         // Events of The Brake! count only in kind entries.
-        if (hasKind && !it->has(AddrFlags::kindMask)) {
-            ++it;
-            continue;
-        }
+        if (hasKind && !it->has(AddrFlags::kindMask)) continue;
         outcome.targets[outcome.targetCount++] = &*it;
         if (!it->has(AddrFlags::group)) {
             outcome.end = WalkEnd::plainEntry;
             break;
         }
-        // Groups carry no kind bits, so only a mail session gets here, and
-        // its own entry (neither group nor kind entry) ends the walk.
+        // Groups carry no kind bits, so only a mail session gets here. Its
+        // own entry matches it and is neither group nor kind entry: the
+        // walk ends there, counting into it unless it is excluded.
         const GroupRun& run = groupRuns_.find(&*it)->second;  // every group has its run
-        it = ownEntry(it, address);
+        const Position own = ownEntry(it, address);
         if (run.spawnsReorder) {
-            outcome.run = &run;
+            outcome.run = run.outcomeRun;
             outcome.generation = run.generation;
         }
+        if (own->has(AddrFlags::excluded)) {
+            outcome.end = WalkEnd::excludedEntry;
+        } else {
+            outcome.targets[outcome.targetCount++] = &*own;
+            outcome.end = WalkEnd::plainEntry;
+        }
+        break;
     }
     return outcome;
 }
 
-MatchResult AddressBook::matchSession(const SessionRecord& session, const MatchContext& context) {
-    const bool hasKind = session.has(SessionFlags::kindMask);
-    const WalkKey key{packAddress(session.address), hasKind};
-    auto found = outcomes_.find(key);
-    if (found == outcomes_.end()) {
-        found = outcomes_.emplace(key, walk(session.address, hasKind)).first;
-    } else if (found->second.run != nullptr &&
-               found->second.run->generation != found->second.generation) {
-        found->second = walk(session.address, hasKind);
-    }
-    const Outcome& outcome = found->second;
+namespace {
 
-    MatchResult result;
-    result.end = outcome.end;
-    result.counted = outcome.targetCount > 0;
-    for (std::size_t i = 0; i < outcome.targetCount; ++i) {
-        countSession(*outcome.targets[i], session, context, layout_);
+// The key of an address in the outcome table. Kept addresses have no
+// negative component, so the top bit of each field is free: the zone's
+// marks a kind session, the point's a whole node.
+std::uint64_t tableKey(const FidoAddress& address, bool hasKind, bool wholeNode) {
+    std::uint64_t key = packAddress(address);
+    if (hasKind) key |= 0x8000;
+    if (wholeNode) key = (key & 0x0000FFFFFFFFFFFFu) | std::uint64_t{0x8000} << 48;
+    return key;
+}
+
+}  // namespace
+
+// The kept outcome of the address: the node's when points do not matter
+// there, else the address's own; walked when missing or gone stale.
+AddressBook::Outcome AddressBook::outcomeFor(const FidoAddress& address, bool hasKind) {
+    if (address.zone < 0 || address.net < 0 || address.node < 0 || address.point < 0) {
+        return walk(address, hasKind);  // the histories yield no such address
     }
-    if (outcome.end == WalkEnd::plainEntry) {
-        result.accountingEntry = outcome.targets[outcome.targetCount - 1];
+    const std::uint64_t nodeKey = tableKey(address, hasKind, true);
+    Outcome* found = outcomes_.find(nodeKey);
+    if (found == nullptr) {
+        Outcome outcome;
+        if (pointsMatter(address)) {
+            outcome.targetCount = Outcome::perPoint;
+        } else {
+            outcome = walk(address, hasKind);
+        }
+        found = &outcomes_.insert(nodeKey, outcome);
+    }
+    if (found->targetCount == Outcome::perPoint) {
+        const std::uint64_t key = tableKey(address, hasKind, false);
+        found = outcomes_.find(key);
+        if (found == nullptr) found = &outcomes_.insert(key, walk(address, hasKind));
+    }
+    if (isStale(*found)) *found = walk(address, hasKind);
+    return *found;
+}
+
+void AddressBook::prefetch(const SessionRecord& session) const {
+    const FidoAddress& a = session.address;
+    if (a.zone < 0 || a.net < 0 || a.node < 0 || a.point < 0) return;
+    outcomes_.prefetch(tableKey(a, session.has(SessionFlags::kindMask), true));
+}
+
+MatchPlan AddressBook::planMatch(const SessionRecord& session) {
+    const Outcome outcome = outcomeFor(session.address, session.has(SessionFlags::kindMask));
+    MatchPlan plan;
+    plan.targets = outcome.targets;
+    plan.targetCount = outcome.targetCount;
+    plan.end = outcome.end;
+    for (std::size_t i = 0; i < plan.targetCount; ++i) {
+        // The flags and the last counter: the ends of what counting writes.
+        __builtin_prefetch(&plan.targets[i]->flags, 1);
+        __builtin_prefetch(&plan.targets[i]->zeroDurationSessions, 1);
+    }
+    return plan;
+}
+
+MatchResult AddressBook::countMatch(const MatchPlan& plan, const SessionRecord& session,
+                                    const MatchContext& context) {
+    MatchResult result;
+    result.end = plan.end;
+    result.counted = plan.targetCount > 0;
+    for (std::size_t i = 0; i < plan.targetCount; ++i) {
+        countSession(*plan.targets[i], session, context, layout_);
+    }
+    if (plan.end == WalkEnd::plainEntry) {
+        result.accountingEntry = plan.targets[plan.targetCount - 1];
         if (session.has(SessionFlags::protectedSession)) {
             result.accountingEntry->flags |= AddrFlags::hasProtected;
         }
     }
     return result;
+}
+
+MatchResult AddressBook::matchSession(const SessionRecord& session, const MatchContext& context) {
+    return countMatch(planMatch(session), session, context);
 }
 
 void countSession(AddrEntry& entry, const SessionRecord& session, const MatchContext& context,

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,10 +24,11 @@ namespace rv {
 // 'A' left half busy, 'B' right half, 'C' both; '|' grid lines, blanks.
 using HistoryRow = FixedText<chartCells>;
 
+// The flags and counters, which every counted session updates, come first,
+// so that they share as few cache lines as they can.
 struct AddrEntry {
     FidoAddress pattern;      // -1 any, -2 one entry per value; a kind entry holds its event key
     std::uint16_t flags = 0;  // AddrFlags and the kind bits
-    std::string displayName;  // exactly 15 columns, or empty
     std::uint64_t bytesReceived = 0;
     std::uint64_t bytesSent = 0;
     std::uint64_t timeOnline = 0;
@@ -38,7 +40,8 @@ struct AddrEntry {
     std::uint64_t sessionsOut = 0;
     std::uint64_t noTrafficSessions = 0;
     std::uint64_t zeroDurationSessions = 0;
-    HistoryRow historyRow;  // empty when the run draws no charts
+    std::string displayName;  // exactly 15 columns, or empty
+    HistoryRow historyRow;    // empty when the run draws no charts
 
     bool has(std::uint16_t flag) const { return (flags & flag) != 0; }
 };
@@ -61,6 +64,15 @@ struct MatchResult {
     AddrEntry* accountingEntry = nullptr;  // the plain entry that ended the walk
 };
 
+// The entries that a session counts into and how its walk ends: the first
+// step of matchSession, for callers that look several sessions up before
+// counting them.
+struct MatchPlan {
+    std::array<AddrEntry*, 2> targets{};
+    std::uint8_t targetCount = 0;
+    WalkEnd end = WalkEnd::noEntry;
+};
+
 struct PrintableCounts {
     std::size_t links = 0;
     std::size_t groups = 0;
@@ -79,6 +91,17 @@ class AddressBook {
     // marks the entry that accounts it.
     MatchResult matchSession(const SessionRecord& session, const MatchContext& context);
 
+    // matchSession in steps, for a caller that holds several sessions:
+    // prefetch asks for the memory that planning reads; planMatch walks
+    // (spawning entries as the walk does) and asks for the entries that
+    // counting writes; countMatch counts. Sessions must be planned in the
+    // order in which matchSession would take them, and each counted with
+    // its own plan; their counting may come later.
+    void prefetch(const SessionRecord& session) const;
+    MatchPlan planMatch(const SessionRecord& session);
+    MatchResult countMatch(const MatchPlan& plan, const SessionRecord& session,
+                           const MatchContext& context);
+
     // Once, after the last line: the AdvancedCPS adjustment and the counts of
     // the entries that the reports print.
     PrintableCounts finishEntries(bool keepAll);
@@ -92,37 +115,79 @@ class AddressBook {
     // Spawns behind a group whose spawned entries hold wildcards, while
     // configured entries stand among them, can change the own entry of an
     // address seen before (see the .cpp); such groups count their spawns.
+    // A run of spawned entries alone stands in ascending order, so its
+    // entries are also kept in an ordered index for the own-entry search.
     struct GroupRun {
         bool spawnsReorder = false;
+        bool spawnsOnly = false;
+        std::uint16_t outcomeRun = 0;  // Outcome::run of the outcomes through a reordering run
         std::uint32_t generation = 0;
+        std::size_t next = 0;  // index in configured_ of the entry behind the run
+        std::map<std::uint64_t, Position> spawns;  // by runKey, when spawnsOnly
     };
 
     // Where the walk of one address (and kind marker) ends: the entries it
-    // counts into, in order, and how it ended.
+    // counts into, in order, and how it ended. Small, so that a table slot
+    // with its key takes half a cache line.
     struct Outcome {
+        // targetCount of a node whose addresses are kept one by one.
+        static constexpr std::uint8_t perPoint = 0xFF;
+        // run of an outcome through a reordering run beyond the numbered ones.
+        static constexpr std::uint16_t alwaysWalk = 0xFFFF;
+
         std::array<AddrEntry*, 2> targets{};
+        std::uint32_t generation = 0;  // of the run, when the outcome was walked
+        std::uint16_t run = 0;         // 1 + index in reorderRuns_ of a run its spawns can change
         std::uint8_t targetCount = 0;
         WalkEnd end = WalkEnd::noEntry;
-        const GroupRun* run = nullptr;  // set only when the run's spawns can change it
-        std::uint32_t generation = 0;
     };
 
-    struct WalkKey {
-        std::uint64_t address;
-        bool hasKind;
-        friend bool operator==(const WalkKey&, const WalkKey&) = default;
-    };
-    struct WalkKeyHash {
-        std::size_t operator()(const WalkKey& key) const;
+    // Outcomes by key (tableKey in the .cpp), in one open-addressing table:
+    // a busy history meets hundreds of thousands of addresses, and every
+    // record looks its outcome up.
+    class OutcomeTable {
+      public:
+        // Null when the key has no outcome yet.
+        Outcome* find(std::uint64_t key);
+        // The key must be new. Earlier results of find and insert go stale.
+        Outcome& insert(std::uint64_t key, const Outcome& outcome);
+        void prefetch(std::uint64_t key) const;
+
+      private:
+        static constexpr std::uint64_t emptyKey = ~std::uint64_t{0};  // no address has it
+        struct alignas(32) Slot {
+            std::uint64_t key = emptyKey;
+            Outcome outcome;
+        };
+        std::size_t home(std::uint64_t key) const;
+        void grow();
+
+        std::vector<Slot> slots_;
+        std::size_t used_ = 0;
     };
 
+    // A configured entry that may match the addresses of a zone and net.
+    struct Candidate {
+        FidoAddress pattern;
+        Position entry;
+    };
+
+    Outcome outcomeFor(const FidoAddress& address, bool hasKind);
+    const std::vector<Candidate>& candidates(const FidoAddress& address);
+    bool pointsMatter(const FidoAddress& address);
+    bool isStale(const Outcome& outcome) const;
     Outcome walk(const FidoAddress& address, bool hasKind);
     Position ownEntry(Position group, const FidoAddress& address);
+    AddrEntry spawnedEntry(const AddrEntry& group, const FidoAddress& address) const;
 
     std::list<AddrEntry> entries_;
+    std::vector<Position> configured_;  // the configured entries, in list order
     const ChartLayout* layout_;
     std::unordered_map<const AddrEntry*, GroupRun> groupRuns_;
-    std::unordered_map<WalkKey, Outcome, WalkKeyHash> outcomes_;
+    std::vector<const GroupRun*> reorderRuns_;  // the runs with spawnsReorder, numbered
+    // The configured entries that can match an address of a zone and net.
+    std::unordered_map<std::uint32_t, std::vector<Candidate>> candidates_;
+    OutcomeTable outcomes_;
 };
 
 // Adds one session to the entry's counters and, with a layout, marks its
