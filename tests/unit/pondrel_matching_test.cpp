@@ -1,0 +1,179 @@
+// The address entries as pondrel uses them (no charts, sessions planned in
+// batches before they are counted), checked against the matching rules
+// walked literally over the list: the first entry that takes a session,
+// exclusions, kind entries, and groups finding or spawning the session's
+// own entry in their run. Random configurations over a small address space
+// make groups, wildcards and configured entries meet in every order.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <list>
+#include <string>
+#include <vector>
+
+#include "core/format.h"
+#include "core/session_kind.h"
+#include "ravlog/stats/address_book.h"
+
+namespace rv {
+namespace {
+
+constexpr std::uint16_t wildcardBits = AddrFlags::hasAny | AddrFlags::group;
+
+// The rules, step by step, over a plain list.
+class ReferenceBook {
+  public:
+    struct Entry {
+        FidoAddress pattern;
+        std::uint16_t flags;
+        std::uint64_t sessions = 0;
+    };
+
+    explicit ReferenceBook(const std::vector<AddrSpec>& specs) {
+        for (const AddrSpec& spec : specs)
+            entries_.push_back({spec.pattern, spec.flags});
+    }
+
+    void match(const FidoAddress& address, bool hasKind) {
+        for (auto it = entries_.begin(); it != entries_.end();) {
+            if (compareAddress(it->pattern, address) != 0) {
+                ++it;
+                continue;
+            }
+            if (it->flags & AddrFlags::excluded) return;
+            if (hasKind && !(it->flags & AddrFlags::kindMask)) {
+                ++it;
+                continue;
+            }
+            it->flags |= AddrFlags::matched;
+            ++it->sessions;
+            if (!(it->flags & AddrFlags::group)) return;
+            auto pos = std::next(it);
+            while (pos != entries_.end() && !(pos->flags & wildcardBits) &&
+                   compareAddress(pos->pattern, address) < 0)
+                ++pos;
+            if (pos != entries_.end() && !(pos->flags & wildcardBits) &&
+                compareAddress(pos->pattern, address) == 0) {
+                it = pos;
+                continue;
+            }
+            const FidoAddress& g = it->pattern;
+            const FidoAddress own{g.zone == -1 ? std::int16_t{-1} : address.zone,
+                                  g.net == -1 ? std::int16_t{-1} : address.net,
+                                  g.node == -1 ? std::int16_t{-1} : address.node,
+                                  g.point == -1 ? std::int16_t{-1} : address.point};
+            it = entries_.insert(pos, Entry{own, 0});
+        }
+    }
+
+    const std::list<Entry>& entries() const { return entries_; }
+
+  private:
+    std::list<Entry> entries_;
+};
+
+class Random {
+  public:
+    explicit Random(std::uint64_t seed) : state_(seed * 2654435761u + 1) {}
+    unsigned below(unsigned n) {
+        state_ = state_ * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<unsigned>((state_ >> 33) % n);
+    }
+
+  private:
+    std::uint64_t state_;
+};
+
+// Components 1..2 (zone), 1..3 (net), 0..4 (node), 0..2 (point); a
+// pattern component may also be '*' or '#'.
+std::int16_t patternPart(Random& random, unsigned values, unsigned base) {
+    const unsigned pick = random.below(values + 3);
+    if (pick == values) return -1;
+    if (pick == values + 1) return -2;
+    return static_cast<std::int16_t>(base + random.below(values));
+}
+
+FidoAddress randomAddress(Random& random) {
+    return {static_cast<std::int16_t>(1 + random.below(2)),
+            static_cast<std::int16_t>(1 + random.below(3)),
+            static_cast<std::int16_t>(random.below(5)), static_cast<std::int16_t>(random.below(3))};
+}
+
+std::vector<AddrSpec> randomSpecs(Random& random) {
+    std::vector<AddrSpec> specs;
+    const unsigned count = 1 + random.below(12);
+    for (unsigned i = 0; i < count; ++i) {
+        AddrSpec spec;
+        if (random.below(12) == 0) {
+            const SessionKind& kind = sessionKinds[random.below(5)];
+            spec.pattern = eventKeyAddress(kind);
+            spec.flags = kind.entryFlag;
+        } else if (random.below(3) == 0) {
+            spec.pattern = randomAddress(random);  // a single address
+        } else {
+            spec.pattern = {patternPart(random, 2, 1), patternPart(random, 3, 1),
+                            patternPart(random, 5, 0), patternPart(random, 3, 0)};
+            const FidoAddress& p = spec.pattern;
+            for (std::int16_t part : {p.zone, p.net, p.node, p.point}) {
+                if (part == -1) spec.flags |= AddrFlags::hasAny;
+                if (part == -2) spec.flags |= AddrFlags::group;
+            }
+        }
+        if (random.below(6) == 0) spec.flags |= AddrFlags::excluded;
+        specs.push_back(spec);
+    }
+    return specs;
+}
+
+std::string describe(const FidoAddress& a) {
+    return std::string(formatAddress(a, 15).c_str());
+}
+
+TEST(PondrelMatching, BatchedMatchingFollowsTheRulesWalkedOverTheList) {
+    for (std::uint64_t seed = 1; seed <= 400; ++seed) {
+        Random random(seed);
+        const std::vector<AddrSpec> specs = randomSpecs(random);
+        ReferenceBook reference(specs);
+        AddressBook book(specs);
+
+        // Sessions in batches of 1 to 8: planned in order, then counted.
+        const unsigned sessions = 150;
+        for (unsigned done = 0; done < sessions;) {
+            const unsigned size = 1 + random.below(8);
+            std::vector<SessionRecord> batch;
+            for (unsigned k = 0; k < size && done < sessions; ++k, ++done) {
+                SessionRecord r;
+                if (random.below(10) == 0) {
+                    const SessionKind& kind = sessionKinds[random.below(5)];
+                    r.address = eventKeyAddress(kind);
+                    r.flags = kind.recordFlags;
+                } else {
+                    r.address = randomAddress(random);
+                    r.flags = SessionFlags::incoming;
+                }
+                r.duration = 1;
+                reference.match(r.address, r.has(SessionFlags::kindMask));
+                batch.push_back(r);
+            }
+            std::vector<MatchPlan> plans;
+            for (const SessionRecord& r : batch) {
+                book.prefetch(r);
+                plans.push_back(book.planMatch(r));
+            }
+            for (std::size_t k = 0; k < batch.size(); ++k)
+                book.countMatch(plans[k], batch[k], {});
+        }
+
+        std::string expected, actual;
+        for (const auto& e : reference.entries())
+            expected += describe(e.pattern) + " " + std::to_string(e.flags) + " " +
+                        std::to_string(e.sessions) + "\n";
+        for (const AddrEntry& e : book.entries())
+            actual += describe(e.pattern) + " " + std::to_string(e.flags) + " " +
+                      std::to_string(e.sessions) + "\n";
+        ASSERT_EQ(actual, expected) << "seed " << seed;
+    }
+}
+
+}  // namespace
+}  // namespace rv
