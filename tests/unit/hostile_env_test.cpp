@@ -49,8 +49,8 @@ bool isRoot() {
     return ::geteuid() == 0;
 }
 
-// One BinkD-less plain history with a session of 2:5020/100 at 10:15 UTC on
-// 5 March 2024: the report day of every ravlog run below.
+// A history of the given type with one session of 2:5020/100 at 10:15 UTC
+// on 5 March 2024: the report day of every ravlog run below.
 Bytes oneSession(HistoryType type = HistoryTypes::plain28) {
     HistoryWriter w(type);
     SessionRecord r;
