@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "core/format.h"
 #include "core/program_text.h"
@@ -47,26 +48,79 @@ const DrawingSet asciiSet{
     "+-----------------------------------------------------------------------------+\n",
 };
 
-void writeSessionCell(std::FILE* out, std::uint64_t count, std::uint64_t seconds,
-                      const DrawingSet& d) {
+// A row is put together in memory and written at once: a busy report has
+// tens of thousands of rows, and a printf call per cell cost more than
+// counting the sessions behind them. The widths are those of the printf
+// forms named beside each use.
+class RowText {
+  public:
+    void text(std::string_view piece) {
+        const std::size_t n = std::min(piece.size(), sizeof text_ - size_);
+        piece.copy(text_ + size_, n);
+        size_ += n;
+    }
+    void blank() { text(" "); }
+    // "%*llu": right-aligned in width columns; a wider number widens.
+    void number(std::uint64_t value, std::size_t width) {
+        char digits[20];
+        std::size_t n = 0;
+        do {
+            digits[n++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        for (std::size_t i = n; i < width; ++i)
+            blank();
+        while (n > 0) {
+            const char digit = digits[--n];
+            text(std::string_view(&digit, 1));
+        }
+    }
+    // "%*llu:%02llu:%02llu" with the hours in width columns.
+    void duration(const Duration& t, std::size_t width) {
+        number(t.hours, width);
+        text(":");
+        twoDigits(t.minutes);
+        text(":");
+        twoDigits(t.seconds);
+    }
+    // "%02llu" of a value below 100.
+    void twoDigits(std::uint64_t value) {
+        number(value / 10, 1);
+        number(value % 10, 1);
+    }
+    void write(std::FILE* out) const { std::fwrite(text_, 1, size_, out); }
+
+  private:
+    char text_[512];
+    std::size_t size_ = 0;
+};
+
+void putSessionCell(RowText& row, std::uint64_t count, std::uint64_t seconds, const DrawingSet& d) {
     if (count == 0) {
-        std::fprintf(out, "   -%s -:--:-- %s", d.innerBar, d.outerBar);
+        row.text("   -");  // "   -%s -:--:-- %s"
+        row.text(d.innerBar);
+        row.text(" -:--:-- ");
+        row.text(d.outerBar);
         return;
     }
     const Duration t = splitDuration(seconds);
-    const ull h = t.hours, m = t.minutes, s = t.seconds;
-    std::fprintf(out, "%4llu", static_cast<ull>(count));
+    row.number(count, 4);  // "%4u"
     if (count <= 9999) {
-        std::fputs(d.innerBar, out);
-        if (h <= 99)
-            std::fprintf(out, "%2llu:%02llu:%02llu %s", h, m, s, d.outerBar);
-        else
-            std::fprintf(out, "%llu:%02llu:%02llu%s", h, m, s, d.outerBar);
-    } else if (h <= 9) {
-        std::fprintf(out, "%2llu:%02llu:%02llu %s", h, m, s, d.outerBar);
+        row.text(d.innerBar);
+        if (t.hours <= 99) {
+            row.duration(t, 2);  // "%2lu:%02lu:%02lu %s"
+            row.blank();
+        } else {
+            row.duration(t, 0);  // "%lu:%02lu:%02lu%s"
+        }
+    } else if (t.hours <= 9) {
+        row.duration(t, 2);  // "%2lu:%02lu:%02lu %s"
+        row.blank();
     } else {
-        std::fprintf(out, " %llu:%02llu:%02llu%s", h, m, s, d.outerBar);
+        row.blank();  // " %lu:%02lu:%02lu%s"
+        row.duration(t, 0);
     }
+    row.text(d.outerBar);
 }
 
 bool isLinkRow(const AddrEntry& e, bool keepAll, std::uint16_t brakeMask) {
@@ -99,20 +153,33 @@ const DrawingSet& drawingSet(bool ascii) {
 }
 
 void writeEntryRow(std::FILE* out, const AddrEntry& e, const DrawingSet& d) {
-    std::fprintf(out, "%s %s%s", d.outerBar, formatAddress(e.pattern, 14).c_str(), d.outerBar);
-    writeSessionCell(out, e.sessionsIn, e.timeIn, d);
-    writeSessionCell(out, e.sessionsOut, e.timeOut, d);
+    RowText row;
+    row.text(d.outerBar);  // "%s %s%s"
+    row.blank();
+    row.text(formatAddress(e.pattern, 14).c_str());
+    row.text(d.outerBar);
+    putSessionCell(row, e.sessionsIn, e.timeIn, d);
+    putSessionCell(row, e.sessionsOut, e.timeOut, d);
     const Duration t = splitDuration(e.timeOnline);
-    const ull h = t.hours, m = t.minutes, s = t.seconds;
-    if (h <= 99)
-        std::fprintf(out, "%2llu:%02llu:%02llu %s", h, m, s, d.outerBar);
-    else if (h <= 999)
-        std::fprintf(out, "%3llu:%02llu:%02llu%s", h, m, s, d.outerBar);
-    else
-        std::fprintf(out, "%llu:%02llu:%02llu", h, m, s);
-    std::fprintf(out, "%s%s%s%s", formatTraffic(e.bytesReceived, false).c_str(), d.outerBar,
-                 formatTraffic(e.bytesSent, false).c_str(), d.outerBar);
-    std::fprintf(out, " %s%s\n", formatTraffic(entryCps(e), false).c_str(), d.outerBar);
+    if (t.hours <= 99) {
+        row.duration(t, 2);  // "%2lu:%02lu:%02lu %s"
+        row.blank();
+        row.text(d.outerBar);
+    } else if (t.hours <= 999) {
+        row.duration(t, 3);  // "%3lu:%02lu:%02lu%s"
+        row.text(d.outerBar);
+    } else {
+        row.duration(t, 0);  // "%lu:%02lu:%02lu"
+    }
+    row.text(formatTraffic(e.bytesReceived, false).c_str());  // "%s%s%s%s"
+    row.text(d.outerBar);
+    row.text(formatTraffic(e.bytesSent, false).c_str());
+    row.text(d.outerBar);
+    row.blank();  // " %s%s\n"
+    row.text(formatTraffic(entryCps(e), false).c_str());
+    row.text(d.outerBar);
+    row.text("\n");
+    row.write(out);
 }
 
 void writeReport(std::FILE* out, const Run& run) {
