@@ -231,6 +231,17 @@ const std::vector<AddressBook::Candidate>& AddressBook::candidates(const FidoAdd
     return list;
 }
 
+namespace {
+
+// compareAddress(pattern, address) == 0 for a candidate of the address's
+// zone and net, whose zone and net compare equal already.
+bool candidateMatches(const FidoAddress& pattern, const FidoAddress& address) {
+    const auto same = [](std::int16_t p, std::int16_t a) { return p < 0 || a < 0 || p == a; };
+    return same(pattern.node, address.node) && same(pattern.point, address.point);
+}
+
+}  // namespace
+
 bool AddressBook::pointsMatter(const FidoAddress& address) {
     for (const Candidate& c : candidates(address)) {
         if ((c.pattern.node < 0 || c.pattern.node == address.node) &&
@@ -250,7 +261,7 @@ bool AddressBook::isStale(const Outcome& outcome) const {
 AddressBook::Outcome AddressBook::walk(const FidoAddress& address, bool hasKind) {
     Outcome outcome;
     for (const Candidate& c : candidates(address)) {
-        if (compareAddress(c.pattern, address) != 0) continue;
+        if (!candidateMatches(c.pattern, address)) continue;
         const Position it = c.entry;
         if (it->has(AddrFlags::excluded)) {
             outcome.end = WalkEnd::excludedEntry;
