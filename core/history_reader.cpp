@@ -13,19 +13,30 @@ using namespace HistoryTypes;
 
 std::size_t recordSize(HistoryType t) {
     switch (t) {
-        case 1: return 100;
+        case 1:
+            return 100;
         case 2:
-        case 3: return 28;
-        case 5: return 116;
-        case 6: return 64;
-        case 7: return 316;
-        case 8: return 104;
-        default: return 0;
+        case 3:
+            return 28;
+        case 5:
+            return 116;
+        case 6:
+            return 64;
+        case 7:
+            return 316;
+        case 8:
+            return 104;
+        default:
+            return 0;
     }
 }
 
-void decodeType1(const std::uint8_t* raw, SessionRecord& r) { decodeCommonLayout(raw, 100, r); }
-void decodeType2or3(const std::uint8_t* raw, SessionRecord& r) { decodeCommonLayout(raw, 28, r); }
+void decodeType1(const std::uint8_t* raw, SessionRecord& r) {
+    decodeCommonLayout(raw, 100, r);
+}
+void decodeType2or3(const std::uint8_t* raw, SessionRecord& r) {
+    decodeCommonLayout(raw, 28, r);
+}
 
 void decodeType4Session(std::uint32_t time, std::uint8_t code, const std::uint8_t* p,
                         SessionRecord& r) {
@@ -149,6 +160,13 @@ std::size_t HistoryReader::fill(std::size_t n) {
 }
 
 std::size_t HistoryReader::take(std::size_t n, const std::uint8_t*& out) {
+    if (end_ - pos_ >= n) {
+        // The common case: the whole record is in the block already.
+        out = buffer_.data() + pos_;
+        pos_ += n;
+        consumed_ += n;
+        return n;
+    }
     std::size_t got = fill(n);
     if (got == n) {
         out = buffer_.data() + pos_;
@@ -182,8 +200,8 @@ bool HistoryReader::open(HistorySource& source, bool detectFormats) {
     take(d.headerBytes, skipped);
     if (d.isPair) {
         char letter = source.path[static_cast<std::size_t>(source.pairLetter)];
-        direction_ = (letter == 'I' || letter == 'i') ? SessionFlags::incoming
-                                                      : SessionFlags::outgoing;
+        direction_ =
+            (letter == 'I' || letter == 'i') ? SessionFlags::incoming : SessionFlags::outgoing;
         pairPending_ = true;
     }
     return true;
@@ -222,7 +240,11 @@ bool HistoryReader::next(SessionRecord& r) {
                 if (take(8, header) < 8) return false;
                 std::uint32_t time = loadU32(header);
                 std::uint8_t code = header[4];
-                std::size_t payload = code <= 4 ? 4 : code <= 6 ? 60 : code == 7 ? 0 : code == 254 ? 1 : 4;
+                std::size_t payload = code <= 4     ? 4
+                                      : code <= 6   ? 60
+                                      : code == 7   ? 0
+                                      : code == 254 ? 1
+                                                    : 4;
                 if (payload == 0) continue;
                 if (take(payload, p) == 0) return false;
                 if (code <= 4) {

@@ -39,6 +39,21 @@ std::optional<std::time_t> recordTime(const SessionRecord& r, std::int16_t timeS
     return converter.toLocal(t);
 }
 
+// The period test of the record filter (passesPeriod), here so that the
+// reading loop has it inline.
+inline bool periodTest(Run& run, std::time_t t) {
+    const Options& o = run.options;
+    if (t < o.begin) return false;
+    if (t < run.earliest) run.earliest = t;
+    if (o.end > 0 && t > o.end) return false;
+    if (o.end < 0) {
+        const std::time_t from = o.begin != 0 ? o.begin : run.earliest;
+        if (t > from - o.end) return false;
+    }
+    if (t > run.latest) run.latest = t;
+    return true;
+}
+
 // Records are taken in small batches, each pass in file order: the first
 // filters them and asks for the memory in which their walks are kept, the
 // second plans their matching (walking when needed) and asks for the
@@ -73,7 +88,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
                 s.zeroDuration = r.duration == 0;
                 if (s.zeroDuration) r.duration = 1;
                 const std::optional<std::time_t> t = recordTime(r, line.timeShift, converter);
-                if (!t || !passesPeriod(run, *t)) continue;
+                if (!t || !periodTest(run, *t)) continue;
                 r.flags = applyDirectionRules(
                     static_cast<std::uint16_t>(r.flags | reader.direction()), rules);
                 run.book->prefetch(r);
@@ -100,16 +115,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
 }  // namespace
 
 bool passesPeriod(Run& run, std::time_t t) {
-    const Options& o = run.options;
-    if (t < o.begin) return false;
-    if (t < run.earliest) run.earliest = t;
-    if (o.end > 0 && t > o.end) return false;
-    if (o.end < 0) {
-        const std::time_t from = o.begin != 0 ? o.begin : run.earliest;
-        if (t > from - o.end) return false;
-    }
-    if (t > run.latest) run.latest = t;
-    return true;
+    return periodTest(run, t);
 }
 
 Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpener& opener,
