@@ -55,10 +55,9 @@ inline bool periodTest(Run& run, std::time_t t) {
 }
 
 // Records are taken in small batches, each pass in file order: the first
-// filters them and asks for the memory in which their walks are kept, the
-// second plans their matching (walking when needed) and asks for the
-// entries they count into, the third counts them. The memory waits of a
-// batch then overlap instead of following one another.
+// filters them, the second plans their matching (walking when needed) and
+// asks for the entries they count into, the third counts them. The memory
+// waits of a batch then overlap instead of following one another.
 constexpr std::size_t batchSize = 32;
 
 struct Selected {
@@ -91,7 +90,6 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
                 if (!t || !periodTest(run, *t)) continue;
                 r.flags = applyDirectionRules(
                     static_cast<std::uint16_t>(r.flags | reader.direction()), rules);
-                run.book->prefetch(r);
                 ++selected;
             }
             for (std::size_t k = 0; k < selected; ++k)

@@ -117,10 +117,6 @@ AddressBook::Outcome& AddressBook::OutcomeTable::insert(std::uint64_t key, const
     return slots_[i].outcome;
 }
 
-void AddressBook::OutcomeTable::prefetch(std::uint64_t key) const {
-    if (!slots_.empty()) __builtin_prefetch(&slots_[home(key)]);
-}
-
 void AddressBook::OutcomeTable::grow() {
     std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
     old.swap(slots_);
@@ -332,12 +328,6 @@ AddressBook::Outcome AddressBook::outcomeFor(const FidoAddress& address, bool ha
     }
     if (isStale(*found)) *found = walk(address, hasKind);
     return *found;
-}
-
-void AddressBook::prefetch(const SessionRecord& session) const {
-    const FidoAddress& a = session.address;
-    if (a.zone < 0 || a.net < 0 || a.node < 0 || a.point < 0) return;
-    outcomes_.prefetch(tableKey(a, session.has(SessionFlags::kindMask), true));
 }
 
 MatchPlan AddressBook::planMatch(const SessionRecord& session) {

@@ -91,13 +91,11 @@ class AddressBook {
     // marks the entry that accounts it.
     MatchResult matchSession(const SessionRecord& session, const MatchContext& context);
 
-    // matchSession in steps, for a caller that holds several sessions:
-    // prefetch asks for the memory that planning reads; planMatch walks
-    // (spawning entries as the walk does) and asks for the entries that
-    // counting writes; countMatch counts. Sessions must be planned in the
-    // order in which matchSession would take them, and each counted with
-    // its own plan; their counting may come later.
-    void prefetch(const SessionRecord& session) const;
+    // matchSession in two steps, for a caller that holds several sessions:
+    // planMatch walks (spawning entries as the walk does) and asks for the
+    // entries that counting writes; countMatch counts. Sessions must be
+    // planned in the order in which matchSession would take them, and each
+    // counted with its own plan; their counting may come later.
     MatchPlan planMatch(const SessionRecord& session);
     MatchResult countMatch(const MatchPlan& plan, const SessionRecord& session,
                            const MatchContext& context);
@@ -151,7 +149,6 @@ class AddressBook {
         Outcome* find(std::uint64_t key);
         // The key must be new. Earlier results of find and insert go stale.
         Outcome& insert(std::uint64_t key, const Outcome& outcome);
-        void prefetch(std::uint64_t key) const;
 
       private:
         static constexpr std::uint64_t emptyKey = ~std::uint64_t{0};  // no address has it

@@ -156,10 +156,8 @@ TEST(PondrelMatching, BatchedMatchingFollowsTheRulesWalkedOverTheList) {
                 batch.push_back(r);
             }
             std::vector<MatchPlan> plans;
-            for (const SessionRecord& r : batch) {
-                book.prefetch(r);
+            for (const SessionRecord& r : batch)
                 plans.push_back(book.planMatch(r));
-            }
             for (std::size_t k = 0; k < batch.size(); ++k)
                 book.countMatch(plans[k], batch[k], {});
         }
