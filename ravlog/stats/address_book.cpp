@@ -216,7 +216,11 @@ const std::vector<AddressBook::Candidate>& AddressBook::candidates(const FidoAdd
                               static_cast<std::uint16_t>(address.net);
     auto found = candidates_.find(key);
     if (found != candidates_.end()) return found->second;
-    std::vector<Candidate>& list = candidates_[key];
+    // A hostile history can name millions of nets: past a bound the lists
+    // are made anew for each walk instead of kept.
+    constexpr std::size_t keptLists = 1 << 16;
+    std::vector<Candidate>& list = candidates_.size() < keptLists ? candidates_[key] : scratch_;
+    list.clear();
     for (const Position it : configured_) {
         const FidoAddress& p = it->pattern;
         // As compareAddress: a negative component on either side matches.

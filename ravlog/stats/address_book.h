@@ -184,6 +184,7 @@ class AddressBook {
     std::vector<const GroupRun*> reorderRuns_;  // the runs with spawnsReorder, numbered
     // The configured entries that can match an address of a zone and net.
     std::unordered_map<std::uint32_t, std::vector<Candidate>> candidates_;
+    std::vector<Candidate> scratch_;  // the list of a net beyond those kept
     OutcomeTable outcomes_;
 };
 
