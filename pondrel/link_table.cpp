@@ -135,8 +135,9 @@ bool isGroupRow(const AddrEntry& e, bool keepAll) {
            (e.has(AddrFlags::matched) || keepAll);
 }
 
-std::string periodText(std::time_t t) {
-    std::tm tm = localBreakdown(t);
+std::string periodText(std::int64_t shown) {
+    std::tm tm{};
+    breakDownUtc(shown, tm);
     char text[120];
     return std::string(text, std::strftime(text, sizeof text, "%H:%M:%S, %d %B %Y, %A", &tm));
 }
@@ -187,8 +188,8 @@ void writeReport(std::FILE* out, const Run& run) {
     const Settings& s = run.config.settings;
     std::fputs("\n", out);
     writeHeading(out, d, "Links Statistic");
-    const std::string from = periodText(run.earliest);
-    const std::string to = periodText(run.latest);
+    const std::string from = periodText(run.earliestShown);
+    const std::string to = periodText(run.latestShown);
     const long pad = 37 - static_cast<long>(std::max(from.size(), to.size()) / 2);
     const std::string blanks(pad > 0 ? static_cast<std::size_t>(pad) : 0, ' ');
     std::fprintf(out, "%sFrom: %s\n%sTo  : %s\n\n", blanks.c_str(), from.c_str(), blanks.c_str(),

@@ -27,30 +27,35 @@ std::string ctimeText(std::time_t t) {
     return std::string(asctimeText(tm).data()) + "\n";
 }
 
-// The record's local time, or nothing when its address or length rule it
-// out or its time cannot be read. Kind records read as a positive zone.
-std::optional<std::time_t> recordTime(const SessionRecord& r, std::int16_t timeShift,
-                                      LocalTimeConverter& converter) {
+// The record's time in the history's clock plus the line's shift, or
+// nothing when its address or length rule it out. Kind records read as a
+// positive zone.
+std::optional<std::int64_t> shiftedTime(const SessionRecord& r, std::int16_t timeShift) {
     const FidoAddress& a = r.address;
     if (a.zone <= 0 || a.net < 0 || a.node < 0 || a.point < 0 || r.duration > longestSession)
         return std::nullopt;
-    const std::int64_t t =
-        std::int64_t{static_cast<std::int32_t>(r.startTime)} + std::int64_t{timeShift} * 3600;
-    return converter.toLocal(t);
+    return std::int64_t{static_cast<std::int32_t>(r.startTime)} + std::int64_t{timeShift} * 3600;
 }
 
 // The period test of the record filter (passesPeriod), here so that the
-// reading loop has it inline.
-inline bool periodTest(Run& run, std::time_t t) {
+// reading loop has it inline. shown is the record's time as the report
+// prints it (the history's wall clock), kept beside earliest and latest.
+inline bool periodTest(Run& run, std::time_t t, std::int64_t shown) {
     const Options& o = run.options;
     if (t < o.begin) return false;
-    if (t < run.earliest) run.earliest = t;
+    if (t < run.earliest) {
+        run.earliest = t;
+        run.earliestShown = shown;
+    }
     if (o.end > 0 && t > o.end) return false;
     if (o.end < 0) {
         const std::time_t from = o.begin != 0 ? o.begin : run.earliest;
         if (t > from - o.end) return false;
     }
-    if (t > run.latest) run.latest = t;
+    if (t > run.latest) {
+        run.latest = t;
+        run.latestShown = shown;
+    }
     return true;
 }
 
@@ -86,8 +91,10 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
                 SessionRecord& r = s.record;
                 s.zeroDuration = r.duration == 0;
                 if (s.zeroDuration) r.duration = 1;
-                const std::optional<std::time_t> t = recordTime(r, line.timeShift, converter);
-                if (!t || !periodTest(run, *t)) continue;
+                const std::optional<std::int64_t> shifted = shiftedTime(r, line.timeShift);
+                if (!shifted) continue;
+                const std::optional<std::time_t> t = converter.toLocal(*shifted);
+                if (!t || !periodTest(run, *t, *shifted)) continue;
                 r.flags = applyDirectionRules(
                     static_cast<std::uint16_t>(r.flags | reader.direction()), rules);
                 ++selected;
@@ -113,7 +120,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
 }  // namespace
 
 bool passesPeriod(Run& run, std::time_t t) {
-    return periodTest(run, t);
+    return periodTest(run, t, t);
 }
 
 Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpener& opener,

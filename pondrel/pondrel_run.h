@@ -29,6 +29,12 @@ struct Run {
     std::vector<LineTotals> totals;  // parallel to config.lines
     std::time_t earliest = 2147483647;
     std::time_t latest = 0;
+    // The same two records' times as the history's clock shows them (plus
+    // the shift): what the report prints. The local times above were read
+    // with the run's daylight-saving flag and are an hour off in the other
+    // season.
+    std::int64_t earliestShown = 0;
+    std::int64_t latestShown = 0;
     PrintableCounts printable;
 };
 
