@@ -42,7 +42,7 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
                 settings.config.settings.configPath = value;
                 break;
             case 'h': {
-                LineConfig line;
+                Line line;
                 if (parseHistoryValue(value, line.source) == 0) return ExitRequest{0, usageText};
                 settings.config.lines.push_back(std::move(line));
                 break;
@@ -145,14 +145,13 @@ void writeRow(OutBuffer& out, const TableStyle& style, const SessionRecord& r,
     out.maybeFlush();
 }
 
-void dumpFile(HistoryReader& reader, const LineConfig& line, const TableStyle& style,
-              OutBuffer& out) {
+void dumpFile(HistoryReader& reader, const Line& line, const TableStyle& style, OutBuffer& out) {
     out.put("\nFile: ");
     out.put(line.source.path);
     out.put('\n');
     out.put(style.head);
     SessionRecord record;
-    while (reader.next(record))
+    while (reader.readSession(record))
         writeRow(out, style, record, reader.direction(), line.timeShift);
     out.put(style.foot);
     reader.close();
@@ -164,8 +163,8 @@ void dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std
     const TableStyle& style = settings.ascii ? asciiStyle : utf8Style;
     HistoryReader reader(opener);
     OutBuffer buffer(out);
-    for (LineConfig& line : settings.config.lines) {
-        if (!reader.open(line.source, settings.config.settings.supportNewFormat)) {
+    for (Line& line : settings.config.lines) {
+        if (!reader.openHistory(line.source, settings.config.settings.supportNewFormat)) {
             buffer.flush();
             std::fprintf(err, "Can't open %s\n", line.source.path.c_str());
             continue;

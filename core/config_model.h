@@ -1,5 +1,5 @@
 // What the configuration file and the command line make of a run:
-// the global settings, one LineConfig per history source and one AddrSpec
+// the global settings, one Line per history source and one AddrSpec
 // per ADDR line. ravlog and pondrel read it through one reader
 // (config_reader.h); the statistics live elsewhere.
 #pragma once
@@ -67,7 +67,7 @@ inline constexpr std::uint8_t busyHistUnset = 0xFF;
 inline constexpr std::int16_t cutHistoryUnset = -1;
 inline constexpr std::uint8_t switchUnset = 0xFF;
 
-struct LineConfig {
+struct Line {
     HistorySource source;
     std::string name;           // the quoted Name, without quotes; empty when none
     std::size_t nameWidth = 0;  // its width in characters
@@ -99,7 +99,7 @@ struct AddrSpec {
 
 struct Configuration {
     Settings settings;
-    std::vector<LineConfig> lines;  // -h sources first, then [LINE] sections
+    std::vector<Line> lines;  // -h sources first, then [LINE] sections
     std::vector<AddrSpec> addresses;
 };
 

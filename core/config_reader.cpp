@@ -137,8 +137,8 @@ namespace {
 bool actsOn(Program program, Keyword id) {
     if (program == Program::ravlog) return true;
     if (program == Program::brimsel) {
-        return id == Keyword::history || id == Keyword::timeShift || id == Keyword::supportNewFormat ||
-               id == Keyword::common || id == Keyword::line;
+        return id == Keyword::history || id == Keyword::timeShift ||
+               id == Keyword::supportNewFormat || id == Keyword::common || id == Keyword::line;
     }
     switch (id) {
         case Keyword::history:
@@ -342,7 +342,7 @@ class Reader {
                 return std::nullopt;
             case Keyword::name:
                 if (!v.empty() && v[0] == '"') {
-                    LineConfig& line = config_.lines.back();
+                    Line& line = config_.lines.back();
                     std::string_view rest = v.substr(1);
                     line.name.assign(rest.substr(0, std::min(rest.find('"'), rest.size())));
                     line.nameWidth = displayWidth(line.name);
@@ -356,13 +356,13 @@ class Reader {
                 return std::nullopt;
             }
             case Keyword::advancedCps:
-                setSwitch(inLine, &LineConfig::advancedCps, &LineDefaults::advancedCps, isYes(v));
+                setSwitch(inLine, &Line::advancedCps, &LineDefaults::advancedCps, isYes(v));
                 return std::nullopt;
             case Keyword::swapInOut:
-                setSwitch(inLine, &LineConfig::swapInOut, &LineDefaults::swapInOut, isYes(v));
+                setSwitch(inLine, &Line::swapInOut, &LineDefaults::swapInOut, isYes(v));
                 return std::nullopt;
             case Keyword::binkdAborted:
-                setSwitch(inLine, &LineConfig::binkdAbortedOut, &LineDefaults::binkdAbortedOut,
+                setSwitch(inLine, &Line::binkdAbortedOut, &LineDefaults::binkdAbortedOut,
                           startsWithNoCase(v, "OUT"));
                 return std::nullopt;
             case Keyword::addr: {
@@ -381,7 +381,7 @@ class Reader {
         if (!anyHistory_) return failure("No history file defined.\n");
         if (!lineHasHistory_) return failure("No history file defined in last [LINE] section\n");
         const LineDefaults& d = settings_.lineDefaults;
-        for (LineConfig& line : config_.lines) {
+        for (Line& line : config_.lines) {
             if (line.timeShift == timeShiftUnset) line.timeShift = d.timeShift;
             if (line.busyHistMask == busyHistUnset) line.busyHistMask = settings_.busyHistMask;
             if (line.cutHistory == cutHistoryUnset) line.cutHistory = d.cutHistory;
@@ -400,8 +400,8 @@ class Reader {
                      "dos2unix to convert it)";
     }
 
-    void setSwitch(bool inLine, std::uint8_t LineConfig::*lineField,
-                   bool LineDefaults::*commonField, bool value) {
+    void setSwitch(bool inLine, std::uint8_t Line::*lineField, bool LineDefaults::*commonField,
+                   bool value) {
         if (inLine)
             config_.lines.back().*lineField = value;
         else

@@ -181,7 +181,7 @@ std::size_t HistoryReader::take(std::size_t n, const std::uint8_t*& out) {
     return got;
 }
 
-bool HistoryReader::open(HistorySource& source, bool detectFormats) {
+bool HistoryReader::openHistory(HistorySource& source, bool detectFormats) {
     close();
     direction_ = 0;
     pairPending_ = false;
@@ -218,7 +218,7 @@ HistoryReader::Twin HistoryReader::openTwin(HistorySource& source) {
     return source_ ? Twin::opened : Twin::failed;
 }
 
-bool HistoryReader::next(SessionRecord& r) {
+bool HistoryReader::readSession(SessionRecord& r) {
     if (!source_) return false;
     const std::uint8_t* p = nullptr;
     switch (type_) {

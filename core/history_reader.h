@@ -44,7 +44,7 @@ struct Detection {
 Detection detectHistoryType(const std::uint8_t first[9], HistoryType parsed, bool pairName);
 
 class HistoryReader {
-public:
+  public:
     static constexpr std::size_t blockSize = 1 << 16;
 
     explicit HistoryReader(SourceOpener& opener);
@@ -52,10 +52,10 @@ public:
     // Opens source.path; with detectFormats chooses the type (stored in
     // source.type) and consumes the file header. False when the file
     // cannot be opened.
-    bool open(HistorySource& source, bool detectFormats);
+    bool openHistory(HistorySource& source, bool detectFormats);
 
     // The next session of the open file; false at its end.
-    bool next(SessionRecord& r);
+    bool readSession(SessionRecord& r);
 
     // After the end of the first file of a pair: swaps the path to its
     // twin and opens it (same type, no detection, nothing skipped).
@@ -75,7 +75,7 @@ public:
     // Bytes of the current file consumed so far, header included.
     std::uint64_t consumed() const { return consumed_; }
 
-private:
+  private:
     // Makes up to n bytes available at the read position; returns how many.
     std::size_t fill(std::size_t n);
     // Takes the next record of n bytes; returns the bytes that were there

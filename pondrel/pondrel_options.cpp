@@ -67,7 +67,7 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
                 readFileName(value, options.outputPath, options.outputAppend);
                 break;
             case 'h': {
-                LineConfig line;
+                Line line;
                 if (parseHistoryValue(value, line.source) == 0) return ExitRequest{0, usageText};
                 config.lines.push_back(std::move(line));
                 break;

@@ -72,8 +72,8 @@ struct Selected {
 };
 
 void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter& converter) {
-    LineConfig& line = run.config.lines[i];
-    if (!reader.open(line.source, run.config.settings.supportNewFormat)) {
+    Line& line = run.config.lines[i];
+    if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
         std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
         return;
     }
@@ -86,7 +86,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
     for (;;) {
         for (bool more = true; more;) {
             std::size_t selected = 0;
-            while (selected < batchSize && (more = reader.next(batch[selected].record))) {
+            while (selected < batchSize && (more = reader.readSession(batch[selected].record))) {
                 Selected& s = batch[selected];
                 SessionRecord& r = s.record;
                 s.zeroDuration = r.duration == 0;

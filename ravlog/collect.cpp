@@ -11,7 +11,7 @@ namespace {
 
 struct LinePass {
     RavlogRun& run;
-    const LineConfig& line;
+    const Line& line;
     LineResult& result;
     LineDirectionRules rules;
     std::FILE* sessions;
@@ -52,7 +52,7 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
     const std::int64_t windowEnd = run.period.windowEnd;
     SessionRecord r;
     SessionTime time;
-    while (reader.next(r)) {
+    while (reader.readSession(r)) {
         const bool zeroDuration = r.duration == 0;
         if (zeroDuration) r.duration = 1;
         const Validity validity = checkSession(r, pass.line.timeShift, converter, time);
@@ -74,10 +74,10 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
 
 void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutter,
                  LocalTimeConverter& converter) {
-    LineConfig& line = run.config.lines[i];
+    Line& line = run.config.lines[i];
     LineResult& result = run.lines[i];
     result.type = line.source.type;  // a line that cannot be opened keeps its parsed type
-    if (!reader.open(line.source, run.config.settings.supportNewFormat)) {
+    if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
         std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
         return;
     }

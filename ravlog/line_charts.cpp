@@ -107,7 +107,7 @@ SlotValues chartValues(const BusyHistogram& b, ChartKind kind, const HistorySour
     return b.all;
 }
 
-void writeTitle(std::FILE* out, const LineConfig& line, int lineNo, const char* kindName) {
+void writeTitle(std::FILE* out, const Line& line, int lineNo, const char* kindName) {
     const std::size_t len = std::strlen(kindName);
     const std::size_t width = line.hasName  ? line.nameWidth + len + 13
                               : lineNo != 0 ? len + 19
@@ -303,7 +303,7 @@ void writeLineCharts(std::FILE* out, RavlogRun& run) {
             info.kind == ChartKind::protectedOnly || info.kind == ChartKind::unprotected;
         for (std::size_t i = 0; i < lineCount; ++i) {
             const int counter = static_cast<int>(i) + 1;
-            const LineConfig& line = run.config.lines[i];
+            const Line& line = run.config.lines[i];
             const LineResult& result = run.lines[i];
             const LineTotals& t = result.totals;
             const bool binkd = result.type == HistoryTypes::binkd;

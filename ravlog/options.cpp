@@ -95,7 +95,7 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
                 fixed.sessions = true;
                 break;
             case 'h': {
-                LineConfig line;
+                Line line;
                 if (parseHistoryValue(value, line.source) == 0) return ExitRequest{0, ravlogUsage};
                 config.lines.push_back(std::move(line));
                 break;

@@ -16,7 +16,7 @@ void writeSessionsBanner(std::FILE* out) {
         "  ███▓▓▓▒▒▒░░░ │\n", "└───────────────────────────────────────────────");
 }
 
-void writeLineHeading(std::FILE* out, const LineConfig& line, int lineNumber,
+void writeLineHeading(std::FILE* out, const Line& line, int lineNumber,
                       std::size_t configuredLines) {
     const std::size_t width = line.hasName ? line.nameWidth : configuredLines > 1 ? 6 : 0;
     if (width >= 1 && width <= 78) {

@@ -17,7 +17,7 @@ void writeSessionsBanner(std::FILE* out);
 
 // The heading above a line's table: its Name, "Line %d" when more than one
 // line is configured, or nothing.
-void writeLineHeading(std::FILE* out, const LineConfig& line, int lineNumber,
+void writeLineHeading(std::FILE* out, const Line& line, int lineNumber,
                       std::size_t configuredLines);
 void writeTableHeader(std::FILE* out, HistoryType type);
 

@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Stop stop = brimsel::readConfig(*text, settings, now);
         checkStop(stop);
         if (!stop) {
-            for (const LineConfig& line : settings.config.lines)
+            for (const Line& line : settings.config.lines)
                 if (line.source.path.empty() || line.timeShift == timeShiftUnset) std::abort();
         }
         return 0;

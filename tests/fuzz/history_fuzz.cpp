@@ -99,7 +99,7 @@ class LinePipeline {
         writeTableHeader(sink(), reader.type());
         SessionRecord r;
         std::uint64_t records = 0;
-        while (reader.next(r)) {
+        while (reader.readSession(r)) {
             checkRaw(r, reader);
             ++records;
             take(r, reader, source, rules);
@@ -184,7 +184,7 @@ const Naming namings[] = {
 
 void readLine(MemoryOpener& opener, LinePipeline& pipeline, HistorySource source, bool detect) {
     HistoryReader reader(opener);
-    if (!reader.open(source, detect)) return;
+    if (!reader.openHistory(source, detect)) return;
     pipeline.readAll(reader, source);
     if (reader.openTwin(source) == HistoryReader::Twin::opened) pipeline.readAll(reader, source);
     reader.close();
@@ -229,7 +229,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     brimsel::DumpSettings dump;
     dump.ascii = controls.ascii;
     for (const Naming& n : namings) {
-        LineConfig line;
+        Line line;
         parseHistoryValue(n.value, line.source);
         line.timeShift = controls.timeShift;
         dump.config.lines.push_back(line);

@@ -21,7 +21,7 @@ void checkStop(const Stop& stop) {
 }
 
 void checkLines(const Configuration& config) {
-    for (const LineConfig& line : config.lines)
+    for (const Line& line : config.lines)
         if (line.source.path.empty() || line.source.path.size() > maxHistoryPath) std::abort();
 }
 

@@ -31,7 +31,7 @@ struct ReadResult {
 struct ReadOptions {
     Program program = Program::ravlog;
     FixedByOptions fixed;
-    std::vector<LineConfig> presetLines;  // the -h sources
+    std::vector<Line> presetLines;  // the -h sources
     Settings settings;
 };
 
@@ -303,7 +303,7 @@ TEST(ConfigValues, TimeShift) {
         "[LINE]\nHISTORY c.his\nTIMESHIFT +5 hours\n"
         "[LINE]\nHISTORY d.his\n");
     ASSERT_FALSE(r.stop);
-    const std::vector<LineConfig>& lines = r.config.lines;
+    const std::vector<Line>& lines = r.config.lines;
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].timeShift, 0);  // the value "X 3" has no leading number
     EXPECT_EQ(lines[1].timeShift, 1);  // central European standard time, also in summer
@@ -418,7 +418,7 @@ TEST(ConfigValues, LineNames) {
         "[LINE]\nHISTORY d.his\nNAME \"Open\n"
         "[LINE]\nHISTORY e.his\nNAME\n");
     ASSERT_FALSE(r.stop);
-    const std::vector<LineConfig>& l = r.config.lines;
+    const std::vector<Line>& l = r.config.lines;
     ASSERT_EQ(l.size(), 5u);
     EXPECT_TRUE(l[0].hasName);
     EXPECT_EQ(l[0].name, "Modem line");
@@ -439,7 +439,7 @@ TEST(ConfigValues, PerLineSwitchesAndCutHistory) {
         "[LINE]\nHISTORY b.his\nBINKDABORTED out\nCUTHISTORY 7days\n"
         "[LINE]\nHISTORY c.his\n");
     ASSERT_FALSE(r.stop);
-    const std::vector<LineConfig>& l = r.config.lines;
+    const std::vector<Line>& l = r.config.lines;
     ASSERT_EQ(l.size(), 3u);
     EXPECT_EQ(l[0].advancedCps, 0);
     EXPECT_EQ(l[0].swapInOut, 0);
@@ -467,7 +467,7 @@ TEST(ConfigFilling, CommonAfterTheLastLineStillReachesEveryLine) {
         "[COMMON]\nCUTHISTORY 5\nBUSYHIST IO\nSWAPINOUT Yes\n",
         withH);
     ASSERT_FALSE(r.stop);
-    const std::vector<LineConfig>& l = r.config.lines;
+    const std::vector<Line>& l = r.config.lines;
     ASSERT_EQ(l.size(), 3u);
     // The last [COMMON] value counts, for the -h line too; a line's own value wins.
     EXPECT_EQ(l[0].cutHistory, 5);
@@ -479,7 +479,7 @@ TEST(ConfigFilling, CommonAfterTheLastLineStillReachesEveryLine) {
     EXPECT_EQ(l[0].busyHistMask, 0x06);
     EXPECT_EQ(l[1].busyHistMask, 0x01);
     EXPECT_EQ(l[2].busyHistMask, 0x06);
-    for (const LineConfig& line : l) {
+    for (const Line& line : l) {
         EXPECT_EQ(line.swapInOut, 1);
         EXPECT_EQ(line.advancedCps, 0);
         EXPECT_EQ(line.binkdAbortedOut, 0);

@@ -163,11 +163,11 @@ TEST(HistgenNode, EveryFileReadsAsItsTypeWithTheSessionsANodeSees) {
             HistorySource source;
             parseHistoryValue(historyValue(f.name), source);
             HistoryReader reader(memory);
-            ASSERT_TRUE(reader.open(source, true));
+            ASSERT_TRUE(reader.openHistory(source, true));
             EXPECT_EQ(reader.type(), f.type);
             SessionRecord r;
             std::size_t count = 0;
-            while (reader.next(r)) {
+            while (reader.readSession(r)) {
                 ++count;
                 if (kindOfAddress(r.address)) {
                     kinds.insert(r.flags & SessionFlags::kindMask);

@@ -108,11 +108,11 @@ std::uint64_t readAndOffer(HistoryCutter& cutter, const std::string& value, std:
     parseHistoryValue(value, source);
     // The configuration's limit on names is not the cutter's business.
     if (value.find(',') == std::string::npos) source.path = value;
-    if (!reader.open(source, true)) return 0;
+    if (!reader.openHistory(source, true)) return 0;
     if (typeSeen) *typeSeen = reader.type();
     cutter.begin(source.path, reader.type(), days, midnight, at);
     SessionRecord r;
-    while (reader.next(r)) {
+    while (reader.readSession(r)) {
         const auto start = static_cast<std::int32_t>(r.startTime);
         cutter.offer(reader.rawRecord(),
                      start >= 0 ? std::optional<std::int64_t>(start) : std::nullopt);

@@ -58,19 +58,19 @@ LineRead readLine(SourceOpener& opener, const std::string& value, bool detect = 
     HistorySource source;
     parseHistoryValue(value, source);
     HistoryReader reader(opener);
-    if (!reader.open(source, detect)) return out;
+    if (!reader.openHistory(source, detect)) return out;
     out.opened = true;
     out.type = reader.type();
     auto drain = [&] {
         SessionRecord r;
-        while (reader.next(r)) {
+        while (reader.readSession(r)) {
             out.records.push_back(r);
             out.directions.push_back(reader.direction());
             auto raw = reader.rawRecord();
             out.raws.emplace_back(raw.begin(), raw.end());
         }
         // The end stays the end.
-        EXPECT_FALSE(reader.next(r));
+        EXPECT_FALSE(reader.readSession(r));
     };
     drain();
     out.twin = reader.openTwin(source);
@@ -220,11 +220,11 @@ TEST(HistoryReaderFormats, Type4EventClearsWhatTheSessionBeforeLeft) {
     HistorySource source;
     parseHistoryValue("b.his", source);
     HistoryReader reader(memory);
-    ASSERT_TRUE(reader.open(source, true));
+    ASSERT_TRUE(reader.openHistory(source, true));
     SessionRecord r;
-    ASSERT_TRUE(reader.next(r));
+    ASSERT_TRUE(reader.readSession(r));
     r.spare = 0x5555;  // whatever the caller left in the reused record
-    ASSERT_TRUE(reader.next(r));
+    ASSERT_TRUE(reader.readSession(r));
     EXPECT_EQ(r.bytesReceived, 0u);
     EXPECT_EQ(r.bytesSent, 0u);
     EXPECT_EQ(r.spare, 0u);
@@ -651,7 +651,7 @@ TEST(HistoryPairs, TwinIsOpenedOnceOnly) {
     HistorySource source;
     parseHistoryValue("r.ohs", source);
     HistoryReader reader(memory);
-    ASSERT_TRUE(reader.open(source, true));
+    ASSERT_TRUE(reader.openHistory(source, true));
     EXPECT_EQ(reader.openTwin(source), HistoryReader::Twin::opened);
     EXPECT_EQ(reader.direction(), F::incoming);
     EXPECT_EQ(reader.openTwin(source), HistoryReader::Twin::none);

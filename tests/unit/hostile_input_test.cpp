@@ -52,11 +52,11 @@ Drained drain(SourceOpener& opener, const std::string& value, bool detect, std::
     HistorySource source;
     parseHistoryValue(value, source);
     HistoryReader reader(opener);
-    if (!reader.open(source, detect)) return d;
+    if (!reader.openHistory(source, detect)) return d;
     d.opened = true;
     SessionRecord r;
     auto all = [&] {
-        while (reader.next(r)) {
+        while (reader.readSession(r)) {
             if (++d.records > limit) return;
         }
         d.consumed += reader.consumed();
@@ -185,7 +185,7 @@ TEST(HostileHistories, DumpOfRandomFilesEndsCleanly) {
         brimsel::DumpSettings settings;
         settings.ascii = round % 2 == 1;
         for (const char* name : allNames) {
-            LineConfig line;
+            Line line;
             parseHistoryValue(name, line.source);
             line.timeShift = static_cast<std::int16_t>(static_cast<int>(prng.below(200)) - 100);
             settings.config.lines.push_back(line);

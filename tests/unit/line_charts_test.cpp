@@ -68,9 +68,9 @@ LineResult collected(HistoryType type, const std::vector<Session>& sessions,
     return line;
 }
 
-LineConfig lineWith(std::uint8_t mask, HistoryType type = HistoryTypes::plain28,
-                    std::uint16_t n = 0, std::uint16_t m = 0) {
-    LineConfig line;
+Line lineWith(std::uint8_t mask, HistoryType type = HistoryTypes::plain28, std::uint16_t n = 0,
+              std::uint16_t m = 0) {
+    Line line;
     line.source.path = "history";
     line.source.type = type;
     line.source.n = n;
@@ -151,7 +151,7 @@ class LineCharts : public ::testing::Test {
         run.layout = &chooseChartLayout(static_cast<unsigned>(windowHours));
         run.config.settings.timeWindow.startHour = startHour;
     }
-    void addLine(const LineConfig& config, const LineResult& result) {
+    void addLine(const Line& config, const LineResult& result) {
         run.config.lines.push_back(config);
         run.lines.push_back(result);
         if (result.opened) ++run.openedLines;
@@ -599,17 +599,17 @@ TEST_F(LineCharts, OneOpenedLineGivesUnnumberedTitles) {
 }
 
 TEST_F(LineCharts, NamedLinesCentreTheirTitles) {
-    LineConfig named = lineWith(BusyMask::busy | BusyMask::incoming);
+    Line named = lineWith(BusyMask::busy | BusyMask::incoming);
     named.hasName = true;
     named.name = "Узел Москва";  // 11 characters, 21 bytes
     named.nameWidth = 11;
     addLine(named, collected(HistoryTypes::plain28, {}));
-    LineConfig wide = lineWith(BusyMask::busy);
+    Line wide = lineWith(BusyMask::busy);
     wide.hasName = true;
     wide.name = std::string(61, 'x');  // 61 + 4 + 13 = 78: one blank
     wide.nameWidth = 61;
     addLine(wide, collected(HistoryTypes::plain28, {}));
-    LineConfig wider = wide;
+    Line wider = wide;
     wider.name = std::string(62, 'y');  // 79: no blank
     wider.nameWidth = 62;
     addLine(wider, collected(HistoryTypes::plain28, {}));

@@ -164,7 +164,7 @@ TEST(RavlogOptions, ReportFileNames) {
 TEST(RavlogOptions, HistorySourcesInOrder) {
     const Parsed p = parse({"-ha.his", "-hbinkd.his,0", "-hx.OHS", "-hb.his,2,1;c"});
     ASSERT_FALSE(p.stop);
-    const std::vector<LineConfig>& l = p.config.lines;
+    const std::vector<Line>& l = p.config.lines;
     ASSERT_EQ(l.size(), 4u);
     EXPECT_EQ(l[0].source.path, "a.his");
     EXPECT_EQ(l[0].source.type, HistoryTypes::plain28);
@@ -176,7 +176,7 @@ TEST(RavlogOptions, HistorySourcesInOrder) {
     EXPECT_EQ(l[2].source.pairLetter, 2);  // the O of OHS
     EXPECT_EQ(l[3].source.n, 2);
     EXPECT_EQ(l[3].source.m, 1);
-    for (const LineConfig& line : l)
+    for (const Line& line : l)
         EXPECT_EQ(line.timeShift, timeShiftUnset);  // filled from [COMMON] later
 }
 
