@@ -5,6 +5,7 @@
 #include "core/history_reader.h"
 #include "core/local_clock.h"
 #include "core/out_buffer.h"
+#include "core/program_options.h"
 #include "core/program_text.h"
 #include "core/text_scan.h"
 #include "core/time_text.h"
@@ -23,45 +24,19 @@ const char* const usageText =
     "\t-?, --help              This help\n";
 
 void writeBanner(std::FILE* out) {
-    std::fprintf(out,
-                 "Brimsel %.*s/%.*s - History Dump for T-Mail, BinkD, Argus, The Brake!, Bink/+,\n"
-                 "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
-                 "%.*s\n\n",
-                 static_cast<int>(versionText.size()), versionText.data(),
-                 static_cast<int>(platformTag.size()), platformTag.data(),
-                 static_cast<int>(creditLine.size()), creditLine.data());
+    rv::writeBanner(out, "Brimsel", "History Dump for T-Mail, BinkD, Argus, The Brake!, Bink/+,");
 }
 
 Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& settings) {
     for (std::string_view arg : args) {
-        if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/')) return unknownOption(arg);
-        std::string_view value = arg.substr(2);
-        switch (arg[1]) {
-            case 'c':
-                if (value.size() > maxPathLength) return configPathTooLong(value);
-                settings.config.settings.configPath = value;
-                break;
-            case 'h': {
-                Line line;
-                if (parseHistoryValue(value, line.source) == 0) return ExitRequest{0, usageText};
-                settings.config.lines.push_back(std::move(line));
-                break;
-            }
-            case 'u':
-                if (value == "-")
-                    settings.ascii = true;
-                else if (!value.empty() && value != "+")
-                    return unknownOption(arg);
-                break;
-            case '?':
-                return ExitRequest{0, usageText};
-            case '-':
-                if (!startsWithNoCase(value, "help") || value.size() != 4)
-                    return unknownOption(arg);
-                return ExitRequest{0, usageText};
-            default:
-                return unknownOption(arg);
+        if (!isOptionArgument(arg)) return unknownOption(arg);
+        Stop stop;
+        if (parseSharedOption(arg, settings.config, usageText, stop)) {
+            if (stop) return stop;
+            continue;
         }
+        if (arg[1] != 'u' || !readDrawingOption(arg.substr(2), settings.ascii))
+            return unknownOption(arg);
     }
     return std::nullopt;
 }

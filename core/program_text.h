@@ -10,8 +10,13 @@ namespace rv {
 
 inline constexpr std::string_view platformTag = "Linux";
 inline constexpr std::string_view versionText = "1.0.4";
-inline constexpr std::string_view creditLine = "Free software for FidoNet node operators, Ravlog suite";
+inline constexpr std::string_view creditLine =
+    "Free software for FidoNet node operators, Ravlog suite";
 inline constexpr std::size_t maxPathLength = 259;
+
+// The banner every program starts with: its name, version and platform,
+// what it is for, the list of mailers, the credit line and an empty line.
+void writeBanner(std::FILE* out, std::string_view program, std::string_view purpose);
 
 // "Unknown option or invalid value: ..." for the whole argument.
 ExitRequest unknownOption(std::string_view argument);

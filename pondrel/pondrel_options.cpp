@@ -2,6 +2,7 @@
 
 #include "core/config_reader.h"
 #include "core/dates.h"
+#include "core/program_options.h"
 #include "core/program_text.h"
 #include "core/text_scan.h"
 
@@ -29,13 +30,7 @@ const char* const usageText =
     "\t-?, --help              This help\n";
 
 void writeBanner(std::FILE* out) {
-    std::fprintf(out,
-                 "Pondrel %.*s/%.*s - Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
-                 "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
-                 "%.*s\n\n",
-                 static_cast<int>(versionText.size()), versionText.data(),
-                 static_cast<int>(platformTag.size()), platformTag.data(),
-                 static_cast<int>(creditLine.size()), creditLine.data());
+    rv::writeBanner(out, "Pondrel", "Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,");
 }
 
 namespace {
@@ -56,22 +51,17 @@ bool readSwitch(std::string_view value, Switch& option) {
 Stop parseOptions(const std::vector<std::string_view>& args, Configuration& config,
                   Options& options, const RunClock& clock, std::FILE* warnings) {
     for (std::string_view arg : args) {
-        if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/')) return unknownOption(arg);
+        if (!isOptionArgument(arg)) return unknownOption(arg);
+        Stop stop;
+        if (parseSharedOption(arg, config, usageText, stop)) {
+            if (stop) return stop;
+            continue;
+        }
         const std::string_view value = arg.substr(2);
         switch (arg[1]) {
-            case 'c':
-                if (value.size() > maxPathLength) return configPathTooLong(value);
-                config.settings.configPath = value;
-                break;
             case 'o':
                 readFileName(value, options.outputPath, options.outputAppend);
                 break;
-            case 'h': {
-                Line line;
-                if (parseHistoryValue(value, line.source) == 0) return ExitRequest{0, usageText};
-                config.lines.push_back(std::move(line));
-                break;
-            }
             case 'b':
             case 'e': {
                 const bool isEnd = arg[1] == 'e';
@@ -98,17 +88,8 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
                 if (!readSwitch(value, options.keepAll)) return unknownOption(arg);
                 break;
             case 'u':
-                if (value == "-")
-                    options.ascii = true;
-                else if (!value.empty() && value != "+")
-                    return unknownOption(arg);
+                if (!readDrawingOption(value, options.ascii)) return unknownOption(arg);
                 break;
-            case '?':
-                return ExitRequest{0, usageText};
-            case '-':
-                if (value.size() != 4 || !startsWithNoCase(value, "help"))
-                    return unknownOption(arg);
-                return ExitRequest{0, usageText};
             default:
                 return unknownOption(arg);
         }

@@ -2,6 +2,7 @@
 
 #include "core/busy_mask.h"
 #include "core/dates.h"
+#include "core/program_options.h"
 #include "core/program_text.h"
 #include "core/text_scan.h"
 
@@ -40,13 +41,7 @@ const char* const ravlogUsage =
     "\t-?, --help              This help\n";
 
 void writeRavlogBanner(std::FILE* out) {
-    std::fprintf(out,
-                 "Ravlog %.*s/%.*s - History Utility for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
-                 "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
-                 "%.*s\n\n",
-                 static_cast<int>(versionText.size()), versionText.data(),
-                 static_cast<int>(platformTag.size()), platformTag.data(),
-                 static_cast<int>(creditLine.size()), creditLine.data());
+    rv::writeBanner(out, "Ravlog", "History Utility for T-Mail, BinkD, Argus, Brake, Bink/+,");
 }
 
 namespace {
@@ -75,13 +70,14 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
     Settings& s = config.settings;
     FixedByOptions& fixed = options.fixed;
     for (std::string_view arg : args) {
-        if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/')) return unknownOption(arg);
+        if (!isOptionArgument(arg)) return unknownOption(arg);
+        Stop stop;
+        if (parseSharedOption(arg, config, ravlogUsage, stop)) {
+            if (stop) return stop;
+            continue;
+        }
         const std::string_view value = arg.substr(2);
         switch (arg[1]) {
-            case 'c':
-                if (value.size() > maxPathLength) return configPathTooLong(value);
-                s.configPath = value;
-                break;
             case 'o':
                 readFileName(value, s.outputPath, s.outputAppend);
                 fixed.output = true;
@@ -94,12 +90,6 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
                 readFileName(value, s.sessionsPath, s.sessionsAppend);
                 fixed.sessions = true;
                 break;
-            case 'h': {
-                Line line;
-                if (parseHistoryValue(value, line.source) == 0) return ExitRequest{0, ravlogUsage};
-                config.lines.push_back(std::move(line));
-                break;
-            }
             case 'd': {
                 DateResult date = parseDate(value, clock, warnings);
                 if (date.stop) return date.stop;
@@ -160,12 +150,6 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
                     return unknownOption(arg);
                 fixed.showValue = true;
                 break;
-            case '?':
-                return ExitRequest{0, ravlogUsage};
-            case '-':
-                if (value.size() != 4 || !startsWithNoCase(value, "help"))
-                    return unknownOption(arg);
-                return ExitRequest{0, ravlogUsage};
             default:
                 return unknownOption(arg);
         }

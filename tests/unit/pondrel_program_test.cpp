@@ -13,12 +13,15 @@
 
 #include "core/program_text.h"
 #include "run_program.h"
+#include "same_text.h"
 #include "scratch_dir.h"
 #include "tools/history_writer.h"
 #include "tools/record_list.h"
 
 namespace rv {
 namespace {
+
+using testing::sameText;
 
 using testing::ProgramResult;
 using testing::ScratchDir;
@@ -114,25 +117,6 @@ void writeHistory(const ScratchDir& dir, const std::string& name, HistoryType ty
 ProgramResult pondrel(const ScratchDir& dir, const std::vector<std::string>& args,
                       const std::string& zone = "UTC") {
     return testing::runProgram(pondrelPath, args, dir.path(), {"TZ=" + zone});
-}
-
-// Compares two texts line by line, so that a failure names the first line
-// that differs instead of printing two whole reports.
-::testing::AssertionResult sameText(const std::string& actual, const std::string& expected) {
-    std::size_t a = 0, e = 0;
-    for (int line = 1;; ++line) {
-        const std::size_t aEnd = actual.find('\n', a), eEnd = expected.find('\n', e);
-        const std::string aLine = actual.substr(a, aEnd == std::string::npos ? aEnd : aEnd - a);
-        const std::string eLine = expected.substr(e, eEnd == std::string::npos ? eEnd : eEnd - e);
-        if (aLine != eLine || (aEnd == std::string::npos) != (eEnd == std::string::npos)) {
-            return ::testing::AssertionFailure()
-                   << "line " << line << " differs:\n  actual:   " << aLine
-                   << "\n  expected: " << eLine;
-        }
-        if (aEnd == std::string::npos) return ::testing::AssertionSuccess();
-        a = aEnd + 1;
-        e = eEnd + 1;
-    }
 }
 
 // The report up to its "created at" line equals expected, and the report

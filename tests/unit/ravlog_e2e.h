@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "run_program.h"
+#include "same_text.h"
 #include "scratch_dir.h"
 #include "tools/history_writer.h"
 #include "tools/record_list.h"
@@ -128,24 +129,6 @@ inline std::string withPlaceholders(const std::string& text) {
         "(January|February|March|April|May|June|July|August|September|October|November|December)"
         " [0-9]{4}, [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\n");
     return std::regex_replace(text, createdAt, createdAtPlaceholder);
-}
-
-// Compares line by line, so that a failure names the first line that differs.
-inline ::testing::AssertionResult sameText(const std::string& actual, const std::string& expected) {
-    std::size_t a = 0, e = 0;
-    for (int line = 1;; ++line) {
-        const std::size_t aEnd = actual.find('\n', a), eEnd = expected.find('\n', e);
-        const std::string aLine = actual.substr(a, aEnd == std::string::npos ? aEnd : aEnd - a);
-        const std::string eLine = expected.substr(e, eEnd == std::string::npos ? eEnd : eEnd - e);
-        if (aLine != eLine || (aEnd == std::string::npos) != (eEnd == std::string::npos)) {
-            return ::testing::AssertionFailure()
-                   << "line " << line << " differs:\n  actual:   " << aLine
-                   << "\n  expected: " << eLine;
-        }
-        if (aEnd == std::string::npos) return ::testing::AssertionSuccess();
-        a = aEnd + 1;
-        e = eEnd + 1;
-    }
 }
 
 // The whole sessions statistic file against the expected text, whose

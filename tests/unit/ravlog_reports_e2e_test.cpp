@@ -17,6 +17,7 @@
 #include "core/program_text.h"
 #include "ravlog/ravlog_run.h"
 #include "run_program.h"
+#include "same_text.h"
 #include "scratch_dir.h"
 #include "time_zone_scope.h"
 #include "tools/history_writer.h"
@@ -24,6 +25,8 @@
 
 namespace rv {
 namespace {
+
+using testing::sameText;
 
 using testing::CapturedStream;
 using testing::ProgramResult;
@@ -128,23 +131,6 @@ std::string maskCreationTimes(std::string text) {
             text.replace(from, end - from, "<time>");
     }
     return text;
-}
-
-// Compares line by line, so that a failure names the first line that differs.
-::testing::AssertionResult sameText(const std::string& actual, const std::string& expected) {
-    std::size_t a = 0, e = 0;
-    for (int line = 1;; ++line) {
-        const std::size_t aEnd = actual.find('\n', a), eEnd = expected.find('\n', e);
-        const std::string aLine = actual.substr(a, aEnd == std::string::npos ? aEnd : aEnd - a);
-        const std::string eLine = expected.substr(e, eEnd == std::string::npos ? eEnd : eEnd - e);
-        if (aLine != eLine || (aEnd == std::string::npos) != (eEnd == std::string::npos))
-            return ::testing::AssertionFailure()
-                   << "line " << line << " differs:\n  actual:   " << aLine
-                   << "\n  expected: " << eLine;
-        if (aEnd == std::string::npos) return ::testing::AssertionSuccess();
-        a = aEnd + 1;
-        e = eEnd + 1;
-    }
 }
 
 // The text between the first occurrence of `from` and the next `to` (or the end).

@@ -1,0 +1,46 @@
+#include "core/program_options.h"
+
+#include "core/program_text.h"
+#include "core/text_scan.h"
+
+namespace rv {
+
+bool parseSharedOption(std::string_view arg, Configuration& config, const char* usage, Stop& stop) {
+    const std::string_view value = arg.substr(2);
+    switch (arg[1]) {
+        case 'c':
+            if (value.size() > maxPathLength)
+                stop = configPathTooLong(value);
+            else
+                config.settings.configPath = value;
+            return true;
+        case 'h': {
+            Line line;
+            // A -h without a file name asks for help.
+            if (parseHistoryValue(value, line.source) == 0)
+                stop = ExitRequest{0, usage};
+            else
+                config.lines.push_back(std::move(line));
+            return true;
+        }
+        case '?':
+            stop = ExitRequest{0, usage};
+            return true;
+        case '-':
+            stop = value.size() == 4 && startsWithNoCase(value, "help") ? ExitRequest{0, usage}
+                                                                        : unknownOption(arg);
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool readDrawingOption(std::string_view value, bool& ascii) {
+    if (value == "-") {
+        ascii = true;
+        return true;
+    }
+    return value.empty() || value == "+";
+}
+
+}  // namespace rv

@@ -1,0 +1,27 @@
+// What the three programs' command lines share: an argument is an option
+// when it starts with '-' or '/'; -c, -h, -? and --help mean the same in
+// each; -u chooses the drawing set of pondrel and brimsel.
+#pragma once
+
+#include <string_view>
+
+#include "core/config_model.h"
+#include "core/exit_request.h"
+
+namespace rv {
+
+// Handles arg when it is -c, -h, -? or --help and returns true; stop is
+// then set when the option ends the run (usage, a path too long). Returns
+// false for every other argument.
+bool parseSharedOption(std::string_view arg, Configuration& config, const char* usage, Stop& stop);
+
+// The value of -u: "-" chooses ASCII, "" and "+" leave the choice; false
+// for anything else.
+bool readDrawingOption(std::string_view value, bool& ascii);
+
+// The argument is no option at all (it starts with neither '-' nor '/').
+inline bool isOptionArgument(std::string_view arg) {
+    return arg.size() >= 2 && (arg[0] == '-' || arg[0] == '/');
+}
+
+}  // namespace rv
