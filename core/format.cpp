@@ -30,7 +30,6 @@ using ull = unsigned long long;
 namespace {
 
 // Writes value right-aligned in at least width columns; returns the end.
-// The dump formats millions of cells, so this stays clear of printf.
 char* putNumber(char* out, std::uint64_t value, std::size_t width) {
     char digits[20];
     std::size_t n = 0;
@@ -52,6 +51,12 @@ void finish(FixedText<N>& t, const char* end) {
 }
 
 }  // namespace
+
+NumberText formatUnsigned(std::uint64_t value, std::size_t width) {
+    NumberText t;
+    finish(t, putNumber(t.chars.data(), value, std::min(width, t.chars.size() - 1)));
+    return t;
+}
 
 TrafficText formatTraffic(std::uint64_t bytes, bool compact) {
     TrafficText t;

@@ -21,6 +21,11 @@ using AddressText = FixedText<24>;
 // compact form for history rows and the dump.
 TrafficText formatTraffic(std::uint64_t bytes, bool compact);
 
+// An unsigned decimal right-aligned in at least width columns (printf's
+// "%*llu"), without printf: the dump and the tables format millions of cells.
+using NumberText = FixedText<24>;
+NumberText formatUnsigned(std::uint64_t value, std::size_t width);
+
 // 7 characters: "    0%", "  100%" or " 12.3%".
 PercentText formatPercent(std::uint64_t part, std::uint64_t whole);
 

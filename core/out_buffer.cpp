@@ -1,5 +1,7 @@
 #include "core/out_buffer.h"
 
+#include "core/format.h"
+
 #include <algorithm>
 
 namespace rv {
@@ -24,18 +26,7 @@ void OutBuffer::putLarge(std::string_view text) {
 }
 
 void OutBuffer::putUnsigned(unsigned long long value, int width) {
-    char digits[24];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    char text[48];
-    const int pad = std::max(0, std::min(width, 24) - n);
-    std::memset(text, ' ', static_cast<std::size_t>(pad));
-    for (int i = 0; i < n; ++i)
-        text[pad + i] = digits[n - 1 - i];
-    put(std::string_view(text, static_cast<std::size_t>(pad + n)));
+    put(formatUnsigned(value, static_cast<std::size_t>(std::max(width, 0))).view());
 }
 
 void OutBuffer::flush() {

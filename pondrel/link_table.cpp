@@ -62,18 +62,7 @@ class RowText {
     void blank() { text(" "); }
     // "%*llu": right-aligned in width columns; a wider number widens.
     void number(std::uint64_t value, std::size_t width) {
-        char digits[20];
-        std::size_t n = 0;
-        do {
-            digits[n++] = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value != 0);
-        for (std::size_t i = n; i < width; ++i)
-            blank();
-        while (n > 0) {
-            const char digit = digits[--n];
-            text(std::string_view(&digit, 1));
-        }
+        text(formatUnsigned(value, width).view());
     }
     // "%*llu:%02llu:%02llu" with the hours in width columns.
     void duration(const Duration& t, std::size_t width) {
