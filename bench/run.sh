@@ -45,8 +45,12 @@ section_brimsel() {
     report "brimsel -u- (ASCII)" "$(best_time "$build/brimsel/brimsel" -u-)" "$records"
 }
 
+# ravlog and pondrel have scripts of their own, with their own sizes.
+section_ravlog() { BUILD=$build "$root/bench/ravlog.sh"; }
+section_pondrel() { BUILD=$build "$root/bench/pondrel.sh"; }
+
 sections=("$@")
-if [[ ${#sections[@]} -eq 0 ]]; then sections=(brimsel); fi
+if [[ ${#sections[@]} -eq 0 ]]; then sections=(brimsel ravlog pondrel); fi
 for s in "${sections[@]}"; do
     "section_$s"
 done
