@@ -75,8 +75,8 @@ std::string readLabel(std::string_view text) {
 }  // namespace
 
 bool readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat, int lineNumber,
-                   std::FILE* warnings, AddrSpec& spec) {
-    spec = AddrSpec{};
+                   std::FILE* warnings, AddrSpec& addrSpec) {
+    addrSpec = AddrSpec{};
     for (const SessionKind& kind : sessionKinds) {
         if (!startsWithNoCase(value, kind.keyword)) continue;
         if (!supportNewFormat) {
@@ -86,15 +86,15 @@ bool readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat
                          lineNumber);
             return false;
         }
-        spec.pattern = eventKeyAddress(kind);
-        spec.flags = kind.entryFlag;
+        addrSpec.pattern = eventKeyAddress(kind);
+        addrSpec.flags = kind.entryFlag;
         return true;
     }
-    FidoAddress& p = spec.pattern;
+    FidoAddress& p = addrSpec.pattern;
     p = FidoAddress{anyComponent, anyComponent, anyComponent, anyComponent};
     AddrScanner s{value};
     if (s.peek() == '!') {
-        spec.flags |= AddrFlags::excluded;
+        addrSpec.flags |= AddrFlags::excluded;
         ++s.pos;
     }
     std::int16_t v = s.component();
@@ -121,13 +121,13 @@ bool readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat
     }
     if (!separated && v != 0) p.zone = v;
     for (std::int16_t c : {p.zone, p.net, p.node, p.point}) {
-        if (c == eachComponent) spec.flags |= AddrFlags::group;
-        if (c == anyComponent) spec.flags |= AddrFlags::hasAny;
+        if (c == eachComponent) addrSpec.flags |= AddrFlags::group;
+        if (c == anyComponent) addrSpec.flags |= AddrFlags::hasAny;
     }
     if (withLabel) {
         std::string_view rest = value.substr(std::min(s.pos, value.size()));
         skipBlanks(rest);
-        if (!rest.empty() && rest[0] == '"') spec.displayName = readLabel(rest.substr(1));
+        if (!rest.empty() && rest[0] == '"') addrSpec.displayName = readLabel(rest.substr(1));
     }
     return true;
 }
@@ -366,11 +366,11 @@ class Reader {
                           startsWithNoCase(v, "OUT"));
                 return std::nullopt;
             case Keyword::addr: {
-                AddrSpec spec;
+                AddrSpec addrSpec;
                 if (readAddrValue(v, context_.program == Program::ravlog,
                                   settings_.supportNewFormat, kw.lineNumber, context_.warnings,
-                                  spec))
-                    config_.addresses.push_back(std::move(spec));
+                                  addrSpec))
+                    config_.addresses.push_back(std::move(addrSpec));
                 return std::nullopt;
             }
         }

@@ -52,6 +52,6 @@ void readFileName(std::string_view value, std::string& path, bool& append);
 // Reads an ADDR value; false when the entry is skipped (a session-kind
 // entry while SupportNewFormat is off, reported on warnings).
 bool readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat, int lineNumber,
-                   std::FILE* warnings, AddrSpec& spec);
+                   std::FILE* warnings, AddrSpec& addrSpec);
 
 }  // namespace rv

@@ -131,14 +131,14 @@ void AddressBook::OutcomeTable::grow() {
 
 AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* layout)
     : layout_(layout) {
-    for (const AddrSpec& spec : specs) {
+    for (const AddrSpec& addrSpec : specs) {
         AddrEntry& entry = entries_.emplace_back();
         configured_.push_back(std::prev(entries_.end()));
-        entry.pattern = spec.pattern;
-        entry.flags = spec.flags;
+        entry.pattern = addrSpec.pattern;
+        entry.flags = addrSpec.flags;
         // A kind entry is matched by its event key alone; it is never a group.
         if (entry.has(AddrFlags::kindMask)) entry.flags &= ~wildcardBits;
-        entry.displayName = spec.displayName;
+        entry.displayName = addrSpec.displayName;
         entry.historyRow = emptyHistoryRow(layout);
     }
     for (std::size_t i = 0; i < configured_.size(); ++i) {

@@ -113,8 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case 7: {
-            AddrSpec spec;
-            readAddrValue(text, (selector & 0x40) != 0, (selector & 0x80) != 0, 1, sink(), spec);
+            AddrSpec addrSpec;
+            readAddrValue(text, (selector & 0x40) != 0, (selector & 0x80) != 0, 1, sink(),
+                          addrSpec);
             break;
         }
     }

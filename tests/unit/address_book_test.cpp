@@ -18,22 +18,22 @@ constexpr std::int16_t each = eachComponent;
 // An ADDR entry as the configuration reader makes it.
 AddrSpec addr(std::int16_t zone, std::int16_t net, std::int16_t node, std::int16_t point,
               bool excluded = false, std::string label = {}) {
-    AddrSpec spec;
-    spec.pattern = {zone, net, node, point};
+    AddrSpec addrSpec;
+    addrSpec.pattern = {zone, net, node, point};
     for (std::int16_t c : {zone, net, node, point}) {
-        if (c == any) spec.flags |= AddrFlags::hasAny;
-        if (c == each) spec.flags |= AddrFlags::group;
+        if (c == any) addrSpec.flags |= AddrFlags::hasAny;
+        if (c == each) addrSpec.flags |= AddrFlags::group;
     }
-    if (excluded) spec.flags |= AddrFlags::excluded;
-    spec.displayName = std::move(label);
-    return spec;
+    if (excluded) addrSpec.flags |= AddrFlags::excluded;
+    addrSpec.displayName = std::move(label);
+    return addrSpec;
 }
 
 AddrSpec kindAddr(const SessionKind& kind) {
-    AddrSpec spec;
-    spec.pattern = eventKeyAddress(kind);
-    spec.flags = kind.entryFlag;
-    return spec;
+    AddrSpec addrSpec;
+    addrSpec.pattern = eventKeyAddress(kind);
+    addrSpec.flags = kind.entryFlag;
+    return addrSpec;
 }
 
 SessionRecord session(FidoAddress a, std::uint16_t flags = SessionFlags::incoming,

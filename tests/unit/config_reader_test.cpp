@@ -66,9 +66,9 @@ std::string withCommon(const std::string& common) {
 }
 
 AddrSpec readAddr(std::string_view value, bool withLabel = true) {
-    AddrSpec spec;
-    EXPECT_TRUE(readAddrValue(value, withLabel, true, 1, stderr, spec)) << value;
-    return spec;
+    AddrSpec addrSpec;
+    EXPECT_TRUE(readAddrValue(value, withLabel, true, 1, stderr, addrSpec)) << value;
+    return addrSpec;
 }
 
 // ---- ADDR ------------------------------------------------------------------
@@ -97,10 +97,10 @@ TEST(ConfigAddr, PatternsWildcardsAndOmittedComponents) {
         {"!2:5020/99.0", {2, 5020, 99, 0}, AddrFlags::excluded},
     };
     for (const Case& c : cases) {
-        const AddrSpec spec = readAddr(c.value);
-        EXPECT_EQ(spec.pattern, c.pattern) << c.value;
-        EXPECT_EQ(spec.flags, c.flags) << c.value;
-        EXPECT_EQ(spec.displayName, "") << c.value;
+        const AddrSpec addrSpec = readAddr(c.value);
+        EXPECT_EQ(addrSpec.pattern, c.pattern) << c.value;
+        EXPECT_EQ(addrSpec.flags, c.flags) << c.value;
+        EXPECT_EQ(addrSpec.displayName, "") << c.value;
     }
 }
 
@@ -128,10 +128,10 @@ TEST(ConfigAddr, SessionKindEntries) {
     const Case cases[] = {{"ANSWER", 0}, {"dial", 1},     {"Terminal", 2},
                           {"BBS", 3},    {"external", 4}, {"DIALUP \"Dial-up\"", 1}};
     for (const Case& c : cases) {
-        const AddrSpec spec = readAddr(c.value);
-        EXPECT_EQ(spec.pattern, eventKeyAddress(sessionKinds[c.kind])) << c.value;
-        EXPECT_EQ(spec.flags, sessionKinds[c.kind].entryFlag) << c.value;
-        EXPECT_EQ(spec.displayName, "") << c.value;  // kinds take no label
+        const AddrSpec addrSpec = readAddr(c.value);
+        EXPECT_EQ(addrSpec.pattern, eventKeyAddress(sessionKinds[c.kind])) << c.value;
+        EXPECT_EQ(addrSpec.flags, sessionKinds[c.kind].entryFlag) << c.value;
+        EXPECT_EQ(addrSpec.displayName, "") << c.value;  // kinds take no label
     }
     EXPECT_EQ(readAddr("BBS").flags, 0x0100);
     EXPECT_EQ(readAddr("ANSWER").flags, 0x0400);

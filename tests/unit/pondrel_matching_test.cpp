@@ -30,8 +30,8 @@ class ReferenceBook {
     };
 
     explicit ReferenceBook(const std::vector<AddrSpec>& specs) {
-        for (const AddrSpec& spec : specs)
-            entries_.push_back({spec.pattern, spec.flags});
+        for (const AddrSpec& addrSpec : specs)
+            entries_.push_back({addrSpec.pattern, addrSpec.flags});
     }
 
     void match(const FidoAddress& address, bool hasKind) {
@@ -103,24 +103,24 @@ std::vector<AddrSpec> randomSpecs(Random& random) {
     std::vector<AddrSpec> specs;
     const unsigned count = 1 + random.below(12);
     for (unsigned i = 0; i < count; ++i) {
-        AddrSpec spec;
+        AddrSpec addrSpec;
         if (random.below(12) == 0) {
             const SessionKind& kind = sessionKinds[random.below(5)];
-            spec.pattern = eventKeyAddress(kind);
-            spec.flags = kind.entryFlag;
+            addrSpec.pattern = eventKeyAddress(kind);
+            addrSpec.flags = kind.entryFlag;
         } else if (random.below(3) == 0) {
-            spec.pattern = randomAddress(random);  // a single address
+            addrSpec.pattern = randomAddress(random);  // a single address
         } else {
-            spec.pattern = {patternPart(random, 2, 1), patternPart(random, 3, 1),
-                            patternPart(random, 5, 0), patternPart(random, 3, 0)};
-            const FidoAddress& p = spec.pattern;
+            addrSpec.pattern = {patternPart(random, 2, 1), patternPart(random, 3, 1),
+                                patternPart(random, 5, 0), patternPart(random, 3, 0)};
+            const FidoAddress& p = addrSpec.pattern;
             for (std::int16_t part : {p.zone, p.net, p.node, p.point}) {
-                if (part == -1) spec.flags |= AddrFlags::hasAny;
-                if (part == -2) spec.flags |= AddrFlags::group;
+                if (part == -1) addrSpec.flags |= AddrFlags::hasAny;
+                if (part == -2) addrSpec.flags |= AddrFlags::group;
             }
         }
-        if (random.below(6) == 0) spec.flags |= AddrFlags::excluded;
-        specs.push_back(spec);
+        if (random.below(6) == 0) addrSpec.flags |= AddrFlags::excluded;
+        specs.push_back(addrSpec);
     }
     return specs;
 }
