@@ -33,21 +33,6 @@ void writeBanner(std::FILE* out) {
     rv::writeBanner(out, "Pondrel", "Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,");
 }
 
-namespace {
-
-// +, - or nothing; false for anything else.
-bool readSwitch(std::string_view value, Switch& option) {
-    if (value.empty()) {
-        option = Switch::invert;
-        return true;
-    }
-    if (value.size() != 1 || (value[0] != '+' && value[0] != '-')) return false;
-    option = value[0] == '+' ? Switch::on : Switch::off;
-    return true;
-}
-
-}  // namespace
-
 Stop parseOptions(const std::vector<std::string_view>& args, Configuration& config,
                   Options& options, const RunClock& clock, std::FILE* warnings) {
     for (std::string_view arg : args) {
@@ -82,10 +67,10 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
                 break;
             }
             case 'g':
-                if (!readSwitch(value, options.group)) return unknownOption(arg);
+                if (!readSwitchOption(value, options.group)) return unknownOption(arg);
                 break;
             case 'k':
-                if (!readSwitch(value, options.keepAll)) return unknownOption(arg);
+                if (!readSwitchOption(value, options.keepAll)) return unknownOption(arg);
                 break;
             case 'u':
                 if (!readDrawingOption(value, options.ascii)) return unknownOption(arg);

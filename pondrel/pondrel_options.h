@@ -12,10 +12,9 @@
 #include "core/config_model.h"
 #include "core/exit_request.h"
 #include "core/local_clock.h"
+#include "core/switch_option.h"
 
 namespace rv::pondrel {
-
-enum class Switch : std::uint8_t { notGiven, on, off, invert };
 
 struct Options {
     std::string outputPath;  // empty: standard output
@@ -27,8 +26,8 @@ struct Options {
     bool daysGiven = false;
     std::int16_t days = 0;
     std::string daysArgument;  // the whole -d argument, for its warning
-    Switch group = Switch::notGiven;
-    Switch keepAll = Switch::notGiven;
+    SwitchOption group = SwitchOption::notGiven;
+    SwitchOption keepAll = SwitchOption::notGiven;
     bool ascii = false;
 };
 

@@ -16,12 +16,6 @@ namespace rv::pondrel {
 
 namespace {
 
-void applySwitch(Switch option, bool& setting) {
-    if (option == Switch::on) setting = true;
-    if (option == Switch::off) setting = false;
-    if (option == Switch::invert) setting = !setting;
-}
-
 std::string ctimeText(std::time_t t) {
     std::tm tm = localBreakdown(t);
     return std::string(asctimeText(tm).data()) + "\n";
@@ -135,16 +129,16 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     if (!text) return failure(format("Can't open %s\n", run.config.settings.configPath.c_str()));
     ConfigContext context;
     context.program = Program::pondrel;
-    context.fixed.group = o.group == Switch::on || o.group == Switch::off;
-    context.fixed.keepAll = o.keepAll == Switch::on || o.keepAll == Switch::off;
+    context.fixed.group = fixesSetting(o.group);
+    context.fixed.keepAll = fixesSetting(o.keepAll);
     context.clock = &run.clock;
     context.warnings = run.err;
     if (Stop stop = readConfig(*text, run.config, context)) return stop;
     text.reset();
 
     Settings& s = run.config.settings;
-    applySwitch(o.group, s.group);
-    applySwitch(o.keepAll, s.keepAll);
+    applySwitchOption(o.group, s.group);
+    applySwitchOption(o.keepAll, s.keepAll);
     if (o.daysGiven) {
         if (o.endGiven) {
             if (o.days != 0) std::fprintf(run.err, "Ignore option %s \n", o.daysArgument.c_str());

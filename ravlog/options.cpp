@@ -46,21 +46,13 @@ void writeRavlogBanner(std::FILE* out) {
 
 namespace {
 
-// The +, - or bare form of a switch; false for any other third character.
-bool readSwitch(std::string_view value, SwitchOption& option, bool& setting, bool& fixed) {
-    if (value.empty()) {
-        option = SwitchOption::invert;
-        return true;
-    }
-    if (value[0] != '+' && value[0] != '-') return false;
-    option = value[0] == '+' ? SwitchOption::on : SwitchOption::off;
-    setting = option == SwitchOption::on;
-    fixed = true;
+// The +, - or bare form of a switch: only the third character of the
+// argument is looked at. The last form given decides whether the keyword
+// is read.
+bool readSwitch(std::string_view value, SwitchOption& option, bool& fixed) {
+    if (!readSwitchOption(value.substr(0, 1), option)) return false;
+    fixed = fixesSetting(option);
     return true;
-}
-
-void invert(SwitchOption option, bool& setting) {
-    if (option == SwitchOption::invert) setting = !setting;
 }
 
 }  // namespace
@@ -110,20 +102,17 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
                 fixed.busyHist = true;
                 break;
             case 'g':
-                if (!readSwitch(value, options.group, s.group, fixed.group))
-                    return unknownOption(arg);
+                if (!readSwitch(value, options.group, fixed.group)) return unknownOption(arg);
                 break;
             case 'k':
-                if (!readSwitch(value, options.keepAll, s.keepAll, fixed.keepAll))
-                    return unknownOption(arg);
+                if (!readSwitch(value, options.keepAll, fixed.keepAll)) return unknownOption(arg);
                 break;
             case 'n':
-                if (!readSwitch(value, options.noDrawZero, s.noDrawZero, fixed.noDrawZero))
+                if (!readSwitch(value, options.noDrawZero, fixed.noDrawZero))
                     return unknownOption(arg);
                 break;
             case 'p':
-                if (!readSwitch(value, options.protectSummary, s.protectSummary,
-                                fixed.protectSummary))
+                if (!readSwitch(value, options.protectSummary, fixed.protectSummary))
                     return unknownOption(arg);
                 break;
             case 'm':
@@ -157,11 +146,11 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
     return std::nullopt;
 }
 
-void applySwitchInversions(const RavlogOptions& options, Settings& settings) {
-    invert(options.group, settings.group);
-    invert(options.keepAll, settings.keepAll);
-    invert(options.noDrawZero, settings.noDrawZero);
-    invert(options.protectSummary, settings.protectSummary);
+void applySwitchOptions(const RavlogOptions& options, Settings& settings) {
+    applySwitchOption(options.group, settings.group);
+    applySwitchOption(options.keepAll, settings.keepAll);
+    applySwitchOption(options.noDrawZero, settings.noDrawZero);
+    applySwitchOption(options.protectSummary, settings.protectSummary);
 }
 
 }  // namespace rv

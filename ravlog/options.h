@@ -10,10 +10,9 @@
 #include "core/config_reader.h"
 #include "core/exit_request.h"
 #include "core/local_clock.h"
+#include "core/switch_option.h"
 
 namespace rv {
-
-enum class SwitchOption : std::uint8_t { notGiven, on, off, invert };
 
 struct RavlogOptions {
     FixedByOptions fixed;
@@ -30,7 +29,8 @@ void writeRavlogBanner(std::FILE* out);
 Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration& config,
                         RavlogOptions& options, const RunClock& clock, std::FILE* warnings);
 
-// After the configuration file: the bare -g, -k, -n, -p invert their settings.
-void applySwitchInversions(const RavlogOptions& options, Settings& settings);
+// After the configuration file: -g, -k, -n, -p take effect, the bare
+// forms inverting what the file gave.
+void applySwitchOptions(const RavlogOptions& options, Settings& settings);
 
 }  // namespace rv

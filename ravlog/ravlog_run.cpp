@@ -40,7 +40,7 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
         return stop;
     if (Stop stop = readConfiguration(run, opener)) return stop;
 
-    applySwitchInversions(run.options, s);
+    applySwitchOptions(run.options, s);
     run.period = computePeriod(s.reportDate, s.timeWindow);
     run.layout = &chooseChartLayout(static_cast<unsigned>(run.period.windowHours));
     run.book = std::make_unique<AddressBook>(run.config.addresses, run.layout);

@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const Stop stop = parseRavlogOptions(args, config, options, clock, sink());
             checkStop(stop);
             checkLines(config);
-            if (!stop) applySwitchInversions(options, config.settings);
+            if (!stop) applySwitchOptions(options, config.settings);
             break;
         }
         case 1: {

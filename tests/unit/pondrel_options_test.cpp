@@ -67,8 +67,8 @@ TEST_F(PondrelOptions, DefaultsLeaveThePeriodOpen) {
     EXPECT_FALSE(p.options.daysGiven);
     EXPECT_FALSE(p.options.ascii);
     EXPECT_EQ(p.options.outputPath, "");
-    EXPECT_EQ(p.options.group, Switch::notGiven);
-    EXPECT_EQ(p.options.keepAll, Switch::notGiven);
+    EXPECT_EQ(p.options.group, SwitchOption::notGiven);
+    EXPECT_EQ(p.options.keepAll, SwitchOption::notGiven);
     EXPECT_EQ(p.config.settings.configPath, "ravlog.ctl");
 }
 
@@ -190,14 +190,14 @@ TEST_F(PondrelOptions, DrawingSetSwitch) {
 }
 
 TEST_F(PondrelOptions, GroupAndKeepAllSwitches) {
-    EXPECT_EQ(parse({"-g+"}).options.group, Switch::on);
-    EXPECT_EQ(parse({"-g-"}).options.group, Switch::off);
-    EXPECT_EQ(parse({"-g"}).options.group, Switch::invert);
-    EXPECT_EQ(parse({"-g-", "-g"}).options.group, Switch::invert);  // the last one counts
-    EXPECT_EQ(parse({"-k+"}).options.keepAll, Switch::on);
-    EXPECT_EQ(parse({"-k-"}).options.keepAll, Switch::off);
-    EXPECT_EQ(parse({"/k"}).options.keepAll, Switch::invert);
-    EXPECT_EQ(parse({"-k+"}).options.group, Switch::notGiven);
+    EXPECT_EQ(parse({"-g+"}).options.group, SwitchOption::on);
+    EXPECT_EQ(parse({"-g-"}).options.group, SwitchOption::off);
+    EXPECT_EQ(parse({"-g"}).options.group, SwitchOption::invert);
+    EXPECT_EQ(parse({"-g-", "-g"}).options.group, SwitchOption::invert);  // the last one counts
+    EXPECT_EQ(parse({"-k+"}).options.keepAll, SwitchOption::on);
+    EXPECT_EQ(parse({"-k-"}).options.keepAll, SwitchOption::off);
+    EXPECT_EQ(parse({"/k"}).options.keepAll, SwitchOption::invert);
+    EXPECT_EQ(parse({"-k+"}).options.group, SwitchOption::notGiven);
     for (const char* bad : {"-gx", "-g+-", "-kyes", "-k0"})
         EXPECT_EQ(stopOf({bad}), std::string("Unknown option or invalid value: ") + bad +
                                      "\nUse -? or --help to help\n");

@@ -19,8 +19,8 @@ namespace rv {
 namespace {
 
 using testing::CapturedStream;
-using testing::TimeZoneScope;
 using testing::expectedRavlogUsage;
+using testing::TimeZoneScope;
 
 struct Parsed {
     Configuration config;
@@ -59,7 +59,7 @@ Settings settle(const std::vector<std::string>& args, const std::string& configT
     auto source = memorySource(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     Stop stop = readConfig(*source, p.config, context);
     EXPECT_FALSE(stop);
-    applySwitchInversions(p.options, p.config.settings);
+    applySwitchOptions(p.options, p.config.settings);
     return p.config.settings;
 }
 
@@ -241,9 +241,58 @@ TEST(RavlogOptions, ThreeValuedSwitches) {
     EXPECT_TRUE(settle({"-k"}, "KEEPALL No\n").keepAll);
     EXPECT_FALSE(settle({"-n"}, "NODRAWZERO Yes\n").noDrawZero);
     EXPECT_TRUE(settle({"-p"}, "").protectSummary);
-    // A fixed form after a bare one fixes the value; a bare one after a fixed one inverts it.
-    EXPECT_TRUE(settle({"-g", "-g+"}, "GROUP No\n").group);
-    EXPECT_FALSE(settle({"-g+", "-g"}, "GROUP No\n").group);
+}
+
+TEST(RavlogOptions, LastFormOfASwitchWins) {
+    // A later + or - form fixes the value whatever came before; a later
+    // bare form leaves the keyword active and inverts the file's value.
+    struct Form {
+        std::vector<std::string> forms;  // for the letter x
+        const char* keywordValue;        // "" when the file has no such line
+        bool expected;
+    };
+    const std::vector<Form> table = {
+        {{"x"}, "Yes", false},
+        {{"x"}, "No", true},
+        {{"x"}, "", true},
+        {{"x+"}, "No", true},
+        {{"x-"}, "Yes", false},
+        {{"x", "x+"}, "No", true},
+        {{"x", "x-"}, "Yes", false},
+        {{"x+", "x"}, "No", true},
+        {{"x+", "x"}, "Yes", false},
+        {{"x+", "x"}, "", true},
+        {{"x-", "x"}, "Yes", false},
+        {{"x-", "x"}, "", true},
+        {{"x+", "x-"}, "Yes", false},
+        {{"x-", "x+", "x"}, "No", true},
+        {{"x", "x"}, "No", true},  // two bare forms are one inversion, as the last one wins
+        {{"x+x"}, "No", true},     // only the third character counts
+    };
+    struct Letter {
+        char letter;
+        const char* keyword;
+        bool Settings::*setting;
+    };
+    const Letter letters[] = {{'g', "GROUP", &Settings::group},
+                              {'k', "KEEPALL", &Settings::keepAll},
+                              {'n', "NODRAWZERO", &Settings::noDrawZero},
+                              {'p', "PROTECTSUMMARY", &Settings::protectSummary}};
+    for (const Letter& l : letters) {
+        for (const Form& f : table) {
+            std::vector<std::string> args;
+            std::string shown;
+            for (std::string form : f.forms) {
+                form[0] = l.letter;
+                args.push_back("-" + form);
+                shown += " -" + form;
+            }
+            const std::string keyword =
+                *f.keywordValue ? std::string(l.keyword) + " " + f.keywordValue + "\n" : "";
+            SCOPED_TRACE(shown + " with '" + keyword + "'");
+            EXPECT_EQ(settle(args, keyword).*l.setting, f.expected);
+        }
+    }
 }
 
 TEST(RavlogOptions, MiddLineAndShowValue) {
