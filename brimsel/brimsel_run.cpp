@@ -1,6 +1,7 @@
 #include "brimsel/brimsel_run.h"
 
 #include "core/config_reader.h"
+#include "core/cut_journal.h"
 #include "core/format.h"
 #include "core/history_reader.h"
 #include "core/local_clock.h"
@@ -139,6 +140,8 @@ void dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std
     HistoryReader reader(opener);
     OutBuffer buffer(out);
     for (Line& line : settings.config.lines) {
+        buffer.flush();
+        warnPendingCut(line.source.path, err);
         if (!reader.openHistory(line.source, settings.config.settings.supportNewFormat)) {
             buffer.flush();
             std::fprintf(err, "Can't open %s\n", line.source.path.c_str());

@@ -15,6 +15,11 @@ inline std::uint32_t loadU32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+inline std::uint64_t loadU64(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(loadU32(p)) |
+           (static_cast<std::uint64_t>(loadU32(p + 4)) << 32);
+}
+
 inline void storeU16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
@@ -25,6 +30,11 @@ inline void storeU32(std::uint8_t* p, std::uint32_t v) {
     p[1] = static_cast<std::uint8_t>(v >> 8);
     p[2] = static_cast<std::uint8_t>(v >> 16);
     p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+inline void storeU64(std::uint8_t* p, std::uint64_t v) {
+    storeU32(p, static_cast<std::uint32_t>(v));
+    storeU32(p + 4, static_cast<std::uint32_t>(v >> 32));
 }
 
 }  // namespace rv

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/config_reader.h"
+#include "core/cut_journal.h"
 #include "core/direction.h"
 #include "core/file_macros.h"
 #include "core/history_reader.h"
@@ -67,6 +68,7 @@ struct Selected {
 
 void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter& converter) {
     Line& line = run.config.lines[i];
+    warnPendingCut(line.source.path, run.err);
     if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
         std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
         return;

@@ -2,6 +2,7 @@
 
 #include "core/direction.h"
 #include "core/session_validity.h"
+#include "ravlog/cut_recovery.h"
 #include "ravlog/sessions_report.h"
 #include "ravlog/stats/accounting.h"
 
@@ -77,6 +78,7 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
     Line& line = run.config.lines[i];
     LineResult& result = run.lines[i];
     result.type = line.source.type;  // a line that cannot be opened keeps its parsed type
+    restoreInterruptedCut(line.source.path, run.err, run.cutProbe);
     if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
         std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
         return;
@@ -92,7 +94,7 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
                   LineDirectionRules{line.swapInOut != 0, result.type, line.source.n, line.source.m,
                                      line.binkdAbortedOut != 0},
                   sessions};
-    cutter.begin(line.source.path, result.type, line.cutHistory, run.clock.midnight, run.clock.now);
+    cutter.begin(line.source.path, result.type, line.cutHistory, run.clock.midnight);
     readFile(pass, reader, cutter.active() ? &cutter : nullptr, converter);
     // Only types 1 to 3 are cut, and they have no twin: the cut is done here.
     cutter.end(reader.consumed());

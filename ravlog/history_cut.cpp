@@ -1,13 +1,11 @@
 #include "ravlog/history_cut.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-#include <vector>
+#include "core/cut_journal.h"
+#include "core/time_text.h"
 
 namespace rv {
 
@@ -15,92 +13,40 @@ namespace {
 
 constexpr std::size_t pendingLimit = 1 << 16;
 
-bool writeAll(int fd, const char* data, std::size_t size, off_t offset) {
-    while (size > 0) {
-        ssize_t n = ::pwrite(fd, data, size, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
-    return true;
-}
-
-// Reads [offset, offset + size) of fd; false on a short or failed read.
-bool readExactly(int fd, char* data, std::size_t size, off_t offset) {
-    while (size > 0) {
-        ssize_t n = ::pread(fd, data, size, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
-    return true;
-}
-
-// Copies [from, to) of src to dst at dstOffset.
-bool copyRange(int src, off_t from, off_t to, int dst, off_t dstOffset) {
-    std::vector<char> block(1 << 16);
-    while (from < to) {
-        auto n =
-            static_cast<std::size_t>(std::min<off_t>(to - from, static_cast<off_t>(block.size())));
-        if (!readExactly(src, block.data(), n, from) || !writeAll(dst, block.data(), n, dstOffset))
-            return false;
-        from += static_cast<off_t>(n);
-        dstOffset += static_cast<off_t>(n);
-    }
-    return true;
-}
-
-// Makes the temporary file's name as durable as its contents, so that a
-// crash during the rewrite leaves it to be found. A directory that cannot
-// be opened for reading is not held against the cut.
-bool syncDirectoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "."
-                            : slash == 0               ? "/"
-                                                       : path.substr(0, slash);
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return true;
-    bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+// A file read as 28-byte records that begins as a 100-byte record history.
+bool startsAsLong100(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    std::uint8_t first[2] = {};
+    const bool found = readExactly(fd, first, sizeof first, 0) && first[0] == 0xF1 && first[1] == 0;
     ::close(fd);
-    return ok;
+    return found;
 }
 
-// An exclusive advisory lock, waiting a few seconds for a cooperating tool at most.
-bool lockExclusive(int fd) {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
-        if (errno != EWOULDBLOCK && errno != EINTR) return false;
-        ::usleep(100000);
-    }
-    return false;
-}
+struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+};
 
 }  // namespace
 
 HistoryCutter::~HistoryCutter() {
-    if (tempFd_ >= 0) {
-        ::close(tempFd_);
-        ::unlink(tempPath_.c_str());
-    }
+    // Only a journal that was never committed can still be open here.
+    if (journal_.isOpen()) journal_.remove();
 }
 
 void HistoryCutter::reset() {
+    if (journal_.isOpen()) journal_.remove();
     active_ = false;
     failed_ = false;
+    why_ = nullptr;
     dropped_ = 0;
-    tempSize_ = 0;
     pending_.clear();
     lastSize_ = 0;
-    if (tempFd_ >= 0) ::close(tempFd_);
-    tempFd_ = -1;
 }
 
 void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_t cutHistory,
-                          std::time_t runMidnight, std::time_t now) {
+                          std::time_t runMidnight) {
     reset();
     if (cutHistory == 0 || !isCommonLayoutType(type)) return;
     active_ = true;
@@ -110,7 +56,6 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
     // A negative count of days reads as its unsigned 16-bit value.
     const auto days = static_cast<std::uint16_t>(cutHistory);
     limit_ = runMidnight - static_cast<std::time_t>(days - 1) * 86400;
-    tempPath_ = path + "." + std::to_string(static_cast<long long>(now));
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         failed_ = true;
@@ -118,9 +63,22 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
     }
     device_ = st.st_dev;
     inode_ = st.st_ino;
-    // Exclusive creation: never overwrite a file that happens to have the name.
-    tempFd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (tempFd_ < 0) {
+    if (type != HistoryTypes::long100 && startsAsLong100(path)) {
+        // With SupportNewFormat No a 100-byte record history is read in
+        // 28-byte pieces: cutting by them would drop parts of records.
+        failed_ = true;
+        why_ =
+            "it starts with F1 00 (100-byte records) and is read as 28-byte records, as "
+            "SupportNewFormat No says";
+        return;
+    }
+    JournalHeader start;
+    start.device = device_;
+    start.inode = inode_;
+    start.recordSize = static_cast<std::uint32_t>(recordSize_);
+    start.limit = limit_;
+    // Exclusive creation: never over a file that happens to have the name.
+    if (!journal_.create(cutJournalPath(path), start)) {
         failed_ = true;
         return;
     }
@@ -135,102 +93,85 @@ void HistoryCutter::keep(std::span<const std::uint8_t> raw) {
 
 bool HistoryCutter::flushPending() {
     if (failed_) return false;
-    if (!writeAll(tempFd_, pending_.data(), pending_.size(), static_cast<off_t>(tempSize_))) {
+    if (!journal_.append(reinterpret_cast<const std::uint8_t*>(pending_.data()), pending_.size())) {
         failed_ = true;
         return false;
     }
-    tempSize_ += pending_.size();
     pending_.clear();
     return true;
-}
-
-void HistoryCutter::warnCannotCut(bool keptTemporary) {
-    std::fprintf(warnings_, "Can't cut %s\n", path_.c_str());
-    if (keptTemporary)
-        std::fprintf(warnings_, "The records kept from %s are saved in %s\n", path_.c_str(),
-                     tempPath_.c_str());
 }
 
 void HistoryCutter::end(std::uint64_t bytesRead) {
     if (!active_) return;
     active_ = false;
-    bool touched = false;
-    bool ok = !failed_ && tempFd_ >= 0;
-    if (ok && dropped_ > 0) ok = rewrite(bytesRead, touched);
-    if (!ok) warnCannotCut(touched);
-    if (tempFd_ >= 0) {
-        ::close(tempFd_);
-        tempFd_ = -1;
-        // Once the history may be damaged, the temporary file is its only good copy.
-        if (!touched) ::unlink(tempPath_.c_str());
+    if (!failed_ && dropped_ == 0) {
+        journal_.remove();  // nothing to drop: the history is not written at all
+        return;
+    }
+    const Outcome outcome = failed_ ? Outcome::notCut : rewrite(bytesRead);
+    switch (outcome) {
+        case Outcome::cut:
+            reportCut();
+            break;
+        case Outcome::notCut:
+            if (why_)
+                std::fprintf(warnings_, "Can't cut %s: %s\n", path_.c_str(), why_);
+            else
+                std::fprintf(warnings_, "Can't cut %s\n", path_.c_str());
+            if (journal_.isOpen()) journal_.remove();
+            break;
+        case Outcome::pending:
+            // The journal is committed: the next run finishes the cut from it.
+            std::fprintf(warnings_, "Can't cut %s\n", path_.c_str());
+            std::fprintf(warnings_,
+                         "An interrupted cut of %s is pending: the next ravlog run restores it "
+                         "from %s\n",
+                         path_.c_str(), journal_.path().c_str());
+            journal_.close();
+            break;
     }
 }
 
 // The bytes of the last record read must still be where they were read: a
-// history rewritten by someone else since then (another cut of the same
-// file) would otherwise get stale records and lose the new ones.
+// history rewritten by someone else since then would otherwise get stale
+// records and lose the new ones.
 bool HistoryCutter::stillAsRead(int fd, std::uint64_t bytesRead) const {
     if (lastSize_ == 0) return true;
     std::array<std::uint8_t, 100> now{};
-    return readExactly(fd, reinterpret_cast<char*>(now.data()), lastSize_,
-                       static_cast<off_t>(bytesRead - lastSize_)) &&
+    return readExactly(fd, now.data(), lastSize_, bytesRead - lastSize_) &&
            std::memcmp(now.data(), last_.data(), lastSize_) == 0;
 }
 
-bool HistoryCutter::rewrite(std::uint64_t bytesRead, bool& touched) {
-    if (!flushPending() || ::fsync(tempFd_) != 0 || !syncDirectoryOf(tempPath_)) return false;
+HistoryCutter::Outcome HistoryCutter::rewrite(std::uint64_t bytesRead) {
+    if (!flushPending()) return Outcome::notCut;
     // A symbolic link is followed: the identity check below makes sure the
     // file reached is the one that was read.
-    int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return Outcome::notCut;
+    Closer closer{fd};
     struct stat st {};
     if (!lockExclusive(fd) || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
         st.st_dev != device_ || st.st_ino != inode_)
-        return false;
+        return Outcome::notCut;
     // A history that shrank since it was read was changed by someone else: leave it.
-    if (static_cast<std::uint64_t>(st.st_size) < bytesRead || !stillAsRead(fd, bytesRead))
-        return false;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size < bytesRead || !stillAsRead(fd, bytesRead)) return Outcome::notCut;
+    // What the mailer appended since the reading goes into the journal
+    // too, so that the journal holds the whole cut history.
+    if (!journal_.appendFrom(fd, bytesRead, size) || !journal_.commit(size)) return Outcome::notCut;
+    return finishCut(journal_, fd, io_) ? Outcome::cut : Outcome::pending;
+}
 
-    // Carry over what the mailer appended since the reading, into the
-    // complete copy first, so that the copy always holds everything.
-    auto readEnd = static_cast<off_t>(bytesRead);
-    if (st.st_size > readEnd) {
-        int tempRead = ::open(tempPath_.c_str(), O_RDWR | O_CLOEXEC);
-        if (tempRead < 0) return false;
-        bool copied = copyRange(fd, readEnd, st.st_size, tempRead, static_cast<off_t>(tempSize_)) &&
-                      ::fsync(tempRead) == 0;
-        ::close(tempRead);
-        if (!copied) return false;
-        tempSize_ += static_cast<std::uint64_t>(st.st_size - readEnd);
-        readEnd = st.st_size;
-    }
-
-    int tempIn = ::open(tempPath_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (tempIn < 0) return false;
-    touched = true;
-    reached(RewritePoint::beforeOverwrite);
-    auto newSize = static_cast<off_t>(tempSize_);
-    bool ok = copyRange(tempIn, 0, newSize, fd, 0);
-    ::close(tempIn);
-    if (ok) reached(RewritePoint::keptWritten);
-    // Records appended while the copy was written follow the kept ones.
-    while (ok) {
-        if (::fstat(fd, &st) != 0) {
-            ok = false;
-            break;
-        }
-        if (st.st_size <= readEnd) break;
-        ok = copyRange(fd, readEnd, st.st_size, fd, newSize);
-        newSize += st.st_size - readEnd;
-        readEnd = st.st_size;
-    }
-    ok = ok && ::ftruncate(fd, newSize) == 0 && ::fsync(fd) == 0;
-    if (ok) touched = false;  // the history is whole again; the copy can go
-    return ok;
+void HistoryCutter::reportCut() const {
+    const std::uint64_t header = type_ == HistoryTypes::long100 ? 2 : 0;
+    const std::uint64_t content = journal_.header().contentLength;
+    const std::uint64_t kept = (content - header + recordSize_ - 1) / recordSize_;
+    const std::tm tm = localBreakdown(limit_);
+    char limit[32];
+    std::strftime(limit, sizeof limit, "%Y-%m-%d %H:%M:%S", &tm);
+    std::fprintf(report_, "Cut %s: %llu records dropped, %llu kept, limit %s\n", path_.c_str(),
+                 static_cast<unsigned long long>(dropped_), static_cast<unsigned long long>(kept),
+                 limit);
 }
 
 }  // namespace rv

@@ -1,8 +1,10 @@
 // Cutting a history down to its last N days while it is read for the
 // reports. The history is the operator's only record of years of
 // sessions, so the rewrite is made safe:
-//  - the records to keep are first written to a temporary file beside the
-//    history and flushed to disk; the history is only rewritten after that;
+//  - the records to keep are first written to a journal beside the history
+//    and flushed to disk; the history is only rewritten after that, and a
+//    cut that a crash interrupts is finished from the journal by the next
+//    run (ravlog/journal_file.h has the order of writes);
 //  - the history is rewritten in place (a mailer may hold it open, and its
 //    inode, owner and permissions must stay), under an advisory lock;
 //  - records appended by the mailer after the reading are carried over;
@@ -11,13 +13,10 @@
 //    they are old, and a truncated last record (perhaps still being
 //    written) always stays;
 //  - the history must still hold, under the lock, the last record that was
-//    read where it was read: a history rewritten meanwhile (another cut
-//    running at the same time) is left alone;
-//  - when the rewrite fails half-way, the temporary file is kept and the
-//    warning names it.
+//    read where it was read: a history rewritten meanwhile is left alone;
+//  - a file that starts with F1 00 but is read as 28-byte records
+//    (SupportNewFormat No) is never cut: its record borders are unknown.
 #pragma once
-
-#include <sys/types.h>
 
 #include <algorithm>
 #include <array>
@@ -25,18 +24,22 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 
 #include "core/history_type.h"
+#include "ravlog/cut_io.h"
+#include "ravlog/journal_file.h"
 
 namespace rv {
 
 class HistoryCutter {
   public:
-    explicit HistoryCutter(std::FILE* warnings) : warnings_(warnings) {}
+    // A cut history is reported on report, failures on warnings; probe is
+    // null outside the fault tests.
+    HistoryCutter(std::FILE* report, std::FILE* warnings, CutProbe* probe = nullptr)
+        : report_(report), warnings_(warnings), io_(probe), journal_(io_) {}
     ~HistoryCutter();
     HistoryCutter(const HistoryCutter&) = delete;
     HistoryCutter& operator=(const HistoryCutter&) = delete;
@@ -44,7 +47,7 @@ class HistoryCutter {
     // Prepares cutting of the line's history right after it was opened.
     // cutHistory 0 or a type other than 1 to 3 leaves the line alone.
     void begin(const std::string& path, HistoryType type, std::int16_t cutHistory,
-               std::time_t runMidnight, std::time_t now);
+               std::time_t runMidnight);
     bool active() const { return active_; }
     std::time_t limit() const { return limit_; }
 
@@ -67,42 +70,33 @@ class HistoryCutter {
 
     std::uint64_t droppedCount() const { return dropped_; }
 
-    // Test seam: called with the history locked, right before its first
-    // byte is overwritten and right after the kept records are written
-    // back (before the records appended meanwhile are moved behind them),
-    // so that a test can append as a mailer would or make the next write
-    // fail.
-    enum class RewritePoint : std::uint8_t { beforeOverwrite, keptWritten };
-    void setRewriteHook(std::function<void(RewritePoint)> hook) { hook_ = std::move(hook); }
-
   private:
+    enum class Outcome : std::uint8_t { cut, notCut, pending };
+
     void keep(std::span<const std::uint8_t> raw);
     bool flushPending();
-    bool rewrite(std::uint64_t bytesRead, bool& historyTouched);
+    Outcome rewrite(std::uint64_t bytesRead);
     bool stillAsRead(int fd, std::uint64_t bytesRead) const;
-    void reached(RewritePoint point) const {
-        if (hook_) hook_(point);
-    }
-    void warnCannotCut(bool keptTemporary);
+    void reportCut() const;
     void reset();
 
+    std::FILE* report_;
     std::FILE* warnings_;
+    CutIo io_;
+    JournalFile journal_;
     bool active_ = false;
     bool failed_ = false;
+    const char* why_ = nullptr;  // said after "Can't cut" when there is more to say
     std::string path_;
-    std::string tempPath_;
-    int tempFd_ = -1;
-    dev_t device_ = 0;
-    ino_t inode_ = 0;
+    std::uint64_t device_ = 0;
+    std::uint64_t inode_ = 0;
     HistoryType type_ = 0;
     std::size_t recordSize_ = 0;
     std::time_t limit_ = 0;
     std::uint64_t dropped_ = 0;
-    std::uint64_t tempSize_ = 0;
     std::string pending_;
     std::array<std::uint8_t, 100> last_{};  // the last record read (a type 1 one at most)
     std::size_t lastSize_ = 0;
-    std::function<void(RewritePoint)> hook_;
 };
 
 }  // namespace rv

@@ -1,5 +1,8 @@
 #include "ravlog/ravlog_run.h"
 
+#include <csignal>
+#include <new>
+
 #include "core/config_reader.h"
 #include "core/file_macros.h"
 #include "core/history_reader.h"
@@ -53,7 +56,7 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
     writePeriodHeader(run.sessionsFile.get(), period);
     {
         HistoryReader reader(opener);
-        HistoryCutter cutter(run.err);
+        HistoryCutter cutter(run.out, run.err, run.cutProbe);
         LocalTimeConverter converter(run.clock.isDst);
         for (std::size_t i = 0; i < run.config.lines.size(); ++i)
             collectLine(run, i, reader, cutter, converter);
@@ -72,6 +75,24 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
     if (Stop stop = openReport(run, run.historyFile, s.outputPath, s.outputAppend)) return stop;
     writeLinkAndHistoryReports(run);
     return std::nullopt;
+}
+
+int ravlogMain(int argc, char** argv, CutProbe* cutProbe) {
+    // A write past a file size limit must fail with an error, not kill the
+    // run in the middle of a history rewrite.
+    std::signal(SIGXFSZ, SIG_IGN);
+    ExitRequest ending{0, {}};
+    try {
+        writeRavlogBanner(stdout);
+        RavlogRun run(std::time(nullptr));
+        run.cutProbe = cutProbe;
+        FileOpener opener;
+        std::vector<std::string_view> args(argv + 1, argv + argc);
+        if (Stop stop = runRavlog(run, args, opener)) ending = *stop;
+    } catch (const std::bad_alloc&) {
+        ending = failure("Memory allocation failed\n");
+    }
+    return finishRun(ending);
 }
 
 }  // namespace rv

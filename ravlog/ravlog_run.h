@@ -13,6 +13,7 @@
 #include "core/dates.h"
 #include "core/exit_request.h"
 #include "core/local_clock.h"
+#include "ravlog/cut_io.h"
 #include "ravlog/options.h"
 #include "ravlog/report_file.h"
 #include "ravlog/stats/address_book.h"
@@ -48,9 +49,14 @@ struct RavlogRun {
     ReportFile sessionsFile;
     ReportFile linksFile;
     ReportFile historyFile;
+    CutProbe* cutProbe = nullptr;  // set by the fault tests only
 };
 
 // The whole run after the banner; a stop is how it ends early.
 Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, SourceOpener& opener);
+
+// The program: banner, run, the single exit. cutProbe is null but in the
+// test program that proves the cut's journal.
+int ravlogMain(int argc, char** argv, CutProbe* cutProbe);
 
 }  // namespace rv

@@ -232,25 +232,23 @@ TEST(RavlogCut, RecordsTheReportsIgnoreStayUnlessTheirTimeIsOld) {
               historyOf(T::plain28, {records[0], records[2], records[4], records[6]}));
 }
 
-TEST(RavlogCut, TakenTemporaryNameWarnsAndChangesNothing) {
+TEST(RavlogCut, JournalNameTakenByAnotherFileWarnsAndChangesNothing) {
+    // Somebody else's file where the journal would go is never read as a
+    // journal, removed or written: the history is just not cut.
     const std::int64_t m = runMidnight();
-    ScratchDir dir;
-    const Bytes original = historyOf(T::plain28, {session(1, m - 5 * day), session(2, m + 1)});
-    ASSERT_TRUE(dir.write("hist.his", original));
-    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 2\n"));
-    // Whatever second the run starts in, a file already has its name.
-    const std::time_t now = std::time(nullptr);
-    std::vector<std::string> decoys;
-    for (std::time_t t = now - 2; t <= now + 60; ++t) {
-        decoys.push_back("hist.his." + std::to_string(t));
-        ASSERT_TRUE(dir.write(decoys.back(), decoys.back()));
+    for (const std::string& other :
+         {std::string("notes of the sysop\n"), std::string(3000, '\xFF')}) {
+        ScratchDir dir;
+        const Bytes original = historyOf(T::plain28, {session(1, m - 5 * day), session(2, m + 1)});
+        ASSERT_TRUE(dir.write("hist.his", original));
+        ASSERT_TRUE(dir.write("hist.his.journal", other));
+        ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 2\n"));
+        ProgramResult run = ravlog(dir);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "Can't cut hist.his\n");
+        EXPECT_EQ(fileBytes(dir.file("hist.his")), original);
+        EXPECT_EQ(slurp(dir.file("hist.his.journal")), other);
     }
-    ProgramResult run = ravlog(dir);
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "Can't cut hist.his\n");
-    EXPECT_EQ(fileBytes(dir.file("hist.his")), original);
-    for (const std::string& name : decoys)
-        EXPECT_EQ(slurp(dir.file(name)), name);
 }
 
 TEST(RavlogCut, NameTooLongForTheTemporaryFileWarnsAndChangesNothing) {

@@ -22,9 +22,11 @@
 #include "captured_stream.h"
 #include "core/byte_source.h"
 #include "core/history_reader.h"
+#include "ravlog/cut_recovery.h"
 #include "ravlog/history_cut.h"
 #include "run_program.h"
 #include "scratch_dir.h"
+#include "time_zone_scope.h"
 #include "tools/history_writer.h"
 
 namespace rv {
@@ -36,12 +38,11 @@ using histgen::utcSeconds;
 using testing::CapturedStream;
 using testing::ScratchDir;
 using testing::slurp;
-using Point = HistoryCutter::RewritePoint;
+using testing::TimeZoneScope;
 namespace T = HistoryTypes;
 
 const std::time_t midnight = utcSeconds(2024, 3, 10);
 const std::time_t now = midnight + 10 * 3600;
-const std::string nowSuffix = "." + std::to_string(static_cast<long long>(now));
 
 SessionRecord session(std::int16_t node, std::int64_t start) {
     SessionRecord r;
@@ -101,7 +102,7 @@ std::vector<std::string> namesIn(const std::string& dir) {
 // that does not fit a signed 32-bit time counts as unreadable. Returns the
 // bytes read.
 std::uint64_t readAndOffer(HistoryCutter& cutter, const std::string& value, std::int16_t days,
-                           HistoryType* typeSeen = nullptr, std::time_t at = now) {
+                           HistoryType* typeSeen = nullptr) {
     FileOpener opener;
     HistoryReader reader(opener);
     HistorySource source;
@@ -110,7 +111,7 @@ std::uint64_t readAndOffer(HistoryCutter& cutter, const std::string& value, std:
     if (value.find(',') == std::string::npos) source.path = value;
     if (!reader.openHistory(source, true)) return 0;
     if (typeSeen) *typeSeen = reader.type();
-    cutter.begin(source.path, reader.type(), days, midnight, at);
+    cutter.begin(source.path, reader.type(), days, midnight);
     SessionRecord r;
     while (reader.readSession(r)) {
         const auto start = static_cast<std::int32_t>(r.startTime);
@@ -120,13 +121,22 @@ std::uint64_t readAndOffer(HistoryCutter& cutter, const std::string& value, std:
     return reader.consumed();
 }
 
-// One history file with a cutter and its warnings.
+// Watches the cut's steps: a test acts at one as a mailer or a full disk
+// would (false makes the step fail).
+struct StepProbe final : CutProbe {
+    std::function<bool(CutStep)> onStep;
+    bool allow(CutStep step) override { return !onStep || onStep(step); }
+};
+
+// One history file with a cutter, its report line and its warnings.
 struct CutCase {
     ScratchDir dir;
     CapturedStream warnings;
-    HistoryCutter cutter{warnings.get()};
+    CapturedStream report;
+    StepProbe probe;
+    HistoryCutter cutter{report.get(), warnings.get(), &probe};
     std::string path = dir.file("hist.his");
-    std::string temp = path + nowSuffix;
+    std::string journal = path + ".journal";
 
     std::uint64_t read(std::int16_t days, const std::string& params = "") {
         return readAndOffer(cutter, path + params, days);
@@ -144,7 +154,14 @@ TEST(HistoryCut, LimitCountsWholeDaysBackFromRunMidnight) {
     const std::vector<SessionRecord> edge = {session(1, midnight - 86400 - 1),
                                              session(2, midnight - 86400), session(3, midnight - 1),
                                              session(4, midnight)};
-    for (std::int16_t days : {1, 2, 7}) {
+    TimeZoneScope zone("UTC");
+    struct Limit {
+        std::int16_t days;
+        const char* shown;
+    };
+    for (const auto& [days, shown] :
+         {Limit{1, "2024-03-10 00:00:00"}, Limit{2, "2024-03-09 00:00:00"},
+          Limit{7, "2024-03-04 00:00:00"}}) {
         SCOPED_TRACE(days);
         CutCase c;
         ASSERT_TRUE(c.dir.write("hist.his", historyOf(T::plain28, edge)));
@@ -155,6 +172,11 @@ TEST(HistoryCut, LimitCountsWholeDaysBackFromRunMidnight) {
                 kept.push_back(r);
         EXPECT_EQ(fileBytes(c.path), historyOf(T::plain28, kept));
         EXPECT_EQ(c.cutter.droppedCount(), edge.size() - kept.size());
+        // The one line that a cut writes; none when nothing was dropped.
+        const std::string line = "Cut " + c.path + ": " +
+                                 std::to_string(edge.size() - kept.size()) + " records dropped, " +
+                                 std::to_string(kept.size()) + " kept, limit " + shown + "\n";
+        EXPECT_EQ(c.report.text(), kept.size() < edge.size() ? line : "");
         EXPECT_EQ(c.warnings.text(), "");
         EXPECT_EQ(namesIn(c.dir.path()), std::vector<std::string>{"hist.his"});
     }
@@ -192,6 +214,7 @@ TEST(HistoryCut, NothingOlderThanTheLimitLeavesTheHistoryAsItWas) {
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     EXPECT_EQ(namesIn(c.dir.path()), std::vector<std::string>{"hist.his"});
     EXPECT_EQ(c.warnings.text(), "");
+    EXPECT_EQ(c.report.text(), "");
 }
 
 TEST(HistoryCut, OnlyARecordWhoseTimeReadsOldIsDropped) {
@@ -246,11 +269,13 @@ TEST(HistoryCut, RecordsAppendedAfterTheReadingAreCarriedOverOnce) {
     const std::uint64_t bytesRead = c.read(2);
     ASSERT_TRUE(append(c.path, historyOf(T::plain28, {a, b})));
     int calls = 0;
-    c.cutter.setRewriteHook([&](Point p) {
-        if (p == Point::keptWritten && ++calls == 1) append(c.path, historyOf(T::plain28, {d, e}));
-    });
+    c.probe.onStep = [&](CutStep step) {
+        if (step == CutStep::historyWrite && ++calls == 1)
+            append(c.path, historyOf(T::plain28, {d, e}));
+        return true;
+    };
     c.cutter.end(bytesRead);
-    EXPECT_EQ(calls, 1);
+    EXPECT_GE(calls, 1);
     EXPECT_EQ(fileBytes(c.path), historyOf(T::plain28, {threeDays[1], threeDays[2], threeDays[3],
                                                         threeDays[4], a, b, d, e}));
     EXPECT_EQ(namesIn(c.dir.path()), std::vector<std::string>{"hist.his"});
@@ -325,6 +350,13 @@ TEST(HistoryCut, HistoryChangedBehindTheReaderIsLeftAlone) {
         {"shortened",
          [&](CutCase& c) { ASSERT_EQ(::truncate(c.path.c_str(), 28 * 4), 0); },
          {"hist.his"}},
+        {"rewritten to the same length",
+         [&](CutCase& c) {
+             ASSERT_TRUE(c.dir.write(
+                 "hist.his", historyOf(T::plain28, {threeDays[4], threeDays[3], threeDays[2],
+                                                    threeDays[1], threeDays[0]})));
+         },
+         {"hist.his"}},
     };
     for (const Change& change : changes) {
         SCOPED_TRACE(change.what);
@@ -357,11 +389,11 @@ TEST(HistoryCut, SecondCutOfTheSameReadingDoesNotUndoTheFirst) {
     ScratchDir dir;
     const std::string path = dir.file("hist.his");
     ASSERT_TRUE(dir.write("hist.his", historyOf(T::plain28, threeDays)));
-    CapturedStream warningsA, warningsB;
-    HistoryCutter a(warningsA.get()), b(warningsB.get());
+    CapturedStream reportA, warningsA, reportB, warningsB;
+    HistoryCutter a(reportA.get(), warningsA.get()), b(reportB.get(), warningsB.get());
     const std::uint64_t readA = readAndOffer(a, path, 1);
-    // A run started a second later: its own temporary name.
-    const std::uint64_t readB = readAndOffer(b, path, 1, nullptr, now + 1);
+    // The second finds the first one's journal in its way.
+    const std::uint64_t readB = readAndOffer(b, path, 1);
     a.end(readA);
     const SessionRecord x = session(30, midnight + 8 * 3600), y = session(31, midnight + 8 * 3700),
                         z = session(32, midnight + 8 * 3800);
@@ -377,11 +409,11 @@ TEST(HistoryCut, FileOfTheTemporaryNameIsNeverTouched) {
     CutCase c;
     const Bytes original = historyOf(T::plain28, threeDays);
     ASSERT_TRUE(c.dir.write("hist.his", original));
-    ASSERT_TRUE(c.dir.write("hist.his" + nowSuffix, std::string("someone else's")));
+    ASSERT_TRUE(c.dir.write("hist.his.journal", std::string("someone else's")));
     c.cutter.end(c.read(1));
     EXPECT_EQ(c.warnings.text(), c.cantCut());
     EXPECT_EQ(fileBytes(c.path), original);
-    EXPECT_EQ(slurp(c.temp), "someone else's");
+    EXPECT_EQ(slurp(c.journal), "someone else's");
 }
 
 TEST(HistoryCut, LeftoverOfAnEarlierRunDoesNotStandInTheWay) {
@@ -476,7 +508,7 @@ TEST(HistoryCutFaults, CopyThatCannotGrowLeavesTheHistoryAlone) {
     const Bytes original = historyOf(T::long100, records);
     ASSERT_TRUE(c.dir.write("hist.his", original));
     ChildResult child = inChild([&](std::FILE* w) {
-        HistoryCutter cutter(w);
+        HistoryCutter cutter(w, w);
         const std::uint64_t bytesRead = readAndOffer(cutter, c.path, 10);
         limitFileSize(1 << 16);
         cutter.end(bytesRead);
@@ -487,61 +519,76 @@ TEST(HistoryCutFaults, CopyThatCannotGrowLeavesTheHistoryAlone) {
     EXPECT_EQ(namesIn(c.dir.path()), std::vector<std::string>{"hist.his"});
 }
 
-TEST(HistoryCutFaults, FailureAfterTheOverwriteBeganNamesTheCompleteCopy) {
+std::string pendingLine(const std::string& path) {
+    return "An interrupted cut of " + path + " is pending: the next ravlog run restores it from " +
+           path + ".journal\n";
+}
+
+TEST(HistoryCutFaults, FailureAfterTheOverwriteBeganIsRestoredByTheNextRun) {
     // The first write into the history stops after 2 KB. The history is
-    // then damaged; every record to keep, and those appended before the
-    // rewrite, must be in the copy that the warning names.
+    // then damaged; the journal holds every record to keep and those
+    // appended before the rewrite, and the next run puts them back.
     CutCase c;
     const std::vector<SessionRecord> records = manyDays(600);
     ASSERT_TRUE(c.dir.write("hist.his", historyOf(T::long100, records)));
     const SessionRecord late = session(77, midnight + 9 * 3600);
     ChildResult child = inChild([&](std::FILE* w) {
-        HistoryCutter cutter(w);
+        StepProbe probe;
+        probe.onStep = [](CutStep step) {
+            if (step == CutStep::historyWrite) limitFileSize(2048);
+            return true;
+        };
+        HistoryCutter cutter(w, w, &probe);
         const std::uint64_t bytesRead = readAndOffer(cutter, c.path, 5);
         if (!append(c.path, recordBytes(T::long100, late))) ::_exit(2);
-        cutter.setRewriteHook([](Point p) {
-            if (p == Point::beforeOverwrite) limitFileSize(2048);
-        });
         cutter.end(bytesRead);
     });
     EXPECT_EQ(child.status, 0);
-    EXPECT_EQ(child.warnings,
-              c.cantCut() + "The records kept from " + c.path + " are saved in " + c.temp + "\n");
+    EXPECT_EQ(child.warnings, c.cantCut() + pendingLine(c.path));
+    // The history was overwritten, not shortened.
+    EXPECT_EQ(std::filesystem::file_size(c.path), 2 + 601 * 100u);
+    restoreInterruptedCut(c.path, c.warnings.get(), nullptr);
+    EXPECT_EQ(c.warnings.text(), "Restored " + c.path + " from " + c.journal + "\n");
     std::vector<SessionRecord> kept = keptOf(records, 5);
     kept.push_back(late);
     ASSERT_GT(kept.size(), 100u);
-    EXPECT_EQ(fileBytes(c.temp), historyOf(T::long100, kept));
-    // The history was overwritten, not shortened.
-    EXPECT_EQ(std::filesystem::file_size(c.path), 2 + 601 * 100u);
+    EXPECT_EQ(fileBytes(c.path), historyOf(T::long100, kept));
+    EXPECT_EQ(namesIn(c.dir.path()), std::vector<std::string>{"hist.his"});
 }
 
 TEST(HistoryCutFaults, AppendsDuringAFailedRewriteStayInTheHistory) {
     // A record the mailer logs while the kept ones are written back, and
-    // then the move behind them fails: the copy has what was there at the
-    // lock, the history's end still has the new record.
+    // then its move into the journal fails: the history's end still has
+    // the new record, and the next run moves it behind the kept ones.
     CutCase c;
     const std::vector<SessionRecord> records = manyDays(600);
     ASSERT_TRUE(c.dir.write("hist.his", historyOf(T::plain28, records)));
     const SessionRecord late = session(78, midnight + 9 * 3600);
     ChildResult child = inChild([&](std::FILE* w) {
-        HistoryCutter cutter(w);
-        const std::uint64_t bytesRead = readAndOffer(cutter, c.path, 5);
-        cutter.setRewriteHook([&](Point p) {
-            if (p != Point::keptWritten) return;
-            if (!append(c.path, recordBytes(T::plain28, late))) ::_exit(2);
-            limitFileSize(100);
-        });
-        cutter.end(bytesRead);
+        StepProbe probe;
+        bool rewriting = false;
+        probe.onStep = [&](CutStep step) {
+            if (step == CutStep::historyWrite && !rewriting) {
+                rewriting = true;
+                if (!append(c.path, recordBytes(T::plain28, late))) ::_exit(2);
+            } else if (rewriting) {
+                limitFileSize(100);
+            }
+            return true;
+        };
+        HistoryCutter cutter(w, w, &probe);
+        cutter.end(readAndOffer(cutter, c.path, 5));
     });
     EXPECT_EQ(child.status, 0);
-    EXPECT_EQ(child.warnings,
-              c.cantCut() + "The records kept from " + c.path + " are saved in " + c.temp + "\n");
+    EXPECT_EQ(child.warnings, c.cantCut() + pendingLine(c.path));
     const Bytes kept = historyOf(T::plain28, keptOf(records, 5));
-    EXPECT_EQ(fileBytes(c.temp), kept);
     const Bytes history = fileBytes(c.path);
     ASSERT_EQ(history.size(), 601 * 28u);
     EXPECT_TRUE(std::equal(kept.begin(), kept.end(), history.begin()));
     EXPECT_EQ(Bytes(history.end() - 28, history.end()), recordBytes(T::plain28, late));
+    restoreInterruptedCut(c.path, c.warnings.get(), nullptr);
+    EXPECT_EQ(fileBytes(c.path), kept + recordBytes(T::plain28, late));
+    EXPECT_EQ(namesIn(c.dir.path()), std::vector<std::string>{"hist.his"});
 }
 
 // Permissions only bind a process that is not root: a root test drops to
@@ -563,7 +610,7 @@ TEST(HistoryCutFaults, UnwritableDirectoryOrHistoryIsNotCut) {
         ASSERT_EQ(::chmod(c.dir.path().c_str(), directoryWritable ? 0777 : 0555), 0);
         ChildResult child = inChild([&](std::FILE* w) {
             if (!becomeUnprivileged()) ::_exit(4);
-            HistoryCutter cutter(w);
+            HistoryCutter cutter(w, w);
             cutter.end(readAndOffer(cutter, c.path, 1));
         });
         ::chmod(c.dir.path().c_str(), 0700);

@@ -1,0 +1,69 @@
+// The file operations of history cutting and of its replay. Every
+// operation that changes a file is one step; a probe may watch the steps
+// and make one of them fail, as a full disk would. Only the test program
+// that proves the journal (tests/cut_fault) sets a probe; without one a
+// step costs a pointer test.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/cut_journal.h"
+
+namespace rv {
+
+enum class CutStep : std::uint8_t {
+    journalCreate,    // the journal's exclusive creation
+    journalWrite,     // a block of data, or a header, into the journal
+    journalSync,      // the journal flushed to disk
+    directorySync,    // the directory flushed, so that the journal's name is durable
+    historyWrite,     // a block, or the shortening mark, into the history
+    historySync,      // the history flushed to disk
+    historyTruncate,  // the history shortened to its new length
+    journalRemove,    // the journal removed
+};
+
+const char* cutStepName(CutStep step);
+
+class CutProbe {
+  public:
+    virtual ~CutProbe() = default;
+    // Called before every step; false makes the step fail with ENOSPC.
+    virtual bool allow(CutStep step) = 0;
+};
+
+class CutIo {
+  public:
+    explicit CutIo(CutProbe* probe) : probe_(probe) {}
+
+    // Each returns false, with errno set, when the step failed.
+    bool writeAt(CutStep step, int fd, const void* data, std::size_t size, std::uint64_t offset);
+    // Copies [from, to) of src to dst at dstOffset in blocks, one step per
+    // block; sum, when given, is fed with the bytes copied.
+    bool copy(CutStep step, int src, std::uint64_t from, std::uint64_t to, int dst,
+              std::uint64_t dstOffset, JournalChecksum* sum = nullptr);
+    bool sync(CutStep step, int fd);
+    bool truncate(int fd, std::uint64_t size);
+    // Creates path exclusively (never over an existing file); -1 on failure.
+    int createExclusive(const std::string& path);
+    bool remove(const std::string& path);
+    // Flushes the directory holding path. A directory that cannot be
+    // opened for reading is not held against the cut.
+    bool syncDirectoryOf(const std::string& path);
+
+  private:
+    bool allow(CutStep step);
+
+    CutProbe* probe_;
+    std::vector<char> block_;
+};
+
+// Reads [offset, offset + size) of fd; false on a short or failed read.
+bool readExactly(int fd, void* data, std::size_t size, std::uint64_t offset);
+
+// An exclusive advisory lock, waiting a few seconds for a cooperating tool at most.
+bool lockExclusive(int fd);
+
+}  // namespace rv
