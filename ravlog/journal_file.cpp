@@ -147,7 +147,10 @@ bool JournalFile::markTruncating(const std::array<std::uint8_t, 16>& mark) {
 }
 
 bool JournalFile::remove() {
-    const bool ok = io_.remove(path_) && io_.syncDirectoryOf(path_);
+    // Should the removal itself not reach the disk, the next run finds the
+    // journal again and sees that its cut is complete.
+    const bool ok = io_.remove(path_);
+    if (ok) io_.syncDirectoryOf(path_);
     close();
     return ok;
 }

@@ -13,8 +13,10 @@ namespace rv::testing {
 
 class ScratchDir {
   public:
-    ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "rvtest-XXXXXX").string();
+    ScratchDir() : ScratchDir(std::filesystem::temp_directory_path()) {}
+    // In another place, such as a memory file system.
+    explicit ScratchDir(const std::filesystem::path& base) {
+        std::string pattern = (base / "rvtest-XXXXXX").string();
         // Without a directory of its own a test would write beside others.
         if (!::mkdtemp(pattern.data())) std::abort();
         path_ = pattern;
