@@ -2,8 +2,10 @@
 // configured histories (TZ=UTC, so that the run day's midnight is known
 // here), with the files checked byte for byte afterwards. Expected files
 // are built from the records that the rules keep.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -13,6 +15,8 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -77,6 +81,16 @@ ProgramResult ravlog(const ScratchDir& dir, const std::vector<std::string>& args
 }
 
 const std::string common = "[COMMON]\nAddr 2:5020/*\n";
+
+// The cut limit as ravlog's line after a cut shows it (TZ=UTC).
+std::string limitText(std::int64_t t) {
+    std::tm tm{};
+    const std::time_t time = t;
+    ::gmtime_r(&time, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    return text;
+}
 
 // Copies that a run left beside its histories (named <history>.<seconds>).
 std::vector<std::string> copiesLeft(const ScratchDir& dir) {
@@ -296,6 +310,183 @@ TEST(RavlogCut, LeftoverCopyOfACrashedRunIsNeitherReadNorTouched) {
     EXPECT_EQ(fileBytes(dir.file("hist.his")), historyOf(T::plain28, {records[1]}));
     EXPECT_EQ(fileBytes(dir.file(leftoverName)), leftover);
     EXPECT_EQ(slurp(dir.file("ravlog.ses")).find("5020/999"), std::string::npos);
+}
+
+TEST(RavlogCut, HundredByteHistoryReadAsShortRecordsIsNeverCut) {
+    // Three sessions, two of them today: 302 bytes. With SupportNewFormat
+    // No the file is read in 28-byte pieces, whose "dates" are parts of
+    // other fields; cutting by them once left 50 bytes and lost today's
+    // sessions. Such a file is left untouched, with the reason.
+    const std::int64_t m = runMidnight();
+    const std::vector<SessionRecord> records = {session(1, m - 40 * day), session(2, m + 60),
+                                                session(3, m + 120)};
+    const Bytes original = historyOf(T::long100, records);
+    ASSERT_EQ(original.size(), 302u);
+    struct Case {
+        const char* setting;
+        const char* value;
+        bool cut;
+    };
+    for (const Case& c :
+         {Case{"", "long.his", true}, Case{"SupportNewFormat No\n", "long.his", false},
+          Case{"SupportNewFormat No\n", "long.his,1,1", false}}) {
+        SCOPED_TRACE(std::string(c.setting) + c.value);
+        ScratchDir dir;
+        ASSERT_TRUE(dir.write("long.his", original));
+        ASSERT_TRUE(dir.write(
+            "ravlog.ctl", common + c.setting + "[LINE]\nHistory " + c.value + "\nCutHistory 30\n"));
+        ProgramResult run = ravlog(dir);
+        // Read as 28-byte records, no session is one of the configured
+        // addresses: that run ends without links reports.
+        EXPECT_EQ(run.status, c.cut ? 0 : 255) << run.err;
+        const std::string refused =
+            "Can't cut long.his: it starts with F1 00 (100-byte records) "
+            "and is read as 28-byte records, as SupportNewFormat No says\n";
+        EXPECT_EQ(run.err.find(refused) != std::string::npos, !c.cut) << run.err;
+        EXPECT_EQ(fileBytes(dir.file("long.his")),
+                  c.cut ? historyOf(T::long100, {records[1], records[2]}) : original);
+        EXPECT_EQ(copiesLeft(dir), std::vector<std::string>{});
+    }
+}
+
+// A journal that a crash left beside a history, in the states the
+// programs must tell apart. The crash is made by ravlog with its cut
+// probe (tests/cut_fault), killed at a step found by a first run.
+const std::string faultPath = std::string(RV_BUILD_DIR) + "/tests/ravlog_cut_fault";
+const std::string pondrelPath = std::string(RV_BUILD_DIR) + "/pondrel/pondrel";
+const std::string brimselPath = std::string(RV_BUILD_DIR) + "/brimsel/brimsel";
+
+// Kills the cut of hist.his at the step that the predicate picks from the
+// list of an undisturbed run's steps; false when none is picked.
+bool crashCut(const ScratchDir& dir, const Bytes& original,
+              const std::function<long(const std::vector<std::string>&)>& pick) {
+    const std::string log = dir.file("steps.log");
+    if (!dir.write("hist.his", original)) return false;
+    testing::runProgram(faultPath, {}, dir.path(), {"TZ=UTC", "RAVLOG_CUT_PROBE=log=" + log});
+    std::vector<std::string> names;
+    std::istringstream in(slurp(log));
+    for (std::string number, name; in >> number >> name;)
+        names.push_back(name);
+    const long step = pick(names);
+    std::filesystem::remove(log);
+    if (step < 0 || !dir.write("hist.his", original)) return false;
+    return testing::runProgram(faultPath, {}, dir.path(),
+                               {"TZ=UTC", "RAVLOG_CUT_PROBE=kill=" + std::to_string(step)})
+               .status == -1;
+}
+
+long nth(const std::vector<std::string>& names, const std::string& name, int n) {
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name && --n == 0) return static_cast<long>(i);
+    return -1;
+}
+
+TEST(RavlogCutJournal, FoundBesideAHistoryIsReplayedOrLeftAsItIs) {
+    const std::int64_t m = runMidnight();
+    // 3000 of today's sessions (two blocks of the rewrite) after 3000 old ones.
+    std::vector<SessionRecord> records, kept;
+    for (int i = 0; i < 6000; ++i) {
+        records.push_back(
+            session(static_cast<std::int16_t>(1 + i % 5000), i < 3000 ? m - 9 * day + i : m + i));
+        if (i >= 3000) kept.push_back(records.back());
+    }
+    const Bytes original = historyOf(T::plain28, records);
+    const std::string pending =
+        "An interrupted cut of hist.his is pending: the next ravlog run "
+        "restores it from hist.his.journal\n";
+    const auto secondRewrite = [](const std::vector<std::string>& n) {
+        return nth(n, "history-write", 2);
+    };
+    const auto duringCopy = [](const std::vector<std::string>& n) {
+        return nth(n, "journal-write", 2);
+    };
+    struct Case {
+        const char* what;
+        std::function<long(const std::vector<std::string>&)> crashAt;
+        std::function<void(const ScratchDir&)> then;  // what happens before the next runs
+        bool pendingSaid;                             // by brimsel and pondrel
+        std::string ravlogSays;
+        bool restored;  // else left as the crash (and the change) left it
+    };
+    const std::vector<Case> cases = {
+        {"as the crash left it", secondRewrite, [](const ScratchDir&) {}, true,
+         "Restored hist.his from hist.his.journal\n", true},
+        {"journal damaged", secondRewrite,
+         [](const ScratchDir& dir) {
+             std::FILE* f = std::fopen(dir.file("hist.his.journal").c_str(), "r+b");
+             ASSERT_NE(f, nullptr);
+             std::fseek(f, 1024 + 5000, SEEK_SET);
+             std::fputc(0x5A, f);
+             std::fclose(f);
+         },
+         true,
+         "Can't restore hist.his from hist.his.journal: the journal is damaged\n"
+         "Can't cut hist.his\n",
+         false},
+        {"history replaced by a copy", secondRewrite,
+         [](const ScratchDir& dir) {
+             std::filesystem::copy_file(dir.file("hist.his"), dir.file("copy"));
+             std::filesystem::rename(dir.file("copy"), dir.file("hist.his"));
+         },
+         true,
+         "Can't restore hist.his from hist.his.journal: it is not the file that was being cut\n"
+         "Can't cut hist.his\n",
+         false},
+        {"still written by the copy", duringCopy, [](const ScratchDir&) {}, false,
+         "Removed the unfinished journal hist.his.journal: hist.his was not changed\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir dir;
+        ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 1\n"));
+        ASSERT_TRUE(crashCut(dir, original, c.crashAt));
+        c.then(dir);
+        const Bytes left = fileBytes(dir.file("hist.his"));
+        const Bytes journal = fileBytes(dir.file("hist.his.journal"));
+        ASSERT_FALSE(journal.empty());
+        // The programs that only read say what is pending and read the file as it is.
+        for (const std::string& reader : {brimselPath, pondrelPath}) {
+            const ProgramResult r = testing::runProgram(reader, {}, dir.path());
+            EXPECT_EQ(r.status, 0) << reader << r.err;
+            EXPECT_EQ(r.err.find(pending) != std::string::npos, c.pendingSaid) << reader << r.err;
+        }
+        EXPECT_EQ(fileBytes(dir.file("hist.his")), left);
+        const ProgramResult run = ravlog(dir);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, c.ravlogSays);
+        if (c.restored) {
+            EXPECT_EQ(fileBytes(dir.file("hist.his")), historyOf(T::plain28, kept));
+            EXPECT_EQ(copiesLeft(dir), std::vector<std::string>{});
+        } else {
+            EXPECT_EQ(fileBytes(dir.file("hist.his")), left);
+            EXPECT_EQ(fileBytes(dir.file("hist.his.journal")), journal);
+        }
+    }
+}
+
+TEST(RavlogCutJournal, JournalOfARunningCutIsNotTouched) {
+    // Another run holds the journal's lock: it is cutting right now.
+    const std::int64_t m = runMidnight();
+    ScratchDir dir;
+    const Bytes original = historyOf(T::plain28, {session(1, m - 5 * day), session(2, m + 1)});
+    ASSERT_TRUE(dir.write("hist.his", original));
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 1\n"));
+    ASSERT_TRUE(dir.write("hist.his.journal", std::string()));
+    const int fd = ::open(dir.file("hist.his.journal").c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const ProgramResult run = ravlog(dir);
+    ::close(fd);
+    EXPECT_EQ(run.err, "Can't cut hist.his\n");
+    EXPECT_EQ(fileBytes(dir.file("hist.his")), original);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("hist.his.journal")));
+    // Once that run is gone, an empty journal is one it never began to write.
+    const ProgramResult next = ravlog(dir);
+    EXPECT_EQ(next.err,
+              "Removed the unfinished journal hist.his.journal: hist.his was not changed\n");
+    EXPECT_EQ(fileBytes(dir.file("hist.his")), historyOf(T::plain28, {session(2, m + 1)}));
+    EXPECT_EQ(next.out.substr(next.out.find("Cut ")),
+              "Cut hist.his: 1 records dropped, 1 kept, limit " + limitText(m) + "\n");
 }
 
 // Records spread evenly from 20 days before the run day to its end.
