@@ -83,9 +83,9 @@ bool CutIo::truncate(int fd, std::uint64_t size) {
     return allow(CutStep::historyTruncate) && ::ftruncate(fd, static_cast<off_t>(size)) == 0;
 }
 
-int CutIo::createExclusive(const std::string& path) {
+int CutIo::createExclusive(const std::string& path, unsigned mode) {
     if (!allow(CutStep::journalCreate)) return -1;
-    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
 }
 
 bool CutIo::remove(const std::string& path) {

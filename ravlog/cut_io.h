@@ -47,7 +47,7 @@ class CutIo {
     bool sync(CutStep step, int fd);
     bool truncate(int fd, std::uint64_t size);
     // Creates path exclusively (never over an existing file); -1 on failure.
-    int createExclusive(const std::string& path);
+    int createExclusive(const std::string& path, unsigned mode);
     bool remove(const std::string& path);
     // Flushes the directory holding path. A directory that cannot be
     // opened for reading is not held against the cut.

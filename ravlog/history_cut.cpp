@@ -31,12 +31,18 @@ struct Closer {
 }  // namespace
 
 HistoryCutter::~HistoryCutter() {
-    // Only a journal that was never committed can still be open here.
-    if (journal_.isOpen()) journal_.remove();
+    dropUncommitted();
+}
+
+// A journal that was never committed stands for nothing; a committed one
+// is the next run's to finish.
+void HistoryCutter::dropUncommitted() {
+    if (journal_.isOpen() && journal_.header().phase == JournalPhase::writing) journal_.remove();
+    journal_.close();
 }
 
 void HistoryCutter::reset() {
-    if (journal_.isOpen()) journal_.remove();
+    dropUncommitted();
     active_ = false;
     failed_ = false;
     why_ = nullptr;
@@ -78,7 +84,7 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
     start.recordSize = static_cast<std::uint32_t>(recordSize_);
     start.limit = limit_;
     // Exclusive creation: never over a file that happens to have the name.
-    if (!journal_.create(cutJournalPath(path), start)) {
+    if (!journal_.create(cutJournalPath(path), start, (st.st_mode & 0666) | 0600)) {
         failed_ = true;
         return;
     }

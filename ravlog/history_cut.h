@@ -78,6 +78,7 @@ class HistoryCutter {
     Outcome rewrite(std::uint64_t bytesRead);
     bool stillAsRead(int fd, std::uint64_t bytesRead) const;
     void reportCut() const;
+    void dropUncommitted();
     void reset();
 
     std::FILE* report_;

@@ -26,9 +26,9 @@ bool stillNamed(int fd, const std::string& path) {
 
 }  // namespace
 
-bool JournalFile::create(const std::string& path, const JournalHeader& start) {
+bool JournalFile::create(const std::string& path, const JournalHeader& start, unsigned mode) {
     close();
-    const int fd = io_.createExclusive(path);
+    const int fd = io_.createExclusive(path, mode);
     if (fd < 0) return false;
     fd_ = fd;
     path_ = path;

@@ -38,8 +38,9 @@ class JournalFile {
     JournalFile& operator=(const JournalFile&) = delete;
 
     // Starts the journal of a new cut (step 1): false when a file of the
-    // name exists or the journal cannot be made.
-    bool create(const std::string& path, const JournalHeader& start);
+    // name exists or the journal cannot be made. It holds the history's
+    // records, so it gets the history's permissions.
+    bool create(const std::string& path, const JournalHeader& start, unsigned mode);
 
     // Opens the journal found beside a history for its replay.
     enum class Found : std::uint8_t {

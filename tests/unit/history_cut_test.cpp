@@ -206,7 +206,14 @@ TEST(HistoryCut, NothingOlderThanTheLimitLeavesTheHistoryAsItWas) {
     ASSERT_TRUE(c.dir.write("hist.his", original));
     struct stat before {};
     ASSERT_EQ(::stat(c.path.c_str(), &before), 0);
-    c.cutter.end(c.read(1));
+    const std::uint64_t bytesRead = c.read(1);
+    // The journal holds the same records: no one may read more of it.
+    struct stat journal {};
+    ASSERT_EQ(::stat(c.journal.c_str(), &journal), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(journal.st_mode & 0777, 0640u & ~mask);
+    c.cutter.end(bytesRead);
     struct stat after {};
     ASSERT_EQ(::stat(c.path.c_str(), &after), 0);
     EXPECT_EQ(fileBytes(c.path), original);
@@ -296,7 +303,14 @@ TEST(HistoryCut, RewriteKeepsInodeOwnerAndPermissions) {
     ASSERT_EQ(::link(c.path.c_str(), alias.c_str()), 0);
     struct stat before {};
     ASSERT_EQ(::stat(c.path.c_str(), &before), 0);
-    c.cutter.end(c.read(1));
+    const std::uint64_t bytesRead = c.read(1);
+    // The journal holds the same records: no one may read more of it.
+    struct stat journal {};
+    ASSERT_EQ(::stat(c.journal.c_str(), &journal), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(journal.st_mode & 0777, 0640u & ~mask);
+    c.cutter.end(bytesRead);
     struct stat after {};
     ASSERT_EQ(::stat(c.path.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
