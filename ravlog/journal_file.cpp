@@ -50,14 +50,14 @@ JournalFile::Found JournalFile::open(const std::string& path) {
     close();
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return Found::none;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !stillNamed(fd, path)) {
+        ::close(fd);
+        return Found::busy;
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return Found::foreign;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !stillNamed(fd, path)) {
-        ::close(fd);
-        return Found::busy;
     }
     fd_ = fd;
     path_ = path;
