@@ -131,9 +131,10 @@ struct Scene {
     Bytes feedBytes;  // sessions that the mailer appends, in this order
 };
 
-// 20 MB: twenty days of sessions older than the limit, then six days
-// that are kept and today. No session lies within two days of the limit,
-// so that a day turning during the test changes nothing.
+// 20 MB: twenty days of sessions older than the limit (ten days back) and
+// the seven days before today, which are kept; the mailer logs today's.
+// No session lies within a day of the limit, so that a day turning during
+// the test changes nothing.
 void makeScene(Scene& s) {
     const std::int64_t now = std::time(nullptr);
     const std::int64_t midnight = now - now % day;
@@ -161,12 +162,12 @@ void makeScene(Scene& s) {
     ASSERT_TRUE(histgen::writeFile(s.original, bytesOf(all)));
     ASSERT_TRUE(histgen::writeFile(s.feed, s.feedBytes));
     ASSERT_GE(std::filesystem::file_size(s.original), 20u << 20);
-    // Three days back, one minute: a handful of sessions in the reports.
     ASSERT_TRUE(
         s.dir.write("ravlog.ctl", std::string("[COMMON]\nAddr 2:*/*\n"
                                               "[LINE]\nHistory hist.his\nCutHistory 10\n")));
 }
 
+// Three days back, one minute: a handful of sessions in the reports.
 const std::vector<std::string> reportArgs = {"-d-3", "-t00:00:00-00:01:00"};
 
 ProgramResult runFault(const Scene& s, const std::string& probe) {
