@@ -124,8 +124,11 @@ AddressText formatAddress(const FidoAddress& address, std::size_t width) {
     AddressText t;
     width = std::min(width, t.chars.size() - 1);
     if (const SessionKind* kind = kindOfAddress(address)) {
-        std::memcpy(t.chars.data(), kind->displayText.data(), kind->displayText.size());
-        t.size = kind->displayText.size();
+        // The names are at most 8 characters: cutting the display text to
+        // the column loses only blanks.
+        t.size = std::min(kind->displayText.size(), width);
+        std::memcpy(t.chars.data(), kind->displayText.data(), t.size);
+        t.chars[t.size] = '\0';
         return t;
     }
     char text[32];

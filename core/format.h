@@ -41,7 +41,7 @@ Duration splitDuration(std::uint64_t seconds);
 char* formatAddressPart(std::int16_t value, char* out);
 
 // The address in exactly width columns (width at most 15 in practice): a
-// The Brake! event shows its 15-character display text.
+// The Brake! event shows its display text, cut to the width.
 AddressText formatAddress(const FidoAddress& address, std::size_t width);
 
 // -1, 0 or 1; negative components (wildcards) compare equal to anything.

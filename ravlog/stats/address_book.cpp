@@ -456,7 +456,9 @@ PrintableCounts AddressBook::finishEntries(bool keepAll) {
             } else if (e.noTrafficSessions > 0) {
                 const std::uint64_t overhead =
                     (e.timeOnline - e.cpsTime) * e.sessions / e.noTrafficSessions;
-                e.cpsTime = overhead < e.timeOnline ? e.timeOnline - overhead : 1;
+                // As for the lines: an estimate of the whole time online
+                // leaves the time as it was.
+                if (overhead < e.timeOnline) e.cpsTime = e.timeOnline - overhead;
             }
         }
         if (!isPrintable(e, keepAll)) continue;

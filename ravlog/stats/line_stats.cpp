@@ -102,7 +102,9 @@ void applyAdvancedCps(LineTotals& t) {
     } else if (t.noTrafficSessions > 0) {
         const std::uint64_t overhead =
             (t.timeOnline - t.trafficTime) * t.sessions / t.noTrafficSessions;
-        t.trafficTime = overhead >= t.timeOnline ? 1 : t.timeOnline - overhead;
+        // An estimate as long as the whole time online says nothing about
+        // the handshake: the time stays as it was.
+        if (overhead < t.timeOnline) t.trafficTime = t.timeOnline - overhead;
     }
 }
 

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include <vector>
+
+#include "ravlog/stats/accounting.h"
 #include "ravlog/stats/line_stats.h"
 
 namespace rv {
@@ -241,9 +244,9 @@ TEST(AdvancedCps, HandshakeOverheadOfSessionsWithoutTraffic) {
     big.trafficTime = 10;
     big.bytesSent = 5000;
     applyAdvancedCps(big);
-    // overhead = 90 * 10 / 1 = 900, not below the time online
-    EXPECT_EQ(big.trafficTime, 1u);
-    EXPECT_EQ(lineCps(big), 5000u);
+    // overhead = 90 * 10 / 1 = 900, not below the time online: no correction
+    EXPECT_EQ(big.trafficTime, 10u);
+    EXPECT_EQ(lineCps(big), 500u);
 
     LineTotals edge;
     edge.sessions = 2;
@@ -251,8 +254,8 @@ TEST(AdvancedCps, HandshakeOverheadOfSessionsWithoutTraffic) {
     edge.timeOnline = 100;
     edge.trafficTime = 50;
     applyAdvancedCps(edge);
-    // overhead = 50 * 2 / 1 = 100, equal to the time online
-    EXPECT_EQ(edge.trafficTime, 1u);
+    // overhead = 50 * 2 / 1 = 100, equal to the time online: no correction
+    EXPECT_EQ(edge.trafficTime, 50u);
 }
 
 TEST(AdvancedCps, NothingToCorrect) {
@@ -265,6 +268,56 @@ TEST(AdvancedCps, NothingToCorrect) {
     LineTotals empty;
     applyAdvancedCps(empty);
     EXPECT_EQ(empty.trafficTime, 0u);
+}
+
+// The same sessions corrected as a line and as an address entry: the two
+// corrections are separate code, so they are held to one table of cases.
+TEST(AdvancedCps, LinesAndAddressEntriesAgree) {
+    struct Session {
+        std::uint32_t duration;
+        std::uint32_t bytes;
+        bool zeroDuration;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Session> sessions;
+        std::uint64_t correctedTime;
+        std::uint64_t cps;
+    };
+    const Case cases[] = {
+        {"an hour without traffic beside a minute of 60000 bytes: the estimate covers "
+         "everything, the time stays",
+         {{3600, 0, false}, {60, 60000, false}},
+         60,
+         1000},
+        {"a short handshake is taken off", {{100, 0, false}, {900, 9000, false}}, 800, 11},
+        {"an estimate just below the time online", {{49, 0, false}, {51, 5100, false}}, 2, 2550},
+        {"an estimate equal to the time online", {{50, 0, false}, {50, 5000, false}}, 50, 100},
+        {"a zero-duration record: half a second per session with traffic",
+         {{1, 0, true}, {30, 300, false}, {30, 300, false}, {40, 400, false}},
+         99,
+         10},
+        {"traffic only: nothing to correct", {{10, 100, false}, {20, 200, false}}, 30, 10},
+    };
+    for (const Case& c : cases) {
+        AddressBook book(
+            {AddrSpec{{2, anyComponent, anyComponent, anyComponent}, AddrFlags::hasAny, {}}});
+        LineTotals totals;
+        for (const Session& s : c.sessions) {
+            MatchContext context;
+            context.advancedCps = true;
+            context.zeroDuration = s.zeroDuration;
+            accountSession(book, totals, session(incoming, s.duration, s.bytes, 0), context,
+                           HistoryTypes::plain28);
+        }
+        applyAdvancedCps(totals);
+        book.finishEntries(false);
+        const AddrEntry& entry = book.entries().front();
+        EXPECT_EQ(totals.trafficTime, c.correctedTime) << c.what;
+        EXPECT_EQ(entry.cpsTime, c.correctedTime) << c.what;
+        EXPECT_EQ(lineCps(totals), c.cps) << c.what;
+        EXPECT_EQ(entryCps(entry), c.cps) << c.what;
+    }
 }
 
 // ---- Chart axis ---------------------------------------------------------------

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "captured_stream.h"
+#include "core/format.h"
+#include "core/session_kind.h"
 #include "pondrel/link_table.h"
 
 namespace rv::pondrel {
@@ -136,16 +138,23 @@ TEST(PondrelRow, AddressColumn) {
     EXPECT_EQ(row(e, true).substr(0, 17), "| *:*/*.*       |");
 }
 
-TEST(PondrelRow, KindEntryIsOneColumnWider) {
-    AddrEntry e;
-    // The event key "Dial    " in the address bytes, read as little-endian numbers.
-    e.pattern = {static_cast<std::int16_t>('D' | 'i' << 8),
-                 static_cast<std::int16_t>('a' | 'l' << 8), 0x2020, 0x2020};
-    e.flags = 0x0800;
-    e.timeOnline = 30;
-    const std::string name = "Dial" + std::string(11, ' ');  // 15 columns
-    EXPECT_EQ(row(e, true),
-              "| " + name + "|   -| -:--:-- |   -| -:--:-- | 0:00:30 |     0|     0|      0|\n");
+// The event names fit the address column: every event row is as wide as
+// the table, in both drawing sets.
+TEST(PondrelRow, KindEntryKeepsTheTableWidth) {
+    for (const SessionKind& kind : sessionKinds) {
+        AddrEntry e;
+        e.pattern = eventKeyAddress(kind);
+        e.flags = kind.entryFlag;
+        e.timeOnline = 30;
+        std::string name(kind.displayText.substr(0, 8));
+        while (name.back() == ' ')
+            name.pop_back();
+        const std::string cell = name + std::string(14 - name.size(), ' ');
+        EXPECT_EQ(row(e, true),
+                  "| " + cell + "|   -| -:--:-- |   -| -:--:-- | 0:00:30 |     0|     0|      0|\n")
+            << name;
+        EXPECT_EQ(displayWidth(row(e, false)), 80u) << name;  // 79 and the newline
+    }
 }
 
 TEST(PondrelDrawing, FramePiecesOfBothSets) {
