@@ -67,25 +67,51 @@ void stepBackDays(std::tm& date, std::int64_t n) {
     date.tm_mday -= static_cast<int>(n);
 }
 
+enum class DateFault { none, year, month, form };
+
 struct DateParts {
     std::int32_t day = 0;
     std::int32_t month = 0;
     std::int32_t year = 0;
+    DateFault fault = DateFault::none;  // a part that is not a number
 };
 
-// day[.month[.year]]; a missing or empty part reads as 0.
-DateParts splitDateValue(std::string_view text) {
-    DateParts parts;
-    parts.day = leadingInt(text);
-    const std::size_t firstDot = text.find('.');
-    if (firstDot == std::string_view::npos) return parts;
-    parts.month = leadingInt(text.substr(firstDot + 1));
-    const std::size_t secondDot = text.find('.', firstDot + 1);
-    if (secondDot != std::string_view::npos) parts.year = leadingInt(text.substr(secondDot + 1));
-    return parts;
+// One part: empty (0, the part is kept) or a sign and decimal digits,
+// blanks around them allowed.
+bool readDatePart(std::string_view text, std::int32_t& value) {
+    value = 0;
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    if (text.empty()) return true;
+    const std::size_t digits = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    if (digits == text.size()) return false;
+    for (std::size_t i = digits; i < text.size(); ++i)
+        if (text[i] < '0' || text[i] > '9') return false;
+    value = leadingInt(text);
+    return true;
 }
 
-enum class DateFault { none, year, month };
+// day[.month[.year]]; a missing or empty part reads as 0. Anything else
+// (a word, another separator, a fourth part) is a fault of the part it
+// stands in, so that "3-11-2025" is not taken as the 3rd.
+DateParts splitDateValue(std::string_view text) {
+    DateParts parts;
+    const std::size_t firstDot = text.find('.');
+    if (!readDatePart(text.substr(0, firstDot), parts.day)) parts.fault = DateFault::form;
+    if (firstDot == std::string_view::npos) return parts;
+    const std::size_t secondDot = text.find('.', firstDot + 1);
+    const std::string_view month =
+        text.substr(firstDot + 1, secondDot == std::string_view::npos ? std::string_view::npos
+                                                                      : secondDot - firstDot - 1);
+    if (!readDatePart(month, parts.month) && parts.fault == DateFault::none)
+        parts.fault = DateFault::month;
+    if (secondDot != std::string_view::npos &&
+        !readDatePart(text.substr(secondDot + 1), parts.year) && parts.fault == DateFault::none)
+        parts.fault = DateFault::year;
+    return parts;
+}
 
 struct DateChange {
     DateFault fault = DateFault::none;
@@ -96,6 +122,7 @@ struct DateChange {
 // against the month it ends up in.
 DateChange applyDateParts(const DateParts& parts, std::tm& date) {
     DateChange change;
+    if (parts.fault != DateFault::none) return {parts.fault, false};
     if (parts.year > 0) {
         if (parts.year < 1900) return {DateFault::year, false};
         date.tm_year = parts.year - 1900;
@@ -134,12 +161,16 @@ struct DateMessages {
     const char* adjustedLead;
 };
 
+// A value that is no date at all has no message of its own option.
+constexpr const char* invalidDateLead = "Invalid date: ";
+
 DateResult resolveDate(std::string_view text, std::tm date, const DateMessages& messages,
                        const RunClock& clock, std::FILE* warnings) {
     const DateChange change = applyDateParts(splitDateValue(text), date);
     if (change.fault != DateFault::none) {
-        const char* lead =
-            change.fault == DateFault::year ? messages.invalidYear : messages.invalidMonth;
+        const char* lead = change.fault == DateFault::year    ? messages.invalidYear
+                           : change.fault == DateFault::month ? messages.invalidMonth
+                                                              : invalidDateLead;
         return {0, failure(std::string(lead).append(text).append("\n"))};
     }
     if (change.dayAdjusted) warnAdjusted(warnings, messages.adjustedLead, date);

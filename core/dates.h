@@ -34,6 +34,8 @@ struct DateResult {
 // positive part sets, a negative one steps back, 0 or a missing part
 // keeps. The result is that day's local midnight. A day beyond the month
 // is cut to the month's last day with "Date adjusted to ..." on warnings.
+// A part that is not a signed decimal number stops the run ("Invalid
+// date: ..." for the day, the year or month message for those parts).
 DateResult parseDate(std::string_view text, const RunClock& clock, std::FILE* warnings);
 
 // pondrel's -b and -e: the same value, the begin at 00:00:00 and the end

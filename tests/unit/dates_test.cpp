@@ -168,6 +168,46 @@ TEST_F(DateValue, YearAndMonthOutOfRangeStop) {
     EXPECT_EQ(warnings.text(), "");
 }
 
+// Only day[.month[.year]] of signed decimal numbers is a date: anything
+// else stops with the message of the part it stands in, and every form of
+// that shape, empty parts included, is still read.
+TEST_F(DateValue, OnlyTheDateFormIsRead) {
+    struct Refused {
+        const char* text;
+        const char* message;
+    };
+    const Refused refused[] = {
+        {"3-11-2025", "Invalid date: 3-11-2025\n"},
+        {"yesterday", "Invalid date: yesterday\n"},
+        {"5x", "Invalid date: 5x\n"},
+        {"-", "Invalid date: -\n"},
+        {"3 11", "Invalid date: 3 11\n"},
+        {"1/3", "Invalid date: 1/3\n"},
+        {"x.13", "Invalid date: x.13\n"},  // the day is read first
+        {"1.March", "Invalid Date (month): 1.March\n"},
+        {"1.3x.2024", "Invalid Date (month): 1.3x.2024\n"},
+        {"1.3.2024x", "Invalid Date (year): 1.3.2024x\n"},
+        {"1.3.2024.5", "Invalid Date (year): 1.3.2024.5\n"},
+        {"1.3.--1", "Invalid Date (year): 1.3.--1\n"},
+    };
+    for (const Refused& c : refused)
+        EXPECT_EQ(stopMessage(c.text), c.message) << c.text;
+    struct Read {
+        const char* text;
+        std::time_t expected;
+    };
+    const Read read[] = {
+        {".", cet(2024, 3, 5)},           {"5.", cet(2024, 3, 5)},
+        {".3", cet(2024, 3, 5)},          {"15..2024", cet(2024, 3, 15)},
+        {"..2023", cet(2023, 3, 5)},      {"+3", cet(2024, 3, 3)},
+        {"-0", cet(2024, 3, 5)},          {"1.-1.-1", cet(2023, 2, 1)},
+        {"007.03.2024", cet(2024, 3, 7)},
+    };
+    for (const Read& c : read)
+        EXPECT_EQ(date(c.text), c.expected) << c.text;
+    EXPECT_EQ(warnings.text(), "");
+}
+
 TEST_F(DateValue, ConvertedWithTheRunsDaylightSavingFlag) {
     // A winter run reads a summer date as CET, a summer run a winter date as CEST.
     EXPECT_EQ(date("15.7"), cet(2024, 7, 15));
@@ -249,6 +289,10 @@ TEST_F(PeriodBound, InvalidYearAndMonthNameTheBound) {
         {"1.1.99", true, "Invalid end year: 1.1.99\n"},
         {"1.13", false, "Invalid begin month: 1.13\n"},
         {"1.13.2024", true, "Invalid end month: 1.13.2024\n"},
+        {"1.x", false, "Invalid begin month: 1.x\n"},
+        {"1.1.2024-", true, "Invalid end year: 1.1.2024-\n"},
+        {"3-11-2025", false, "Invalid date: 3-11-2025\n"},
+        {"today", true, "Invalid date: today\n"},
     };
     for (const Case& c : cases) {
         const DateResult result = bound(c.text, c.isEnd);

@@ -503,6 +503,12 @@ TEST(PondrelPeriod, DateMessages) {
     EXPECT_EQ(r.status, exitFailure);
     EXPECT_EQ(r.err, banner + "Invalid end month: 1.13\n");
 
+    // A value that is no date is refused, not read as far as it goes.
+    r = pondrel(dir, {"-b3-11-2025"});
+    EXPECT_EQ(r.status, exitFailure);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, banner + "Invalid date: 3-11-2025\n");
+
     r = pondrel(dir, {"-d-2"});
     EXPECT_EQ(r.status, exitFailure);
     EXPECT_EQ(r.err, banner + "Invalid days period: -2\n");

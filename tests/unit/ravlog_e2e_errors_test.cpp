@@ -64,6 +64,9 @@ TEST(RavlogEnds, OptionErrors) {
         {"-t10:61-12", "Invalid time 10:61-12\n"},
         {"-d15.3.24", "Invalid Date (year): 15.3.24\n"},
         {"-d1.13.2024", "Invalid Date (month): 1.13.2024\n"},
+        {"-d3-11-2025", "Invalid date: 3-11-2025\n"},
+        {"-dyesterday", "Invalid date: yesterday\n"},
+        {"-d1.3.2024x", "Invalid Date (year): 1.3.2024x\n"},
         {"-c" + longPath, "Config file name too long (at most 259 characters): " + longPath + "\n"},
     };
     for (const Case& c : cases) {
@@ -116,6 +119,7 @@ TEST(RavlogEnds, ConfigurationErrors) {
         {"[COMMON]\nTIME 8-25 ; too late\n[LINE]\nHISTORY a.his\n",
          "Invalid time 8-25 ; too late\n"},
         {"[COMMON]\nDATE 1.13\n[LINE]\nHISTORY a.his\n", "Invalid Date (month): 1.13\n"},
+        {"[COMMON]\nDATE yesterday ; a word\n[LINE]\nHISTORY a.his\n", "Invalid date: yesterday\n"},
     };
     for (const Case& c : cases) {
         ScratchDir dir;
