@@ -97,10 +97,27 @@ const KeywordDef* findKeyword(std::string_view text) {
     return nullptr;
 }
 
+bool isLetterOrDigit(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// Keywords are matched by their beginning, so a misspelt keyword is read
+// as a shorter one ("TimeShfit" as TIME); the warning lets the typo show.
+void warnLongerWord(std::FILE* warnings, int lineNumber, std::string_view line,
+                    const KeywordDef& def) {
+    std::size_t end = def.text.size();
+    if (!warnings || end >= line.size() || !isLetterOrDigit(line[end])) return;
+    while (end < line.size() && isLetterOrDigit(line[end]))
+        ++end;
+    std::fprintf(warnings, "Config warning, line %d: '%.*s' read as %.*s\n", lineNumber,
+                 static_cast<int>(end), line.data(), static_cast<int>(def.text.size()),
+                 def.text.data());
+}
+
 }  // namespace
 
 Stop readConfigText(ByteSource& source, Program program, const KeywordHandler& handler,
-                    Section* lastSection) {
+                    Section* lastSection, std::FILE* warnings) {
     const ErrorTexts texts = errorTexts(program);
     ConfigLineReader reader(source);
     Section section = Section::none;
@@ -110,6 +127,7 @@ Stop readConfigText(ByteSource& source, Program program, const KeywordHandler& h
         if (!skipBlanks(line)) continue;
         const KeywordDef* def = findKeyword(line);
         if (!def) return configError(number, texts.invalid);
+        warnLongerWord(warnings, number, line, *def);
         std::string_view value = line.substr(def->text.size());
         bool hasValue = skipBlanks(value);
         if (def->valueRequired && !hasValue) return configError(number, texts.invalid);

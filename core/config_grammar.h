@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string_view>
 
@@ -76,8 +77,9 @@ using KeywordHandler = std::function<Stop(const KeywordLine&, Section)>;
 // Reads every line of the source, recognises and checks it, and calls the
 // handler. Returns the first stop (a configuration error or a handler's
 // stop), or nothing at the end of the text. lastSection tells the section
-// in force at the end.
+// in force at the end. A keyword matched by the start of a longer word
+// (Groups, OutputFile) is read as before, with a warning on warnings.
 Stop readConfigText(ByteSource& source, Program program, const KeywordHandler& handler,
-                    Section* lastSection = nullptr);
+                    Section* lastSection = nullptr, std::FILE* warnings = nullptr);
 
 }  // namespace rv

@@ -419,9 +419,10 @@ class Reader {
 
 Stop readConfig(ByteSource& text, Configuration& config, const ConfigContext& context) {
     Reader reader(config, context);
-    Stop stop = readConfigText(text, context.program, [&](const KeywordLine& kw, Section section) {
-        return reader.onKeyword(kw, section);
-    });
+    Stop stop = readConfigText(
+        text, context.program,
+        [&](const KeywordLine& kw, Section section) { return reader.onKeyword(kw, section); },
+        nullptr, context.warnings);
     if (stop) return stop;
     return reader.finish();
 }

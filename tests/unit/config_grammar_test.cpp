@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "captured_stream.h"
 #include "core/byte_source.h"
 #include "core/config_grammar.h"
 
@@ -25,7 +26,8 @@ struct Outcome {
     Section last = Section::none;
 };
 
-Outcome read(const std::string& text, Program program = Program::ravlog) {
+Outcome read(const std::string& text, Program program = Program::ravlog,
+             std::FILE* warnings = nullptr) {
     Outcome out;
     auto source = memorySource(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     out.stop = readConfigText(
@@ -35,7 +37,7 @@ Outcome read(const std::string& text, Program program = Program::ravlog) {
                 {std::string(kw.def->text), std::string(kw.value), kw.lineNumber, section});
             return std::nullopt;
         },
-        &out.last);
+        &out.last, warnings);
     return out;
 }
 
@@ -202,6 +204,39 @@ TEST(ConfigKeywords, PrefixMatchInTableOrder) {
     EXPECT_EQ(out.seen[8].section, Section::line);
     EXPECT_EQ(out.seen[9].keyword, "[LINE]");
     EXPECT_EQ(out.seen[9].value, "extra\n");
+}
+
+// A keyword directly followed by a letter or digit is still read as that
+// keyword, and the word as written is named in a warning; a blank, a sign
+// or nothing behind a keyword is no typo.
+TEST(ConfigKeywords, LongerWordIsReadWithAWarning) {
+    struct Case {
+        const char* line;
+        const char* keyword;
+        const char* warning;
+    };
+    const Case cases[] = {
+        {"Groups Yes", "GROUP", "Config warning, line 2: 'Groups' read as GROUP\n"},
+        {"OutputFile ravlog.out", "OUTPUT",
+         "Config warning, line 2: 'OutputFile' read as OUTPUT\n"},
+        {"TimeShfit 3", "TIME", "Config warning, line 2: 'TimeShfit' read as TIME\n"},
+        {"TIMESHIFTX 3", "TIMESHIFT", "Config warning, line 2: 'TIMESHIFTX' read as TIMESHIFT\n"},
+        {"Time8-17", "TIME", "Config warning, line 2: 'Time8' read as TIME\n"},
+        {"[LINE]extra", "[LINE]", "Config warning, line 2: '[LINE]extra' read as [LINE]\n"},
+        {"TimeShift 3", "TIMESHIFT", ""},
+        {"Time\t9-17", "TIME", ""},
+        {"Date-1", "DATE", ""},
+        {"Group=Yes", "GROUP", ""},
+        {"BusyHist", "BUSYHIST", ""},
+    };
+    for (const Case& c : cases) {
+        testing::CapturedStream warnings;
+        const Outcome out =
+            read(std::string("[COMMON]\n") + c.line + "\n", Program::ravlog, warnings.get());
+        ASSERT_EQ(out.seen.size(), 2u) << c.line;
+        EXPECT_EQ(out.seen[1].keyword, c.keyword) << c.line;
+        EXPECT_EQ(warnings.text(), c.warning) << c.line;
+    }
 }
 
 TEST(ConfigKeywords, TableHasTheTwentyFourKeywordsInOrder) {
