@@ -8,6 +8,7 @@
 #include "core/out_buffer.h"
 #include "core/program_options.h"
 #include "core/program_text.h"
+#include "core/report_file.h"
 #include "core/text_scan.h"
 #include "core/time_text.h"
 
@@ -135,32 +136,48 @@ void dumpFile(HistoryReader& reader, const Line& line, const TableStyle& style, 
 
 }  // namespace
 
-void dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err) {
+Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err) {
     const TableStyle& style = settings.ascii ? asciiStyle : utf8Style;
     HistoryReader reader(opener);
-    OutBuffer buffer(out);
-    for (Line& line : settings.config.lines) {
-        buffer.flush();
-        warnPendingCut(line.source.path, err);
-        if (!reader.openHistory(line.source, settings.config.settings.supportNewFormat)) {
+    ReportFile output;
+    output.useStream(out, "standard output");
+    std::size_t read = 0;
+    {
+        OutBuffer buffer(output.get());
+        // The tables so far go out before a message, so that both keep
+        // their order where they meet.
+        auto cantOpenHistory = [&](const Line& line) {
             buffer.flush();
-            std::fprintf(err, "Can't open %s\n", line.source.path.c_str());
-            continue;
-        }
-        dumpFile(reader, line, style, buffer);
-        // The twin's table comes after the first file's, under its own heading.
-        switch (reader.openTwin(line.source)) {
-            case HistoryReader::Twin::opened:
-                dumpFile(reader, line, style, buffer);
-                break;
-            case HistoryReader::Twin::failed:
-                buffer.flush();
-                std::fprintf(err, "Can't open %s\n", line.source.path.c_str());
-                break;
-            case HistoryReader::Twin::none:
-                break;
+            std::fflush(output.get());
+            std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), err);
+        };
+        for (Line& line : settings.config.lines) {
+            buffer.flush();
+            std::fflush(output.get());
+            warnPendingCut(line.source.path, err);
+            if (!reader.openHistory(line.source, settings.config.settings.supportNewFormat)) {
+                cantOpenHistory(line);
+                continue;
+            }
+            ++read;
+            dumpFile(reader, line, style, buffer);
+            // The twin's table comes after the first file's, under its own heading.
+            switch (reader.openTwin(line.source)) {
+                case HistoryReader::Twin::opened:
+                    dumpFile(reader, line, style, buffer);
+                    break;
+                case HistoryReader::Twin::failed:
+                    cantOpenHistory(line);
+                    break;
+                case HistoryReader::Twin::none:
+                    break;
+            }
         }
     }
+    const bool written = closeReport(output, err);
+    // A dump of nothing, because no history could be read, is no success.
+    if (!written || read == 0) return ExitRequest{exitFailure, {}};
+    return std::nullopt;
 }
 
 }  // namespace rv::brimsel

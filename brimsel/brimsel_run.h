@@ -32,7 +32,9 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
 Stop readConfig(ByteSource& config, DumpSettings& settings, std::time_t now);
 
 // Writes the table of every line (and of the twin of a pair) to out;
-// files that cannot be opened are reported on err.
-void dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err);
+// files that cannot be opened are reported on err. Stops with status 255
+// (its messages already on err) when out could not be written or not a
+// single history could be read.
+Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err);
 
 }  // namespace rv::brimsel

@@ -1,4 +1,5 @@
 // brimsel: the history dump. Option parsing and the run's one ending.
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <new>
@@ -18,17 +19,18 @@ rv::Stop run(int argc, char** argv) {
     if (Stop stop = brimsel::parseOptions(args, settings)) return stop;
     FileOpener opener;
     auto config = opener.open(settings.config.settings.configPath);
-    if (!config)
-        return failure(format("Can't open %s\n", settings.config.settings.configPath.c_str()));
+    if (!config) return failure(cantOpen(settings.config.settings.configPath, opener.failure()));
     if (Stop stop = brimsel::readConfig(*config, settings, std::time(nullptr))) return stop;
     config.reset();
-    brimsel::dumpLines(settings, opener, stdout, stderr);
-    return std::nullopt;
+    return brimsel::dumpLines(settings, opener, stdout, stderr);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A write past a file size limit must fail with an error that is
+    // reported, not kill the run.
+    std::signal(SIGXFSZ, SIG_IGN);
     rv::ExitRequest ending{0, {}};
     try {
         if (rv::Stop stop = run(argc, argv)) ending = *stop;

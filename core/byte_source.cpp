@@ -53,9 +53,16 @@ std::unique_ptr<ByteSource> FileOpener::open(const std::string& path) {
     // O_NONBLOCK keeps a FIFO without writer from blocking the open; such
     // files are refused right after.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        failure_ = std::strerror(errno);
+        return nullptr;
+    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool statted = ::fstat(fd, &st) == 0;
+    if (!statted || !S_ISREG(st.st_mode)) {
+        failure_ = !statted              ? std::strerror(errno)
+                   : S_ISDIR(st.st_mode) ? std::strerror(EISDIR)
+                                         : "Not a regular file";
         ::close(fd);
         return nullptr;
     }
@@ -70,7 +77,10 @@ void MemoryOpener::add(const std::string& path, std::vector<std::uint8_t> bytes)
 
 std::unique_ptr<ByteSource> MemoryOpener::open(const std::string& path) {
     auto it = files_.find(path);
-    if (it == files_.end()) return nullptr;
+    if (it == files_.end()) {
+        failure_ = std::strerror(ENOENT);
+        return nullptr;
+    }
     return memorySource(it->second.data(), it->second.size());
 }
 

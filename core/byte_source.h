@@ -22,8 +22,13 @@ public:
 class SourceOpener {
 public:
     virtual ~SourceOpener() = default;
-    // The opened source, or nullptr when the path cannot be opened for reading.
+    // The opened source, or nullptr when the path cannot be opened for
+    // reading; failure() then tells why, as the system words it.
     virtual std::unique_ptr<ByteSource> open(const std::string& path) = 0;
+    const std::string& failure() const { return failure_; }
+
+  protected:
+    std::string failure_;
 };
 
 // Opens regular files only: a directory, FIFO or device cannot hang or

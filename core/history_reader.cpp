@@ -186,7 +186,6 @@ bool HistoryReader::openHistory(HistorySource& source, bool detectFormats) {
     direction_ = 0;
     pairPending_ = false;
     type_ = source.type;
-    if (source.path.empty()) return false;
     source_ = opener_.open(source.path);
     if (!source_) return false;
     if (!detectFormats) return true;

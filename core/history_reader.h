@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "core/byte_source.h"
@@ -51,8 +52,9 @@ class HistoryReader {
 
     // Opens source.path; with detectFormats chooses the type (stored in
     // source.type) and consumes the file header. False when the file
-    // cannot be opened.
+    // cannot be opened; openFailure() tells why.
     bool openHistory(HistorySource& source, bool detectFormats);
+    const std::string& openFailure() const { return opener_.failure(); }
 
     // The next session of the open file; false at its end.
     bool readSession(SessionRecord& r);

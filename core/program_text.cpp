@@ -1,5 +1,8 @@
 #include "core/program_text.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace rv {
 
 void writeBanner(std::FILE* out, std::string_view program, std::string_view purpose) {
@@ -24,14 +27,30 @@ ExitRequest configPathTooLong(std::string_view path) {
                           maxPathLength, static_cast<int>(path.size()), path.data()));
 }
 
+std::string cantOpen(std::string_view path, std::string_view reason) {
+    return format("Can't open %.*s: %.*s\n", static_cast<int>(path.size()), path.data(),
+                  static_cast<int>(reason.size()), reason.data());
+}
+
 int finishRun(const ExitRequest& request) {
-    std::FILE* stream = request.status == 0 ? stdout : stderr;
-    std::fflush(stdout);
+    // A cron job must be able to trust status 0: what went to standard
+    // output has to have arrived.
+    errno = 0;
+    bool failed = std::fflush(stdout) != 0;
+    int reason = errno;
     if (!request.message.empty())
-        std::fwrite(request.message.data(), 1, request.message.size(), stream);
-    std::fflush(stdout);
+        std::fwrite(request.message.data(), 1, request.message.size(),
+                    request.status == 0 ? stdout : stderr);
+    if (!failed) {
+        errno = 0;
+        failed = std::fflush(stdout) != 0 || std::ferror(stdout);
+        reason = errno;
+    }
+    if (failed)
+        std::fprintf(stderr, "Can't write standard output: %s\n",
+                     std::strerror(reason != 0 ? reason : EIO));
     std::fflush(stderr);
-    return request.status;
+    return failed ? exitFailure : request.status;
 }
 
 }  // namespace rv

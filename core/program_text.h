@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "core/exit_request.h"
@@ -24,9 +25,13 @@ ExitRequest unknownOption(std::string_view argument);
 // A -c path longer than the classic 259 characters is refused.
 ExitRequest configPathTooLong(std::string_view path);
 
+// "Can't open <path>: <reason>\n", the reason as the system words it.
+std::string cantOpen(std::string_view path, std::string_view reason);
+
 // The one way a program ends: prints the message (standard output for
 // status 0, standard error otherwise), flushes the standard streams and
-// gives the status for main to return.
+// gives the status for main to return: 255 when standard output could
+// not be written, which is then said on standard error.
 int finishRun(const ExitRequest& request);
 
 }  // namespace rv

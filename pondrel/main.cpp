@@ -1,5 +1,6 @@
 // pondrel: link statistics over a period of days. main adds the standard
 // streams and the run's single exit.
+#include <csignal>
 #include <ctime>
 #include <new>
 #include <string_view>
@@ -9,6 +10,9 @@
 #include "pondrel/pondrel_run.h"
 
 int main(int argc, char** argv) {
+    // A write past a file size limit must fail with an error that is
+    // reported, not kill the run.
+    std::signal(SIGXFSZ, SIG_IGN);
     rv::ExitRequest ending{0, {}};
     try {
         rv::pondrel::writeBanner(stderr);

@@ -1,6 +1,8 @@
 #include "pondrel/pondrel_run.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "core/config_reader.h"
@@ -8,6 +10,8 @@
 #include "core/direction.h"
 #include "core/file_macros.h"
 #include "core/history_reader.h"
+#include "core/program_text.h"
+#include "core/report_file.h"
 #include "core/session_validity.h"
 #include "core/time_text.h"
 #include "pondrel/link_table.h"
@@ -70,7 +74,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
     Line& line = run.config.lines[i];
     warnPendingCut(line.source.path, run.err);
     if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
-        std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
+        std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
         return;
     }
     const HistoryType type = reader.type();
@@ -106,7 +110,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
         const HistoryReader::Twin twin = reader.openTwin(line.source);
         if (twin == HistoryReader::Twin::none) break;
         if (twin == HistoryReader::Twin::failed) {
-            std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
+            std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
             break;
         }
     }
@@ -128,7 +132,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
         return failure("End:   " + ctimeText(o.end));
     }
     auto text = opener.open(run.config.settings.configPath);
-    if (!text) return failure(format("Can't open %s\n", run.config.settings.configPath.c_str()));
+    if (!text) return failure(cantOpen(run.config.settings.configPath, opener.failure()));
     ConfigContext context;
     context.program = Program::pondrel;
     context.fixed.group = fixesSetting(o.group);
@@ -164,15 +168,15 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     if (run.printable.links == 0 && (run.printable.groups == 0 || !s.group))
         return failure("No information for selected addresses found.\n");
 
-    std::FILE* out = standardOut;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, &std::fclose);
+    ReportFile out;
     const std::string path = expandFileMacros(o.outputPath, run.clock, run.err);
-    if (!path.empty()) {
-        file.reset(std::fopen(path.c_str(), o.outputAppend ? "a" : "w"));
-        if (!file) return failure(format("Can't open %s\n", path.c_str()));
-        out = file.get();
+    if (path.empty()) {
+        out.useStream(standardOut, "standard output");
+    } else if (!out.open(path, o.outputAppend)) {
+        return failure(cantOpen(path, std::strerror(errno)));
     }
-    writeReport(out, run);
+    writeReport(out.get(), run);
+    if (!closeReport(out, run.err)) return ExitRequest{exitFailure, {}};
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "ravlog/collect.h"
 
 #include "core/direction.h"
+#include "core/program_text.h"
 #include "core/session_validity.h"
 #include "ravlog/cut_recovery.h"
 #include "ravlog/sessions_report.h"
@@ -80,7 +81,7 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
     result.type = line.source.type;  // a line that cannot be opened keeps its parsed type
     restoreInterruptedCut(line.source.path, run.err, run.cutProbe);
     if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
-        std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
+        std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
         return;
     }
     result.opened = true;
@@ -99,7 +100,7 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
     // Only types 1 to 3 are cut, and they have no twin: the cut is done here.
     cutter.end(reader.consumed());
     if (reader.openTwin(line.source) == HistoryReader::Twin::failed) {
-        std::fprintf(run.err, "Can't open %s\n", line.source.path.c_str());
+        std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
     } else if (reader.isOpen()) {
         readFile(pass, reader, nullptr, converter);
     }

@@ -1,6 +1,8 @@
 #include "ravlog/ravlog_run.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <new>
 
 #include "core/config_reader.h"
@@ -19,13 +21,13 @@ namespace {
 
 Stop openReport(RavlogRun& run, ReportFile& file, const std::string& path, bool append) {
     const std::string name = expandFileMacros(path, run.clock, run.err);
-    if (!file.open(name, append)) return failure(format("Can't open %s\n", name.c_str()));
+    if (!file.open(name, append)) return failure(cantOpen(name, std::strerror(errno)));
     return std::nullopt;
 }
 
 Stop readConfiguration(RavlogRun& run, SourceOpener& opener) {
     auto text = opener.open(run.config.settings.configPath);
-    if (!text) return failure(format("Can't open %s\n", run.config.settings.configPath.c_str()));
+    if (!text) return failure(cantOpen(run.config.settings.configPath, opener.failure()));
     ConfigContext context;
     context.program = Program::ravlog;
     context.fixed = run.options.fixed;
@@ -62,7 +64,9 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
             collectLine(run, i, reader, cutter, converter);
     }
     writeSessionsFooter(run.sessionsFile.get(), creationTimeText(std::time(nullptr)));
-    run.sessionsFile.close();
+    // A report that could not be written is told at once; the others are
+    // still tried, and the run ends with status 255.
+    const bool sessionsWritten = closeReport(run.sessionsFile, run.err);
 
     run.printable = run.book->finishEntries(s.keepAll);
     if (run.printable.links == 0 && (run.printable.groups == 0 || !s.group))
@@ -74,6 +78,9 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
     if (Stop stop = openReport(run, run.linksFile, s.linksPath, s.linksAppend)) return stop;
     if (Stop stop = openReport(run, run.historyFile, s.outputPath, s.outputAppend)) return stop;
     writeLinkAndHistoryReports(run);
+    const bool linksWritten = closeReport(run.linksFile, run.err);
+    const bool historyWritten = closeReport(run.historyFile, run.err);
+    if (!sessionsWritten || !linksWritten || !historyWritten) return ExitRequest{exitFailure, {}};
     return std::nullopt;
 }
 
@@ -82,9 +89,11 @@ int ravlogMain(int argc, char** argv, CutProbe* cutProbe) {
     // run in the middle of a history rewrite.
     std::signal(SIGXFSZ, SIG_IGN);
     ExitRequest ending{0, {}};
+    ReportFile standardOut;
     try {
-        writeRavlogBanner(stdout);
-        RavlogRun run(std::time(nullptr));
+        standardOut.useStream(stdout, "standard output");
+        writeRavlogBanner(standardOut.get());
+        RavlogRun run(std::time(nullptr), standardOut.get());
         run.cutProbe = cutProbe;
         FileOpener opener;
         std::vector<std::string_view> args(argv + 1, argv + argc);
@@ -92,7 +101,14 @@ int ravlogMain(int argc, char** argv, CutProbe* cutProbe) {
     } catch (const std::bad_alloc&) {
         ending = failure("Memory allocation failed\n");
     }
-    return finishRun(ending);
+    // The usage text follows the banner through the same checked stream.
+    if (ending.status == 0 && standardOut) {
+        std::fputs(ending.message.c_str(), standardOut.get());
+        ending.message.clear();
+    }
+    const bool written = closeReport(standardOut, stderr);
+    const int status = finishRun(ending);
+    return written ? status : exitFailure;
 }
 
 }  // namespace rv

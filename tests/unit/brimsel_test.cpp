@@ -247,7 +247,10 @@ TEST(BrimselHistoryFiles, UnreadableHistoriesAreSkipped) {
                           "[LINE]\nHistory ok.his\n"));
     ProgramResult r = brimsel(dir, {"-hgone.his,1"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "Can't open gone.his\nCan't open missing.his\nCan't open lone.ihs\n");
+    EXPECT_EQ(r.err,
+              "Can't open gone.his: No such file or directory\n"
+              "Can't open missing.his: No such file or directory\n"
+              "Can't open lone.ihs: No such file or directory\n");
     EXPECT_EQ(
         r.out,
         banner +
@@ -289,15 +292,15 @@ TEST(BrimselConfig, MissingConfigurationFile) {
     ProgramResult r = brimsel(dir, {"-ha.his"});
     EXPECT_EQ(r.status, 255);
     EXPECT_TRUE(sameText(r.out, banner));
-    EXPECT_EQ(r.err, "Can't open ravlog.ctl\n");
+    EXPECT_EQ(r.err, "Can't open ravlog.ctl: No such file or directory\n");
     ProgramResult other = brimsel(dir, {"-cother.ctl"});
     EXPECT_EQ(other.status, 255);
-    EXPECT_EQ(other.err, "Can't open other.ctl\n");
+    EXPECT_EQ(other.err, "Can't open other.ctl: No such file or directory\n");
     // A directory is no configuration file either.
     ASSERT_EQ(::mkdir(dir.file("conf.d").c_str(), 0755), 0);
     ProgramResult directory = brimsel(dir, {"-cconf.d"});
     EXPECT_EQ(directory.status, 255);
-    EXPECT_EQ(directory.err, "Can't open conf.d\n");
+    EXPECT_EQ(directory.err, "Can't open conf.d: Is a directory\n");
 }
 
 TEST(BrimselConfig, ConfigurationErrors) {

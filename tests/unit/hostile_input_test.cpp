@@ -234,11 +234,12 @@ TEST(HostileFiles, BrimselSkipsWhatIsNoHistoryFile) {
                                             "[LINE]\nHistory empty.his\n")));
     ProgramResult r = testing::runProgram(brimselPath, {}, dir.path(), {"TZ=UTC"}, 20);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "Can't open fifo.his\nCan't open dir.his\n");
+    EXPECT_EQ(r.err,
+              "Can't open fifo.his: Not a regular file\nCan't open dir.his: Is a directory\n");
     EXPECT_NE(r.out.find("File: empty.his\n"), std::string::npos);
     ProgramResult fifoConfig = testing::runProgram(brimselPath, {"-cfifo.ctl"}, dir.path(), {}, 20);
     EXPECT_EQ(fifoConfig.status, 255);
-    EXPECT_EQ(fifoConfig.err, "Can't open fifo.ctl\n");
+    EXPECT_EQ(fifoConfig.err, "Can't open fifo.ctl: Not a regular file\n");
 }
 
 // ----------------------------------------------------- odd configurations

@@ -562,7 +562,7 @@ TEST(PondrelEndings, ConfigurationAndHistories) {
     ProgramResult r = pondrel(dir, {"-cmissing.ctl"});
     EXPECT_EQ(r.status, exitFailure);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, banner + "Can't open missing.ctl\n");
+    EXPECT_EQ(r.err, banner + "Can\'t open missing.ctl: No such file or directory\n");
 
     ASSERT_TRUE(dir.write("none.ctl", "[COMMON]\nAddr 2:4500/*\n"));
     r = pondrel(dir, {"-cnone.ctl"});
@@ -578,7 +578,7 @@ TEST(PondrelEndings, ConfigurationAndHistories) {
     // reported and the run goes on.
     r = pondrel(dir, {"-cnone.ctl", "-hmissing.his", "-ha.his", "-u-", "-b7.3.2024"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, banner + "Can't open missing.his\n");
+    EXPECT_EQ(r.err, banner + "Can\'t open missing.his: No such file or directory\n");
     EXPECT_TRUE(sameReport(
         r.out,
         asciiReport(
@@ -661,8 +661,9 @@ TEST(PondrelOutput, NameMacrosAndFailures) {
     EXPECT_EQ(r.status, exitFailure);
     EXPECT_EQ(r.out, "");
     const std::string year = yearNow();
-    EXPECT_TRUE(r.err == banner + "Can't open nodir/" + year + ".txt\n" ||
-                r.err == banner + "Can't open nodir/" + yearBefore + ".txt\n")
+    EXPECT_TRUE(
+        r.err == banner + "Can't open nodir/" + year + ".txt: No such file or directory\n" ||
+        r.err == banner + "Can't open nodir/" + yearBefore + ".txt: No such file or directory\n")
         << r.err;
 }
 

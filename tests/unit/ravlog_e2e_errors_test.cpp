@@ -84,10 +84,10 @@ TEST(RavlogEnds, ConfigurationFileMissing) {
     ProgramResult r = ravlog(dir, {"-d5.3.2024"});
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.out, ravlogBanner);
-    EXPECT_EQ(r.err, "Can't open ravlog.ctl\n");
+    EXPECT_EQ(r.err, "Can\'t open ravlog.ctl: No such file or directory\n");
     r = ravlog(dir, {"-cconf/other.ctl", "-ha.his"});
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.err, "Can't open conf/other.ctl\n");
+    EXPECT_EQ(r.err, "Can\'t open conf/other.ctl: No such file or directory\n");
     expectNoReports(dir, "missing configuration");
 }
 
@@ -138,12 +138,12 @@ TEST(RavlogEnds, ReportFileThatCannotBeOpened) {
     prepare(dir, simpleConfig);
     ProgramResult r = ravlog(dir, {"-d5.3.2024", "-enodir/x.ses"});
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.err, "Can't open nodir/x.ses\n");
+    EXPECT_EQ(r.err, "Can\'t open nodir/x.ses: No such file or directory\n");
     expectNoReports(dir, "-e");
     // The links file is opened after the sessions file was written.
     r = ravlog(dir, {"-d5.3.2024", "-lnodir/x.lnk"});
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.err, "Can't open nodir/x.lnk\n");
+    EXPECT_EQ(r.err, "Can\'t open nodir/x.lnk: No such file or directory\n");
     EXPECT_TRUE(exists(dir, "ravlog.ses"));
     EXPECT_FALSE(exists(dir, "ravlog.out"));
 }
@@ -156,8 +156,8 @@ TEST(RavlogEnds, NoHistoryOpensSoNothingToReport) {
     const ProgramResult r = ravlog(dir, {"-d5.3.2024"});
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.err,
-              "Can't open gone.his\n"
-              "Can't open x.ohs\n"
+              "Can\'t open gone.his: No such file or directory\n"
+              "Can\'t open x.ohs: No such file or directory\n"
               "No information for selected addresses found. Links/Groups history and statistic "
               "were not created.\n");
     // The sessions file holds its banner, period and footer only.

@@ -203,7 +203,7 @@ TEST(RavlogReports, SeveralLinesNumberedAndNamed) {
     const ProgramResult r = ravlog(dir, {"-hcmd.his", "-d5.3.2024"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, ravlogBanner);
-    EXPECT_EQ(r.err, "Can't open missing.his\n");
+    EXPECT_EQ(r.err, "Can\'t open missing.his: No such file or directory\n");
     const std::string expected =
         sessionsBanner() + wholeDay5March + lineHeading(1) +
         table(false, false,

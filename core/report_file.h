@@ -1,0 +1,50 @@
+// A report's destination, a file or standard output, that knows whether
+// everything written to it arrived. The reports are written with the C
+// library's buffered streams as before; the stream hands its bytes to the
+// system here, so that the reason of the first failed write (a full disk,
+// a file size limit) is kept for the "Can't write" message, however many
+// calls come after it. Whatever way a run ends, an open file is closed.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace rv {
+
+class ReportFile {
+  public:
+    ReportFile();
+    ~ReportFile();
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+
+    // Creates or truncates the file, or appends to it; false with errno
+    // set when it cannot be opened.
+    bool open(const std::string& path, bool append);
+    // Writes to a stream that stays open. The process's standard output
+    // is written under the same checks as a file; any other stream (a
+    // test's) is judged by its error flag.
+    void useStream(std::FILE* stream, std::string name);
+
+    std::FILE* get() const { return file_; }
+    explicit operator bool() const { return file_ != nullptr; }
+    const std::string& name() const { return name_; }
+
+    // Flushes and closes: 0 when every byte reached the file, else the
+    // errno of the first write, flush or close that failed.
+    int close();
+
+    struct Sink;
+
+  private:
+    std::unique_ptr<Sink> sink_;
+    std::FILE* file_ = nullptr;
+    std::string name_;
+};
+
+// Closes the report; a failure is told on err as "Can't write <name>:
+// <reason>". True when everything was written.
+bool closeReport(ReportFile& file, std::FILE* err);
+
+}  // namespace rv
