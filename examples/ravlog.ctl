@@ -2,7 +2,8 @@
 ;
 ; This file reads as it stands the histories that `histgen node` writes
 ; (one of each kind the suite knows): copy it as ravlog.ctl into the
-; directory that holds them and run ravlog, pondrel or brimsel there.
+; directory that holds them and run ravlog, pondrel or brimsel there. As
+; it stands it writes the reports and changes no history.
 ; For your own node, change the History lines to your mailers' files and
 ; the Addr lines to your links. Every keyword is described in
 ; ravlog.ctl(5).
@@ -136,8 +137,11 @@ Name "BinkD"
 TimeShift 0
 SwapInOut Yes
 BinkDAborted In
-; binkd keeps no limit on its log: keep 60 days of it.
-CutHistory 60
+; binkd keeps no limit on its log. Taking the ';' away from the next line
+; keeps only its last 60 days: ravlog then rewrites binkd.his while it
+; reads it, and older sessions are gone for good (see CutHistory above).
+; Left off here, so that trying this file changes no history.
+;CutHistory 60
 BusyHist TIO$
 
 [LINE]

@@ -2,7 +2,8 @@
 # examples/ravlog.ctl is a valid configuration for all three programs over
 # the histories that `histgen node` writes: every program runs cleanly
 # (status 0, no warning), every [LINE] of the example is read and reported,
-# and its cutting touches only the history it is meant for.
+# as it stands it changes no history, and the cutting it shows, once turned
+# on, touches only the history it is meant for.
 #   example_config_test.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 build=$1
@@ -90,14 +91,25 @@ if run "$dir" ravlog ravlog -d-1; then
     done
 fi
 
-# Histories of a node long gone (March 2024): the BinkD line's CutHistory 60
-# empties binkd.his; every other history, cuttable or not, stays as it was.
+# Histories of a node long gone (March 2024), read with the example as it
+# stands: nothing is cut, the teaching configuration changes no file.
 old=$(node old 2024-03-12)
+mkdir "$work/old-copy"
+"$build/tools/histgen" node --dir "$work/old-copy" --days 3 --seed 31 --end 2024-03-12 >/dev/null
 if run "$old" ravlog ravlog -d12.3.2024; then
+    for file in "${files[@]}"; do
+        cmp -s "$old/$file" "$work/old-copy/$file" && pass || fail "the example as it stands cut $file"
+    done
+fi
+
+# With the BinkD line's CutHistory 60 turned on, as its comment says, the
+# same run empties binkd.his; every other history, cuttable or not, stays
+# as it was.
+grep -q '^;CutHistory 60$' "$config" && pass || fail "the example shows no ';CutHistory 60' to turn on"
+sed 's/^;CutHistory 60$/CutHistory 60/' "$config" >"$old/cutting.ctl"
+if run "$old" ravlog-cut ravlog -ccutting.ctl -d12.3.2024; then
     [ -f "$old/binkd.his" ] && [ ! -s "$old/binkd.his" ] && pass ||
         fail "CutHistory 60 left $(stat -c %s "$old/binkd.his" 2>/dev/null) bytes in binkd.his"
-    mkdir "$work/old-copy"
-    "$build/tools/histgen" node --dir "$work/old-copy" --days 3 --seed 31 --end 2024-03-12 >/dev/null
     for file in "${files[@]}"; do
         [ "$file" = binkd.his ] && continue
         cmp -s "$old/$file" "$work/old-copy/$file" && pass || fail "ravlog cut $file"

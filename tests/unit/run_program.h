@@ -5,6 +5,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,14 +29,22 @@ inline std::string slurp(const std::string& path) {
     return text.str();
 }
 
-// env holds NAME=value entries; PATH and HOME are not passed on unless given.
-// A program still running after timeoutSeconds is killed (status -1), so
-// that a hang fails the test instead of stalling the suite.
+// How the child runs: its environment (NAME=value entries; PATH and HOME
+// are not passed on unless given), where its standard output goes (a
+// captured file unless a path such as /dev/full is given), a limit on the
+// size of the files it writes, and the seconds after which it is killed
+// (status -1), so that a hang fails the test instead of stalling the suite.
+struct ChildSetup {
+    std::vector<std::string> env = {"TZ=UTC"};
+    std::string standardOutput;
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+    unsigned timeoutSeconds = 60;
+};
+
 inline ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                                const std::string& workDir,
-                                const std::vector<std::string>& env = {"TZ=UTC"},
-                                unsigned timeoutSeconds = 60) {
-    const std::string outPath = workDir + "/.stdout";
+                                const std::string& workDir, const ChildSetup& setup) {
+    const std::string outPath =
+        setup.standardOutput.empty() ? workDir + "/.stdout" : setup.standardOutput;
     const std::string errPath = workDir + "/.stderr";
     std::vector<char*> argv;
     std::string arg0 = program;
@@ -44,7 +53,7 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
     for (std::string& a : argCopies)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> envCopies = env;
+    std::vector<std::string> envCopies = setup.env;
     std::vector<char*> envp;
     for (std::string& e : envCopies)
         envp.push_back(e.data());
@@ -60,7 +69,10 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        ::alarm(timeoutSeconds);  // survives the exec
+        const rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
+        if (setup.fileSizeLimit != RLIM_INFINITY && ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(127);
+        ::alarm(setup.timeoutSeconds);  // survives the exec
         ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
@@ -70,11 +82,20 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
         if (errno != EINTR) return result;
     }
     if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
-    result.out = slurp(outPath);
+    if (setup.standardOutput.empty()) {
+        result.out = slurp(outPath);
+        ::unlink(outPath.c_str());
+    }
     result.err = slurp(errPath);
-    ::unlink(outPath.c_str());
     ::unlink(errPath.c_str());
     return result;
+}
+
+inline ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                                const std::string& workDir,
+                                const std::vector<std::string>& env = {"TZ=UTC"},
+                                unsigned timeoutSeconds = 60) {
+    return runProgram(program, args, workDir, ChildSetup{env, {}, RLIM_INFINITY, timeoutSeconds});
 }
 
 }  // namespace rv::testing
