@@ -3,11 +3,13 @@
 #
 #   scripts/update-guide-excerpts.sh [--check] [BUILD_DIR]
 #
-# Writes a seeded node's histories with histgen (fixed seed and end date),
-# runs brimsel, pondrel and ravlog over examples/ravlog.ctl in UTC with a
-# fixed report day, and replaces every region of the guide between
+# Runs the guide's walk-through (its first ```sh block) as written, in a
+# scratch copy of the source tree's layout (build/ and examples/), and
+# replaces every region of the guide between
 #   <!-- excerpt:NAME -->  and  <!-- /excerpt -->
-# with the excerpt NAME in a code block. The "created at" time stamps are
+# with the excerpt NAME, taken from the files the walk-through wrote, in a
+# code block. The walk-through must end with status 0 and say nothing on
+# standard error but pondrel's banner. The "created at" time stamps are
 # masked, so the same build always gives the same guide.
 #
 # --check changes nothing: it exits 1 and shows the difference when the
@@ -24,12 +26,6 @@ fi
 build=${1:-${BUILD:-build}}
 case $build in /*) ;; *) build=$root/$build ;; esac
 guide=$root/docs/guide.md
-config=$root/examples/ravlog.ctl
-
-seed=2718
-days=7
-end=2024-03-12
-report_day=12.3.2024
 
 for program in tools/histgen brimsel/brimsel pondrel/pondrel ravlog/ravlog; do
     if [ ! -x "$build/$program" ]; then
@@ -40,18 +36,27 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export TZ=UTC LC_ALL=C
+export LC_ALL=C
 mkdir "$work/excerpts"
 
-# A fresh directory with the node's histories and the example
-# configuration: ravlog cuts histories, so every run gets its own.
-fresh() {
-    local dir=$work/$1
-    mkdir "$dir"
-    "$build/tools/histgen" node --dir "$dir" --days "$days" --seed "$seed" --end "$end" >/dev/null
-    cp "$config" "$dir/ravlog.ctl"
-    echo "$dir"
-}
+# ---- the walk-through ----------------------------------------------------
+tree=$work/tree
+mkdir "$tree"
+ln -s "$build" "$tree/build"
+ln -s "$root/examples" "$tree/examples"
+awk '!done && /^```sh$/ { on = 1; next } on && /^```$/ { on = 0; done = 1 } on' \
+    "$guide" >"$work/walk-through.sh"
+if ! (cd "$tree" && env -i PATH=/usr/bin:/bin HOME="$work" LC_ALL=C \
+    bash -e "$work/walk-through.sh" >"$work/walk-through.out" 2>"$work/walk-through.err"); then
+    echo "update-guide-excerpts: the guide's walk-through fails:" >&2
+    cat "$work/walk-through.err" >&2
+    exit 1
+fi
+if grep -v -e '^Pondrel ' -e '^FhMail, ' -e '^Free software' -e '^$' "$work/walk-through.err"; then
+    echo "update-guide-excerpts: the guide's walk-through writes the messages above" >&2
+    exit 1
+fi
+dir=$tree/node
 
 mask() { sed -E 's/(created at ).*/\1<time of the run>/'; }
 
@@ -68,8 +73,6 @@ lines_from() {
 }
 
 # ---- brimsel -----------------------------------------------------------
-dir=$(fresh dump)
-(cd "$dir" && "$build/brimsel/brimsel" >brimsel.txt 2>/dev/null)
 {
     lines_from "$dir/brimsel.txt" "File: binkd.his" 10
     echo "..."
@@ -79,15 +82,10 @@ dir=$(fresh dump)
 } | excerpt brimsel
 
 # ---- pondrel -----------------------------------------------------------
-dir=$(fresh links)
-(cd "$dir" && "$build/pondrel/pondrel" >pondrel.txt 2>/dev/null &&
-    "$build/pondrel/pondrel" -u- -b11.3.2024 -e12.3.2024 >pondrel-ascii.txt 2>/dev/null)
 excerpt pondrel <"$dir/pondrel.txt"
 head -n 22 "$dir/pondrel-ascii.txt" | excerpt pondrel-ascii
 
 # ---- ravlog ------------------------------------------------------------
-dir=$(fresh day)
-(cd "$dir" && "$build/ravlog/ravlog" -d"$report_day" >/dev/null 2>&1)
 ses=$dir/ravlog.ses
 out=$dir/ravlog.out
 {
@@ -106,9 +104,7 @@ awk '/^┌/ { on = 1 } on' "$out" | excerpt totals
 
 # The address charts once more with a separating line and label after
 # every row (MiddLine Yes, -m+).
-dir=$(fresh labels)
-(cd "$dir" && "$build/ravlog/ravlog" -d"$report_day" -m+ >/dev/null 2>&1)
-lines_from "$dir/ravlog.out" "├─┴─┼" 9 | excerpt labels
+lines_from "$dir/labels.out" "├─┴─┼" 9 | excerpt labels
 
 # ---- the guide -----------------------------------------------------------
 # Every marked region gets its excerpt; a name without an excerpt is an
