@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Every example of the manual pages and of the guide runs as written, so
+# that none of them can drift from the programs again:
+#   - the command examples of the manual pages (their .EX blocks), crontab
+#     lines included;
+#   - the guide's walk-through (its ```sh block), every command it quotes
+#     in the text, and its crontab lines (```crontab blocks);
+#   - the configuration examples (ravlog.ctl(5)'s .EX block that is a
+#     configuration, the guide's ```ini settings) with each program.
+# Each must end with status 0 and write nothing on standard error but
+# pondrel's banner. The examples name /etc/fido, /var/spool/fido and /tmp:
+# here those lie under a scratch root, which holds a node's histories of
+# the last week (today included), the example configuration beside them,
+# and /etc/fido/ravlog.ctl made of the example configuration and the
+# guide's nightly settings. `less` is `cat` here.
+#   doc_examples_test.sh BUILD_DIR SOURCE_DIR
+set -uo pipefail
+build=$1
+src=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TZ=UTC LC_ALL=C
+failures=0
+passes=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { passes=$((passes + 1)); }
+
+root=$work/root
+spool=$root/var/spool/fido
+mkdir -p "$root/etc/fido" "$spool/stat" "$root/tmp" "$work/bin" "$work/examples"
+"$build/tools/histgen" node --dir "$spool" --days 8 --seed 7 --end "$(date +%F)" >/dev/null
+cp "$spool/plain28.his" "$spool/modem.his"  # the modem line of ravlog.ctl(5)
+cp "$src/examples/ravlog.ctl" "$spool/ravlog.ctl"
+printf '#!/bin/sh\nexec cat "$@"\n' >"$work/bin/less"
+chmod +x "$work/bin/less"
+programs=$work/bin:$build/ravlog:$build/pondrel:$build/brimsel:/usr/bin:/bin
+
+# The paths the examples name, moved under the scratch root.
+rooted() {
+    sed -e "s#/tmp/#$root/tmp/#g" -e "s#/etc/fido#$root/etc/fido#g" \
+        -e "s#/var/spool/fido#$root/var/spool/fido#g"
+}
+
+# A crontab line as cron runs it: the five time fields dropped and \% read
+# as %. An unescaped % would end the command there: such a line fails.
+cron_command() {
+    local line=$1
+    local command
+    command=$(printf '%s\n' "$line" | sed -E 's/^([^ ]+ +){5}//')
+    if printf '%s\n' "$command" | grep -q '\(^\|[^\\]\)%'; then
+        echo "echo 'a % of this crontab line is not escaped' >&2; exit 1"
+    fi
+    printf '%s\n' "$command" | sed 's/\\%/%/g'
+}
+
+is_cron_line() { printf '%s\n' "$1" | grep -Eq '^([0-9*/,-]+ +){5}[^ ]'; }
+
+# run NAME DIR SCRIPT: runs the script with sh -e in DIR.
+run() {
+    local name=$1 dir=$2 script=$3
+    (cd "$dir" && env -i PATH="$programs" HOME="$work" TZ=UTC LC_ALL=C \
+        sh -e "$script" </dev/null >"$work/out" 2>"$work/err")
+    local status=$?
+    local messages
+    messages=$(grep -v -e '^Pondrel ' -e '^FhMail, ' -e '^Free software' -e '^$' "$work/err")
+    if [ $status -ne 0 ] || [ -n "$messages" ]; then
+        fail "$name ended with status $status: $messages"
+        sed 's/^/    | /' "$script"
+        return 1
+    fi
+    pass
+}
+
+# run_example NAME DIR: runs the example text on standard input, its
+# crontab lines as cron would and its paths under the scratch root.
+run_example() {
+    local name=$1 dir=$2
+    local script=$work/example.sh
+    : >"$script"
+    while IFS= read -r line; do
+        if is_cron_line "$line"; then
+            cron_command "$line"
+        else
+            printf '%s\n' "$line"
+        fi
+    done | rooted >"$script"
+    run "$name" "$dir" "$script"
+}
+
+# ---- the configurations ------------------------------------------------
+# The guide's ```ini blocks are the settings of the nightly run.
+awk '/^```ini$/ { on = 1; next } on && /^```$/ { on = 0 } on' "$src/docs/guide.md" \
+    >"$work/guide-settings.ctl"
+[ -s "$work/guide-settings.ctl" ] && pass || fail "the guide shows no nightly settings"
+cat "$src/examples/ravlog.ctl" "$work/guide-settings.ctl" >"$root/etc/fido/ravlog.ctl"
+
+# ---- the manual pages ----------------------------------------------------
+# Each .EX block of the EXAMPLES section, with the roff escapes read.
+for page in "$src"/man/*.[15]; do
+    name=$(basename "$page")
+    awk -v dir="$work/examples" -v page="$name" '
+        /^\.SH EXAMPLES?$/ { examples = 1; next }
+        /^\.SH / { examples = 0 }
+        examples && /^\.EX/ { file = sprintf("%s/%s-%d", dir, page, ++n); printf "" > file; next }
+        examples && /^\.EE/ { close(file); file = ""; next }
+        file != "" { print >> file }' "$page"
+done
+for example in "$work"/examples/*; do
+    sed -i -e 's/\\-/-/g' -e 's/\\(dq/"/g' -e 's/\\&//g' -e 's/\\e/\\/g' "$example"
+    name=$(basename "$example")
+    if head -n 1 "$example" | grep -q '^\['; then
+        # A configuration: every program reads it, in the directory its
+        # names are relative to.
+        rooted <"$example" >"$root/etc/fido/$name.ctl"
+        for program in ravlog pondrel brimsel; do
+            echo "$program -c/etc/fido/$name.ctl" | run_example "$name with $program" "$spool"
+        done
+    else
+        run_example "$name" "$spool" <"$example"
+    fi
+done
+ls "$work"/examples/ravlog.1-* >/dev/null 2>&1 && pass || fail "no example found in ravlog(1)"
+
+# ---- the guide -----------------------------------------------------------
+# The walk-through, from a copy of the source tree's layout.
+tree=$work/tree
+mkdir "$tree"
+ln -s "$build" "$tree/build"
+ln -s "$src/examples" "$tree/examples"
+awk '/^```sh$/ { on = 1; next } on && /^```$/ { on = 0 } on' "$src/docs/guide.md" \
+    >"$work/walk-through.sh"
+if run "the guide's walk-through" "$tree" "$work/walk-through.sh"; then
+    # Every command the text quotes (a program name and its options), over
+    # the walk-through's histories.
+    awk '/^```/ { fence = !fence; next } !fence' "$src/docs/guide.md" | tr '\n' ' ' |
+        grep -o '`[^`]*`' | tr -d '`' | grep -E '^(ravlog|pondrel|brimsel) -' |
+        sort -u >"$work/quoted"
+    [ -s "$work/quoted" ] && pass || fail "the guide quotes no command"
+    while IFS= read -r command; do
+        printf '%s\n' "$command" | run_example "the guide's \`$command\`" "$tree/node"
+    done <"$work/quoted"
+fi
+# The crontab lines, each on its own.
+awk '/^```crontab$/ { on = 1; next } on && /^```$/ { on = 0 } on' "$src/docs/guide.md" \
+    >"$work/crontab"
+[ -s "$work/crontab" ] && pass || fail "the guide shows no crontab line"
+while IFS= read -r line; do
+    printf '%s\n' "$line" | run_example "the guide's crontab line $line" "$root"
+done <"$work/crontab"
+
+echo "$passes passed, $failures failed"
+[ $failures -eq 0 ]
