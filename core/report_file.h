@@ -35,7 +35,7 @@ class ReportFile {
     // errno of the first write, flush or close that failed.
     int close();
 
-    struct Sink;
+    struct Sink;  // the stream's end at the system, in report_file.cpp
 
   private:
     std::unique_ptr<Sink> sink_;
