@@ -44,14 +44,14 @@ root=$work/root
 clone=/root/ravlog
 
 # Leaves nothing behind, whatever happened: the processes still running in
-# the root, its mounts, then the root itself, but only once nothing is
-# mounted under it any more (a mount would take host files with it).
+# the root, its mounts, then the folder, but only once nothing is mounted
+# under it any more (a mount would take host files with it).
 cleanup() {
-    local pid
+    local pid mount start=$SECONDS
     for pid in /proc/[0-9]*; do
         [ "$(readlink "$pid/root" 2>/dev/null)" = "$root" ] && kill -KILL "${pid#/proc/}" 2>/dev/null
     done
-    for mount in "$root/dev/pts" "$root/proc" "$root"; do
+    for mount in "$root/dev/pts" "$root/proc" "$root" "$work"; do
         if mountpoint -q "$mount"; then umount "$mount" || umount -l "$mount"; fi
     done
     if awk -v dir="$work" '$5 == dir || index($5, dir "/") == 1 { found = 1 } END { exit !found }' \
@@ -60,6 +60,7 @@ cleanup() {
         exit 1
     fi
     rm -rf --one-file-system "$work"
+    echo "== Cleaned up in $((SECONDS - start)) s"
 }
 trap cleanup EXIT
 trap 'exit 1' HUP INT TERM
@@ -84,6 +85,10 @@ in_root() {
 durations=()
 step_start=$SECONDS
 timed() { durations+=("$(printf '%-22s %4d s' "$1" $((SECONDS - step_start)))"); step_start=$SECONDS; }
+
+# The whole machine lives in memory: dpkg's and the build's writes cost no
+# disk syncs, and unmounting removes it at once.
+mount -t tmpfs -o size=8G,mode=0755 fresh-machine "$work" || exit 1
 
 echo "== Debian $suite, variant minbase, in $root"
 if ! mmdebstrap --variant=minbase --mode=root "$suite" "$root" 2>&1 | stamp; then
@@ -158,5 +163,6 @@ fi
 
 echo "== Durations"
 printf '%s\n' "${durations[@]}"
+echo "(the machine took $(df --output=used -BM "$work" | tail -n 1 | tr -d ' ') in memory)"
 echo "fresh_machine: $passes passed, $failures failed"
 [ $failures -eq 0 ]
