@@ -1,10 +1,25 @@
 #!/usr/bin/env bash
 # The benchmarks behind `make bench`. BUILD names the build directory
-# (default: build). Each section generates its input with histgen, times
-# the program beside `cat` of the same file (the cost of merely reading
-# it) and prints records per second. Run a subset with
-# `bench/run.sh SECTION...`; RECORDS and REPEAT change the size and the
-# number of runs (the best run counts).
+# (default: build). Run a subset with `bench/run.sh SECTION...`.
+#
+# floor (the default): every program timed against the floor (bench/floor)
+# on the same file in the same run, in ROUNDS interleaved rounds (default
+# 9), so that the figures mean the same on any machine and hold up on a
+# busy one. The histories are a node's: LINKS links (default 500), a few
+# busy and most quiet;
+#   - a year of YEAR sessions (default 1,000,000) over 2024: ravlog reports
+#     15 January with 50 and with 1,000 ADDR entries, with TZ naming the
+#     machine's zone and with TZ unset; brimsel dumps it all. Their floor
+#     decodes every record;
+#   - a busy month of MONTH sessions (default 5,000,000), January 2024:
+#     pondrel counts it all with 10 and with 1,000 entries. Its floor also
+#     adds every record to per-address counters in a hash table.
+# Times are processor times (user + system) of each run; the ratios are
+# those of the minima and of the medians, the wall times are for reference.
+#
+# brimsel, ravlog, pondrel: the older throughput figures (records per
+# second beside `cat`, peak memory) over histories with an address per
+# session; RECORDS and REPEAT change their size and number of runs.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,6 +29,153 @@ records=${RECORDS:-1000000}
 repeat=${REPEAT:-3}
 work=$(mktemp -d "${TMPDIR:-/tmp}/rvbench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+
+# ---- floor ------------------------------------------------------------------
+
+# One configuration line per ADDR entry, n in all, for ravlog: a group of
+# a whole net, single nodes of the nets the histories use, and a wildcard
+# net at the end.
+ravlog_entries() {
+    local n=$1 i
+    echo "ADDR 2:5021/#"
+    for ((i = 0; i < n - 2; i++)); do echo "ADDR 2:$((5022 + i % 30))/$((i / 30 * 7 + 1))"; done
+    echo "ADDR 2:5020/*"
+}
+
+# pondrel's 1,000 entries: ten nets broken down per node (each group spawns
+# an entry for every node it meets), five excluded nodes, three whole nets,
+# 980 single nodes and two zone-wide wildcards; its 10: a group, a wildcard
+# net, an exclusion, single nodes and a zone.
+pondrel_entries() {
+    local i node net
+    if [[ $1 == 1000 ]]; then
+        for net in 5020 5021 5022 5023 5024 5025 5026 5027 5028 5029; do echo "Addr 2:$net/#"; done
+        for node in 1 2 3 4 5; do echo "Addr !2:5030/$node"; done
+        for net in 5030 5031 5032; do echo "Addr 2:$net/*"; done
+        for ((i = 0; i < 980; i++)); do echo "Addr 2:$((5033 + i % 25))/$((i * 3 % 3000))"; done
+        echo "Addr 2:*"
+        echo "Addr 1:*"
+    else
+        echo "Addr 2:5020/#"
+        echo "Addr !2:5021/7"
+        echo "Addr 2:5021/*"
+        for node in 10 20 30 40 50 60; do echo "Addr 2:5030/$node"; done
+        echo "Addr 2:*"
+    fi
+}
+
+# The commands of one round, "label|floor label|TZ|command...": TZ "-" is
+# unset. Each program is timed against the floor named beside it.
+plan_commands() {
+    local zone=$1 floor=$build/bench/floor
+    local ravlog=$build/ravlog/ravlog pondrel=$build/pondrel/pondrel brimsel=$build/brimsel/brimsel
+    echo "floor: decode the year|floor: decode the year|$zone|$floor decode year.his"
+    for n in 50 1000; do
+        echo "ravlog, $n entries, TZ set|floor: decode the year|$zone|$ravlog -cravlog$n.ctl -d15.1.2024"
+        echo "ravlog, $n entries, TZ unset|floor: decode the year|-|$ravlog -cravlog$n.ctl -d15.1.2024"
+    done
+    echo "brimsel, the year|floor: decode the year|$zone|$brimsel -cbrimsel.ctl"
+    echo "floor: count the month|floor: count the month|$zone|$floor count month.his"
+    for n in 10 1000; do
+        echo "pondrel, $n entries|floor: count the month|$zone|$pondrel -cpondrel$n.ctl -b1.1.2024 -e31.1.2024"
+    done
+}
+
+# Runs one planned command in the work directory through the timer:
+# "cpu_us wall_us peak_kib status".
+run_timed() {
+    local zone=$1
+    shift
+    if [[ $zone == - ]]; then
+        (cd "$work" && unset TZ && "$build/bench/timed" "$@")
+    else
+        (cd "$work" && TZ=$zone "$build/bench/timed" "$@")
+    fi
+}
+
+section_floor() {
+    local rounds=${ROUNDS:-9} links=${LINKS:-500} year=${YEAR:-1000000} month=${MONTH:-5000000}
+    local histgen=$build/tools/histgen zone
+    for program in "$histgen" "$build/bench/floor" "$build/bench/timed" "$build/ravlog/ravlog" \
+        "$build/pondrel/pondrel" "$build/brimsel/brimsel"; do
+        [[ -x $program ]] || { echo "missing $program (build first)" >&2; exit 1; }
+    done
+    # TZ set names the same zone that an unset TZ reads, so that the two
+    # differ only in how the C library looks the zone up.
+    zone=:/etc/localtime
+    [[ -e /etc/localtime ]] || zone=UTC0
+
+    "$histgen" bulk --type 2 --records "$year" --links "$links" --seed 7 \
+        --start 2024-01-01 --span-days 366 --out "$work/year.his"
+    "$histgen" bulk --type 2 --records "$month" --links "$links" --seed 8 \
+        --start 2024-01-01 --span-days 31 --out "$work/month.his"
+    for n in 50 1000; do
+        { echo "[COMMON]"; ravlog_entries "$n"; printf '[LINE]\nHISTORY year.his\n'; } \
+            >"$work/ravlog$n.ctl"
+    done
+    for n in 10 1000; do
+        { echo "[COMMON]"; echo "Group Yes"; pondrel_entries "$n"; printf '[LINE]\nHistory month.his\n'; } \
+            >"$work/pondrel$n.ctl"
+    done
+    printf '[LINE]\nHistory year.his\n' >"$work/brimsel.ctl"
+
+    local -a plan
+    mapfile -t plan < <(plan_commands "$zone")
+    local entry label floorLabel tz command result
+    # One run of each first: everything must succeed, and the files are
+    # then in the page cache for every timed run alike.
+    for entry in "${plan[@]}"; do
+        IFS='|' read -r label floorLabel tz command <<<"$entry"
+        read -r -a words <<<"$command"
+        result=$(run_timed "$tz" "${words[@]}")
+        if [[ ${result##* } != 0 ]]; then
+            echo "failed ($label): $command" >&2
+            exit 1
+        fi
+    done
+    : >"$work/times"
+    for ((round = 0; round < rounds; round++)); do
+        for entry in "${plan[@]}"; do
+            IFS='|' read -r label floorLabel tz command <<<"$entry"
+            read -r -a words <<<"$command"
+            echo "$label|$floorLabel|$(run_timed "$tz" "${words[@]}")" >>"$work/times"
+        done
+    done
+
+    echo "== floor: each program against the floor on the same file, $rounds interleaved rounds"
+    echo "   year: $year sessions of $links links over 2024; month: $month sessions in January 2024"
+    echo "   (type 2 histories); TZ set is TZ=$zone, the zone an unset TZ reads"
+    echo "   processor time (user + system) in ms, and as a multiple of the floor;"
+    echo "   wall time for reference"
+    awk -F'|' '
+        function median(label,    n, i, j, v, t) {
+            n = count[label]
+            for (i = 1; i <= n; i++) v[i] = cpu[label, i]
+            for (i = 2; i <= n; i++)
+                for (j = i; j > 1 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+            return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+        }
+        {
+            split($3, f, " ")
+            if (!($1 in count)) { order[++labels] = $1; floorOf[$1] = $2 }
+            n = ++count[$1]
+            cpu[$1, n] = f[1] / 1000
+            if (n == 1 || f[1] / 1000 < least[$1]) least[$1] = f[1] / 1000
+            if (n == 1 || f[2] / 1000 < wall[$1]) wall[$1] = f[2] / 1000
+            if (f[3] > peak[$1]) peak[$1] = f[3]
+        }
+        END {
+            printf "  %-32s %8s %8s %7s %7s %9s %9s\n", "", "cpu min", "median", "x min", "x med",
+                "wall min", "peak KiB"
+            for (k = 1; k <= labels; k++) {
+                l = order[k]; b = floorOf[l]
+                printf "  %-32s %8.1f %8.1f %7.2f %7.2f %9.1f %9d\n", l, least[l], median(l),
+                    least[l] / least[b], median(l) / median(b), wall[l], peak[l]
+            }
+        }' "$work/times"
+}
+
+# ---- throughput (older figures) ---------------------------------------------
 
 # Best wall time in seconds of running the command REPEAT times in the
 # work directory with its output thrown away.
@@ -50,7 +212,7 @@ section_ravlog() { BUILD=$build "$root/bench/ravlog.sh"; }
 section_pondrel() { BUILD=$build "$root/bench/pondrel.sh"; }
 
 sections=("$@")
-if [[ ${#sections[@]} -eq 0 ]]; then sections=(brimsel ravlog pondrel); fi
+if [[ ${#sections[@]} -eq 0 ]]; then sections=(floor); fi
 for s in "${sections[@]}"; do
     "section_$s"
 done

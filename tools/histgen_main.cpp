@@ -10,6 +10,7 @@
 
 #include "core/history_reader.h"
 #include "core/time_text.h"
+#include "tools/bulk_links.h"
 #include "tools/history_writer.h"
 #include "tools/node_history.h"
 #include "tools/prng.h"
@@ -32,9 +33,11 @@ constexpr const char* helpText =
     "      and dated104.ohs/.ihs (8), N days ending with --end (default:\n"
     "      yesterday). The same seed and end date give the same files.\n"
     "  histgen bulk --type N --records COUNT --out FILE [--start YYYY-MM-DD]\n"
-    "               [--span-days D] [--seed S]\n"
+    "               [--span-days D] [--seed S] [--links L]\n"
     "      Writes COUNT sessions of type N spread over D days (default 365) from\n"
-    "      --start (default 2024-01-01), for benchmarks.\n"
+    "      --start (default 2024-01-01), for benchmarks. Each session has an\n"
+    "      address of its own; with --links, the sessions are those of a node\n"
+    "      with L links, a few of them busy and most of them quiet.\n"
     "\n"
     "Record list: one record per line; '#' starts a comment.\n"
     "  2:5020/100.0 2024-03-05T10:15:00 dur=60 rcvd=1000 sent=2048 flags=0x0d cost=3\n"
@@ -205,8 +208,8 @@ int nodeMode(int argc, char** argv) {
 
 int bulkMode(int argc, char** argv) {
     std::string error;
-    auto args = splitArguments(argc, argv, 2,
-                               {"type", "records", "out", "start", "span-days", "seed"}, error);
+    auto args = splitArguments(
+        argc, argv, 2, {"type", "records", "out", "start", "span-days", "seed", "links"}, error);
     if (!args) return usageError(error);
     if (!args->words.empty()) return usageError("unexpected " + args->words[0]);
     auto type = numberOption(*args, "type");
@@ -221,7 +224,12 @@ int bulkMode(int argc, char** argv) {
     }
     const std::uint32_t spanDays = numberOption(*args, "span-days").value_or(365);
     if (spanDays < 1) return usageError("--span-days must be at least 1");
+    const std::uint32_t linkCount = numberOption(*args, "links").value_or(0);
+    if (args->values.count("links") && (linkCount < 1 || linkCount > maxBulkLinks))
+        return usageError("--links must be 1.." + std::to_string(maxBulkLinks));
     Prng prng(numberOption(*args, "seed").value_or(1));
+    const std::optional<BulkLinks> links =
+        linkCount ? std::optional<BulkLinks>(BulkLinks(linkCount, prng)) : std::nullopt;
 
     const std::string& out = args->values["out"];
     std::FILE* f = std::fopen(out.c_str(), "wb");
@@ -237,10 +245,7 @@ int bulkMode(int argc, char** argv) {
     bool ok = true;
     for (std::uint32_t i = 0; i < *records && ok; ++i) {
         SessionRecord r;
-        // Nets 5020..5059 never have a low byte of 0 or 1.
-        r.address = {2, static_cast<std::int16_t>(5020 + prng.below(40)),
-                     static_cast<std::int16_t>(prng.below(3000)),
-                     static_cast<std::int16_t>(prng.chance(20) ? prng.between(1, 20) : 0)};
+        r.address = links ? links->pick(prng) : bulkAddress(prng);
         r.startTime = static_cast<std::uint32_t>(start + span * i / *records);
         if (i == 0 && htype == HistoryTypes::wide316 && r.startTime % 256 < 40) r.startTime += 40;
         r.duration = prng.between(0, 1800);

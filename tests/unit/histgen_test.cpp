@@ -2,6 +2,9 @@
 // stand on: record lists, the seeded node and the command line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -236,12 +239,49 @@ TEST(HistgenProgram, WriteBulkAndHelp) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {},
              {"bulk", "--type", "9", "--records", "1", "--out", "x"},
+             {"bulk", "--type", "2", "--records", "1", "--out", "x", "--links", "0"},
              {"node", "--dir", "."},
              {"write", "--type", "2"},
              {"write", "--type", "2", "--out"},
              {"frobnicate"}}) {
         ProgramResult r = testing::runProgram(histgenPath, args, dir.path());
         EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+    }
+}
+
+// The benchmarks' histories of a node: as many addresses as links, all of
+// them met, the busiest far busier than the quietest; the same seed writes
+// the same file.
+TEST(HistgenProgram, BulkOfANodesLinks) {
+    ScratchDir dir;
+    for (const char* links : {"1", "40", "500"}) {
+        SCOPED_TRACE(links);
+        for (const char* out : {"a.his", "b.his"}) {
+            ProgramResult r = testing::runProgram(histgenPath,
+                                                  {"bulk", "--type", "2", "--records", "100000",
+                                                   "--links", links, "--seed", "5", "--out", out},
+                                                  dir.path());
+            ASSERT_EQ(r.status, 0) << r.err;
+        }
+        const std::string bytes = testing::slurp(dir.file("a.his"));
+        ASSERT_EQ(bytes.size(), 28u * 100000);
+        EXPECT_EQ(bytes, testing::slurp(dir.file("b.his")));
+        std::map<std::uint64_t, std::size_t> sessions;
+        for (std::size_t at = 0; at < bytes.size(); at += 28) {
+            const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data() + at);
+            EXPECT_EQ(loadS16(p), 2);
+            EXPECT_GE(loadS16(p + 2), 5020);
+            EXPECT_LE(loadS16(p + 2), 5059);
+            ++sessions[loadU64(p)];
+        }
+        const std::size_t count = std::stoul(links);
+        EXPECT_EQ(sessions.size(), count);
+        std::size_t busiest = 0, quietest = SIZE_MAX;
+        for (const auto& [address, n] : sessions) {
+            busiest = std::max(busiest, n);
+            quietest = std::min(quietest, n);
+        }
+        EXPECT_GE(busiest * 4, quietest * count);
     }
 }
 
