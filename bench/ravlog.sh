@@ -133,7 +133,7 @@ for n in 50 1000; do
 done
 
 if [[ -e /usr/share/zoneinfo/Europe/Berlin ]]; then
-    # A zone with daylight saving: each quarter hour's offset is learnt once.
+    # A zone with daylight saving: each day's offset is learnt once.
     cpu=$(TZ=Europe/Berlin cpu_time "$ravlog" -cbig50.ctl "$emptyDay")
     wall=$(TZ=Europe/Berlin best_wall "$ravlog" -cbig50.ctl "$emptyDay")
     row "50 entries, empty day, Berlin" "$cpu" "$wall"

@@ -37,32 +37,6 @@ int autoTimeShiftHours(std::time_t now) {
 
 LocalTimeConverter::LocalTimeConverter(int runIsDst) : runIsDst_(runIsDst) {}
 
-// A quarter hour met for the first time is learnt at once only when it
-// follows a learnt one (a steady run of records); a lone time is cheaper
-// to convert directly, and its quarter hour is learnt when met again.
-std::optional<std::time_t> LocalTimeConverter::toLocal(std::int64_t t) {
-    if (t < 0) return std::nullopt;
-    const std::int64_t bucket = t / bucketSeconds;
-    Slot& slot = slotOf(bucket);
-    if (slot.bucket != bucket) {
-        if (!followsWhole(bucket)) {
-            slot = Slot{bucket, 0, SlotState::seen};
-            return convertDirect(t);
-        }
-        learn(slot, bucket);
-    } else if (slot.state == SlotState::seen) {
-        learn(slot, bucket);
-    }
-    if (slot.state == SlotState::mixed) return convertDirect(t);
-    return static_cast<std::time_t>(t + slot.offset);
-}
-
-bool LocalTimeConverter::followsWhole(std::int64_t bucket) {
-    if (bucket == 0) return false;
-    const Slot& before = slotOf(bucket - 1);
-    return before.bucket == bucket - 1 && before.state == SlotState::whole;
-}
-
 std::time_t LocalTimeConverter::convertDirect(std::int64_t t) {
     std::tm fields{};
     breakDownUtc(t, fields);
@@ -70,21 +44,37 @@ std::time_t LocalTimeConverter::convertDirect(std::int64_t t) {
     return localCalendarTime(fields, runIsDst_);
 }
 
-// The offset is taken at both ends of the quarter hour. A zone's offset
-// changes at most once within a quarter hour, so equal ends mean one
-// offset for all of it; one that holds a switch, or an end that mktime
-// refuses (-1), is left to mktime time by time. After a learnt quarter
-// hour its last second serves as the first end.
-void LocalTimeConverter::learn(Slot& slot, std::int64_t bucket) {
-    const std::int64_t first = bucket * bucketSeconds;
-    const std::int64_t last = first + bucketSeconds - 1;
-    const std::int64_t offset =
-        followsWhole(bucket) ? slotOf(bucket - 1).offset : convertDirect(first) - first;
-    const std::time_t atLast = convertDirect(last);
-    slot.bucket = bucket;
-    slot.offset = offset;
-    const bool refused = atLast == -1 || first + offset == -1;
-    slot.state = refused || atLast - last != offset ? SlotState::mixed : SlotState::whole;
+// The offset is taken at the last second of the day and compared with the
+// one it had just before the day began: the last second of the day
+// before, when that day is held, else the first second of this one. Equal
+// ends mean one offset for the whole day; different ones a switch, whose
+// second a bisection finds. A probe that mktime refuses (-1), or that
+// matches neither end, makes it a day for mktime alone.
+void LocalTimeConverter::learn(Day& d, std::int64_t day) {
+    const std::int64_t first = day * secondsPerDay;
+    const std::int64_t last = first + secondsPerDay - 1;
+    bool refused = false;
+    auto offsetAt = [&](std::int64_t t) {
+        const std::time_t local = convertDirect(t);
+        refused = refused || local == -1;
+        return static_cast<std::int64_t>(local) - t;
+    };
+    const Day& previous = dayOf(day - 1);
+    const bool follows = day > 0 && previous.day == day - 1 && !previous.direct;
+    std::int64_t low = follows ? first - 1 : first;
+    d = Day{day, secondsPerDay, follows ? previous.after : offsetAt(first), 0, false};
+    d.after = offsetAt(last);
+    if (d.after != d.before && !refused) {
+        std::int64_t high = last;
+        while (high - low > 1) {
+            const std::int64_t middle = low + (high - low) / 2;
+            const std::int64_t offset = offsetAt(middle);
+            if (offset != d.before && offset != d.after) refused = true;
+            (offset == d.before ? low : high) = middle;
+        }
+        d.change = high - first;
+    }
+    d.direct = refused;
 }
 
 }  // namespace rv

@@ -45,47 +45,52 @@ int autoTimeShiftHours(std::time_t now);
 // fields, and those fields are taken as local time with the run's
 // daylight-saving flag: exactly mktime's answer. mktime costs a zone
 // lookup (with TZ unset, a stat of the zone file) per call, so the
-// converter learns the offset of each quarter hour of t that records come
-// back to and then answers without mktime. A quarter hour in which the
-// offset changes (a daylight-saving switch) is always handed to mktime.
-// The cache is bound to the time zone in force when the converter is made.
+// converter learns, for each day of t that records fall on, the offset
+// (answer minus t) at its start and end, and the second where it changes
+// when they differ: a day costs one or two mktime calls, a day with a
+// daylight-saving switch about twenty, and every time after that none.
+// A zone's offset changes at most once a day; a day on which mktime
+// shows otherwise, or refuses a time (-1), is left to mktime time by
+// time. The days are bound to the time zone in force when the converter
+// is made.
 class LocalTimeConverter {
   public:
     explicit LocalTimeConverter(int runIsDst);
 
     // The local calendar time of t; nullopt when t is negative and so
     // cannot be broken down.
-    std::optional<std::time_t> toLocal(std::int64_t t);
+    std::optional<std::time_t> toLocal(std::int64_t t) {
+        if (t < 0) return std::nullopt;
+        const std::int64_t day = t / secondsPerDay;
+        Day& d = dayOf(day);
+        if (d.day != day) learn(d, day);
+        if (d.direct) return convertDirect(t);
+        return static_cast<std::time_t>(t +
+                                        (t - day * secondsPerDay < d.change ? d.before : d.after));
+    }
 
     // How often mktime was called.
     std::uint64_t mktimeCalls() const { return mktimeCalls_; }
 
   private:
-    static constexpr std::int64_t bucketSeconds = 900;
-    static constexpr std::size_t slotCount = 256;  // a power of two
+    static constexpr std::int64_t secondsPerDay = 86400;
+    static constexpr std::size_t dayCount = 512;  // a power of two, over a year
 
-    enum class SlotState : std::uint8_t {
-        seen,   // met once, offset not learnt
-        whole,  // one offset for the whole quarter hour
-        mixed,  // the offset changes inside it
+    struct Day {
+        std::int64_t day = -1;                // days since 1970 of t; none yet
+        std::int64_t change = secondsPerDay;  // second of the day from which `after` holds
+        std::int64_t before = 0;              // local time minus t before the change
+        std::int64_t after = 0;               // and from it on
+        bool direct = false;                  // each time goes to mktime
     };
 
-    struct Slot {
-        std::int64_t bucket = -1;  // none yet
-        std::int64_t offset = 0;   // local time minus t, when whole
-        SlotState state = SlotState::seen;
-    };
-
-    Slot& slotOf(std::int64_t bucket) {
-        return slots_[static_cast<std::size_t>(bucket) & (slotCount - 1)];
-    }
-    bool followsWhole(std::int64_t bucket);
+    Day& dayOf(std::int64_t day) { return days_[static_cast<std::size_t>(day) & (dayCount - 1)]; }
     std::time_t convertDirect(std::int64_t t);
-    void learn(Slot& slot, std::int64_t bucket);
+    void learn(Day& d, std::int64_t day);
 
     int runIsDst_;
     std::uint64_t mktimeCalls_ = 0;
-    std::array<Slot, slotCount> slots_{};
+    std::array<Day, dayCount> days_{};
 };
 
 }  // namespace rv
