@@ -50,6 +50,13 @@ std::time_t LocalTimeConverter::convertDirect(std::int64_t t) {
 // ends mean one offset for the whole day; different ones a switch, whose
 // second a bisection finds. A probe that mktime refuses (-1), or that
 // matches neither end, makes it a day for mktime alone.
+//
+// Where clocks go back without a change of flag (Moscow in 2014), a wall
+// time occurs twice and mktime reads it as the occurrence nearer the
+// offset of its previous call. Each probe of the bisection is therefore
+// preceded by a call a day earlier, before the change (a zone's changes
+// are weeks apart): such a time then reads as its first occurrence, as
+// it does when mktime is called record by record in time order.
 void LocalTimeConverter::learn(Day& d, std::int64_t day) {
     const std::int64_t first = day * secondsPerDay;
     const std::int64_t last = first + secondsPerDay - 1;
@@ -68,6 +75,7 @@ void LocalTimeConverter::learn(Day& d, std::int64_t day) {
         std::int64_t high = last;
         while (high - low > 1) {
             const std::int64_t middle = low + (high - low) / 2;
+            if (middle >= secondsPerDay) convertDirect(middle - secondsPerDay);
             const std::int64_t offset = offsetAt(middle);
             if (offset != d.before && offset != d.after) refused = true;
             (offset == d.before ? low : high) = middle;

@@ -48,7 +48,7 @@ int autoTimeShiftHours(std::time_t now);
 // converter learns, for each day of t that records fall on, the offset
 // (answer minus t) at its start and end, and the second where it changes
 // when they differ: a day costs one or two mktime calls, a day with a
-// daylight-saving switch about twenty, and every time after that none.
+// change about thirty-five, and every time after that none.
 // A zone's offset changes at most once a day; a day on which mktime
 // shows otherwise, or refuses a time (-1), is left to mktime time by
 // time. The days are bound to the time zone in force when the converter

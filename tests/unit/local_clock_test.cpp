@@ -227,7 +227,32 @@ TEST(LocalTimeConverter, ADayWithAnOffsetChangeCostsABisection) {
     EXPECT_EQ(comparison.mismatches, 0u) << comparison.first;
     EXPECT_NE(directMktime(start, 0) - start, directMktime(start + 7 * day, 0) - start - 7 * day);
     EXPECT_GT(converter.mktimeCalls(), 2u + 6u);
-    EXPECT_LE(converter.mktimeCalls(), 2u + 6u + 17u);
+    EXPECT_LE(converter.mktimeCalls(), 2u + 6u + 2 * 17u);
+}
+
+// At 02:00 that night the clocks went back to 01:00, so that every time
+// from 01:00:00 to 01:59:59 occurred twice. They read as their first
+// occurrence (UTC+4), whichever times were converted before.
+TEST(LocalTimeConverter, ATimeThatOccursTwiceReadsAsTheFirst) {
+    if (!zoneInstalled("Europe/Moscow")) GTEST_SKIP() << "Europe/Moscow is not installed";
+    TimeZoneScope zone("Europe/Moscow");
+    const std::int64_t night = utc(2014, 10, 26);
+    const std::int64_t firstTwice = night + 3600, lastTwice = night + 7199;
+    const std::vector<std::vector<std::int64_t>> orders = {
+        {firstTwice, lastTwice, lastTwice + 1},
+        {lastTwice + 1, lastTwice, firstTwice},
+        {night + 12 * 3600, lastTwice, firstTwice, lastTwice + 1},
+        {night - 3600, night + 5400, lastTwice + 1, lastTwice},
+        {night + 2 * day, night + 5400, firstTwice, lastTwice + 1, lastTwice},
+    };
+    for (const std::vector<std::int64_t>& order : orders) {
+        LocalTimeConverter converter(0);
+        for (std::int64_t t : order) {
+            // Up to 01:59:59 the first occurrence, UTC+4; from 02:00 only UTC+3.
+            const std::int64_t offset = t <= lastTwice ? -4 * 3600 : -3 * 3600;
+            EXPECT_EQ(*converter.toLocal(t), t + offset) << t - night;
+        }
+    }
 }
 
 // A zone, its daylight-saving switches in 2023 and 2024, and whether a
