@@ -54,34 +54,13 @@ report() {
 "$histgen" bulk --type 2 --records "$records" --out "$work/bulk.his" --start 2024-01-01 \
     --span-days 365 --seed 7
 
-# 1,000 entries: ten nets broken down per node (each group spawns an entry
-# for every node it meets), five excluded nodes, three whole nets and two
-# zone-wide wildcards, and 980 single nodes spread over the other nets.
-{
-    echo "[COMMON]"
-    echo "Group Yes"
-    for net in 5020 5021 5022 5023 5024 5025 5026 5027 5028 5029; do echo "Addr 2:$net/#"; done
-    for node in 1 2 3 4 5; do echo "Addr !2:5030/$node"; done
-    for net in 5030 5031 5032; do echo "Addr 2:$net/*"; done
-    for ((i = 0; i < 980; i++)); do echo "Addr 2:$((5033 + i % 25))/$((i * 3 % 3000))"; done
-    echo "Addr 2:*"
-    echo "Addr 1:*"
-    echo "[LINE]"
-    echo "History bulk.his"
-} >"$work/ravlog.ctl"
-
-# 10 entries: a group, a wildcard net, an exclusion and single nodes.
-{
-    echo "[COMMON]"
-    echo "Group Yes"
-    echo "Addr 2:5020/#"
-    echo "Addr !2:5021/7"
-    echo "Addr 2:5021/*"
-    for node in 10 20 30 40 50 60; do echo "Addr 2:5030/$node"; done
-    echo "Addr 2:*"
-    echo "[LINE]"
-    echo "History bulk.his"
-} >"$work/ten.ctl"
+# The entries of bench/entries.sh: 1,000, and 10.
+# shellcheck source=bench/entries.sh
+source "$root/bench/entries.sh"
+{ echo "[COMMON]"; echo "Group Yes"; pondrel_entries 1000; printf '[LINE]\nHistory bulk.his\n'; } \
+    >"$work/ravlog.ctl"
+{ echo "[COMMON]"; echo "Group Yes"; pondrel_entries 10; printf '[LINE]\nHistory bulk.his\n'; } \
+    >"$work/ten.ctl"
 
 period=(-b1.1.2024 -e31.12.2024)
 for config in ravlog.ctl ten.ctl; do

@@ -83,20 +83,12 @@ rate() {
     awk -v n="$1" -v s="$2" 'BEGIN { if (s > 0) printf "%.1f", n / s / 1e6; else print "-" }'
 }
 
-# A configuration of n ADDR entries: a group of a whole net, single nodes
-# of the nets the bulk history uses, and a wildcard net at the end.
+# A configuration of n ADDR entries (bench/entries.sh) over the history.
+# shellcheck source=bench/entries.sh
+source "$root/bench/entries.sh"
 write_config() {
-    local n=$1 file=$2 history=$3 i
-    {
-        echo "[COMMON]"
-        echo "ADDR 2:5021/#"
-        for ((i = 0; i < n - 2; i++)); do
-            echo "ADDR 2:$((5022 + i % 30))/$((i / 30 * 7 + 1))"
-        done
-        echo "ADDR 2:5020/*"
-        echo "[LINE]"
-        echo "HISTORY $history"
-    } >"$file"
+    local n=$1 file=$2 history=$3
+    { echo "[COMMON]"; ravlog_entries "$n"; printf '[LINE]\nHISTORY %s\n' "$history"; } >"$file"
 }
 
 smallDays=$(((small * 365 + records - 1) / records))

@@ -16,6 +16,9 @@
 #     adds every record to per-address counters in a hash table.
 # Times are processor times (user + system) of each run; the ratios are
 # those of the minima and of the medians, the wall times are for reference.
+# BASELINE names a second build directory (of the branch point, say) whose
+# programs run in the same rounds, so that a change is measured against
+# what it replaces under the same load.
 #
 # brimsel, ravlog, pondrel: the older throughput figures (records per
 # second beside `cat`, peak memory) over histories with an address per
@@ -29,56 +32,34 @@ records=${RECORDS:-1000000}
 repeat=${REPEAT:-3}
 work=$(mktemp -d "${TMPDIR:-/tmp}/rvbench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/entries.sh
+source "$root/bench/entries.sh"
 
 # ---- floor ------------------------------------------------------------------
 
-# One configuration line per ADDR entry, n in all, for ravlog: a group of
-# a whole net, single nodes of the nets the histories use, and a wildcard
-# net at the end.
-ravlog_entries() {
-    local n=$1 i
-    echo "ADDR 2:5021/#"
-    for ((i = 0; i < n - 2; i++)); do echo "ADDR 2:$((5022 + i % 30))/$((i / 30 * 7 + 1))"; done
-    echo "ADDR 2:5020/*"
+# The program rows of one round from the build directory $1, their labels
+# ending in $3: "label|floor label|TZ|command...", TZ "-" being unset.
+# Each program is timed against the floor named beside it.
+program_rows() {
+    local dir=$1 zone=$2 tag=$3 n
+    for n in 50 1000; do
+        echo "ravlog, $n entries, TZ set$tag|floor: decode the year|$zone|$dir/ravlog/ravlog -cravlog$n.ctl -d15.1.2024"
+        echo "ravlog, $n entries, TZ unset$tag|floor: decode the year|-|$dir/ravlog/ravlog -cravlog$n.ctl -d15.1.2024"
+    done
+    echo "brimsel, the year$tag|floor: decode the year|$zone|$dir/brimsel/brimsel -cbrimsel.ctl"
+    for n in 10 1000; do
+        echo "pondrel, $n entries$tag|floor: count the month|$zone|$dir/pondrel/pondrel -cpondrel$n.ctl -b1.1.2024 -e31.1.2024"
+    done
 }
 
-# pondrel's 1,000 entries: ten nets broken down per node (each group spawns
-# an entry for every node it meets), five excluded nodes, three whole nets,
-# 980 single nodes and two zone-wide wildcards; its 10: a group, a wildcard
-# net, an exclusion, single nodes and a zone.
-pondrel_entries() {
-    local i node net
-    if [[ $1 == 1000 ]]; then
-        for net in 5020 5021 5022 5023 5024 5025 5026 5027 5028 5029; do echo "Addr 2:$net/#"; done
-        for node in 1 2 3 4 5; do echo "Addr !2:5030/$node"; done
-        for net in 5030 5031 5032; do echo "Addr 2:$net/*"; done
-        for ((i = 0; i < 980; i++)); do echo "Addr 2:$((5033 + i % 25))/$((i * 3 % 3000))"; done
-        echo "Addr 2:*"
-        echo "Addr 1:*"
-    else
-        echo "Addr 2:5020/#"
-        echo "Addr !2:5021/7"
-        echo "Addr 2:5021/*"
-        for node in 10 20 30 40 50 60; do echo "Addr 2:5030/$node"; done
-        echo "Addr 2:*"
-    fi
-}
-
-# The commands of one round, "label|floor label|TZ|command...": TZ "-" is
-# unset. Each program is timed against the floor named beside it.
+# The commands of one round: the floors, the programs, and those of the
+# baseline build when there is one.
 plan_commands() {
     local zone=$1 floor=$build/bench/floor
-    local ravlog=$build/ravlog/ravlog pondrel=$build/pondrel/pondrel brimsel=$build/brimsel/brimsel
     echo "floor: decode the year|floor: decode the year|$zone|$floor decode year.his"
-    for n in 50 1000; do
-        echo "ravlog, $n entries, TZ set|floor: decode the year|$zone|$ravlog -cravlog$n.ctl -d15.1.2024"
-        echo "ravlog, $n entries, TZ unset|floor: decode the year|-|$ravlog -cravlog$n.ctl -d15.1.2024"
-    done
-    echo "brimsel, the year|floor: decode the year|$zone|$brimsel -cbrimsel.ctl"
     echo "floor: count the month|floor: count the month|$zone|$floor count month.his"
-    for n in 10 1000; do
-        echo "pondrel, $n entries|floor: count the month|$zone|$pondrel -cpondrel$n.ctl -b1.1.2024 -e31.1.2024"
-    done
+    program_rows "$build" "$zone" ""
+    if [[ -n $baseline ]]; then program_rows "$baseline" "$zone" " (baseline)"; fi
 }
 
 # Runs one planned command in the work directory through the timer:
@@ -96,8 +77,10 @@ run_timed() {
 section_floor() {
     local rounds=${ROUNDS:-9} links=${LINKS:-500} year=${YEAR:-1000000} month=${MONTH:-5000000}
     local histgen=$build/tools/histgen zone
-    for program in "$histgen" "$build/bench/floor" "$build/bench/timed" "$build/ravlog/ravlog" \
-        "$build/pondrel/pondrel" "$build/brimsel/brimsel"; do
+    local baseline=${BASELINE:-}
+    case $baseline in /* | "") ;; *) baseline=$root/$baseline ;; esac
+    for program in "$histgen" "$build/bench/floor" "$build/bench/timed" \
+        {"$build",${baseline:+"$baseline"}}/{ravlog/ravlog,pondrel/pondrel,brimsel/brimsel}; do
         [[ -x $program ]] || { echo "missing $program (build first)" >&2; exit 1; }
     done
     # TZ set names the same zone that an unset TZ reads, so that the two
@@ -129,7 +112,8 @@ section_floor() {
         read -r -a words <<<"$command"
         result=$(run_timed "$tz" "${words[@]}")
         if [[ ${result##* } != 0 ]]; then
-            echo "failed ($label): $command" >&2
+            echo "failed ($label, exit status ${result##* }): $command" >&2
+            echo "(too few sessions for its configuration? YEAR=$year MONTH=$month)" >&2
             exit 1
         fi
     done
@@ -165,11 +149,11 @@ section_floor() {
             if (f[3] > peak[$1]) peak[$1] = f[3]
         }
         END {
-            printf "  %-32s %8s %8s %7s %7s %9s %9s\n", "", "cpu min", "median", "x min", "x med",
+            printf "  %-40s %8s %8s %7s %7s %9s %9s\n", "", "cpu min", "median", "x min", "x med",
                 "wall min", "peak KiB"
             for (k = 1; k <= labels; k++) {
                 l = order[k]; b = floorOf[l]
-                printf "  %-32s %8.1f %8.1f %7.2f %7.2f %9.1f %9d\n", l, least[l], median(l),
+                printf "  %-40s %8.1f %8.1f %7.2f %7.2f %9.1f %9d\n", l, least[l], median(l),
                     least[l] / least[b], median(l) / median(b), wall[l], peak[l]
             }
         }' "$work/times"
