@@ -54,9 +54,10 @@ std::time_t LocalTimeConverter::convertDirect(std::int64_t t) {
 // Where clocks go back without a change of flag (Moscow in 2014), a wall
 // time occurs twice and mktime reads it as the occurrence nearer the
 // offset of its previous call. Each probe of the bisection is therefore
-// preceded by a call a day earlier, before the change (a zone's changes
-// are weeks apart): such a time then reads as its first occurrence, as
-// it does when mktime is called record by record in time order.
+// preceded by a call a day earlier, before the change (no zone has changed
+// its offset twice within six days since 1970): such a time then reads as
+// its first occurrence, as it does when mktime is called record by record
+// in time order.
 void LocalTimeConverter::learn(Day& d, std::int64_t day) {
     const std::int64_t first = day * secondsPerDay;
     const std::int64_t last = first + secondsPerDay - 1;
