@@ -15,7 +15,7 @@
 #include "core/session_validity.h"
 #include "core/time_text.h"
 #include "pondrel/link_table.h"
-#include "ravlog/stats/accounting.h"
+#include "stats/accounting.h"
 
 namespace rv::pondrel {
 

@@ -13,8 +13,8 @@
 #include "core/exit_request.h"
 #include "core/local_clock.h"
 #include "pondrel/pondrel_options.h"
-#include "ravlog/stats/address_book.h"
-#include "ravlog/stats/line_stats.h"
+#include "stats/address_book.h"
+#include "stats/line_stats.h"
 
 namespace rv::pondrel {
 

@@ -5,7 +5,7 @@
 #include "core/session_validity.h"
 #include "ravlog/cut_recovery.h"
 #include "ravlog/sessions_report.h"
-#include "ravlog/stats/accounting.h"
+#include "stats/accounting.h"
 
 namespace rv {
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/busy_mask.h"
+#include "ravlog/chart_text.h"
 #include "core/format.h"
 
 namespace rv {

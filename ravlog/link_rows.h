@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "core/config_model.h"
-#include "ravlog/stats/address_book.h"
+#include "stats/address_book.h"
 
 namespace rv {
 

@@ -16,9 +16,9 @@
 #include "core/report_file.h"
 #include "ravlog/cut_io.h"
 #include "ravlog/options.h"
-#include "ravlog/stats/address_book.h"
-#include "ravlog/stats/chart_layout.h"
-#include "ravlog/stats/line_stats.h"
+#include "stats/address_book.h"
+#include "stats/chart_layout.h"
+#include "stats/line_stats.h"
 
 namespace rv {
 

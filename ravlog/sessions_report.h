@@ -9,7 +9,7 @@
 #include "core/config_model.h"
 #include "core/session_record.h"
 #include "ravlog/report_period.h"
-#include "ravlog/stats/line_stats.h"
+#include "stats/line_stats.h"
 
 namespace rv {
 

@@ -11,8 +11,8 @@
 #include "core/config_reader.h"
 #include "core/dates.h"
 #include "fuzz_support.h"
-#include "ravlog/stats/address_book.h"
-#include "ravlog/stats/chart_layout.h"
+#include "stats/address_book.h"
+#include "stats/chart_layout.h"
 
 namespace rv::fuzz {
 namespace {

@@ -21,9 +21,9 @@
 #include "core/session_validity.h"
 #include "fuzz_support.h"
 #include "ravlog/sessions_report.h"
-#include "ravlog/stats/accounting.h"
-#include "ravlog/stats/address_book.h"
-#include "ravlog/stats/chart_layout.h"
+#include "stats/accounting.h"
+#include "stats/address_book.h"
+#include "stats/chart_layout.h"
 
 #ifndef HISTORY_TYPE
 #error "HISTORY_TYPE (1 to 8) names the format this target forces"

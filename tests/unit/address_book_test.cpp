@@ -7,7 +7,7 @@
 
 #include "core/format.h"
 #include "core/session_kind.h"
-#include "ravlog/stats/address_book.h"
+#include "stats/address_book.h"
 
 namespace rv {
 namespace {

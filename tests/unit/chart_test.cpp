@@ -7,7 +7,8 @@
 
 #include "core/busy_mask.h"
 #include "core/format.h"
-#include "ravlog/stats/chart_layout.h"
+#include "ravlog/chart_text.h"
+#include "stats/chart_layout.h"
 
 namespace rv {
 namespace {

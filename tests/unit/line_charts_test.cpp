@@ -11,8 +11,8 @@
 #include "core/session_record.h"
 #include "ravlog/line_charts.h"
 #include "ravlog/ravlog_run.h"
-#include "ravlog/stats/chart_layout.h"
-#include "ravlog/stats/line_stats.h"
+#include "stats/chart_layout.h"
+#include "stats/line_stats.h"
 
 namespace rv {
 namespace {

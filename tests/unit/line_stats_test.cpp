@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "ravlog/stats/accounting.h"
-#include "ravlog/stats/line_stats.h"
+#include "stats/accounting.h"
+#include "stats/line_stats.h"
 
 namespace rv {
 namespace {

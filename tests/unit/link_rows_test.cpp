@@ -11,8 +11,8 @@
 #include "core/format.h"
 #include "core/session_record.h"
 #include "ravlog/link_rows.h"
-#include "ravlog/stats/address_book.h"
-#include "ravlog/stats/chart_layout.h"
+#include "stats/address_book.h"
+#include "stats/chart_layout.h"
 
 namespace rv {
 namespace {

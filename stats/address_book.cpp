@@ -1,4 +1,4 @@
-#include "ravlog/stats/address_book.h"
+#include "stats/address_book.h"
 
 #include "core/format.h"
 

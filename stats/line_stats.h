@@ -8,6 +8,7 @@
 
 #include "core/history_type.h"
 #include "core/session_record.h"
+#include "stats/chart_layout.h"
 
 namespace rv {
 
@@ -44,7 +45,6 @@ struct LineTotals {
     std::uint64_t protBytesSent = 0;
 };
 
-inline constexpr int chartSlots = 96;
 using SlotValues = std::array<std::uint64_t, chartSlots>;
 
 // Seconds of session time per chart slot.

@@ -1,4 +1,4 @@
-#include "ravlog/stats/line_stats.h"
+#include "stats/line_stats.h"
 
 #include <algorithm>
 

@@ -5,8 +5,8 @@
 
 #include "core/history_type.h"
 #include "core/session_record.h"
-#include "ravlog/stats/address_book.h"
-#include "ravlog/stats/line_stats.h"
+#include "stats/address_book.h"
+#include "stats/line_stats.h"
 
 namespace rv {
 

@@ -17,7 +17,7 @@
 #include "core/fido_address.h"
 #include "core/fixed_text.h"
 #include "core/session_record.h"
-#include "ravlog/stats/chart_layout.h"
+#include "stats/chart_layout.h"
 
 namespace rv {
 

@@ -1,0 +1,38 @@
+// The geometry shared by every chart of a run: the 96 slots of the window
+// drawn as 49 half-character cells, and the rulers and hour-label spacing
+// around them. ravlog draws with it (ravlog/chart_text.h); the address
+// entries mark their history rows on it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace rv {
+
+// Time slots of every chart: the window is drawn in 96 of them.
+inline constexpr int chartSlots = 96;
+// Cells of a chart row, ruler or history row (slot i lies in cell (i + 1) / 2).
+inline constexpr std::size_t chartCells = 49;
+
+struct ChartLayout {
+    std::uint8_t hours;                // the span of the 96 slots
+    std::uint8_t labelStep;            // hours between two hour labels
+    std::uint32_t slotSeconds;         // seconds per slot
+    std::uint32_t halfSlot;            // the least time that marks a slot in a history row
+    std::string_view labelGap;         // blanks before every hour label but the first
+    std::string_view topRuler;         // 49 characters each, UTF-8
+    std::string_view historyTemplate;  // ASCII: '|' on grid lines, blanks between
+    std::string_view middleLine;
+    std::string_view historyBottomRuler;
+    std::string_view chartBottomRuler;
+};
+
+inline constexpr std::size_t chartLayoutCount = 9;
+extern const std::array<ChartLayout, chartLayoutCount> chartLayouts;
+
+// The shortest layout that spans windowHours (1..24); 24 hours beyond that.
+const ChartLayout& chooseChartLayout(unsigned windowHours);
+
+}  // namespace rv
