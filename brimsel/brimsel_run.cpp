@@ -180,4 +180,16 @@ Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std
     return std::nullopt;
 }
 
+Stop runBrimsel(DumpSettings& settings, const std::vector<std::string_view>& args,
+                SourceOpener& opener, std::time_t now, std::FILE* out, std::FILE* err) {
+    writeBanner(out);
+    if (Stop stop = parseOptions(args, settings)) return stop;
+    const std::string& configPath = settings.config.settings.configPath;
+    auto config = opener.open(configPath);
+    if (!config) return failure(cantOpen(configPath, opener.failure()));
+    if (Stop stop = readConfig(*config, settings, now)) return stop;
+    config.reset();
+    return dumpLines(settings, opener, out, err);
+}
+
 }  // namespace rv::brimsel

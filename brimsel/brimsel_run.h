@@ -37,4 +37,9 @@ Stop readConfig(ByteSource& config, DumpSettings& settings, std::time_t now);
 // single history could be read.
 Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err);
 
+// The whole run: banner, options, configuration (read through opener at
+// the clock's now), then the dump. A stop is how it ends early.
+Stop runBrimsel(DumpSettings& settings, const std::vector<std::string_view>& args,
+                SourceOpener& opener, std::time_t now, std::FILE* out, std::FILE* err);
+
 }  // namespace rv::brimsel

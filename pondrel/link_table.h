@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "pondrel/pondrel_run.h"
+#include "pondrel/run_state.h"
 
 namespace rv::pondrel {
 

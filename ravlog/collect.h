@@ -5,7 +5,7 @@
 
 #include "core/history_reader.h"
 #include "ravlog/history_cut.h"
-#include "ravlog/ravlog_run.h"
+#include "ravlog/run_state.h"
 
 namespace rv {
 

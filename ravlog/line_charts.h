@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "ravlog/ravlog_run.h"
+#include "ravlog/run_state.h"
 
 namespace rv {
 

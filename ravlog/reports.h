@@ -2,7 +2,7 @@
 // lines are read and the address entries are settled.
 #pragma once
 
-#include "ravlog/ravlog_run.h"
+#include "ravlog/run_state.h"
 
 namespace rv {
 

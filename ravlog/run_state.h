@@ -1,0 +1,52 @@
+// The state of one ravlog run, passed down from the driver to every unit:
+// the clock, the configuration, the chart layout, the address entries,
+// what each line gathered and the report files.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "core/config_model.h"
+#include "core/dates.h"
+#include "core/local_clock.h"
+#include "core/report_file.h"
+#include "ravlog/cut_io.h"
+#include "ravlog/options.h"
+#include "stats/address_book.h"
+#include "stats/chart_layout.h"
+#include "stats/line_stats.h"
+
+namespace rv {
+
+// What a line gathered while its history was read.
+struct LineResult {
+    bool opened = false;
+    HistoryType type = 0;
+    LineTotals totals;
+    BusyHistogram busy;
+};
+
+struct RavlogRun {
+    explicit RavlogRun(std::time_t now, std::FILE* out = stdout, std::FILE* err = stderr)
+        : clock(makeRunClock(now)), out(out), err(err) {}
+
+    RunClock clock;
+    std::FILE* out;
+    std::FILE* err;
+    Configuration config;
+    RavlogOptions options;
+    ReportPeriod period;
+    const ChartLayout* layout = nullptr;
+    std::unique_ptr<AddressBook> book;
+    std::vector<LineResult> lines;  // parallel to config.lines
+    int openedLines = 0;
+    bool hasProtectedSessions = false;
+    PrintableCounts printable;
+    ReportFile sessionsFile;
+    ReportFile linksFile;
+    ReportFile historyFile;
+    CutProbe* cutProbe = nullptr;  // set by the fault tests only
+};
+
+}  // namespace rv
