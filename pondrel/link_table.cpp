@@ -166,7 +166,7 @@ void writeEntryRow(std::FILE* out, const AddrEntry& e, const DrawingSet& d) {
     row.text(formatTraffic(e.bytesSent, false).c_str());
     row.text(d.outerBar);
     row.blank();  // " %s%s\n"
-    row.text(formatTraffic(entryCps(e), false).c_str());
+    row.text(formatTraffic(cps(e), false).c_str());
     row.text(d.outerBar);
     row.text("\n");
     row.write(out);

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "core/busy_mask.h"
-#include "ravlog/chart_text.h"
 #include "core/format.h"
+#include "ravlog/chart_text.h"
 
 namespace rv {
 
@@ -157,7 +157,7 @@ void writeBusyBlock(const Block& b, std::uint64_t capacity) {
                  formatTraffic(t.bytesSent, false).c_str());
     std::fprintf(out, "   Sessions    %s  %s\n", b.row(1), rule13);
     std::fprintf(out, "%s%s  Average\n", blank15, b.row(2));
-    std::fprintf(out, " Total: %5llu  %s  CPS:   %6llu\n", u(t.sessions), b.row(3), u(lineCps(t)));
+    std::fprintf(out, " Total: %5llu  %s  CPS:   %6llu\n", u(t.sessions), b.row(3), u(cps(t)));
     std::fprintf(out, " %s  %s  %s\n", rule12, b.row(4), rule13);
     std::fprintf(out, " In:    %5llu  %s  Time Online:\n", u(t.sessionsIn), b.row(5));
     std::fprintf(out, " Out:   %5llu  %s     %4llu:%02llu:%02llu\n", u(t.sessionsOut), b.row(6),

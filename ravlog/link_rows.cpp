@@ -88,17 +88,17 @@ void writeLinkTableRow(std::FILE* out, const AddrEntry& entry, bool asGroup) {
                      static_cast<ull>(d.minutes), static_cast<ull>(d.seconds));
     std::fprintf(out, "%s║%s║", formatTraffic(entry.bytesReceived, false).c_str(),
                  formatTraffic(entry.bytesSent, false).c_str());
-    const std::uint64_t cps = entryCps(entry);
-    if (cps < 1000000)
-        std::fprintf(out, " %6llu║\n", static_cast<ull>(cps));
+    const std::uint64_t entryCps = cps(entry);
+    if (entryCps < 1000000)
+        std::fprintf(out, " %6llu║\n", static_cast<ull>(entryCps));
     else
-        std::fprintf(out, " %s║\n", formatTraffic(cps, false).c_str());
+        std::fprintf(out, " %s║\n", formatTraffic(entryCps, false).c_str());
 }
 
 std::string historyFigures(const AddrEntry& entry, ShowValueMode showValue) {
     const std::uint64_t value = showValue == ShowValueMode::ses    ? entry.sessions
                                 : showValue == ShowValueMode::time ? entry.timeOnline / 60
-                                                                   : entryCps(entry);
+                                                                   : cps(entry);
     const TrafficText v = valueText(value);
     const TrafficText rcvd = formatTraffic(entry.bytesReceived, true);
     const TrafficText sent = formatTraffic(entry.bytesSent, true);

@@ -67,7 +67,7 @@ void writeTableFooter(std::FILE* out, const LineTotals& t) {
         static_cast<ull>(t.sessionsIn), static_cast<ull>(t.sessionsOut), static_cast<ull>(d.hours),
         static_cast<ull>(d.minutes), static_cast<ull>(d.seconds),
         formatTraffic(t.bytesReceived, false).c_str(), formatTraffic(t.bytesSent, false).c_str(),
-        static_cast<ull>(lineCps(t)));
+        static_cast<ull>(cps(t)));
 }
 
 void writeSessionsFooter(std::FILE* out, const std::string& createdAt) {

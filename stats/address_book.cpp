@@ -341,9 +341,9 @@ MatchPlan AddressBook::planMatch(const SessionRecord& session) {
     plan.targetCount = outcome.targetCount;
     plan.end = outcome.end;
     for (std::size_t i = 0; i < plan.targetCount; ++i) {
-        // The flags and the last counter: the ends of what counting writes.
+        // The first counter and the flags: the ends of what counting writes.
+        __builtin_prefetch(&plan.targets[i]->bytesReceived, 1);
         __builtin_prefetch(&plan.targets[i]->flags, 1);
-        __builtin_prefetch(&plan.targets[i]->zeroDurationSessions, 1);
     }
     return plan;
 }
@@ -373,25 +373,8 @@ void countSession(AddrEntry& entry, const SessionRecord& session, const MatchCon
                   const ChartLayout* layout) {
     if (context.advancedCps) entry.flags |= AddrFlags::advancedCps;
     entry.flags |= AddrFlags::matched;
-    entry.sessions += 1;
-    entry.timeOnline += session.duration;
-    if (context.zeroDuration) entry.zeroDurationSessions += 1;
-    entry.bytesReceived += session.bytesReceived;
-    entry.bytesSent += session.bytesSent;
+    countTraffic(entry, session, context.zeroDuration, true);
     const bool noTraffic = session.bytesReceived == 0 && session.bytesSent == 0;
-    if (noTraffic) {
-        entry.noTrafficSessions += 1;
-    } else {
-        entry.cpsTime += session.duration;
-    }
-    if (session.has(SessionFlags::incoming)) {
-        entry.sessionsIn += 1;
-        entry.timeIn += session.duration;
-    }
-    if (session.has(SessionFlags::outgoing)) {
-        entry.sessionsOut += 1;
-        entry.timeOut += session.duration;
-    }
     if (layout == nullptr) return;
     if (context.noDrawZero && noTraffic && !session.has(SessionFlags::kindMask)) return;
     markHistoryRow(entry.historyRow, context.axisStart, context.axisEnd, *layout);
@@ -435,11 +418,6 @@ void markHistoryRow(HistoryRow& row, std::uint64_t start, std::uint64_t end,
     }
 }
 
-std::uint64_t entryCps(const AddrEntry& entry) {
-    const std::uint64_t bytes = entry.bytesReceived + entry.bytesSent;
-    return entry.cpsTime > 1 ? bytes / entry.cpsTime : bytes;
-}
-
 bool isPrintable(const AddrEntry& entry, bool keepAll) {
     if (entry.has(AddrFlags::excluded)) return false;
     return entry.has(AddrFlags::matched) || (keepAll && !entry.has(AddrFlags::kindMask));
@@ -448,19 +426,8 @@ bool isPrintable(const AddrEntry& entry, bool keepAll) {
 PrintableCounts AddressBook::finishEntries(bool keepAll) {
     PrintableCounts counts;
     for (AddrEntry& e : entries_) {
-        if (!e.has(AddrFlags::excluded) && e.has(AddrFlags::advancedCps)) {
-            // Sessions that moved nothing show the handshake time; take it
-            // off the time that carried traffic.
-            if (e.zeroDurationSessions > 0) {
-                e.cpsTime -= (e.sessions - e.noTrafficSessions) / 2;
-            } else if (e.noTrafficSessions > 0) {
-                const std::uint64_t overhead =
-                    (e.timeOnline - e.cpsTime) * e.sessions / e.noTrafficSessions;
-                // As for the lines: an estimate of the whole time online
-                // leaves the time as it was.
-                if (overhead < e.timeOnline) e.cpsTime = e.timeOnline - overhead;
-            }
-        }
+        // Sessions that moved nothing show the handshake time.
+        if (!e.has(AddrFlags::excluded) && e.has(AddrFlags::advancedCps)) applyAdvancedCps(e);
         if (!isPrintable(e, keepAll)) continue;
         if (e.has(AddrFlags::group)) {
             ++counts.groups;

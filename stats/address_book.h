@@ -18,28 +18,18 @@
 #include "core/fixed_text.h"
 #include "core/session_record.h"
 #include "stats/chart_layout.h"
+#include "stats/traffic_counters.h"
 
 namespace rv {
 
 // 'A' left half busy, 'B' right half, 'C' both; '|' grid lines, blanks.
 using HistoryRow = FixedText<chartCells>;
 
-// The flags and counters, which every counted session updates, come first,
-// so that they share as few cache lines as they can.
-struct AddrEntry {
+// The counters, which every counted session updates, come first and the
+// flags right behind them, so that they share as few cache lines as they can.
+struct AddrEntry : TrafficCounters {
     FidoAddress pattern;      // -1 any, -2 one entry per value; a kind entry holds its event key
     std::uint16_t flags = 0;  // AddrFlags and the kind bits
-    std::uint64_t bytesReceived = 0;
-    std::uint64_t bytesSent = 0;
-    std::uint64_t timeOnline = 0;
-    std::uint64_t cpsTime = 0;  // time of sessions that moved bytes; AdvancedCPS adjusts it
-    std::uint64_t timeIn = 0;
-    std::uint64_t timeOut = 0;
-    std::uint64_t sessions = 0;
-    std::uint64_t sessionsIn = 0;
-    std::uint64_t sessionsOut = 0;
-    std::uint64_t noTrafficSessions = 0;
-    std::uint64_t zeroDurationSessions = 0;
     std::string displayName;  // exactly 15 columns, or empty
     HistoryRow historyRow;    // empty when the run draws no charts
 
@@ -197,9 +187,6 @@ void countSession(AddrEntry& entry, const SessionRecord& session, const MatchCon
 // touches for less than half of it is left out at either end.
 void markHistoryRow(HistoryRow& row, std::uint64_t start, std::uint64_t end,
                     const ChartLayout& layout);
-
-// Bytes per second of cpsTime (the byte sum when cpsTime is 0 or 1).
-std::uint64_t entryCps(const AddrEntry& entry);
 
 // Printed in the reports: not excluded, and matched, or kept by KeepAll
 // unless it is a kind entry.

@@ -10,26 +10,13 @@ void addToLineTotals(LineTotals& t, const SessionRecord& r, bool zeroDuration, H
     const std::uint64_t d = r.duration;
     const std::uint64_t rcvd = r.bytesReceived;
     const std::uint64_t sent = r.bytesSent;
-    const bool traffic = rcvd != 0 || sent != 0;
-    t.timeOnline += d;
-    if (zeroDuration) ++t.zeroDurationSessions;
-    t.bytesReceived += rcvd;
-    t.bytesSent += sent;
-    if (traffic) t.trafficTime += d;
-    if (!r.has(kindAnswer | kindDial | kindTerminal)) {
-        ++t.sessions;
-        if (!traffic) ++t.noTrafficSessions;
-    }
+    countTraffic(t, r, zeroDuration, !r.has(kindAnswer | kindDial | kindTerminal));
     const bool costs = recordsCost(type);
     if (r.has(incoming)) {
-        ++t.sessionsIn;
-        t.timeIn += d;
         if (r.has(normal)) ++t.normalIn;
         if (costs) t.costIn += r.cost;
     }
     if (r.has(outgoing)) {
-        ++t.sessionsOut;
-        t.timeOut += d;
         if (r.has(normal)) ++t.normalOut;
         if (costs) t.costOut += r.cost;
     }
@@ -93,24 +80,6 @@ void addToBusyHistogram(BusyHistogram& busy, AxisSpan span, std::uint16_t flags,
             if (out) busy.unprotectedOut[i] += part;
         }
     }
-}
-
-void applyAdvancedCps(LineTotals& t) {
-    if (t.zeroDurationSessions > 0) {
-        const std::uint64_t cut = (t.sessions - t.noTrafficSessions) / 2;
-        t.trafficTime = t.trafficTime > cut ? t.trafficTime - cut : 0;
-    } else if (t.noTrafficSessions > 0) {
-        const std::uint64_t overhead =
-            (t.timeOnline - t.trafficTime) * t.sessions / t.noTrafficSessions;
-        // An estimate as long as the whole time online says nothing about
-        // the handshake: the time stays as it was.
-        if (overhead < t.timeOnline) t.trafficTime = t.timeOnline - overhead;
-    }
-}
-
-std::uint64_t lineCps(const LineTotals& t) {
-    const std::uint64_t bytes = t.bytesReceived + t.bytesSent;
-    return t.trafficTime > 1 ? bytes / t.trafficTime : bytes;
 }
 
 void addTotals(LineTotals& sum, const LineTotals& l) {

@@ -1,6 +1,5 @@
 // Per-line figures: the totals of the sessions a line accounted, and the
-// nine busy arrays of 96 chart slots. Counters are 64-bit so that a busy
-// line over a long period prints its true figures.
+// nine busy arrays of 96 chart slots.
 #pragma once
 
 #include <array>
@@ -9,21 +8,13 @@
 #include "core/history_type.h"
 #include "core/session_record.h"
 #include "stats/chart_layout.h"
+#include "stats/traffic_counters.h"
 
 namespace rv {
 
-struct LineTotals {
-    std::uint64_t bytesReceived = 0;
-    std::uint64_t bytesSent = 0;
-    std::uint64_t timeOnline = 0;
-    std::uint64_t trafficTime = 0;  // time of sessions that moved bytes; AdvancedCPS rewrites it
-    std::uint64_t timeIn = 0;
-    std::uint64_t timeOut = 0;
-    std::uint64_t sessions = 0;  // mail sessions, BBS and External events
-    std::uint64_t noTrafficSessions = 0;
-    std::uint64_t zeroDurationSessions = 0;
-    std::uint64_t sessionsIn = 0;
-    std::uint64_t sessionsOut = 0;
+// The line's traffic counters, with sessions counting mail sessions and
+// The Brake!'s BBS and External events, and the line's other figures.
+struct LineTotals : TrafficCounters {
     std::uint64_t normalIn = 0;
     std::uint64_t normalOut = 0;
     std::uint64_t normalSessions = 0;
@@ -76,12 +67,6 @@ AxisSpan axisPosition(std::int64_t localStart, std::uint32_t duration, std::int6
 // Adds the session's time to every slot it overlaps.
 void addToBusyHistogram(BusyHistogram& busy, AxisSpan span, std::uint16_t flags,
                         std::uint32_t slotSeconds);
-
-// Corrects trafficTime for the handshake time of sessions that moved no bytes.
-void applyAdvancedCps(LineTotals& totals);
-
-// Bytes per second of traffic time (the byte sum when that time is 0 or 1).
-std::uint64_t lineCps(const LineTotals& totals);
 
 // Sums lines for the totals boxes.
 void addTotals(LineTotals& sum, const LineTotals& line);

@@ -196,7 +196,7 @@ TEST(AddressCounting, CountersAndMarks) {
     EXPECT_EQ(e.bytesReceived, 1010u);
     EXPECT_EQ(e.bytesSent, 500u);
     EXPECT_EQ(e.noTrafficSessions, 1u);
-    EXPECT_EQ(e.cpsTime, 150u);
+    EXPECT_EQ(e.trafficTime, 150u);
     EXPECT_EQ(e.sessionsIn, 2u);
     EXPECT_EQ(e.timeIn, 150u);
     EXPECT_EQ(e.sessionsOut, 2u);
@@ -305,8 +305,8 @@ TEST(AddressFinish, AdvancedCps) {
         book.matchSession(session({2, 1, 1, 0}, incoming, 1, 0, 0),
                           {.zeroDuration = true, .advancedCps = true});
         book.finishEntries(false);
-        EXPECT_EQ(entryAt(book, 0).cpsTime, 59u);  // 60 - (4 - 1) / 2
-        EXPECT_EQ(entryCps(entryAt(book, 0)), 1800u / 59u);
+        EXPECT_EQ(entryAt(book, 0).trafficTime, 59u);  // 60 - (4 - 1) / 2
+        EXPECT_EQ(cps(entryAt(book, 0)), 1800u / 59u);
     }
     {  // the time of empty sessions, per session, is handshake
         AddressBook book({addr(2, any, any, any)});
@@ -316,8 +316,8 @@ TEST(AddressFinish, AdvancedCps) {
         book.matchSession(session({2, 1, 1, 0}, incoming, 200, 0, 2400), advanced);
         book.finishEntries(false);
         // online 530, traffic time 300, overhead 230 * 4 / 2 = 460
-        EXPECT_EQ(entryAt(book, 0).cpsTime, 70u);
-        EXPECT_EQ(entryCps(entryAt(book, 0)), 4800u / 70u);
+        EXPECT_EQ(entryAt(book, 0).trafficTime, 70u);
+        EXPECT_EQ(cps(entryAt(book, 0)), 4800u / 70u);
     }
     {  // an overhead beyond the time online leaves the time uncorrected
         AddressBook book({addr(2, any, any, any)});
@@ -325,8 +325,8 @@ TEST(AddressFinish, AdvancedCps) {
         book.matchSession(session({2, 1, 1, 0}, incoming, 100, 0, 0), advanced);
         book.matchSession(session({2, 1, 1, 0}, incoming, 100, 0, 0), advanced);
         book.finishEntries(false);
-        EXPECT_EQ(entryAt(book, 0).cpsTime, 10u);
-        EXPECT_EQ(entryCps(entryAt(book, 0)), 50u);
+        EXPECT_EQ(entryAt(book, 0).trafficTime, 10u);
+        EXPECT_EQ(cps(entryAt(book, 0)), 50u);
     }
     {  // products past 32 bits; no AdvancedCPS line, no change
         AddressBook book({addr(2, any, any, any), addr(3, any, any, any)});
@@ -338,8 +338,8 @@ TEST(AddressFinish, AdvancedCps) {
         book.matchSession(session({3, 1, 1, 0}, incoming, 80000, 0, 0), {});
         book.finishEntries(false);
         // online 69999 * 86400 + 80000 = 6047993600, overhead 80000 * 70000 / 1
-        EXPECT_EQ(entryAt(book, 0).cpsTime, 447993600u);
-        EXPECT_EQ(entryAt(book, 1).cpsTime, std::uint64_t{69999} * 86400);
+        EXPECT_EQ(entryAt(book, 0).trafficTime, 447993600u);
+        EXPECT_EQ(entryAt(book, 1).trafficTime, std::uint64_t{69999} * 86400);
     }
 }
 
@@ -366,7 +366,7 @@ TEST(AddressFinish, PrintableCounts) {
     EXPECT_EQ(k.links, 3u);  // 1:1/1.0 too; not the excluded one, not the idle Answer
     EXPECT_EQ(k.groups, 1u);
     EXPECT_TRUE(isPrintable(entryAt(kept, 0), true));
-    EXPECT_EQ(entryCps(entryAt(kept, 0)), 0u);
+    EXPECT_EQ(cps(entryAt(kept, 0)), 0u);
     EXPECT_FALSE(isPrintable(entryAt(kept, 3), true));
 }
 

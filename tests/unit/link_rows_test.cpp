@@ -69,7 +69,7 @@ TEST(LinkTable, ProtectionMarkAndGroupRow) {
     AddrEntry e = entryAt({2, 5020, anyComponent, anyComponent});
     e.flags |= AddrFlags::hasAny | AddrFlags::hasProtected;
     e.sessions = e.sessionsIn = 3;
-    e.timeOnline = e.timeIn = e.cpsTime = 3725;  // 1:02:05
+    e.timeOnline = e.timeIn = e.trafficTime = 3725;  // 1:02:05
     e.bytesReceived = 120000;
     e.bytesSent = 3000;
     // 123000 / 3725 = 33.02
@@ -127,7 +127,7 @@ TEST(LinkTable, TimeOnlineFromAHundredHoursAndCpsFromAMillion) {
     AddrEntry e = entryAt({2, 5020, 1, 0});
     e.sessions = e.sessionsIn = 500;
     e.timeIn = e.timeOnline = 123 * hours + 4 * 60 + 5;
-    e.cpsTime = 1;  // the byte sum is the CPS
+    e.trafficTime = 1;  // the byte sum is the CPS
     e.bytesReceived = 999999;
     EXPECT_EQ(tableRow(e),
               "║  2:5020/1.0     ║500│123:04:05║  -│ -:--:-- ║123:04:05║999999║     0║ 999999║\n");
@@ -137,10 +137,10 @@ TEST(LinkTable, TimeOnlineFromAHundredHoursAndCpsFromAMillion) {
     // 2 000 000 bytes over 2 s is exactly a million a second.
     e.bytesReceived = 1000000;
     e.bytesSent = 1000000;
-    e.cpsTime = 2;
+    e.trafficTime = 2;
     EXPECT_EQ(tableRow(e),
               "║  2:5020/1.0     ║500│123:04:05║  -│ -:--:-- ║123:04:05║  0.9M║  0.9M║   0.9M║\n");
-    e.cpsTime = 3;  // 666 666
+    e.trafficTime = 3;  // 666 666
     EXPECT_EQ(tableRow(e),
               "║  2:5020/1.0     ║500│123:04:05║  -│ -:--:-- ║123:04:05║  0.9M║  0.9M║ 666666║\n");
 }
@@ -161,7 +161,7 @@ std::string figures(const FigureCase& c, ShowValueMode mode) {
     AddrEntry e = entryAt({2, 5020, 1, 0});
     e.sessions = c.sessions;
     e.timeOnline = c.timeOnline;
-    e.cpsTime = c.cpsTime;
+    e.trafficTime = c.cpsTime;
     e.bytesReceived = c.received;
     e.bytesSent = c.sent;
     return historyFigures(e, mode);

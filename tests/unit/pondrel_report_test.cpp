@@ -101,25 +101,25 @@ TEST(PondrelRow, TrafficAndCps) {
     e.timeOnline = 100;
     e.bytesReceived = 999999;
     e.bytesSent = 1048576;
-    e.cpsTime = 100;
+    e.trafficTime = 100;
     // 2048575 / 100 = 20485
     EXPECT_EQ(row(e, true),
               "| 2:4500/17.0   |   2| 0:01:40 |   -| -:--:-- | 0:01:40 |999999|  1.0M|  20485|\n");
     // A CPS of a million and more shows in MiB: 3000000 bytes in 1 second.
     e.bytesReceived = 3000000;
     e.bytesSent = 0;
-    e.cpsTime = 1;
+    e.trafficTime = 1;
     EXPECT_EQ(row(e, true),
               "| 2:4500/17.0   |   2| 0:01:40 |   -| -:--:-- | 0:01:40 |  2.8M|     0|   2.8M|\n");
     // cpsTime 0 (no session moved bytes): the byte sum itself.
     e.bytesReceived = 0;
     e.bytesSent = 0;
-    e.cpsTime = 0;
+    e.trafficTime = 0;
     EXPECT_EQ(row(e, true).substr(57), "     0|     0|      0|\n");
     // Above 4 GiB the sums print their true MiB.
     e.bytesReceived = 7000000000;  // 6675.7 MiB
     e.bytesSent = 1048576000;      // exactly 1000 MiB
-    e.cpsTime = 4;                 // (7000000000 + 1048576000) / 4 = 2012144000 = 1918.9 MiB
+    e.trafficTime = 4;                 // (7000000000 + 1048576000) / 4 = 2012144000 = 1918.9 MiB
     EXPECT_EQ(row(e, true).substr(57), " 6675M| 1000M|  1918M|\n");
 }
 
