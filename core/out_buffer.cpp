@@ -29,6 +29,13 @@ void OutBuffer::putUnsigned(unsigned long long value, int width) {
     put(formatUnsigned(value, static_cast<std::size_t>(std::max(width, 0))).view());
 }
 
+void OutBuffer::putSigned(long long value) {
+    if (value < 0) put('-');
+    putUnsigned(value < 0 ? 0 - static_cast<unsigned long long>(value)
+                          : static_cast<unsigned long long>(value),
+                0);
+}
+
 void OutBuffer::flush() {
     if (size_ > 0) std::fwrite(block_.get(), 1, size_, out_);
     size_ = 0;

@@ -31,6 +31,8 @@ class OutBuffer {
     }
     // Unsigned decimal right-aligned in at least width columns.
     void putUnsigned(unsigned long long value, int width);
+    // Signed decimal, '-' before a negative value.
+    void putSigned(long long value);
     // Writes the collected text if it has grown past the limit.
     void maybeFlush() {
         if (size_ >= flushAt_) flush();

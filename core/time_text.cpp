@@ -80,4 +80,34 @@ std::tm localBreakdown(std::time_t t) {
     return tm;
 }
 
+IsoTimeText isoDateTime(const std::tm& tm) {
+    IsoTimeText text{};
+    char* p = text.data();
+    const auto digits = [](char* at, int value, int count) {
+        value = value < 0 ? 0 : value;
+        for (int i = count - 1; i >= 0; --i, value /= 10)
+            at[i] = static_cast<char>('0' + value % 10);
+    };
+    digits(p, tm.tm_year + 1900, 4);
+    p[4] = '-';
+    digits(p + 5, tm.tm_mon + 1, 2);
+    p[7] = '-';
+    digits(p + 8, tm.tm_mday, 2);
+    p[10] = 'T';
+    digits(p + 11, tm.tm_hour, 2);
+    p[13] = ':';
+    digits(p + 14, tm.tm_min, 2);
+    p[16] = ':';
+    digits(p + 17, tm.tm_sec, 2);
+    p[19] = '\0';
+    return text;
+}
+
+std::string creationTimeText(std::time_t now) {
+    std::tm tm = localBreakdown(now);
+    char text[512];
+    const std::size_t n = std::strftime(text, sizeof text, "%A, %d %B %Y, %X", &tm);
+    return std::string(text, n);
+}
+
 }  // namespace rv

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 namespace rv {
 
@@ -25,5 +26,14 @@ inline constexpr const char* unreadableTimeText = "??? ??? ?? ??:??:?? ????";
 
 // The local breakdown of t (localtime_r).
 std::tm localBreakdown(std::time_t t);
+
+// "YYYY-MM-DDTHH:MM:SS" of the calendar fields, as the machine-readable
+// reports write times of day: local, without a zone suffix.
+using IsoTimeText = std::array<char, 20>;
+IsoTimeText isoDateTime(const std::tm& tm);
+
+// The time a report was made, as its footer states it: the local time now
+// as "%A, %d %B %Y, %X".
+std::string creationTimeText(std::time_t now);
 
 }  // namespace rv

@@ -24,6 +24,7 @@ const char* const usageText =
     "\t-k[+|-]                 -k+  set 'KeepAll Yes'\n"
     "\t                        -k-  set 'KeepAll No'\n"
     "\t                        -k   invert 'KeepAll' in config file\n"
+    "\t-f<format>              Report format: text (default), json or csv\n"
     "\t-u[+|-]                 -u+  UTF8 output (default)\n"
     "\t                        -u-  ASCII output\n"
     "\t                        -u   as -u+\n"
@@ -75,6 +76,12 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
             case 'u':
                 if (!readDrawingOption(value, options.ascii)) return unknownOption(arg);
                 break;
+            case 'f': {
+                const std::optional<ReportFormat> format = parseReportFormat(value);
+                if (!format) return unknownOption(arg);
+                options.format = *format;
+                break;
+            }
             default:
                 return unknownOption(arg);
         }

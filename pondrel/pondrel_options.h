@@ -12,6 +12,7 @@
 #include "core/config_model.h"
 #include "core/exit_request.h"
 #include "core/local_clock.h"
+#include "core/report_format.h"
 #include "core/switch_option.h"
 
 namespace rv::pondrel {
@@ -29,6 +30,7 @@ struct Options {
     SwitchOption group = SwitchOption::notGiven;
     SwitchOption keepAll = SwitchOption::notGiven;
     bool ascii = false;
+    ReportFormat format = ReportFormat::text;
 };
 
 extern const char* const usageText;

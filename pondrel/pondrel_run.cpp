@@ -15,6 +15,8 @@
 #include "core/session_validity.h"
 #include "core/time_text.h"
 #include "pondrel/link_table.h"
+#include "pondrel/report_data.h"
+#include "pondrel/report_model.h"
 #include "stats/accounting.h"
 
 namespace rv::pondrel {
@@ -175,7 +177,18 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     } else if (!out.open(path, o.outputAppend)) {
         return failure(cantOpen(path, std::strerror(errno)));
     }
-    writeReport(out.get(), run);
+    const Report report = makeReport(run);
+    switch (o.format) {
+        case ReportFormat::text:
+            writeTextReport(out.get(), report, drawingSet(o.ascii));
+            break;
+        case ReportFormat::json:
+            writeJsonReport(out.get(), report);
+            break;
+        case ReportFormat::csv:
+            writeCsvReport(out.get(), report);
+            break;
+    }
     if (!closeReport(out, run.err)) return ExitRequest{exitFailure, {}};
     return std::nullopt;
 }

@@ -9,6 +9,7 @@
 #include "core/file_macros.h"
 #include "core/history_reader.h"
 #include "core/program_text.h"
+#include "core/time_text.h"
 #include "ravlog/collect.h"
 #include "ravlog/history_cut.h"
 #include "ravlog/report_period.h"

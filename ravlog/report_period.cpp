@@ -50,11 +50,5 @@ void writePeriodHeader(std::FILE* out, const PeriodView& p) {
                  date2.c_str());
 }
 
-std::string creationTimeText(std::time_t now) {
-    std::tm tm = localBreakdown(now);
-    char text[512];
-    std::size_t n = std::strftime(text, sizeof text, "%A, %d %B %Y, %X", &tm);
-    return std::string(text, n);
-}
 
 }  // namespace rv

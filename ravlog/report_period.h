@@ -1,5 +1,4 @@
-// The period header under the banner of every ravlog report, and the
-// creation-time text of their footers.
+// The period header under the banner of every ravlog report.
 #pragma once
 
 #include <cstdio>
@@ -17,8 +16,5 @@ struct PeriodView {
 };
 
 void writePeriodHeader(std::FILE* out, const PeriodView& period);
-
-// The local time now as "%A, %d %B %Y, %X".
-std::string creationTimeText(std::time_t now);
 
 }  // namespace rv

@@ -4,6 +4,7 @@
 
 #include "core/format.h"
 #include "core/program_text.h"
+#include "core/time_text.h"
 #include "ravlog/chart_text.h"
 #include "ravlog/line_charts.h"
 #include "ravlog/link_rows.h"

@@ -119,7 +119,7 @@ TEST(PondrelRow, TrafficAndCps) {
     // Above 4 GiB the sums print their true MiB.
     e.bytesReceived = 7000000000;  // 6675.7 MiB
     e.bytesSent = 1048576000;      // exactly 1000 MiB
-    e.trafficTime = 4;                 // (7000000000 + 1048576000) / 4 = 2012144000 = 1918.9 MiB
+    e.trafficTime = 4;             // (7000000000 + 1048576000) / 4 = 2012144000 = 1918.9 MiB
     EXPECT_EQ(row(e, true).substr(57), " 6675M| 1000M|  1918M|\n");
 }
 
@@ -161,8 +161,9 @@ TEST(PondrelDrawing, FramePiecesOfBothSets) {
     const DrawingSet& u = drawingSet(false);
     EXPECT_STREQ(u.outerBar, "║");
     EXPECT_STREQ(u.innerBar, "│");
-    EXPECT_EQ(u.headingTop, "┌" + repeat("─", 47) + "┐");
-    EXPECT_EQ(u.headingBottom, "└" + repeat("─", 47) + "┘");
+    EXPECT_EQ(titleBox(u, 0, " Links Statistic "),
+              "┌" + repeat("─", 47) + "┐\n│ ░░░▒▒▒▓▓▓███   Links Statistic   ███▓▓▓▒▒▒░░░ │\n└" +
+                  repeat("─", 47) + "┘");
     EXPECT_STREQ(u.headingLeft, "│ ░░░▒▒▒▓▓▓███  ");
     EXPECT_STREQ(u.headingRight, "  ███▓▓▓▒▒▒░░░ │\n");
     EXPECT_EQ(u.boxTop,
@@ -173,8 +174,9 @@ TEST(PondrelDrawing, FramePiecesOfBothSets) {
     const DrawingSet& a = drawingSet(true);
     EXPECT_STREQ(a.outerBar, "|");
     EXPECT_STREQ(a.innerBar, "|");
-    EXPECT_EQ(a.headingTop, "+" + repeat("-", 47) + "+");
-    EXPECT_EQ(a.headingBottom, a.headingTop);
+    const std::string asciiTop = "+" + repeat("-", 47) + "+";
+    EXPECT_EQ(titleBox(a, 0, " Links Statistic "),
+              asciiTop + "\n| ############   Links Statistic   ############ |\n" + asciiTop);
     EXPECT_STREQ(a.headingLeft, "| ############  ");
     EXPECT_STREQ(a.headingRight, "  ############ |\n");
     EXPECT_EQ(a.tableBottom, "+" + repeat("=", 77) + "+\n");

@@ -1,0 +1,63 @@
+#include "stats/link_rows.h"
+
+namespace rv {
+
+LinkRow linkRow(const AddrEntry& e) {
+    LinkRow row;
+    row.address = e.pattern;
+    if (e.has(AddrFlags::kindMask)) row.kind = kindOfAddress(e.pattern);
+    row.protectedSessions = e.has(AddrFlags::hasProtected);
+    row.sessions = e.sessions;
+    row.sessionsIn = e.sessionsIn;
+    row.timeIn = e.timeIn;
+    row.sessionsOut = e.sessionsOut;
+    row.timeOut = e.timeOut;
+    row.timeOnline = e.timeOnline;
+    row.received = e.bytesReceived;
+    row.sent = e.bytesSent;
+    row.cps = cps(e);
+    return row;
+}
+
+bool hasLinkTableRow(const AddrEntry& e, bool keepAll, std::uint16_t brakeSesStatMask) {
+    if (e.has(AddrFlags::group) || !isPrintable(e, keepAll)) return false;
+    const std::uint16_t kinds = e.flags & AddrFlags::kindMask;
+    return kinds == 0 || (kinds & brakeSesStatMask) != 0;
+}
+
+bool hasGroupTableRow(const AddrEntry& e, bool keepAll) {
+    return e.has(AddrFlags::group) && isPrintable(e, keepAll);
+}
+
+LinkTables linkTables(const AddressBook& book, bool keepAll, bool group,
+                      std::uint16_t brakeSesStatMask) {
+    LinkTables tables;
+    for (const AddrEntry& e : book.entries()) {
+        if (hasLinkTableRow(e, keepAll, brakeSesStatMask)) {
+            tables.links.push_back(linkRow(e));
+        } else if (group && hasGroupTableRow(e, keepAll)) {
+            tables.groups.push_back(linkRow(e));
+        }
+    }
+    tables.groupTable = !tables.groups.empty();
+    return tables;
+}
+
+AddressText linkAddressCell(const LinkRow& row, std::size_t width) {
+    return formatAddress(row.address, width);
+}
+
+SummaryTotals summaryTotals(const TrafficCounters& sum) {
+    SummaryTotals t;
+    t.received = sum.bytesReceived;
+    t.sent = sum.bytesSent;
+    t.sessionsIn = sum.sessionsIn;
+    t.sessionsOut = sum.sessionsOut;
+    t.sessions = sum.sessions;
+    t.timeIn = sum.timeIn;
+    t.timeOut = sum.timeOut;
+    t.timeOnline = sum.timeOnline;
+    return t;
+}
+
+}  // namespace rv

@@ -1,0 +1,69 @@
+// The rows of the links and group tables that ravlog and pondrel write:
+// which address entries have one, the figures of a row, and the sums of a
+// totals box. Plain values, which the text, JSON and CSV writers render.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/fido_address.h"
+#include "core/format.h"
+#include "core/session_kind.h"
+#include "stats/address_book.h"
+#include "stats/line_stats.h"
+
+namespace rv {
+
+struct LinkRow {
+    FidoAddress address;                // the entry's pattern; a kind entry holds its event key
+    const SessionKind* kind = nullptr;  // the kind of a kind entry
+    bool protectedSessions = false;     // a protected session was counted for it
+    std::uint64_t sessions = 0;
+    std::uint64_t sessionsIn = 0;
+    std::uint64_t timeIn = 0;
+    std::uint64_t sessionsOut = 0;
+    std::uint64_t timeOut = 0;
+    std::uint64_t timeOnline = 0;
+    std::uint64_t received = 0;
+    std::uint64_t sent = 0;
+    std::uint64_t cps = 0;
+};
+
+LinkRow linkRow(const AddrEntry& entry);
+
+// A printable entry that is no group; a kind entry only when its kind is
+// one BrakeSesStat lists.
+bool hasLinkTableRow(const AddrEntry& entry, bool keepAll, std::uint16_t brakeSesStatMask);
+// A printable group.
+bool hasGroupTableRow(const AddrEntry& entry, bool keepAll);
+
+struct LinkTables {
+    std::vector<LinkRow> links;
+    bool groupTable = false;      // a group table is written (GROUP on, a group printable)
+    std::vector<LinkRow> groups;  // its rows
+};
+
+LinkTables linkTables(const AddressBook& book, bool keepAll, bool group,
+                      std::uint16_t brakeSesStatMask);
+
+// The Address cell of a row in a table whose addresses take width columns.
+AddressText linkAddressCell(const LinkRow& row, std::size_t width);
+
+// The figures of a totals box: what all lines counted.
+struct SummaryTotals {
+    std::uint64_t received = 0;
+    std::uint64_t sent = 0;
+    std::uint64_t sessionsIn = 0;
+    std::uint64_t sessionsOut = 0;
+    std::uint64_t sessions = 0;
+    std::uint64_t timeIn = 0;
+    std::uint64_t timeOut = 0;
+    std::uint64_t timeOnline = 0;
+
+    std::uint64_t traffic() const { return received + sent; }
+};
+
+SummaryTotals summaryTotals(const TrafficCounters& sum);
+
+}  // namespace rv

@@ -1,0 +1,52 @@
+#include "stats/link_rows_json.h"
+
+namespace rv {
+
+std::string_view kindName(const SessionKind& kind) {
+    return trimmedCell(kind.displayText);
+}
+
+std::string_view trimmedCell(std::string_view cell) {
+    while (!cell.empty() && cell.back() == ' ')
+        cell.remove_suffix(1);
+    return cell;
+}
+
+void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<LinkRow>& rows,
+                     std::size_t addressWidth) {
+    json.key(key).beginArray(true);
+    for (const LinkRow& row : rows) {
+        json.beginObject();
+        json.key("address").string(trimmedCell(linkAddressCell(row, addressWidth).view()));
+        if (row.kind)
+            json.key("kind").string(kindName(*row.kind));
+        else
+            json.key("kind").null();
+        json.key("sessions_in").number(row.sessionsIn);
+        json.key("time_in").number(row.timeIn);
+        json.key("sessions_out").number(row.sessionsOut);
+        json.key("time_out").number(row.timeOut);
+        json.key("time_online").number(row.timeOnline);
+        json.key("received").number(row.received);
+        json.key("sent").number(row.sent);
+        json.key("cps").number(row.cps);
+        json.endObject();
+    }
+    json.endArray();
+}
+
+void putTotalsJson(JsonWriter& json, std::string_view key, const SummaryTotals& t) {
+    json.key(key).beginObject();
+    json.key("received").number(t.received);
+    json.key("sent").number(t.sent);
+    json.key("traffic").number(t.traffic());
+    json.key("sessions_in").number(t.sessionsIn);
+    json.key("sessions_out").number(t.sessionsOut);
+    json.key("sessions").number(t.sessions);
+    json.key("time_in").number(t.timeIn);
+    json.key("time_out").number(t.timeOut);
+    json.key("time_online").number(t.timeOnline);
+    json.endObject();
+}
+
+}  // namespace rv

@@ -1,0 +1,29 @@
+// The links and group rows and the totals of ravlog's and pondrel's JSON
+// reports: the same keys in both programs.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "core/json_writer.h"
+#include "stats/link_rows.h"
+
+namespace rv {
+
+// The kind entry's name ("Answer", "BBS", ...) as its rows show it.
+std::string_view kindName(const SessionKind& kind);
+
+// The Address cell without its padding.
+std::string_view trimmedCell(std::string_view cell);
+
+// key: [rows...], each row an object; addressWidth is the Address cell's
+// width in the program's text table.
+void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<LinkRow>& rows,
+                     std::size_t addressWidth);
+
+// key: {received, sent, traffic, sessions_in, sessions_out, sessions,
+// time_in, time_out, time_online}.
+void putTotalsJson(JsonWriter& json, std::string_view key, const SummaryTotals& totals);
+
+}  // namespace rv
