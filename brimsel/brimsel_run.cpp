@@ -1,7 +1,9 @@
 #include "brimsel/brimsel_run.h"
 
+#include "brimsel/dump_writers.h"
 #include "core/config_reader.h"
 #include "core/cut_journal.h"
+#include "core/drawing_set.h"
 #include "core/format.h"
 #include "core/history_reader.h"
 #include "core/local_clock.h"
@@ -20,6 +22,7 @@ const char* const usageText =
     "options:\n"
     "\t-c<ctl_file>            Select Ravlog config file (default: ravlog.ctl)\n"
     "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config file)\n"
+    "\t-f<format>              Output format: text (default), json or csv\n"
     "\t-u[+|-]                 -u+  UTF8 output (default)\n"
     "\t                        -u-  ASCII output\n"
     "\t                        -u   as -u+\n"
@@ -37,8 +40,13 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
             if (stop) return stop;
             continue;
         }
-        if (arg[1] != 'u' || !readDrawingOption(arg.substr(2), settings.ascii))
+        if (arg[1] == 'f') {
+            const std::optional<ReportFormat> format = parseReportFormat(arg.substr(2));
+            if (!format) return unknownOption(arg);
+            settings.format = *format;
+        } else if (arg[1] != 'u' || !readDrawingOption(arg.substr(2), settings.ascii)) {
             return unknownOption(arg);
+        }
     }
     return std::nullopt;
 }
@@ -53,118 +61,54 @@ Stop readConfig(ByteSource& config, DumpSettings& settings, std::time_t now) {
 
 namespace {
 
-struct TableStyle {
-    std::string_view head;
-    std::string_view foot;
-    std::string_view bar;
-};
-
-const TableStyle utf8Style{
-    "┌─────────────────┬──────────────────────────┬───────┬────────┬────────┬──────┐\n"
-    "│     Address     │      Date of Session     │Time(s)│Received│  Sent  │ PNOI │\n"
-    "├─────────────────┼──────────────────────────┼───────┼────────┼────────┼──────┤\n",
-    "└─────────────────┴──────────────────────────┴───────┴────────┴────────┴──────┘\n"
-    "           Protected session; not used in BinkD and some other mailers ──┘│││\n"
-    "           Normal (non-aborted) session; not used in BinkD ───────────────┘││\n"
-    "                                          Outgoing session ────────────────┘│\n"
-    "                                          Incoming session ─────────────────┘\n",
-    "│"};
-
-const TableStyle asciiStyle{
-    "+-----------------------------------------------------------------------------+\n"
-    "|     Address     |      Date of Session     |Time(s)|Received|  Sent  | PNOI |\n"
-    "|-----------------+--------------------------+-------+--------+--------+------|\n",
-    "+-----------------------------------------------------------------------------+\n"
-    "           Protected session; not used in BinkD and some other mailers __||||\n"
-    "           Normal (non-aborted) session; not used in BinkD _______________|||\n"
-    "                                          Outgoing session ________________||\n"
-    "                                          Incoming session _________________|\n",
-    "|"};
-
-void writeRow(OutBuffer& out, const TableStyle& style, const SessionRecord& r,
-              std::uint16_t direction, std::int16_t timeShift) {
-    const std::uint16_t flags = r.flags | direction;
-    std::int64_t t = static_cast<std::int32_t>(r.startTime);
-    if (timeShift != 0) t += std::int64_t{timeShift} * 3600;
-    std::tm tm{};
-    out.put(style.bar);
-    out.put(' ');
-    out.put(formatAddress(r.address, 15).view());
-    out.put(' ');
-    out.put(style.bar);
-    out.put(' ');
-    if (breakDownUtc(t, tm))
-        out.put(asctimeText(tm).data());
-    else
-        out.put(unreadableTimeText);
-    out.put(' ');
-    out.put(style.bar);
-    out.put(' ');
-    out.putUnsigned(r.duration, 5);
-    out.put(' ');
-    out.put(style.bar);
-    out.put(' ');
-    out.put(formatTraffic(r.bytesReceived, true).view());
-    out.put(' ');
-    out.put(style.bar);
-    out.put(' ');
-    out.put(formatTraffic(r.bytesSent, true).view());
-    out.put(' ');
-    out.put(style.bar);
-    out.put(' ');
-    out.put((flags & SessionFlags::protectedSession) ? '1' : '0');
-    out.put((flags & SessionFlags::normal) ? '1' : '0');
-    out.put((flags & SessionFlags::outgoing) ? '1' : '0');
-    out.put((flags & SessionFlags::incoming) ? '1' : '0');
-    out.put(' ');
-    out.put(style.bar);
-    out.put('\n');
-    out.maybeFlush();
-}
-
-void dumpFile(HistoryReader& reader, const Line& line, const TableStyle& style, OutBuffer& out) {
-    out.put("\nFile: ");
-    out.put(line.source.path);
-    out.put('\n');
-    out.put(style.head);
+void dumpFile(HistoryReader& reader, const Line& line, DumpWriter& writer) {
+    writer.beginFile(line.source.path, reader.type());
+    DumpRow row;
+    row.file = line.source.path;
+    row.type = reader.type();
     SessionRecord record;
-    while (reader.readSession(record))
-        writeRow(out, style, record, reader.direction(), line.timeShift);
-    out.put(style.foot);
+    UtcDayCache days;
+    while (reader.readSession(record)) {
+        fillDumpRow(row, record, reader.direction(), line.timeShift, days);
+        writer.row(row);
+    }
+    writer.endFile();
     reader.close();
 }
 
 }  // namespace
 
 Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err) {
-    const TableStyle& style = settings.ascii ? asciiStyle : utf8Style;
     HistoryReader reader(opener);
     ReportFile output;
     output.useStream(out, "standard output");
     std::size_t read = 0;
     {
-        OutBuffer buffer(output.get());
-        // The tables so far go out before a message, so that both keep
-        // their order where they meet.
-        auto cantOpenHistory = [&](const Line& line) {
-            buffer.flush();
+        const std::unique_ptr<DumpWriter> writer =
+            makeDumpWriter(settings.format, drawingSet(settings.ascii), output.get());
+        // What was dumped so far goes out before a message, so that both
+        // keep their order where they meet.
+        const auto flush = [&] {
+            writer->flush();
             std::fflush(output.get());
+        };
+        const auto cantOpenHistory = [&](const Line& line) {
+            flush();
             std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), err);
         };
         for (Line& line : settings.config.lines) {
-            buffer.flush();
-            std::fflush(output.get());
+            flush();
             warnPendingCut(line.source.path, err);
             if (!reader.openHistory(line.source, settings.config.settings.supportNewFormat)) {
                 cantOpenHistory(line);
                 continue;
             }
             ++read;
-            dumpFile(reader, line, style, buffer);
-            // The twin's table comes after the first file's, under its own heading.
+            dumpFile(reader, line, *writer);
+            // The twin's records come after the first file's, under its own name.
             switch (reader.openTwin(line.source)) {
                 case HistoryReader::Twin::opened:
-                    dumpFile(reader, line, style, buffer);
+                    dumpFile(reader, line, *writer);
                     break;
                 case HistoryReader::Twin::failed:
                     cantOpenHistory(line);
@@ -182,8 +126,10 @@ Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std
 
 Stop runBrimsel(DumpSettings& settings, const std::vector<std::string_view>& args,
                 SourceOpener& opener, std::time_t now, std::FILE* out, std::FILE* err) {
-    writeBanner(out);
-    if (Stop stop = parseOptions(args, settings)) return stop;
+    // The banner comes first either way; options only choose where it goes.
+    const Stop options = parseOptions(args, settings);
+    writeBanner(settings.format == ReportFormat::text ? out : err);
+    if (options) return options;
     const std::string& configPath = settings.config.settings.configPath;
     auto config = opener.open(configPath);
     if (!config) return failure(cantOpen(configPath, opener.failure()));

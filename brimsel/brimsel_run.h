@@ -12,12 +12,14 @@
 #include "core/config_model.h"
 #include "core/exit_request.h"
 #include "core/history_source.h"
+#include "core/report_format.h"
 
 namespace rv::brimsel {
 
 struct DumpSettings {
     Configuration config;  // configPath, supportNewFormat and the lines are what brimsel uses
     bool ascii = false;
+    ReportFormat format = ReportFormat::text;
 };
 
 extern const char* const usageText;
@@ -31,14 +33,15 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
 // fills in the unset time shifts.
 Stop readConfig(ByteSource& config, DumpSettings& settings, std::time_t now);
 
-// Writes the table of every line (and of the twin of a pair) to out;
-// files that cannot be opened are reported on err. Stops with status 255
-// (its messages already on err) when out could not be written or not a
-// single history could be read.
+// Writes the records of every line (and of the twin of a pair) to out in
+// the settings' format; files that cannot be opened are reported on err.
+// Stops with status 255 (its messages already on err) when out could not
+// be written or not a single history could be read.
 Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err);
 
-// The whole run: banner, options, configuration (read through opener at
-// the clock's now), then the dump. A stop is how it ends early.
+// The whole run: options, banner (on out, or on err when the dump is
+// data), configuration (read through opener at the clock's now), then the
+// dump. A stop is how it ends early.
 Stop runBrimsel(DumpSettings& settings, const std::vector<std::string_view>& args,
                 SourceOpener& opener, std::time_t now, std::FILE* out, std::FILE* err);
 

@@ -6,6 +6,17 @@
 
 namespace rv {
 
+std::string csvField(std::string_view text) {
+    const std::string valid = validUtf8(text);
+    if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
+    std::string field = "\"";
+    for (char c : valid) {
+        if (c == '"') field += '"';
+        field += c;
+    }
+    return field + "\"";
+}
+
 void CsvWriter::separate() {
     if (!firstField_) out_.put(',');
     firstField_ = false;
@@ -13,21 +24,10 @@ void CsvWriter::separate() {
 
 void CsvWriter::text(std::string_view field) {
     separate();
-    std::string valid;
-    if (!isValidUtf8(field)) {
-        valid = validUtf8(field);
-        field = valid;
-    }
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    if (isValidUtf8(field) && field.find_first_of(",\"\r\n") == std::string_view::npos)
         out_.put(field);
-        return;
-    }
-    out_.put('"');
-    for (char c : field) {
-        if (c == '"') out_.put('"');
-        out_.put(c);
-    }
-    out_.put('"');
+    else
+        out_.put(csvField(field));
 }
 
 void CsvWriter::number(std::uint64_t value) {

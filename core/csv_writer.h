@@ -4,11 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "core/out_buffer.h"
 
 namespace rv {
+
+// One field as a record holds it: quoted only when it must be.
+std::string csvField(std::string_view text);
 
 class CsvWriter {
   public:

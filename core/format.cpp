@@ -27,22 +27,36 @@ using ull = unsigned long long;
 
 }  // namespace
 
-namespace {
-
-// Writes value right-aligned in at least width columns; returns the end.
-char* putNumber(char* out, std::uint64_t value, std::size_t width) {
+char* writeUnsigned(char* out, std::uint64_t value, std::size_t width) {
+    // Two digits per step from a table: the dump and the data reports
+    // write tens of millions of numbers.
+    static constexpr char pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     char digits[20];
-    std::size_t n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
+    char* p = digits + sizeof digits;
+    while (value >= 100) {
+        const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
+        value /= 100;
+        *--p = pairs[pair + 1];
+        *--p = pairs[pair];
+    }
+    if (value >= 10) {
+        const std::size_t pair = static_cast<std::size_t>(value) * 2;
+        *--p = pairs[pair + 1];
+        *--p = pairs[pair];
+    } else {
+        *--p = static_cast<char>('0' + value);
+    }
+    const auto n = static_cast<std::size_t>(digits + sizeof digits - p);
     for (std::size_t i = n; i < width; ++i)
         *out++ = ' ';
-    while (n > 0)
-        *out++ = digits[--n];
-    return out;
+    std::memcpy(out, p, n);
+    return out + n;
 }
+
+namespace {
 
 template <std::size_t N>
 void finish(FixedText<N>& t, const char* end) {
@@ -54,7 +68,7 @@ void finish(FixedText<N>& t, const char* end) {
 
 NumberText formatUnsigned(std::uint64_t value, std::size_t width) {
     NumberText t;
-    finish(t, putNumber(t.chars.data(), value, std::min(width, t.chars.size() - 1)));
+    finish(t, writeUnsigned(t.chars.data(), value, std::min(width, t.chars.size() - 1)));
     return t;
 }
 
@@ -70,18 +84,18 @@ TrafficText formatTraffic(std::uint64_t bytes, bool compact) {
             *p++ = ' ';
             *p++ = ' ';
         }
-        p = putNumber(p, bytes, compact ? 4 : 6);
+        p = writeUnsigned(p, bytes, compact ? 4 : 6);
     } else if (compact && bytes < 1000000) {
         *p++ = ' ';
-        p = putNumber(p, bytes >> 10, 4);
+        p = writeUnsigned(p, bytes >> 10, 4);
         *p++ = 'k';
     } else if (tenthForm) {
-        p = putNumber(p, mib, 3);
+        p = writeUnsigned(p, mib, 3);
         *p++ = '.';
         *p++ = tenth;
         *p++ = 'M';
     } else {
-        p = putNumber(p, mib, 5);
+        p = writeUnsigned(p, mib, 5);
         *p++ = 'M';
     }
     finish(t, p);
@@ -115,7 +129,7 @@ Duration splitDuration(std::uint64_t seconds) {
 }
 
 char* formatAddressPart(std::int16_t value, char* out) {
-    if (value >= 0) return putNumber(out, static_cast<std::uint64_t>(value), 0);
+    if (value >= 0) return writeUnsigned(out, static_cast<std::uint64_t>(value), 0);
     *out = value == anyComponent ? '*' : '#';
     return out + 1;
 }
@@ -161,6 +175,12 @@ int compareAddress(const FidoAddress& pattern, const FidoAddress& value) {
         return p[i] < v[i] ? -1 : 1;
     }
     return 0;
+}
+
+std::string_view trimmedCell(std::string_view cell) {
+    while (!cell.empty() && cell.back() == ' ')
+        cell.remove_suffix(1);
+    return cell;
 }
 
 std::size_t displayWidth(std::string_view text) {

@@ -25,6 +25,9 @@ TrafficText formatTraffic(std::uint64_t bytes, bool compact);
 // "%*llu"), without printf: the dump and the tables format millions of cells.
 using NumberText = FixedText<24>;
 NumberText formatUnsigned(std::uint64_t value, std::size_t width);
+// The same written at out, which has room for max(width, 20) characters;
+// returns the end.
+char* writeUnsigned(char* out, std::uint64_t value, std::size_t width);
 
 // 7 characters: "    0%", "  100%" or " 12.3%".
 PercentText formatPercent(std::uint64_t part, std::uint64_t whole);
@@ -46,6 +49,9 @@ AddressText formatAddress(const FidoAddress& address, std::size_t width);
 
 // -1, 0 or 1; negative components (wildcards) compare equal to anything.
 int compareAddress(const FidoAddress& pattern, const FidoAddress& value);
+
+// A fixed-width cell without the blanks that pad it on the right.
+std::string_view trimmedCell(std::string_view cell);
 
 // Characters of a UTF-8 text (continuation bytes not counted).
 std::size_t displayWidth(std::string_view text);

@@ -17,33 +17,33 @@ bool plainAscii(std::string_view text) {
     return true;
 }
 
-void putEscaped(OutBuffer& out, std::string_view valid) {
+void appendEscaped(std::string& out, std::string_view valid) {
     static constexpr char hex[] = "0123456789abcdef";
     for (char c : valid) {
         const auto b = static_cast<unsigned char>(c);
         switch (c) {
             case '"':
-                out.put("\\\"");
+                out += "\\\"";
                 break;
             case '\\':
-                out.put("\\\\");
+                out += "\\\\";
                 break;
             case '\n':
-                out.put("\\n");
+                out += "\\n";
                 break;
             case '\r':
-                out.put("\\r");
+                out += "\\r";
                 break;
             case '\t':
-                out.put("\\t");
+                out += "\\t";
                 break;
             default:
                 if (b < 0x20) {
-                    out.put("\\u00");
-                    out.put(hex[b >> 4]);
-                    out.put(hex[b & 0xF]);
+                    out += "\\u00";
+                    out += hex[b >> 4];
+                    out += hex[b & 0xF];
                 } else {
-                    out.put(c);
+                    out += c;
                 }
         }
     }
@@ -51,16 +51,26 @@ void putEscaped(OutBuffer& out, std::string_view valid) {
 
 }  // namespace
 
-void putJsonString(OutBuffer& out, std::string_view text) {
-    out.put('"');
+std::string jsonString(std::string_view text) {
+    std::string json = "\"";
     if (plainAscii(text)) {
-        out.put(text);
+        json += text;
     } else if (isValidUtf8(text)) {
-        putEscaped(out, text);
+        appendEscaped(json, text);
     } else {
-        putEscaped(out, validUtf8(text));
+        appendEscaped(json, validUtf8(text));
     }
-    out.put('"');
+    return json + "\"";
+}
+
+void putJsonString(OutBuffer& out, std::string_view text) {
+    if (plainAscii(text)) {
+        out.put('"');
+        out.put(text);
+        out.put('"');
+    } else {
+        out.put(jsonString(text));
+    }
 }
 
 void JsonWriter::beforeValue() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string>
 #include <string_view>
 
 #include "core/out_buffer.h"
@@ -13,6 +14,7 @@
 namespace rv {
 
 // The text as a JSON string, quotes included.
+std::string jsonString(std::string_view text);
 void putJsonString(OutBuffer& out, std::string_view text);
 
 class JsonWriter {

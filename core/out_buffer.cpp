@@ -26,7 +26,10 @@ void OutBuffer::putLarge(std::string_view text) {
 }
 
 void OutBuffer::putUnsigned(unsigned long long value, int width) {
-    put(formatUnsigned(value, static_cast<std::size_t>(std::max(width, 0))).view());
+    const std::size_t columns = static_cast<std::size_t>(std::clamp(width, 0, 64));
+    if (capacity_ - size_ < columns + 20) flush();
+    size_ = static_cast<std::size_t>(writeUnsigned(block_.get() + size_, value, columns) -
+                                     block_.get());
 }
 
 void OutBuffer::putSigned(long long value) {

@@ -29,7 +29,7 @@ class OutBuffer {
         if (size_ == capacity_) flush();
         block_[size_++] = c;
     }
-    // Unsigned decimal right-aligned in at least width columns.
+    // Unsigned decimal right-aligned in at least width columns (at most 64).
     void putUnsigned(unsigned long long value, int width);
     // Signed decimal, '-' before a negative value.
     void putSigned(long long value);

@@ -41,6 +41,18 @@ bool breakDownUtc(std::int64_t t, std::tm& out) {
     return true;
 }
 
+bool UtcDayCache::breakDown(std::int64_t t, std::tm& out) {
+    if (t < 0) return false;
+    const std::int64_t day = t / 86400;
+    if (day != day_ && breakDownUtc(day * 86400, date_)) day_ = day;
+    const auto secs = static_cast<int>(t % 86400);
+    out = date_;
+    out.tm_hour = secs / 3600;
+    out.tm_min = secs / 60 % 60;
+    out.tm_sec = secs % 60;
+    return true;
+}
+
 AsctimeText asctimeText(const std::tm& tm) {
     static constexpr char weekdays[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static constexpr char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

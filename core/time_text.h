@@ -14,6 +14,17 @@ namespace rv {
 // which the histories cannot hold. Reentrant; no shared buffer.
 bool breakDownUtc(std::int64_t t, std::tm& out);
 
+// breakDownUtc for a stream of times that mostly stay on one day, as a
+// history's records do: the date of the last day is kept.
+class UtcDayCache {
+  public:
+    bool breakDown(std::int64_t t, std::tm& out);
+
+  private:
+    std::int64_t day_ = -1;
+    std::tm date_{};
+};
+
 // Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
 std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
 

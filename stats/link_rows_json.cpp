@@ -6,12 +6,6 @@ std::string_view kindName(const SessionKind& kind) {
     return trimmedCell(kind.displayText);
 }
 
-std::string_view trimmedCell(std::string_view cell) {
-    while (!cell.empty() && cell.back() == ' ')
-        cell.remove_suffix(1);
-    return cell;
-}
-
 void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<LinkRow>& rows,
                      std::size_t addressWidth) {
     json.key(key).beginArray(true);

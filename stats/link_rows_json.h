@@ -14,9 +14,6 @@ namespace rv {
 // The kind entry's name ("Answer", "BBS", ...) as its rows show it.
 std::string_view kindName(const SessionKind& kind);
 
-// The Address cell without its padding.
-std::string_view trimmedCell(std::string_view cell);
-
 // key: [rows...], each row an object; addressWidth is the Address cell's
 // width in the program's text table.
 void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<LinkRow>& rows,

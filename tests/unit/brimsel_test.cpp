@@ -36,6 +36,7 @@ const std::string usage =
     "\t-c<ctl_file>            Select Ravlog config file (default: ravlog.ctl)\n"
     "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config "
     "file)\n"
+    "\t-f<format>              Output format: text (default), json or csv\n"
     "\t-u[+|-]                 -u+  UTF8 output (default)\n"
     "\t                        -u-  ASCII output\n"
     "\t                        -u   as -u+\n"
