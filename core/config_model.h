@@ -47,6 +47,7 @@ struct Settings {
     bool linksAppend = false;
     std::string sessionsPath = "ravlog.ses";
     bool sessionsAppend = false;
+    std::string jsonReportPath;  // empty: no JSON report
     std::time_t reportDate = 0;  // local midnight that starts the report day
     TimeWindow timeWindow;
     MiddLineMode middLine = MiddLineMode::no;

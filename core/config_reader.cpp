@@ -167,6 +167,8 @@ bool fixedByOption(const FixedByOptions& f, Keyword id) {
             return f.links;
         case Keyword::sessionStat:
             return f.sessions;
+        case Keyword::jsonReport:
+            return f.jsonReport;
         case Keyword::date:
             return f.date;
         case Keyword::time:
@@ -277,6 +279,12 @@ class Reader {
             case Keyword::sessionStat:
                 readFileName(v, settings_.sessionsPath, settings_.sessionsAppend);
                 return std::nullopt;
+            case Keyword::jsonReport: {
+                bool append = false;
+                readFileName(v, settings_.jsonReportPath, append);
+                if (append) return configError(kw.lineNumber, jsonAppendRefused);
+                return std::nullopt;
+            }
             case Keyword::timeShift: {
                 int hours = startsWithNoCase(v, "AUTO") ? autoTimeShiftHours(context_.clock->now)
                                                         : leadingInt(v);

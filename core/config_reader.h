@@ -18,6 +18,7 @@ struct FixedByOptions {
     bool output = false;
     bool links = false;
     bool sessions = false;
+    bool jsonReport = false;
     bool date = false;
     bool time = false;
     bool busyHist = false;
@@ -48,6 +49,10 @@ bool isNo(std::string_view value);
 // OUTPUT, PONDREL, SESSIONSTAT and the -o, -l, -e options: a leading '+'
 // sets append; the name is the run of value characters, at most 259.
 void readFileName(std::string_view value, std::string& path, bool& append);
+
+// The JSON report is always written whole: its name takes no '+'.
+inline constexpr std::string_view jsonAppendRefused =
+    "JSON report is always written whole, '+' (append) not allowed";
 
 // Reads an ADDR value; false when the entry is skipped (a session-kind
 // entry while SupportNewFormat is off, reported on warnings).

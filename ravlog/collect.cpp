@@ -4,6 +4,7 @@
 #include "core/program_text.h"
 #include "core/session_validity.h"
 #include "ravlog/cut_recovery.h"
+#include "ravlog/report_model.h"
 #include "ravlog/sessions_report.h"
 #include "stats/accounting.h"
 
@@ -44,7 +45,11 @@ void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const Sess
         run.hasProtectedSessions = true;
     const bool listed = r.has(SessionFlags::kindMask) ? (r.flags & s.brakeSesStatMask) != 0
                                                       : match.end != WalkEnd::excludedEntry;
-    if (listed) writeSessionRow(pass.sessions, r, time.shown, pass.result.type);
+    if (listed) {
+        const SessionRow row = sessionRow(r, time.shown, pass.result.type);
+        writeSessionRow(pass.sessions, row);
+        if (run.json) run.json->sessionRow(row);
+    }
 }
 
 void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
@@ -78,7 +83,8 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
                  LocalTimeConverter& converter) {
     Line& line = run.config.lines[i];
     LineResult& result = run.lines[i];
-    result.type = line.source.type;  // a line that cannot be opened keeps its parsed type
+    result.history = line.source.path;  // before a pair's twin takes its place
+    result.type = line.source.type;     // a line that cannot be opened keeps its parsed type
     restoreInterruptedCut(line.source.path, run.err, run.cutProbe);
     if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
         std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
@@ -90,6 +96,7 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
     std::FILE* sessions = run.sessionsFile.get();
     writeLineHeading(sessions, line, number, run.config.lines.size());
     writeTableHeader(sessions, result.type);
+    if (run.json) run.json->beginLine(i);
 
     LinePass pass{run, line, result,
                   LineDirectionRules{line.swapInOut != 0, result.type, line.source.n, line.source.m,
@@ -107,6 +114,7 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
     reader.close();
     if (line.advancedCps) applyAdvancedCps(result.totals);
     writeTableFooter(sessions, result.totals);
+    if (run.json) run.json->endLine();
 }
 
 }  // namespace rv

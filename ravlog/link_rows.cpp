@@ -4,48 +4,15 @@
 #include <string_view>
 
 #include "core/format.h"
+#include "stats/link_table_text.h"
 
 namespace rv {
 
 namespace {
 
-using ull = unsigned long long;
-
-// The sessions and time of one direction: 14 columns with its closing bar
-// while the hours stay below 1000; wider figures widen the row.
-void writeSessionCell(std::FILE* out, std::uint64_t count, std::uint64_t seconds) {
-    if (count == 0) {
-        std::fputs("  -│ -:--:-- ║", out);
-        return;
-    }
-    const Duration d = splitDuration(seconds);
-    const ull h = d.hours, m = d.minutes, s = d.seconds;
-    std::fprintf(out, "%3llu", static_cast<ull>(count));
-    if (count < 1000) {
-        if (h < 100)
-            std::fprintf(out, "│%2llu:%02llu:%02llu ║", h, m, s);
-        else
-            std::fprintf(out, "│%3llu:%02llu:%02llu║", h, m, s);
-    } else if (count < 10000) {
-        if (h < 10)
-            std::fprintf(out, " %1llu:%02llu:%02llu ║", h, m, s);
-        else
-            std::fprintf(out, "%3llu:%02llu:%02llu║", h, m, s);
-    } else {
-        if (h < 10)
-            std::fprintf(out, " %1llu:%02llu:%02llu║", h, m, s);
-        else
-            std::fprintf(out, "%3llu:%02llu:%02llu", h, m, s);
-    }
-}
-
 // The value of a history row: up to 9999 as a number, above in the compact traffic form.
 TrafficText valueText(std::uint64_t value) {
-    if (value > 9999) return formatTraffic(value, true);
-    TrafficText t;
-    t.size = static_cast<std::size_t>(
-        std::snprintf(t.chars.data(), t.chars.size(), "%6llu", static_cast<ull>(value)));
-    return t;
+    return value > 9999 ? formatTraffic(value, true) : formatUnsigned(value, 6);
 }
 
 std::string_view from(const TrafficText& t, std::size_t pos) {
@@ -70,38 +37,13 @@ void writeLinkTableHeader(std::FILE* out, bool withProtected) {
         withProtected ? "Prot" : "    ", withProtected ? "│" : "═");
 }
 
-void writeLinkTableRow(std::FILE* out, const AddrEntry& entry, bool asGroup) {
-    const AddressText address = formatAddress(entry.pattern, 15);
-    if (asGroup)
-        std::fprintf(out, "║  %s║", address.c_str());
-    else
-        std::fprintf(out, "║%c %s║", entry.has(AddrFlags::hasProtected) ? 'P' : ' ',
-                     address.c_str());
-    writeSessionCell(out, entry.sessionsIn, entry.timeIn);
-    writeSessionCell(out, entry.sessionsOut, entry.timeOut);
-    const Duration d = splitDuration(entry.timeOnline);
-    if (d.hours < 100)
-        std::fprintf(out, "%2llu:%02llu:%02llu ║", static_cast<ull>(d.hours),
-                     static_cast<ull>(d.minutes), static_cast<ull>(d.seconds));
-    else
-        std::fprintf(out, "%3llu:%02llu:%02llu║", static_cast<ull>(d.hours),
-                     static_cast<ull>(d.minutes), static_cast<ull>(d.seconds));
-    std::fprintf(out, "%s║%s║", formatTraffic(entry.bytesReceived, false).c_str(),
-                 formatTraffic(entry.bytesSent, false).c_str());
-    const std::uint64_t entryCps = cps(entry);
-    if (entryCps < 1000000)
-        std::fprintf(out, " %6llu║\n", static_cast<ull>(entryCps));
-    else
-        std::fprintf(out, " %s║\n", formatTraffic(entryCps, false).c_str());
-}
-
-std::string historyFigures(const AddrEntry& entry, ShowValueMode showValue) {
-    const std::uint64_t value = showValue == ShowValueMode::ses    ? entry.sessions
-                                : showValue == ShowValueMode::time ? entry.timeOnline / 60
-                                                                   : cps(entry);
+std::string historyFigures(const LinkRow& row, ShowValueMode showValue) {
+    const std::uint64_t value = showValue == ShowValueMode::ses    ? row.sessions
+                                : showValue == ShowValueMode::time ? row.timeOnline / 60
+                                                                   : row.cps;
     const TrafficText v = valueText(value);
-    const TrafficText rcvd = formatTraffic(entry.bytesReceived, true);
-    const TrafficText sent = formatTraffic(entry.bytesSent, true);
+    const TrafficText rcvd = formatTraffic(row.received, true);
+    const TrafficText sent = formatTraffic(row.sent, true);
     // Three six-column texts share 15 columns: leading blanks are cut.
     std::size_t vFrom = 0, rFrom = 0, sFrom = 0;
     if (showValue != ShowValueMode::cps) {
@@ -129,32 +71,46 @@ std::string historyFigures(const AddrEntry& entry, ShowValueMode showValue) {
     return text;
 }
 
-void writeHistoryRow(std::FILE* out, const AddrEntry& entry, ShowValueMode showValue) {
-    std::string row;
-    row.reserve(chartCells * 3 + 32);
-    row.append(formatAddress(entry.pattern, 15).view());
-    for (char c : entry.historyRow.view()) {
+void putHistoryRow(OutBuffer& out, const HistoryItem& item, ShowValueMode showValue) {
+    out.put(formatAddress(item.figures.address, 15).view());
+    for (char c : item.marks.view()) {
         switch (c) {
             case 'A':
-                row.append("▌");
+                out.put("▌");
                 break;
             case 'B':
-                row.append("▐");
+                out.put("▐");
                 break;
             case 'C':
-                row.append("█");
+                out.put("█");
                 break;
             case '|':
-                row.append("│");
+                out.put("│");
                 break;
             default:
-                row.push_back(' ');
+                out.put(' ');
                 break;
         }
     }
-    row.append(historyFigures(entry, showValue));
-    row.push_back('\n');
-    std::fputs(row.c_str(), out);
+    out.put(historyFigures(item.figures, showValue));
+    out.put('\n');
+}
+
+void writeLinkTableRow(std::FILE* file, const AddrEntry& entry, bool asGroup) {
+    OutBuffer out(file);
+    putLinkRow(out, linkRow(entry), ravlogLinkTable(), asGroup);
+}
+
+void writeHistoryRow(std::FILE* file, const AddrEntry& entry, ShowValueMode showValue) {
+    OutBuffer out(file);
+    HistoryItem item;
+    item.figures = linkRow(entry);
+    item.marks = entry.historyRow;
+    putHistoryRow(out, item, showValue);
+}
+
+std::string historyFigures(const AddrEntry& entry, ShowValueMode showValue) {
+    return historyFigures(linkRow(entry), showValue);
 }
 
 }  // namespace rv

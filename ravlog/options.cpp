@@ -17,6 +17,7 @@ const char* const ravlogUsage =
     "\t-l<lnk_file>            Links statistic filename (override 'Pondrel' in config file)\n"
     "\t-e<ses_file>            Sessions statistic filename (override 'SessionStat' in config "
     "file)\n"
+    "\t-j<json_file>           JSON report filename (override 'JsonReport' in config file)\n"
     "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config file)\n"
     "\t-d<d.m.y>               Override 'Date' in config file\n"
     "\t-t<xx:xx:xx-yy:yy:yy>   Override 'Time' in config file\n"
@@ -82,6 +83,17 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
                 readFileName(value, s.sessionsPath, s.sessionsAppend);
                 fixed.sessions = true;
                 break;
+            case 'j': {
+                // A bare -j writes no JSON report, whatever JsonReport says.
+                bool append = false;
+                readFileName(value, s.jsonReportPath, append);
+                if (append)
+                    return failure(format("%.*s: %.*s\n", static_cast<int>(jsonAppendRefused.size()),
+                                          jsonAppendRefused.data(), static_cast<int>(arg.size()),
+                                          arg.data()));
+                fixed.jsonReport = true;
+                break;
+            }
             case 'd': {
                 DateResult date = parseDate(value, clock, warnings);
                 if (date.stop) return date.stop;

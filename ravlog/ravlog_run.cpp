@@ -12,6 +12,7 @@
 #include "core/time_text.h"
 #include "ravlog/collect.h"
 #include "ravlog/history_cut.h"
+#include "ravlog/report_model.h"
 #include "ravlog/report_period.h"
 #include "ravlog/reports.h"
 #include "ravlog/sessions_report.h"
@@ -55,6 +56,12 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
 
     if (Stop stop = openReport(run, run.sessionsFile, s.sessionsPath, s.sessionsAppend))
         return stop;
+    if (!s.jsonReportPath.empty()) {
+        run.json = std::make_unique<JsonReport>();
+        if (!run.json->open())
+            return failure(format("Can't open a temporary file for the JSON report: %s\n",
+                                  std::strerror(errno)));
+    }
     writeSessionsBanner(run.sessionsFile.get());
     writePeriodHeader(run.sessionsFile.get(), period);
     {
@@ -78,10 +85,20 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
 
     if (Stop stop = openReport(run, run.linksFile, s.linksPath, s.linksAppend)) return stop;
     if (Stop stop = openReport(run, run.historyFile, s.outputPath, s.outputAppend)) return stop;
-    writeLinkAndHistoryReports(run);
+    if (run.json) {
+        if (Stop stop = openReport(run, run.jsonFile, s.jsonReportPath, false)) return stop;
+    }
+    const RavlogReport report = makeReport(run);
+    writeLinkAndHistoryReports(run, report);
+    bool jsonWritten = true;
+    if (run.json) {
+        jsonWritten = run.json->write(run.jsonFile.get(), run, report, run.err);
+        jsonWritten = closeReport(run.jsonFile, run.err) && jsonWritten;
+    }
     const bool linksWritten = closeReport(run.linksFile, run.err);
     const bool historyWritten = closeReport(run.historyFile, run.err);
-    if (!sessionsWritten || !linksWritten || !historyWritten) return ExitRequest{exitFailure, {}};
+    if (!sessionsWritten || !linksWritten || !historyWritten || !jsonWritten)
+        return ExitRequest{exitFailure, {}};
     return std::nullopt;
 }
 

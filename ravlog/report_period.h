@@ -1,4 +1,5 @@
-// The period header under the banner of every ravlog report.
+// The report period: the days it names, and the period header under the
+// banner of every ravlog report.
 #pragma once
 
 #include <cstdio>
@@ -14,6 +15,14 @@ struct PeriodView {
     std::time_t windowStart = 0;
     std::time_t windowEnd = 0;
 };
+
+// The local calendar day of the window's first second and that of its
+// last, as every report names them.
+struct PeriodDays {
+    std::tm first{};
+    std::tm last{};
+};
+PeriodDays periodDays(const PeriodView& period);
 
 void writePeriodHeader(std::FILE* out, const PeriodView& period);
 

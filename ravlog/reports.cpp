@@ -1,154 +1,134 @@
 #include "ravlog/reports.h"
 
 #include <ctime>
+#include <string>
 
+#include "core/drawing_set.h"
 #include "core/format.h"
+#include "core/out_buffer.h"
 #include "core/program_text.h"
 #include "core/time_text.h"
 #include "ravlog/chart_text.h"
 #include "ravlog/line_charts.h"
 #include "ravlog/link_rows.h"
 #include "ravlog/report_period.h"
+#include "stats/link_table_text.h"
 
 namespace rv {
 
 namespace {
 
-using ull = unsigned long long;
-
-constexpr const char* boxTop = "┌───────────────────────────────────────────────";
-constexpr const char* boxLeft = "│ ░░░▒▒▒▓▓▓███  ";
-constexpr const char* boxRight = "  ███▓▓▓▒▒▒░░░ │\n";
-constexpr const char* boxBottom = "└───────────────────────────────────────────────";
 constexpr const char* tableBottom =
     "╚═════════════════╩═══╧═════════╩═══╧═════════╩═════════╩══════╩══════╩═══════╝";
 constexpr const char* blank15 = "               ";
 
-void writeMiddleLine(std::FILE* out, const ChartLayout& layout) {
-    std::fprintf(out, "%s%.*s\n", blank15, static_cast<int>(layout.middleLine.size()),
-                 layout.middleLine.data());
+void putMiddleLine(OutBuffer& out, const ChartLayout& layout) {
+    out.put(layout.middleLine);
+    out.put('\n');
 }
 
-void writeLabel(std::FILE* out, const AddrEntry& entry) {
-    std::fputs(entry.displayName.empty() ? blank15 : entry.displayName.c_str(), out);
+void putLabel(OutBuffer& out, const HistoryItem& item) {
+    out.put(item.label.empty() ? std::string_view(blank15) : std::string_view(item.label));
 }
 
-void writeHeadings(RavlogRun& run, const PeriodView& period) {
+void writeHeadings(const RavlogRun& run, const RavlogReport& report) {
+    const DrawingSet& d = drawingSet(false);
     std::FILE* links = run.linksFile.get();
     std::FILE* history = run.historyFile.get();
-    std::fprintf(links,
-                 "\n               %s┐\n               %s Links Statistic %s               %s┘\n\n "
-                 "              ",
-                 boxTop, boxLeft, boxRight, boxBottom);
-    writePeriodHeader(links, period);
+    std::fprintf(links, "\n%s\n\n               ", titleBox(d, 15, " Links Statistic ").c_str());
+    writePeriodHeader(links, report.period);
     writeLinkTableHeader(links, run.hasProtectedSessions);
-    if (run.openedLines > 1) {
-        const char* x = run.openedLines > 9 ? "─" : "";
-        std::fprintf(history,
-                     "\n      %s───────────────────%s┐\n      %sSummary Sessions History for %d "
-                     "lines%s      "
-                     "%s───────────────────%s┘",
-                     boxTop, x, boxLeft, run.openedLines, boxRight, boxBottom, x);
-    } else {
-        std::fprintf(history,
-                     "\n               %s┐\n               %sSessions  History%s               %s┘",
-                     boxTop, boxLeft, boxRight, boxBottom);
-    }
-    std::fputs("\n\n               ", history);
-    writePeriodHeader(history, period);
+    const std::string title =
+        run.openedLines > 1 ? format("Summary Sessions History for %d lines", run.openedLines)
+                            : std::string("Sessions  History");
+    std::fprintf(history, "\n%s\n\n               ",
+                 titleBox(d, run.openedLines > 1 ? 6 : 15, title).c_str());
+    writePeriodHeader(history, report.period);
 }
 
-void writeLinkSection(RavlogRun& run) {
+void writeTableRows(std::FILE* file, const std::vector<LinkRow>& rows, bool asGroups) {
+    OutBuffer out(file);
+    const LinkTableStyle style = ravlogLinkTable();
+    for (const LinkRow& row : rows) {
+        putLinkRow(out, row, style, asGroups);
+        out.maybeFlush();
+    }
+}
+
+void writeLinkHistory(const RavlogRun& run, const RavlogReport& report) {
     const Settings& s = run.config.settings;
-    std::FILE* links = run.linksFile.get();
     std::FILE* history = run.historyFile.get();
     const unsigned startHour = s.timeWindow.startHour;
     writeHistoryHeader(history, *run.layout, startHour, s.showValue);
-    std::size_t linksLeft = run.printable.links;
-    bool linkHandled = false;
-    for (const AddrEntry& entry : run.book->entries()) {
-        if (!isPrintable(entry, s.keepAll)) continue;
-        if (entry.has(AddrFlags::group)) {
-            // Separates the entries that follow a group from those before it.
-            if (linkHandled && s.middLine == MiddLineMode::group && entry.has(AddrFlags::matched))
-                writeMiddleLine(history, *run.layout);
-            continue;
+    {
+        OutBuffer out(history);
+        std::size_t rowsLeft = 0;
+        for (const HistoryItem& item : report.links)
+            rowsLeft += item.groupMark ? 0 : 1;
+        for (const HistoryItem& item : report.links) {
+            if (item.groupMark) {
+                if (s.middLine == MiddLineMode::group) {
+                    out.put(blank15);
+                    putMiddleLine(out, *run.layout);
+                }
+                continue;
+            }
+            --rowsLeft;
+            putHistoryRow(out, item, s.showValue);
+            if (s.middLine == MiddLineMode::yes) {
+                putLabel(out, item);
+                if (rowsLeft > 0) putMiddleLine(out, *run.layout);
+            }
+            out.maybeFlush();
         }
-        linkHandled = true;
-        --linksLeft;
-        const std::uint16_t kinds = entry.flags & AddrFlags::kindMask;
-        if (kinds == 0 || (kinds & s.brakeSesStatMask) != 0) writeLinkTableRow(links, entry, false);
-        writeHistoryRow(history, entry, s.showValue);
-        if (s.middLine == MiddLineMode::yes) {
-            writeLabel(history, entry);
-            if (linksLeft > 0)
-                std::fprintf(history, "%.*s\n", static_cast<int>(run.layout->middleLine.size()),
-                             run.layout->middleLine.data());
-        }
+        if (s.middLine != MiddLineMode::yes) out.put(blank15);
     }
-    if (s.middLine != MiddLineMode::yes) std::fputs(blank15, history);
     writeHistoryFooter(history, *run.layout, startHour);
 }
 
-void writeGroupSection(RavlogRun& run) {
+void writeGroupSection(const RavlogRun& run, const RavlogReport& report) {
     const Settings& s = run.config.settings;
     std::FILE* links = run.linksFile.get();
     std::FILE* history = run.historyFile.get();
     const unsigned startHour = s.timeWindow.startHour;
-    std::fprintf(
-        links,
-        "%s\n\n               %s┐\n               %s Group Statistic %s               %s┘\n\n",
-        tableBottom, boxTop, boxLeft, boxRight, boxBottom);
+    std::fprintf(links, "%s\n\n%s\n\n", tableBottom,
+                 titleBox(drawingSet(false), 15, " Group Statistic ").c_str());
     writeLinkTableHeader(links, false);
+    writeTableRows(links, report.tables.groups, true);
     std::fputs("                                 Groups History\n\n", history);
     writeHistoryHeader(history, *run.layout, startHour, s.showValue);
-    std::size_t groupsLeft = run.printable.groups;
-    for (const AddrEntry& entry : run.book->entries()) {
-        if (!entry.has(AddrFlags::group) || !isPrintable(entry, s.keepAll)) continue;
-        --groupsLeft;
-        writeLinkTableRow(links, entry, true);
-        writeHistoryRow(history, entry, s.showValue);
-        if (s.middLine != MiddLineMode::no) {
-            writeLabel(history, entry);
-            if (groupsLeft > 0)
-                std::fprintf(history, "%.*s\n", static_cast<int>(run.layout->middleLine.size()),
-                             run.layout->middleLine.data());
+    {
+        OutBuffer out(history);
+        std::size_t rowsLeft = report.groups.size();
+        for (const HistoryItem& item : report.groups) {
+            --rowsLeft;
+            putHistoryRow(out, item, s.showValue);
+            if (s.middLine != MiddLineMode::no) {
+                putLabel(out, item);
+                if (rowsLeft > 0) putMiddleLine(out, *run.layout);
+            }
+            out.maybeFlush();
         }
+        if (s.middLine == MiddLineMode::no) out.put(blank15);
     }
-    if (s.middLine == MiddLineMode::no) std::fputs(blank15, history);
     writeHistoryFooter(history, *run.layout, startHour);
 }
 
-struct Hms {
-    ull h, m, s;
-};
-Hms hms(std::uint64_t seconds) {
-    const Duration d = splitDuration(seconds);
-    return {d.hours, d.minutes, d.seconds};
-}
-
-void writeTotalsRows(std::FILE* out, const char* const labels[3], std::uint64_t rcvd,
-                     std::uint64_t sent, std::uint64_t in, std::uint64_t outCount,
-                     std::uint64_t all, std::uint64_t timeIn, std::uint64_t timeOut,
-                     std::uint64_t timeAll) {
-    const std::uint64_t bytes[3] = {rcvd, sent, rcvd + sent};
-    const std::uint64_t counts[3] = {in, outCount, all};
-    const std::uint64_t times[3] = {timeIn, timeOut, timeAll};
+void writeTotalsRows(std::FILE* out, const char* const labels[3], const SummaryTotals& t) {
+    const std::uint64_t bytes[3] = {t.received, t.sent, t.traffic()};
+    const std::uint64_t counts[3] = {t.sessionsIn, t.sessionsOut, t.sessions};
+    const std::uint64_t times[3] = {t.timeIn, t.timeOut, t.timeOnline};
     for (int i = 0; i < 3; ++i) {
-        const Hms t = hms(times[i]);
+        const Duration d = splitDuration(times[i]);
         std::fprintf(out, labels[i], formatTraffic(bytes[i], false).c_str(),
-                     static_cast<ull>(counts[i]), t.h, t.m, t.s);
+                     static_cast<unsigned long long>(counts[i]),
+                     static_cast<unsigned long long>(d.hours),
+                     static_cast<unsigned long long>(d.minutes),
+                     static_cast<unsigned long long>(d.seconds));
     }
 }
 
-void writeTotalsBox(RavlogRun& run, const std::string& createdAt) {
-    std::FILE* out = run.historyFile.get();
-    LineTotals sum;
-    bool protectionTypes = true;
-    for (std::size_t i = 0; i < run.lines.size(); ++i) {
-        addTotals(sum, run.lines[i].totals);
-        if (!recordsProtection(run.lines[i].type)) protectionTypes = false;
-    }
+void writeTotalsBox(std::FILE* out, const TotalsBox& box, const std::string& createdAt) {
     static const char* const totalLabels[3] = {
         "│ Total Received :  %s │ Total Ses In  :%6llu │ Time In      :%4llu:%02llu:%02llu │\n",
         "│ Total Sent     :  %s │ Total Ses Out :%6llu │ Time Out     :%4llu:%02llu:%02llu │\n",
@@ -165,40 +145,29 @@ void writeTotalsBox(RavlogRun& run, const std::string& createdAt) {
         "├──────────────────────────┼───────────────────────┼──────────────────────────┤\n";
     std::fputs("┌──────────────────────────┬───────────────────────┬──────────────────────────┐\n",
                out);
-    writeTotalsRows(out, totalLabels, sum.bytesReceived, sum.bytesSent, sum.sessionsIn,
-                    sum.sessionsOut, sum.sessions, sum.timeIn, sum.timeOut, sum.timeOnline);
-    if (run.config.settings.protectSummary && protectionTypes) {
+    writeTotalsRows(out, totalLabels, box.all);
+    if (box.showsProtection) {
         std::fputs(separator, out);
-        writeTotalsRows(out, protLabels, sum.protBytesReceived, sum.protBytesSent,
-                        sum.protSessionsIn, sum.protSessionsOut, sum.protSessions, sum.protTimeIn,
-                        sum.protTimeOut, sum.protTime);
+        writeTotalsRows(out, protLabels, box.protectedOnly);
         std::fputs(separator, out);
-        auto less = [](std::uint64_t a, std::uint64_t b) { return a > b ? a - b : 0; };
-        writeTotalsRows(out, unprotLabels, less(sum.bytesReceived, sum.protBytesReceived),
-                        less(sum.bytesSent, sum.protBytesSent),
-                        less(sum.sessionsIn, sum.protSessionsIn),
-                        less(sum.sessionsOut, sum.protSessionsOut),
-                        less(sum.sessions, sum.protSessions), less(sum.timeIn, sum.protTimeIn),
-                        less(sum.timeOut, sum.protTimeOut), less(sum.timeOnline, sum.protTime));
+        writeTotalsRows(out, unprotLabels, box.unprotected);
     }
     std::fprintf(out,
                  "└──────────────────────────┴───────────────────────┴──────────────────────────┘\n"
-                 "\nSessions "
-                 "History created at %s\n%.*s\n",
+                 "\nSessions History created at %s\n%.*s\n",
                  createdAt.c_str(), static_cast<int>(creditLine.size()), creditLine.data());
 }
 
 }  // namespace
 
-void writeLinkAndHistoryReports(RavlogRun& run) {
-    const Settings& s = run.config.settings;
-    const PeriodView period{s.timeWindow, run.period.windowStart, run.period.windowEnd};
-    writeHeadings(run, period);
-    if (run.printable.links > 0) writeLinkSection(run);
-    if (run.printable.groups > 0 && s.group) writeGroupSection(run);
+void writeLinkAndHistoryReports(RavlogRun& run, const RavlogReport& report) {
+    writeHeadings(run, report);
+    writeTableRows(run.linksFile.get(), report.tables.links, false);
+    if (report.linkHistory) writeLinkHistory(run, report);
+    if (report.tables.groupTable) writeGroupSection(run, report);
     writeLineCharts(run.historyFile.get(), run);
     const std::string createdAt = creationTimeText(std::time(nullptr));
-    writeTotalsBox(run, createdAt);
+    writeTotalsBox(run.historyFile.get(), report.totals, createdAt);
     std::fprintf(run.linksFile.get(), "%s\n\nLinks Statistic created at %s\n%.*s\n", tableBottom,
                  createdAt.c_str(), static_cast<int>(creditLine.size()), creditLine.data());
 }

@@ -2,10 +2,11 @@
 // lines are read and the address entries are settled.
 #pragma once
 
+#include "ravlog/report_model.h"
 #include "ravlog/run_state.h"
 
 namespace rv {
 
-void writeLinkAndHistoryReports(RavlogRun& run);
+void writeLinkAndHistoryReports(RavlogRun& run, const RavlogReport& report);
 
 }  // namespace rv

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/config_model.h"
@@ -12,6 +13,7 @@
 #include "core/local_clock.h"
 #include "core/report_file.h"
 #include "ravlog/cut_io.h"
+#include "ravlog/json_report.h"
 #include "ravlog/options.h"
 #include "stats/address_book.h"
 #include "stats/chart_layout.h"
@@ -21,6 +23,7 @@ namespace rv {
 
 // What a line gathered while its history was read.
 struct LineResult {
+    std::string history;  // the line's history file as configured (a pair's first file)
     bool opened = false;
     HistoryType type = 0;
     LineTotals totals;
@@ -47,6 +50,8 @@ struct RavlogRun {
     ReportFile linksFile;
     ReportFile historyFile;
     CutProbe* cutProbe = nullptr;  // set by the fault tests only
+    std::unique_ptr<JsonReport> json;  // when a JSON report is asked for
+    ReportFile jsonFile;
 };
 
 }  // namespace rv

@@ -1,5 +1,6 @@
 #include "ravlog/sessions_report.h"
 
+#include "core/drawing_set.h"
 #include "core/format.h"
 #include "core/program_text.h"
 
@@ -8,12 +9,8 @@ namespace rv {
 using ull = unsigned long long;
 
 void writeSessionsBanner(std::FILE* out) {
-    std::fprintf(
-        out,
-        "\n              %s──┐\n              %sSessions  Statistic%s              %s──┘\n\n"
-        "               ",
-        "┌───────────────────────────────────────────────", "│ ░░░▒▒▒▓▓▓███  ",
-        "  ███▓▓▓▒▒▒░░░ │\n", "└───────────────────────────────────────────────");
+    std::fprintf(out, "\n%s\n\n               ",
+                 titleBox(drawingSet(false), 14, "Sessions  Statistic").c_str());
 }
 
 void writeLineHeading(std::FILE* out, const Line& line, int lineNumber,
@@ -39,20 +36,18 @@ void writeTableHeader(std::FILE* out, HistoryType type) {
         recordsProtection(type) ? "Prot" : "    ", recordsAborts(type) ? "Abrt" : "    ");
 }
 
-void writeSessionRow(std::FILE* out, const SessionRecord& r, const std::tm& shown,
-                     HistoryType type) {
-    using namespace SessionFlags;
-    const char* dir = r.has(incoming) ? "In " : r.has(outgoing) ? "Out" : "   ";
-    const char prot = r.has(protectedSession) && recordsProtection(type) ? 'P' : ' ';
-    const char abrt = !r.has(normal) && recordsAborts(type) ? 'A' : ' ';
-    const Duration d = splitDuration(r.duration);
-    const std::uint64_t bytes = std::uint64_t{r.bytesReceived} + r.bytesSent;
-    std::fprintf(
-        out, "║  %02d:%02d:%02d  │ %s │  %s %c%c│%3llu:%02llu:%02llu │ %s │ %s │ %s ║\n",
-        shown.tm_hour, shown.tm_min, shown.tm_sec, dir, formatAddress(r.address, 15).c_str(), prot,
-        abrt, static_cast<ull>(d.hours), static_cast<ull>(d.minutes), static_cast<ull>(d.seconds),
-        formatTraffic(r.bytesReceived, false).c_str(), formatTraffic(r.bytesSent, false).c_str(),
-        formatTraffic(r.duration ? bytes / r.duration : bytes, false).c_str());
+void writeSessionRow(std::FILE* out, const SessionRow& row) {
+    const char* dir = row.direction == SessionDirection::in    ? "In "
+                      : row.direction == SessionDirection::out ? "Out"
+                                                               : "   ";
+    const Duration d = splitDuration(row.duration);
+    std::fprintf(out, "║  %02d:%02d:%02d  │ %s │  %s %c%c│%3llu:%02llu:%02llu │ %s │ %s │ %s ║\n",
+                 row.start.tm_hour, row.start.tm_min, row.start.tm_sec, dir,
+                 formatAddress(row.address, 15).c_str(), row.protectedMark ? 'P' : ' ',
+                 row.abortedMark ? 'A' : ' ', static_cast<ull>(d.hours),
+                 static_cast<ull>(d.minutes), static_cast<ull>(d.seconds),
+                 formatTraffic(row.received, false).c_str(), formatTraffic(row.sent, false).c_str(),
+                 formatTraffic(row.cps, false).c_str());
 }
 
 void writeTableFooter(std::FILE* out, const LineTotals& t) {

@@ -8,6 +8,7 @@
 
 #include "core/config_model.h"
 #include "core/session_record.h"
+#include "ravlog/report_model.h"
 #include "ravlog/report_period.h"
 #include "stats/line_stats.h"
 
@@ -21,9 +22,7 @@ void writeLineHeading(std::FILE* out, const Line& line, int lineNumber,
                       std::size_t configuredLines);
 void writeTableHeader(std::FILE* out, HistoryType type);
 
-// One row; `shown` is the start as broken down for the report (shifted start).
-void writeSessionRow(std::FILE* out, const SessionRecord& r, const std::tm& shown,
-                     HistoryType type);
+void writeSessionRow(std::FILE* out, const SessionRow& row);
 void writeTableFooter(std::FILE* out, const LineTotals& totals);
 void writeSessionsFooter(std::FILE* out, const std::string& createdAt);
 

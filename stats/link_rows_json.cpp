@@ -31,6 +31,11 @@ void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<L
 
 void putTotalsJson(JsonWriter& json, std::string_view key, const SummaryTotals& t) {
     json.key(key).beginObject();
+    putTotalsFields(json, t);
+    json.endObject();
+}
+
+void putTotalsFields(JsonWriter& json, const SummaryTotals& t) {
     json.key("received").number(t.received);
     json.key("sent").number(t.sent);
     json.key("traffic").number(t.traffic());
@@ -40,7 +45,6 @@ void putTotalsJson(JsonWriter& json, std::string_view key, const SummaryTotals& 
     json.key("time_in").number(t.timeIn);
     json.key("time_out").number(t.timeOut);
     json.key("time_online").number(t.timeOnline);
-    json.endObject();
 }
 
 }  // namespace rv

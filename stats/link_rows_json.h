@@ -19,8 +19,10 @@ std::string_view kindName(const SessionKind& kind);
 void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<LinkRow>& rows,
                      std::size_t addressWidth);
 
-// key: {received, sent, traffic, sessions_in, sessions_out, sessions,
-// time_in, time_out, time_online}.
+// The keys received, sent, traffic, sessions_in, sessions_out, sessions,
+// time_in, time_out and time_online of an open object.
+void putTotalsFields(JsonWriter& json, const SummaryTotals& totals);
+// key: {those keys}.
 void putTotalsJson(JsonWriter& json, std::string_view key, const SummaryTotals& totals);
 
 }  // namespace rv

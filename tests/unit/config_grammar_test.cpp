@@ -239,7 +239,7 @@ TEST(ConfigKeywords, LongerWordIsReadWithAWarning) {
     }
 }
 
-TEST(ConfigKeywords, TableHasTheTwentyFourKeywordsInOrder) {
+TEST(ConfigKeywords, TableHasTheTwentyFiveKeywordsInOrder) {
     const char* expected[] = {"HISTORY",     "OUTPUT",           "TIMESHIFT",
                               "DATE",        "MIDDLINE",         "KEEPALL",
                               "GROUP",       "NODRAWZERO",       "ADDR",
@@ -247,8 +247,9 @@ TEST(ConfigKeywords, TableHasTheTwentyFourKeywordsInOrder) {
                               "[COMMON]",    "[LINE]",           "PROTECTSUMMARY",
                               "NAME",        "CUTHISTORY",       "TIME",
                               "PONDREL",     "SESSIONSTAT",      "BRAKESESSTAT",
-                              "ADVANCEDCPS", "SWAPINOUT",        "BINKDABORTED"};
-    ASSERT_EQ(keywordTable.size(), 24u);
+                              "ADVANCEDCPS", "SWAPINOUT",        "BINKDABORTED",
+                              "JSONREPORT"};
+    ASSERT_EQ(keywordTable.size(), 25u);
     for (std::size_t i = 0; i < keywordTable.size(); ++i)
         EXPECT_EQ(keywordTable[i].text, expected[i]);
 }

@@ -1,0 +1,74 @@
+// What ravlog reports, as plain values: the rows of the lines' sessions
+// tables (made one at a time while the histories are read, so that no
+// history is held in memory), and, once every line is read, the links
+// and group rows, the link histories and the totals box. The lines'
+// figures and busy arrays are the run's LineResults. The text writers
+// and the JSON writer render the same values.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "core/session_record.h"
+#include "stats/address_book.h"
+#include "ravlog/report_period.h"
+#include "stats/link_rows.h"
+
+namespace rv {
+
+struct RavlogRun;
+
+enum class SessionDirection : std::uint8_t { none, in, out };
+
+// One row of a line's sessions table.
+struct SessionRow {
+    std::tm start{};  // the shifted start, in the history's clock
+    SessionDirection direction = SessionDirection::none;  // in also when both are set
+    FidoAddress address;
+    bool protectedMark = false;  // P: protected, on a line whose type records it
+    bool abortedMark = false;    // A: aborted, on a line whose type records it
+    std::uint64_t duration = 0;  // what the line accounted (a stored 0 counts 1)
+    std::uint64_t received = 0;
+    std::uint64_t sent = 0;
+    std::uint64_t cps = 0;  // of this session alone
+};
+
+SessionRow sessionRow(const SessionRecord& r, const std::tm& shown, HistoryType type);
+
+// One row of a link or group history in the sessions history file, or,
+// among the links, the place of a group that had sessions (MiddLine Group
+// draws a separator there).
+struct HistoryItem {
+    bool groupMark = false;
+    LinkRow figures;
+    std::string label;  // exactly 15 columns, or empty
+    HistoryRow marks;   // the time online over the window
+};
+
+// The totals box: all lines together, and the protected and unprotected
+// parts when the box shows them.
+struct TotalsBox {
+    SummaryTotals all;
+    bool showsProtection = false;
+    SummaryTotals protectedOnly;
+    SummaryTotals unprotected;
+};
+
+struct RavlogReport {
+    PeriodView period;
+    LinkTables tables;                   // the links statistic's rows
+    bool linkHistory = false;            // some link is printable: the link history is drawn
+    std::vector<HistoryItem> links;      // its rows, with the marks of groups between them
+    std::vector<HistoryItem> groups;     // the group history, when tables.groupTable
+    TotalsBox totals;
+};
+
+// After the last line, with the address entries finished.
+RavlogReport makeReport(const RavlogRun& run);
+
+// The period of the run as the reports show it.
+PeriodView periodView(const RavlogRun& run);
+
+}  // namespace rv
