@@ -124,6 +124,19 @@ for n in 50 1000; do
     echo "    sessions listed on the report day: $(grep -c '║  [0-9][0-9]:' "$work/ravlog.ses" || true)"
 done
 
+# The JSON report beside the text reports (-j) must cost at most a tenth
+# more: the report day with and without it, 50 entries.
+echo "== ravlog with and without its JSON report (-j), report day $reportDay, 50 entries"
+plain=$(cpu_time "$ravlog" -cbig50.ctl $reportDay)
+json=$(cpu_time "$ravlog" -cbig50.ctl $reportDay -jday.json)
+plainWall=$(best_wall "$ravlog" -cbig50.ctl $reportDay)
+jsonWall=$(best_wall "$ravlog" -cbig50.ctl $reportDay -jday.json)
+row "without -j" "$plain" "$plainWall"
+row "with -jday.json" "$json" "$jsonWall"
+awk -v a="$json" -v b="$plain" -v c="$jsonWall" -v d="$plainWall" 'BEGIN {
+    printf "  %-36s %8.1f %% cpu, %5.1f %% wall\n", "cost of the JSON report", (a / b - 1) * 100, (c / d - 1) * 100 }'
+echo "    JSON report: $(wc -c <"$work/day.json") bytes"
+
 if [[ -e /usr/share/zoneinfo/Europe/Berlin ]]; then
     # A zone with daylight saving: each day's offset is learnt once.
     cpu=$(TZ=Europe/Berlin cpu_time "$ravlog" -cbig50.ctl "$emptyDay")
@@ -137,3 +150,7 @@ for n in 50 1000; do
     printf '  %-36s %8s KiB\n' "$records records, $n entries" "$(peak_kib "$ravlog" -cbig$n.ctl $reportDay)"
 done
 printf '  %-36s %8s KiB\n' "$records records, 50 entries, empty day" "$(peak_kib "$ravlog" -cbig50.ctl $emptyDay)"
+for n in 50 1000; do
+    printf '  %-36s %8s KiB\n' "$small records, $n entries, -j" "$(peak_kib "$ravlog" -csmall$n.ctl $reportDay -jday.json)"
+    printf '  %-36s %8s KiB\n' "$records records, $n entries, -j" "$(peak_kib "$ravlog" -cbig$n.ctl $reportDay -jday.json)"
+done
