@@ -146,8 +146,8 @@ bool JsonReport::write(std::FILE* file, const RavlogRun& run, const RavlogReport
         json.key("sessions").raw("[");
         copied = copied && std::fseek(spool_, rows.begin, SEEK_SET) == 0;
         for (long left = rows.end - rows.begin; copied && left > 0;) {
-            const auto want = static_cast<std::size_t>(
-                std::min<long>(left, static_cast<long>(block.size())));
+            const auto want =
+                static_cast<std::size_t>(std::min<long>(left, static_cast<long>(block.size())));
             const std::size_t got = std::fread(block.data(), 1, want, spool_);
             if (got != want) copied = false;
             out.put(std::string_view(block.data(), got));

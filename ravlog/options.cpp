@@ -88,9 +88,9 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
                 bool append = false;
                 readFileName(value, s.jsonReportPath, append);
                 if (append)
-                    return failure(format("%.*s: %.*s\n", static_cast<int>(jsonAppendRefused.size()),
-                                          jsonAppendRefused.data(), static_cast<int>(arg.size()),
-                                          arg.data()));
+                    return failure(
+                        format("%.*s: %.*s\n", static_cast<int>(jsonAppendRefused.size()),
+                               jsonAppendRefused.data(), static_cast<int>(arg.size()), arg.data()));
                 fixed.jsonReport = true;
                 break;
             }

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/session_record.h"
-#include "stats/address_book.h"
 #include "ravlog/report_period.h"
+#include "stats/address_book.h"
 #include "stats/link_rows.h"
 
 namespace rv {
@@ -58,10 +58,10 @@ struct TotalsBox {
 
 struct RavlogReport {
     PeriodView period;
-    LinkTables tables;                   // the links statistic's rows
-    bool linkHistory = false;            // some link is printable: the link history is drawn
-    std::vector<HistoryItem> links;      // its rows, with the marks of groups between them
-    std::vector<HistoryItem> groups;     // the group history, when tables.groupTable
+    LinkTables tables;                // the links statistic's rows
+    bool linkHistory = false;         // some link is printable: the link history is drawn
+    std::vector<HistoryItem> links;   // its rows, with the marks of groups between them
+    std::vector<HistoryItem> groups;  // the group history, when tables.groupTable
     TotalsBox totals;
 };
 

@@ -59,5 +59,4 @@ void writePeriodHeader(std::FILE* out, const PeriodView& p) {
                  date2.c_str());
 }
 
-
 }  // namespace rv

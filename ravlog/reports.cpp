@@ -38,9 +38,9 @@ void writeHeadings(const RavlogRun& run, const RavlogReport& report) {
     std::fprintf(links, "\n%s\n\n               ", titleBox(d, 15, " Links Statistic ").c_str());
     writePeriodHeader(links, report.period);
     writeLinkTableHeader(links, run.hasProtectedSessions);
-    const std::string title =
-        run.openedLines > 1 ? format("Summary Sessions History for %d lines", run.openedLines)
-                            : std::string("Sessions  History");
+    const std::string title = run.openedLines > 1
+                                  ? format("Summary Sessions History for %d lines", run.openedLines)
+                                  : std::string("Sessions  History");
     std::fprintf(history, "\n%s\n\n               ",
                  titleBox(d, run.openedLines > 1 ? 6 : 15, title).c_str());
     writePeriodHeader(history, report.period);
@@ -120,11 +120,10 @@ void writeTotalsRows(std::FILE* out, const char* const labels[3], const SummaryT
     const std::uint64_t times[3] = {t.timeIn, t.timeOut, t.timeOnline};
     for (int i = 0; i < 3; ++i) {
         const Duration d = splitDuration(times[i]);
-        std::fprintf(out, labels[i], formatTraffic(bytes[i], false).c_str(),
-                     static_cast<unsigned long long>(counts[i]),
-                     static_cast<unsigned long long>(d.hours),
-                     static_cast<unsigned long long>(d.minutes),
-                     static_cast<unsigned long long>(d.seconds));
+        std::fprintf(
+            out, labels[i], formatTraffic(bytes[i], false).c_str(),
+            static_cast<unsigned long long>(counts[i]), static_cast<unsigned long long>(d.hours),
+            static_cast<unsigned long long>(d.minutes), static_cast<unsigned long long>(d.seconds));
     }
 }
 

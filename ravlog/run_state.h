@@ -49,7 +49,7 @@ struct RavlogRun {
     ReportFile sessionsFile;
     ReportFile linksFile;
     ReportFile historyFile;
-    CutProbe* cutProbe = nullptr;  // set by the fault tests only
+    CutProbe* cutProbe = nullptr;      // set by the fault tests only
     std::unique_ptr<JsonReport> json;  // when a JSON report is asked for
     ReportFile jsonFile;
 };
