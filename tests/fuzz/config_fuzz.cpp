@@ -1,15 +1,21 @@
 // The configuration reader with each program's rule set. The first byte
 // picks the program (ravlog, pondrel, brimsel) and which settings the
 // command line has fixed; the rest is the configuration text. A text that
-// reads cleanly then builds the address entries the statistics walk.
+// reads cleanly then builds the address entries the statistics walk, and
+// its names, paths and labels are written as JSON strings and CSV fields.
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "brimsel/brimsel_run.h"
 #include "core/byte_source.h"
 #include "core/config_reader.h"
+#include "core/csv_writer.h"
 #include "core/dates.h"
+#include "core/json_writer.h"
+#include "core/utf8_text.h"
 #include "fuzz_support.h"
 #include "stats/address_book.h"
 #include "stats/chart_layout.h"
@@ -26,6 +32,28 @@ FixedByOptions fixedFrom(std::uint8_t bits) {
     f.group = f.keepAll = (bits & 0x10) != 0;
     f.noDrawZero = f.protectSummary = (bits & 0x20) != 0;
     return f;
+}
+
+// A text from the configuration as the data reports write it: a JSON
+// string that is valid UTF-8 with no raw control character and no quote
+// left unescaped, and a CSV field that is valid UTF-8, quoted whenever it
+// must be, its quotes doubled.
+void checkDataText(std::string_view text) {
+    const std::string json = jsonString(text);
+    if (json.size() < 2 || json.front() != '"' || json.back() != '"' || !isValidUtf8(json))
+        std::abort();
+    for (std::size_t i = 1; i + 1 < json.size(); ++i) {
+        const auto c = static_cast<unsigned char>(json[i]);
+        if (c < 0x20) std::abort();
+        if (c == '\\') ++i;  // the escaped character
+        else if (c == '"') std::abort();
+    }
+    const std::string field = csvField(text);
+    if (!isValidUtf8(field)) std::abort();
+    if (field.find_first_of(",\"\r\n") == std::string::npos) return;
+    if (field.size() < 2 || field.front() != '"' || field.back() != '"') std::abort();
+    for (std::size_t i = 1; i + 1 < field.size(); ++i)
+        if (field[i] == '"' && field[++i] != '"') std::abort();
 }
 
 void checkStop(const Stop& stop) {
@@ -65,6 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Stop stop = readConfig(*text, config, context);
     checkStop(stop);
     if (stop) return 0;
+    for (const Line& line : config.lines) {
+        checkDataText(line.name);
+        checkDataText(line.source.path);
+    }
+    for (const AddrSpec& addrSpec : config.addresses)
+        checkDataText(addrSpec.displayName);
     const ReportPeriod period =
         computePeriod(config.settings.reportDate, config.settings.timeWindow);
     const ChartLayout& layout = chooseChartLayout(static_cast<unsigned>(period.windowHours));

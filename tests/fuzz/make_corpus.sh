@@ -136,6 +136,10 @@ History x.IHS
 [COMMON]
 Addr 2:5020/1.2
 EOF
+# Names, labels and paths with every kind of byte the data reports must
+# write validly: controls, broken and cut UTF-8, quotes and backslashes.
+printf '[COMMON]\nJsonReport x%%Y.json\nAddr 2:5020/# "\001\377,\042\n[LINE]\nHistory we"ird\\p.his\nName "tab\there\r \377\376 \355\240\200 \360\237\230 back\\slash"\n[LINE]\nHistory b.his\nName "open, \342\202\n' |
+    text 0 >"$corpus/config/seed-hostile-names"
 printf '[LINE]\r\nHistory a.his\r\n' | text 0 >"$corpus/config/seed-crlf"
 printf '[LINE]\nHistory a.his\0,0,0\nHist\0ory b\n' | text 1 >"$corpus/config/seed-nul"
 printf '[LINE]\nHistory a.his,0,0\n' | text 0 >"$corpus/config/seed-binkd-zero"
