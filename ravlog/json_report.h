@@ -31,8 +31,7 @@ class JsonReport {
     void endLine();
     // The whole report into file; false, told on err, when the spool could
     // not be written or read back.
-    bool write(std::FILE* file, const RavlogRun& run, const RavlogReport& report,
-               std::FILE* err);
+    bool write(std::FILE* file, const RavlogRun& run, const RavlogReport& report, std::FILE* err);
 
   private:
     struct Rows {

@@ -45,8 +45,10 @@ void checkDataText(std::string_view text) {
     for (std::size_t i = 1; i + 1 < json.size(); ++i) {
         const auto c = static_cast<unsigned char>(json[i]);
         if (c < 0x20) std::abort();
-        if (c == '\\') ++i;  // the escaped character
-        else if (c == '"') std::abort();
+        if (c == '\\')
+            ++i;  // the escaped character
+        else if (c == '"')
+            std::abort();
     }
     const std::string field = csvField(text);
     if (!isValidUtf8(field)) std::abort();

@@ -7,12 +7,13 @@
 #     in the text, and its crontab lines (```crontab blocks);
 #   - the configuration examples (ravlog.ctl(5)'s .EX block that is a
 #     configuration, the guide's ```ini settings) with each program.
-# Each must end with status 0 and write nothing on standard error but
-# pondrel's banner. The examples name /etc/fido, /var/spool/fido and /tmp:
-# here those lie under a scratch root, which holds a node's histories of
-# the last week (today included), the example configuration beside them,
-# and /etc/fido/ravlog.ctl made of the example configuration and the
-# guide's nightly settings. `less` is `cat` here.
+# Each must end with status 0 and write nothing on standard error but a
+# banner (pondrel's, and brimsel's when it dumps data). The examples name
+# /etc/fido, /var/spool/fido and /tmp: here those lie under a scratch
+# root, which holds a node's histories of the last week (today included),
+# the example configuration beside them, and /etc/fido/ravlog.ctl made of
+# the example configuration and the guide's nightly settings. `less` is
+# `cat` here.
 #   doc_examples_test.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 build=$1
@@ -62,7 +63,8 @@ run() {
         sh -e "$script" </dev/null >"$work/out" 2>"$work/err")
     local status=$?
     local messages
-    messages=$(grep -v -e '^Pondrel ' -e '^FhMail, ' -e '^Free software' -e '^$' "$work/err")
+    messages=$(grep -v -e '^Pondrel ' -e '^Brimsel ' -e '^FhMail, ' -e '^Free software' -e '^$' \
+        "$work/err")
     if [ $status -ne 0 ] || [ -n "$messages" ]; then
         fail "$name ended with status $status: $messages"
         sed 's/^/    | /' "$script"
@@ -106,7 +108,7 @@ for page in "$src"/man/*.[15]; do
         file != "" { print >> file }' "$page"
 done
 for example in "$work"/examples/*; do
-    sed -i -e 's/\\-/-/g' -e 's/\\(dq/"/g' -e 's/\\&//g' -e 's/\\e/\\/g' "$example"
+    sed -i -e 's/\\-/-/g' -e 's/\\(dq/"/g' -e "s/\\\\(aq/'/g" -e 's/\\&//g' -e 's/\\e/\\/g' "$example"
     name=$(basename "$example")
     if head -n 1 "$example" | grep -q '^\['; then
         # A configuration: every program reads it, in the directory its

@@ -34,6 +34,10 @@ const std::string pondrelBanner =
     "Pondrel 1.0.4/Linux - Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
     "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
     "Free software for FidoNet node operators, Ravlog suite\n\n";
+const std::string brimselBanner =
+    "Brimsel 1.0.4/Linux - History Dump for T-Mail, BinkD, Argus, The Brake!, Bink/+,\n"
+    "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
+    "Free software for FidoNet node operators, Ravlog suite\n\n";
 const std::string full = ": No space left on device\n";
 const std::string tooLarge = ": File too large\n";
 const char* const reports[] = {"ravlog.ses", "ravlog.lnk", "ravlog.out"};
@@ -118,6 +122,33 @@ TEST(WriteFailures, EachReportAndStandardOutputOfEveryProgram) {
         {"pondrel", {}, "", 3000, pondrelBanner + "Can't write standard output" + tooLarge, {}},
         {"brimsel", {}, "/dev/full", none, "Can't write standard output" + full, {}},
         {"brimsel", {}, "", 3000, "Can't write standard output" + tooLarge, {}},
+        // The data forms: the JSON report beside the others, pondrel's and
+        // brimsel's data where their text would go.
+        {"ravlog", {"-j/dev/full"}, "", none, "Can't write /dev/full" + full, {true, true, true}},
+        {"pondrel",
+         {"-fjson", "-o/dev/full"},
+         "",
+         none,
+         pondrelBanner + "Can't write /dev/full" + full,
+         {}},
+        {"pondrel",
+         {"-fcsv"},
+         "/dev/full",
+         none,
+         pondrelBanner + "Can't write standard output" + full,
+         {}},
+        {"brimsel",
+         {"-fjson"},
+         "/dev/full",
+         none,
+         brimselBanner + "Can't write standard output" + full,
+         {}},
+        {"brimsel",
+         {"-fcsv"},
+         "/dev/full",
+         none,
+         brimselBanner + "Can't write standard output" + full,
+         {}},
     };
     for (const Case& c : cases) {
         const std::string what = c.program + " " + (c.args.empty() ? "" : c.args[0]) + " > " +
