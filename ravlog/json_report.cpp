@@ -44,18 +44,19 @@ void putSlots(JsonWriter& json, std::string_view key, const SlotValues& values) 
     json.endArray();
 }
 
-// The figures under the line's table: Total is its sessions in and out.
+// The figures under the line's table, with its times in and out.
 void putLineTotals(JsonWriter& json, const LineTotals& t) {
+    const LineFooter f = lineFooter(t);
     json.key("totals").beginObject();
-    json.key("sessions").number(t.sessionsIn + t.sessionsOut);
-    json.key("sessions_in").number(t.sessionsIn);
-    json.key("sessions_out").number(t.sessionsOut);
-    json.key("time_online").number(t.timeOnline);
+    json.key("sessions").number(f.total);
+    json.key("sessions_in").number(f.sessionsIn);
+    json.key("sessions_out").number(f.sessionsOut);
+    json.key("time_online").number(f.timeOnline);
     json.key("time_in").number(t.timeIn);
     json.key("time_out").number(t.timeOut);
-    json.key("received").number(t.bytesReceived);
-    json.key("sent").number(t.bytesSent);
-    json.key("cps").number(cps(t));
+    json.key("received").number(f.received);
+    json.key("sent").number(f.sent);
+    json.key("cps").number(f.cps);
     json.endObject();
 }
 

@@ -52,7 +52,7 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
     run.layout = &chooseChartLayout(static_cast<unsigned>(run.period.windowHours));
     run.book = std::make_unique<AddressBook>(run.config.addresses, run.layout);
     run.lines.assign(run.config.lines.size(), LineResult{});
-    const PeriodView period{s.timeWindow, run.period.windowStart, run.period.windowEnd};
+    const PeriodView period = periodView(run);
 
     if (Stop stop = openReport(run, run.sessionsFile, s.sessionsPath, s.sessionsAppend))
         return stop;

@@ -22,6 +22,11 @@ SessionRow sessionRow(const SessionRecord& r, const std::tm& shown, HistoryType 
     return row;
 }
 
+LineFooter lineFooter(const LineTotals& t) {
+    return {t.sessionsIn + t.sessionsOut, t.sessionsIn, t.sessionsOut, t.timeOnline,
+            t.bytesReceived, t.bytesSent, cps(t)};
+}
+
 PeriodView periodView(const RavlogRun& run) {
     return {run.config.settings.timeWindow, run.period.windowStart, run.period.windowEnd};
 }

@@ -14,6 +14,7 @@
 #include "core/session_record.h"
 #include "ravlog/report_period.h"
 #include "stats/address_book.h"
+#include "stats/line_stats.h"
 #include "stats/link_rows.h"
 
 namespace rv {
@@ -36,6 +37,21 @@ struct SessionRow {
 };
 
 SessionRow sessionRow(const SessionRecord& r, const std::tm& shown, HistoryType type);
+
+// The figures under a line's sessions table. Total counts a session marked
+// both ways twice and one marked neither way not at all, as the rows show
+// them.
+struct LineFooter {
+    std::uint64_t total = 0;
+    std::uint64_t sessionsIn = 0;
+    std::uint64_t sessionsOut = 0;
+    std::uint64_t timeOnline = 0;
+    std::uint64_t received = 0;
+    std::uint64_t sent = 0;
+    std::uint64_t cps = 0;  // after the line's AdvancedCPS correction
+};
+
+LineFooter lineFooter(const LineTotals& totals);
 
 // One row of a link or group history in the sessions history file, or,
 // among the links, the place of a group that had sessions (MiddLine Group

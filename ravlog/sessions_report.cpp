@@ -50,19 +50,19 @@ void writeSessionRow(std::FILE* out, const SessionRow& row) {
                  formatTraffic(row.cps, false).c_str());
 }
 
-void writeTableFooter(std::FILE* out, const LineTotals& t) {
-    const Duration d = splitDuration(t.timeOnline);
+void writeTableFooter(std::FILE* out, const LineTotals& totals) {
+    const LineFooter f = lineFooter(totals);
+    const Duration d = splitDuration(f.timeOnline);
     std::fprintf(
         out,
         "╟────────────┴─────┴────────────────────┼──────────┼────────┼────────┼────────╢\n"
         "║   Total:%4llu    In:%4llu    Out:%4llu   │%3llu:%02llu:%02llu │ %s │ %s │%7llu ║\n"
         "╚═══════════════════════════════════════╧══════════╧════════╧════════╧════════╝\n"
         "\n\n",
-        static_cast<ull>(t.sessionsIn) + static_cast<ull>(t.sessionsOut),
-        static_cast<ull>(t.sessionsIn), static_cast<ull>(t.sessionsOut), static_cast<ull>(d.hours),
-        static_cast<ull>(d.minutes), static_cast<ull>(d.seconds),
-        formatTraffic(t.bytesReceived, false).c_str(), formatTraffic(t.bytesSent, false).c_str(),
-        static_cast<ull>(cps(t)));
+        static_cast<ull>(f.total), static_cast<ull>(f.sessionsIn), static_cast<ull>(f.sessionsOut),
+        static_cast<ull>(d.hours), static_cast<ull>(d.minutes), static_cast<ull>(d.seconds),
+        formatTraffic(f.received, false).c_str(), formatTraffic(f.sent, false).c_str(),
+        static_cast<ull>(f.cps));
 }
 
 void writeSessionsFooter(std::FILE* out, const std::string& createdAt) {
