@@ -29,6 +29,10 @@
 Output      ravlog.out
 Pondrel     ravlog.lnk
 SessionStat ravlog.ses
+;
+; The same figures as one JSON file for other programs (see docs/json.md),
+; always written whole, so without a leading +. Off unless named:
+;   JsonReport  ravlog%Y%M%D.json
 
 ; The report day and the time window of it. -d and -t on the command line
 ; override them; "Date -1" would make every run report yesterday.
