@@ -1,6 +1,6 @@
 #include "ravlog/line_charts.h"
 
-#include <cstring>
+#include <string>
 #include <string_view>
 
 #include "core/busy_mask.h"
@@ -18,22 +18,6 @@ constexpr const char* rule13 = "─────────────";
 constexpr const char* blank15 = "               ";
 constexpr const char* blank46 = "                                              ";
 
-enum class ChartKind { busy, incoming, outgoing, protectedOnly, unprotected };
-
-struct KindInfo {
-    ChartKind kind;
-    std::uint8_t maskBit;
-    const char* name;
-};
-
-constexpr KindInfo chartKinds[] = {
-    {ChartKind::busy, BusyMask::busy, "Busy"},
-    {ChartKind::incoming, BusyMask::incoming, "Incoming"},
-    {ChartKind::outgoing, BusyMask::outgoing, "Outgoing"},
-    {ChartKind::protectedOnly, BusyMask::protectedOnly, "Protected"},
-    {ChartKind::unprotected, BusyMask::unprotected, "UnProtected"},
-};
-
 ull u(std::uint64_t v) {
     return static_cast<ull>(v);
 }
@@ -50,76 +34,19 @@ Hms hms(std::uint64_t seconds) {
     return {d.hours, d.minutes, d.seconds};
 }
 
-const SlotValues& kindArray(const BusyHistogram& b, ChartKind kind) {
-    switch (kind) {
-        case ChartKind::busy:
-            return b.all;
-        case ChartKind::incoming:
-            return b.incoming;
-        case ChartKind::outgoing:
-            return b.outgoing;
-        case ChartKind::protectedOnly:
-            return b.protectedAll;
-        case ChartKind::unprotected:
-            return b.unprotected;
-    }
-    return b.all;
-}
-
-bool allZero(const SlotValues& v) {
-    for (std::uint64_t x : v)
-        if (x != 0) return false;
-    return true;
-}
-
-// A BinkD line draws each side per channel: incoming / n, outgoing / m.
-SlotValues perChannel(const SlotValues& in, const SlotValues& out, std::uint16_t n,
-                      std::uint16_t m) {
-    SlotValues v{};
-    for (int i = 0; i < chartSlots; ++i) {
-        if (n != 0) v[i] += in[i] / n;
-        if (m != 0) v[i] += out[i] / m;
-    }
-    return v;
-}
-
-SlotValues divided(const SlotValues& values, std::uint16_t by) {
-    SlotValues v{};
-    for (int i = 0; i < chartSlots; ++i)
-        v[i] = values[i] / by;
-    return v;
-}
-
-SlotValues chartValues(const BusyHistogram& b, ChartKind kind, const HistorySource& src,
-                       bool binkd) {
-    if (!binkd) return kindArray(b, kind);
-    switch (kind) {
-        case ChartKind::busy:
-            return perChannel(b.incoming, b.outgoing, src.n, src.m);
-        case ChartKind::incoming:
-            return divided(b.incoming, src.n);
-        case ChartKind::outgoing:
-            return divided(b.outgoing, src.m);
-        case ChartKind::protectedOnly:
-            return perChannel(b.protectedIn, b.protectedOut, src.n, src.m);
-        case ChartKind::unprotected:
-            return perChannel(b.unprotectedIn, b.unprotectedOut, src.n, src.m);
-    }
-    return b.all;
-}
-
-void writeTitle(std::FILE* out, const Line& line, int lineNo, const char* kindName) {
-    const std::size_t len = std::strlen(kindName);
+void writeTitle(std::FILE* out, const Line& line, int lineNo, std::string_view kind) {
+    const std::string kindName(kind);
+    const std::size_t len = kindName.size();
     const std::size_t width = line.hasName  ? line.nameWidth + len + 13
                               : lineNo != 0 ? len + 19
                                             : len + 10;
     if (width <= 78) std::fprintf(out, "%*s", static_cast<int>((80 - width) / 2), "");
     if (line.hasName)
-        std::fprintf(out, "%s - %s Histogram\n", line.name.c_str(), kindName);
+        std::fprintf(out, "%s - %s Histogram\n", line.name.c_str(), kindName.c_str());
     else if (lineNo != 0)
-        std::fprintf(out, "Line %d - %s Histogram\n", lineNo, kindName);
+        std::fprintf(out, "Line %d - %s Histogram\n", lineNo, kindName.c_str());
     else
-        std::fprintf(out, "%s Histogram\n", kindName);
+        std::fprintf(out, "%s Histogram\n", kindName.c_str());
 }
 
 struct Block {
@@ -297,33 +224,17 @@ void writeBlock(const Block& b, ChartKind kind, std::uint64_t capacity) {
 
 }  // namespace
 
-void writeLineCharts(std::FILE* out, RavlogRun& run) {
-    const std::size_t lineCount = run.config.lines.size();
-    for (const KindInfo& info : chartKinds) {
-        const bool protKind =
-            info.kind == ChartKind::protectedOnly || info.kind == ChartKind::unprotected;
-        for (std::size_t i = 0; i < lineCount; ++i) {
-            const int counter = static_cast<int>(i) + 1;
-            const Line& line = run.config.lines[i];
-            const LineResult& result = run.lines[i];
-            const LineTotals& t = result.totals;
-            const bool binkd = result.type == HistoryTypes::binkd;
-            if (protKind && result.type != HistoryTypes::long100 && t.protSessions == 0) continue;
-            if (!(line.busyHistMask & info.maskBit)) continue;
-            if ((line.busyHistMask & BusyMask::skipEmpty) &&
-                allZero(kindArray(result.busy, info.kind)))
-                continue;
-            if (binkd && info.kind == ChartKind::incoming && line.source.n == 0) continue;
-            if (binkd && info.kind == ChartKind::outgoing && line.source.m == 0) continue;
-
-            writeTitle(out, line, run.openedLines == 1 ? 0 : counter, info.name);
-            const SlotValues values = chartValues(result.busy, info.kind, line.source, binkd);
-            const ChartRows rows = renderChart(values, run.layout->slotSeconds);
-            std::uint64_t capacity = static_cast<std::uint64_t>(run.period.windowHours) * 3600;
-            if (binkd) capacity *= static_cast<std::uint64_t>(line.source.n) + line.source.m;
-            writeBlock(Block{out, run, result, rows, t}, info.kind, capacity);
-        }
+void writeLineCharts(std::FILE* out, const RavlogRun& run, const std::vector<ChartBlock>& blocks) {
+    for (const ChartBlock& block : blocks) {
+        const LineResult& result = run.lines[block.line];
+        writeTitle(out, run.config.lines[block.line], block.number, chartKindName(block.kind));
+        const ChartRows rows = renderChart(block.values, run.layout->slotSeconds);
+        writeBlock(Block{out, run, result, rows, result.totals}, block.kind, block.capacity);
     }
+}
+
+void writeLineCharts(std::FILE* out, const RavlogRun& run) {
+    writeLineCharts(out, run, chartBlocks(run));
 }
 
 }  // namespace rv

@@ -1,15 +1,19 @@
-// The busy chart blocks of every line in the sessions history file: for
-// each chart kind (Busy, Incoming, Outgoing, Protected, UnProtected), one
-// block per line whose BusyHist mask asks for it, framed by the line's figures.
+// The busy chart blocks of every line in the sessions history file: each
+// block of chart_blocks.h drawn from its values and framed by the line's
+// figures.
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
+#include "ravlog/chart_blocks.h"
 #include "ravlog/run_state.h"
 
 namespace rv {
 
-// Scales and draws the busy arrays of every line (they are changed in place).
-void writeLineCharts(std::FILE* out, RavlogRun& run);
+void writeLineCharts(std::FILE* out, const RavlogRun& run, const std::vector<ChartBlock>& blocks);
+
+// The same with the run's blocks.
+void writeLineCharts(std::FILE* out, const RavlogRun& run);
 
 }  // namespace rv

@@ -110,6 +110,7 @@ RavlogReport makeReport(const RavlogRun& run) {
         linkSeen = true;
         report.links.push_back(historyItem(e));
     }
+    report.charts = chartBlocks(run);
     report.totals = totalsBox(run);
     return report;
 }

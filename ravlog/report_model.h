@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/session_record.h"
+#include "ravlog/chart_blocks.h"
 #include "ravlog/report_period.h"
 #include "stats/address_book.h"
 #include "stats/line_stats.h"
@@ -78,6 +79,7 @@ struct RavlogReport {
     bool linkHistory = false;         // some link is printable: the link history is drawn
     std::vector<HistoryItem> links;   // its rows, with the marks of groups between them
     std::vector<HistoryItem> groups;  // the group history, when tables.groupTable
+    std::vector<ChartBlock> charts;   // the lines' busy charts, in drawing order
     TotalsBox totals;
 };
 

@@ -164,7 +164,7 @@ void writeLinkAndHistoryReports(RavlogRun& run, const RavlogReport& report) {
     writeTableRows(run.linksFile.get(), report.tables.links, false);
     if (report.linkHistory) writeLinkHistory(run, report);
     if (report.tables.groupTable) writeGroupSection(run, report);
-    writeLineCharts(run.historyFile.get(), run);
+    writeLineCharts(run.historyFile.get(), run, report.charts);
     const std::string createdAt = creationTimeText(std::time(nullptr));
     writeTotalsBox(run.historyFile.get(), report.totals, createdAt);
     std::fprintf(run.linksFile.get(), "%s\n\nLinks Statistic created at %s\n%.*s\n", tableBottom,

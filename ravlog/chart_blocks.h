@@ -1,0 +1,35 @@
+// Which busy charts ravlog draws for its lines, and the values of each:
+// for every chart kind (Busy, Incoming, Outgoing, Protected, UnProtected)
+// and line, a block when the line's BusyHist mask asks for it, its slots
+// scaled per channel on a BinkD line. The text writer (line_charts.h)
+// draws them; any other writer shows the same blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "stats/line_stats.h"
+
+namespace rv {
+
+struct RavlogRun;
+
+enum class ChartKind : std::uint8_t { busy, incoming, outgoing, protectedOnly, unprotected };
+
+// "Busy", "Incoming", ...: the kind as the titles name it.
+std::string_view chartKindName(ChartKind kind);
+
+struct ChartBlock {
+    std::size_t line = 0;  // index in the configuration's lines (read or not)
+    ChartKind kind = ChartKind::busy;
+    int number = 0;        // the line's place in the list for the title; 0: the only line read
+    SlotValues values{};   // seconds per slot, per channel on a BinkD line
+    std::uint64_t capacity = 0;  // the seconds the line could be online in the window
+};
+
+// In drawing order: all Busy blocks first (one per line), then Incoming, ...
+std::vector<ChartBlock> chartBlocks(const RavlogRun& run);
+
+}  // namespace rv
