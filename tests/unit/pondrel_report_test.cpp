@@ -111,7 +111,7 @@ TEST(PondrelRow, TrafficAndCps) {
     e.trafficTime = 1;
     EXPECT_EQ(row(e, true),
               "| 2:4500/17.0   |   2| 0:01:40 |   -| -:--:-- | 0:01:40 |  2.8M|     0|   2.8M|\n");
-    // cpsTime 0 (no session moved bytes): the byte sum itself.
+    // trafficTime 0 (no session moved bytes): the byte sum itself.
     e.bytesReceived = 0;
     e.bytesSent = 0;
     e.trafficTime = 0;
