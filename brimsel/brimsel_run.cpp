@@ -22,6 +22,10 @@ const char* const usageText =
     "options:\n"
     "\t-c<ctl_file>            Select Ravlog config file (default: ravlog.ctl)\n"
     "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config file)\n"
+    "\t-b<d.m.y>               Show records from day d, month m, year y\n"
+    "\t-e<d.m.y>               Show records up to day d, month m, year y\n"
+    "\t-a<address>             Show records of the address (Addr syntax) or event kind;\n"
+    "\t                        may be given several times\n"
     "\t-f<format>              Output format: text (default), json or csv\n"
     "\t-u[+|-]                 -u+  UTF8 output (default)\n"
     "\t                        -u-  ASCII output\n"
@@ -40,7 +44,13 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
             if (stop) return stop;
             continue;
         }
-        if (arg[1] == 'f') {
+        const std::string_view value = arg.substr(2);
+        if (arg[1] == 'b' || arg[1] == 'e') {
+            (arg[1] == 'b' ? settings.filterOptions.begin : settings.filterOptions.end) =
+                std::string(value);
+        } else if (arg[1] == 'a') {
+            if (Stop stop = addPattern(arg, settings.filterOptions)) return stop;
+        } else if (arg[1] == 'f') {
             const std::optional<ReportFormat> format = parseReportFormat(arg.substr(2));
             if (!format) return unknownOption(arg);
             settings.format = *format;
@@ -51,28 +61,50 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
     return std::nullopt;
 }
 
-Stop readConfig(ByteSource& config, DumpSettings& settings, std::time_t now) {
-    const RunClock clock = makeRunClock(now);
+namespace {
+
+Stop readConfig(ByteSource& config, DumpSettings& settings, const RunClock& clock) {
     ConfigContext context;
     context.program = Program::brimsel;
     context.clock = &clock;
     return rv::readConfig(config, settings.config, context);
 }
 
+}  // namespace
+
+Stop readConfig(ByteSource& config, DumpSettings& settings, std::time_t now) {
+    return readConfig(config, settings, makeRunClock(now));
+}
+
 namespace {
 
-void dumpFile(HistoryReader& reader, const Line& line, DumpWriter& writer) {
+void dumpFile(HistoryReader& reader, const Line& line, DumpFilter& filter, DumpWriter& writer) {
     writer.beginFile(line.source.path, reader.type());
     DumpRow row;
     row.file = line.source.path;
     row.type = reader.type();
     SessionRecord record;
     UtcDayCache days;
-    while (reader.readSession(record)) {
-        fillDumpRow(row, record, reader.direction(), line.timeShift, days);
-        writer.row(row);
+    if (!filter.active()) {
+        while (reader.readSession(record)) {
+            fillDumpRow(row, record, reader.direction(), line.timeShift, days);
+            writer.row(row);
+        }
+        writer.endFile();
+    } else {
+        filter.beginLine(line.timeShift);
+        std::uint64_t total = 0;
+        std::uint64_t shown = 0;
+        while (reader.readSession(record)) {
+            ++total;
+            if (!filter.shows(record)) continue;
+            ++shown;
+            fillDumpRow(row, record, reader.direction(), line.timeShift, days);
+            writer.row(row);
+        }
+        writer.endFile();
+        writer.shownCount(shown, total);
     }
-    writer.endFile();
     reader.close();
 }
 
@@ -104,11 +136,11 @@ Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std
                 continue;
             }
             ++read;
-            dumpFile(reader, line, *writer);
+            dumpFile(reader, line, settings.filter, *writer);
             // The twin's records come after the first file's, under its own name.
             switch (reader.openTwin(line.source)) {
                 case HistoryReader::Twin::opened:
-                    dumpFile(reader, line, *writer);
+                    dumpFile(reader, line, settings.filter, *writer);
                     break;
                 case HistoryReader::Twin::failed:
                     cantOpenHistory(line);
@@ -130,10 +162,13 @@ Stop runBrimsel(DumpSettings& settings, const std::vector<std::string_view>& arg
     const Stop options = parseOptions(args, settings);
     writeBanner(settings.format == ReportFormat::text ? out : err);
     if (options) return options;
+    const RunClock clock = makeRunClock(now);
+    if (Stop stop = DumpFilter::make(settings.filterOptions, clock, err, settings.filter))
+        return stop;
     const std::string& configPath = settings.config.settings.configPath;
     auto config = opener.open(configPath);
     if (!config) return failure(cantOpen(configPath, opener.failure()));
-    if (Stop stop = readConfig(*config, settings, now)) return stop;
+    if (Stop stop = readConfig(*config, settings, clock)) return stop;
     config.reset();
     return dumpLines(settings, opener, out, err);
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "brimsel/dump_filter.h"
 #include "core/byte_source.h"
 #include "core/config_model.h"
 #include "core/exit_request.h"
@@ -20,6 +21,8 @@ struct DumpSettings {
     Configuration config;  // configPath, supportNewFormat and the lines are what brimsel uses
     bool ascii = false;
     ReportFormat format = ReportFormat::text;
+    FilterOptions filterOptions;  // as given
+    DumpFilter filter;            // made from them once the banner is out
 };
 
 extern const char* const usageText;
@@ -40,7 +43,7 @@ Stop readConfig(ByteSource& config, DumpSettings& settings, std::time_t now);
 Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err);
 
 // The whole run: options, banner (on out, or on err when the dump is
-// data), configuration (read through opener at the clock's now), then the
+// data), the filter's dates, configuration (read through opener at the clock's now), then the
 // dump. A stop is how it ends early.
 Stop runBrimsel(DumpSettings& settings, const std::vector<std::string_view>& args,
                 SourceOpener& opener, std::time_t now, std::FILE* out, std::FILE* err);

@@ -65,6 +65,14 @@ class TextDump : public DumpWriter {
 
     void endFile() override { out_.put(set_.dumpFoot); }
 
+    void shownCount(std::uint64_t shown, std::uint64_t total) override {
+        out_.put("Shown: ");
+        out_.putUnsigned(shown, 0);
+        out_.put(" of ");
+        out_.putUnsigned(total, 0);
+        out_.put(total == 1 ? " record\n" : " records\n");
+    }
+
   private:
     const DrawingSet& set_;
 };

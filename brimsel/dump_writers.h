@@ -3,6 +3,7 @@
 // per record) and CSV (one header, one row per record).
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -24,6 +25,8 @@ class DumpWriter {
     virtual void beginFile(std::string_view path, HistoryType type) = 0;
     virtual void row(const DumpRow& row) = 0;
     virtual void endFile() = 0;
+    // After endFile, when a filter chose the rows: how many the file had.
+    virtual void shownCount(std::uint64_t /*shown*/, std::uint64_t /*total*/) {}
     // Hands the collected text to the stream, before a message on another.
     void flush() { out_.flush(); }
 

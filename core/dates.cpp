@@ -206,6 +206,23 @@ DateResult parsePeriodBound(std::string_view text, bool isEnd, const RunClock& c
     return resolveDate(text, runDayAt(clock, 0, 0, 0), begin, clock, warnings);
 }
 
+Stop checkPeriod(const DatePeriod& period, std::FILE* err) {
+    if (period.begin < period.end) return std::nullopt;
+    const auto text = [](std::time_t t) {
+        return std::string(asctimeText(localBreakdown(t)).data()) + "\n";
+    };
+    std::fprintf(err, "Invalid date period\nBegin: %s", text(period.begin).c_str());
+    return failure("End:   " + text(period.end));
+}
+
+std::int64_t localFieldsAsUtc(std::time_t t) {
+    const std::tm tm = localBreakdown(t);
+    const std::int64_t days =
+        daysFromCivil(std::int64_t{tm.tm_year} + 1900, static_cast<unsigned>(tm.tm_mon + 1),
+                      static_cast<unsigned>(tm.tm_mday));
+    return days * 86400 + tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec;
+}
+
 // ---- Time windows ----------------------------------------------------------
 
 namespace {

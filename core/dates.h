@@ -43,6 +43,21 @@ DateResult parseDate(std::string_view text, const RunClock& clock, std::FILE* wa
 DateResult parsePeriodBound(std::string_view text, bool isEnd, const RunClock& clock,
                             std::FILE* warnings);
 
+// The -b/-e period of pondrel and brimsel; a bound not given is the end
+// of the clock's range.
+struct DatePeriod {
+    std::time_t begin = 0;
+    std::time_t end = 2147483647;
+};
+
+// A period whose begin is not before its end stops the run with "Invalid
+// date period" and both bounds (the begin's line on err).
+Stop checkPeriod(const DatePeriod& period, std::FILE* err);
+
+// The local calendar fields of t read as UTC seconds: the bound that a
+// history time, shown unconverted, compares with.
+std::int64_t localFieldsAsUtc(std::time_t t);
+
 // ---- Time windows ----------------------------------------------------------
 
 // xx:xx:xx-yy:yy:yy with optional minutes and seconds and blanks around

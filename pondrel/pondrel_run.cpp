@@ -7,6 +7,7 @@
 
 #include "core/config_reader.h"
 #include "core/cut_journal.h"
+#include "core/dates.h"
 #include "core/direction.h"
 #include "core/file_macros.h"
 #include "core/history_reader.h"
@@ -22,11 +23,6 @@
 namespace rv::pondrel {
 
 namespace {
-
-std::string ctimeText(std::time_t t) {
-    std::tm tm = localBreakdown(t);
-    return std::string(asctimeText(tm).data()) + "\n";
-}
 
 // The record's time in the history's clock plus the line's shift, or
 // nothing when its address or length rule it out. Kind records read as a
@@ -129,10 +125,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
                 std::FILE* standardOut) {
     Options& o = run.options;
     if (Stop stop = parseOptions(args, run.config, o, run.clock, run.err)) return stop;
-    if (o.begin >= o.end) {
-        std::fprintf(run.err, "Invalid date period\nBegin: %s", ctimeText(o.begin).c_str());
-        return failure("End:   " + ctimeText(o.end));
-    }
+    if (Stop stop = checkPeriod({o.begin, o.end}, run.err)) return stop;
     auto text = opener.open(run.config.settings.configPath);
     if (!text) return failure(cantOpen(run.config.settings.configPath, opener.failure()));
     ConfigContext context;

@@ -348,6 +348,10 @@ MatchPlan AddressBook::planMatch(const SessionRecord& session) {
     return plan;
 }
 
+bool AddressBook::takes(const SessionRecord& session) {
+    return walk(session.address, session.has(SessionFlags::kindMask)).end == WalkEnd::plainEntry;
+}
+
 MatchResult AddressBook::countMatch(const MatchPlan& plan, const SessionRecord& session,
                                     const MatchContext& context) {
     MatchResult result;

@@ -90,6 +90,11 @@ class AddressBook {
     MatchResult countMatch(const MatchPlan& plan, const SessionRecord& session,
                            const MatchContext& context);
 
+    // Whether an entry takes the session (the walk ends in a plain entry),
+    // walked afresh and not kept: for a caller that only asks, over entries
+    // without groups, and meets far more addresses than it shows.
+    bool takes(const SessionRecord& session);
+
     // Once, after the last line: the AdvancedCPS adjustment and the counts of
     // the entries that the reports print.
     PrintableCounts finishEntries(bool keepAll);
