@@ -202,9 +202,10 @@ section_brimsel() {
     report "cat bulk.his" "$(best_time cat bulk.his)" "$records"
     report "brimsel (UTF-8)" "$(best_time "$build/brimsel/brimsel")" "$records"
     report "brimsel -u- (ASCII)" "$(best_time "$build/brimsel/brimsel" -u-)" "$records"
-    # A search that shows about 1 % of the rows (four days of the year
-    # that histgen spreads the records over; one net of the addresses) is
-    # tested on the raw record: at least 20 million records a second.
+    # A search is tested on the raw record: one that shows about 1 % of
+    # the rows (four days of the year that histgen spreads the records
+    # over) runs at least at 20 million records a second; one net of the
+    # addresses shows 2.5 %.
     report "brimsel -b5.3.2024 -e8.3.2024" \
         "$(best_time "$build/brimsel/brimsel" -b5.3.2024 -e8.3.2024)" "$records"
     report "brimsel -a2:5020/*" "$(best_time "$build/brimsel/brimsel" "-a2:5020/*")" "$records"

@@ -1,6 +1,7 @@
 #include "brimsel/dump_filter.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "core/config_reader.h"
 #include "core/dates.h"
@@ -19,6 +20,10 @@ Stop addPattern(std::string_view arg, FilterOptions& options) {
         return failure(format("%s not allowed in address pattern: %.*s\n", what,
                               static_cast<int>(arg.size()), arg.data()));
     };
+    // An Addr line reads a word as "*": here that is a mistyped kind name,
+    // which must not show every record.
+    if (std::isalpha(static_cast<unsigned char>(value[0])) && !(spec.flags & AddrFlags::kindMask))
+        return unknownOption(arg);
     if (spec.flags & AddrFlags::group) return refuse("Group ('#')");
     if (spec.flags & AddrFlags::excluded) return refuse("Exclusion ('!')");
     if (value.find('"') != std::string_view::npos) return refuse("Label");

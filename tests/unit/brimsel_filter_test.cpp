@@ -276,6 +276,7 @@ TEST(BrimselSearch, RefusedValues) {
         {{"-a!2:5020/1"}, "Exclusion ('!') not allowed in address pattern: -a!2:5020/1\n"},
         {{"-a2:5020/1 \"Boss\""}, "Label not allowed in address pattern: -a2:5020/1 \"Boss\"\n"},
         {{"-a"}, "Unknown option or invalid value: -a\nUse -? or --help to help\n"},
+        {{"-aBSS"}, "Unknown option or invalid value: -aBSS\nUse -? or --help to help\n"},
     };
     for (const auto& [args, err] : cases) {
         const ProgramResult r = brimsel(dir, args);
