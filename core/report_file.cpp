@@ -1,6 +1,7 @@
 #include "core/report_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +16,7 @@ struct ReportFile::Sink {
     int fd = -1;
     bool owned = false;  // standard output is not closed
     int error = 0;
+    std::string whole;  // openWhole: the new file, put at the report's name when closed whole
 
     void fail(int reason) {
         if (error == 0) error = reason != 0 ? reason : EIO;
@@ -52,6 +54,8 @@ struct ReportFile::Sink {
 ReportFile::ReportFile() = default;
 
 ReportFile::~ReportFile() {
+    // A whole report that was not closed on purpose was not written whole.
+    if (sink_ && !sink_->whole.empty()) abandon();
     close();
 }
 
@@ -71,6 +75,42 @@ bool ReportFile::open(const std::string& path, bool append) {
     }
     name_ = path;
     return true;
+}
+
+bool ReportFile::openWhole(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && (!S_ISREG(st.st_mode) || st.st_nlink > 1))
+        return open(path, false);
+    close();
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    // mkostemp makes the file private; a report gets the permissions any
+    // new file of the user gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    sink_ = std::make_unique<Sink>();
+    sink_->fd = fd;
+    sink_->owned = true;
+    sink_->whole = std::move(temporary);
+    file_ = sink_->openStream();
+    if (!file_) {
+        ::close(fd);
+        ::unlink(sink_->whole.c_str());
+        sink_.reset();
+        throw std::bad_alloc();
+    }
+    name_ = path;
+    return true;
+}
+
+void ReportFile::abandon() {
+    if (!sink_ || sink_->whole.empty()) return;
+    const std::string temporary = sink_->whole;
+    sink_->whole.clear();
+    close();
+    ::unlink(temporary.c_str());
 }
 
 void ReportFile::useStream(std::FILE* stream, std::string name) {
@@ -106,6 +146,11 @@ int ReportFile::close() {
         return failed ? (errno != 0 ? errno : EIO) : 0;
     }
     if (std::fclose(file) != 0) sink_->fail(errno);
+    if (!sink_->whole.empty()) {
+        if (sink_->error == 0 && std::rename(sink_->whole.c_str(), name_.c_str()) != 0)
+            sink_->fail(errno);
+        if (sink_->error != 0) ::unlink(sink_->whole.c_str());
+    }
     const int reason = sink_->error;
     sink_.reset();
     return reason;

@@ -22,6 +22,13 @@ class ReportFile {
     // Creates or truncates the file, or appends to it; false with errno
     // set when it cannot be opened.
     bool open(const std::string& path, bool append);
+    // A report that is always written whole: a new file beside path takes
+    // path's place when it is closed with every byte written, so that a
+    // reader of path never meets it half written; abandoned, it is removed
+    // and path stays as it was. Where path is no plain file of its own (a
+    // device, a symbolic or hard link) it is written in place, as open
+    // does. False with errno set when it cannot be opened.
+    bool openWhole(const std::string& path);
     // Writes to a stream that stays open. The process's standard output
     // is written under the same checks as a file; any other stream (a
     // test's) is judged by its error flag.
@@ -34,6 +41,8 @@ class ReportFile {
     // Flushes and closes: 0 when every byte reached the file, else the
     // errno of the first write, flush or close that failed.
     int close();
+    // Closes a report opened by openWhole without putting it in place.
+    void abandon();
 
     struct Sink;  // the stream's end at the system, in report_file.cpp
 

@@ -27,6 +27,14 @@ Stop openReport(RavlogRun& run, ReportFile& file, const std::string& path, bool 
     return std::nullopt;
 }
 
+// The JSON report replaces its file only once it is written whole.
+Stop openJsonReport(RavlogRun& run) {
+    const std::string name =
+        expandFileMacros(run.config.settings.jsonReportPath, run.clock, run.err);
+    if (!run.jsonFile.openWhole(name)) return failure(cantOpen(name, std::strerror(errno)));
+    return std::nullopt;
+}
+
 Stop readConfiguration(RavlogRun& run, SourceOpener& opener) {
     auto text = opener.open(run.config.settings.configPath);
     if (!text) return failure(cantOpen(run.config.settings.configPath, opener.failure()));
@@ -86,14 +94,17 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
     if (Stop stop = openReport(run, run.linksFile, s.linksPath, s.linksAppend)) return stop;
     if (Stop stop = openReport(run, run.historyFile, s.outputPath, s.outputAppend)) return stop;
     if (run.json) {
-        if (Stop stop = openReport(run, run.jsonFile, s.jsonReportPath, false)) return stop;
+        if (Stop stop = openJsonReport(run)) return stop;
     }
     const RavlogReport report = makeReport(run);
     writeLinkAndHistoryReports(run, report);
     bool jsonWritten = true;
     if (run.json) {
         jsonWritten = run.json->write(run.jsonFile.get(), run, report, run.err);
-        jsonWritten = closeReport(run.jsonFile, run.err) && jsonWritten;
+        if (jsonWritten)
+            jsonWritten = closeReport(run.jsonFile, run.err);
+        else
+            run.jsonFile.abandon();
     }
     const bool linksWritten = closeReport(run.linksFile, run.err);
     const bool historyWritten = closeReport(run.historyFile, run.err);

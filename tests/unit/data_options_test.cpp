@@ -4,6 +4,7 @@
 // ravlog's JSON report written whole or not at all.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,9 @@ TEST(DataRuns, RavlogJsonReportWholeOrNotAtAll) {
     EXPECT_EQ(json.substr(0, 11), "{\"period\":{") << json.substr(0, 40);
     EXPECT_EQ(json.back(), '\n');
     EXPECT_EQ(json.find('x'), std::string::npos);  // replaced, not written over
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().rfind("old.json.", 0), std::string::npos)
+            << entry.path() << " left beside the report";
 
     r = ravlog(dir, {"-d5.3.2024", "-jno/such/dir/x.json"});
     EXPECT_EQ(r.status, exitFailure);
