@@ -125,12 +125,28 @@ for n in 50 1000; do
 done
 
 # The JSON report beside the text reports (-j) must cost at most a tenth
-# more: the report day with and without it, 50 entries.
+# more: the report day with and without it, 50 entries, the two runs taken
+# in turn REPEAT times so that a busy machine weighs on both alike; the
+# medians of their wall and processor times.
 echo "== ravlog with and without its JSON report (-j), report day $reportDay, 50 entries"
-plain=$(cpu_time "$ravlog" -cbig50.ctl $reportDay)
-json=$(cpu_time "$ravlog" -cbig50.ctl $reportDay -jday.json)
-plainWall=$(best_wall "$ravlog" -cbig50.ctl $reportDay)
-jsonWall=$(best_wall "$ravlog" -cbig50.ctl $reportDay -jday.json)
+echo "   runs taken in turn, medians of $repeat each"
+median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.4f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+: >"$work/plain.times"
+: >"$work/json.times"
+TIMEFORMAT='%3R %3U %3S'
+for ((i = 0; i < repeat; i++)); do
+    for variant in plain json; do
+        jsonArg=()
+        if [[ $variant == json ]]; then jsonArg=(-jday.json); fi
+        { time (cd "$work" && "$ravlog" -cbig50.ctl $reportDay "${jsonArg[@]}" >/dev/null 2>&1); } \
+            2>>"$work/$variant.times"
+    done
+done
+unset TIMEFORMAT
+plainWall=$(awk '{ print $1 }' "$work/plain.times" | median)
+jsonWall=$(awk '{ print $1 }' "$work/json.times" | median)
+plain=$(awk '{ print $2 + $3 }' "$work/plain.times" | median)
+json=$(awk '{ print $2 + $3 }' "$work/json.times" | median)
 row "without -j" "$plain" "$plainWall"
 row "with -jday.json" "$json" "$jsonWall"
 awk -v a="$json" -v b="$plain" -v c="$jsonWall" -v d="$plainWall" 'BEGIN {
