@@ -13,21 +13,22 @@ namespace rv::brimsel {
 Stop addPattern(std::string_view arg, FilterOptions& options) {
     const std::string_view value = arg.substr(2);
     if (value.empty()) return unknownOption(arg);
-    AddrSpec spec;
+    AddrSpec pattern;
     // Kind names are always known here: the option names what to find.
-    readAddrValue(value, true, true, 0, nullptr, spec);
+    readAddrValue(value, true, true, 0, nullptr, pattern);
     const auto refuse = [&](const char* what) {
         return failure(format("%s not allowed in address pattern: %.*s\n", what,
                               static_cast<int>(arg.size()), arg.data()));
     };
     // An Addr line reads a word as "*": here that is a mistyped kind name,
     // which must not show every record.
-    if (std::isalpha(static_cast<unsigned char>(value[0])) && !(spec.flags & AddrFlags::kindMask))
+    if (std::isalpha(static_cast<unsigned char>(value[0])) &&
+        !(pattern.flags & AddrFlags::kindMask))
         return unknownOption(arg);
-    if (spec.flags & AddrFlags::group) return refuse("Group ('#')");
-    if (spec.flags & AddrFlags::excluded) return refuse("Exclusion ('!')");
+    if (pattern.flags & AddrFlags::group) return refuse("Group ('#')");
+    if (pattern.flags & AddrFlags::excluded) return refuse("Exclusion ('!')");
     if (value.find('"') != std::string_view::npos) return refuse("Label");
-    options.patterns.push_back(std::move(spec));
+    options.patterns.push_back(std::move(pattern));
     return std::nullopt;
 }
 

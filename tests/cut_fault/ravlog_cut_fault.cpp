@@ -27,8 +27,8 @@ namespace {
 
 class EnvironmentProbe final : public rv::CutProbe {
   public:
-    explicit EnvironmentProbe(const char* spec) {
-        std::istringstream words(spec ? spec : "");
+    explicit EnvironmentProbe(const char* settings) {
+        std::istringstream words(settings ? settings : "");
         std::string word;
         while (words >> word) {
             const std::size_t eq = word.find('=');
