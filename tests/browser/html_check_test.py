@@ -35,7 +35,8 @@ CASES = (
      {"width-1280": "scrolls sideways at 1280x900", "width-390": "scrolls sideways at 390x844"}),
     ("wide for a phone", "", '<svg width="500" height="40"></svg>', 1,
      {"width-390": "scrolls sideways at 390x844"}),
-    ("svg count", "", CHART + "<svg><svg></svg></svg>", 3, {"svg-count": "2 svg charts, expected 3"}),
+    ("svg count", "", CHART + "<svg><svg></svg></svg><template><svg></svg></template>", 4,
+     {"svg-count": "3 svg elements, expected 4"}),
 )
 
 
