@@ -296,7 +296,8 @@ def run_checks(browser, report, url, svg_count, screenshots):
     browser.events.clear()  # about:blank's own
     navigation = browser.call("Page.navigate", {"url": url})
     if navigation.get("errorText"):
-        raise CheckFailed("cannot open %s: %s" % (url, navigation["errorText"]))
+        report.check("loaded", "cannot open %s: %s" % (url, navigation["errorText"]), "")
+        return
     browser.wait_for("Page.loadEventFired")
     browser.evaluate(SETTLE)
     report.check("loaded", None, url)
