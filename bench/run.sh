@@ -10,7 +10,8 @@
 #   - a year of YEAR sessions (default 1,000,000) over 2024: ravlog reports
 #     15 January with 50 and with 1,000 ADDR entries, with TZ naming the
 #     machine's zone and with TZ unset; brimsel dumps it all. Their floor
-#     decodes every record;
+#     decodes every record; brimsel is also timed against a floor that
+#     writes a row as long as its own for every record;
 #   - a busy month of MONTH sessions (default 5,000,000), January 2024:
 #     pondrel counts it all with 10 and with 1,000 entries. Its floor also
 #     adds every record to per-address counters in a hash table.
@@ -47,6 +48,7 @@ program_rows() {
         echo "ravlog, $n entries, TZ unset$tag|floor: decode the year|-|$dir/ravlog/ravlog -cravlog$n.ctl -d15.1.2024"
     done
     echo "brimsel, the year$tag|floor: decode the year|$zone|$dir/brimsel/brimsel -cbrimsel.ctl"
+    echo "brimsel, the year, against rows$tag|floor: write the year's rows|$zone|$dir/brimsel/brimsel -cbrimsel.ctl"
     for n in 10 1000; do
         echo "pondrel, $n entries$tag|floor: count the month|$zone|$dir/pondrel/pondrel -cpondrel$n.ctl -b1.1.2024 -e31.1.2024"
     done
@@ -58,6 +60,7 @@ plan_commands() {
     local zone=$1 floor=$build/bench/floor
     echo "floor: decode the year|floor: decode the year|$zone|$floor decode year.his"
     echo "floor: count the month|floor: count the month|$zone|$floor count month.his"
+    echo "floor: write the year's rows|floor: write the year's rows|$zone|$floor rows year.his"
     program_rows "$build" "$zone" ""
     if [[ -n $baseline ]]; then program_rows "$baseline" "$zone" " (baseline)"; fi
 }

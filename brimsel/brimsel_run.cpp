@@ -84,10 +84,9 @@ void dumpFile(HistoryReader& reader, const Line& line, DumpFilter& filter, DumpW
     row.file = line.source.path;
     row.type = reader.type();
     SessionRecord record;
-    UtcDayCache days;
     if (!filter.active()) {
         while (reader.readSession(record)) {
-            fillDumpRow(row, record, reader.direction(), line.timeShift, days);
+            fillDumpRow(row, record, reader.direction(), line.timeShift);
             writer.row(row);
         }
         writer.endFile();
@@ -99,7 +98,7 @@ void dumpFile(HistoryReader& reader, const Line& line, DumpFilter& filter, DumpW
             ++total;
             if (!filter.shows(record)) continue;
             ++shown;
-            fillDumpRow(row, record, reader.direction(), line.timeShift, days);
+            fillDumpRow(row, record, reader.direction(), line.timeShift);
             writer.row(row);
         }
         writer.endFile();

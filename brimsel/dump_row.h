@@ -3,15 +3,15 @@
 // direction of a pair file. The text, JSON Lines and CSV writers render it.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <ctime>
 #include <string_view>
+#include <vector>
 
 #include "core/fido_address.h"
 #include "core/history_type.h"
 #include "core/session_kind.h"
 #include "core/session_record.h"
-#include "core/time_text.h"
 
 namespace rv::brimsel {
 
@@ -19,8 +19,9 @@ struct DumpRow {
     std::string_view file;  // the path as the "File:" line shows it
     HistoryType type = 0;
     FidoAddress address;  // the stored values; an event holds its key
-    bool startKnown = false;
-    std::tm start{};  // the stored time plus the line's shift, broken down as UTC
+    // The stored time plus the line's shift, to be broken down as UTC;
+    // negative when it cannot be.
+    std::int64_t start = 0;
     std::uint32_t duration = 0;
     std::uint32_t received = 0;
     std::uint32_t sent = 0;
@@ -29,10 +30,58 @@ struct DumpRow {
 
 // Fills the row of record r, read from the file with the reader's
 // direction, for a line with the TimeShift in hours.
-void fillDumpRow(DumpRow& row, const SessionRecord& r, std::uint16_t direction,
-                 std::int16_t timeShift, UtcDayCache& days);
+inline void fillDumpRow(DumpRow& row, const SessionRecord& r, std::uint16_t direction,
+                        std::int16_t timeShift) {
+    row.address = r.address;
+    row.start = std::int64_t{static_cast<std::int32_t>(r.startTime)} + timeShift * 3600;
+    row.duration = r.duration;
+    row.received = r.bytesReceived;
+    row.sent = r.bytesSent;
+    row.flags = r.flags | direction;
+}
 
 // The The Brake! event kind the flags carry, or nullptr for a mail session.
 const SessionKind* eventKind(std::uint16_t flags);
+
+// The Address cell, 15 columns, of the addresses a history holds, kept in
+// a small direct-mapped table: a node's history has a few hundred links,
+// so nearly every row finds its text there, and only an address not seen
+// lately is formatted (and compared with the event keys).
+class AddressCells {
+  public:
+    static constexpr std::size_t width = 15;
+
+    AddressCells() : slots_(slotCount) {}
+
+    // The cell of a (an event's display text, else zone:net/node.point),
+    // width characters without a terminator, valid until the next call.
+    const char* cell(const FidoAddress& a) {
+        const std::uint64_t key = static_cast<std::uint16_t>(a.zone) |
+                                  std::uint64_t{static_cast<std::uint16_t>(a.net)} << 16 |
+                                  std::uint64_t{static_cast<std::uint16_t>(a.node)} << 32 |
+                                  std::uint64_t{static_cast<std::uint16_t>(a.point)} << 48;
+        // Fibonacci hashing: the top bits of the product spread the few
+        // bits in which the addresses of a node's links differ.
+        Slot& slot = slots_[(key * 0x9E3779B97F4A7C15ull) >> (64 - slotBits)];
+        if (!slot.used || slot.key != key) fill(slot, key, a);
+        return slot.text.data();
+    }
+
+    std::string_view view(const FidoAddress& a) { return {cell(a), width}; }
+
+  private:
+    static constexpr int slotBits = 11;
+    static constexpr std::size_t slotCount = std::size_t{1} << slotBits;
+
+    struct Slot {
+        std::uint64_t key = 0;
+        std::array<char, width> text{};
+        bool used = false;
+    };
+
+    static void fill(Slot& slot, std::uint64_t key, const FidoAddress& a);
+
+    std::vector<Slot> slots_;
+};
 
 }  // namespace rv::brimsel

@@ -1,5 +1,6 @@
 #include "brimsel/dump_writers.h"
 
+#include <cstring>
 #include <string>
 
 #include "core/csv_writer.h"
@@ -13,14 +14,29 @@ namespace {
 
 using namespace SessionFlags;
 
-// The Address cell: an event's display text, else zone:net/node.point.
-AddressText addressCell(const DumpRow& row) {
-    return formatAddress(row.address, 15);
-}
-
 class TextDump : public DumpWriter {
   public:
-    TextDump(std::FILE* out, const DrawingSet& set) : DumpWriter(out), set_(set) {}
+    TextDump(std::FILE* out, const DrawingSet& set) : DumpWriter(out), set_(set) {
+        // "│ address │ date │ time │ rcvd │ sent │ PNOI │": the bars and blanks
+        // of a row are written once; each record fills in only its cells.
+        const std::string_view bar = set.innerBar;
+        const auto cell = [&](std::size_t width) {
+            row_ += bar;
+            row_ += ' ';
+            const std::size_t at = row_.size();
+            row_.append(width, ' ');
+            row_ += ' ';
+            return at;
+        };
+        addressAt_ = cell(AddressCells::width);
+        dateAt_ = cell(24);
+        durationAt_ = cell(durationWidth);
+        receivedAt_ = cell(6);
+        sentAt_ = cell(6);
+        flagsAt_ = cell(4);
+        row_ += bar;
+        row_ += '\n';
+    }
 
     void beginFile(std::string_view path, HistoryType) override {
         out_.put("\nFile: ");
@@ -30,36 +46,31 @@ class TextDump : public DumpWriter {
     }
 
     void row(const DumpRow& r) override {
-        const std::string_view bar = set_.innerBar;
-        out_.put(bar);
-        out_.put(' ');
-        out_.put(addressCell(r).view());
-        out_.put(' ');
-        out_.put(bar);
-        out_.put(' ');
-        out_.put(r.startKnown ? asctimeText(r.start).data() : unreadableTimeText);
-        out_.put(' ');
-        out_.put(bar);
-        out_.put(' ');
-        out_.putUnsigned(r.duration, 5);
-        out_.put(' ');
-        out_.put(bar);
-        out_.put(' ');
-        out_.put(formatTraffic(r.received, true).view());
-        out_.put(' ');
-        out_.put(bar);
-        out_.put(' ');
-        out_.put(formatTraffic(r.sent, true).view());
-        out_.put(' ');
-        out_.put(bar);
-        out_.put(' ');
-        out_.put((r.flags & protectedSession) ? '1' : '0');
-        out_.put((r.flags & normal) ? '1' : '0');
-        out_.put((r.flags & outgoing) ? '1' : '0');
-        out_.put((r.flags & incoming) ? '1' : '0');
-        out_.put(' ');
-        out_.put(bar);
-        out_.put('\n');
+        char* const text = row_.data();
+        std::memcpy(text + addressAt_, addresses_.cell(r.address), AddressCells::width);
+        if (!days_.write(r.start, text + dateAt_))
+            std::memcpy(text + dateAt_, unreadableTimeText, 24);
+        writeCompactTraffic(text + receivedAt_, r.received);
+        writeCompactTraffic(text + sentAt_, r.sent);
+        char* const flags = text + flagsAt_;
+        flags[0] = r.flags & protectedSession ? '1' : '0';
+        flags[1] = r.flags & normal ? '1' : '0';
+        flags[2] = r.flags & outgoing ? '1' : '0';
+        flags[3] = r.flags & incoming ? '1' : '0';
+        if (r.duration < 10000) {  // nearly every session: one copy
+            text[durationAt_] = ' ';
+            std::memcpy(text + durationAt_ + 1, fourColumns(r.duration), 4);
+            out_.put(row_);
+        } else if (r.duration < 100000) {
+            writeDigitsBackward(text + durationAt_ + durationWidth, r.duration, durationWidth);
+            out_.put(row_);
+        } else {
+            // A longer duration widens its column and moves the rest of the row.
+            const std::string_view row = row_;
+            out_.put(row.substr(0, durationAt_));
+            out_.putUnsigned(r.duration, durationWidth);
+            out_.put(row.substr(durationAt_ + durationWidth));
+        }
         out_.maybeFlush();
     }
 
@@ -74,7 +85,18 @@ class TextDump : public DumpWriter {
     }
 
   private:
+    static constexpr std::size_t durationWidth = 5;  // "%5lu"
+
     const DrawingSet& set_;
+    AddressCells addresses_;
+    AsctimeDayCache days_;
+    std::string row_;  // the last row written, its frame fixed
+    std::size_t addressAt_ = 0;
+    std::size_t dateAt_ = 0;
+    std::size_t durationAt_ = 0;
+    std::size_t receivedAt_ = 0;
+    std::size_t sentAt_ = 0;
+    std::size_t flagsAt_ = 0;
 };
 
 // One object per line; the keys that every record of a file shares are
@@ -90,7 +112,7 @@ class JsonLinesDump : public DumpWriter {
 
     void row(const DumpRow& r) override {
         out_.put(prefix_);
-        out_.put(trimmedCell(addressCell(r).view()));
+        out_.put(trimmedCell(addresses_.view(r.address)));
         out_.put("\",\"zone\":");
         out_.putSigned(r.address.zone);
         out_.put(",\"net\":");
@@ -99,9 +121,10 @@ class JsonLinesDump : public DumpWriter {
         out_.putSigned(r.address.node);
         out_.put(",\"point\":");
         out_.putSigned(r.address.point);
-        if (r.startKnown) {
+        std::tm start;
+        if (days_.breakDown(r.start, start)) {
             out_.put(",\"start\":\"");
-            out_.put(isoDateTime(r.start).data());
+            out_.put(isoDateTime(start).data());
             out_.put("\",\"duration\":");
         } else {
             out_.put(",\"start\":null,\"duration\":");
@@ -129,6 +152,8 @@ class JsonLinesDump : public DumpWriter {
 
   private:
     std::string prefix_;
+    AddressCells addresses_;
+    UtcDayCache days_;
 };
 
 class CsvDump : public DumpWriter {
@@ -147,7 +172,7 @@ class CsvDump : public DumpWriter {
 
     void row(const DumpRow& r) override {
         out_.put(prefix_);
-        out_.put(trimmedCell(addressCell(r).view()));
+        out_.put(trimmedCell(addresses_.view(r.address)));
         out_.put(',');
         out_.putSigned(r.address.zone);
         out_.put(',');
@@ -157,7 +182,7 @@ class CsvDump : public DumpWriter {
         out_.put(',');
         out_.putSigned(r.address.point);
         out_.put(',');
-        if (r.startKnown) out_.put(isoDateTime(r.start).data());
+        if (std::tm start; days_.breakDown(r.start, start)) out_.put(isoDateTime(start).data());
         out_.put(',');
         out_.putUnsigned(r.duration, 0);
         out_.put(',');
@@ -178,6 +203,8 @@ class CsvDump : public DumpWriter {
   private:
     CsvWriter csv_;
     std::string prefix_;
+    AddressCells addresses_;
+    UtcDayCache days_;
 };
 
 }  // namespace

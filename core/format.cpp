@@ -102,6 +102,36 @@ TrafficText formatTraffic(std::uint64_t bytes, bool compact) {
     return t;
 }
 
+constexpr FourColumns fourColumnTexts = [] {
+    FourColumns texts{};
+    for (std::uint32_t value = 0; value < texts.size(); ++value)
+        writeDigitsBackward(texts[value].data() + 4, value, 4);
+    return texts;
+}();
+
+void writeCompactTraffic(char* out, std::uint32_t bytes) {
+    // Every number below is under 10,000: bytes under 1024, KiB under
+    // 977, MiB under 4096.
+    const std::uint32_t mib = bytes >> 20;
+    if (bytes < 1024) {
+        std::memcpy(out, "  ", 2);
+        std::memcpy(out + 2, fourColumns(bytes), 4);
+    } else if (bytes < 1000000) {
+        out[0] = ' ';
+        std::memcpy(out + 1, fourColumns(bytes >> 10), 4);
+        out[5] = 'k';
+    } else if (mib < 100) {
+        std::memcpy(out, fourColumns(mib) + 1, 3);
+        out[3] = '.';
+        out[4] = static_cast<char>('0' + (((bytes & 0xFFFFF) * 10) >> 20));
+        out[5] = 'M';
+    } else {
+        out[0] = ' ';
+        std::memcpy(out + 1, fourColumns(mib), 4);
+        out[5] = 'M';
+    }
+}
+
 PercentText formatPercent(std::uint64_t part, std::uint64_t whole) {
     PercentText t;
     if (whole == 0) {

@@ -5,6 +5,7 @@
 // wrap.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -28,6 +29,36 @@ NumberText formatUnsigned(std::uint64_t value, std::size_t width);
 // The same written at out, which has room for max(width, 20) characters;
 // returns the end.
 char* writeUnsigned(char* out, std::uint64_t value, std::size_t width);
+
+// Fixed fields, for rows whose frame is written once and whose cells are
+// overwritten record by record.
+
+// The numbers 0 to 9999 right-aligned in 4 columns ("   0" to "9999"),
+// made at compile time: a compact traffic cell's number, and most
+// durations, is then one copy, with no branch on how many digits it has
+// (the values of a history vary too widely for such branches to be
+// guessed right).
+using FourColumns = std::array<std::array<char, 4>, 10000>;
+extern const FourColumns fourColumnTexts;
+inline const char* fourColumns(std::uint32_t value) {
+    return fourColumnTexts[value].data();
+}
+
+// The digits of value right-aligned into the width characters before
+// end, blank-padded on the left; value must have at most width digits.
+constexpr void writeDigitsBackward(char* end, std::uint32_t value, std::size_t width) {
+    char* const start = end - width;
+    do {
+        *--end = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (end != start)
+        *--end = ' ';
+}
+
+// The compact form of formatTraffic in the 6 characters at out (no
+// terminator), with the same k and M steps and truncation.
+void writeCompactTraffic(char* out, std::uint32_t bytes);
 
 // 7 characters: "    0%", "  100%" or " 12.3%".
 PercentText formatPercent(std::uint64_t part, std::uint64_t whole);

@@ -86,6 +86,13 @@ AsctimeText asctimeText(const std::tm& tm) {
     return text;
 }
 
+void AsctimeDayCache::newDay(std::int64_t day) {
+    std::tm date{};
+    breakDownUtc(day * 86400, date);
+    text_ = asctimeText(date);
+    day_ = day;
+}
+
 std::tm localBreakdown(std::time_t t) {
     std::tm tm{};
     localtime_r(&t, &tm);

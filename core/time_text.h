@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -31,6 +32,37 @@ std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
 // The 24-character asctime form of tm, without a newline.
 using AsctimeText = std::array<char, 25>;
 AsctimeText asctimeText(const std::tm& tm);
+
+// The asctime form for a stream of times that mostly stay on one day, as
+// a history's records do: the text of the last day is kept, and only the
+// time of day is written anew.
+class AsctimeDayCache {
+  public:
+    // Writes the 24 characters (no terminator) of t, broken down as UTC,
+    // at out; false, writing nothing, for a negative t.
+    bool write(std::int64_t t, char* out) {
+        if (t < 0) return false;
+        const std::int64_t day = t / 86400;
+        if (day != day_) newDay(day);
+        std::memcpy(out, text_.data(), 24);
+        const auto secs = static_cast<unsigned>(t - day * 86400);
+        // "hh:mm:ss" stands at columns 11 to 18 of "Www Mmm dd hh:mm:ss yyyy".
+        twoDigits(out + 11, secs / 3600);
+        twoDigits(out + 14, secs / 60 % 60);
+        twoDigits(out + 17, secs % 60);
+        return true;
+    }
+
+  private:
+    void newDay(std::int64_t day);
+    static void twoDigits(char* out, unsigned value) {
+        out[0] = static_cast<char>('0' + value / 10);
+        out[1] = static_cast<char>('0' + value % 10);
+    }
+
+    std::int64_t day_ = -1;
+    AsctimeText text_{};
+};
 
 // Shown in place of the asctime form for a time that cannot be broken down.
 inline constexpr const char* unreadableTimeText = "??? ??? ?? ??:??:?? ????";
