@@ -14,6 +14,12 @@ namespace {
 
 using namespace SessionFlags;
 
+// The start in the data forms, "YYYY-MM-DDTHH:MM:SS" (19 characters).
+void putIsoTime(OutBuffer& out, const std::tm& start) {
+    const IsoTimeText text = isoDateTime(start);
+    out.put(std::string_view(text.data(), text.size() - 1));
+}
+
 class TextDump : public DumpWriter {
   public:
     TextDump(std::FILE* out, const DrawingSet& set) : DumpWriter(out), set_(set) {
@@ -124,7 +130,7 @@ class JsonLinesDump : public DumpWriter {
         std::tm start;
         if (days_.breakDown(r.start, start)) {
             out_.put(",\"start\":\"");
-            out_.put(isoDateTime(start).data());
+            putIsoTime(out_, start);
             out_.put("\",\"duration\":");
         } else {
             out_.put(",\"start\":null,\"duration\":");
@@ -182,7 +188,7 @@ class CsvDump : public DumpWriter {
         out_.put(',');
         out_.putSigned(r.address.point);
         out_.put(',');
-        if (std::tm start; days_.breakDown(r.start, start)) out_.put(isoDateTime(start).data());
+        if (std::tm start; days_.breakDown(r.start, start)) putIsoTime(out_, start);
         out_.put(',');
         out_.putUnsigned(r.duration, 0);
         out_.put(',');
