@@ -52,7 +52,8 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
             if (Stop stop = addPattern(arg, settings.filterOptions)) return stop;
         } else if (arg[1] == 'f') {
             const std::optional<ReportFormat> format = parseReportFormat(arg.substr(2));
-            if (!format) return unknownOption(arg);
+            // A dump of every record is no page for a browser.
+            if (!format || *format == ReportFormat::html) return unknownOption(arg);
             settings.format = *format;
         } else if (arg[1] != 'u' || !readDrawingOption(arg.substr(2), settings.ascii)) {
             return unknownOption(arg);

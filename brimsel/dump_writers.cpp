@@ -223,6 +223,7 @@ std::unique_ptr<DumpWriter> makeDumpWriter(ReportFormat format, const DrawingSet
         case ReportFormat::csv:
             return std::make_unique<CsvDump>(out);
         case ReportFormat::text:
+        case ReportFormat::html:  // refused by the options
             break;
     }
     return std::make_unique<TextDump>(out, set);

@@ -7,7 +7,7 @@
 
 namespace rv {
 
-const std::array<KeywordDef, 25> keywordTable{{
+const std::array<KeywordDef, 26> keywordTable{{
     {"HISTORY", Keyword::history, true, 2},
     {"OUTPUT", Keyword::output, true, 1},
     {"TIMESHIFT", Keyword::timeShift, true, 3},
@@ -33,6 +33,7 @@ const std::array<KeywordDef, 25> keywordTable{{
     {"SWAPINOUT", Keyword::swapInOut, true, 3},
     {"BINKDABORTED", Keyword::binkdAborted, true, 3},
     {"JSONREPORT", Keyword::jsonReport, true, 1},
+    {"HTMLREPORT", Keyword::htmlReport, true, 1},
 }};
 
 ConfigLineReader::ConfigLineReader(ByteSource& source) : source_(source) {}

@@ -48,6 +48,7 @@ struct Settings {
     std::string sessionsPath = "ravlog.ses";
     bool sessionsAppend = false;
     std::string jsonReportPath;  // empty: no JSON report
+    std::string htmlReportPath;  // empty: no HTML report
     std::time_t reportDate = 0;  // local midnight that starts the report day
     TimeWindow timeWindow;
     MiddLineMode middLine = MiddLineMode::no;

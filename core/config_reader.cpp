@@ -169,6 +169,8 @@ bool fixedByOption(const FixedByOptions& f, Keyword id) {
             return f.sessions;
         case Keyword::jsonReport:
             return f.jsonReport;
+        case Keyword::htmlReport:
+            return f.htmlReport;
         case Keyword::date:
             return f.date;
         case Keyword::time:
@@ -283,6 +285,12 @@ class Reader {
                 bool append = false;
                 readFileName(v, settings_.jsonReportPath, append);
                 if (append) return configError(kw.lineNumber, jsonAppendRefused);
+                return std::nullopt;
+            }
+            case Keyword::htmlReport: {
+                bool append = false;
+                readFileName(v, settings_.htmlReportPath, append);
+                if (append) return configError(kw.lineNumber, htmlAppendRefused);
                 return std::nullopt;
             }
             case Keyword::timeShift: {

@@ -19,6 +19,7 @@ struct FixedByOptions {
     bool links = false;
     bool sessions = false;
     bool jsonReport = false;
+    bool htmlReport = false;
     bool date = false;
     bool time = false;
     bool busyHist = false;
@@ -50,9 +51,11 @@ bool isNo(std::string_view value);
 // sets append; the name is the run of value characters, at most 259.
 void readFileName(std::string_view value, std::string& path, bool& append);
 
-// The JSON report is always written whole: its name takes no '+'.
+// The JSON and HTML reports are always written whole: their names take no '+'.
 inline constexpr std::string_view jsonAppendRefused =
     "JSON report is always written whole, '+' (append) not allowed";
+inline constexpr std::string_view htmlAppendRefused =
+    "HTML report is always written whole, '+' (append) not allowed";
 
 // Reads an ADDR value; false when the entry is skipped (a session-kind
 // entry while SupportNewFormat is off, reported on warnings).

@@ -9,8 +9,10 @@ std::optional<ReportFormat> parseReportFormat(std::string_view name) {
         std::string_view text;
         ReportFormat format;
     };
-    static constexpr Name names[] = {
-        {"text", ReportFormat::text}, {"json", ReportFormat::json}, {"csv", ReportFormat::csv}};
+    static constexpr Name names[] = {{"text", ReportFormat::text},
+                                     {"json", ReportFormat::json},
+                                     {"csv", ReportFormat::csv},
+                                     {"html", ReportFormat::html}};
     for (const Name& n : names) {
         if (name.size() == n.text.size() && startsWithNoCase(name, n.text)) return n.format;
     }

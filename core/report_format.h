@@ -1,5 +1,5 @@
-// The forms a report can be written in: the classic text tables, or data
-// for other programs (JSON, CSV).
+// The forms a report can be written in: the classic text tables, data for
+// other programs (JSON, CSV), or a page for a browser (HTML).
 #pragma once
 
 #include <cstdint>
@@ -8,9 +8,9 @@
 
 namespace rv {
 
-enum class ReportFormat : std::uint8_t { text, json, csv };
+enum class ReportFormat : std::uint8_t { text, json, csv, html };
 
-// "text", "json" or "csv" in any case; nothing for anything else.
+// "text", "json", "csv" or "html" in any case; nothing for anything else.
 std::optional<ReportFormat> parseReportFormat(std::string_view name);
 
 }  // namespace rv

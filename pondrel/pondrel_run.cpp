@@ -15,6 +15,7 @@
 #include "core/report_file.h"
 #include "core/session_validity.h"
 #include "core/time_text.h"
+#include "pondrel/html_report.h"
 #include "pondrel/link_table.h"
 #include "pondrel/report_data.h"
 #include "pondrel/report_model.h"
@@ -180,6 +181,9 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
             break;
         case ReportFormat::csv:
             writeCsvReport(out.get(), report);
+            break;
+        case ReportFormat::html:
+            writeHtmlReport(out.get(), report);
             break;
     }
     if (!closeReport(out, run.err)) return ExitRequest{exitFailure, {}};

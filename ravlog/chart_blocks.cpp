@@ -11,14 +11,15 @@ struct KindInfo {
     ChartKind kind;
     std::uint8_t maskBit;
     std::string_view name;
+    std::string_view key;
 };
 
 constexpr KindInfo chartKinds[] = {
-    {ChartKind::busy, BusyMask::busy, "Busy"},
-    {ChartKind::incoming, BusyMask::incoming, "Incoming"},
-    {ChartKind::outgoing, BusyMask::outgoing, "Outgoing"},
-    {ChartKind::protectedOnly, BusyMask::protectedOnly, "Protected"},
-    {ChartKind::unprotected, BusyMask::unprotected, "UnProtected"},
+    {ChartKind::busy, BusyMask::busy, "Busy", "busy"},
+    {ChartKind::incoming, BusyMask::incoming, "Incoming", "incoming"},
+    {ChartKind::outgoing, BusyMask::outgoing, "Outgoing", "outgoing"},
+    {ChartKind::protectedOnly, BusyMask::protectedOnly, "Protected", "protected"},
+    {ChartKind::unprotected, BusyMask::unprotected, "UnProtected", "unprotected"},
 };
 
 const SlotValues& kindArray(const BusyHistogram& b, ChartKind kind) {
@@ -83,6 +84,10 @@ SlotValues chartValues(const BusyHistogram& b, ChartKind kind, const HistorySour
 
 std::string_view chartKindName(ChartKind kind) {
     return chartKinds[static_cast<std::size_t>(kind)].name;
+}
+
+std::string_view chartKindKey(ChartKind kind) {
+    return chartKinds[static_cast<std::size_t>(kind)].key;
 }
 
 std::vector<ChartBlock> chartBlocks(const RavlogRun& run) {

@@ -20,6 +20,9 @@ enum class ChartKind : std::uint8_t { busy, incoming, outgoing, protectedOnly, u
 
 // "Busy", "Incoming", ...: the kind as the titles name it.
 std::string_view chartKindName(ChartKind kind);
+// "busy", "incoming", "outgoing", "protected", "unprotected": the kind as
+// the JSON report names it.
+std::string_view chartKindKey(ChartKind kind);
 
 struct ChartBlock {
     std::size_t line = 0;  // index in the configuration's lines (read or not)

@@ -18,22 +18,11 @@ const char* directionName(SessionDirection d) {
     return d == SessionDirection::in ? "in" : d == SessionDirection::out ? "out" : nullptr;
 }
 
-// A date with the window's time of day.
-std::tm atTime(std::tm day, int hour, int minute, int second) {
-    day.tm_hour = hour;
-    day.tm_min = minute;
-    day.tm_sec = second;
-    return day;
-}
-
 void putPeriod(JsonWriter& json, const PeriodView& period) {
-    const TimeWindow& w = period.window;
-    const PeriodDays days = periodDays(period);
-    const std::tm start = atTime(days.first, w.startHour, w.startMinute, w.startSecond);
-    const std::tm end = atTime(days.last, w.endHour, w.endMinute, w.endSecond);
+    const PeriodBounds bounds = periodBounds(period);
     json.key("period").beginObject();
-    json.key("start").time(&start);
-    json.key("end").time(&end);
+    json.key("start").time(&bounds.start);
+    json.key("end").time(&bounds.end);
     json.endObject();
 }
 
@@ -143,6 +132,11 @@ bool JsonReport::write(std::FILE* file, const RavlogRun& run, const RavlogReport
         putSlots(json, "incoming", result.busy.incoming);
         putSlots(json, "outgoing", result.busy.outgoing);
         json.endObject();
+        // The busy charts the text report draws for the line, in its order.
+        json.key("charts").beginArray();
+        for (const ChartBlock& block : report.charts)
+            if (block.line == rows.line) json.string(chartKindKey(block.kind));
+        json.endArray();
         // The rows as spooled: a JSON array's elements, commas included.
         json.key("sessions").raw("[");
         copied = copied && std::fseek(spool_, rows.begin, SEEK_SET) == 0;

@@ -73,7 +73,7 @@ std::string historyFigures(const LinkRow& row, ShowValueMode showValue) {
 
 void putHistoryRow(OutBuffer& out, const HistoryItem& item, ShowValueMode showValue) {
     out.put(formatAddress(item.figures.address, 15).view());
-    for (char c : item.marks.view()) {
+    for (char c : item.figures.marks.view()) {
         switch (c) {
             case 'A':
                 out.put("▌");
@@ -105,7 +105,6 @@ void writeHistoryRow(std::FILE* file, const AddrEntry& entry, ShowValueMode show
     OutBuffer out(file);
     HistoryItem item;
     item.figures = linkRow(entry);
-    item.marks = entry.historyRow;
     putHistoryRow(out, item, showValue);
 }
 

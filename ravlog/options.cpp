@@ -18,6 +18,7 @@ const char* const ravlogUsage =
     "\t-e<ses_file>            Sessions statistic filename (override 'SessionStat' in config "
     "file)\n"
     "\t-j<json_file>           JSON report filename (override 'JsonReport' in config file)\n"
+    "\t-w<html_file>           HTML report filename (override 'HtmlReport' in config file)\n"
     "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config file)\n"
     "\t-d<d.m.y>               Override 'Date' in config file\n"
     "\t-t<xx:xx:xx-yy:yy:yy>   Override 'Time' in config file\n"
@@ -56,6 +57,15 @@ bool readSwitch(std::string_view value, SwitchOption& option, bool& fixed) {
     return true;
 }
 
+// The name of a report that is always written whole: a '+' is refused.
+Stop readWholeReportName(std::string_view arg, std::string_view refusal, std::string& path) {
+    bool append = false;
+    readFileName(arg.substr(2), path, append);
+    if (!append) return std::nullopt;
+    return failure(format("%.*s: %.*s\n", static_cast<int>(refusal.size()), refusal.data(),
+                          static_cast<int>(arg.size()), arg.data()));
+}
+
 }  // namespace
 
 Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration& config,
@@ -83,17 +93,17 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
                 readFileName(value, s.sessionsPath, s.sessionsAppend);
                 fixed.sessions = true;
                 break;
-            case 'j': {
-                // A bare -j writes no JSON report, whatever JsonReport says.
-                bool append = false;
-                readFileName(value, s.jsonReportPath, append);
-                if (append)
-                    return failure(
-                        format("%.*s: %.*s\n", static_cast<int>(jsonAppendRefused.size()),
-                               jsonAppendRefused.data(), static_cast<int>(arg.size()), arg.data()));
+            // A bare -j or -w writes no such report, whatever the keyword says.
+            case 'j':
+                if (Stop refused = readWholeReportName(arg, jsonAppendRefused, s.jsonReportPath))
+                    return refused;
                 fixed.jsonReport = true;
                 break;
-            }
+            case 'w':
+                if (Stop refused = readWholeReportName(arg, htmlAppendRefused, s.htmlReportPath))
+                    return refused;
+                fixed.htmlReport = true;
+                break;
             case 'd': {
                 DateResult date = parseDate(value, clock, warnings);
                 if (date.stop) return date.stop;

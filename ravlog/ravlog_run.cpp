@@ -12,6 +12,7 @@
 #include "core/time_text.h"
 #include "ravlog/collect.h"
 #include "ravlog/history_cut.h"
+#include "ravlog/html_report.h"
 #include "ravlog/report_model.h"
 #include "ravlog/report_period.h"
 #include "ravlog/reports.h"
@@ -27,11 +28,10 @@ Stop openReport(RavlogRun& run, ReportFile& file, const std::string& path, bool 
     return std::nullopt;
 }
 
-// The JSON report replaces its file only once it is written whole.
-Stop openJsonReport(RavlogRun& run) {
-    const std::string name =
-        expandFileMacros(run.config.settings.jsonReportPath, run.clock, run.err);
-    if (!run.jsonFile.openWhole(name)) return failure(cantOpen(name, std::strerror(errno)));
+// The JSON and HTML reports replace their files only once written whole.
+Stop openWholeReport(RavlogRun& run, ReportFile& file, const std::string& path) {
+    const std::string name = expandFileMacros(path, run.clock, run.err);
+    if (!file.openWhole(name)) return failure(cantOpen(name, std::strerror(errno)));
     return std::nullopt;
 }
 
@@ -94,10 +94,18 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
     if (Stop stop = openReport(run, run.linksFile, s.linksPath, s.linksAppend)) return stop;
     if (Stop stop = openReport(run, run.historyFile, s.outputPath, s.outputAppend)) return stop;
     if (run.json) {
-        if (Stop stop = openJsonReport(run)) return stop;
+        if (Stop stop = openWholeReport(run, run.jsonFile, s.jsonReportPath)) return stop;
+    }
+    if (!s.htmlReportPath.empty()) {
+        if (Stop stop = openWholeReport(run, run.htmlFile, s.htmlReportPath)) return stop;
     }
     const RavlogReport report = makeReport(run);
     writeLinkAndHistoryReports(run, report);
+    bool htmlWritten = true;
+    if (run.htmlFile) {
+        writeHtmlReport(run.htmlFile.get(), run, report);
+        htmlWritten = closeReport(run.htmlFile, run.err);
+    }
     bool jsonWritten = true;
     if (run.json) {
         jsonWritten = run.json->write(run.jsonFile.get(), run, report, run.err);
@@ -108,7 +116,7 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
     }
     const bool linksWritten = closeReport(run.linksFile, run.err);
     const bool historyWritten = closeReport(run.historyFile, run.err);
-    if (!sessionsWritten || !linksWritten || !historyWritten || !jsonWritten)
+    if (!sessionsWritten || !linksWritten || !historyWritten || !jsonWritten || !htmlWritten)
         return ExitRequest{exitFailure, {}};
     return std::nullopt;
 }

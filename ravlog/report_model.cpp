@@ -36,8 +36,6 @@ namespace {
 HistoryItem historyItem(const AddrEntry& e) {
     HistoryItem item;
     item.figures = linkRow(e);
-    item.label = e.displayName;
-    item.marks = e.historyRow;
     return item;
 }
 

@@ -60,8 +60,6 @@ LineFooter lineFooter(const LineTotals& totals);
 struct HistoryItem {
     bool groupMark = false;
     LinkRow figures;
-    std::string label;  // exactly 15 columns, or empty
-    HistoryRow marks;   // the time online over the window
 };
 
 // The totals box: all lines together, and the protected and unprotected

@@ -37,6 +37,24 @@ PeriodDays periodDays(const PeriodView& p) {
             dayOfBound(p.windowEnd, w.endHour, w.endMinute, w.endSecond)};
 }
 
+namespace {
+
+std::tm atTime(std::tm day, int hour, int minute, int second) {
+    day.tm_hour = hour;
+    day.tm_min = minute;
+    day.tm_sec = second;
+    return day;
+}
+
+}  // namespace
+
+PeriodBounds periodBounds(const PeriodView& p) {
+    const TimeWindow& w = p.window;
+    const PeriodDays days = periodDays(p);
+    return {atTime(days.first, w.startHour, w.startMinute, w.startSecond),
+            atTime(days.last, w.endHour, w.endMinute, w.endSecond)};
+}
+
 void writePeriodHeader(std::FILE* out, const PeriodView& p) {
     const TimeWindow& w = p.window;
     const PeriodDays days = periodDays(p);

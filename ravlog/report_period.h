@@ -24,6 +24,14 @@ struct PeriodDays {
 };
 PeriodDays periodDays(const PeriodView& period);
 
+// The window's first and last second as dates with times of day, as the
+// data and page reports give the period.
+struct PeriodBounds {
+    std::tm start{};
+    std::tm end{};
+};
+PeriodBounds periodBounds(const PeriodView& period);
+
 void writePeriodHeader(std::FILE* out, const PeriodView& period);
 
 }  // namespace rv

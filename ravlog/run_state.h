@@ -52,6 +52,7 @@ struct RavlogRun {
     CutProbe* cutProbe = nullptr;      // set by the fault tests only
     std::unique_ptr<JsonReport> json;  // when a JSON report is asked for
     ReportFile jsonFile;
+    ReportFile htmlFile;  // open when an HTML report is asked for
 };
 
 }  // namespace rv

@@ -16,6 +16,8 @@ LinkRow linkRow(const AddrEntry& e) {
     row.received = e.bytesReceived;
     row.sent = e.bytesSent;
     row.cps = cps(e);
+    row.marks = e.historyRow;
+    row.label = e.displayName;
     return row;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/fido_address.h"
@@ -28,6 +29,8 @@ struct LinkRow {
     std::uint64_t received = 0;
     std::uint64_t sent = 0;
     std::uint64_t cps = 0;
+    HistoryRow marks;   // the time online over the window; empty when the run draws no charts
+    std::string label;  // the entry's label in exactly 15 columns, or empty
 };
 
 LinkRow linkRow(const AddrEntry& entry);

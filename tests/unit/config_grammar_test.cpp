@@ -239,7 +239,7 @@ TEST(ConfigKeywords, LongerWordIsReadWithAWarning) {
     }
 }
 
-TEST(ConfigKeywords, TableHasTheTwentyFiveKeywordsInOrder) {
+TEST(ConfigKeywords, TableHasTheTwentySixKeywordsInOrder) {
     const char* expected[] = {"HISTORY",     "OUTPUT",           "TIMESHIFT",
                               "DATE",        "MIDDLINE",         "KEEPALL",
                               "GROUP",       "NODRAWZERO",       "ADDR",
@@ -248,8 +248,8 @@ TEST(ConfigKeywords, TableHasTheTwentyFiveKeywordsInOrder) {
                               "NAME",        "CUTHISTORY",       "TIME",
                               "PONDREL",     "SESSIONSTAT",      "BRAKESESSTAT",
                               "ADVANCEDCPS", "SWAPINOUT",        "BINKDABORTED",
-                              "JSONREPORT"};
-    ASSERT_EQ(keywordTable.size(), 25u);
+                              "JSONREPORT",  "HTMLREPORT"};
+    ASSERT_EQ(keywordTable.size(), 26u);
     for (std::size_t i = 0; i < keywordTable.size(); ++i)
         EXPECT_EQ(keywordTable[i].text, expected[i]);
 }

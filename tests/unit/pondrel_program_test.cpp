@@ -51,7 +51,7 @@ const std::string usage =
     "\t-k[+|-]                 -k+  set 'KeepAll Yes'\n"
     "\t                        -k-  set 'KeepAll No'\n"
     "\t                        -k   invert 'KeepAll' in config file\n"
-    "\t-f<format>              Report format: text (default), json or csv\n"
+    "\t-f<format>              Report format: text (default), json, csv or html\n"
     "\t-u[+|-]                 -u+  UTF8 output (default)\n"
     "\t                        -u-  ASCII output\n"
     "\t                        -u   as -u+\n"

@@ -15,6 +15,7 @@ inline const std::string expectedRavlogUsage =
     "\t-e<ses_file>            Sessions statistic filename (override 'SessionStat' in config "
     "file)\n"
     "\t-j<json_file>           JSON report filename (override 'JsonReport' in config file)\n"
+    "\t-w<html_file>           HTML report filename (override 'HtmlReport' in config file)\n"
     "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config "
     "file)\n"
     "\t-d<d.m.y>               Override 'Date' in config file\n"

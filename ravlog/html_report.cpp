@@ -1,0 +1,179 @@
+#include "ravlog/html_report.h"
+
+#include <algorithm>
+#include <ctime>
+#include <string>
+
+#include "core/html_page.h"
+#include "core/time_text.h"
+#include "ravlog/chart_text.h"
+#include "ravlog/run_state.h"
+#include "stats/chart_svg.h"
+#include "stats/link_rows_html.h"
+
+namespace rv {
+
+namespace {
+
+// The class of a chart's bars and of its legend key, by ChartKind.
+constexpr std::string_view kindClass[] = {"b", "i", "o", "p", "u"};
+
+std::string_view classOf(ChartKind kind) {
+    return kindClass[static_cast<std::size_t>(kind)];
+}
+
+void putPeriod(OutBuffer& out, const PeriodView& period) {
+    const PeriodBounds bounds = periodBounds(period);
+    out.put("<p>Period: ");
+    putHtmlDateTime(out, bounds.start);
+    out.put(" \xE2\x80\x93 ");
+    putHtmlDateTime(out, bounds.end);
+    out.put("</p>\n");
+}
+
+void putLegend(OutBuffer& out) {
+    out.put(
+        "<p class=\"m\">Bars: share of each slot in use."
+        "<span class=\"k\"></span>Busy<span class=\"k i\"></span>Incoming"
+        "<span class=\"k o\"></span>Outgoing (striped)<span class=\"k p\"></span>Protected"
+        "<span class=\"k u\"></span>UnProtected (striped)</p>\n");
+}
+
+void putLineTotals(OutBuffer& out, const LineTotals& t) {
+    const LineFooter f = lineFooter(t);
+    out.put(
+        "<div class=\"w\"><table><tr><th>Sessions</th><th>In</th><th>Out</th>"
+        "<th>Time online</th><th>Time in</th><th>Time out</th><th>Rcvd</th><th>Sent</th>"
+        "<th>CPS</th></tr>\n<tr>");
+    putCountCell(out, f.total);
+    putCountCell(out, f.sessionsIn);
+    putCountCell(out, f.sessionsOut);
+    putDurationCell(out, f.timeOnline);
+    putDurationCell(out, t.timeIn);
+    putDurationCell(out, t.timeOut);
+    putTrafficCell(out, f.received, "bytes");
+    putTrafficCell(out, f.sent, "bytes");
+    putTrafficCell(out, f.cps, "bytes per second");
+    out.put("</tr></table></div>\n");
+}
+
+// Plot units: a slot is svgSlotWidth wide, a percent one unit high; the
+// view box leaves room for the value labels left and the hours below.
+void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis) {
+    out.put("<figure><figcaption>");
+    out.put(chartKindName(block.kind));
+    out.put("<span class=\"k ");
+    out.put(classOf(block.kind));
+    out.put("\"></span></figcaption>\n<svg class=\"c\" viewBox=\"-44 -10 ");
+    out.putUnsigned(svgAxisWidth + 54, 0);
+    out.put(" 134\" role=\"img\" aria-label=\"");
+    out.put(chartKindName(block.kind));
+    out.put(" per slot, percent\"><path class=\"g\" d=\"M0 0h");
+    out.putUnsigned(svgAxisWidth, 0);
+    out.put("M0 50h");
+    out.putUnsigned(svgAxisWidth, 0);
+    out.put("M0 100h");
+    out.putUnsigned(svgAxisWidth, 0);
+    out.put("\"/>");
+    putHourGrid(out, axis, 0, 100);
+    out.put(
+        "<text class=\"y\" x=\"-4\" y=\"4\">100%</text><text class=\"y\" x=\"-4\" y=\"54\">50%"
+        "</text><text class=\"y\" x=\"-4\" y=\"104\">0%</text>");
+    for (const HourLabel& label : hourLabels(axis)) {
+        out.put("<text x=\"");
+        out.putUnsigned(static_cast<unsigned>(label.x), 0);
+        out.put("\" y=\"118\">");
+        out.putUnsigned(label.hour, 0);
+        out.put("</text>");
+    }
+    out.put("\n<g class=\"");
+    out.put(classOf(block.kind));
+    out.put("\">");
+    const std::uint32_t slotSeconds = axis.layout->slotSeconds;
+    for (int slot = 0; slot < chartSlots; ++slot) {
+        const std::uint64_t seconds = block.values[static_cast<std::size_t>(slot)];
+        const std::uint64_t percent = slotPercent(seconds, slotSeconds);
+        // A BinkD line's channels can add up to more than the slot.
+        const std::uint64_t height = std::min<std::uint64_t>(percent, 100);
+        out.put("<path d=\"M");
+        out.putUnsigned(static_cast<unsigned>(slot * svgSlotWidth + svgSlotWidth / 2), 0);
+        out.put(" 100V");
+        out.putUnsigned(100 - height, 0);
+        out.put("\"><title>");
+        putSlotSpan(out, axis, slot);
+        out.put(' ');
+        out.putUnsigned(percent, 0);
+        out.put("% (");
+        out.putUnsigned(seconds, 0);
+        out.put(" s)</title></path>");
+        if (slot % 8 == 7) out.put('\n');
+    }
+    out.put("</g></svg></figure>\n");
+    out.maybeFlush();
+}
+
+void putLine(OutBuffer& out, const RavlogRun& run, const RavlogReport& report, std::size_t i,
+             const ChartAxis& axis) {
+    const Line& line = run.config.lines[i];
+    const LineResult& result = run.lines[i];
+    out.put("<section>\n<h2>");
+    if (line.hasName) {
+        putHtmlText(out, line.name);
+    } else {
+        out.put("Line ");
+        out.putUnsigned(i + 1, 0);
+    }
+    out.put("</h2>\n<p class=\"m\">History ");
+    putHtmlText(out, result.history);
+    out.put(", type ");
+    out.putUnsigned(result.type, 0);
+    out.put("</p>\n");
+    if (!result.opened) {
+        out.put("<p>Not read: the history could not be opened.</p>\n</section>\n");
+        return;
+    }
+    putLineTotals(out, result.totals);
+    out.put("<div class=\"cs\">\n");
+    for (const ChartBlock& block : report.charts)
+        if (block.line == i) putBarChart(out, block, axis);
+    out.put("</div>\n</section>\n");
+}
+
+}  // namespace
+
+std::size_t htmlChartCount(const RavlogRun& run, const RavlogReport& report) {
+    std::size_t count = report.tables.links.size();
+    if (report.tables.groupTable) count += report.tables.groups.size();
+    for (const ChartBlock& block : report.charts)
+        if (run.lines[block.line].opened) ++count;
+    return count;
+}
+
+void writeHtmlReport(std::FILE* file, const RavlogRun& run, const RavlogReport& report) {
+    OutBuffer out(file);
+    const ChartAxis axis{run.layout, run.config.settings.timeWindow.startHour};
+    putHtmlStart(out, "Sessions History");
+    out.put("<h1>Sessions History</h1>\n");
+    putPeriod(out, report.period);
+    putLegend(out);
+    for (std::size_t i = 0; i < run.config.lines.size(); ++i)
+        putLine(out, run, report, i, axis);
+    const LinkTableHtml form{15, run.hasProtectedSessions, &axis};
+    out.put("<h2>Links</h2>\n");
+    putLinkTableHtml(out, report.tables.links, form, false);
+    if (report.tables.groupTable) {
+        out.put("<h2>Groups</h2>\n");
+        putLinkTableHtml(out, report.tables.groups, form, true);
+    }
+    out.put("<h2>Totals</h2>\n");
+    beginTotalsHtml(out);
+    putTotalsRowsHtml(out, "All lines", report.totals.all);
+    if (report.totals.showsProtection) {
+        putTotalsRowsHtml(out, "Protected", report.totals.protectedOnly);
+        putTotalsRowsHtml(out, "UnProtected", report.totals.unprotected);
+    }
+    endTotalsHtml(out);
+    putHtmlEnd(out, creationTimeText(std::time(nullptr)));
+}
+
+}  // namespace rv

@@ -1,0 +1,22 @@
+// ravlog's HTML report: one self-contained page of the run's report model,
+// with the period, every line read with its totals and its busy charts
+// (the blocks the text report draws, as SVG bar charts, one bar per slot),
+// the links and group tables with each row's timeline over the window, and
+// the totals box.
+#pragma once
+
+#include <cstdio>
+
+#include "ravlog/report_model.h"
+
+namespace rv {
+
+struct RavlogRun;
+
+void writeHtmlReport(std::FILE* file, const RavlogRun& run, const RavlogReport& report);
+
+// The <svg> elements the page holds: one per busy chart of a line that was
+// read, one per links and group table row.
+std::size_t htmlChartCount(const RavlogRun& run, const RavlogReport& report);
+
+}  // namespace rv

@@ -1,0 +1,32 @@
+// The links and group tables and the totals box of ravlog's and pondrel's
+// HTML reports: the text tables' rows and columns, numbers right-aligned,
+// and, in ravlog's, each row's history as a timeline.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "core/out_buffer.h"
+#include "stats/chart_svg.h"
+#include "stats/link_rows.h"
+
+namespace rv {
+
+struct LinkTableHtml {
+    std::size_t addressWidth;         // the Address cell's width in the program's text table
+    bool protColumn = false;          // the P column of protected links
+    const ChartAxis* axis = nullptr;  // each row's timeline on this axis, or none
+};
+
+// The table in its scrolling box; a group table has no P column.
+void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const LinkTableHtml& form,
+                      bool asGroups);
+
+// The rows of a totals box under a heading row ("All lines", "Protected").
+void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const SummaryTotals& totals);
+// The box's table around them.
+void beginTotalsHtml(OutBuffer& out);
+void endTotalsHtml(OutBuffer& out);
+
+}  // namespace rv
