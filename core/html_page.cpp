@@ -1,5 +1,7 @@
 #include "core/html_page.h"
 
+#include <algorithm>
+
 #include "core/format.h"
 #include "core/program_text.h"
 #include "core/utf8_text.h"
@@ -127,7 +129,8 @@ void putCountCell(OutBuffer& out, std::uint64_t value) {
 
 void putTrafficCell(OutBuffer& out, std::uint64_t value, std::string_view unit) {
     const TrafficText text = formatTraffic(value, false);
-    const std::string_view shown = trimmedCell(text.view());
+    std::string_view shown = trimmedCell(text.view());
+    shown.remove_prefix(std::min(shown.find_first_not_of(' '), shown.size()));
     if (shown.back() == 'M') {
         out.put("<td title=\"");
         out.putUnsigned(value, 0);
