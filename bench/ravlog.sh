@@ -124,34 +124,41 @@ for n in 50 1000; do
     echo "    sessions listed on the report day: $(grep -c '║  [0-9][0-9]:' "$work/ravlog.ses" || true)"
 done
 
-# The JSON report beside the text reports (-j) must cost at most a tenth
-# more: the report day with and without it, 50 entries, the two runs taken
-# in turn REPEAT times so that a busy machine weighs on both alike; the
-# medians of their wall and processor times.
-echo "== ravlog with and without its JSON report (-j), report day $reportDay, 50 entries"
-echo "   runs taken in turn, medians of $repeat each"
+# The JSON report (-j) and the HTML report (-w) beside the text reports
+# must each cost at most a tenth more: the report day with and without it,
+# 50 entries, the two runs taken in turn REPEAT times so that a busy
+# machine weighs on both alike; the medians of their wall and processor
+# times.
 median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.4f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-: >"$work/plain.times"
-: >"$work/json.times"
-TIMEFORMAT='%3R %3U %3S'
-for ((i = 0; i < repeat; i++)); do
-    for variant in plain json; do
-        jsonArg=()
-        if [[ $variant == json ]]; then jsonArg=(-jday.json); fi
-        { time (cd "$work" && "$ravlog" -cbig50.ctl $reportDay "${jsonArg[@]}" >/dev/null 2>&1); } \
-            2>>"$work/$variant.times"
+report_cost() {
+    local name=$1 option=$2 file=$3 variant extra
+    echo "== ravlog with and without its $name report ($option), report day $reportDay, 50 entries"
+    echo "   runs taken in turn, medians of $repeat each"
+    : >"$work/plain.times"
+    : >"$work/with.times"
+    TIMEFORMAT='%3R %3U %3S'
+    for ((i = 0; i < repeat; i++)); do
+        for variant in plain with; do
+            extra=()
+            if [[ $variant == with ]]; then extra=("$option$file"); fi
+            { time (cd "$work" && "$ravlog" -cbig50.ctl $reportDay "${extra[@]}" >/dev/null 2>&1); } \
+                2>>"$work/$variant.times"
+        done
     done
-done
-unset TIMEFORMAT
-plainWall=$(awk '{ print $1 }' "$work/plain.times" | median)
-jsonWall=$(awk '{ print $1 }' "$work/json.times" | median)
-plain=$(awk '{ print $2 + $3 }' "$work/plain.times" | median)
-json=$(awk '{ print $2 + $3 }' "$work/json.times" | median)
-row "without -j" "$plain" "$plainWall"
-row "with -jday.json" "$json" "$jsonWall"
-awk -v a="$json" -v b="$plain" -v c="$jsonWall" -v d="$plainWall" 'BEGIN {
-    printf "  %-36s %8.1f %% cpu, %5.1f %% wall\n", "cost of the JSON report", (a / b - 1) * 100, (c / d - 1) * 100 }'
-echo "    JSON report: $(wc -c <"$work/day.json") bytes"
+    unset TIMEFORMAT
+    local plainWall withWall plain with
+    plainWall=$(awk '{ print $1 }' "$work/plain.times" | median)
+    withWall=$(awk '{ print $1 }' "$work/with.times" | median)
+    plain=$(awk '{ print $2 + $3 }' "$work/plain.times" | median)
+    with=$(awk '{ print $2 + $3 }' "$work/with.times" | median)
+    row "without $option" "$plain" "$plainWall"
+    row "with $option$file" "$with" "$withWall"
+    awk -v a="$with" -v b="$plain" -v c="$withWall" -v d="$plainWall" -v what="cost of the $name report" 'BEGIN {
+        printf "  %-36s %8.1f %% cpu, %5.1f %% wall\n", what, (a / b - 1) * 100, (c / d - 1) * 100 }'
+    echo "    $name report: $(wc -c <"$work/$file") bytes"
+}
+report_cost JSON -j day.json
+report_cost HTML -w day.html
 
 if [[ -e /usr/share/zoneinfo/Europe/Berlin ]]; then
     # A zone with daylight saving: each day's offset is learnt once.

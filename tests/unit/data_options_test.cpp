@@ -1,7 +1,7 @@
-// How the data reports are asked for: -f<format> of pondrel and brimsel,
-// ravlog's -j<file> and JsonReport keyword with their refusal of '+', and
-// the runs around them: brimsel's banner out of the way of the data, and
-// ravlog's JSON report written whole or not at all.
+// How the data reports and pages are asked for: -f<format> of pondrel and
+// brimsel, ravlog's -j<file>/JsonReport and -w<file>/HtmlReport with their
+// refusal of '+', and the runs around them: brimsel's banner out of the way
+// of the data, and ravlog's JSON and HTML reports written whole or not at all.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -61,6 +61,7 @@ TEST(DataOptions, FormatOfPondrelAndBrimsel) {
 struct JsonSetting {
     std::string path;
     Stop stop;
+    Settings settings;
 };
 
 JsonSetting jsonSetting(const std::vector<std::string>& args, const std::string& common) {
@@ -78,6 +79,7 @@ JsonSetting jsonSetting(const std::vector<std::string>& args, const std::string&
     context.clock = &clock;
     result.stop = readConfig(*source, config, context);
     result.path = config.settings.jsonReportPath;
+    result.settings = config.settings;
     return result;
 }
 
@@ -104,6 +106,52 @@ TEST(DataOptions, JsonReportOfRavlog) {
     ASSERT_TRUE(misplaced.stop);
     EXPECT_EQ(misplaced.stop->message,
               "Config error, line 5: parameter not allowed in [LINE] section\n");
+}
+
+// The JSON and the HTML report take their names alike.
+TEST(DataOptions, WholeReportsOfRavlog) {
+    struct Report {
+        std::string option, keyword, name;
+        std::string Settings::*path;
+    };
+    for (const Report& r : {Report{"-j", "JsonReport", "JSON", &Settings::jsonReportPath},
+                            Report{"-w", "HtmlReport", "HTML", &Settings::htmlReportPath}}) {
+        const auto path = [&](std::vector<std::string> args, const std::string& common) {
+            const JsonSetting s = jsonSetting(args, common);
+            EXPECT_FALSE(s.stop) << r.option << ": " << s.stop->message;
+            return s.settings.*r.path;
+        };
+        EXPECT_EQ(path({}, ""), "") << r.name;
+        EXPECT_EQ(path({}, r.keyword + " day%D.x ;comment\n"), "day%D.x") << r.name;
+        EXPECT_EQ(path({r.option + "x.x"}, r.keyword + " day.x\n"), "x.x") << r.name;
+        EXPECT_EQ(path({r.option}, r.keyword + " +day.x\n"), "") << r.name;
+        // Each keyword sets its own report only.
+        EXPECT_EQ(path({}, "JsonReport a.json\nHtmlReport a.html\n"),
+                  r.name == "JSON" ? "a.json" : "a.html");
+        const std::string refusal =
+            r.name + " report is always written whole, '+' (append) not allowed";
+        const JsonSetting keyword = jsonSetting({}, "Group Yes\n" + r.keyword + " +day.x\n");
+        ASSERT_TRUE(keyword.stop) << r.name;
+        EXPECT_EQ(keyword.stop->message, "Config error, line 3: " + refusal + "\n");
+        const JsonSetting option = jsonSetting({r.option + "+day.x"}, "");
+        ASSERT_TRUE(option.stop) << r.name;
+        EXPECT_EQ(option.stop->message, refusal + ": " + r.option + "+day.x\n");
+        const JsonSetting misplaced =
+            jsonSetting({}, "[LINE]\nHISTORY a.his\n" + r.keyword + " x\n");
+        ASSERT_TRUE(misplaced.stop) << r.name;
+        EXPECT_EQ(misplaced.stop->message,
+                  "Config error, line 4: parameter not allowed in [LINE] section\n");
+    }
+    // pondrel writes a page where its text would go; brimsel's dump is none.
+    const RunClock clock = makeRunClock(0);
+    Configuration config;
+    pondrel::Options options;
+    EXPECT_FALSE(pondrel::parseOptions({"-fHtml"}, config, options, clock, nullptr));
+    EXPECT_EQ(options.format, ReportFormat::html);
+    brimsel::DumpSettings settings;
+    const Stop refused = brimsel::parseOptions({"-fhtml"}, settings);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->message, unknown("-fhtml"));
 }
 
 TEST(DataOptions, BrimselBannerLeavesTheDataAlone) {
@@ -154,11 +202,25 @@ TEST(DataRuns, RavlogJsonReportWholeOrNotAtAll) {
     EXPECT_EQ(r.status, exitFailure);
     EXPECT_NE(r.err.find("Can't open no/such/dir/x.json"), std::string::npos) << r.err;
 
+    // The page is written whole the same way; a write that fails fails the run.
+    ASSERT_TRUE(dir.write("old.html", std::string(100000, 'x')));
+    r = ravlog(dir, {"-d5.3.2024", "-wold.html"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string page = slurp(dir.file("old.html"));
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u) << page.substr(0, 40);
+    EXPECT_EQ(page.find("xxxxxxxx"), std::string::npos);  // replaced, not written over
+    EXPECT_EQ(page.substr(page.size() - 15), "</body></html>\n");
+    r = ravlog(dir, {"-d5.3.2024", "-w/dev/full"});
+    EXPECT_EQ(r.status, exitFailure);
+    EXPECT_NE(r.err.find("Can't write /dev/full: No space left on device"), std::string::npos)
+        << r.err;
+
     // No address with a session: the JSON report is not made, like the other two.
     ASSERT_TRUE(dir.write("none.ctl", std::string("[COMMON]\nADDR 1:*\n[LINE]\nHISTORY a.his\n")));
-    r = ravlog(dir, {"-cnone.ctl", "-d5.3.2024", "-jnone.json"});
+    r = ravlog(dir, {"-cnone.ctl", "-d5.3.2024", "-jnone.json", "-wnone.html"});
     EXPECT_EQ(r.status, exitFailure);
     EXPECT_FALSE(exists(dir, "none.json"));
+    EXPECT_FALSE(exists(dir, "none.html"));
 }
 
 }  // namespace
