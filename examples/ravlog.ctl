@@ -33,6 +33,10 @@ SessionStat ravlog.ses
 ; The same figures as one JSON file for other programs (see docs/json.md),
 ; always written whole, so without a leading +. Off unless named:
 ;   JsonReport  ravlog%Y%M%D.json
+;
+; The same day as one page for a browser (see docs/html.md), also written
+; whole. Off unless named:
+;   HtmlReport  ravlog%Y%M%D.html
 
 ; The report day and the time window of it. -d and -t on the command line
 ; override them; "Date -1" would make every run report yesterday.
