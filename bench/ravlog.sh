@@ -128,11 +128,13 @@ done
 # must each cost at most a tenth more: the report day with and without it,
 # 50 entries, the two runs taken in turn REPEAT times so that a busy
 # machine weighs on both alike; the medians of their wall and processor
-# times.
+# times. The HTML report also with the line's three busy charts drawn
+# (-bTIO in both runs), which the configuration leaves off.
 median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.4f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 report_cost() {
     local name=$1 option=$2 file=$3 variant extra
-    echo "== ravlog with and without its $name report ($option), report day $reportDay, 50 entries"
+    shift 3
+    echo "== ravlog with and without its $name report ($option), report day $reportDay, 50 entries${*:+, $*}"
     echo "   runs taken in turn, medians of $repeat each"
     : >"$work/plain.times"
     : >"$work/with.times"
@@ -141,7 +143,7 @@ report_cost() {
         for variant in plain with; do
             extra=()
             if [[ $variant == with ]]; then extra=("$option$file"); fi
-            { time (cd "$work" && "$ravlog" -cbig50.ctl $reportDay "${extra[@]}" >/dev/null 2>&1); } \
+            { time (cd "$work" && "$ravlog" -cbig50.ctl $reportDay "$@" "${extra[@]}" >/dev/null 2>&1); } \
                 2>>"$work/$variant.times"
         done
     done
@@ -159,6 +161,7 @@ report_cost() {
 }
 report_cost JSON -j day.json
 report_cost HTML -w day.html
+report_cost HTML -w day.html -bTIO
 
 if [[ -e /usr/share/zoneinfo/Europe/Berlin ]]; then
     # A zone with daylight saving: each day's offset is learnt once.

@@ -15,16 +15,9 @@ void writeHtmlReport(std::FILE* file, const Report& report) {
     putHtmlDateTime(out, report.from);
     out.put("<br>To: ");
     putHtmlDateTime(out, report.to);
-    out.put("</p>\n<h2>Links</h2>\n");
+    out.put("</p>\n");
     // The Address cell's width in pondrel's text table.
-    const LinkTableHtml form{14};
-    putLinkTableHtml(out, report.tables.links, form, false);
-    if (report.tables.groupTable) {
-        out.put("<h2>Groups</h2>\n");
-        putLinkTableHtml(out, report.tables.groups, form, true);
-    }
-    out.put("<h2>Totals</h2>\n");
-    beginTotalsHtml(out);
+    putLinkTablesHtml(out, report.tables, LinkTableHtml{14});
     putTotalsRowsHtml(out, "All lines", report.totals);
     endTotalsHtml(out);
     putHtmlEnd(out, creationTimeText(std::time(nullptr)));

@@ -158,15 +158,7 @@ void writeHtmlReport(std::FILE* file, const RavlogRun& run, const RavlogReport& 
     putLegend(out);
     for (std::size_t i = 0; i < run.config.lines.size(); ++i)
         putLine(out, run, report, i, axis);
-    const LinkTableHtml form{15, run.hasProtectedSessions, &axis};
-    out.put("<h2>Links</h2>\n");
-    putLinkTableHtml(out, report.tables.links, form, false);
-    if (report.tables.groupTable) {
-        out.put("<h2>Groups</h2>\n");
-        putLinkTableHtml(out, report.tables.groups, form, true);
-    }
-    out.put("<h2>Totals</h2>\n");
-    beginTotalsHtml(out);
+    putLinkTablesHtml(out, report.tables, LinkTableHtml{15, run.hasProtectedSessions, &axis});
     putTotalsRowsHtml(out, "All lines", report.totals.all);
     if (report.totals.showsProtection) {
         putTotalsRowsHtml(out, "Protected", report.totals.protectedOnly);

@@ -76,36 +76,48 @@ void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const Li
     out.put("</table></div>\n");
 }
 
-void beginTotalsHtml(OutBuffer& out) {
-    out.put("<div class=\"w\"><table>\n");
-}
-
 void endTotalsHtml(OutBuffer& out) {
     out.put("</table></div>\n");
 }
 
 void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const SummaryTotals& t) {
+    struct Row {
+        std::string_view traffic, sessions, time;
+        std::uint64_t bytes, count, seconds;
+    };
+    const Row rows[] = {
+        {"Received", "Sessions in", "Time in", t.received, t.sessionsIn, t.timeIn},
+        {"Sent", "Sessions out", "Time out", t.sent, t.sessionsOut, t.timeOut},
+        {"Traffic", "Sessions", "Time online", t.traffic(), t.sessions, t.timeOnline},
+    };
     out.put("<tr><th colspan=\"6\" class=\"a\">");
     putHtmlText(out, heading);
-    out.put("</th></tr>\n<tr><td class=\"a\">Received</td>");
-    putTrafficCell(out, t.received, "bytes");
-    out.put("<td class=\"a\">Sessions in</td>");
-    putCountCell(out, t.sessionsIn);
-    out.put("<td class=\"a\">Time in</td>");
-    putDurationCell(out, t.timeIn);
-    out.put("</tr>\n<tr><td class=\"a\">Sent</td>");
-    putTrafficCell(out, t.sent, "bytes");
-    out.put("<td class=\"a\">Sessions out</td>");
-    putCountCell(out, t.sessionsOut);
-    out.put("<td class=\"a\">Time out</td>");
-    putDurationCell(out, t.timeOut);
-    out.put("</tr>\n<tr><td class=\"a\">Traffic</td>");
-    putTrafficCell(out, t.traffic(), "bytes");
-    out.put("<td class=\"a\">Sessions</td>");
-    putCountCell(out, t.sessions);
-    out.put("<td class=\"a\">Time online</td>");
-    putDurationCell(out, t.timeOnline);
-    out.put("</tr>\n");
+    out.put("</th></tr>\n");
+    for (const Row& row : rows) {
+        out.put("<tr><td class=\"a\">");
+        out.put(row.traffic);
+        out.put("</td>");
+        putTrafficCell(out, row.bytes, "bytes");
+        out.put("<td class=\"a\">");
+        out.put(row.sessions);
+        out.put("</td>");
+        putCountCell(out, row.count);
+        out.put("<td class=\"a\">");
+        out.put(row.time);
+        out.put("</td>");
+        putDurationCell(out, row.seconds);
+        out.put("</tr>\n");
+    }
+}
+
+void putLinkTablesHtml(OutBuffer& out, const LinkTables& tables, const LinkTableHtml& form) {
+    out.put("<h2>Links</h2>\n");
+    putLinkTableHtml(out, tables.links, form, false);
+    if (tables.groupTable) {
+        out.put("<h2>Groups</h2>\n");
+        putLinkTableHtml(out, tables.groups, form, true);
+    }
+    out.put("<h2>Totals</h2>\n<div class=\"w\"><table>\n");
 }
 
 }  // namespace rv

@@ -23,10 +23,12 @@ struct LinkTableHtml {
 void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const LinkTableHtml& form,
                       bool asGroups);
 
+// The links table, the group table when there is one, and the start of the
+// totals box, each under its heading; the caller adds the box's rows and
+// ends it.
+void putLinkTablesHtml(OutBuffer& out, const LinkTables& tables, const LinkTableHtml& form);
 // The rows of a totals box under a heading row ("All lines", "Protected").
 void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const SummaryTotals& totals);
-// The box's table around them.
-void beginTotalsHtml(OutBuffer& out);
 void endTotalsHtml(OutBuffer& out);
 
 }  // namespace rv
