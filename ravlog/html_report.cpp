@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <string>
 
 #include "core/html_page.h"
 #include "core/time_text.h"
@@ -140,14 +139,6 @@ void putLine(OutBuffer& out, const RavlogRun& run, const RavlogReport& report, s
 }
 
 }  // namespace
-
-std::size_t htmlChartCount(const RavlogRun& run, const RavlogReport& report) {
-    std::size_t count = report.tables.links.size();
-    if (report.tables.groupTable) count += report.tables.groups.size();
-    for (const ChartBlock& block : report.charts)
-        if (run.lines[block.line].opened) ++count;
-    return count;
-}
 
 void writeHtmlReport(std::FILE* file, const RavlogRun& run, const RavlogReport& report) {
     OutBuffer out(file);

@@ -15,8 +15,4 @@ struct RavlogRun;
 
 void writeHtmlReport(std::FILE* file, const RavlogRun& run, const RavlogReport& report);
 
-// The <svg> elements the page holds: one per busy chart of a line that was
-// read, one per links and group table row.
-std::size_t htmlChartCount(const RavlogRun& run, const RavlogReport& report);
-
 }  // namespace rv

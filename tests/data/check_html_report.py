@@ -217,14 +217,11 @@ def check_ravlog(work, tag, args, zone, start_hour, hours):
                     data.traffic(t["received"]).strip(), data.traffic(t["sent"]).strip(),
                     data.traffic(t["cps"]).strip()]
         check(shown == expected, f"{where}: totals {shown}, expected {expected}")
-    headings = {h["text"]: h for h in find(page, "h2")}
-    tables = list(find(page, "table"))
-    links_at = [n for n, h in enumerate(find(page, "h2")) if h["text"] == "Links"]
-    check(len(links_at) == 1, f"{tag}: one links table")
-    after = tables[len(read_sections):]
+    # After the lines' tables: the links table, then the group table.
+    after = list(find(page, "table"))[len(read_sections):]
+    check(len(after) == (3 if report["groups"] else 2), f"{tag}: {len(after)} tables after the lines")
     check_table(f"{tag} links", after[0], report["links"], True)
     if report["groups"]:
-        check("Groups" in headings, f"{tag}: group table")
         check_table(f"{tag} groups", after[1], report["groups"], True)
     check_totals(f"{tag} totals", page, report["totals"])
     return len(raw)
