@@ -2,7 +2,8 @@
 // picks the program (ravlog, pondrel, brimsel) and which settings the
 // command line has fixed; the rest is the configuration text. A text that
 // reads cleanly then builds the address entries the statistics walk, and
-// its names, paths and labels are written as JSON strings and CSV fields.
+// its names, paths and labels are written as JSON strings, CSV fields and
+// the text of an HTML page.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -14,6 +15,7 @@
 #include "core/config_reader.h"
 #include "core/csv_writer.h"
 #include "core/dates.h"
+#include "core/html_page.h"
 #include "core/json_writer.h"
 #include "core/utf8_text.h"
 #include "fuzz_support.h"
@@ -38,7 +40,38 @@ FixedByOptions fixedFrom(std::uint8_t bits) {
 // string that is valid UTF-8 with no raw control character and no quote
 // left unescaped, and a CSV field that is valid UTF-8, quoted whenever it
 // must be, its quotes doubled.
+// The text on an HTML page: valid UTF-8 that closes no element and opens
+// none, every '&' the start of one of the five escapes, and no control
+// character but a tab or a line end.
+void checkPageText(std::string_view text) {
+    char* bytes = nullptr;
+    std::size_t length = 0;
+    std::FILE* memory = open_memstream(&bytes, &length);
+    if (!memory) return;
+    {
+        OutBuffer out(memory);
+        putHtmlText(out, text);
+    }
+    std::fclose(memory);
+    const std::string page(bytes, length);
+    std::free(bytes);
+    if (!isValidUtf8(page) || page.find_first_of("<>\"'\x7F") != std::string::npos) std::abort();
+    for (std::size_t i = 0; i < page.size(); ++i) {
+        const auto c = static_cast<unsigned char>(page[i]);
+        if (c < 0x20 && c != '\t' && c != '\n') std::abort();
+        if (c == 0xC2 && i + 1 < page.size() && static_cast<unsigned char>(page[i + 1]) < 0xA0)
+            std::abort();
+        if (c != '&') continue;
+        const std::string_view rest = std::string_view(page).substr(i);
+        bool escape = false;
+        for (std::string_view e : {"&amp;", "&lt;", "&gt;", "&quot;", "&#39;"})
+            escape = escape || rest.substr(0, e.size()) == e;
+        if (!escape) std::abort();
+    }
+}
+
 void checkDataText(std::string_view text) {
+    checkPageText(text);
     const std::string json = jsonString(text);
     if (json.size() < 2 || json.front() != '"' || json.back() != '"' || !isValidUtf8(json))
         std::abort();

@@ -140,6 +140,9 @@ EOF
 # write validly: controls, broken and cut UTF-8, quotes and backslashes.
 printf '[COMMON]\nJsonReport x%%Y.json\nAddr 2:5020/# "\001\377,\042\n[LINE]\nHistory we"ird\\p.his\nName "tab\there\r \377\376 \355\240\200 \360\237\230 back\\slash"\n[LINE]\nHistory b.his\nName "open, \342\202\n' |
     text 0 >"$corpus/config/seed-hostile-names"
+# Markup in them, which the HTML report must show as text.
+printf '[COMMON]\nHtmlReport x.html\nAddr 2:5020/1 "<script>&amp;\302\205"\n[LINE]\nHistory <b>&x.his\nName "</td></table>\047\042"\n' |
+    text 0 >"$corpus/config/seed-markup-names"
 printf '[LINE]\r\nHistory a.his\r\n' | text 0 >"$corpus/config/seed-crlf"
 printf '[LINE]\nHistory a.his\0,0,0\nHist\0ory b\n' | text 1 >"$corpus/config/seed-nul"
 printf '[LINE]\nHistory a.his,0,0\n' | text 0 >"$corpus/config/seed-binkd-zero"
