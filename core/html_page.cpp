@@ -31,7 +31,7 @@ constexpr std::string_view styleSheet =
     "th,td{padding:2px 7px;border-bottom:1px solid var(--l);white-space:nowrap;text-align:right}"
     "th{background:var(--z);font-weight:600}.a{text-align:left}tr.s td{border-top:2px solid "
     "var(--m)}"
-    "figure{margin:.6em 0 1em}figcaption{font-weight:600}"
+    "figure{margin:.6em 0 1em}figcaption{font-weight:600}figcaption .m{font-weight:400}"
     ".cs{display:grid;grid-template-columns:repeat(auto-fit,minmax(min(100%,460px),1fr));"
     "gap:0 28px}"
     "svg{display:block;width:100%;height:auto}.t{min-width:240px;height:12px}"
@@ -115,6 +115,12 @@ void putHtmlEnd(OutBuffer& out, std::string_view createdAt) {
     out.put("</p>\n</body></html>\n");
 }
 
+std::string_view bareCell(std::string_view cell) {
+    cell = trimmedCell(cell);
+    cell.remove_prefix(std::min(cell.find_first_not_of(' '), cell.size()));
+    return cell;
+}
+
 void putHtmlDateTime(OutBuffer& out, const std::tm& tm) {
     char text[64];
     const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
@@ -129,8 +135,7 @@ void putCountCell(OutBuffer& out, std::uint64_t value) {
 
 void putTrafficCell(OutBuffer& out, std::uint64_t value, std::string_view unit) {
     const TrafficText text = formatTraffic(value, false);
-    std::string_view shown = trimmedCell(text.view());
-    shown.remove_prefix(std::min(shown.find_first_not_of(' '), shown.size()));
+    const std::string_view shown = bareCell(text.view());
     if (shown.back() == 'M') {
         out.put("<td title=\"");
         out.putUnsigned(value, 0);

@@ -23,6 +23,9 @@ void putHtmlStart(OutBuffer& out, std::string_view title);
 // The credit line and the end of the page.
 void putHtmlEnd(OutBuffer& out, std::string_view createdAt);
 
+// A cell of the text tables without the blanks around it.
+std::string_view bareCell(std::string_view cell);
+
 // "2024-03-05 10:15:00".
 void putHtmlDateTime(OutBuffer& out, const std::tm& tm);
 

@@ -80,6 +80,30 @@ SlotValues chartValues(const BusyHistogram& b, ChartKind kind, const HistorySour
     return b.all;
 }
 
+void setShare(ChartBlock& block, const LineTotals& t, int windowHours, const HistorySource& src,
+              bool binkd) {
+    block.whole = t.timeOnline;
+    switch (block.kind) {
+        case ChartKind::busy:
+            block.time = t.timeOnline;
+            block.whole = static_cast<std::uint64_t>(windowHours) * 3600;
+            if (binkd) block.whole *= static_cast<std::uint64_t>(src.n) + src.m;
+            return;
+        case ChartKind::incoming:
+            block.time = t.timeIn;
+            return;
+        case ChartKind::outgoing:
+            block.time = t.timeOut;
+            return;
+        case ChartKind::protectedOnly:
+            block.time = t.protTime;
+            return;
+        case ChartKind::unprotected:
+            block.time = t.timeOnline > t.protTime ? t.timeOnline - t.protTime : 0;
+            return;
+    }
+}
+
 }  // namespace
 
 std::string_view chartKindName(ChartKind kind) {
@@ -114,8 +138,7 @@ std::vector<ChartBlock> chartBlocks(const RavlogRun& run) {
             // The title counts every line of the list, drawn or not.
             block.number = run.openedLines == 1 ? 0 : static_cast<int>(i) + 1;
             block.values = chartValues(result.busy, info.kind, line.source, binkd);
-            block.capacity = static_cast<std::uint64_t>(run.period.windowHours) * 3600;
-            if (binkd) block.capacity *= static_cast<std::uint64_t>(line.source.n) + line.source.m;
+            setShare(block, result.totals, run.period.windowHours, line.source, binkd);
         }
     }
     return blocks;

@@ -27,9 +27,13 @@ std::string_view chartKindKey(ChartKind kind);
 struct ChartBlock {
     std::size_t line = 0;  // index in the configuration's lines (read or not)
     ChartKind kind = ChartKind::busy;
-    int number = 0;        // the line's place in the list for the title; 0: the only line read
-    SlotValues values{};   // seconds per slot, per channel on a BinkD line
-    std::uint64_t capacity = 0;  // the seconds the line could be online in the window
+    int number = 0;       // the line's place in the list for the title; 0: the only line read
+    SlotValues values{};  // seconds per slot, per channel on a BinkD line
+    // The share under the chart: the time of its sessions against the
+    // seconds the line could be online in the window (Busy: its usage) or
+    // against the line's time online (the others).
+    std::uint64_t time = 0;
+    std::uint64_t whole = 0;
 };
 
 // In drawing order: all Busy blocks first (one per line), then Incoming, ...

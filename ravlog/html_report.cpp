@@ -63,7 +63,13 @@ void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis)
     out.put(chartKindName(block.kind));
     out.put("<span class=\"k ");
     out.put(classOf(block.kind));
-    out.put("\"></span></figcaption>\n<svg class=\"c\" viewBox=\"-44 -10 ");
+    out.put("\"></span><span class=\"m\">");
+    // The share the text prints under the chart.
+    const PercentText share = formatPercent(block.time, block.whole);
+    if (block.kind == ChartKind::busy) out.put("Usage ");
+    out.put(bareCell(share.view()));
+    if (block.kind != ChartKind::busy) out.put(" of the time online");
+    out.put("</span></figcaption>\n<svg class=\"c\" viewBox=\"-44 -10 ");
     out.putUnsigned(svgAxisWidth + 54, 0);
     out.put(" 134\" role=\"img\" aria-label=\"");
     out.put(chartKindName(block.kind));
@@ -96,8 +102,13 @@ void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis)
         const std::uint64_t height = std::min<std::uint64_t>(percent, 100);
         out.put("<path d=\"M");
         out.putUnsigned(static_cast<unsigned>(slot * svgSlotWidth + svgSlotWidth / 2), 0);
-        out.put(" 100V");
-        out.putUnsigned(100 - height, 0);
+        out.put(" 100");
+        // An empty slot's bar is its place alone: a line of no length would
+        // still show its stripes' caps.
+        if (height > 0) {
+            out.put('V');
+            out.putUnsigned(100 - height, 0);
+        }
         out.put("\"><title>");
         putSlotSpan(out, axis, slot);
         out.put(' ');

@@ -55,13 +55,17 @@ struct Block {
     const LineResult& line;
     const ChartRows& r;
     const LineTotals& t;
+    const ChartBlock& block;
 
     const char* row(int i) const { return r[static_cast<std::size_t>(i)].c_str(); }
     bool showsProtection() const {
         return line.type == HistoryTypes::long100 || t.protSessions > 0;
     }
 
-    void hourLabels(const char* ending, const char* value) const {
+    // The hour labels, then the chart's share behind ending.
+    void hourLabels(const char* ending) const {
+        const PercentText share = formatPercent(block.time, block.whole);
+        const char* value = share.c_str();
         const unsigned end =
             writeHourLabels(out, *run.layout, run.config.settings.timeWindow.startHour);
         std::fprintf(out, "%.*s%2u%s%s\n\n", static_cast<int>(run.layout->labelGap.size()),
@@ -74,7 +78,7 @@ struct Block {
     }
 };
 
-void writeBusyBlock(const Block& b, std::uint64_t capacity) {
+void writeBusyBlock(const Block& b) {
     const LineTotals& t = b.t;
     std::FILE* out = b.out;
     const Hms online = hms(t.timeOnline), in = hms(t.timeIn), outT = hms(t.timeOut);
@@ -104,7 +108,7 @@ void writeBusyBlock(const Block& b, std::uint64_t capacity) {
         std::fputs(blank15, out);
     std::fprintf(out, "%s  Out:%3llu:%02llu:%02llu\n", b.row(9), outT.h, outT.m, outT.s);
     b.bottomRuler(rule13);
-    b.hourLabels("  Usage: ", formatPercent(t.timeOnline, capacity).c_str());
+    b.hourLabels("  Usage: ");
 }
 
 struct SideFigures {
@@ -149,7 +153,7 @@ void writeSideBlock(const Block& b, const SideFigures& f, bool incoming) {
     }
     std::fprintf(out, " Aborted:%4llu  %s  %s\n", minus(f.sessions, f.normal), b.row(9), rule13);
     b.bottomRuler("% of time");
-    b.hourLabels("  online:", formatPercent(f.time, b.t.timeOnline).c_str());
+    b.hourLabels("  online:");
 }
 
 // The Protected and UnProtected blocks differ only in their figures and
@@ -182,14 +186,14 @@ void writeProtBlock(const Block& b, const ProtFigures& f) {
                  outT.s);
     std::fprintf(out, " Aborted:%4llu  %s  %s\n", u(f.aborted), b.row(9), rule13);
     b.bottomRuler("% of time");
-    b.hourLabels("  online:", formatPercent(f.time, b.t.timeOnline).c_str());
+    b.hourLabels("  online:");
 }
 
-void writeBlock(const Block& b, ChartKind kind, std::uint64_t capacity) {
+void writeBlock(const Block& b) {
     const LineTotals& t = b.t;
-    switch (kind) {
+    switch (b.block.kind) {
         case ChartKind::busy:
-            writeBusyBlock(b, capacity);
+            writeBusyBlock(b);
             return;
         case ChartKind::incoming:
             writeSideBlock(b,
@@ -215,7 +219,7 @@ void writeBlock(const Block& b, ChartKind kind, std::uint64_t capacity) {
                 {"     UnProtected", "  UnProtected  ", "   UnProtected",
                  minus(t.bytesReceived, t.protBytesReceived), minus(t.bytesSent, t.protBytesSent),
                  minus(t.sessions, t.protSessions), minus(t.sessionsIn, t.protSessionsIn),
-                 minus(t.sessionsOut, t.protSessionsOut), minus(t.timeOnline, t.protTime),
+                 minus(t.sessionsOut, t.protSessionsOut), b.block.time,
                  minus(t.timeIn, t.protTimeIn), minus(t.timeOut, t.protTimeOut),
                  minus(minus(t.sessions, t.protSessions), minus(t.normalSessions, t.protNormal))});
             return;
@@ -229,7 +233,7 @@ void writeLineCharts(std::FILE* out, const RavlogRun& run, const std::vector<Cha
         const LineResult& result = run.lines[block.line];
         writeTitle(out, run.config.lines[block.line], block.number, chartKindName(block.kind));
         const ChartRows rows = renderChart(block.values, run.layout->slotSeconds);
-        writeBlock(Block{out, run, result, rows, result.totals}, block.kind, block.capacity);
+        writeBlock(Block{out, run, result, rows, result.totals, block});
     }
 }
 

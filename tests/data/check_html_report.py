@@ -9,7 +9,8 @@ crosscheck: over node histories that histgen writes (two seeds, two time
 zones, windows of 24, 8, 3, 2 and 1 hours, one across midnight), ravlog's page
 is well-formed strict UTF-8 that fetches nothing; it holds one <svg> per
 busy chart that the JSON names for a line plus one per links and group
-row; every bar chart has one bar per slot of the window, each with its
+row; the Incoming and Outgoing charts' captions give the share of the
+line's time online that the JSON's times make; every bar chart has one bar per slot of the window, each with its
 slot's span and value, drawn at the JSON's busy values; its hour axis
 follows the window; the table cells and totals equal the JSON's figures
 in the text's form, with the exact count in the tooltip of a rounded
@@ -137,6 +138,16 @@ def check_totals(where, page, totals):
         check(shown[label]["text"] == data.hms(totals[key]), f"{where}: {label}")
 
 
+def percent(part, whole):
+    """A share as the charts print it, to a tenth of a percent."""
+    if whole == 0 or part == 0:
+        return "0%"
+    if part >= whole:
+        return "100%"
+    permille = part * 1000 // whole
+    return f"{permille // 10}.{permille % 10}%" if permille else "0%"
+
+
 SPAN = re.compile(r"^(\d\d):(\d\d)(?::(\d\d))?–(\d\d):(\d\d)(?::(\d\d))? (\d+)% \((\d+) s\)$")
 
 
@@ -161,8 +172,8 @@ def check_chart(where, svg, values, slot, start_hour, hours):
               f"{where} bar {i}: '{title}' is not the slot at {at % 86400} s")
         at += slot
         percent, value = int(m.group(7)), int(m.group(8))
-        d = re.match(r"M(\d+) 100V(\d+)$", bar["attrs"]["d"])
-        check(d and int(d.group(1)) == 6 * i + 3 and 100 - int(d.group(2)) == min(percent, 100),
+        d = re.match(r"M(\d+) 100(?:V(\d+))?$", bar["attrs"]["d"])
+        check(d and int(d.group(1)) == 6 * i + 3 and 100 - int(d.group(2) or 100) == min(percent, 100),
               f"{where} bar {i}: drawn as {bar['attrs']['d']} for {percent}%")
         if values is not None:
             expected = 1 if 0 < values[i] * 100 < slot else values[i] * 100 // slot
@@ -198,9 +209,17 @@ def check_ravlog(work, tag, args, zone, start_hour, hours):
         heading = next(find(section, "h2"))["text"]
         check(line["name"] is None or heading == line["name"], f"{where}: heading {heading}")
         figures = list(find(section, "figure"))
-        kinds = [next(find(f, "figcaption"))["text"].lower() for f in figures]
+        shares = [next(find(f, "span", "m"))["text"] for f in figures]
+        kinds = [next(find(f, "figcaption"))["text"][:-len(share)].lower()
+                 for f, share in zip(figures, shares)]
         check(kinds == line["charts"], f"{where}: charts {kinds}, the JSON's {line['charts']}")
         busy, slot = line["busy"], line["busy"]["slot_seconds"]
+        t = line["totals"]
+        for kind, share in zip(kinds, shares):
+            if kind in ("incoming", "outgoing"):
+                time = t["time_in" if kind == "incoming" else "time_out"]
+                expected = f"{percent(time, t['time_online'])} of the time online"
+                check(share == expected, f"{where} {kind}: '{share}', expected '{expected}'")
         for kind, figure in zip(kinds, figures):
             # A BinkD line's charts are per channel; their values are checked
             # against the text by the data reports' test.
@@ -210,7 +229,6 @@ def check_ravlog(work, tag, args, zone, start_hour, hours):
             check_chart(f"{where} {kind}", next(find(figure, "svg")), values, slot, start_hour,
                         hours)
         row = [r for r in find(section, "tr") if cells(r)[0]["tag"] == "td"][0]
-        t = line["totals"]
         shown = [c["text"] for c in cells(row)]
         expected = [str(t["sessions"]), str(t["sessions_in"]), str(t["sessions_out"]),
                     data.hms(t["time_online"]), data.hms(t["time_in"]), data.hms(t["time_out"]),
