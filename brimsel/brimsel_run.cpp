@@ -1,5 +1,8 @@
 #include "brimsel/brimsel_run.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "brimsel/dump_writers.h"
 #include "core/config_reader.h"
 #include "core/cut_journal.h"
@@ -30,6 +33,7 @@ const char* const usageText =
     "\t-u[+|-]                 -u+  UTF8 output (default)\n"
     "\t                        -u-  ASCII output\n"
     "\t                        -u   as -u+\n"
+    "\t                        -u<charset>  text dump in UTF-8 (default), CP866 or CP437\n"
     "\t-?, --help              This help\n";
 
 void writeBanner(std::FILE* out) {
@@ -55,7 +59,9 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
             // A dump of every record is no page for a browser.
             if (!format || *format == ReportFormat::html) return unknownOption(arg);
             settings.format = *format;
-        } else if (arg[1] != 'u' || !readDrawingOption(arg.substr(2), settings.ascii)) {
+        } else if (arg[1] != 'u' ||
+                   !readDrawingOption(arg.substr(2), settings.ascii, settings.config.settings,
+                                      settings.charsetGiven)) {
             return unknownOption(arg);
         }
     }
@@ -67,6 +73,7 @@ namespace {
 Stop readConfig(ByteSource& config, DumpSettings& settings, const RunClock& clock) {
     ConfigContext context;
     context.program = Program::brimsel;
+    context.fixed.charset = settings.charsetGiven;
     context.clock = &clock;
     return rv::readConfig(config, settings.config, context);
 }
@@ -113,7 +120,10 @@ void dumpFile(HistoryReader& reader, const Line& line, DumpFilter& filter, DumpW
 Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err) {
     HistoryReader reader(opener);
     ReportFile output;
-    output.useStream(out, "standard output");
+    // Only the text dump is converted; JSON and CSV stay UTF-8.
+    if (settings.format == ReportFormat::text) output.convertTo(settings.config.settings.charset);
+    if (!output.useStream(out, "standard output"))
+        return failure(cantOpen("standard output", std::strerror(errno)));
     std::size_t read = 0;
     {
         const std::unique_ptr<DumpWriter> writer =
@@ -170,6 +180,9 @@ Stop runBrimsel(DumpSettings& settings, const std::vector<std::string_view>& arg
     if (!config) return failure(cantOpen(configPath, opener.failure()));
     if (Stop stop = readConfig(*config, settings, clock)) return stop;
     config.reset();
+    if (settings.format == ReportFormat::text) {
+        if (Stop stop = checkCharset(settings.config.settings.charset)) return stop;
+    }
     return dumpLines(settings, opener, out, err);
 }
 

@@ -20,6 +20,7 @@ namespace rv::brimsel {
 struct DumpSettings {
     Configuration config;  // configPath, supportNewFormat and the lines are what brimsel uses
     bool ascii = false;
+    bool charsetGiven = false;  // -u<charset>: the Charset keyword is ignored
     ReportFormat format = ReportFormat::text;
     FilterOptions filterOptions;  // as given
     DumpFilter filter;            // made from them once the banner is out

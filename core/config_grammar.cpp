@@ -7,7 +7,7 @@
 
 namespace rv {
 
-const std::array<KeywordDef, 26> keywordTable{{
+const std::array<KeywordDef, 27> keywordTable{{
     {"HISTORY", Keyword::history, true, 2},
     {"OUTPUT", Keyword::output, true, 1},
     {"TIMESHIFT", Keyword::timeShift, true, 3},
@@ -34,6 +34,7 @@ const std::array<KeywordDef, 26> keywordTable{{
     {"BINKDABORTED", Keyword::binkdAborted, true, 3},
     {"JSONREPORT", Keyword::jsonReport, true, 1},
     {"HTMLREPORT", Keyword::htmlReport, true, 1},
+    {"CHARSET", Keyword::charset, true, 1},
 }};
 
 ConfigLineReader::ConfigLineReader(ByteSource& source) : source_(source) {}

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/charset.h"
 #include "core/fido_address.h"
 #include "core/history_source.h"
 
@@ -47,9 +48,10 @@ struct Settings {
     bool linksAppend = false;
     std::string sessionsPath = "ravlog.ses";
     bool sessionsAppend = false;
-    std::string jsonReportPath;  // empty: no JSON report
-    std::string htmlReportPath;  // empty: no HTML report
-    std::time_t reportDate = 0;  // local midnight that starts the report day
+    std::string jsonReportPath;       // empty: no JSON report
+    std::string htmlReportPath;       // empty: no HTML report
+    Charset charset = Charset::utf8;  // of the text reports
+    std::time_t reportDate = 0;       // local midnight that starts the report day
     TimeWindow timeWindow;
     MiddLineMode middLine = MiddLineMode::no;
     bool keepAll = false;

@@ -138,7 +138,8 @@ bool actsOn(Program program, Keyword id) {
     if (program == Program::ravlog) return true;
     if (program == Program::brimsel) {
         return id == Keyword::history || id == Keyword::timeShift ||
-               id == Keyword::supportNewFormat || id == Keyword::common || id == Keyword::line;
+               id == Keyword::supportNewFormat || id == Keyword::common || id == Keyword::line ||
+               id == Keyword::charset;
     }
     switch (id) {
         case Keyword::history:
@@ -153,6 +154,7 @@ bool actsOn(Program program, Keyword id) {
         case Keyword::advancedCps:
         case Keyword::swapInOut:
         case Keyword::binkdAborted:
+        case Keyword::charset:
             return true;
         default:
             return false;
@@ -171,6 +173,8 @@ bool fixedByOption(const FixedByOptions& f, Keyword id) {
             return f.jsonReport;
         case Keyword::htmlReport:
             return f.htmlReport;
+        case Keyword::charset:
+            return f.charset;
         case Keyword::date:
             return f.date;
         case Keyword::time:
@@ -291,6 +295,20 @@ class Reader {
                 bool append = false;
                 readFileName(v, settings_.htmlReportPath, append);
                 if (append) return configError(kw.lineNumber, htmlAppendRefused);
+                return std::nullopt;
+            }
+            case Keyword::charset: {
+                std::size_t len = 0;
+                while (len < v.size() && isValueChar(v[len]))
+                    ++len;
+                const std::string_view name = v.substr(0, len);
+                const std::optional<Charset> charset = parseCharset(name);
+                if (!charset)
+                    return configError(kw.lineNumber,
+                                       format("unknown Charset '%.*s' (use UTF-8, "
+                                              "CP866 or CP437)",
+                                              static_cast<int>(name.size()), name.data()));
+                settings_.charset = *charset;
                 return std::nullopt;
             }
             case Keyword::timeShift: {

@@ -20,6 +20,7 @@ struct FixedByOptions {
     bool sessions = false;
     bool jsonReport = false;
     bool htmlReport = false;
+    bool charset = false;
     bool date = false;
     bool time = false;
     bool busyHist = false;

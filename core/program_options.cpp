@@ -35,12 +35,18 @@ bool parseSharedOption(std::string_view arg, Configuration& config, const char* 
     }
 }
 
-bool readDrawingOption(std::string_view value, bool& ascii) {
+bool readDrawingOption(std::string_view value, bool& ascii, Settings& settings,
+                       bool& charsetGiven) {
     if (value == "-") {
         ascii = true;
         return true;
     }
-    return value.empty() || value == "+";
+    if (value.empty() || value == "+") return true;
+    const std::optional<Charset> charset = parseCharset(value);
+    if (!charset) return false;
+    settings.charset = *charset;
+    charsetGiven = true;
+    return true;
 }
 
 }  // namespace rv

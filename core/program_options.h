@@ -1,6 +1,7 @@
 // What the three programs' command lines share: an argument is an option
 // when it starts with '-' or '/'; -c, -h, -? and --help mean the same in
-// each; -u chooses the drawing set of pondrel and brimsel.
+// each; -u chooses the drawing set of pondrel and brimsel, and the
+// charset of the text reports of all three.
 #pragma once
 
 #include <string_view>
@@ -15,9 +16,10 @@ namespace rv {
 // false for every other argument.
 bool parseSharedOption(std::string_view arg, Configuration& config, const char* usage, Stop& stop);
 
-// The value of -u: "-" chooses ASCII, "" and "+" leave the choice; false
-// for anything else.
-bool readDrawingOption(std::string_view value, bool& ascii);
+// The value of pondrel's and brimsel's -u: "-" chooses ASCII, "" and "+"
+// leave the choice, a code-page name (parseCharset) sets the charset of
+// the text report and marks it given; false for anything else.
+bool readDrawingOption(std::string_view value, bool& ascii, Settings& settings, bool& charsetGiven);
 
 // The argument is no option at all (it starts with neither '-' nor '/').
 inline bool isOptionArgument(std::string_view arg) {

@@ -7,40 +7,67 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <string_view>
+
+#include "core/code_page_encoder.h"
 
 namespace rv {
 
 // The stream's end at the system: every buffer the stream hands over is
-// written whole, and the first failure's errno is kept.
+// written whole (converted first when the report is in a code page), and
+// the first failure's errno is kept.
 struct ReportFile::Sink {
     int fd = -1;
-    bool owned = false;  // standard output is not closed
+    std::FILE* stream = nullptr;  // a caller's stream that a converted report goes to
+    bool owned = false;           // standard output is not closed
     int error = 0;
     std::string whole;  // openWhole: the new file, put at the report's name when closed whole
+    std::unique_ptr<CodePageEncoder> encoder;  // none: the bytes pass as written
 
     void fail(int reason) {
         if (error == 0) error = reason != 0 ? reason : EIO;
     }
 
-    static ssize_t write(void* cookie, const char* data, std::size_t size) {
-        Sink& sink = *static_cast<Sink*>(cookie);
-        for (std::size_t done = 0; done < size;) {
-            const ssize_t n = ::write(sink.fd, data + done, size - done);
+    bool put(std::string_view data) {
+        if (stream) {
+            if (std::fwrite(data.data(), 1, data.size(), stream) == data.size()) return true;
+            fail(errno);
+            return false;
+        }
+        for (std::size_t done = 0; done < data.size();) {
+            const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
-                sink.fail(n < 0 ? errno : EIO);
-                return -1;
+                fail(n < 0 ? errno : EIO);
+                return false;
             }
             done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    static ssize_t write(void* cookie, const char* data, std::size_t size) {
+        Sink& sink = *static_cast<Sink*>(cookie);
+        std::string_view text(data, size);
+        if (!sink.encoder) return sink.put(text) ? static_cast<ssize_t>(size) : -1;
+        while (!text.empty()) {
+            if (!sink.put(sink.encoder->next(text))) return -1;
         }
         return static_cast<ssize_t>(size);
     }
 
     static int close(void* cookie) {
         Sink& sink = *static_cast<Sink*>(cookie);
-        if (!sink.owned || ::close(sink.fd) == 0) return 0;
-        sink.fail(errno);
-        return -1;
+        bool written = !sink.encoder || sink.put(sink.encoder->finish());
+        if (sink.stream && std::fflush(sink.stream) != 0) {
+            sink.fail(errno);
+            written = false;
+        }
+        if (sink.owned && ::close(sink.fd) != 0) {
+            sink.fail(errno);
+            written = false;
+        }
+        return written ? 0 : -1;
     }
 
     std::FILE* openStream() {
@@ -59,20 +86,39 @@ ReportFile::~ReportFile() {
     close();
 }
 
+namespace {
+
+// The sink of a report in the charset: nothing, with errno set, when the
+// C library cannot convert into it.
+std::unique_ptr<ReportFile::Sink> makeSink(Charset charset) {
+    auto sink = std::make_unique<ReportFile::Sink>();
+    if (charset != Charset::utf8 && !(sink->encoder = CodePageEncoder::open(charset)))
+        return nullptr;
+    return sink;
+}
+
+}  // namespace
+
+void ReportFile::attach(std::unique_ptr<Sink> sink) {
+    sink_ = std::move(sink);
+    file_ = sink_->openStream();
+    if (file_) return;
+    if (sink_->owned) ::close(sink_->fd);
+    if (!sink_->whole.empty()) ::unlink(sink_->whole.c_str());
+    sink_.reset();
+    throw std::bad_alloc();
+}
+
 bool ReportFile::open(const std::string& path, bool append) {
     close();
+    std::unique_ptr<Sink> sink = makeSink(charset_);
+    if (!sink) return false;
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) return false;
-    sink_ = std::make_unique<Sink>();
-    sink_->fd = fd;
-    sink_->owned = true;
-    file_ = sink_->openStream();
-    if (!file_) {
-        ::close(fd);
-        sink_.reset();
-        throw std::bad_alloc();
-    }
+    sink->fd = fd;
+    sink->owned = true;
+    attach(std::move(sink));
     name_ = path;
     return true;
 }
@@ -82,6 +128,8 @@ bool ReportFile::openWhole(const std::string& path) {
     if (::lstat(path.c_str(), &st) == 0 && (!S_ISREG(st.st_mode) || st.st_nlink > 1))
         return open(path, false);
     close();
+    std::unique_ptr<Sink> sink = makeSink(charset_);
+    if (!sink) return false;
     std::string temporary = path + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return false;
@@ -90,17 +138,10 @@ bool ReportFile::openWhole(const std::string& path) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
-    sink_ = std::make_unique<Sink>();
-    sink_->fd = fd;
-    sink_->owned = true;
-    sink_->whole = std::move(temporary);
-    file_ = sink_->openStream();
-    if (!file_) {
-        ::close(fd);
-        ::unlink(sink_->whole.c_str());
-        sink_.reset();
-        throw std::bad_alloc();
-    }
+    sink->fd = fd;
+    sink->owned = true;
+    sink->whole = std::move(temporary);
+    attach(std::move(sink));
     name_ = path;
     return true;
 }
@@ -113,27 +154,29 @@ void ReportFile::abandon() {
     ::unlink(temporary.c_str());
 }
 
-void ReportFile::useStream(std::FILE* stream, std::string name) {
+bool ReportFile::useStream(std::FILE* stream, std::string name) {
     close();
     name_ = std::move(name);
-    if (stream != stdout) {
+    if (stream != stdout && charset_ == Charset::utf8) {
         file_ = stream;
-        return;
+        return true;
     }
-    // Standard output gets a stream of its own; what the C library's
-    // stream holds (a banner) goes first, and its failure counts here.
-    sink_ = std::make_unique<Sink>();
-    sink_->fd = STDOUT_FILENO;
-    errno = 0;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        sink_->fail(errno);
-        std::clearerr(stdout);
+    std::unique_ptr<Sink> sink = makeSink(charset_);
+    if (!sink) return false;
+    if (stream != stdout) {
+        sink->stream = stream;
+    } else {
+        // Standard output gets a stream of its own; what the C library's
+        // stream holds (a banner) goes first, and its failure counts here.
+        sink->fd = STDOUT_FILENO;
+        errno = 0;
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            sink->fail(errno);
+            std::clearerr(stdout);
+        }
     }
-    file_ = sink_->openStream();
-    if (!file_) {
-        sink_.reset();
-        throw std::bad_alloc();
-    }
+    attach(std::move(sink));
+    return true;
 }
 
 int ReportFile::close() {

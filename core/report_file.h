@@ -4,11 +4,15 @@
 // system here, so that the reason of the first failed write (a full disk,
 // a file size limit) is kept for the "Can't write" message, however many
 // calls come after it. Whatever way a run ends, an open file is closed.
+// A text report in a DOS code page is converted here, on its way out, so
+// that the writers produce UTF-8 alone.
 #pragma once
 
 #include <cstdio>
 #include <memory>
 #include <string>
+
+#include "core/charset.h"
 
 namespace rv {
 
@@ -18,6 +22,9 @@ class ReportFile {
     ~ReportFile();
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
+
+    // The charset of the files opened from now on (UTF-8 until set).
+    void convertTo(Charset charset) { charset_ = charset; }
 
     // Creates or truncates the file, or appends to it; false with errno
     // set when it cannot be opened.
@@ -31,8 +38,9 @@ class ReportFile {
     bool openWhole(const std::string& path);
     // Writes to a stream that stays open. The process's standard output
     // is written under the same checks as a file; any other stream (a
-    // test's) is judged by its error flag.
-    void useStream(std::FILE* stream, std::string name);
+    // test's) is judged by its error flag. False with errno set when the
+    // charset has no converter.
+    bool useStream(std::FILE* stream, std::string name);
 
     std::FILE* get() const { return file_; }
     explicit operator bool() const { return file_ != nullptr; }
@@ -47,6 +55,9 @@ class ReportFile {
     struct Sink;  // the stream's end at the system, in report_file.cpp
 
   private:
+    void attach(std::unique_ptr<Sink> sink);
+
+    Charset charset_ = Charset::utf8;
     std::unique_ptr<Sink> sink_;
     std::FILE* file_ = nullptr;
     std::string name_;

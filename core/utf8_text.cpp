@@ -4,12 +4,8 @@
 
 namespace rv {
 
-namespace {
-
-// The length of the valid sequence that starts at text[i], or, when there
-// is none, minus the length of the maximal piece that a sequence could
-// have begun with (at least one byte), as Unicode counts replacements.
-long sequenceAt(std::string_view text, std::size_t i) {
+// Unicode counts replacements by maximal pieces.
+long utf8SequenceAt(std::string_view text, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
     const std::uint8_t lead = byte(i);
     if (lead < 0x80) return 1;
@@ -37,11 +33,9 @@ long sequenceAt(std::string_view text, std::size_t i) {
     return static_cast<long>(length);
 }
 
-}  // namespace
-
 bool isValidUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
-        const long n = sequenceAt(text, i);
+        const long n = utf8SequenceAt(text, i);
         if (n < 0) return false;
         i += static_cast<std::size_t>(n);
     }
@@ -52,7 +46,7 @@ std::string validUtf8(std::string_view text) {
     std::string result;
     result.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        const long n = sequenceAt(text, i);
+        const long n = utf8SequenceAt(text, i);
         if (n > 0) {
             result.append(text.substr(i, static_cast<std::size_t>(n)));
             i += static_cast<std::size_t>(n);

@@ -13,6 +13,12 @@ inline constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";  // U+F
 
 bool isValidUtf8(std::string_view text);
 
+// The length of the valid sequence that starts at text[i], or, when there
+// is none, minus the length of the maximal piece that a sequence could
+// have begun with (at least one byte): the piece that one replacement
+// stands for.
+long utf8SequenceAt(std::string_view text, std::size_t i);
+
 // The text with every invalid piece replaced by U+FFFD.
 std::string validUtf8(std::string_view text);
 

@@ -28,6 +28,7 @@ const char* const usageText =
     "\t-u[+|-]                 -u+  UTF8 output (default)\n"
     "\t                        -u-  ASCII output\n"
     "\t                        -u   as -u+\n"
+    "\t                        -u<charset>  text report in UTF-8 (default), CP866 or CP437\n"
     "\t-?, --help              This help\n";
 
 void writeBanner(std::FILE* out) {
@@ -74,7 +75,8 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
                 if (!readSwitchOption(value, options.keepAll)) return unknownOption(arg);
                 break;
             case 'u':
-                if (!readDrawingOption(value, options.ascii)) return unknownOption(arg);
+                if (!readDrawingOption(value, options.ascii, config.settings, options.charsetGiven))
+                    return unknownOption(arg);
                 break;
             case 'f': {
                 const std::optional<ReportFormat> format = parseReportFormat(value);

@@ -30,6 +30,7 @@ struct Options {
     SwitchOption group = SwitchOption::notGiven;
     SwitchOption keepAll = SwitchOption::notGiven;
     bool ascii = false;
+    bool charsetGiven = false;  // -u<charset>: the Charset keyword is ignored
     ReportFormat format = ReportFormat::text;
 };
 

@@ -133,6 +133,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     context.program = Program::pondrel;
     context.fixed.group = fixesSetting(o.group);
     context.fixed.keepAll = fixesSetting(o.keepAll);
+    context.fixed.charset = o.charsetGiven;
     context.clock = &run.clock;
     context.warnings = run.err;
     if (Stop stop = readConfig(*text, run.config, context)) return stop;
@@ -165,9 +166,15 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
         return failure("No information for selected addresses found.\n");
 
     ReportFile out;
+    // Only the text table is converted; JSON and CSV stay UTF-8.
+    if (o.format == ReportFormat::text) {
+        if (Stop stop = checkCharset(s.charset)) return stop;
+        out.convertTo(s.charset);
+    }
     const std::string path = expandFileMacros(o.outputPath, run.clock, run.err);
     if (path.empty()) {
-        out.useStream(standardOut, "standard output");
+        if (!out.useStream(standardOut, "standard output"))
+            return failure(cantOpen("standard output", std::strerror(errno)));
     } else if (!out.open(path, o.outputAppend)) {
         return failure(cantOpen(path, std::strerror(errno)));
     }

@@ -40,6 +40,8 @@ const char* const ravlogUsage =
     "\t-s{s|t|c}               -ss       set 'ShowValue Ses'\n"
     "\t                        -st       set 'ShowValue Time'\n"
     "\t                        -sc       set 'ShowValue CPS'\n"
+    "\t-u<charset>             Reports in UTF-8, CP866 or CP437 (override 'Charset' in config "
+    "file)\n"
     "\t-?, --help              This help\n";
 
 void writeRavlogBanner(std::FILE* out) {
@@ -161,6 +163,13 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
                     return unknownOption(arg);
                 fixed.showValue = true;
                 break;
+            case 'u': {
+                const std::optional<Charset> charset = parseCharset(value);
+                if (!charset) return unknownOption(arg);
+                s.charset = *charset;
+                fixed.charset = true;
+                break;
+            }
             default:
                 return unknownOption(arg);
         }

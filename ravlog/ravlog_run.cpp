@@ -56,6 +56,10 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
     if (Stop stop = readConfiguration(run, opener)) return stop;
 
     applySwitchOptions(run.options, s);
+    if (Stop stop = checkCharset(s.charset)) return stop;
+    // The three text reports are converted; the JSON report stays UTF-8.
+    for (ReportFile* file : {&run.sessionsFile, &run.linksFile, &run.historyFile})
+        file->convertTo(s.charset);
     run.period = computePeriod(s.reportDate, s.timeWindow);
     run.layout = &chooseChartLayout(static_cast<unsigned>(run.period.windowHours));
     run.book = std::make_unique<AddressBook>(run.config.addresses, run.layout);

@@ -163,7 +163,7 @@ std::set<char> acceptedLetters(const std::string& program) {
     ScratchDir dir;  // no ravlog.ctl here, so nothing gets further than the configuration
     std::set<char> letters;
     for (char letter = 'a'; letter <= 'z'; ++letter) {
-        for (const char* value : {"", "+", "g", "s", "json"}) {
+        for (const char* value : {"", "+", "g", "s", "json", "866"}) {
             const std::string arg = std::string("-") + letter + value;
             const auto result =
                 runProgram(buildDir + "/" + program + "/" + program, {arg}, dir.path());

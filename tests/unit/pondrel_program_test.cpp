@@ -55,6 +55,7 @@ const std::string usage =
     "\t-u[+|-]                 -u+  UTF8 output (default)\n"
     "\t                        -u-  ASCII output\n"
     "\t                        -u   as -u+\n"
+    "\t                        -u<charset>  text report in UTF-8 (default), CP866 or CP437\n"
     "\t-?, --help              This help\n";
 
 const std::string badOptionTail = "\nUse -? or --help to help\n";

@@ -38,6 +38,8 @@ inline const std::string expectedRavlogUsage =
     "\t-s{s|t|c}               -ss       set 'ShowValue Ses'\n"
     "\t                        -st       set 'ShowValue Time'\n"
     "\t                        -sc       set 'ShowValue CPS'\n"
+    "\t-u<charset>             Reports in UTF-8, CP866 or CP437 (override 'Charset' in config "
+    "file)\n"
     "\t-?, --help              This help\n";
 
 }  // namespace rv::testing

@@ -1,0 +1,61 @@
+#include "core/charset.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/text_scan.h"
+
+namespace rv {
+
+std::optional<Charset> parseCharset(std::string_view name) {
+    const auto is = [&](std::string_view word) {
+        return name.size() == word.size() && startsWithNoCase(name, word);
+    };
+    if (is("UTF-8") || is("UTF8")) return Charset::utf8;
+    if (is("CP866") || is("866")) return Charset::cp866;
+    if (is("CP437") || is("437")) return Charset::cp437;
+    return std::nullopt;
+}
+
+std::string_view charsetName(Charset charset) {
+    switch (charset) {
+        case Charset::cp866:
+            return "CP866";
+        case Charset::cp437:
+            return "CP437";
+        case Charset::utf8:
+            break;
+    }
+    return "UTF-8";
+}
+
+const char* iconvName(Charset charset) {
+    switch (charset) {
+        case Charset::cp866:
+            return "CP866";
+        case Charset::cp437:
+            return "IBM437";
+        case Charset::utf8:
+            break;
+    }
+    return "UTF-8";
+}
+
+Stop checkCharset(Charset charset) {
+    if (charset == Charset::utf8) return std::nullopt;
+    const iconv_t cd = iconv_open(iconvName(charset), "UTF-8");
+    if (cd != reinterpret_cast<iconv_t>(-1)) {
+        iconv_close(cd);
+        return std::nullopt;
+    }
+    const int reason = errno;
+    const std::string_view name = charsetName(charset);
+    return failure(
+        format("Can't convert reports to %.*s: %s (are the C library's gconv modules "
+               "installed?)\n",
+               static_cast<int>(name.size()), name.data(), std::strerror(reason)));
+}
+
+}  // namespace rv

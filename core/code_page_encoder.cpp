@@ -1,0 +1,67 @@
+#include "core/code_page_encoder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "core/utf8_text.h"
+
+namespace rv {
+
+std::unique_ptr<CodePageEncoder> CodePageEncoder::open(Charset charset) {
+    const iconv_t cd = iconv_open(iconvName(charset), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+    return std::unique_ptr<CodePageEncoder>(new CodePageEncoder(cd));
+}
+
+CodePageEncoder::CodePageEncoder(iconv_t cd)
+    : cd_(cd), in_(new char[blockSize]), out_(new char[blockSize]) {}
+
+CodePageEncoder::~CodePageEncoder() {
+    iconv_close(cd_);
+}
+
+std::string_view CodePageEncoder::next(std::string_view& text) {
+    const std::size_t take = std::min(text.size(), blockSize - held_);
+    std::memcpy(in_.get() + held_, text.data(), take);
+    held_ += take;
+    text.remove_prefix(take);
+    return convert();
+}
+
+// Converts what in_ holds; a sequence cut off at its end stays there.
+std::string_view CodePageEncoder::convert() {
+    char* src = in_.get();
+    std::size_t left = held_;
+    char* dst = out_.get();
+    std::size_t room = blockSize;
+    while (left > 0) {
+        if (iconv(cd_, &src, &left, &dst, &room) != static_cast<std::size_t>(-1)) break;
+        if (errno != EILSEQ) break;  // EINVAL: cut off at the end, kept for the next piece
+        // A character the code page lacks, or a broken piece: one '?'.
+        const long n = utf8SequenceAt(std::string_view(src, left), 0);
+        const std::size_t skip = static_cast<std::size_t>(n > 0 ? n : -n);
+        *dst++ = '?';
+        --room;
+        src += skip;
+        left -= skip;
+    }
+    std::memmove(in_.get(), src, left);
+    held_ = left;
+    return std::string_view(out_.get(), blockSize - room);
+}
+
+std::string_view CodePageEncoder::finish() {
+    std::size_t written = 0;
+    const std::string_view rest(in_.get(), held_);
+    for (std::size_t i = 0; i < rest.size(); ++written) {
+        const long n = utf8SequenceAt(rest, i);
+        i += static_cast<std::size_t>(n > 0 ? n : -n);
+        out_[written] = '?';
+    }
+    held_ = 0;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    return std::string_view(out_.get(), written);
+}
+
+}  // namespace rv
