@@ -239,7 +239,7 @@ TEST(ConfigKeywords, LongerWordIsReadWithAWarning) {
     }
 }
 
-TEST(ConfigKeywords, TableHasTheTwentySixKeywordsInOrder) {
+TEST(ConfigKeywords, TableHasTheTwentySevenKeywordsInOrder) {
     const char* expected[] = {"HISTORY",     "OUTPUT",           "TIMESHIFT",
                               "DATE",        "MIDDLINE",         "KEEPALL",
                               "GROUP",       "NODRAWZERO",       "ADDR",
@@ -248,8 +248,8 @@ TEST(ConfigKeywords, TableHasTheTwentySixKeywordsInOrder) {
                               "NAME",        "CUTHISTORY",       "TIME",
                               "PONDREL",     "SESSIONSTAT",      "BRAKESESSTAT",
                               "ADVANCEDCPS", "SWAPINOUT",        "BINKDABORTED",
-                              "JSONREPORT",  "HTMLREPORT"};
-    ASSERT_EQ(keywordTable.size(), 26u);
+                              "JSONREPORT",  "HTMLREPORT",       "CHARSET"};
+    ASSERT_EQ(keywordTable.size(), 27u);
     for (std::size_t i = 0; i < keywordTable.size(); ++i)
         EXPECT_EQ(keywordTable[i].text, expected[i]);
 }
