@@ -7,6 +7,10 @@
 // UTF-8; bad names are refused.
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sched.h>
+#include <sys/mount.h>
+
+#include <filesystem>
 
 #include <regex>
 #include <string>
@@ -202,6 +206,37 @@ TEST(CodePageReports, NamesThatAreRefused) {
     const ProgramResult warned = runProgram(program("brimsel"), {}, misspelt.path());
     EXPECT_NE(warned.err.find("Config warning, line "), std::string::npos) << warned.err;
     EXPECT_NE(warned.err.find("'Charsetx' read as CHARSET"), std::string::npos) << warned.err;
+}
+
+// A system without the C library's converters (no gconv modules): a run
+// asked for a code page stops before it writes any report, and says why;
+// UTF-8 needs none. The modules are hidden under an empty tmpfs in a mount
+// namespace of the test (as root).
+TEST(CodePageReports, NoConverterInTheCLibrary) {
+    ScratchDir dir;
+    writeDemoNode(dir, "");
+    std::string modules;
+    for (const char* candidate : {"/usr/lib/x86_64-linux-gnu/gconv", "/usr/lib64/gconv",
+                                  "/usr/lib/gconv", "/usr/lib/aarch64-linux-gnu/gconv"})
+        if (std::filesystem::exists(std::string(candidate) + "/IBM866.so")) modules = candidate;
+    if (modules.empty()) GTEST_SKIP() << "the gconv modules are not where this test looks";
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", modules.c_str(), "tmpfs", MS_RDONLY, "size=4k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here (root only)";
+    std::vector<ProgramResult> paged;
+    for (const char* name : {"ravlog", "pondrel", "brimsel"})
+        paged.push_back(runProgram(program(name), {"-ucp866", "-c./ravlog.ctl"}, dir.path()));
+    const bool reportLeft = std::filesystem::exists(dir.file("ravlog.ses"));
+    const ProgramResult utf8 = runProgram(program("ravlog"), {"-d12.3.2024"}, dir.path());
+    ::umount2(modules.c_str(), MNT_DETACH);
+    EXPECT_EQ(utf8.status, 0) << utf8.err;
+    EXPECT_FALSE(reportLeft) << "ravlog wrote a report it could not convert";
+    for (const ProgramResult& r : paged) {
+        EXPECT_EQ(r.status, 255) << r.err;
+        EXPECT_NE(r.err.find("Can't convert reports to CP866: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("gconv"), std::string::npos) << r.err;
+    }
 }
 
 }  // namespace
