@@ -205,6 +205,10 @@ section_brimsel() {
     report "cat bulk.his" "$(best_time cat bulk.his)" "$records"
     report "brimsel (UTF-8)" "$(best_time "$build/brimsel/brimsel")" "$records"
     report "brimsel -u- (ASCII)" "$(best_time "$build/brimsel/brimsel" -u-)" "$records"
+    # In a code page every byte goes through iconv once more, in blocks.
+    report "brimsel -u866 (CP866)" "$(best_time "$build/brimsel/brimsel" -u866)" "$records"
+    report "brimsel (UTF-8, cpu)" "$(best_cpu "$build/brimsel/brimsel")" "$records"
+    report "brimsel -u866 (CP866, cpu)" "$(best_cpu "$build/brimsel/brimsel" -u866)" "$records"
     # A search is tested on the raw record: one that shows about 1 % of
     # the rows (four days of the year that histgen spreads the records
     # over) runs at least at 20 million records a second; one net of the
