@@ -37,6 +37,11 @@ SessionStat ravlog.ses
 ; The same day as one page for a browser (see docs/html.md), also written
 ; whole. Off unless named:
 ;   HtmlReport  ravlog%Y%M%D.html
+;
+; The code page of the text reports of all three programs: UTF-8 (the
+; default), or CP866 / CP437 for posting them into an echo area. -u<name>
+; on the command line overrides it. This file itself stays UTF-8.
+;   Charset     CP866
 
 ; The report day and the time window of it. -d and -t on the command line
 ; override them; "Date -1" would make every run report yesterday.
