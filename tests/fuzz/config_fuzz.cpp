@@ -2,16 +2,18 @@
 // picks the program (ravlog, pondrel, brimsel) and which settings the
 // command line has fixed; the rest is the configuration text. A text that
 // reads cleanly then builds the address entries the statistics walk, and
-// its names, paths and labels are written as JSON strings, CSV fields and
-// the text of an HTML page.
+// its names, paths and labels are written as JSON strings, CSV fields,
+// the text of an HTML page and into a text report in CP866.
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "brimsel/brimsel_run.h"
 #include "core/byte_source.h"
+#include "core/code_page_encoder.h"
 #include "core/config_reader.h"
 #include "core/csv_writer.h"
 #include "core/dates.h"
@@ -91,6 +93,21 @@ void checkDataText(std::string_view text) {
         if (field[i] == '"' && field[++i] != '"') std::abort();
 }
 
+// In a code page every character, and every broken piece of UTF-8 that
+// the data reports replace, is one byte: a padded cell keeps its width.
+void checkCodePageText(std::string_view text) {
+    static const std::unique_ptr<CodePageEncoder> encoder = CodePageEncoder::open(Charset::cp866);
+    if (!encoder) std::abort();
+    std::size_t written = 0;
+    for (std::string_view rest = text; !rest.empty();)
+        written += encoder->next(rest).size();
+    written += encoder->finish().size();
+    std::size_t characters = 0;
+    for (char c : validUtf8(text))
+        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (written != characters) std::abort();
+}
+
 void checkStop(const Stop& stop) {
     // Every ending carries its message, and only usage texts end with 0.
     if (stop && (stop->message.empty() || stop->status != exitFailure)) std::abort();
@@ -131,9 +148,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Line& line : config.lines) {
         checkDataText(line.name);
         checkDataText(line.source.path);
+        checkCodePageText(line.name);
     }
-    for (const AddrSpec& addrSpec : config.addresses)
+    for (const AddrSpec& addrSpec : config.addresses) {
         checkDataText(addrSpec.displayName);
+        checkCodePageText(addrSpec.displayName);
+    }
     const ReportPeriod period =
         computePeriod(config.settings.reportDate, config.settings.timeWindow);
     const ChartLayout& layout = chooseChartLayout(static_cast<unsigned>(period.windowHours));

@@ -143,6 +143,9 @@ printf '[COMMON]\nJsonReport x%%Y.json\nAddr 2:5020/# "\001\377,\042\n[LINE]\nHi
 # Markup in them, which the HTML report must show as text.
 printf '[COMMON]\nHtmlReport x.html\nAddr 2:5020/1 "<script>&amp;\302\205"\n[LINE]\nHistory <b>&x.his\nName "</td></table>\047\042"\n' |
     text 0 >"$corpus/config/seed-markup-names"
+# The same in a report in CP866: every character and broken piece one byte.
+printf '[COMMON]\nCharset 866\nAddr 2:5020/# "Москва \342\202\254\377 \355\240\200"\n[LINE]\nHistory b.his\nName "Линия \360\237\230\200 \342\224\n' |
+    text 0 >"$corpus/config/seed-code-page-names"
 printf '[LINE]\r\nHistory a.his\r\n' | text 0 >"$corpus/config/seed-crlf"
 printf '[LINE]\nHistory a.his\0,0,0\nHist\0ory b\n' | text 1 >"$corpus/config/seed-nul"
 printf '[LINE]\nHistory a.his,0,0\n' | text 0 >"$corpus/config/seed-binkd-zero"
