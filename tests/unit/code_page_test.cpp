@@ -78,7 +78,7 @@ TEST(CodePageReport, ConvertsEveryPieceAsItArrives) {
     }
 }
 
-TEST(CodePageReport, WriteFailuresAndStreams) {
+TEST(CodePageReport, WriteFailuresAreTold) {
     for (Charset charset : {Charset::utf8, cp866, cp437}) {
         ReportFile full;
         full.convertTo(charset);
@@ -92,17 +92,6 @@ TEST(CodePageReport, WriteFailuresAndStreams) {
         EXPECT_EQ(testing::slurp(dir.file("err")),
                   "Can't write /dev/full: No space left on device\n");
     }
-    // A caller's stream gets the converted bytes.
-    std::FILE* stream = std::tmpfile();
-    ReportFile file;
-    file.convertTo(cp866);
-    ASSERT_TRUE(file.useStream(stream, "a stream"));
-    std::fputs("║ Москва \xE2", file.get());
-    EXPECT_EQ(file.close(), 0);
-    std::rewind(stream);
-    char bytes[32] = {};
-    EXPECT_STREQ(std::fgets(bytes, sizeof bytes, stream), "\xBA \x8C\xAE\xE1\xAA\xA2\xA0 ?");
-    std::fclose(stream);
 }
 
 }  // namespace
