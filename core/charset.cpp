@@ -19,28 +19,34 @@ std::optional<Charset> parseCharset(std::string_view name) {
     return std::nullopt;
 }
 
-std::string_view charsetName(Charset charset) {
+namespace {
+
+// The name the messages write and the one the C library's iconv knows.
+struct CharsetNames {
+    std::string_view shown;
+    const char* iconv;
+};
+
+CharsetNames namesOf(Charset charset) {
     switch (charset) {
         case Charset::cp866:
-            return "CP866";
+            return {"CP866", "CP866"};
         case Charset::cp437:
-            return "CP437";
+            return {"CP437", "IBM437"};
         case Charset::utf8:
             break;
     }
-    return "UTF-8";
+    return {"UTF-8", "UTF-8"};
+}
+
+}  // namespace
+
+std::string_view charsetName(Charset charset) {
+    return namesOf(charset).shown;
 }
 
 const char* iconvName(Charset charset) {
-    switch (charset) {
-        case Charset::cp866:
-            return "CP866";
-        case Charset::cp437:
-            return "IBM437";
-        case Charset::utf8:
-            break;
-    }
-    return "UTF-8";
+    return namesOf(charset).iconv;
 }
 
 Stop checkCharset(Charset charset) {
