@@ -57,7 +57,7 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
 
     applySwitchOptions(run.options, s);
     if (Stop stop = checkCharset(s.charset)) return stop;
-    // The three text reports are converted; the JSON report stays UTF-8.
+    // The three text reports are converted; the JSON and HTML reports stay UTF-8.
     for (ReportFile* file : {&run.sessionsFile, &run.linksFile, &run.historyFile})
         file->convertTo(s.charset);
     run.period = computePeriod(s.reportDate, s.timeWindow);
