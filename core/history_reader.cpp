@@ -217,7 +217,7 @@ HistoryReader::Twin HistoryReader::openTwin(HistorySource& source) {
     return source_ ? Twin::opened : Twin::failed;
 }
 
-bool HistoryReader::readSession(SessionRecord& r) {
+bool HistoryReader::readAnySession(SessionRecord& r) {
     if (!source_) return false;
     const std::uint8_t* p = nullptr;
     switch (type_) {

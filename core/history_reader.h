@@ -57,7 +57,19 @@ class HistoryReader {
     const std::string& openFailure() const { return opener_.failure(); }
 
     // The next session of the open file; false at its end.
-    bool readSession(SessionRecord& r);
+    bool readSession(SessionRecord& r) {
+        // The common case inline: a 28-byte record wholly in the block.
+        if ((type_ == HistoryTypes::plain28 || type_ == HistoryTypes::binkd) &&
+            end_ - pos_ >= shortRecordSize && source_) {
+            raw_ = buffer_.data() + pos_;
+            rawSize_ = shortRecordSize;
+            pos_ += shortRecordSize;
+            consumed_ += shortRecordSize;
+            decodeShortRecord(raw_, r);
+            return true;
+        }
+        return readAnySession(r);
+    }
 
     // After the end of the first file of a pair: swaps the path to its
     // twin and opens it (same type, no detection, nothing skipped).
@@ -78,6 +90,7 @@ class HistoryReader {
     std::uint64_t consumed() const { return consumed_; }
 
   private:
+    bool readAnySession(SessionRecord& r);
     // Makes up to n bytes available at the read position; returns how many.
     std::size_t fill(std::size_t n);
     // Takes the next record of n bytes; returns the bytes that were there

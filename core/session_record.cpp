@@ -18,13 +18,7 @@ FidoAddress addressFromBytes(const std::uint8_t in[8]) {
 }
 
 void decodeCommonLayout(const std::uint8_t* raw, std::size_t size, SessionRecord& r) {
-    r.address = addressFromBytes(raw);
-    r.startTime = loadU32(raw + 8);
-    r.duration = loadU32(raw + 12);
-    r.bytesReceived = loadU32(raw + 16);
-    r.bytesSent = loadU32(raw + 20);
-    r.spare = loadU16(raw + 24);
-    r.flags = loadU16(raw + 26);
+    decodeShortRecord(raw, r);
     if (size >= longRecordSize) {
         r.cost = loadU32(raw + 28);
         std::copy(raw + 32, raw + longRecordSize, r.extension.begin());

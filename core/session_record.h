@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/fido_address.h"
+#include "core/le.h"
 
 namespace rv {
 
@@ -45,6 +46,17 @@ struct SessionRecord {
 
 // Decode the first `size` bytes (28 or 100) of the common layout.
 void decodeCommonLayout(const std::uint8_t* raw, std::size_t size, SessionRecord& r);
+
+// decodeCommonLayout of a 28-byte record, inline for the reading loops.
+inline void decodeShortRecord(const std::uint8_t* raw, SessionRecord& r) {
+    r.address = FidoAddress{loadS16(raw), loadS16(raw + 2), loadS16(raw + 4), loadS16(raw + 6)};
+    r.startTime = loadU32(raw + 8);
+    r.duration = loadU32(raw + 12);
+    r.bytesReceived = loadU32(raw + 16);
+    r.bytesSent = loadU32(raw + 20);
+    r.spare = loadU16(raw + 24);
+    r.flags = loadU16(raw + 26);
+}
 // Encode the record back into `size` bytes (28 or 100) of the common layout;
 // a record decoded and encoded unchanged gives the same bytes.
 void encodeCommonLayout(const SessionRecord& r, std::size_t size, std::uint8_t* raw);

@@ -4,16 +4,18 @@
 
 namespace rv {
 
+std::tm SessionTime::shown() const {
+    std::tm fields{};
+    breakDownUtc(shifted, fields);
+    return fields;
+}
+
 Validity checkSession(const SessionRecord& r, std::int16_t timeShift, LocalTimeConverter& converter,
                       SessionTime& time) {
-    time.shifted =
-        std::int64_t{static_cast<std::int32_t>(r.startTime)} + std::int64_t{timeShift} * 3600;
-    time.brokenDown = breakDownUtc(time.shifted, time.shown);
-    if (time.brokenDown) {
-        std::optional<std::time_t> local = converter.toLocal(time.shifted);
-        time.brokenDown = local.has_value();
-        if (local) time.localStart = *local;
-    }
+    time.shifted = shiftedStart(r, timeShift);
+    const std::optional<std::time_t> local = converter.toLocal(time.shifted);
+    time.brokenDown = local.has_value();
+    if (local) time.localStart = *local;
     const FidoAddress& a = r.address;
     if (!time.brokenDown || a.zone <= 0)
         return a.zone == 0 ? Validity::dropSilently : Validity::invalid;
@@ -29,7 +31,7 @@ void reportInvalidRecord(std::FILE* warnings, const std::string& path, const Ses
     const FidoAddress& a = r.address;
     std::fprintf(warnings, "Invalid record in %s: %d:%d/%d.%d %s\n", path.c_str(), a.zone, a.net,
                  a.node, a.point,
-                 time.brokenDown ? asctimeText(time.shown).data() : unreadableTimeText);
+                 time.brokenDown ? asctimeText(time.shown()).data() : unreadableTimeText);
 }
 
 }  // namespace rv

@@ -19,8 +19,11 @@ enum class Validity : std::uint8_t { valid, dropSilently, invalid };
 struct SessionTime {
     std::int64_t shifted = 0;     // stored start plus the shift (the history's clock)
     bool brokenDown = false;      // shifted could be broken down (it is not negative)
-    std::tm shown{};              // its UTC breakdown: what the reports print
     std::int64_t localStart = 0;  // local calendar time, when brokenDown
+
+    // The UTC breakdown of shifted: what the reports print. Made on demand,
+    // since most records of a history are neither shown nor reported.
+    std::tm shown() const;
 };
 
 // Computes the record's times and judges it. The times are filled in for
@@ -33,5 +36,50 @@ void reportInvalidRecord(std::FILE* warnings, const std::string& path, const Ses
                          const SessionTime& time);
 
 inline constexpr std::int64_t longestSession = 86400;
+
+// The start of a record in the history's clock plus the line's shift.
+inline std::int64_t shiftedStart(const SessionRecord& r, std::int16_t timeShift) {
+    return std::int64_t{static_cast<std::int32_t>(r.startTime)} + std::int64_t{timeShift} * 3600;
+}
+
+// The report window as a first test on the raw record, before its time is
+// converted: most records of a long history lie on other days, and
+// passesBy tells those apart with a few comparisons.
+//
+// The local time of a history time t differs from t by the zone's offset
+// as mktime applies it with the run's daylight-saving flag: one of the
+// zone's offsets from UTC, which stay within ±25 hours (time zone rules
+// and TZ values alike). Widened by a margin above that, the window in t
+// holds every record that the window in local time can select; and a
+// record further than the margin from either end of the calendar range
+// gets a local time that is positive and whose end fits 32 bits, so it is
+// valid when its address and length are.
+class RawWindow {
+  public:
+    // windowStart and windowEnd as ReportPeriod has them (local times).
+    RawWindow(std::int64_t windowStart, std::int64_t windowEnd)
+        : first_(windowStart - longestSession - margin), last_(windowEnd + margin) {}
+
+    // True for a record that the run drops without a trace: a valid one
+    // that certainly lies outside the window, or one of zone 0 (dropped
+    // silently whatever else it holds). False leaves the record to
+    // checkSession and the exact window test.
+    bool passesBy(const SessionRecord& r, std::int16_t timeShift) const {
+        const FidoAddress& a = r.address;
+        if (a.zone == 0) return true;
+        const std::int64_t t = shiftedStart(r, timeShift);
+        const bool outside = t < first_ || t > last_;
+        const bool safe = t > margin && t < std::int64_t{INT32_MAX} - longestSession - margin;
+        return outside && safe && a.zone > 0 && a.net >= 0 && a.node >= 0 && a.point >= 0 &&
+               r.duration <= longestSession;
+    }
+
+    // More than any local time can differ from its history time.
+    static constexpr std::int64_t margin = 2 * 86400;
+
+  private:
+    std::int64_t first_;  // in the history's clock plus the shift, inclusive
+    std::int64_t last_;
+};
 
 }  // namespace rv

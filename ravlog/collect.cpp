@@ -46,7 +46,7 @@ void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const Sess
     const bool listed = r.has(SessionFlags::kindMask) ? (r.flags & s.brakeSesStatMask) != 0
                                                       : match.end != WalkEnd::excludedEntry;
     if (listed) {
-        const SessionRow row = sessionRow(r, time.shown, pass.result.type);
+        const SessionRow row = sessionRow(r, time.shown(), pass.result.type);
         writeSessionRow(pass.sessions, row);
         if (run.json) run.json->sessionRow(row);
     }
@@ -57,11 +57,15 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
     RavlogRun& run = pass.run;
     const std::int64_t windowStart = run.period.windowStart;
     const std::int64_t windowEnd = run.period.windowEnd;
+    const RawWindow rawWindow(windowStart, windowEnd);
     SessionRecord r;
     SessionTime time;
     while (reader.readSession(r)) {
         const bool zeroDuration = r.duration == 0;
         if (zeroDuration) r.duration = 1;
+        // Most records lie on other days: they cost only this test, unless
+        // the cutter needs every record's local time.
+        if (!cutter && rawWindow.passesBy(r, pass.line.timeShift)) continue;
         const Validity validity = checkSession(r, pass.line.timeShift, converter, time);
         if (validity == Validity::valid) {
             // windowEnd is the window's last second: a session starting then belongs to it.

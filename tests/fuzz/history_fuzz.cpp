@@ -156,7 +156,7 @@ class LinePipeline {
         context.axisEnd = axis.end;
         const MatchResult match = accountSession(book_, totals_, r, context, reader.type());
         if (match.counted) addToBusyHistogram(busy_, axis, r.flags, layout_.slotSeconds);
-        writeSessionRow(sink(), sessionRow(r, time.shown, reader.type()));
+        writeSessionRow(sink(), sessionRow(r, time.shown(), reader.type()));
     }
 
     Controls controls_;

@@ -101,8 +101,8 @@ TEST(SessionValidity, ShiftedStartIsShownAndReadAsLocalTime) {
         TimeZoneScope zone("UTC");
         const Checked c = check(record({2, 5020, 1, 0}, t, 60), -3);
         ASSERT_EQ(c.validity, Validity::valid);
-        EXPECT_EQ(c.time.shown.tm_hour, 7);
-        EXPECT_EQ(c.time.shown.tm_min, 15);
+        EXPECT_EQ(c.time.shown().tm_hour, 7);
+        EXPECT_EQ(c.time.shown().tm_min, 15);
         EXPECT_EQ(c.time.localStart, static_cast<std::int64_t>(t) - 3 * 3600);
         EXPECT_EQ(report(record({2, 5020, 1, -2}, t, 60), 14),
                   "Invalid record in hist/a.his: 2:5020/1.-2 Wed Mar 06 00:15:00 2024\n");
@@ -113,7 +113,7 @@ TEST(SessionValidity, ShiftedStartIsShownAndReadAsLocalTime) {
         TimeZoneScope zone(testing::centralEurope);
         const Checked winter = check(record({2, 5020, 1, 0}, t, 60));
         EXPECT_EQ(winter.time.localStart, static_cast<std::int64_t>(t) - 3600);
-        EXPECT_EQ(winter.time.shown.tm_hour, 10);
+        EXPECT_EQ(winter.time.shown().tm_hour, 10);
         const std::uint32_t summer = utcSeconds(2024, 7, 1, 12);
         EXPECT_EQ(check(record({2, 5020, 1, 0}, summer, 60)).time.localStart,
                   static_cast<std::int64_t>(summer) - 3600);
