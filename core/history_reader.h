@@ -60,7 +60,7 @@ class HistoryReader {
     bool readSession(SessionRecord& r) {
         // The common case inline: a 28-byte record wholly in the block.
         if ((type_ == HistoryTypes::plain28 || type_ == HistoryTypes::binkd) &&
-            end_ - pos_ >= shortRecordSize && source_) {
+            end_ - pos_ >= shortRecordSize) {
             raw_ = buffer_.data() + pos_;
             rawSize_ = shortRecordSize;
             pos_ += shortRecordSize;

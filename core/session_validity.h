@@ -56,21 +56,26 @@ inline std::int64_t shiftedStart(const SessionRecord& r, std::int16_t timeShift)
 // valid when its address and length are.
 class RawWindow {
   public:
-    // windowStart and windowEnd as ReportPeriod has them (local times).
-    RawWindow(std::int64_t windowStart, std::int64_t windowEnd)
-        : first_(windowStart - longestSession - margin), last_(windowEnd + margin) {}
+    // windowStart and windowEnd as ReportPeriod has them (local times), for
+    // the records of a line with the shift.
+    RawWindow(std::int64_t windowStart, std::int64_t windowEnd, std::int16_t timeShift) {
+        const std::int64_t shift = std::int64_t{timeShift} * 3600;
+        lowest_ = margin + 1 - shift;
+        first_ = windowStart - longestSession - margin - shift;
+        last_ = windowEnd + margin - shift;
+        highest_ = std::int64_t{INT32_MAX} - longestSession - margin - 1 - shift;
+    }
 
     // True for a record that the run drops without a trace: a valid one
     // that certainly lies outside the window, or one of zone 0 (dropped
     // silently whatever else it holds). False leaves the record to
     // checkSession and the exact window test.
-    bool passesBy(const SessionRecord& r, std::int16_t timeShift) const {
+    bool passesBy(const SessionRecord& r) const {
         const FidoAddress& a = r.address;
         if (a.zone == 0) return true;
-        const std::int64_t t = shiftedStart(r, timeShift);
-        const bool outside = t < first_ || t > last_;
-        const bool safe = t > margin && t < std::int64_t{INT32_MAX} - longestSession - margin;
-        return outside && safe && a.zone > 0 && a.net >= 0 && a.node >= 0 && a.point >= 0 &&
+        const std::int64_t t = static_cast<std::int32_t>(r.startTime);
+        const bool outside = (t >= lowest_ && t < first_) || (t > last_ && t <= highest_);
+        return outside && a.zone > 0 && a.net >= 0 && a.node >= 0 && a.point >= 0 &&
                r.duration <= longestSession;
     }
 
@@ -78,8 +83,13 @@ class RawWindow {
     static constexpr std::int64_t margin = 2 * 86400;
 
   private:
-    std::int64_t first_;  // in the history's clock plus the shift, inclusive
+    // Stored start times (the history's clock, without the shift): those
+    // from lowest_ to highest_ convert safely; from first_ to last_ they
+    // may fall into the window.
+    std::int64_t lowest_;
+    std::int64_t first_;
     std::int64_t last_;
+    std::int64_t highest_;
 };
 
 }  // namespace rv

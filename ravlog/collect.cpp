@@ -57,15 +57,15 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
     RavlogRun& run = pass.run;
     const std::int64_t windowStart = run.period.windowStart;
     const std::int64_t windowEnd = run.period.windowEnd;
-    const RawWindow rawWindow(windowStart, windowEnd);
+    const RawWindow rawWindow(windowStart, windowEnd, pass.line.timeShift);
     SessionRecord r;
     SessionTime time;
     while (reader.readSession(r)) {
-        const bool zeroDuration = r.duration == 0;
-        if (zeroDuration) r.duration = 1;
         // Most records lie on other days: they cost only this test, unless
         // the cutter needs every record's local time.
-        if (!cutter && rawWindow.passesBy(r, pass.line.timeShift)) continue;
+        if (!cutter && rawWindow.passesBy(r)) continue;
+        const bool zeroDuration = r.duration == 0;
+        if (zeroDuration) r.duration = 1;
         const Validity validity = checkSession(r, pass.line.timeShift, converter, time);
         if (validity == Validity::valid) {
             // windowEnd is the window's last second: a session starting then belongs to it.
