@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <limits>
 #include <optional>
 
 namespace rv {
@@ -60,11 +61,17 @@ class LocalTimeConverter {
     // The local calendar time of t; nullopt when t is negative and so
     // cannot be broken down.
     std::optional<std::time_t> toLocal(std::int64_t t) {
+        // A history's records mostly follow one another on the same day:
+        // the day last used answers without a division or a table look-up.
+        if (t >= current_.first && t < current_.first + secondsPerDay)
+            return static_cast<std::time_t>(
+                t + (t - current_.first < current_.change ? current_.before : current_.after));
         if (t < 0) return std::nullopt;
         const std::int64_t day = t / secondsPerDay;
         Day& d = dayOf(day);
         if (d.day != day) learn(d, day);
         if (d.direct) return convertDirect(t);
+        current_ = Current{day * secondsPerDay, d.change, d.before, d.after};
         return static_cast<std::time_t>(t +
                                         (t - day * secondsPerDay < d.change ? d.before : d.after));
     }
@@ -88,8 +95,18 @@ class LocalTimeConverter {
     std::time_t convertDirect(std::int64_t t);
     void learn(Day& d, std::int64_t day);
 
+    // The day of the last time converted through the table, with what was
+    // learnt of it; at first none (no time is that far back).
+    struct Current {
+        std::int64_t first = std::numeric_limits<std::int64_t>::min();  // its first second
+        std::int64_t change = 0;
+        std::int64_t before = 0;
+        std::int64_t after = 0;
+    };
+
     int runIsDst_;
     std::uint64_t mktimeCalls_ = 0;
+    Current current_;
     std::array<Day, dayCount> days_{};
 };
 

@@ -19,7 +19,6 @@
 #include "pondrel/link_table.h"
 #include "pondrel/report_data.h"
 #include "pondrel/report_model.h"
-#include "stats/accounting.h"
 
 namespace rv::pondrel {
 
@@ -99,11 +98,17 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
                 ++selected;
             }
             for (std::size_t k = 0; k < selected; ++k)
-                batch[k].plan = run.book->planMatch(batch[k].record);
+                run.book->planMatch(batch[k].record, batch[k].plan);
             for (std::size_t k = 0; k < selected; ++k) {
+                const SessionRecord& r = batch[k].record;
                 context.zeroDuration = batch[k].zeroDuration;
-                accountSession(*run.book, run.totals[i], batch[k].plan, batch[k].record, context,
-                               type);
+                const MatchResult match = run.book->countMatch(batch[k].plan, r, context);
+                // The line counts what ends in a plain entry; The Brake!'s
+                // Answer, Dial and Terminal events not among its sessions.
+                if (match.end == WalkEnd::plainEntry)
+                    countTraffic(run.totals[i], r, context.zeroDuration,
+                                 !r.has(SessionFlags::kindAnswer | SessionFlags::kindDial |
+                                        SessionFlags::kindTerminal));
             }
         }
         const HistoryReader::Twin twin = reader.openTwin(line.source);
@@ -152,7 +157,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     }
 
     run.book = std::make_unique<AddressBook>(run.config.addresses);
-    run.totals.assign(run.config.lines.size(), LineTotals{});
+    run.totals.assign(run.config.lines.size(), TrafficCounters{});
     {
         HistoryReader reader(opener);
         LocalTimeConverter converter(run.clock.isDst);

@@ -10,9 +10,9 @@ Report makeReport(const Run& run) {
     breakDownUtc(run.earliestShown, report.from);
     breakDownUtc(run.latestShown, report.to);
     report.tables = linkTables(*run.book, s.keepAll, s.group, s.brakeSesStatMask);
-    LineTotals sum;
-    for (const LineTotals& t : run.totals)
-        addTotals(sum, t);
+    TrafficCounters sum;
+    for (const TrafficCounters& t : run.totals)
+        addCounters(sum, t);
     report.totals = summaryTotals(sum);
     return report;
 }

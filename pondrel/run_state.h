@@ -14,7 +14,7 @@
 #include "core/local_clock.h"
 #include "pondrel/pondrel_options.h"
 #include "stats/address_book.h"
-#include "stats/line_stats.h"
+#include "stats/traffic_counters.h"
 
 namespace rv::pondrel {
 
@@ -26,7 +26,9 @@ struct Run {
     Configuration config;
     Options options;
     std::unique_ptr<AddressBook> book;
-    std::vector<LineTotals> totals;  // parallel to config.lines
+    // Parallel to config.lines: of a line's totals the report shows only
+    // the traffic counters, so only they are kept.
+    std::vector<TrafficCounters> totals;
     std::time_t earliest = 2147483647;
     std::time_t latest = 0;
     // The same two records' times as the history's clock shows them (plus

@@ -55,13 +55,6 @@ namespace {
 
 constexpr std::uint16_t wildcardBits = AddrFlags::hasAny | AddrFlags::group;
 
-std::uint64_t packAddress(const FidoAddress& a) {
-    return std::uint64_t{static_cast<std::uint16_t>(a.zone)} |
-           std::uint64_t{static_cast<std::uint16_t>(a.net)} << 16 |
-           std::uint64_t{static_cast<std::uint16_t>(a.node)} << 32 |
-           std::uint64_t{static_cast<std::uint16_t>(a.point)} << 48;
-}
-
 bool hasAnyComponent(const FidoAddress& a) {
     return a.zone == anyComponent || a.net == anyComponent || a.node == anyComponent ||
            a.point == anyComponent;
@@ -89,22 +82,6 @@ HistoryRow emptyHistoryRow(const ChartLayout* layout) {
 }
 
 }  // namespace
-
-std::size_t AddressBook::OutcomeTable::home(std::uint64_t key) const {
-    key ^= key >> 33;
-    key *= 0xFF51AFD7ED558CCDu;
-    key ^= key >> 33;
-    return static_cast<std::size_t>(key) & (slots_.size() - 1);
-}
-
-AddressBook::Outcome* AddressBook::OutcomeTable::find(std::uint64_t key) {
-    if (slots_.empty()) return nullptr;
-    for (std::size_t i = home(key);; i = (i + 1) & (slots_.size() - 1)) {
-        Slot& slot = slots_[i];
-        if (slot.key == key) return &slot.outcome;
-        if (slot.key == emptyKey) return nullptr;
-    }
-}
 
 AddressBook::Outcome& AddressBook::OutcomeTable::insert(std::uint64_t key, const Outcome& outcome) {
     // At most half full, so that probes stay short and always end.
@@ -294,20 +271,6 @@ AddressBook::Outcome AddressBook::walk(const FidoAddress& address, bool hasKind)
     return outcome;
 }
 
-namespace {
-
-// The key of an address in the outcome table. Kept addresses have no
-// negative component, so the top bit of each field is free: the zone's
-// marks a kind session, the point's a whole node.
-std::uint64_t tableKey(const FidoAddress& address, bool hasKind, bool wholeNode) {
-    std::uint64_t key = packAddress(address);
-    if (hasKind) key |= 0x8000;
-    if (wholeNode) key = (key & 0x0000FFFFFFFFFFFFu) | std::uint64_t{0x8000} << 48;
-    return key;
-}
-
-}  // namespace
-
 // The kept outcome of the address: the node's when points do not matter
 // there, else the address's own; walked when missing or gone stale.
 AddressBook::Outcome AddressBook::outcomeFor(const FidoAddress& address, bool hasKind) {
@@ -334,54 +297,12 @@ AddressBook::Outcome AddressBook::outcomeFor(const FidoAddress& address, bool ha
     return *found;
 }
 
-MatchPlan AddressBook::planMatch(const SessionRecord& session) {
-    const Outcome outcome = outcomeFor(session.address, session.has(SessionFlags::kindMask));
-    MatchPlan plan;
-    plan.targets = outcome.targets;
-    plan.targetCount = outcome.targetCount;
-    plan.end = outcome.end;
-    for (std::size_t i = 0; i < plan.targetCount; ++i) {
-        // The first counter and the flags: the ends of what counting writes.
-        __builtin_prefetch(&plan.targets[i]->bytesReceived, 1);
-        __builtin_prefetch(&plan.targets[i]->flags, 1);
-    }
-    return plan;
-}
-
 bool AddressBook::takes(const SessionRecord& session) {
     return walk(session.address, session.has(SessionFlags::kindMask)).end == WalkEnd::plainEntry;
 }
 
-MatchResult AddressBook::countMatch(const MatchPlan& plan, const SessionRecord& session,
-                                    const MatchContext& context) {
-    MatchResult result;
-    result.end = plan.end;
-    result.counted = plan.targetCount > 0;
-    for (std::size_t i = 0; i < plan.targetCount; ++i) {
-        countSession(*plan.targets[i], session, context, layout_);
-    }
-    if (plan.end == WalkEnd::plainEntry) {
-        result.accountingEntry = plan.targets[plan.targetCount - 1];
-        if (session.has(SessionFlags::protectedSession)) {
-            result.accountingEntry->flags |= AddrFlags::hasProtected;
-        }
-    }
-    return result;
-}
-
 MatchResult AddressBook::matchSession(const SessionRecord& session, const MatchContext& context) {
     return countMatch(planMatch(session), session, context);
-}
-
-void countSession(AddrEntry& entry, const SessionRecord& session, const MatchContext& context,
-                  const ChartLayout* layout) {
-    if (context.advancedCps) entry.flags |= AddrFlags::advancedCps;
-    entry.flags |= AddrFlags::matched;
-    countTraffic(entry, session, context.zeroDuration, true);
-    const bool noTraffic = session.bytesReceived == 0 && session.bytesSent == 0;
-    if (layout == nullptr) return;
-    if (context.noDrawZero && noTraffic && !session.has(SessionFlags::kindMask)) return;
-    markHistoryRow(entry.historyRow, context.axisStart, context.axisEnd, *layout);
 }
 
 void markHistoryRow(HistoryRow& row, std::uint64_t start, std::uint64_t end,

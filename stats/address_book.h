@@ -86,9 +86,14 @@ class AddressBook {
     // entries that counting writes; countMatch counts. Sessions must be
     // planned in the order in which matchSession would take them, and each
     // counted with its own plan; their counting may come later.
-    MatchPlan planMatch(const SessionRecord& session);
-    MatchResult countMatch(const MatchPlan& plan, const SessionRecord& session,
-                           const MatchContext& context);
+    inline void planMatch(const SessionRecord& session, MatchPlan& plan);
+    MatchPlan planMatch(const SessionRecord& session) {
+        MatchPlan plan;
+        planMatch(session, plan);
+        return plan;
+    }
+    inline MatchResult countMatch(const MatchPlan& plan, const SessionRecord& session,
+                                  const MatchContext& context);
 
     // Whether an entry takes the session (the walk ends in a plain entry),
     // walked afresh and not kept: for a caller that only asks, over entries
@@ -141,7 +146,14 @@ class AddressBook {
     class OutcomeTable {
       public:
         // Null when the key has no outcome yet.
-        Outcome* find(std::uint64_t key);
+        Outcome* find(std::uint64_t key) {
+            if (slots_.empty()) return nullptr;
+            for (std::size_t i = home(key);; i = (i + 1) & (slots_.size() - 1)) {
+                Slot& slot = slots_[i];
+                if (slot.key == key) return &slot.outcome;
+                if (slot.key == emptyKey) return nullptr;
+            }
+        }
         // The key must be new. Earlier results of find and insert go stale.
         Outcome& insert(std::uint64_t key, const Outcome& outcome);
 
@@ -151,7 +163,12 @@ class AddressBook {
             std::uint64_t key = emptyKey;
             Outcome outcome;
         };
-        std::size_t home(std::uint64_t key) const;
+        std::size_t home(std::uint64_t key) const {
+            key ^= key >> 33;
+            key *= 0xFF51AFD7ED558CCDu;
+            key ^= key >> 33;
+            return static_cast<std::size_t>(key) & (slots_.size() - 1);
+        }
         void grow();
 
         std::vector<Slot> slots_;
@@ -164,6 +181,30 @@ class AddressBook {
         Position entry;
     };
 
+    // The key of an address in the outcome table. Kept addresses have no
+    // negative component, so the top bit of each field is free: the zone's
+    // marks a kind session, the point's a whole node.
+    static std::uint64_t tableKey(const FidoAddress& address, bool hasKind, bool wholeNode) {
+        std::uint64_t key = std::uint64_t{static_cast<std::uint16_t>(address.zone)} |
+                            std::uint64_t{static_cast<std::uint16_t>(address.net)} << 16 |
+                            std::uint64_t{static_cast<std::uint16_t>(address.node)} << 32 |
+                            std::uint64_t{static_cast<std::uint16_t>(address.point)} << 48;
+        if (hasKind) key |= 0x8000;
+        if (wholeNode) key = (key & 0x0000FFFFFFFFFFFFu) | std::uint64_t{0x8000} << 48;
+        return key;
+    }
+
+    // The common case of outcomeFor, inline: the kept outcome of the
+    // address's node when it serves all its points and no spawn can make
+    // it stale; null otherwise.
+    const Outcome* nodeOutcome(const FidoAddress& address, bool hasKind) {
+        if (address.zone < 0 || address.net < 0 || address.node < 0 || address.point < 0)
+            return nullptr;
+        const Outcome* found = outcomes_.find(tableKey(address, hasKind, true));
+        if (found == nullptr || found->targetCount == Outcome::perPoint || found->run != 0)
+            return nullptr;
+        return found;
+    }
     Outcome outcomeFor(const FidoAddress& address, bool hasKind);
     const std::vector<Candidate>& candidates(const FidoAddress& address);
     bool pointsMatter(const FidoAddress& address);
@@ -183,15 +224,60 @@ class AddressBook {
     OutcomeTable outcomes_;
 };
 
-// Adds one session to the entry's counters and, with a layout, marks its
-// history row.
-void countSession(AddrEntry& entry, const SessionRecord& session, const MatchContext& context,
-                  const ChartLayout* layout);
-
 // Marks the slots of [start, end) on the chart axis; a slot that the session
 // touches for less than half of it is left out at either end.
 void markHistoryRow(HistoryRow& row, std::uint64_t start, std::uint64_t end,
                     const ChartLayout& layout);
+
+// Adds one session to the entry's counters and, with a layout, marks its
+// history row. Inline, as counting is the work of every session.
+inline void countSession(AddrEntry& entry, const SessionRecord& session,
+                         const MatchContext& context, const ChartLayout* layout) {
+    if (context.advancedCps) entry.flags |= AddrFlags::advancedCps;
+    entry.flags |= AddrFlags::matched;
+    countTraffic(entry, session, context.zeroDuration, true);
+    if (layout == nullptr) return;
+    const bool noTraffic = session.bytesReceived == 0 && session.bytesSent == 0;
+    if (context.noDrawZero && noTraffic && !session.has(SessionFlags::kindMask)) return;
+    markHistoryRow(entry.historyRow, context.axisStart, context.axisEnd, *layout);
+}
+
+// Filled in place: a plan returned by value into a batch is copied
+// through the stack, piece by piece, and read back whole, which stalls.
+void AddressBook::planMatch(const SessionRecord& session, MatchPlan& plan) {
+    const bool hasKind = session.has(SessionFlags::kindMask);
+    const Outcome* kept = nodeOutcome(session.address, hasKind);
+    Outcome walked;
+    if (kept == nullptr) {
+        walked = outcomeFor(session.address, hasKind);
+        kept = &walked;
+    }
+    plan.targets = kept->targets;
+    plan.targetCount = kept->targetCount;
+    plan.end = kept->end;
+    for (std::size_t i = 0; i < plan.targetCount; ++i) {
+        // The first counter and the flags: the ends of what counting writes.
+        __builtin_prefetch(&plan.targets[i]->bytesReceived, 1);
+        __builtin_prefetch(&plan.targets[i]->flags, 1);
+    }
+}
+
+MatchResult AddressBook::countMatch(const MatchPlan& plan, const SessionRecord& session,
+                                    const MatchContext& context) {
+    MatchResult result;
+    result.end = plan.end;
+    result.counted = plan.targetCount > 0;
+    for (std::size_t i = 0; i < plan.targetCount; ++i) {
+        countSession(*plan.targets[i], session, context, layout_);
+    }
+    if (plan.end == WalkEnd::plainEntry) {
+        result.accountingEntry = plan.targets[plan.targetCount - 1];
+        // No branch: protected sessions come at random.
+        result.accountingEntry->flags |= static_cast<std::uint16_t>(
+            AddrFlags::hasProtected * session.has(SessionFlags::protectedSession));
+    }
+    return result;
+}
 
 // Printed in the reports: not excluded, and matched, or kept by KeepAll
 // unless it is a kind entry.

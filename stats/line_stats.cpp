@@ -6,41 +6,40 @@ namespace rv {
 
 using namespace SessionFlags;
 
+// Without branches on the flags, as countTraffic; the event kinds are
+// rare and the cost depends on the line alone, so those branches stay.
 void addToLineTotals(LineTotals& t, const SessionRecord& r, bool zeroDuration, HistoryType type) {
     const std::uint64_t d = r.duration;
     const std::uint64_t rcvd = r.bytesReceived;
     const std::uint64_t sent = r.bytesSent;
+    const std::uint64_t in = r.has(incoming);
+    const std::uint64_t out = r.has(outgoing);
+    const std::uint64_t done = r.has(normal);
+    const std::uint64_t prot = r.has(protectedSession);
     countTraffic(t, r, zeroDuration, !r.has(kindAnswer | kindDial | kindTerminal));
-    const bool costs = recordsCost(type);
-    if (r.has(incoming)) {
-        if (r.has(normal)) ++t.normalIn;
-        if (costs) t.costIn += r.cost;
+    t.normalIn += in & done;
+    t.normalOut += out & done;
+    t.normalSessions += done;
+    if (recordsCost(type)) {
+        t.costIn += r.cost * in;
+        t.costOut += r.cost * out;
     }
-    if (r.has(outgoing)) {
-        if (r.has(normal)) ++t.normalOut;
-        if (costs) t.costOut += r.cost;
+    t.protSessions += prot;
+    t.protBytesReceived += rcvd * prot;
+    t.protBytesSent += sent * prot;
+    t.protTime += d * prot;
+    t.protSessionsIn += prot & in;
+    t.protTimeIn += d * (prot & in);
+    t.protSessionsOut += prot & out;
+    t.protTimeOut += d * (prot & out);
+    t.protNormal += prot & done;
+    if (r.has(kindMask)) {
+        if (r.has(kindBbs)) ++t.bbsEvents;
+        if (r.has(kindExternal)) ++t.externalEvents;
+        if (r.has(kindAnswer)) ++t.answerEvents;
+        if (r.has(kindDial)) ++t.dialEvents;
+        if (r.has(kindTerminal)) ++t.terminalEvents;
     }
-    if (r.has(normal)) ++t.normalSessions;
-    if (r.has(protectedSession)) {
-        ++t.protSessions;
-        t.protBytesReceived += rcvd;
-        t.protBytesSent += sent;
-        t.protTime += d;
-        if (r.has(incoming)) {
-            ++t.protSessionsIn;
-            t.protTimeIn += d;
-        }
-        if (r.has(outgoing)) {
-            ++t.protSessionsOut;
-            t.protTimeOut += d;
-        }
-        if (r.has(normal)) ++t.protNormal;
-    }
-    if (r.has(kindBbs)) ++t.bbsEvents;
-    if (r.has(kindExternal)) ++t.externalEvents;
-    if (r.has(kindAnswer)) ++t.answerEvents;
-    if (r.has(kindDial)) ++t.dialEvents;
-    if (r.has(kindTerminal)) ++t.terminalEvents;
 }
 
 AxisSpan axisPosition(std::int64_t localStart, std::uint32_t duration, std::int64_t windowStart,

@@ -2,27 +2,18 @@
 
 namespace rv {
 
-void countTraffic(TrafficCounters& c, const SessionRecord& r, bool zeroDuration,
-                  bool countsAsSession) {
-    const std::uint64_t d = r.duration;
-    const bool traffic = r.bytesReceived != 0 || r.bytesSent != 0;
-    c.timeOnline += d;
-    if (zeroDuration) ++c.zeroDurationSessions;
-    c.bytesReceived += r.bytesReceived;
-    c.bytesSent += r.bytesSent;
-    if (traffic) c.trafficTime += d;
-    if (countsAsSession) {
-        ++c.sessions;
-        if (!traffic) ++c.noTrafficSessions;
-    }
-    if (r.has(SessionFlags::incoming)) {
-        ++c.sessionsIn;
-        c.timeIn += d;
-    }
-    if (r.has(SessionFlags::outgoing)) {
-        ++c.sessionsOut;
-        c.timeOut += d;
-    }
+void addCounters(TrafficCounters& sum, const TrafficCounters& c) {
+    sum.bytesReceived += c.bytesReceived;
+    sum.bytesSent += c.bytesSent;
+    sum.timeOnline += c.timeOnline;
+    sum.trafficTime += c.trafficTime;
+    sum.timeIn += c.timeIn;
+    sum.timeOut += c.timeOut;
+    sum.sessions += c.sessions;
+    sum.noTrafficSessions += c.noTrafficSessions;
+    sum.zeroDurationSessions += c.zeroDurationSessions;
+    sum.sessionsIn += c.sessionsIn;
+    sum.sessionsOut += c.sessionsOut;
 }
 
 void applyAdvancedCps(TrafficCounters& c) {

@@ -26,8 +26,33 @@ struct TrafficCounters {
 // Adds one session (direction settled, duration at least 1). A line counts
 // The Brake!'s Answer, Dial and Terminal events in its times and traffic
 // but not among its sessions: countsAsSession is false for them.
-void countTraffic(TrafficCounters& c, const SessionRecord& r, bool zeroDuration,
-                  bool countsAsSession);
+//
+// Inline and without branches on the record, since every counted session
+// comes here once or twice: in a busy history directions and sessions
+// without traffic follow no pattern, and a mispredicted branch costs more
+// than the additions it would skip. Each bool is 0 or 1.
+inline void countTraffic(TrafficCounters& c, const SessionRecord& r, bool zeroDuration,
+                         bool countsAsSession) {
+    const std::uint64_t d = r.duration;
+    const std::uint64_t traffic = (r.bytesReceived | r.bytesSent) != 0;
+    const std::uint64_t in = r.has(SessionFlags::incoming);
+    const std::uint64_t out = r.has(SessionFlags::outgoing);
+    const std::uint64_t session = countsAsSession;
+    c.timeOnline += d;
+    c.zeroDurationSessions += zeroDuration;
+    c.bytesReceived += r.bytesReceived;
+    c.bytesSent += r.bytesSent;
+    c.trafficTime += d * traffic;
+    c.sessions += session;
+    c.noTrafficSessions += session & (traffic ^ 1);
+    c.sessionsIn += in;
+    c.timeIn += d * in;
+    c.sessionsOut += out;
+    c.timeOut += d * out;
+}
+
+// Adds the counters of c to sum.
+void addCounters(TrafficCounters& sum, const TrafficCounters& c);
 
 // Takes the handshake time of the sessions that moved nothing off the time
 // that carried traffic.
