@@ -7,6 +7,7 @@
 #include <string>
 
 #include "captured_stream.h"
+#include "core/dates.h"
 #include "core/direction.h"
 #include "core/session_validity.h"
 #include "time_zone_scope.h"
@@ -118,6 +119,85 @@ TEST(SessionValidity, ShiftedStartIsShownAndReadAsLocalTime) {
         EXPECT_EQ(check(record({2, 5020, 1, 0}, summer, 60)).time.localStart,
                   static_cast<std::int64_t>(summer) - 3600);
     }
+}
+
+// ---- Raw window --------------------------------------------------------------------
+
+// The raw window may drop a record untested only where the full test would
+// drop it too: a valid record outside the window, or one of zone 0. Checked
+// against checkSession and the window test on the local time, for records
+// every few minutes over a week around windows on the days clocks change,
+// in zones with daylight saving and with the widest offsets, with time
+// shifts either way, and at the ends of the calendar range.
+TEST(RawWindow, DropsOnlyWhatTheFullTestDrops) {
+    struct ZoneCase {
+        const char* tz;
+        int year, month, day;  // a report day, on which clocks change where they do
+    };
+    const ZoneCase zones[] = {
+        {testing::centralEurope, 2024, 3, 31},
+        {testing::centralEurope, 2024, 10, 27},
+        {"EST5EDT,M3.2.0,M11.1.0", 2024, 11, 3},
+        {"<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", 2024, 4, 7},  // Lord Howe's half hour
+        {"<+14>-14", 2024, 1, 1},
+        {"<-12>12", 2024, 12, 31},
+        {"<+24>-24", 2024, 6, 1},  // the widest offsets that TZ takes
+        {"<-24>24<-23>23,M3.5.0,M10.5.0/3", 2024, 10, 27},
+        {"UTC0", 1970, 1, 2},   // the start of the range
+        {"UTC0", 2038, 1, 18},  // and its end
+    };
+    const char* windows[] = {"0-24", "22-6", "2-3", "10:00-10:00", "23:59:59-0"};
+    const std::int16_t shifts[] = {0, -12, 5, 23};
+    const std::uint32_t durations[] = {0, 1, 3600, 86400, 86401};
+    const FidoAddress addresses[] = {
+        {2, 5020, 1, 0}, {0, 5020, 1, 0}, {-1, 5020, 1, 0}, {2, 5020, 1, -1}};
+    std::size_t records = 0;
+    std::size_t passedBy = 0;
+    for (const ZoneCase& z : zones) {
+        TimeZoneScope zone(z.tz);
+        for (const int isDst : {0, 1}) {
+            std::tm day{};
+            day.tm_year = z.year - 1900;
+            day.tm_mon = z.month - 1;
+            day.tm_mday = z.day;
+            const std::time_t reportDate = localCalendarTime(day, isDst);
+            for (const char* text : windows) {
+                TimeWindow window;
+                ASSERT_TRUE(parseTimeWindow(text, window)) << text;
+                const ReportPeriod period = computePeriod(reportDate, window);
+                for (const std::int16_t shift : shifts) {
+                    const RawWindow raw(period.windowStart, period.windowEnd, shift);
+                    LocalTimeConverter converter(isDst);
+                    const std::int64_t from = period.windowStart - 4 * 86400 - shift * 3600;
+                    for (std::int64_t stored = from; stored < period.windowEnd + 4 * 86400;
+                         stored += 397) {
+                        for (const std::uint32_t duration : durations) {
+                            for (const FidoAddress& address : addresses) {
+                                SessionRecord r =
+                                    record(address, static_cast<std::uint32_t>(stored), duration);
+                                ++records;
+                                if (!raw.passesBy(r)) continue;
+                                ++passedBy;
+                                if (r.duration == 0) r.duration = 1;
+                                SessionTime time;
+                                const Validity v = checkSession(r, shift, converter, time);
+                                const bool selected =
+                                    v == Validity::valid && time.localStart <= period.windowEnd &&
+                                    time.localStart + r.duration > period.windowStart;
+                                ASSERT_TRUE(v == Validity::dropSilently ||
+                                            (v == Validity::valid && !selected))
+                                    << z.tz << " dst " << isDst << " window " << text << " shift "
+                                    << shift << " stored " << stored << " duration " << duration
+                                    << " zone " << address.zone;
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+    // Most records, which lie days away from the window, are dropped at once.
+    EXPECT_GT(passedBy, records / 4);
 }
 
 // ---- Direction rules -----------------------------------------------------------------
