@@ -1,6 +1,5 @@
 #include "pondrel/pondrel_run.h"
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -56,18 +55,6 @@ inline bool periodTest(Run& run, std::time_t t, std::int64_t shown) {
     return true;
 }
 
-// Records are taken in small batches, each pass in file order: the first
-// filters them, the second plans their matching (walking when needed) and
-// asks for the entries they count into, the third counts them. The memory
-// waits of a batch then overlap instead of following one another.
-constexpr std::size_t batchSize = 32;
-
-struct Selected {
-    SessionRecord record;
-    bool zeroDuration = false;
-    MatchPlan plan;
-};
-
 void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter& converter) {
     Line& line = run.config.lines[i];
     warnPendingCut(line.source.path, run.err);
@@ -78,38 +65,34 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
     const HistoryType type = reader.type();
     const LineDirectionRules rules{line.swapInOut != 0, type, line.source.n, line.source.m,
                                    line.binkdAbortedOut != 0};
+    AddressBook& book = *run.book;
+    TrafficCounters& totals = run.totals[i];
     MatchContext context;
     context.advancedCps = line.advancedCps != 0;
-    std::array<Selected, batchSize> batch;
+    SessionRecord r;
     for (;;) {
-        for (bool more = true; more;) {
-            std::size_t selected = 0;
-            while (selected < batchSize && (more = reader.readSession(batch[selected].record))) {
-                Selected& s = batch[selected];
-                SessionRecord& r = s.record;
-                s.zeroDuration = r.duration == 0;
-                if (s.zeroDuration) r.duration = 1;
-                const std::optional<std::int64_t> shifted = shiftedTime(r, line.timeShift);
-                if (!shifted) continue;
-                const std::optional<std::time_t> t = converter.toLocal(*shifted);
-                if (!t || !periodTest(run, *t, *shifted)) continue;
-                r.flags = applyDirectionRules(
-                    static_cast<std::uint16_t>(r.flags | reader.direction()), rules);
-                ++selected;
+        while (reader.readSession(r)) {
+            const bool zeroDuration = r.duration == 0;
+            if (zeroDuration) r.duration = 1;
+            const std::optional<std::int64_t> shifted = shiftedTime(r, line.timeShift);
+            if (!shifted) continue;
+            const std::optional<std::time_t> t = converter.toLocal(*shifted);
+            if (!t || !periodTest(run, *t, *shifted)) continue;
+            r.flags = applyDirectionRules(static_cast<std::uint16_t>(r.flags | reader.direction()),
+                                          rules);
+            if (!r.has(SessionFlags::kindMask)) {
+                book.tallySession(r, zeroDuration);
+                continue;
             }
-            for (std::size_t k = 0; k < selected; ++k)
-                run.book->planMatch(batch[k].record, batch[k].plan);
-            for (std::size_t k = 0; k < selected; ++k) {
-                const SessionRecord& r = batch[k].record;
-                context.zeroDuration = batch[k].zeroDuration;
-                const MatchResult match = run.book->countMatch(batch[k].plan, r, context);
-                // The line counts what ends in a plain entry; The Brake!'s
-                // Answer, Dial and Terminal events not among its sessions.
-                if (match.end == WalkEnd::plainEntry)
-                    countTraffic(run.totals[i], r, context.zeroDuration,
-                                 !r.has(SessionFlags::kindAnswer | SessionFlags::kindDial |
-                                        SessionFlags::kindTerminal));
-            }
+            // The Brake!'s events, few, are counted at once: the line counts
+            // Answer, Dial and Terminal events in its times but not among its
+            // sessions.
+            context.zeroDuration = zeroDuration;
+            const MatchResult match = book.matchSession(r, context);
+            if (match.end == WalkEnd::plainEntry)
+                countTraffic(totals, r, zeroDuration,
+                             !r.has(SessionFlags::kindAnswer | SessionFlags::kindDial |
+                                    SessionFlags::kindTerminal));
         }
         const HistoryReader::Twin twin = reader.openTwin(line.source);
         if (twin == HistoryReader::Twin::none) break;
@@ -119,6 +102,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
         }
     }
     reader.close();
+    book.flushTallies(totals, line.advancedCps != 0);
 }
 
 }  // namespace

@@ -83,15 +83,15 @@ HistoryRow emptyHistoryRow(const ChartLayout* layout) {
 
 }  // namespace
 
-AddressBook::Outcome& AddressBook::OutcomeTable::insert(std::uint64_t key, const Outcome& outcome) {
+std::uint32_t& AddressBook::OutcomeTable::insert(std::uint64_t key, std::uint32_t kept) {
     // At most half full, so that probes stay short and always end.
     if ((used_ + 1) * 2 > slots_.size()) grow();
     std::size_t i = home(key);
     while (slots_[i].key != emptyKey)
         i = (i + 1) & (slots_.size() - 1);
-    slots_[i] = Slot{key, outcome};
+    slots_[i] = Slot{key, kept};
     ++used_;
-    return slots_[i].outcome;
+    return slots_[i].kept;
 }
 
 void AddressBook::OutcomeTable::grow() {
@@ -273,28 +273,62 @@ AddressBook::Outcome AddressBook::walk(const FidoAddress& address, bool hasKind)
 
 // The kept outcome of the address: the node's when points do not matter
 // there, else the address's own; walked when missing or gone stale.
-AddressBook::Outcome AddressBook::outcomeFor(const FidoAddress& address, bool hasKind) {
+std::uint32_t AddressBook::keptFor(const FidoAddress& address, bool hasKind) {
     if (address.zone < 0 || address.net < 0 || address.node < 0 || address.point < 0) {
-        return walk(address, hasKind);  // the histories yield no such address
+        return keep(walk(address, hasKind));  // the histories yield no such address
     }
     const std::uint64_t nodeKey = tableKey(address, hasKind, true);
-    Outcome* found = outcomes_.find(nodeKey);
+    std::uint32_t* found = outcomes_.find(nodeKey);
     if (found == nullptr) {
-        Outcome outcome;
-        if (pointsMatter(address)) {
-            outcome.targetCount = Outcome::perPoint;
-        } else {
-            outcome = walk(address, hasKind);
-        }
-        found = &outcomes_.insert(nodeKey, outcome);
+        const std::uint32_t kept = pointsMatter(address) ? perPoint : keep(walk(address, hasKind));
+        found = &outcomes_.insert(nodeKey, kept);
     }
-    if (found->targetCount == Outcome::perPoint) {
+    if (*found == perPoint) {
         const std::uint64_t key = tableKey(address, hasKind, false);
         found = outcomes_.find(key);
-        if (found == nullptr) found = &outcomes_.insert(key, walk(address, hasKind));
+        if (found == nullptr) {
+            const std::uint32_t kept = keep(walk(address, hasKind));
+            found = &outcomes_.insert(key, kept);
+        }
     }
-    if (isStale(*found)) *found = walk(address, hasKind);
+    // The walk changes no key of the table, so found stays valid.
+    if (isStale(kept_[*found].outcome)) *found = keep(walk(address, hasKind));
     return *found;
+}
+
+// Addresses with the same outcome share its sums; an outcome walked anew
+// after a spawn differs by its generation and gets sums of its own, so
+// that what was tallied before goes to the entries it was counted for.
+std::uint32_t AddressBook::keep(const Outcome& outcome) {
+    const auto identity = std::make_tuple(reinterpret_cast<std::uintptr_t>(outcome.targets[0]),
+                                          reinterpret_cast<std::uintptr_t>(outcome.targets[1]),
+                                          int{outcome.targetCount}, static_cast<int>(outcome.end),
+                                          int{outcome.run}, outcome.generation);
+    const auto [at, added] =
+        keptIndex_.try_emplace(identity, static_cast<std::uint32_t>(kept_.size()));
+    if (added) kept_.push_back(Kept{outcome, {}, 0});
+    return at->second;
+}
+
+void AddressBook::flushTallies(TrafficCounters& lineTotals, bool advancedCps) {
+    const std::uint16_t marks =
+        AddrFlags::matched | (advancedCps ? AddrFlags::advancedCps : std::uint16_t{0});
+    for (Kept& kept : kept_) {
+        if (kept.tally.sessions == 0) continue;
+        const Outcome& outcome = kept.outcome;
+        for (std::size_t i = 0; i < outcome.targetCount; ++i) {
+            AddrEntry& entry = *outcome.targets[i];
+            addCounters(entry, kept.tally);
+            entry.flags |= marks;
+        }
+        if (outcome.end == WalkEnd::plainEntry) {
+            addCounters(lineTotals, kept.tally);
+            if (kept.protectedSessions > 0)
+                outcome.targets[outcome.targetCount - 1]->flags |= AddrFlags::hasProtected;
+        }
+        kept.tally = TrafficCounters{};
+        kept.protectedSessions = 0;
+    }
 }
 
 bool AddressBook::takes(const SessionRecord& session) {

@@ -10,6 +10,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -95,6 +96,15 @@ class AddressBook {
     inline MatchResult countMatch(const MatchPlan& plan, const SessionRecord& session,
                                   const MatchContext& context);
 
+    // pondrel's counting, for mail sessions (no kind bits): the session is
+    // added to the sums of its walk's outcome, which flushTallies hands to
+    // the entries it counts into, and to the line's totals when the walk
+    // ends in a plain entry. A busy history holds millions of sessions of a
+    // few thousand outcomes: each costs one look-up and one set of sums.
+    inline void tallySession(const SessionRecord& session, bool zeroDuration);
+    // At the end of a line; advancedCps is the line's.
+    void flushTallies(TrafficCounters& lineTotals, bool advancedCps);
+
     // Whether an entry takes the session (the walk ends in a plain entry),
     // walked afresh and not kept: for a caller that only asks, over entries
     // without groups, and meets far more addresses than it shows.
@@ -125,11 +135,8 @@ class AddressBook {
     };
 
     // Where the walk of one address (and kind marker) ends: the entries it
-    // counts into, in order, and how it ended. Small, so that a table slot
-    // with its key takes half a cache line.
+    // counts into, in order, and how it ended.
     struct Outcome {
-        // targetCount of a node whose addresses are kept one by one.
-        static constexpr std::uint8_t perPoint = 0xFF;
         // run of an outcome through a reordering run beyond the numbered ones.
         static constexpr std::uint16_t alwaysWalk = 0xFFFF;
 
@@ -140,28 +147,40 @@ class AddressBook {
         WalkEnd end = WalkEnd::noEntry;
     };
 
-    // Outcomes by key (tableKey in the .cpp), in one open-addressing table:
-    // a busy history meets hundreds of thousands of addresses, and every
-    // record looks its outcome up.
+    // An outcome as kept, one for all the addresses that share it, with the
+    // sums of the sessions tallied into it since the last flush.
+    struct Kept {
+        Outcome outcome;
+        TrafficCounters tally;
+        std::uint64_t protectedSessions = 0;
+    };
+    static constexpr std::uint32_t noKept = 0xFFFFFFFF;
+    // The value of a node's key whose addresses are kept one by one.
+    static constexpr std::uint32_t perPoint = 0xFFFFFFFE;
+
+    // The kept outcome (an index in kept_, or perPoint) by key (tableKey),
+    // in one open-addressing table of 16-byte slots: a busy history meets
+    // hundreds of thousands of addresses, and every record looks its
+    // outcome up.
     class OutcomeTable {
       public:
         // Null when the key has no outcome yet.
-        Outcome* find(std::uint64_t key) {
+        std::uint32_t* find(std::uint64_t key) {
             if (slots_.empty()) return nullptr;
             for (std::size_t i = home(key);; i = (i + 1) & (slots_.size() - 1)) {
                 Slot& slot = slots_[i];
-                if (slot.key == key) return &slot.outcome;
+                if (slot.key == key) return &slot.kept;
                 if (slot.key == emptyKey) return nullptr;
             }
         }
         // The key must be new. Earlier results of find and insert go stale.
-        Outcome& insert(std::uint64_t key, const Outcome& outcome);
+        std::uint32_t& insert(std::uint64_t key, std::uint32_t kept);
 
       private:
         static constexpr std::uint64_t emptyKey = ~std::uint64_t{0};  // no address has it
-        struct alignas(32) Slot {
+        struct Slot {
             std::uint64_t key = emptyKey;
-            Outcome outcome;
+            std::uint32_t kept = noKept;
         };
         std::size_t home(std::uint64_t key) const {
             key ^= key >> 33;
@@ -194,18 +213,20 @@ class AddressBook {
         return key;
     }
 
-    // The common case of outcomeFor, inline: the kept outcome of the
-    // address's node when it serves all its points and no spawn can make
-    // it stale; null otherwise.
-    const Outcome* nodeOutcome(const FidoAddress& address, bool hasKind) {
+    // The common case of keptFor, inline: the kept outcome of the address's
+    // node when it serves all its points and no spawn can make it stale;
+    // noKept otherwise.
+    std::uint32_t nodeKept(const FidoAddress& address, bool hasKind) {
         if (address.zone < 0 || address.net < 0 || address.node < 0 || address.point < 0)
-            return nullptr;
-        const Outcome* found = outcomes_.find(tableKey(address, hasKind, true));
-        if (found == nullptr || found->targetCount == Outcome::perPoint || found->run != 0)
-            return nullptr;
-        return found;
+            return noKept;
+        const std::uint32_t* found = outcomes_.find(tableKey(address, hasKind, true));
+        if (found == nullptr || *found == perPoint || kept_[*found].outcome.run != 0) return noKept;
+        return *found;
     }
-    Outcome outcomeFor(const FidoAddress& address, bool hasKind);
+    // The index in kept_ of the address's outcome, walked when missing or stale.
+    std::uint32_t keptFor(const FidoAddress& address, bool hasKind);
+    // The index of the kept outcome equal to outcome, made when there is none.
+    std::uint32_t keep(const Outcome& outcome);
     const std::vector<Candidate>& candidates(const FidoAddress& address);
     bool pointsMatter(const FidoAddress& address);
     bool isStale(const Outcome& outcome) const;
@@ -222,6 +243,11 @@ class AddressBook {
     std::unordered_map<std::uint32_t, std::vector<Candidate>> candidates_;
     std::vector<Candidate> scratch_;  // the list of a net beyond those kept
     OutcomeTable outcomes_;
+    std::vector<Kept> kept_;
+    // The kept outcomes by their targets, end, run and generation.
+    std::map<std::tuple<std::uintptr_t, std::uintptr_t, int, int, int, std::uint32_t>,
+             std::uint32_t>
+        keptIndex_;
 };
 
 // Marks the slots of [start, end) on the chart axis; a slot that the session
@@ -246,20 +272,25 @@ inline void countSession(AddrEntry& entry, const SessionRecord& session,
 // through the stack, piece by piece, and read back whole, which stalls.
 void AddressBook::planMatch(const SessionRecord& session, MatchPlan& plan) {
     const bool hasKind = session.has(SessionFlags::kindMask);
-    const Outcome* kept = nodeOutcome(session.address, hasKind);
-    Outcome walked;
-    if (kept == nullptr) {
-        walked = outcomeFor(session.address, hasKind);
-        kept = &walked;
-    }
-    plan.targets = kept->targets;
-    plan.targetCount = kept->targetCount;
-    plan.end = kept->end;
+    std::uint32_t index = nodeKept(session.address, hasKind);
+    if (index == noKept) index = keptFor(session.address, hasKind);
+    const Outcome& outcome = kept_[index].outcome;
+    plan.targets = outcome.targets;
+    plan.targetCount = outcome.targetCount;
+    plan.end = outcome.end;
     for (std::size_t i = 0; i < plan.targetCount; ++i) {
         // The first counter and the flags: the ends of what counting writes.
         __builtin_prefetch(&plan.targets[i]->bytesReceived, 1);
         __builtin_prefetch(&plan.targets[i]->flags, 1);
     }
+}
+
+void AddressBook::tallySession(const SessionRecord& session, bool zeroDuration) {
+    std::uint32_t index = nodeKept(session.address, false);
+    if (index == noKept) index = keptFor(session.address, false);
+    Kept& kept = kept_[index];
+    countTraffic(kept.tally, session, zeroDuration, true);
+    kept.protectedSessions += session.has(SessionFlags::protectedSession);
 }
 
 MatchResult AddressBook::countMatch(const MatchPlan& plan, const SessionRecord& session,

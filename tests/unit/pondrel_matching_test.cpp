@@ -1,5 +1,5 @@
 // The address entries as pondrel uses them (no charts, sessions planned in
-// batches before they are counted), checked against the matching rules
+// batches before they are counted, or tallied per outcome), checked against the matching rules
 // walked literally over the list: the first entry that takes a session,
 // exclusions, kind entries, and groups finding or spawning the session's
 // own entry in their run. Random configurations over a small address space
@@ -170,6 +170,74 @@ TEST(PondrelMatching, BatchedMatchingFollowsTheRulesWalkedOverTheList) {
             actual += describe(e.pattern) + " " + std::to_string(e.flags) + " " +
                       std::to_string(e.sessions) + "\n";
         ASSERT_EQ(actual, expected) << "seed " << seed;
+    }
+}
+
+// Every counter the entries and a line's totals print, and the flags.
+std::string counters(const TrafficCounters& c) {
+    std::string text;
+    for (std::uint64_t v :
+         {c.bytesReceived, c.bytesSent, c.timeOnline, c.trafficTime, c.timeIn, c.timeOut,
+          c.sessions, c.noTrafficSessions, c.zeroDurationSessions, c.sessionsIn, c.sessionsOut})
+        text += " " + std::to_string(v);
+    return text;
+}
+
+std::string describeBook(const AddressBook& book) {
+    std::string text;
+    for (const AddrEntry& e : book.entries())
+        text += describe(e.pattern) + " " + std::to_string(e.flags) + counters(e) + "\n";
+    return text;
+}
+
+// Mail sessions tallied per outcome and handed over at the end of each
+// line give the entries and the lines what counting each session at once
+// gives them, with events counted at once among them, lines with and
+// without AdvancedCPS, and random directions, traffic, lengths and
+// protection.
+TEST(PondrelMatching, TalliedSessionsCountAsSessionsCountedOneByOne) {
+    for (std::uint64_t seed = 1; seed <= 300; ++seed) {
+        Random random(seed);
+        const std::vector<AddrSpec> specs = randomSpecs(random);
+        AddressBook direct(specs);
+        AddressBook tallied(specs);
+        const unsigned lines = 1 + random.below(3);
+        for (unsigned line = 0; line < lines; ++line) {
+            MatchContext context;
+            context.advancedCps = random.below(2) == 0;
+            TrafficCounters directTotals;
+            TrafficCounters talliedTotals;
+            for (unsigned k = 0; k < 100; ++k) {
+                SessionRecord r;
+                if (random.below(10) == 0) {
+                    const SessionKind& kind = sessionKinds[random.below(5)];
+                    r.address = eventKeyAddress(kind);
+                    r.flags = kind.recordFlags;
+                } else {
+                    r.address = randomAddress(random);
+                    r.flags = static_cast<std::uint16_t>(1 + random.below(3)) |
+                              (random.below(2) ? SessionFlags::protectedSession : 0);
+                    r.bytesReceived = random.below(3) == 0 ? 0 : random.below(100000);
+                    r.bytesSent = random.below(3) == 0 ? 0 : random.below(100000);
+                }
+                context.zeroDuration = random.below(8) == 0;
+                r.duration = context.zeroDuration ? 1 : 1 + random.below(3600);
+                const bool countsInLine = !r.has(SessionFlags::kindAnswer | SessionFlags::kindDial |
+                                                 SessionFlags::kindTerminal);
+                if (direct.matchSession(r, context).end == WalkEnd::plainEntry)
+                    countTraffic(directTotals, r, context.zeroDuration, countsInLine);
+                if (r.has(SessionFlags::kindMask)) {
+                    if (tallied.matchSession(r, context).end == WalkEnd::plainEntry)
+                        countTraffic(talliedTotals, r, context.zeroDuration, countsInLine);
+                } else {
+                    tallied.tallySession(r, context.zeroDuration);
+                }
+            }
+            tallied.flushTallies(talliedTotals, context.advancedCps);
+            ASSERT_EQ(counters(talliedTotals), counters(directTotals))
+                << "seed " << seed << " line " << line;
+        }
+        ASSERT_EQ(describeBook(tallied), describeBook(direct)) << "seed " << seed;
     }
 }
 
