@@ -82,14 +82,7 @@ void addToBusyHistogram(BusyHistogram& busy, AxisSpan span, std::uint16_t flags,
 }
 
 void addTotals(LineTotals& sum, const LineTotals& l) {
-    sum.bytesReceived += l.bytesReceived;
-    sum.bytesSent += l.bytesSent;
-    sum.timeOnline += l.timeOnline;
-    sum.timeIn += l.timeIn;
-    sum.timeOut += l.timeOut;
-    sum.sessions += l.sessions;
-    sum.sessionsIn += l.sessionsIn;
-    sum.sessionsOut += l.sessionsOut;
+    addCounters(sum, l);
     sum.protBytesReceived += l.protBytesReceived;
     sum.protBytesSent += l.protBytesSent;
     sum.protTime += l.protTime;

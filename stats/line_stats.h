@@ -68,7 +68,7 @@ AxisSpan axisPosition(std::int64_t localStart, std::uint32_t duration, std::int6
 void addToBusyHistogram(BusyHistogram& busy, AxisSpan span, std::uint16_t flags,
                         std::uint32_t slotSeconds);
 
-// Sums lines for the totals boxes.
+// Sums lines for the totals boxes: every traffic counter and the protected figures.
 void addTotals(LineTotals& sum, const LineTotals& line);
 
 }  // namespace rv

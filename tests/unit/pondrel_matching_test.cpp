@@ -125,6 +125,20 @@ std::vector<AddrSpec> randomSpecs(Random& random) {
     return specs;
 }
 
+// One session in ten an event of The Brake!, the others incoming mail.
+SessionRecord randomSession(Random& random) {
+    SessionRecord r;
+    if (random.below(10) == 0) {
+        const SessionKind& kind = sessionKinds[random.below(5)];
+        r.address = eventKeyAddress(kind);
+        r.flags = kind.recordFlags;
+    } else {
+        r.address = randomAddress(random);
+        r.flags = SessionFlags::incoming;
+    }
+    return r;
+}
+
 std::string describe(const FidoAddress& a) {
     return std::string(formatAddress(a, 15).c_str());
 }
@@ -142,15 +156,7 @@ TEST(PondrelMatching, BatchedMatchingFollowsTheRulesWalkedOverTheList) {
             const unsigned size = 1 + random.below(8);
             std::vector<SessionRecord> batch;
             for (unsigned k = 0; k < size && done < sessions; ++k, ++done) {
-                SessionRecord r;
-                if (random.below(10) == 0) {
-                    const SessionKind& kind = sessionKinds[random.below(5)];
-                    r.address = eventKeyAddress(kind);
-                    r.flags = kind.recordFlags;
-                } else {
-                    r.address = randomAddress(random);
-                    r.flags = SessionFlags::incoming;
-                }
+                SessionRecord r = randomSession(random);
                 r.duration = 1;
                 reference.match(r.address, r.has(SessionFlags::kindMask));
                 batch.push_back(r);
@@ -208,13 +214,8 @@ TEST(PondrelMatching, TalliedSessionsCountAsSessionsCountedOneByOne) {
             TrafficCounters directTotals;
             TrafficCounters talliedTotals;
             for (unsigned k = 0; k < 100; ++k) {
-                SessionRecord r;
-                if (random.below(10) == 0) {
-                    const SessionKind& kind = sessionKinds[random.below(5)];
-                    r.address = eventKeyAddress(kind);
-                    r.flags = kind.recordFlags;
-                } else {
-                    r.address = randomAddress(random);
+                SessionRecord r = randomSession(random);
+                if (!r.has(SessionFlags::kindMask)) {
                     r.flags = static_cast<std::uint16_t>(1 + random.below(3)) |
                               (random.below(2) ? SessionFlags::protectedSession : 0);
                     r.bytesReceived = random.below(3) == 0 ? 0 : random.below(100000);
