@@ -300,14 +300,34 @@ std::uint32_t AddressBook::keptFor(const FidoAddress& address, bool hasKind) {
 // after a spawn differs by its generation and gets sums of its own, so
 // that what was tallied before goes to the entries it was counted for.
 std::uint32_t AddressBook::keep(const Outcome& outcome) {
-    const auto identity = std::make_tuple(reinterpret_cast<std::uintptr_t>(outcome.targets[0]),
-                                          reinterpret_cast<std::uintptr_t>(outcome.targets[1]),
-                                          int{outcome.targetCount}, static_cast<int>(outcome.end),
-                                          int{outcome.run}, outcome.generation);
-    const auto [at, added] =
-        keptIndex_.try_emplace(identity, static_cast<std::uint32_t>(kept_.size()));
-    if (added) kept_.push_back(Kept{outcome, {}, 0});
-    return at->second;
+    const auto hash = [](const Outcome& o) {
+        std::uint64_t h = reinterpret_cast<std::uintptr_t>(o.targets[0]) * 0x9E3779B97F4A7C15u;
+        h ^= reinterpret_cast<std::uintptr_t>(o.targets[1]) + (h << 6) + (h >> 2);
+        h ^= (std::uint64_t{o.generation} << 32 | std::uint64_t{o.run} << 16 |
+              std::uint64_t{o.targetCount} << 8 | static_cast<std::uint64_t>(o.end)) *
+             0xFF51AFD7ED558CCDu;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    };
+    const auto same = [](const Outcome& a, const Outcome& b) {
+        return a.targets == b.targets && a.targetCount == b.targetCount && a.end == b.end &&
+               a.run == b.run && a.generation == b.generation;
+    };
+    if ((kept_.size() + 1) * 2 > keptSet_.size()) {
+        keptSet_.assign(keptSet_.empty() ? 1024 : keptSet_.size() * 2, noKept);
+        for (std::uint32_t k = 0; k < kept_.size(); ++k) {
+            std::size_t i = hash(kept_[k].outcome) & (keptSet_.size() - 1);
+            while (keptSet_[i] != noKept)
+                i = (i + 1) & (keptSet_.size() - 1);
+            keptSet_[i] = k;
+        }
+    }
+    std::size_t i = hash(outcome) & (keptSet_.size() - 1);
+    for (; keptSet_[i] != noKept; i = (i + 1) & (keptSet_.size() - 1)) {
+        if (same(kept_[keptSet_[i]].outcome, outcome)) return keptSet_[i];
+    }
+    keptSet_[i] = static_cast<std::uint32_t>(kept_.size());
+    kept_.push_back(Kept{outcome, {}, 0});
+    return keptSet_[i];
 }
 
 void AddressBook::flushTallies(TrafficCounters& lineTotals, bool advancedCps) {

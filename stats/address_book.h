@@ -10,7 +10,6 @@
 #include <list>
 #include <map>
 #include <string>
-#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -244,10 +243,9 @@ class AddressBook {
     std::vector<Candidate> scratch_;  // the list of a net beyond those kept
     OutcomeTable outcomes_;
     std::vector<Kept> kept_;
-    // The kept outcomes by their targets, end, run and generation.
-    std::map<std::tuple<std::uintptr_t, std::uintptr_t, int, int, int, std::uint32_t>,
-             std::uint32_t>
-        keptIndex_;
+    // The indices in kept_ by the outcome they hold, for keep(): an
+    // open-addressing set at most half full, noKept where empty.
+    std::vector<std::uint32_t> keptSet_;
 };
 
 // Marks the slots of [start, end) on the chart axis; a slot that the session
