@@ -80,13 +80,10 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
             if (!t || !periodTest(run, *t, *shifted)) continue;
             r.flags = applyDirectionRules(static_cast<std::uint16_t>(r.flags | reader.direction()),
                                           rules);
-            if (!r.has(SessionFlags::kindMask)) {
-                book.tallySession(r, zeroDuration);
-                continue;
-            }
-            // The Brake!'s events, few, are counted at once: the line counts
-            // Answer, Dial and Terminal events in its times but not among its
-            // sessions.
+            if (!r.has(SessionFlags::kindMask) && book.tallySession(r, zeroDuration)) continue;
+            // The Brake!'s events and the few sessions that cannot be
+            // tallied are counted at once: the line counts Answer, Dial and
+            // Terminal events in its times but not among its sessions.
             context.zeroDuration = zeroDuration;
             const MatchResult match = book.matchSession(r, context);
             if (match.end == WalkEnd::plainEntry)

@@ -292,25 +292,26 @@ std::uint32_t AddressBook::keptFor(const FidoAddress& address, bool hasKind) {
         }
     }
     // The walk changes no key of the table, so found stays valid.
-    if (isStale(kept_[*found].outcome)) *found = keep(walk(address, hasKind));
+    if (isStale(kept_[*found].outcome)) kept_[*found].outcome = walk(address, hasKind);
     return *found;
 }
 
-// Addresses with the same outcome share its sums; an outcome walked anew
-// after a spawn differs by its generation and gets sums of its own, so
-// that what was tallied before goes to the entries it was counted for.
+// Addresses with the same outcome share it and its sums, except where a
+// spawn can change the outcome of one of them.
 std::uint32_t AddressBook::keep(const Outcome& outcome) {
+    if (outcome.run != 0) {
+        kept_.push_back(Kept{outcome, {}, 0});
+        return static_cast<std::uint32_t>(kept_.size() - 1);
+    }
     const auto hash = [](const Outcome& o) {
         std::uint64_t h = reinterpret_cast<std::uintptr_t>(o.targets[0]) * 0x9E3779B97F4A7C15u;
         h ^= reinterpret_cast<std::uintptr_t>(o.targets[1]) + (h << 6) + (h >> 2);
-        h ^= (std::uint64_t{o.generation} << 32 | std::uint64_t{o.run} << 16 |
-              std::uint64_t{o.targetCount} << 8 | static_cast<std::uint64_t>(o.end)) *
+        h ^= (std::uint64_t{o.targetCount} << 8 | static_cast<std::uint64_t>(o.end)) *
              0xFF51AFD7ED558CCDu;
         return static_cast<std::size_t>(h ^ (h >> 29));
     };
     const auto same = [](const Outcome& a, const Outcome& b) {
-        return a.targets == b.targets && a.targetCount == b.targetCount && a.end == b.end &&
-               a.run == b.run && a.generation == b.generation;
+        return a.targets == b.targets && a.targetCount == b.targetCount && a.end == b.end;
     };
     if ((kept_.size() + 1) * 2 > keptSet_.size()) {
         keptSet_.assign(keptSet_.empty() ? 1024 : keptSet_.size() * 2, noKept);

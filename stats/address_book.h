@@ -100,7 +100,10 @@ class AddressBook {
     // the entries it counts into, and to the line's totals when the walk
     // ends in a plain entry. A busy history holds millions of sessions of a
     // few thousand outcomes: each costs one look-up and one set of sums.
-    inline void tallySession(const SessionRecord& session, bool zeroDuration);
+    // False, with nothing counted, for a session whose outcome a later
+    // spawn can change (its walk passes a group whose run mixes spawned and
+    // configured entries): the caller counts it at once (matchSession).
+    inline bool tallySession(const SessionRecord& session, bool zeroDuration);
     // At the end of a line; advancedCps is the line's.
     void flushTallies(TrafficCounters& lineTotals, bool advancedCps);
 
@@ -147,7 +150,9 @@ class AddressBook {
     };
 
     // An outcome as kept, one for all the addresses that share it, with the
-    // sums of the sessions tallied into it since the last flush.
+    // sums of the sessions tallied into it since the last flush. An outcome
+    // that a spawn can change (Outcome::run) is kept for its key alone and
+    // walked again in place when it goes stale; it tallies nothing.
     struct Kept {
         Outcome outcome;
         TrafficCounters tally;
@@ -283,12 +288,14 @@ void AddressBook::planMatch(const SessionRecord& session, MatchPlan& plan) {
     }
 }
 
-void AddressBook::tallySession(const SessionRecord& session, bool zeroDuration) {
+bool AddressBook::tallySession(const SessionRecord& session, bool zeroDuration) {
     std::uint32_t index = nodeKept(session.address, false);
     if (index == noKept) index = keptFor(session.address, false);
     Kept& kept = kept_[index];
+    if (kept.outcome.run != 0) return false;
     countTraffic(kept.tally, session, zeroDuration, true);
     kept.protectedSessions += session.has(SessionFlags::protectedSession);
+    return true;
 }
 
 MatchResult AddressBook::countMatch(const MatchPlan& plan, const SessionRecord& session,

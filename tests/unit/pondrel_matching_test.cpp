@@ -227,11 +227,10 @@ TEST(PondrelMatching, TalliedSessionsCountAsSessionsCountedOneByOne) {
                                                  SessionFlags::kindTerminal);
                 if (direct.matchSession(r, context).end == WalkEnd::plainEntry)
                     countTraffic(directTotals, r, context.zeroDuration, countsInLine);
-                if (r.has(SessionFlags::kindMask)) {
+                if (r.has(SessionFlags::kindMask) ||
+                    !tallied.tallySession(r, context.zeroDuration)) {
                     if (tallied.matchSession(r, context).end == WalkEnd::plainEntry)
                         countTraffic(talliedTotals, r, context.zeroDuration, countsInLine);
-                } else {
-                    tallied.tallySession(r, context.zeroDuration);
                 }
             }
             tallied.flushTallies(talliedTotals, context.advancedCps);
