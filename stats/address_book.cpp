@@ -404,6 +404,9 @@ bool isPrintable(const AddrEntry& entry, bool keepAll) {
 }
 
 PrintableCounts AddressBook::finishEntries(bool keepAll) {
+    outcomes_ = OutcomeTable{};
+    kept_ = std::vector<Kept>{};
+    keptSet_ = std::vector<std::uint32_t>{};
     PrintableCounts counts;
     for (AddrEntry& e : entries_) {
         // Sessions that moved nothing show the handshake time.

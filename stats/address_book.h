@@ -112,8 +112,10 @@ class AddressBook {
     // without groups, and meets far more addresses than it shows.
     bool takes(const SessionRecord& session);
 
-    // Once, after the last line: the AdvancedCPS adjustment and the counts of
-    // the entries that the reports print.
+    // Once, after the last line (and its flushTallies): the AdvancedCPS
+    // adjustment and the counts of the entries that the reports print. The
+    // kept outcomes are let go, as the reports need memory of their own; a
+    // later match walks afresh.
     PrintableCounts finishEntries(bool keepAll);
 
     // In list order: configuration order with spawned entries behind their groups.
