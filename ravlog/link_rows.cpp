@@ -73,7 +73,7 @@ std::string historyFigures(const LinkRow& row, ShowValueMode showValue) {
 
 void putHistoryRow(OutBuffer& out, const HistoryItem& item, ShowValueMode showValue) {
     out.put(formatAddress(item.figures.address, 15).view());
-    for (char c : item.figures.marks.view()) {
+    for (char c : item.figures.marks) {
         switch (c) {
             case 'A':
                 out.put("▌");

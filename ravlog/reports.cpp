@@ -28,8 +28,8 @@ void putMiddleLine(OutBuffer& out, const ChartLayout& layout) {
 }
 
 void putLabel(OutBuffer& out, const HistoryItem& item) {
-    const std::string& label = item.figures.label;
-    out.put(label.empty() ? std::string_view(blank15) : std::string_view(label));
+    const std::string_view label = item.figures.label;
+    out.put(label.empty() ? std::string_view(blank15) : label);
 }
 
 void writeHeadings(const RavlogRun& run, const RavlogReport& report) {

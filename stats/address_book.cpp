@@ -73,14 +73,6 @@ std::uint64_t runKey(const FidoAddress& group, const FidoAddress& address) {
            part(group.node, address.node) << 16 | part(group.point, address.point);
 }
 
-HistoryRow emptyHistoryRow(const ChartLayout* layout) {
-    HistoryRow row;
-    if (layout == nullptr) return row;
-    layout->historyTemplate.copy(row.chars.data(), chartCells);
-    row.size = chartCells;
-    return row;
-}
-
 }  // namespace
 
 std::uint32_t& AddressBook::OutcomeTable::insert(std::uint64_t key, std::uint32_t kept) {
@@ -116,7 +108,7 @@ AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* 
         // A kind entry is matched by its event key alone; it is never a group.
         if (entry.has(AddrFlags::kindMask)) entry.flags &= ~wildcardBits;
         entry.displayName = addrSpec.displayName;
-        entry.historyRow = emptyHistoryRow(layout);
+        entry.historyRow = newHistoryRow();
     }
     for (std::size_t i = 0; i < configured_.size(); ++i) {
         const AddrEntry& group = *configured_[i];
@@ -172,7 +164,7 @@ AddressBook::Position AddressBook::ownEntry(Position group, const FidoAddress& a
 
 // The address's own entry behind its group: the group's '*' components
 // stay '*'; the label is the group's.
-AddrEntry AddressBook::spawnedEntry(const AddrEntry& group, const FidoAddress& address) const {
+AddrEntry AddressBook::spawnedEntry(const AddrEntry& group, const FidoAddress& address) {
     AddrEntry spawned;
     const FidoAddress& g = group.pattern;
     spawned.pattern = {g.zone == anyComponent ? anyComponent : address.zone,
@@ -180,8 +172,16 @@ AddrEntry AddressBook::spawnedEntry(const AddrEntry& group, const FidoAddress& a
                        g.node == anyComponent ? anyComponent : address.node,
                        g.point == anyComponent ? anyComponent : address.point};
     spawned.displayName = group.displayName;
-    spawned.historyRow = emptyHistoryRow(layout_);
+    spawned.historyRow = newHistoryRow();
     return spawned;
+}
+
+HistoryRow* AddressBook::newHistoryRow() {
+    if (layout_ == nullptr) return nullptr;
+    HistoryRow& row = historyRows_.emplace_back();
+    layout_->historyTemplate.copy(row.chars.data(), chartCells);
+    row.size = chartCells;
+    return &row;
 }
 
 // The walk visits the configured entries only. A spawned entry matches an

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <list>
 #include <map>
 #include <string>
@@ -31,7 +32,9 @@ struct AddrEntry : TrafficCounters {
     FidoAddress pattern;      // -1 any, -2 one entry per value; a kind entry holds its event key
     std::uint16_t flags = 0;  // AddrFlags and the kind bits
     std::string displayName;  // exactly 15 columns, or empty
-    HistoryRow historyRow;    // empty when the run draws no charts
+    // In the book's store of rows, apart, as pondrel draws no charts and
+    // keeps tens of thousands of entries; null when the run draws none.
+    HistoryRow* historyRow = nullptr;
 
     bool has(std::uint16_t flag) const { return (flags & flag) != 0; }
 };
@@ -238,11 +241,14 @@ class AddressBook {
     bool isStale(const Outcome& outcome) const;
     Outcome walk(const FidoAddress& address, bool hasKind);
     Position ownEntry(Position group, const FidoAddress& address);
-    AddrEntry spawnedEntry(const AddrEntry& group, const FidoAddress& address) const;
+    AddrEntry spawnedEntry(const AddrEntry& group, const FidoAddress& address);
+    // A new entry's history row, with a layout.
+    HistoryRow* newHistoryRow();
 
     std::list<AddrEntry> entries_;
     std::vector<Position> configured_;  // the configured entries, in list order
     const ChartLayout* layout_;
+    std::deque<HistoryRow> historyRows_;  // the entries' rows, with a layout; never move
     std::unordered_map<const AddrEntry*, GroupRun> groupRuns_;
     std::vector<const GroupRun*> reorderRuns_;  // the runs with spawnsReorder, numbered
     // The configured entries that can match an address of a zone and net.
@@ -270,7 +276,7 @@ inline void countSession(AddrEntry& entry, const SessionRecord& session,
     if (layout == nullptr) return;
     const bool noTraffic = session.bytesReceived == 0 && session.bytesSent == 0;
     if (context.noDrawZero && noTraffic && !session.has(SessionFlags::kindMask)) return;
-    markHistoryRow(entry.historyRow, context.axisStart, context.axisEnd, *layout);
+    markHistoryRow(*entry.historyRow, context.axisStart, context.axisEnd, *layout);
 }
 
 // Filled in place: a plan returned by value into a batch is copied

@@ -56,15 +56,15 @@ void putSlotSpan(OutBuffer& out, const ChartAxis& axis, int slot) {
     putSlotTime(out, axis, slot + 1);
 }
 
-bool marksSlot(const HistoryRow& marks, int slot) {
+bool marksSlot(std::string_view marks, int slot) {
     const auto cell = static_cast<std::size_t>(slot + 1) / 2;
-    if (cell >= marks.size) return false;
-    const char c = marks.chars[cell];
+    if (cell >= marks.size()) return false;
+    const char c = marks[cell];
     // A cell's left half is the odd slot, its right half the even one.
     return c == 'C' || c == (slot % 2 == 1 ? 'A' : 'B');
 }
 
-void putTimelineSvg(OutBuffer& out, const ChartAxis& axis, const HistoryRow& marks) {
+void putTimelineSvg(OutBuffer& out, const ChartAxis& axis, std::string_view marks) {
     out.put("<svg class=\"t\" viewBox=\"0 0 ");
     out.putUnsigned(svgAxisWidth, 0);
     out.put(" 12\" preserveAspectRatio=\"none\"><title>");

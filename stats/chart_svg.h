@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "core/out_buffer.h"
@@ -41,10 +42,10 @@ void putSlotSpan(OutBuffer& out, const ChartAxis& axis, int slot);
 void putHourGrid(OutBuffer& out, const ChartAxis& axis, int top, int height);
 
 // Whether the history row marks the slot.
-bool marksSlot(const HistoryRow& marks, int slot);
+bool marksSlot(std::string_view marks, int slot);
 
 // An <svg> timeline of the marked slots, with hour grid lines and a
 // tooltip that lists the spans.
-void putTimelineSvg(OutBuffer& out, const ChartAxis& axis, const HistoryRow& marks);
+void putTimelineSvg(OutBuffer& out, const ChartAxis& axis, std::string_view marks);
 
 }  // namespace rv

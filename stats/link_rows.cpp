@@ -16,7 +16,7 @@ LinkRow linkRow(const AddrEntry& e) {
     row.received = e.bytesReceived;
     row.sent = e.bytesSent;
     row.cps = cps(e);
-    row.marks = e.historyRow;
+    if (e.historyRow != nullptr) row.marks = e.historyRow->view();
     row.label = e.displayName;
     return row;
 }
@@ -34,12 +34,24 @@ bool hasGroupTableRow(const AddrEntry& e, bool keepAll) {
 LinkTables linkTables(const AddressBook& book, bool keepAll, bool group,
                       std::uint16_t brakeSesStatMask) {
     LinkTables tables;
+    // Counted first, so that the rows of a book of tens of thousands of
+    // entries take their room once and exactly.
+    std::size_t links = 0;
+    std::size_t groups = 0;
+    const auto table = [&](const AddrEntry& e) {
+        if (hasLinkTableRow(e, keepAll, brakeSesStatMask)) return &tables.links;
+        if (group && hasGroupTableRow(e, keepAll)) return &tables.groups;
+        return static_cast<std::vector<LinkRow>*>(nullptr);
+    };
     for (const AddrEntry& e : book.entries()) {
-        if (hasLinkTableRow(e, keepAll, brakeSesStatMask)) {
-            tables.links.push_back(linkRow(e));
-        } else if (group && hasGroupTableRow(e, keepAll)) {
-            tables.groups.push_back(linkRow(e));
-        }
+        const std::vector<LinkRow>* rows = table(e);
+        links += rows == &tables.links;
+        groups += rows == &tables.groups;
+    }
+    tables.links.reserve(links);
+    tables.groups.reserve(groups);
+    for (const AddrEntry& e : book.entries()) {
+        if (std::vector<LinkRow>* rows = table(e)) rows->push_back(linkRow(e));
     }
     tables.groupTable = !tables.groups.empty();
     return tables;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/fido_address.h"
@@ -29,8 +30,10 @@ struct LinkRow {
     std::uint64_t received = 0;
     std::uint64_t sent = 0;
     std::uint64_t cps = 0;
-    HistoryRow marks;   // the time online over the window; empty when the run draws no charts
-    std::string label;  // the entry's label in exactly 15 columns, or empty
+    // Views of the entry's own texts, so that tens of thousands of rows do
+    // not copy them: valid while the address book lives.
+    std::string_view marks;  // the time online over the window; empty when the run draws no charts
+    std::string_view label;  // the entry's label in exactly 15 columns, or empty
 };
 
 LinkRow linkRow(const AddrEntry& entry);

@@ -228,8 +228,10 @@ class HistoryRows : public ::testing::Test {
                       ShowValueMode mode = ShowValueMode::ses) {
         AddrEntry e = entryAt({2, 5020, 100, anyComponent});
         e.flags = 0;
-        layout.historyTemplate.copy(e.historyRow.chars.data(), chartCells);
-        e.historyRow.size = chartCells;
+        HistoryRow row;
+        layout.historyTemplate.copy(row.chars.data(), chartCells);
+        row.size = chartCells;
+        e.historyRow = &row;
         for (auto [s, end] : spans) {
             SessionRecord r;
             r.address = {2, 5020, 100, 0};
