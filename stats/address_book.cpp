@@ -79,9 +79,9 @@ std::uint32_t& AddressBook::OutcomeTable::insert(std::uint64_t key, std::uint32_
     // At most half full, so that probes stay short and always end.
     if ((used_ + 1) * 2 > slots_.size()) grow();
     std::size_t i = home(key);
-    while (slots_[i].key != emptyKey)
+    while (slots_[i].key() != emptyKey)
         i = (i + 1) & (slots_.size() - 1);
-    slots_[i] = Slot{key, kept};
+    slots_[i] = Slot{static_cast<std::uint32_t>(key), static_cast<std::uint32_t>(key >> 32), kept};
     ++used_;
     return slots_[i].kept;
 }
@@ -90,9 +90,9 @@ void AddressBook::OutcomeTable::grow() {
     std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
     old.swap(slots_);
     for (const Slot& slot : old) {
-        if (slot.key == emptyKey) continue;
-        std::size_t i = home(slot.key);
-        while (slots_[i].key != emptyKey)
+        if (slot.key() == emptyKey) continue;
+        std::size_t i = home(slot.key());
+        while (slots_[i].key() != emptyKey)
             i = (i + 1) & (slots_.size() - 1);
         slots_[i] = slot;
     }
@@ -100,6 +100,8 @@ void AddressBook::OutcomeTable::grow() {
 
 AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* layout)
     : layout_(layout) {
+    // Sized once: the entries view these texts, which must not move.
+    names_.reserve(specs.size());
     for (const AddrSpec& addrSpec : specs) {
         AddrEntry& entry = entries_.emplace_back();
         configured_.push_back(std::prev(entries_.end()));
@@ -107,7 +109,7 @@ AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* 
         entry.flags = addrSpec.flags;
         // A kind entry is matched by its event key alone; it is never a group.
         if (entry.has(AddrFlags::kindMask)) entry.flags &= ~wildcardBits;
-        entry.displayName = addrSpec.displayName;
+        entry.displayName = names_.emplace_back(addrSpec.displayName);
         entry.historyRow = newHistoryRow();
     }
     for (std::size_t i = 0; i < configured_.size(); ++i) {

@@ -11,6 +11,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -31,7 +32,7 @@ using HistoryRow = FixedText<chartCells>;
 struct AddrEntry : TrafficCounters {
     FidoAddress pattern;      // -1 any, -2 one entry per value; a kind entry holds its event key
     std::uint16_t flags = 0;  // AddrFlags and the kind bits
-    std::string displayName;  // exactly 15 columns, or empty
+    std::string_view displayName;  // exactly 15 columns, or empty; the book holds the text
     // In the book's store of rows, apart, as pondrel draws no charts and
     // keeps tens of thousands of entries; null when the run draws none.
     HistoryRow* historyRow = nullptr;
@@ -178,8 +179,9 @@ class AddressBook {
             if (slots_.empty()) return nullptr;
             for (std::size_t i = home(key);; i = (i + 1) & (slots_.size() - 1)) {
                 Slot& slot = slots_[i];
-                if (slot.key == key) return &slot.kept;
-                if (slot.key == emptyKey) return nullptr;
+                const std::uint64_t slotKey = slot.key();
+                if (slotKey == key) return &slot.kept;
+                if (slotKey == emptyKey) return nullptr;
             }
         }
         // The key must be new. Earlier results of find and insert go stale.
@@ -187,9 +189,14 @@ class AddressBook {
 
       private:
         static constexpr std::uint64_t emptyKey = ~std::uint64_t{0};  // no address has it
+        // 12 bytes, the key in two halves: a quarter less room than a
+        // 64-bit aligned slot, for a table that holds every address met.
         struct Slot {
-            std::uint64_t key = emptyKey;
+            std::uint32_t keyLow = static_cast<std::uint32_t>(emptyKey);
+            std::uint32_t keyHigh = static_cast<std::uint32_t>(emptyKey >> 32);
             std::uint32_t kept = noKept;
+
+            std::uint64_t key() const { return std::uint64_t{keyHigh} << 32 | keyLow; }
         };
         std::size_t home(std::uint64_t key) const {
             key ^= key >> 33;
@@ -248,6 +255,7 @@ class AddressBook {
     std::list<AddrEntry> entries_;
     std::vector<Position> configured_;  // the configured entries, in list order
     const ChartLayout* layout_;
+    std::vector<std::string> names_;      // the configured entries' labels, which entries view
     std::deque<HistoryRow> historyRows_;  // the entries' rows, with a layout; never move
     std::unordered_map<const AddrEntry*, GroupRun> groupRuns_;
     std::vector<const GroupRun*> reorderRuns_;  // the runs with spawnsReorder, numbered
