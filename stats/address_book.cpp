@@ -109,7 +109,7 @@ AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* 
         entry.flags = addrSpec.flags;
         // A kind entry is matched by its event key alone; it is never a group.
         if (entry.has(AddrFlags::kindMask)) entry.flags &= ~wildcardBits;
-        entry.displayName = names_.emplace_back(addrSpec.displayName);
+        entry.displayName = &names_.emplace_back(addrSpec.displayName);
         entry.historyRow = newHistoryRow();
     }
     for (std::size_t i = 0; i < configured_.size(); ++i) {
@@ -123,6 +123,7 @@ AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* 
         run.spawnsReorder = configuredInRun && hasAnyComponent(group.pattern);
         run.spawnsOnly = !configuredInRun;
         run.next = next;
+        run.spawns = std::set<Position, SpawnOrder>(SpawnOrder{group.pattern});
         if (run.spawnsReorder) {
             reorderRuns_.push_back(&run);
             run.outcomeRun = reorderRuns_.size() < Outcome::alwaysWalk
@@ -143,12 +144,13 @@ AddressBook::Position AddressBook::ownEntry(Position group, const FidoAddress& a
         // stepping below stops at the first one not lower than the address.
         const std::uint64_t key = runKey(group->pattern, address);
         const auto above = run.spawns.lower_bound(key);
-        if (above != run.spawns.end() && above->first == key) return above->second;
-        const Position before = above != run.spawns.end()       ? above->second
+        if (above != run.spawns.end() && runKey(group->pattern, (*above)->pattern) == key)
+            return *above;
+        const Position before = above != run.spawns.end()       ? *above
                                 : run.next < configured_.size() ? configured_[run.next]
                                                                 : entries_.end();
         const Position spawned = entries_.insert(before, spawnedEntry(*group, address));
-        run.spawns.emplace_hint(above, key, spawned);
+        run.spawns.emplace_hint(above, spawned);
         return spawned;
     }
     auto pos = std::next(group);
@@ -162,6 +164,16 @@ AddressBook::Position AddressBook::ownEntry(Position group, const FidoAddress& a
     }
     if (run.spawnsReorder) ++run.generation;
     return entries_.insert(pos, spawnedEntry(*group, address));
+}
+
+bool AddressBook::SpawnOrder::operator()(Position a, Position b) const {
+    return runKey(group, a->pattern) < runKey(group, b->pattern);
+}
+bool AddressBook::SpawnOrder::operator()(Position a, std::uint64_t key) const {
+    return runKey(group, a->pattern) < key;
+}
+bool AddressBook::SpawnOrder::operator()(std::uint64_t key, Position b) const {
+    return key < runKey(group, b->pattern);
 }
 
 // The address's own entry behind its group: the group's '*' components

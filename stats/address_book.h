@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <list>
-#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,7 +32,8 @@ using HistoryRow = FixedText<chartCells>;
 struct AddrEntry : TrafficCounters {
     FidoAddress pattern;      // -1 any, -2 one entry per value; a kind entry holds its event key
     std::uint16_t flags = 0;  // AddrFlags and the kind bits
-    std::string_view displayName;  // exactly 15 columns, or empty; the book holds the text
+    // Exactly 15 columns, or empty; held by the book, null for none.
+    const std::string* displayName = nullptr;
     // In the book's store of rows, apart, as pondrel draws no charts and
     // keeps tens of thousands of entries; null when the run draws none.
     HistoryRow* historyRow = nullptr;
@@ -133,13 +134,22 @@ class AddressBook {
     // address seen before (see the .cpp); such groups count their spawns.
     // A run of spawned entries alone stands in ascending order, so its
     // entries are also kept in an ordered index for the own-entry search.
+    // The spawned entries of a run by runKey, which the entries' patterns
+    // give: the index holds no copy of the key.
+    struct SpawnOrder {
+        using is_transparent = void;
+        FidoAddress group;
+        bool operator()(Position a, Position b) const;
+        bool operator()(Position a, std::uint64_t key) const;
+        bool operator()(std::uint64_t key, Position b) const;
+    };
     struct GroupRun {
         bool spawnsReorder = false;
         bool spawnsOnly = false;
         std::uint16_t outcomeRun = 0;  // Outcome::run of the outcomes through a reordering run
         std::uint32_t generation = 0;
-        std::size_t next = 0;  // index in configured_ of the entry behind the run
-        std::map<std::uint64_t, Position> spawns;  // by runKey, when spawnsOnly
+        std::size_t next = 0;                   // index in configured_ of the entry behind the run
+        std::set<Position, SpawnOrder> spawns;  // when spawnsOnly
     };
 
     // Where the walk of one address (and kind marker) ends: the entries it

@@ -17,7 +17,7 @@ LinkRow linkRow(const AddrEntry& e) {
     row.sent = e.bytesSent;
     row.cps = cps(e);
     if (e.historyRow != nullptr) row.marks = e.historyRow->view();
-    row.label = e.displayName;
+    if (e.displayName != nullptr) row.label = *e.displayName;
     return row;
 }
 

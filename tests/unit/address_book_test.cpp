@@ -109,7 +109,7 @@ TEST(AddressMatching, GroupSpawnsEntriesInAddressOrder) {
     EXPECT_EQ(patterns(book), (Strings{"2:4500/#.*", "2:4500/7.*", "2:4500/30.*"}));
     EXPECT_EQ(sessionCounts(book), (Counts{3, 1, 2}));
     for (const AddrEntry& e : book.entries())
-        EXPECT_EQ(e.displayName, "Region 45      ");
+        EXPECT_EQ(*e.displayName, "Region 45      ");
     EXPECT_EQ(entryAt(book, 1).flags, AddrFlags::matched);
 
     AddressBook points({addr(2, 4500, each, each)});
@@ -131,7 +131,7 @@ TEST(AddressMatching, ConfiguredEntriesBehindAGroup) {
     EXPECT_EQ(patterns(book),
               (Strings{"2:4500/#.*", "2:4500/10.*", "2:4500/50.0", "2:4500/60.*", "2:5020/*.*"}));
     EXPECT_EQ(sessionCounts(book), (Counts{3, 1, 1, 1, 0}));
-    EXPECT_EQ(entryAt(book, 2).displayName, "Fifty");
+    EXPECT_EQ(*entryAt(book, 2).displayName, "Fifty");
 
     // A wildcard entry ends the run: the spawn goes in front of it, and the
     // wildcard entry never sees the group's sessions.
