@@ -82,9 +82,15 @@ section_floor() {
     local histgen=$build/tools/histgen zone
     local baseline=${BASELINE:-}
     case $baseline in /* | "") ;; *) baseline=$root/$baseline ;; esac
-    for program in "$histgen" "$build/bench/floor" "$build/bench/timed" \
-        {"$build",${baseline:+"$baseline"}}/{ravlog/ravlog,pondrel/pondrel,brimsel/brimsel}; do
+    local dirs=("$build") dir
+    if [[ -n $baseline ]]; then dirs+=("$baseline"); fi
+    for program in "$histgen" "$build/bench/floor" "$build/bench/timed"; do
         [[ -x $program ]] || { echo "missing $program (build first)" >&2; exit 1; }
+    done
+    for dir in "${dirs[@]}"; do
+        for program in "$dir"/{ravlog/ravlog,pondrel/pondrel,brimsel/brimsel}; do
+            [[ -x $program ]] || { echo "missing $program (build first)" >&2; exit 1; }
+        done
     done
     # TZ set names the same zone that an unset TZ reads, so that the two
     # differ only in how the C library looks the zone up.
