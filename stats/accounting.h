@@ -10,21 +10,14 @@
 
 namespace rv {
 
-// session.flags must carry the settled direction; plan is the session's
-// own, from AddressBook::planMatch.
-inline MatchResult accountSession(AddressBook& book, LineTotals& totals, const MatchPlan& plan,
-                                  const SessionRecord& session, const MatchContext& context,
-                                  HistoryType type) {
-    const MatchResult match = book.countMatch(plan, session, context);
-    if (match.end == WalkEnd::plainEntry)
-        addToLineTotals(totals, session, context.zeroDuration, type);
-    return match;
-}
-
+// session.flags must carry the settled direction.
 inline MatchResult accountSession(AddressBook& book, LineTotals& totals,
                                   const SessionRecord& session, const MatchContext& context,
                                   HistoryType type) {
-    return accountSession(book, totals, book.planMatch(session), session, context, type);
+    const MatchResult match = book.matchSession(session, context);
+    if (match.end == WalkEnd::plainEntry)
+        addToLineTotals(totals, session, context.zeroDuration, type);
+    return match;
 }
 
 }  // namespace rv

@@ -91,12 +91,7 @@ class AddressBook {
     // entries that counting writes; countMatch counts. Sessions must be
     // planned in the order in which matchSession would take them, and each
     // counted with its own plan; their counting may come later.
-    inline void planMatch(const SessionRecord& session, MatchPlan& plan);
-    MatchPlan planMatch(const SessionRecord& session) {
-        MatchPlan plan;
-        planMatch(session, plan);
-        return plan;
-    }
+    inline MatchPlan planMatch(const SessionRecord& session);
     inline MatchResult countMatch(const MatchPlan& plan, const SessionRecord& session,
                                   const MatchContext& context);
 
@@ -297,21 +292,12 @@ inline void countSession(AddrEntry& entry, const SessionRecord& session,
     markHistoryRow(*entry.historyRow, context.axisStart, context.axisEnd, *layout);
 }
 
-// Filled in place: a plan returned by value into a batch is copied
-// through the stack, piece by piece, and read back whole, which stalls.
-void AddressBook::planMatch(const SessionRecord& session, MatchPlan& plan) {
+MatchPlan AddressBook::planMatch(const SessionRecord& session) {
     const bool hasKind = session.has(SessionFlags::kindMask);
     std::uint32_t index = nodeKept(session.address, hasKind);
     if (index == noKept) index = keptFor(session.address, hasKind);
     const Outcome& outcome = kept_[index].outcome;
-    plan.targets = outcome.targets;
-    plan.targetCount = outcome.targetCount;
-    plan.end = outcome.end;
-    for (std::size_t i = 0; i < plan.targetCount; ++i) {
-        // The first counter and the flags: the ends of what counting writes.
-        __builtin_prefetch(&plan.targets[i]->bytesReceived, 1);
-        __builtin_prefetch(&plan.targets[i]->flags, 1);
-    }
+    return {outcome.targets, outcome.targetCount, outcome.end};
 }
 
 bool AddressBook::tallySession(const SessionRecord& session, bool zeroDuration) {
