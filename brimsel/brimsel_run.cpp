@@ -91,10 +91,12 @@ void dumpFile(HistoryReader& reader, const Line& line, DumpFilter& filter, DumpW
     DumpRow row;
     row.file = line.source.path;
     row.type = reader.type();
+    const LineDirectionRules rules{line.swapInOut != 0, row.type, line.source.n, line.source.m,
+                                   line.binkdAbortedOut != 0};
     SessionRecord record;
     if (!filter.active()) {
         while (reader.readSession(record)) {
-            fillDumpRow(row, record, reader.direction(), line.timeShift);
+            fillDumpRow(row, record, reader.direction(), line.timeShift, rules);
             writer.row(row);
         }
         writer.endFile();
@@ -106,7 +108,7 @@ void dumpFile(HistoryReader& reader, const Line& line, DumpFilter& filter, DumpW
             ++total;
             if (!filter.shows(record)) continue;
             ++shown;
-            fillDumpRow(row, record, reader.direction(), line.timeShift);
+            fillDumpRow(row, record, reader.direction(), line.timeShift, rules);
             writer.row(row);
         }
         writer.endFile();

@@ -8,12 +8,19 @@
 #include <string_view>
 #include <vector>
 
+#include "core/direction.h"
 #include "core/fido_address.h"
 #include "core/history_type.h"
 #include "core/session_kind.h"
 #include "core/session_record.h"
 
 namespace rv::brimsel {
+
+// Whether ravlog counts the record as an aborted session: after the
+// line's direction rules it lacks `normal` (a BinkD record, which has no
+// such flag, when both directions are set). An event of The Brake! is no
+// session.
+enum class Aborted : std::uint8_t { no, yes, noSession };
 
 struct DumpRow {
     std::string_view file;  // the path as the "File:" line shows it
@@ -26,18 +33,22 @@ struct DumpRow {
     std::uint32_t received = 0;
     std::uint32_t sent = 0;
     std::uint16_t flags = 0;  // as stored, with the direction of an .IHS/.OHS file
+    Aborted aborted = Aborted::no;
 };
 
 // Fills the row of record r, read from the file with the reader's
-// direction, for a line with the TimeShift in hours.
+// direction, for a line with the TimeShift in hours and its direction rules.
 inline void fillDumpRow(DumpRow& row, const SessionRecord& r, std::uint16_t direction,
-                        std::int16_t timeShift) {
+                        std::int16_t timeShift, const LineDirectionRules& rules) {
     row.address = r.address;
     row.start = std::int64_t{static_cast<std::int32_t>(r.startTime)} + timeShift * 3600;
     row.duration = r.duration;
     row.received = r.bytesReceived;
     row.sent = r.bytesSent;
     row.flags = r.flags | direction;
+    row.aborted = r.has(SessionFlags::kindMask) ? Aborted::noSession
+                  : applyDirectionRules(row.flags, rules) & SessionFlags::normal ? Aborted::no
+                                                                                 : Aborted::yes;
 }
 
 // The The Brake! event kind the flags carry, or nullptr for a mail session.

@@ -147,10 +147,13 @@ class JsonLinesDump : public DumpWriter {
         if (const SessionKind* kind = eventKind(r.flags)) {
             out_.put(",\"kind\":\"");
             out_.put(trimmedCell(kind->displayText));
-            out_.put("\"}\n");
+            out_.put("\"");
         } else {
-            out_.put(",\"kind\":null}\n");
+            out_.put(",\"kind\":null");
         }
+        out_.put(r.aborted == Aborted::yes  ? ",\"aborted\":true}\n"
+                 : r.aborted == Aborted::no ? ",\"aborted\":false}\n"
+                                            : ",\"aborted\":null}\n");
         out_.maybeFlush();
     }
 
@@ -167,7 +170,7 @@ class CsvDump : public DumpWriter {
     explicit CsvDump(std::FILE* out) : DumpWriter(out), csv_(out_) {
         for (const char* name :
              {"file", "type", "address", "zone", "net", "node", "point", "start", "duration",
-              "received", "sent", "incoming", "outgoing", "normal", "protected", "kind"})
+              "received", "sent", "incoming", "outgoing", "normal", "protected", "kind", "aborted"})
             csv_.text(name);
         csv_.endRecord();
     }
@@ -200,7 +203,9 @@ class CsvDump : public DumpWriter {
         out_.put(r.flags & normal ? ",1" : ",0");
         out_.put(r.flags & protectedSession ? ",1," : ",0,");
         if (const SessionKind* kind = eventKind(r.flags)) out_.put(trimmedCell(kind->displayText));
-        out_.put("\r\n");
+        out_.put(r.aborted == Aborted::yes  ? ",1\r\n"
+                 : r.aborted == Aborted::no ? ",0\r\n"
+                                            : ",\r\n");
         out_.maybeFlush();
     }
 

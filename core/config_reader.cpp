@@ -139,7 +139,7 @@ bool actsOn(Program program, Keyword id) {
     if (program == Program::brimsel) {
         return id == Keyword::history || id == Keyword::timeShift ||
                id == Keyword::supportNewFormat || id == Keyword::common || id == Keyword::line ||
-               id == Keyword::charset;
+               id == Keyword::charset || id == Keyword::swapInOut;
     }
     switch (id) {
         case Keyword::history:
@@ -155,6 +155,7 @@ bool actsOn(Program program, Keyword id) {
         case Keyword::swapInOut:
         case Keyword::binkdAborted:
         case Keyword::charset:
+        case Keyword::name:  // names a line of the JSON report that could not be read
             return true;
         default:
             return false;

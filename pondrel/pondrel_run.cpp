@@ -60,6 +60,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
     warnPendingCut(line.source.path, run.err);
     if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
         std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
+        run.unreadLines.push_back(i);
         return;
     }
     const HistoryType type = reader.type();

@@ -44,6 +44,10 @@ void writeJsonReport(std::FILE* file, const Report& report) {
     putLinkRowsJson(json, "links", report.tables.links, addressWidth);
     putLinkRowsJson(json, "groups", report.tables.groups, addressWidth);
     putTotalsJson(json, "totals", report.totals);
+    json.key("unread_lines").beginArray(true);
+    for (const Line* line : report.unreadLines)
+        putUnreadLineJson(json, *line, line->source.path, line->source.type);
+    json.endArray();
     json.endObject();
     out.put('\n');
 }

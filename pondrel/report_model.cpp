@@ -14,6 +14,8 @@ Report makeReport(const Run& run) {
     for (const TrafficCounters& t : run.totals)
         addCounters(sum, t);
     report.totals = summaryTotals(sum);
+    for (std::size_t i : run.unreadLines)
+        report.unreadLines.push_back(&run.config.lines[i]);
     return report;
 }
 

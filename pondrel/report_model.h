@@ -17,6 +17,7 @@ struct Report {
     std::tm to{};
     LinkTables tables;
     SummaryTotals totals;
+    std::vector<const Line*> unreadLines;  // whose history could not be opened
 };
 
 Report makeReport(const Run& run);

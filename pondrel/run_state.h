@@ -38,6 +38,8 @@ struct Run {
     std::int64_t earliestShown = 0;
     std::int64_t latestShown = 0;
     PrintableCounts printable;
+    // The lines whose history could not be opened, in list order.
+    std::vector<std::size_t> unreadLines;
 };
 
 }  // namespace rv::pondrel

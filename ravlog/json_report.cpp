@@ -161,6 +161,12 @@ bool JsonReport::write(std::FILE* file, const RavlogRun& run, const RavlogReport
         putTotalsJson(json, "unprotected", report.totals.unprotected);
     }
     json.endObject();
+    // The lines the page names as not read, which have no entry in "lines".
+    json.key("unread_lines").beginArray(true);
+    for (std::size_t i = 0; i < run.lines.size(); ++i)
+        if (!run.lines[i].opened)
+            putUnreadLineJson(json, run.config.lines[i], run.lines[i].history, run.lines[i].type);
+    json.endArray();
     json.endObject();
     out.put('\n');
     if (!copied)

@@ -24,6 +24,13 @@ void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<L
         json.key("received").number(row.received);
         json.key("sent").number(row.sent);
         json.key("cps").number(row.cps);
+        // What the page shows beside the figures, after them so that
+        // readers of the older keys keep their order.
+        if (row.label.empty())
+            json.key("label").null();
+        else
+            json.key("label").string(trimmedCell(row.label));
+        json.key("protected").boolean(row.protectedSessions);
         json.endObject();
     }
     json.endArray();
@@ -45,6 +52,18 @@ void putTotalsFields(JsonWriter& json, const SummaryTotals& t) {
     json.key("time_in").number(t.timeIn);
     json.key("time_out").number(t.timeOut);
     json.key("time_online").number(t.timeOnline);
+}
+
+void putUnreadLineJson(JsonWriter& json, const Line& line, std::string_view history,
+                       HistoryType type) {
+    json.beginObject();
+    if (line.hasName)
+        json.key("name").string(line.name);
+    else
+        json.key("name").null();
+    json.key("history").string(history);
+    json.key("type").number(type);
+    json.endObject();
 }
 
 }  // namespace rv

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/config_model.h"
 #include "core/json_writer.h"
 #include "stats/link_rows.h"
 
@@ -15,7 +16,8 @@ namespace rv {
 std::string_view kindName(const SessionKind& kind);
 
 // key: [rows...], each row an object; addressWidth is the Address cell's
-// width in the program's text table.
+// width in the program's text table. A row ends with its label (null
+// without one) and whether a protected session was counted for it.
 void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<LinkRow>& rows,
                      std::size_t addressWidth);
 
@@ -24,5 +26,10 @@ void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<L
 void putTotalsFields(JsonWriter& json, const SummaryTotals& totals);
 // key: {those keys}.
 void putTotalsJson(JsonWriter& json, std::string_view key, const SummaryTotals& totals);
+
+// One element of "unread_lines": a line whose history could not be read,
+// as {name, history, type} with the history as configured.
+void putUnreadLineJson(JsonWriter& json, const Line& line, std::string_view history,
+                       HistoryType type);
 
 }  // namespace rv

@@ -137,6 +137,12 @@ Addr EXTERNAL
 """
 
 
+# A history's name without its extension, and its line's chart title.
+NAMES = {history.split(".")[0]: name or f"Line {number}"
+         for number, (history, name) in enumerate(LINES, start=1)}
+UNREAD = [{"name": "Missing", "history": "missing.his", "type": 2}]
+
+
 def node_config():
     text = CONFIG
     for history, name in LINES:
@@ -196,26 +202,27 @@ def link_tables(text):
             rows = []
             tables.append(rows)
         elif rows is not None and (m := LINK_ROW.match(line)):
-            rows.append((m.group(1).strip(),) + m.groups()[1:])
+            rows.append((m.group(1).strip(),) + m.groups()[1:] + (line[1],))
     return tables
 
 
-def link_cells(row):
+def link_cells(row, prot):
     def cell(count, seconds):
         return ("-", "-:--:--") if count == 0 else (str(count), hms(seconds))
     return ((row["address"],) + cell(row["sessions_in"], row["time_in"]) +
             cell(row["sessions_out"], row["time_out"]) +
             (hms(row["time_online"]), traffic(row["received"]), traffic(row["sent"]),
-             traffic(row["cps"])))
+             traffic(row["cps"]), "P" if prot and row["protected"] else " "))
 
 
-def check_link_rows(where, text_rows, rows):
+def check_link_rows(where, text_rows, rows, prot=False):
+    """prot: the text marks protected rows (ravlog's links table)."""
     check(len(text_rows) == len(rows), f"{where}: {len(text_rows)} rows in the text, "
           f"{len(rows)} in the data")
     for n, (got, row) in enumerate(zip(text_rows, rows)):
         check(row["kind"] is None or row["kind"] == row["address"], f"{where} row {n + 1} kind")
-        check(tuple(got) == link_cells(row), f"{where} row {n + 1}: text {got}, data "
-              f"{link_cells(row)}")
+        check(tuple(got) == link_cells(row, prot), f"{where} row {n + 1}: text {got}, data "
+              f"{link_cells(row, prot)}")
 
 
 def totals_box(text, labels):
@@ -270,7 +277,9 @@ def check_ravlog(work, tag, args, files, zone):
     ses, lnk, out, js = files
     run("ravlog", args, work, zone)
     report = strict_json(read(os.path.join(work, js)), f"{tag} {js}")
-    check(list(report) == ["period", "lines", "links", "groups", "totals"], f"{tag} keys")
+    check(list(report) == ["period", "lines", "links", "groups", "totals", "unread_lines"],
+          f"{tag} keys")
+    check(report["unread_lines"] == UNREAD, f"{tag} unread lines {report['unread_lines']}")
     text = read(os.path.join(work, ses)).decode()
     tables = sessions_tables(text)
     check(len(tables) == len(report["lines"]), f"{tag}: {len(tables)} tables, "
@@ -283,7 +292,7 @@ def check_ravlog(work, tag, args, files, zone):
           header.group(3) == f"{start:%d %B %Y}", f"{tag}: period start {start}")
     check(end > start, f"{tag}: period end {end}")
     links = link_tables(read(os.path.join(work, lnk)).decode())
-    check_link_rows(f"{tag} links", links[0], report["links"])
+    check_link_rows(f"{tag} links", links[0], report["links"], True)
     check_link_rows(f"{tag} groups", links[1] if len(links) > 1 else [], report["groups"])
     history = read(os.path.join(work, out)).decode()
     check_totals(f"{tag} totals", history, ["Total Received", "Total Sent", "Total Traffic"],
@@ -298,6 +307,34 @@ def check_ravlog(work, tag, args, files, zone):
                      ["UnProt Received", "UnProt Sent", "UnProt Total"],
                      report["totals"]["unprotected"])
     check_charts(tag, chart_blocks(history), report, True)
+    if zone == "UTC":  # where the dump's times are the period's
+        check_aborted(work, tag, history, start, end)
+
+
+def check_aborted(work, tag, history, start, end):
+    """brimsel's aborted records of the period are the Aborted figures of
+    ravlog's busy charts: every valid session counts but the excluded
+    2:5020/9999, and The Brake!'s events are none."""
+    shown, name = {}, None
+    for text in history.split("\n"):
+        if m := re.match(r" *(.+) - (\w+) Histogram$", text):
+            name = m.group(1) if m.group(2) == "Busy" else None
+        elif name and (m := re.match(r" Aborted: *(\d+) ", text)):
+            shown[name], name = m.group(1), None
+    counted = {}
+    for line in run("brimsel", ["-fjson"], work).splitlines():
+        r = json.loads(line)
+        valid = r["start"] and r["zone"] > 0 and min(r["net"], r["node"], r["point"]) >= 0 \
+            and r["duration"] <= 86400 and (r["net"], r["node"]) != (5020, 9999)
+        if r["type"] != 4 and valid and iso(r["start"]) <= end and \
+                iso(r["start"]) + datetime.timedelta(seconds=max(r["duration"], 1)) > start:
+            name = NAMES[r["file"].split(".")[0]]
+            counted[name] = counted.get(name, 0) + r["aborted"]
+        check(r["aborted"] is None if r["kind"] else isinstance(r["aborted"], bool),
+              f"{tag}: brimsel's aborted {r['aborted']} for kind {r['kind']}")
+    expected = {name: str(counted.get(name, 0)) for name in shown}
+    check(set(counted) <= set(shown), f"{tag}: no Aborted figure for {set(counted) - set(shown)}")
+    check(shown == expected, f"{tag}: ravlog's Aborted {shown}, brimsel's {expected}")
 
 
 def csv_rows(data, what):
@@ -308,7 +345,9 @@ def csv_rows(data, what):
 def check_pondrel(work, tag, zone):
     text = run("pondrel", [], work, zone).decode()
     report = strict_json(run("pondrel", ["-fjson"], work, zone), f"{tag} pondrel json")
-    check(list(report) == ["from", "to", "links", "groups", "totals"], f"{tag} pondrel keys")
+    check(list(report) == ["from", "to", "links", "groups", "totals", "unread_lines"],
+          f"{tag} pondrel keys")
+    check(report["unread_lines"] == UNREAD, f"{tag} pondrel unread lines")
     for key, label in (("from", "From"), ("to", "To  ")):
         shown = f"{label}: {iso(report[key]):%H:%M:%S, %d %B %Y, %A}"
         check(shown in text, f"{tag} pondrel: '{shown}' not in the text")
@@ -428,7 +467,7 @@ def hostile():
         rows = csv_rows(run("brimsel", ["-fcsv"], work), "hostile brimsel")
         check([r[0] for r in rows] == ["file"] + [HOSTILE_PATH] * 2 + ["plain.his"] * 2,
               f"brimsel CSV files {[r[0] for r in rows]}")
-        check(all(len(r) == 16 for r in rows), "brimsel CSV: 16 fields in every record")
+        check(all(len(r) == 17 for r in rows), "brimsel CSV: 17 fields in every record")
 
 
 def main():

@@ -9,7 +9,8 @@ crosscheck: over node histories that histgen writes (two seeds, two time
 zones, windows of 24, 8, 3, 2 and 1 hours, one across midnight), ravlog's page
 is well-formed strict UTF-8 that fetches nothing; it holds one <svg> per
 busy chart that the JSON names for a line plus one per links and group
-row; the Incoming and Outgoing charts' captions give the share of the
+row, and a legend of just the kinds of chart drawn; the Incoming and
+Outgoing charts' captions give the share of the
 line's time online that the JSON's times make; every bar chart has one bar per slot of the window, each with its
 slot's span and value, drawn at the JSON's busy values; its hour axis
 follows the window; the table cells and totals equal the JSON's figures
@@ -105,8 +106,11 @@ def check_table(where, table, rows, labels):
     for row, figures in zip(body, rows):
         tds = cells(row)
         if tds[0]["text"] in ("", "P") and len(tds) > 11:
+            check(tds[0]["text"] == ("P" if figures["protected"] else ""), f"{where}: P mark")
             tds = tds[1:]  # the P column
         check(tds[0]["text"] == figures["address"], f"{where}: {tds[0]['text']}")
+        if labels:
+            check(tds[1]["text"] == (figures["label"] or ""), f"{where}: label {tds[1]['text']}")
         rest = tds[2:] if labels else tds[1:]
         for cell, key in zip(rest[:4], ["sessions_in", "time_in", "sessions_out", "time_out"]):
             sessions = figures[key.replace("time", "sessions")]
@@ -181,6 +185,8 @@ def check_chart(where, svg, values, slot, start_hour, hours):
                   f"{where} bar {i}: {value} s, {percent}% for the JSON's {values[i]} s")
 
 
+LEGEND = {"k": "busy", "k i": "incoming", "k o": "outgoing", "k p": "protected",
+          "k u": "unprotected"}
 # window option, first hour of the axis, its hour labels
 WINDOWS = [
     ([], 0, list(range(0, 25, 2))),
@@ -201,6 +207,11 @@ def check_ravlog(work, tag, args, zone, start_hour, hours):
     check(len(svgs) == charts + len(report["links"]) + len(report["groups"]),
           f"{tag}: {len(svgs)} svg for {charts} charts, {len(report['links'])} links and "
           f"{len(report['groups'])} groups")
+    # The legend keys exactly the kinds of chart drawn, in their order.
+    drawn = {kind for line in report["lines"] for kind in line["charts"]}
+    keys = [LEGEND[k["attrs"]["class"]] for p in find(page, "p", "m") if "Bars:" in p["text"]
+            for k in find(p, "span", "k")]
+    check(keys == [k for k in LEGEND.values() if k in drawn], f"{tag}: legend {keys} for {drawn}")
     sections = list(find(page, "section"))
     read_sections = [s for s in sections if list(find(s, "table"))]
     check(len(read_sections) == len(report["lines"]), f"{tag}: {len(read_sections)} lines")
@@ -311,6 +322,8 @@ def hostile():
         paths = [p["text"] for p in find(page, "p", "m") if p["text"].startswith("History")]
         check(paths[0] == f"History {path}, type 2", f"hostile paths {paths}")
         # A label keeps its first 15 columns.
+        check(not [p for p in find(page, "p", "m") if "Bars:" in p["text"]],
+              "hostile: a legend without charts")
         text = "|".join(c["text"] for t in find(page, "table") for c in find(t, "td"))
         check("|<script>alert(1|" in text, f"hostile label not shown as text: {text}")
         check("|</td></table>|" in text, "hostile group label")

@@ -150,5 +150,40 @@ while IFS= read -r line; do
     printf '%s\n' "$line" | run_example "the guide's crontab line $line" "$root"
 done <"$work/crontab"
 
+# ---- the recipes, with their answers -----------------------------------------
+# Two lines, the BinkD one first in the configuration, whose answers are
+# known: per file the records and the sessions ravlog counts as aborted
+# (BinkD marks an aborted session with both directions, and sets no N
+# flag), and the last call of 2:5020/545, which lies in the first line.
+recipes=$work/recipes
+mkdir "$recipes"
+printf '%s\n' "2:5020/545 2024-03-05T12:00:00 dur=60 flags=2" \
+    "2:5020/100 2024-03-05T10:00:00 dur=30 flags=3" "2:5020/100 2024-03-05T11:00:00 dur=30 flags=1" |
+    "$build/tools/histgen" write --type 3 --out "$recipes/a.his" >/dev/null
+printf '%s\n' "2:5020/545.7 2024-03-05T09:00:00 dur=60 flags=6" \
+    "2:5020/100 2024-03-05T13:00:00 dur=30 flags=2" |
+    "$build/tools/histgen" write --type 1 --out "$recipes/b.his" >/dev/null
+printf '%s\n' "[COMMON]" "BusyHist T" "Addr *" "[LINE]" "History a.his,1,1" "[LINE]" \
+    "History b.his" >"$recipes/ravlog.ctl"
+# recipe NAME EXPECTED: the indented command under the paragraph that
+# starts with NAME in docs/json.md, run in the recipes' directory, must print EXPECTED.
+recipe() {
+    awk -v name="$1" 'index($0, name) == 1 { on = 1 } on && /^    [a-z]/ { sub(/^    /, ""); print; exit }' \
+        "$src/docs/json.md" | run_example "docs/json.md's \"$1\"" "$recipes" &&
+        { [ "$(cat "$work/out")" = "$2" ] || fail "docs/json.md's \"$1\" prints $(cat "$work/out"), not $2"; }
+}
+# ravlog's count: the Aborted figure of each line's busy chart.
+(cd "$recipes" && TZ=UTC "$build/ravlog/ravlog" -d5.3.2024 >/dev/null 2>&1)
+ravlog_aborted=$(sed -n 's/^ Aborted: *\([0-9]*\) .*/\1/p' "$recipes/ravlog.out" | tr '\n' ' ')
+[ "$ravlog_aborted" = "1 1 " ] && pass || fail "ravlog counts '$ravlog_aborted' aborted sessions"
+recipe "Records and aborted sessions per history file" \
+    "$(printf '{"file":"a.his","records":3,"aborted":1}\n{"file":"b.his","records":2,"aborted":1}')"
+last_call='{"file":"a.his","type":3,"address":"2:5020/545.0","zone":2,"net":5020,"node":545,"point":0,"start":"2024-03-05T12:00:00","duration":60,"received":0,"sent":0,"incoming":false,"outgoing":true,"normal":false,"protected":false,"kind":null,"aborted":false}'
+recipe "The last call of 2:5020/545" "$last_call"
+# The guide's own form of it: the first command under its heading.
+awk '/^### When did 2:5020\/545 last call\?/ { on = 1 } on && /^```$/ { if (inside) exit; inside = 1; next }
+     inside { print; exit }' "$src/docs/guide.md" | run_example "the guide's last call" "$recipes" &&
+    { [ "$(cat "$work/out")" = "$last_call" ] || fail "the guide's last call is $(cat "$work/out")"; }
+
 echo "$passes passed, $failures failed"
 [ $failures -eq 0 ]
