@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <iterator>
 
 #include "core/html_page.h"
 #include "core/time_text.h"
@@ -30,12 +31,21 @@ void putPeriod(OutBuffer& out, const PeriodView& period) {
     out.put("</p>\n");
 }
 
-void putLegend(OutBuffer& out) {
-    out.put(
-        "<p class=\"m\">Bars: share of each slot in use."
-        "<span class=\"k\"></span>Busy<span class=\"k i\"></span>Incoming"
-        "<span class=\"k o\"></span>Outgoing (striped)<span class=\"k p\"></span>Protected"
-        "<span class=\"k u\"></span>UnProtected (striped)</p>\n");
+// The key of each kind of chart the page draws, in ChartKind order; none
+// without a chart.
+void putLegend(OutBuffer& out, const std::vector<ChartBlock>& charts) {
+    constexpr std::string_view keys[] = {
+        "<span class=\"k\"></span>Busy", "<span class=\"k i\"></span>Incoming",
+        "<span class=\"k o\"></span>Outgoing (striped)", "<span class=\"k p\"></span>Protected",
+        "<span class=\"k u\"></span>UnProtected (striped)"};
+    bool drawn[std::size(keys)] = {};
+    for (const ChartBlock& block : charts)
+        drawn[static_cast<std::size_t>(block.kind)] = true;
+    if (std::find(std::begin(drawn), std::end(drawn), true) == std::end(drawn)) return;
+    out.put("<p class=\"m\">Bars: share of each slot in use.");
+    for (std::size_t kind = 0; kind < std::size(keys); ++kind)
+        if (drawn[kind]) out.put(keys[kind]);
+    out.put("</p>\n");
 }
 
 void putLineTotals(OutBuffer& out, const LineTotals& t) {
@@ -69,8 +79,9 @@ void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis)
     if (block.kind == ChartKind::busy) out.put("Usage ");
     out.put(bareCell(share.view()));
     if (block.kind != ChartKind::busy) out.put(" of the time online");
-    out.put("</span></figcaption>\n<svg class=\"c\" viewBox=\"-44 -10 ");
-    out.putUnsigned(svgAxisWidth + 54, 0);
+    // The left margin holds "100%" in the larger font of a narrow screen.
+    out.put("</span></figcaption>\n<svg class=\"c\" viewBox=\"-58 -10 ");
+    out.putUnsigned(svgAxisWidth + 68, 0);
     out.put(" 134\" role=\"img\" aria-label=\"");
     out.put(chartKindName(block.kind));
     out.put(" per slot, percent\"><path class=\"g\" d=\"M0 0h");
@@ -157,7 +168,7 @@ void writeHtmlReport(std::FILE* file, const RavlogRun& run, const RavlogReport& 
     putHtmlStart(out, "Sessions History");
     out.put("<h1>Sessions History</h1>\n");
     putPeriod(out, report.period);
-    putLegend(out);
+    putLegend(out, report.charts);
     for (std::size_t i = 0; i < run.config.lines.size(); ++i)
         putLine(out, run, report, i, axis);
     putLinkTablesHtml(out, report.tables, LinkTableHtml{15, run.hasProtectedSessions, &axis});

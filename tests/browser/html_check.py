@@ -7,8 +7,8 @@
 The page is opened from file:// and must load without console errors or
 script exceptions, without a single request besides the document itself,
 hold exactly N rendered <svg> elements (nested ones count, those in a
-<template> do not), and not scroll sideways in a window 1280 and 390 CSS
-pixels wide. Screenshots go to
+<template> do not), and neither scroll sideways nor cut an <svg>'s text
+at its left or right edge in a window 1280 and 390 CSS pixels wide. Screenshots go to
 DIR/html-1280.png (the whole page, at most 4000 pixels high) and
 DIR/html-390.png (the first screen).
 
@@ -205,6 +205,12 @@ SETTLE = "new Promise(r => requestAnimationFrame(() => requestAnimationFrame(() 
 COUNT_SVG = "document.querySelectorAll('svg').length"
 WIDTHS = ("({scroll: document.documentElement.scrollWidth,"
           " client: document.documentElement.clientWidth, inner: window.innerWidth})")
+# The texts of svg elements that stick out of their svg sideways, where the
+# svg cuts them off (a text's box is its glyphs' width, but the font's whole
+# height, so only the sides are told).
+CUT_TEXTS = ("[...document.querySelectorAll('svg text')].filter(t => {"
+             " const s = t.ownerSVGElement.getBoundingClientRect(), r = t.getBoundingClientRect();"
+             " return r.left < s.left - 0.5 || r.right > s.right + 0.5; }).map(t => t.textContent)")
 
 
 def counted(number, noun):
@@ -277,6 +283,11 @@ def check_width(browser, report, width, height):
                  too_wide and "the page scrolls sideways at %dx%d: %d pixels wide in a %d-pixel window"
                  % (width, height, w["scroll"], min(w["client"], w["inner"])),
                  "no sideways scrolling at %dx%d" % (width, height))
+    cut = browser.evaluate(CUT_TEXTS)
+    report.check("labels-%d" % width,
+                 cut and "%s sticking out of their chart at %dx%d: %s"
+                 % (counted(len(cut), "text"), width, height, ", ".join(sorted(set(cut)))),
+                 "every chart text whole at %dx%d" % (width, height))
 
 
 def save_screenshot(browser, report, path, width, height, full_page):

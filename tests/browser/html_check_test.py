@@ -35,6 +35,9 @@ CASES = (
      {"width-1280": "scrolls sideways at 1280x900", "width-390": "scrolls sideways at 390x844"}),
     ("wide for a phone", "", '<svg width="500" height="40"></svg>', 1,
      {"width-390": "scrolls sideways at 390x844"}),
+    ("cut label", "", '<svg viewBox="0 0 300 60"><text x="4" y="30" text-anchor="end">100%</text></svg>', 1,
+     {"labels-1280": "1 text sticking out of their chart at 1280x900: 100%",
+      "labels-390": "at 390x844: 100%"}),
     ("svg count", "", CHART + "<svg><svg></svg></svg><template><svg></svg></template>", 4,
      {"svg-count": "3 svg elements, expected 4"}),
 )
