@@ -2,7 +2,9 @@
 # The demonstration behind `make demo`: writes a week of a seeded node's
 # histories into demo-out/ (eight formats, ending yesterday), then runs the
 # programs over examples/ravlog.ctl from there and shows the start of each
-# result. BUILD names the build directory (default: build).
+# result, and writes yesterday's and the week's pages for a browser with
+# their JSON, naming where they are. BUILD names the build directory
+# (default: build).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,10 +35,11 @@ show() {
 
 show brimsel brimsel.txt
 
-# ravlog reports yesterday (-d-1) into the three files the configuration names.
+# ravlog reports yesterday (-d-1) into the three files the configuration
+# names, and the same day as a page and as JSON.
 echo
-echo "== ravlog -d-1"
-(cd "$out" && "$build/ravlog/ravlog" -d-1 >/dev/null)
+echo "== ravlog -d-1 -wday.html -jday.json"
+(cd "$out" && "$build/ravlog/ravlog" -d-1 -wday.html -jday.json >/dev/null)
 for report in ravlog.ses ravlog.lnk ravlog.out; do
     echo
     echo "-- $out/$report ($(wc -l <"$out/$report") lines), its beginning:"
@@ -46,3 +49,10 @@ done
 # pondrel: the whole generated period, in UTF-8 and in plain ASCII.
 show pondrel pondrel.txt
 show pondrel pondrel-ascii.txt -u-
+(cd "$out" && "$build/pondrel/pondrel" -fhtml -oweek.html 2>/dev/null &&
+    "$build/pondrel/pondrel" -fjson -oweek.json 2>/dev/null)
+
+echo
+echo "== The same reports for a browser, and as JSON for other programs"
+echo "   yesterday (ravlog):  file://$out/day.html   $out/day.json"
+echo "   the week (pondrel):  file://$out/week.html  $out/week.json"

@@ -127,7 +127,8 @@ for command in "${commands[@]}"; do
     if [ "$status" -eq 0 ]; then pass; else fail "$command: exit status $status"; fi
 done
 
-for report in brimsel.txt ravlog.ses ravlog.lnk ravlog.out pondrel.txt pondrel-ascii.txt; do
+for report in brimsel.txt ravlog.ses ravlog.lnk ravlog.out pondrel.txt pondrel-ascii.txt \
+    day.html day.json week.html week.json; do
     if [ -s "$root$clone/demo-out/$report" ]; then pass; else fail "demo-out/$report missing or empty"; fi
 done
 
