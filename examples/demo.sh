@@ -54,5 +54,6 @@ show pondrel pondrel-ascii.txt -u-
 
 echo
 echo "== The same reports for a browser, and as JSON for other programs"
-echo "   yesterday (ravlog):  file://$out/day.html   $out/day.json"
-echo "   the week (pondrel):  file://$out/week.html  $out/week.json"
+echo "   yesterday (ravlog):  file://$out/day.html"
+echo "   the week (pondrel):  file://$out/week.html"
+echo "   as JSON:             $out/day.json, $out/week.json"
