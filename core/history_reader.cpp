@@ -95,7 +95,7 @@ void decodeType7(const std::uint8_t* raw, SessionRecord& r) {
     if (raw[253] == 0) r.flags |= SessionFlags::normal;
 }
 
-void decodeType8(const std::uint8_t* raw, SessionRecord& r) {
+void decodeType8(const std::uint8_t* raw, SessionRecord& r, WallClockReader& clock) {
     std::tm tm{};
     tm.tm_year = loadU16(raw) - 1900;
     tm.tm_mon = loadU16(raw + 2) - 1;
@@ -103,8 +103,7 @@ void decodeType8(const std::uint8_t* raw, SessionRecord& r) {
     tm.tm_hour = loadU16(raw + 6);
     tm.tm_min = loadU16(raw + 8);
     tm.tm_sec = loadU16(raw + 10);
-    tm.tm_isdst = -1;  // the format stores local wall time; let the zone rules decide
-    r.startTime = static_cast<std::uint32_t>(std::mktime(&tm));
+    r.startTime = static_cast<std::uint32_t>(clock.toCalendar(tm));
     r.address = addressFromBytes(raw + 12);
     r.flags = raw[88] == 1 ? SessionFlags::normal : 0;
     r.duration = loadU16(raw + 90);
@@ -272,7 +271,7 @@ bool HistoryReader::readAnySession(SessionRecord& r) {
             return true;
         case dated104:
             if (take(104, p) == 0) return false;
-            decodeType8(p, r);
+            decodeType8(p, r, wallClock_);
             return true;
         default:
             return false;

@@ -14,6 +14,7 @@
 #include "core/byte_source.h"
 #include "core/history_source.h"
 #include "core/session_record.h"
+#include "core/wall_clock.h"
 
 namespace rv {
 
@@ -28,7 +29,7 @@ void decodeType4Event(std::uint32_t time, std::uint8_t code, const std::uint8_t*
 void decodeType5(const std::uint8_t* raw, SessionRecord& r);
 void decodeType6(const std::uint8_t* raw, SessionRecord& r);
 void decodeType7(const std::uint8_t* raw, SessionRecord& r);
-void decodeType8(const std::uint8_t* raw, SessionRecord& r);
+void decodeType8(const std::uint8_t* raw, SessionRecord& r, WallClockReader& clock);
 
 // On-disk record sizes of the fixed-size types (0 for type 4).
 std::size_t recordSize(HistoryType t);
@@ -110,6 +111,7 @@ class HistoryReader {
     const std::uint8_t* raw_ = nullptr;
     std::size_t rawSize_ = 0;
     std::uint8_t padded_[316] = {};
+    WallClockReader wallClock_;  // type 8 stores local calendar fields
 };
 
 }  // namespace rv

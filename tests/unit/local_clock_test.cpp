@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/time_text.h"
+#include "core/wall_clock.h"
 #include "time_zone_scope.h"
 
 namespace rv {
@@ -356,6 +357,56 @@ INSTANTIATE_TEST_SUITE_P(
             if (c == '/') c = '_';
         return name + (std::get<1>(info.param) ? "_SummerRun" : "_WinterRun");
     });
+
+// ---- Wall clock reader ------------------------------------------------------
+
+// Stored local calendar fields, in range or not, read as mktime reads them
+// with the flag left to it; where mktime's answer is the later occurrence
+// of a wall time that occurs twice, the reader's is the earlier one.
+TEST(WallClockReader, AgreesWithMktimeButForTheSecondOccurrence) {
+    const char* zones[] = {centralEurope,         "Europe/Berlin", "America/Sao_Paulo",
+                           "Australia/Lord_Howe", "Europe/Moscow", "UTC"};
+    std::mt19937 random(104);
+    for (const char* name : zones) {
+        if (std::string(name).find(',') == std::string::npos && !zoneInstalled(name)) continue;
+        TimeZoneScope zone(name);
+        WallClockReader reader;
+        std::size_t earlier = 0;
+        for (int i = 0; i < 20000; ++i) {
+            // Mostly plain fields; now and then the out-of-range values
+            // a damaged 16-bit field holds.
+            const bool wild = i % 4 == 0;
+            std::tm fields{};
+            fields.tm_year = 70 + static_cast<int>(random() % 135);
+            fields.tm_mon = static_cast<int>(random() % (wild ? 40 : 12)) - (wild ? 1 : 0);
+            fields.tm_mday = 1 + static_cast<int>(random() % (wild ? 400 : 28));
+            fields.tm_hour = static_cast<int>(random() % (wild ? 3000 : 24));
+            fields.tm_min = static_cast<int>(random() % (wild ? 9000 : 60));
+            fields.tm_sec = static_cast<int>(random() % (wild ? 65536 : 60));
+            const std::time_t read = reader.toCalendar(fields);
+            std::tm copy = fields;
+            copy.tm_isdst = -1;
+            const std::time_t byMktime = std::mktime(&copy);
+            if (read == byMktime) continue;
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(read) + " against " +
+                         std::to_string(byMktime));
+            // Seconds past a minute count as elapsed time after it, so the
+            // two occurrences are those of the minute's wall time.
+            const int excess = fields.tm_sec > 59 ? fields.tm_sec - 59 : 0;
+            const std::time_t readMinute = read - excess;
+            const std::time_t mktimeMinute = byMktime - excess;
+            std::tm a{};
+            std::tm b{};
+            localtime_r(&readMinute, &a);
+            localtime_r(&mktimeMinute, &b);
+            EXPECT_LT(read, byMktime);
+            EXPECT_EQ(std::tuple(a.tm_mday, a.tm_hour, a.tm_min, a.tm_sec),
+                      std::tuple(b.tm_mday, b.tm_hour, b.tm_min, b.tm_sec));
+            ++earlier;
+        }
+        EXPECT_LT(earlier, 20u) << name;
+    }
+}
 
 // ---- Local time converter: cost ---------------------------------------------
 
