@@ -7,7 +7,7 @@
 
 namespace rv {
 
-const std::array<KeywordDef, 27> keywordTable{{
+const std::array<KeywordDef, 28> keywordTable{{
     {"HISTORY", Keyword::history, true, 2},
     {"OUTPUT", Keyword::output, true, 1},
     {"TIMESHIFT", Keyword::timeShift, true, 3},
@@ -35,6 +35,7 @@ const std::array<KeywordDef, 27> keywordTable{{
     {"JSONREPORT", Keyword::jsonReport, true, 1},
     {"HTMLREPORT", Keyword::htmlReport, true, 1},
     {"CHARSET", Keyword::charset, true, 1},
+    {"ARCHIVE", Keyword::archive, true, 1},
 }};
 
 ConfigLineReader::ConfigLineReader(ByteSource& source) : source_(source) {}

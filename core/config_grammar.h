@@ -20,7 +20,7 @@ enum class Keyword : std::uint8_t {
     history, output, timeShift, date, middLine, keepAll, group, noDrawZero, addr, busyHist,
     supportNewFormat, showValue, common, line, protectSummary, name, cutHistory, time, pondrel,
     sessionStat, brakeSesStat, advancedCps, swapInOut, binkdAborted, jsonReport,
-    htmlReport, charset
+    htmlReport, charset, archive
 };
 
 enum class Program : std::uint8_t { ravlog, pondrel, brimsel };
@@ -34,7 +34,7 @@ struct KeywordDef {
 };
 
 // Searched in this order: TIMESHIFT comes before TIME.
-extern const std::array<KeywordDef, 27> keywordTable;
+extern const std::array<KeywordDef, 28> keywordTable;
 
 inline constexpr std::size_t configPieceSize = 511;
 

@@ -50,6 +50,7 @@ struct Settings {
     bool sessionsAppend = false;
     std::string jsonReportPath;       // empty: no JSON report
     std::string htmlReportPath;       // empty: no HTML report
+    std::string archivePath;          // the day archive; empty: none
     Charset charset = Charset::utf8;  // of the text reports
     std::time_t reportDate = 0;       // local midnight that starts the report day
     TimeWindow timeWindow;

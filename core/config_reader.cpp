@@ -155,6 +155,7 @@ bool actsOn(Program program, Keyword id) {
         case Keyword::swapInOut:
         case Keyword::binkdAborted:
         case Keyword::charset:
+        case Keyword::archive:
         case Keyword::name:  // names a line of the JSON report that could not be read
             return true;
         default:
@@ -194,6 +195,8 @@ bool fixedByOption(const FixedByOptions& f, Keyword id) {
             return f.middLine;
         case Keyword::showValue:
             return f.showValue;
+        case Keyword::archive:
+            return f.archive;
         default:
             return false;
     }
@@ -296,6 +299,11 @@ class Reader {
                 bool append = false;
                 readFileName(v, settings_.htmlReportPath, append);
                 if (append) return configError(kw.lineNumber, htmlAppendRefused);
+                return std::nullopt;
+            }
+            case Keyword::archive: {
+                bool append = false;
+                readFileName(v, settings_.archivePath, append);
                 return std::nullopt;
             }
             case Keyword::charset: {

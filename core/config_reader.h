@@ -30,6 +30,7 @@ struct FixedByOptions {
     bool protectSummary = false;
     bool middLine = false;
     bool showValue = false;
+    bool archive = false;
 };
 
 struct ConfigContext {

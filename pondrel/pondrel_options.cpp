@@ -18,6 +18,7 @@ const char* const usageText =
     "\t-b<d.m.y>               Begin from day d, month m, year y\n"
     "\t-e<d.m.y>               End at day d, month m, year y\n"
     "\t-d<n>                   Get statistic for n days only\n"
+    "\t-r<archive>             Day archive (override 'Archive' in config file; -r: none)\n"
     "\t-g[+|-]                 -g+  set 'Group Yes'\n"
     "\t                        -g-  set 'Group No'\n"
     "\t                        -g   invert 'Group' in config file\n"
@@ -66,6 +67,12 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
                 options.days = days;
                 options.daysGiven = true;
                 options.daysArgument = arg;
+                break;
+            }
+            case 'r': {
+                bool append = false;
+                readFileName(value, config.settings.archivePath, append);
+                options.archiveGiven = true;
                 break;
             }
             case 'g':

@@ -32,6 +32,7 @@ struct Options {
     bool ascii = false;
     bool charsetGiven = false;  // -u<charset>: the Charset keyword is ignored
     ReportFormat format = ReportFormat::text;
+    bool archiveGiven = false;  // -r<file>: the Archive keyword is ignored
 };
 
 extern const char* const usageText;

@@ -14,6 +14,7 @@
 #include "core/report_file.h"
 #include "core/session_validity.h"
 #include "core/time_text.h"
+#include "pondrel/archive_days.h"
 #include "pondrel/html_report.h"
 #include "pondrel/link_table.h"
 #include "pondrel/report_data.h"
@@ -55,7 +56,8 @@ inline bool periodTest(Run& run, std::time_t t, std::int64_t shown) {
     return true;
 }
 
-void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter& converter) {
+void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter& converter,
+              ArchiveDays& archive) {
     Line& line = run.config.lines[i];
     warnPendingCut(line.source.path, run.err);
     if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
@@ -76,7 +78,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
             const bool zeroDuration = r.duration == 0;
             if (zeroDuration) r.duration = 1;
             const std::optional<std::int64_t> shifted = shiftedTime(r, line.timeShift);
-            if (!shifted) continue;
+            if (!shifted || archive.holds(*shifted)) continue;
             const std::optional<std::time_t> t = converter.toLocal(*shifted);
             if (!t || !periodTest(run, *t, *shifted)) continue;
             r.flags = applyDirectionRules(static_cast<std::uint16_t>(r.flags | reader.direction()),
@@ -109,6 +111,10 @@ bool passesPeriod(Run& run, std::time_t t) {
     return periodTest(run, t, t);
 }
 
+bool passesPeriod(Run& run, std::time_t t, std::int64_t shown) {
+    return periodTest(run, t, shown);
+}
+
 Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpener& opener,
                 std::FILE* standardOut) {
     Options& o = run.options;
@@ -121,6 +127,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     context.fixed.group = fixesSetting(o.group);
     context.fixed.keepAll = fixesSetting(o.keepAll);
     context.fixed.charset = o.charsetGiven;
+    context.fixed.archive = o.archiveGiven;
     context.clock = &run.clock;
     context.warnings = run.err;
     if (Stop stop = readConfig(*text, run.config, context)) return stop;
@@ -141,10 +148,14 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     run.book = std::make_unique<AddressBook>(run.config.addresses);
     run.totals.assign(run.config.lines.size(), TrafficCounters{});
     {
+        ArchiveDays archive;
+        if (Stop stop = archive.open(run)) return stop;
         HistoryReader reader(opener);
         LocalTimeConverter converter(run.clock.isDst);
-        for (std::size_t i = 0; i < run.config.lines.size(); ++i)
-            readLine(run, i, reader, converter);
+        for (std::size_t i = 0; i < run.config.lines.size(); ++i) {
+            if (Stop stop = archive.countLine(run, i, converter)) return stop;
+            readLine(run, i, reader, converter, archive);
+        }
     }
     if (run.latest < run.earliest)
         return failure("No information for selected date period found.\n");

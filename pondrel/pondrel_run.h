@@ -21,5 +21,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
 // The record filter's period test, exposed for tests: whether a record at
 // local time t is counted, updating earliest and latest.
 bool passesPeriod(Run& run, std::time_t t);
+// The same for a record whose time the report would print as shown.
+bool passesPeriod(Run& run, std::time_t t, std::int64_t shown);
 
 }  // namespace rv::pondrel

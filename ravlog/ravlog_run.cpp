@@ -10,6 +10,7 @@
 #include "core/history_reader.h"
 #include "core/program_text.h"
 #include "core/time_text.h"
+#include "ravlog/archive_recording.h"
 #include "ravlog/collect.h"
 #include "ravlog/history_cut.h"
 #include "ravlog/html_report.h"
@@ -74,6 +75,14 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
             return failure(format("Can't open a temporary file for the JSON report: %s\n",
                                   std::strerror(errno)));
     }
+    if (!s.archivePath.empty()) {
+        const std::string reason = recordArchive(run, opener);
+        if (!reason.empty()) {
+            std::fprintf(run.err, "Can't write archive %s: %s\n", s.archivePath.c_str(),
+                         reason.c_str());
+            run.archiveFailed = true;
+        }
+    }
     writeSessionsBanner(run.sessionsFile.get());
     writePeriodHeader(run.sessionsFile.get(), period);
     {
@@ -120,7 +129,8 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
     }
     const bool linksWritten = closeReport(run.linksFile, run.err);
     const bool historyWritten = closeReport(run.historyFile, run.err);
-    if (!sessionsWritten || !linksWritten || !historyWritten || !jsonWritten || !htmlWritten)
+    if (!sessionsWritten || !linksWritten || !historyWritten || !jsonWritten || !htmlWritten ||
+        run.archiveFailed)
         return ExitRequest{exitFailure, {}};
     return std::nullopt;
 }

@@ -50,6 +50,7 @@ struct RavlogRun {
     ReportFile linksFile;
     ReportFile historyFile;
     CutProbe* cutProbe = nullptr;      // set by the fault tests only
+    bool archiveFailed = false;        // the archive could not be written: nothing is cut
     std::unique_ptr<JsonReport> json;  // when a JSON report is asked for
     ReportFile jsonFile;
     ReportFile htmlFile;  // open when an HTML report is asked for

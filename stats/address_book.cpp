@@ -366,6 +366,31 @@ void AddressBook::flushTallies(TrafficCounters& lineTotals, bool advancedCps) {
     }
 }
 
+void AddressBook::countSums(const FidoAddress& address, std::uint16_t kind,
+                            const TrafficCounters& sums, std::uint64_t protectedSessions,
+                            bool advancedCps, TrafficCounters& lineTotals) {
+    if (sums.sessions == 0) return;
+    const Outcome outcome = kept_[keptFor(address, kind != 0)].outcome;
+    const std::uint16_t marks =
+        AddrFlags::matched | (advancedCps ? AddrFlags::advancedCps : std::uint16_t{0});
+    for (std::size_t i = 0; i < outcome.targetCount; ++i) {
+        addCounters(*outcome.targets[i], sums);
+        outcome.targets[i]->flags |= marks;
+    }
+    if (outcome.end != WalkEnd::plainEntry) return;
+    if ((kind & (SessionFlags::kindAnswer | SessionFlags::kindDial | SessionFlags::kindTerminal)) !=
+        0) {
+        TrafficCounters times = sums;
+        times.sessions = 0;
+        times.noTrafficSessions = 0;
+        addCounters(lineTotals, times);
+    } else {
+        addCounters(lineTotals, sums);
+    }
+    if (protectedSessions > 0)
+        outcome.targets[outcome.targetCount - 1]->flags |= AddrFlags::hasProtected;
+}
+
 bool AddressBook::takes(const SessionRecord& session) {
     return walk(session.address, session.has(SessionFlags::kindMask)).end == WalkEnd::plainEntry;
 }

@@ -107,6 +107,15 @@ class AddressBook {
     // At the end of a line; advancedCps is the line's.
     void flushTallies(TrafficCounters& lineTotals, bool advancedCps);
 
+    // pondrel's counting of a day archive's sums of one address and kind
+    // (its kind bits, 0 for mail): counted into the entries as each of
+    // their sessions would be, and into the line's totals when the walk
+    // ends in a plain entry (without the sessions of The Brake!'s Answer,
+    // Dial and Terminal events, as for a single one).
+    void countSums(const FidoAddress& address, std::uint16_t kind, const TrafficCounters& sums,
+                   std::uint64_t protectedSessions, bool advancedCps,
+                   TrafficCounters& lineTotals);
+
     // Whether an entry takes the session (the walk ends in a plain entry),
     // walked afresh and not kept: for a caller that only asks, over entries
     // without groups, and meets far more addresses than it shows.

@@ -239,7 +239,7 @@ TEST(ConfigKeywords, LongerWordIsReadWithAWarning) {
     }
 }
 
-TEST(ConfigKeywords, TableHasTheTwentySevenKeywordsInOrder) {
+TEST(ConfigKeywords, TableHasTheTwentyEightKeywordsInOrder) {
     const char* expected[] = {"HISTORY",     "OUTPUT",           "TIMESHIFT",
                               "DATE",        "MIDDLINE",         "KEEPALL",
                               "GROUP",       "NODRAWZERO",       "ADDR",
@@ -248,8 +248,9 @@ TEST(ConfigKeywords, TableHasTheTwentySevenKeywordsInOrder) {
                               "NAME",        "CUTHISTORY",       "TIME",
                               "PONDREL",     "SESSIONSTAT",      "BRAKESESSTAT",
                               "ADVANCEDCPS", "SWAPINOUT",        "BINKDABORTED",
-                              "JSONREPORT",  "HTMLREPORT",       "CHARSET"};
-    ASSERT_EQ(keywordTable.size(), 27u);
+                              "JSONREPORT",  "HTMLREPORT",       "CHARSET",
+                              "ARCHIVE"};
+    ASSERT_EQ(keywordTable.size(), 28u);
     for (std::size_t i = 0; i < keywordTable.size(); ++i)
         EXPECT_EQ(keywordTable[i].text, expected[i]);
 }

@@ -1,0 +1,344 @@
+#include "archive/day_archive.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace rv {
+
+namespace {
+
+// A writer waits this long for another one before the run gives up.
+constexpr int busyTimeoutMs = 5000;
+
+const char* const schema =
+    "CREATE TABLE lines("
+    " id INTEGER PRIMARY KEY,"
+    " history TEXT NOT NULL UNIQUE);"
+    "CREATE TABLE days("
+    " line INTEGER NOT NULL REFERENCES lines(id),"
+    " day TEXT NOT NULL,"
+    " records INTEGER NOT NULL,"
+    " first_time INTEGER NOT NULL,"
+    " last_time INTEGER NOT NULL,"
+    " recorded_at INTEGER NOT NULL,"
+    " PRIMARY KEY(line, day)) WITHOUT ROWID;"
+    "CREATE TABLE traffic("
+    " line INTEGER NOT NULL REFERENCES lines(id),"
+    " day TEXT NOT NULL,"
+    " seq INTEGER NOT NULL,"
+    " zone INTEGER NOT NULL, net INTEGER NOT NULL, node INTEGER NOT NULL,"
+    " point INTEGER NOT NULL,"
+    " kind INTEGER NOT NULL,"
+    " sessions INTEGER NOT NULL, sessions_in INTEGER NOT NULL,"
+    " sessions_out INTEGER NOT NULL,"
+    " time_online INTEGER NOT NULL, time_in INTEGER NOT NULL, time_out INTEGER NOT NULL,"
+    " traffic_time INTEGER NOT NULL,"
+    " bytes_received INTEGER NOT NULL, bytes_sent INTEGER NOT NULL,"
+    " no_traffic INTEGER NOT NULL, zero_duration INTEGER NOT NULL,"
+    " protected INTEGER NOT NULL,"
+    " PRIMARY KEY(line, day, seq)) WITHOUT ROWID;";
+
+// A prepared statement, finalized when it goes.
+class Statement {
+  public:
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
+    ~Statement() { sqlite3_finalize(s_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    explicit operator bool() const { return s_ != nullptr; }
+    sqlite3_stmt* get() { return s_; }
+    void bind(int i, std::int64_t v) { sqlite3_bind_int64(s_, i, v); }
+    void bind(int i, const std::string& v) {
+        sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    }
+    std::int64_t column(int i) { return sqlite3_column_int64(s_, i); }
+    int step() { return sqlite3_step(s_); }
+    void reset() {
+        sqlite3_reset(s_);
+        sqlite3_clear_bindings(s_);
+    }
+
+  private:
+    sqlite3_stmt* s_ = nullptr;
+};
+
+std::int64_t signedCount(std::uint64_t v) {
+    return static_cast<std::int64_t>(v);
+}
+std::uint64_t count(std::int64_t v) {
+    return v < 0 ? 0 : static_cast<std::uint64_t>(v);
+}
+
+}  // namespace
+
+std::int64_t dayOfDate(int year, int month, int day) {
+    // Days from civil: the proleptic Gregorian calendar, March-based years.
+    const int y = year - (month <= 2);
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return std::int64_t{era} * 146097 + doe - 719468;
+}
+
+std::string dayText(std::int64_t day) {
+    const std::int64_t z = day + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
+    const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t y = yoe + era * 400 + (m <= 2);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", static_cast<long long>(y),
+                  static_cast<long long>(m), static_cast<long long>(d));
+    return text;
+}
+
+std::int64_t dayNumber(const std::string& text) {
+    int y = 0;
+    int m = 0;
+    int d = 0;
+    if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d", &y, &m, &d) != 3 || m < 1 ||
+        m > 12 || d < 1 || d > 31)
+        return -1;
+    return dayOfDate(y, m, d);
+}
+
+DayArchive::~DayArchive() {
+    // An open transaction is rolled back: nothing of an unfinished run stays.
+    sqlite3_close_v2(db_);
+}
+
+std::string DayArchive::failed(const char* what) const {
+    const int code = sqlite3_extended_errcode(db_);
+    const int primary = code & 0xFF;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return "locked by another program";
+    if (primary == SQLITE_NOTADB) return "not an archive (not an SQLite database)";
+    if (primary == SQLITE_READONLY) return "read-only";
+    if (primary == SQLITE_FULL) return "disk full";
+    return std::string(what) + ": " + sqlite3_errmsg(db_);
+}
+
+std::string DayArchive::open(const std::string& path, Access access) {
+    if (access == Access::read) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    }
+    const int flags =
+        access == Access::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        if (db_ == nullptr) return "out of memory";
+        if (access == Access::write && (sqlite3_errcode(db_) & 0xFF) == SQLITE_CANTOPEN &&
+            ::access(path.c_str(), F_OK) == 0)
+            return "read-only";
+        return failed("can't open");
+    }
+    sqlite3_busy_timeout(db_, busyTimeoutMs);
+    int version = 0;
+    int objects = 0;
+    {
+        Statement st(db_,
+                     "SELECT (SELECT user_version FROM pragma_user_version),"
+                     " (SELECT count(*) FROM sqlite_master)");
+        if (!st || st.step() != SQLITE_ROW) return failed("can't read");
+        version = static_cast<int>(st.column(0));
+        objects = static_cast<int>(st.column(1));
+    }
+    if (objects == 0 && version == 0) {
+        if (access == Access::read) return "not an archive (empty)";
+        return createSchema();
+    }
+    if (version != archiveVersion) {
+        if (version == 0) return "not an archive";
+        return "archive version " + std::to_string(version) + ", expected " +
+               std::to_string(archiveVersion);
+    }
+    if (access == Access::write) {
+        // Readers go on reading while a run writes.
+        if (sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK)
+            return failed("can't set WAL mode");
+    }
+    return {};
+}
+
+std::string DayArchive::createSchema() {
+    if (sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return failed("can't set WAL mode");
+    const std::string sql = std::string("BEGIN IMMEDIATE;") + schema +
+                            "PRAGMA user_version=" + std::to_string(archiveVersion) + ";COMMIT;";
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        std::string reason = failed("can't create the tables");
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return reason;
+    }
+    return {};
+}
+
+std::string DayArchive::begin() {
+    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return failed("can't begin");
+    return {};
+}
+
+std::string DayArchive::commit() {
+    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return failed("can't commit");
+    return {};
+}
+
+std::string DayArchive::lineId(const std::string& line, bool create, std::int64_t& id) {
+    id = -1;
+    Statement find(db_, "SELECT id FROM lines WHERE history = ?1");
+    if (!find) return failed("can't read");
+    find.bind(1, line);
+    const int rc = find.step();
+    if (rc == SQLITE_ROW) {
+        id = find.column(0);
+        return {};
+    }
+    if (rc != SQLITE_DONE) return failed("can't read");
+    if (!create) return {};
+    Statement add(db_, "INSERT INTO lines(history) VALUES(?1)");
+    if (!add) return failed("can't write");
+    add.bind(1, line);
+    if (add.step() != SQLITE_DONE) return failed("can't write");
+    id = sqlite3_last_insert_rowid(db_);
+    return {};
+}
+
+std::string DayArchive::recordedDays(const std::string& line, std::vector<ArchivedDay>& days) {
+    days.clear();
+    std::int64_t id = -1;
+    if (std::string reason = lineId(line, false, id); !reason.empty()) return reason;
+    if (id < 0) return {};
+    Statement st(
+        db_, "SELECT day, records, first_time, last_time FROM days WHERE line = ?1 ORDER BY day");
+    if (!st) return failed("can't read");
+    st.bind(1, id);
+    int rc = 0;
+    while ((rc = st.step()) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+        days.push_back(
+            {dayNumber(text ? text : ""), count(st.column(1)), st.column(2), st.column(3)});
+    }
+    if (rc != SQLITE_DONE) return failed("can't read");
+    return {};
+}
+
+std::string DayArchive::recordDay(const std::string& line, const ArchivedDay& day,
+                                  const std::vector<const ArchivedSums*>& sums) {
+    std::int64_t id = -1;
+    if (std::string reason = lineId(line, true, id); !reason.empty()) return reason;
+    const std::string text = dayText(day.day);
+    Statement dropSums(db_, "DELETE FROM traffic WHERE line = ?1 AND day = ?2");
+    Statement putDay(db_,
+                     "INSERT OR REPLACE INTO days(line, day, records, first_time, last_time,"
+                     " recorded_at) VALUES(?1, ?2, ?3, ?4, ?5, strftime('%s','now'))");
+    Statement putSums(db_,
+                      "INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11,"
+                      " ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)");
+    if (!dropSums || !putDay || !putSums) return failed("can't write");
+    dropSums.bind(1, id);
+    dropSums.bind(2, text);
+    if (dropSums.step() != SQLITE_DONE) return failed("can't write");
+    putDay.bind(1, id);
+    putDay.bind(2, text);
+    putDay.bind(3, signedCount(day.records));
+    putDay.bind(4, day.firstTime);
+    putDay.bind(5, day.lastTime);
+    if (putDay.step() != SQLITE_DONE) return failed("can't write");
+    std::int64_t seq = 0;
+    for (const ArchivedSums* s : sums) {
+        const TrafficCounters& c = s->counters;
+        putSums.bind(1, id);
+        putSums.bind(2, text);
+        putSums.bind(3, seq++);
+        putSums.bind(4, s->address.zone);
+        putSums.bind(5, s->address.net);
+        putSums.bind(6, s->address.node);
+        putSums.bind(7, s->address.point);
+        putSums.bind(8, s->kind);
+        putSums.bind(9, signedCount(c.sessions));
+        putSums.bind(10, signedCount(c.sessionsIn));
+        putSums.bind(11, signedCount(c.sessionsOut));
+        putSums.bind(12, signedCount(c.timeOnline));
+        putSums.bind(13, signedCount(c.timeIn));
+        putSums.bind(14, signedCount(c.timeOut));
+        putSums.bind(15, signedCount(c.trafficTime));
+        putSums.bind(16, signedCount(c.bytesReceived));
+        putSums.bind(17, signedCount(c.bytesSent));
+        putSums.bind(18, signedCount(c.noTrafficSessions));
+        putSums.bind(19, signedCount(c.zeroDurationSessions));
+        putSums.bind(20, signedCount(s->protectedSessions));
+        if (putSums.step() != SQLITE_DONE) return failed("can't write");
+        putSums.reset();
+    }
+    return {};
+}
+
+std::string DayArchive::readDays(
+    const std::string& line, std::int64_t firstDay,
+    const std::function<void(const ArchivedDay&)>& dayFound,
+    const std::function<void(std::int64_t day, const ArchivedSums&)>& sumsFound) {
+    std::int64_t id = -1;
+    if (std::string reason = lineId(line, false, id); !reason.empty()) return reason;
+    if (id < 0) return {};
+    // One read transaction: the days and their sums as one run left them.
+    if (sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return failed("can't read");
+    std::vector<ArchivedDay> days;
+    if (std::string reason = recordedDays(line, days); !reason.empty()) return reason;
+    for (const ArchivedDay& d : days)
+        if (d.day >= firstDay) dayFound(d);
+    Statement st(db_,
+                 "SELECT day, zone, net, node, point, kind, sessions, sessions_in, sessions_out,"
+                 " time_online, time_in, time_out, traffic_time, bytes_received, bytes_sent,"
+                 " no_traffic, zero_duration, protected FROM traffic"
+                 " WHERE line = ?1 AND day >= ?2 ORDER BY day, seq");
+    if (!st) return failed("can't read");
+    st.bind(1, id);
+    st.bind(2, dayText(firstDay < 0 ? 0 : firstDay));
+    std::string lastText;
+    std::int64_t day = 0;
+    ArchivedSums s;
+    int rc = 0;
+    while ((rc = st.step()) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+        if (text != nullptr && lastText != text) {
+            lastText = text;
+            day = dayNumber(lastText);
+        }
+        s.address = FidoAddress{
+            static_cast<std::int16_t>(st.column(1)), static_cast<std::int16_t>(st.column(2)),
+            static_cast<std::int16_t>(st.column(3)), static_cast<std::int16_t>(st.column(4))};
+        s.kind = static_cast<std::uint16_t>(st.column(5));
+        TrafficCounters& c = s.counters;
+        c.sessions = count(st.column(6));
+        c.sessionsIn = count(st.column(7));
+        c.sessionsOut = count(st.column(8));
+        c.timeOnline = count(st.column(9));
+        c.timeIn = count(st.column(10));
+        c.timeOut = count(st.column(11));
+        c.trafficTime = count(st.column(12));
+        c.bytesReceived = count(st.column(13));
+        c.bytesSent = count(st.column(14));
+        c.noTrafficSessions = count(st.column(15));
+        c.zeroDurationSessions = count(st.column(16));
+        s.protectedSessions = count(st.column(17));
+        sumsFound(day, s);
+    }
+    const bool done = rc == SQLITE_DONE;
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (!done) return failed("can't read");
+    return {};
+}
+
+}  // namespace rv

@@ -1,0 +1,92 @@
+// The day archive: per line and local day, the sums of the sessions of
+// every remote address and event kind, so that the statistics of a day
+// outlive the history that held it. An SQLite database (docs/archive.md
+// has its tables); ravlog writes it in one transaction per run, pondrel
+// and sqlite3 may read it meanwhile.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/fido_address.h"
+#include "stats/traffic_counters.h"
+
+struct sqlite3;
+
+namespace rv {
+
+// The schema's version, kept in PRAGMA user_version.
+inline constexpr int archiveVersion = 1;
+
+// What the archive knows of one day of a line. day counts days since
+// 1970-01-01 in the line's clock (the history's clock plus TimeShift);
+// the times are seconds in that clock.
+struct ArchivedDay {
+    std::int64_t day = 0;
+    std::uint64_t records = 0;  // the records of the day that were counted
+    std::int64_t firstTime = 0;
+    std::int64_t lastTime = 0;
+};
+
+// The sums of one day's sessions of one address and kind (the record's
+// kind bits; 0 for mail sessions), directions as the line's rules settle
+// them, counted as countTraffic counts a session into an entry.
+struct ArchivedSums {
+    FidoAddress address;
+    std::uint16_t kind = 0;
+    TrafficCounters counters;
+    std::uint64_t protectedSessions = 0;
+};
+
+// "YYYY-MM-DD" of a day number, and back (-1 for a text that is no date).
+std::string dayText(std::int64_t day);
+std::int64_t dayNumber(const std::string& text);
+// The day number of a calendar date.
+std::int64_t dayOfDate(int year, int month, int day);
+
+class DayArchive {
+  public:
+    enum class Access : std::uint8_t { write, read };
+
+    DayArchive() = default;
+    ~DayArchive();
+    DayArchive(const DayArchive&) = delete;
+    DayArchive& operator=(const DayArchive&) = delete;
+
+    // Opens the archive; the reason when it cannot be used, empty when it
+    // can. For writing, a missing or empty file gets the schema; a file
+    // that is not an archive of this version is never changed.
+    std::string open(const std::string& path, Access access);
+
+    // One transaction for the whole run: begin takes the write lock
+    // (waiting a few seconds for another writer), commit makes every day
+    // recorded since visible at once. Without a commit nothing is kept.
+    std::string begin();
+    std::string commit();
+
+    // The days recorded for the line (its history name), in order.
+    std::string recordedDays(const std::string& line, std::vector<ArchivedDay>& days);
+
+    // Records the day, replacing what was recorded of it before.
+    std::string recordDay(const std::string& line, const ArchivedDay& day,
+                          const std::vector<const ArchivedSums*>& sums);
+
+    // Hands every recorded day of the line from firstDay on, in order, to
+    // dayFound, and its sums, in the order they were first met, to
+    // sumsFound.
+    std::string readDays(
+        const std::string& line, std::int64_t firstDay,
+        const std::function<void(const ArchivedDay&)>& dayFound,
+        const std::function<void(std::int64_t day, const ArchivedSums&)>& sumsFound);
+
+  private:
+    std::string failed(const char* what) const;
+    std::string lineId(const std::string& line, bool create, std::int64_t& id);
+    std::string createSchema();
+
+    sqlite3* db_ = nullptr;
+};
+
+}  // namespace rv
