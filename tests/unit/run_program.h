@@ -16,6 +16,11 @@
 
 namespace rv::testing {
 
+// A program of the suite as the build made it (ravlog, pondrel, brimsel).
+inline std::string builtProgram(const std::string& name) {
+    return std::string(RV_BUILD_DIR) + "/" + name + "/" + name;
+}
+
 struct ProgramResult {
     std::string out;
     std::string err;
