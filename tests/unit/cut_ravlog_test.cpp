@@ -145,8 +145,11 @@ TEST(RavlogCut, LongRecordsKeepHeaderExtensionAndTruncatedTail) {
 TEST(RavlogCut, OtherFormatsAndPairsAreNeverChanged) {
     const std::int64_t m = runMidnight();
     ScratchDir dir;
-    const std::vector<SessionRecord> records = {session(1, m - 40 * day), session(2, m - 2 * day),
-                                                session(3, m + 30)};
+    // The 316-byte format is told by the first record's time, whose low
+    // byte is the high byte of the value tested: a midnight's low byte is 0
+    // every other day, so the first time lies 64 seconds past it.
+    const std::vector<SessionRecord> records = {session(1, m - 40 * day + 64),
+                                                session(2, m - 2 * day), session(3, m + 30)};
     HistoryWriter dated(T::dated104);
     dated.datedDummy(static_cast<std::uint32_t>(m - 50 * day));
     for (const SessionRecord& r : records)
