@@ -191,7 +191,7 @@ TEST(RavlogWarnings, TheRunGoesOnAfterEachWarning) {
               "Skipping invalid character '!' in  BrakeSesStat mask\n"
               "Skip extended The Brake!-style Addr in config line 5 due to 'SupportNewFormat "
               "No'\n"
-              "Skipping invalid filename macros '%q'");
+              "Skipping invalid filename macros '%q'\n");
     const std::string expected =
         sessionsBanner() + " From 0:00:00 to 23:59:59, 30 April 2023, Sunday\n\n" +
         table(
