@@ -23,21 +23,12 @@ namespace fs = std::filesystem;
 
 constexpr std::int64_t day = 86400;
 
-SessionRecord sessionAt(std::int16_t node, std::int64_t start) {
-    SessionRecord r;
-    r.address = {2, 5020, node, 0};
-    r.startTime = static_cast<std::uint32_t>(start);
-    r.duration = 120;
-    r.bytesReceived = 5000;
-    r.flags = SessionFlags::outgoing | SessionFlags::normal;
-    return r;
-}
-
-histgen::Bytes historyOf(const std::vector<SessionRecord>& records) {
-    histgen::HistoryWriter w(HistoryTypes::plain28);
-    for (const SessionRecord& r : records)
-        w.session(r);
-    return w.bytes();
+// A 28-byte record history of outgoing sessions of 2:5020/1 at these times.
+std::string sessionsAt(const std::vector<std::int64_t>& starts) {
+    std::string list;
+    for (const std::int64_t start : starts)
+        list += "2:5020/1 " + std::to_string(start) + " dur=120 rcvd=5000 flags=0x6\n";
+    return list;
 }
 
 // Every file and directory under the scratch directory (but the captured
@@ -69,9 +60,8 @@ TEST(RavlogOutputs, AnOutputThatCannotBeOpenedChangesNoFile) {
     }
     const std::int64_t midnight = now - now % day;
     ScratchDir dir;
-    ASSERT_TRUE(dir.write("hist.his", historyOf({sessionAt(1, midnight - day + 3600),
-                                                 sessionAt(2, midnight - 2 * day + 60),
-                                                 sessionAt(3, midnight + 60)})));
+    writeHistory(dir, "hist.his", HistoryTypes::plain28,
+                 sessionsAt({midnight - day + 3600, midnight - 2 * day + 60, midnight + 60}));
     ASSERT_TRUE(dir.write("ravlog.ctl", std::string("[COMMON]\nAddr 2:5020/*\nCutHistory 1\n"
                                                     "[LINE]\nHistory hist.his\n")));
     for (const char* name : {"ravlog.ses", "ravlog.lnk", "ravlog.out", "day.json"})
@@ -84,6 +74,12 @@ TEST(RavlogOutputs, AnOutputThatCannotBeOpenedChangesNoFile) {
         ASSERT_EQ(::chmod(e.path().c_str(), e.is_directory() ? 0777 : 0666), 0);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
     ASSERT_EQ(::chmod(dir.file("ro").c_str(), 0555), 0);
+    // The replaced JSON report keeps its mode, and the group nobody may give.
+    ASSERT_EQ(::chmod(dir.file("day.json").c_str(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(dir.file("day.json").c_str(), 0, 65534), 0);
+    }
 
     const std::string missing = ": No such file or directory\n";
     const std::string denied = ": Permission denied\n";
@@ -136,6 +132,12 @@ TEST(RavlogOutputs, AnOutputThatCannotBeOpenedChangesNoFile) {
     for (const char* name : {"hist.his", "ravlog.ses", "ravlog.lnk", "ravlog.out", "day.json"})
         EXPECT_NE(after.at(name), before.at(name)) << name;
     EXPECT_TRUE(exists(dir, "day.html"));
+    struct stat json {};
+    ASSERT_EQ(::stat(dir.file("day.json").c_str(), &json), 0);
+    EXPECT_EQ(json.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(json.st_gid, 65534u);
+    }
     EXPECT_EQ(after.size(), before.size() + 1);  // day.html, and nothing beside
 }
 
@@ -167,9 +169,8 @@ TEST(RavlogOutputs, TheCutLimitIsTheFirstKeptDaysMidnightAcrossAClockChange) {
     ASSERT_LT(days, 400);
     const std::int64_t firstMidnight = todayFields - days * day;
     ScratchDir dir;
-    ASSERT_TRUE(dir.write("hist.his", historyOf({sessionAt(1, firstMidnight - 1800),
-                                                 sessionAt(2, firstMidnight + 1800),
-                                                 sessionAt(3, todayFields + 60)})));
+    writeHistory(dir, "hist.his", HistoryTypes::plain28,
+                 sessionsAt({firstMidnight - 1800, firstMidnight + 1800, todayFields + 60}));
     ASSERT_TRUE(dir.write("ravlog.ctl", "[COMMON]\nAddr 2:5020/*\nCutHistory " +
                                             std::to_string(days + 1) +
                                             "\n[LINE]\nHistory hist.his\n"));

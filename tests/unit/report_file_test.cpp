@@ -67,37 +67,6 @@ TEST(ReportFileWhole, TakesThePlaceOnlyWhenWrittenWhole) {
     }
 }
 
-// The new file takes the old one's mode, and as root its owner and group;
-// a new report gets the user's usual permissions.
-TEST(ReportFileWhole, ReplacementKeepsModeOwnerAndGroup) {
-    const bool root = ::geteuid() == 0;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    for (const mode_t mode : {mode_t{0640}, mode_t{0604}, mode_t{0}}) {
-        SCOPED_TRACE(mode);
-        ScratchDir dir;
-        const std::string path = dir.file("day.json");
-        const bool existing = mode != 0;
-        if (existing) {
-            ASSERT_TRUE(dir.write("day.json", std::string("old report")));
-            ASSERT_EQ(::chmod(path.c_str(), mode), 0);
-            if (root) {
-                ASSERT_EQ(::chown(path.c_str(), 4321, 8765), 0);
-            }
-        }
-        ReportFile file;
-        ASSERT_TRUE(file.openWhole(path));
-        EXPECT_EQ(file.close(), 0);
-        struct stat st {};
-        ASSERT_EQ(::stat(path.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, existing ? mode : (0666 & ~mask));
-        if (root && existing) {
-            EXPECT_EQ(st.st_uid, 4321u);
-            EXPECT_EQ(st.st_gid, 8765u);
-        }
-    }
-}
-
 TEST(ReportFileWhole, DevicesAndLinkedFilesAreWrittenInPlace) {
     ScratchDir dir;
     ASSERT_TRUE(dir.write("day.json", std::string("old report")));
