@@ -1,6 +1,7 @@
 #include "core/config_reader.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "core/busy_mask.h"
 #include "core/dates.h"
@@ -121,6 +122,27 @@ std::string readLabel(std::string_view text) {
     std::string label(text.substr(0, end));
     label.append(15 - chars, ' ');
     return label;
+}
+
+// The one keyword that destroys records takes nothing but a whole number
+// of days, -65535 to 65535, and a comment: a typing error must stop the
+// run, not cut. (A carriage return before the newline is let pass, as
+// every other keyword does.)
+std::optional<std::int32_t> readCutDays(std::string_view value) {
+    std::size_t i = 0;
+    const bool negative = !value.empty() && value[0] == '-';
+    if (!value.empty() && (value[0] == '-' || value[0] == '+')) ++i;
+    const std::size_t firstDigit = i;
+    std::int32_t days = 0;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+        days = days * 10 + (value[i] - '0');
+        if (days > 65535) return std::nullopt;
+    }
+    if (i == firstDigit) return std::nullopt;
+    while (i < value.size() && (isBlank(value[i]) || value[i] == '\r'))
+        ++i;
+    if (i < value.size() && value[i] != ';' && value[i] != '\n') return std::nullopt;
+    return negative ? -days : days;
 }
 
 }  // namespace
@@ -442,9 +464,10 @@ class Reader {
                 }
                 return std::nullopt;
             case Keyword::cutHistory: {
-                auto days = static_cast<std::int16_t>(leadingInt(v));
+                const std::optional<std::int32_t> days = readCutDays(v);
+                if (!days) return configError(kw.lineNumber, invalidText());
                 (inLine ? config_.lines.back().cutHistory : settings_.lineDefaults.cutHistory) =
-                    days;
+                    *days;
                 return std::nullopt;
             }
             case Keyword::advancedCps:

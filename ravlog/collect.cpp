@@ -106,7 +106,9 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
                   LineDirectionRules{line.swapInOut != 0, result.type, line.source.n, line.source.m,
                                      line.binkdAbortedOut != 0},
                   sessions};
-    cutter.begin(line.source.path, result.type, line.cutHistory, run.clock.midnight);
+    // The days are a 16-bit count: a negative one reads as 65536 less its magnitude.
+    cutter.begin(line.source.path, result.type, static_cast<std::int16_t>(line.cutHistory),
+                 run.clock.midnight);
     readFile(pass, reader, cutter.active() ? &cutter : nullptr, converter);
     // Only types 1 to 3 are cut, and they have no twin: the cut is done here.
     cutter.end(reader.consumed());

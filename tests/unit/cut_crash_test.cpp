@@ -292,7 +292,12 @@ Outcome runPoint(const Scene& s, const Map& m, const std::vector<long>& appends,
         if (first.status != (completes ? 0 : -1) || taken != (completes ? p.step : p.step + 1))
             o.problem += "not killed where asked; ";
     } else {
-        const std::string cantCut = "Can't cut hist.his\n";
+        // The journal's creation ends with its first header (steps 0 and 1).
+        const std::string cantCut = std::string("Can't cut hist.his: ") +
+                                    (pending      ? "can't finish rewriting it"
+                                     : p.step < 2 ? "can't create its journal hist.his.journal"
+                                                  : "can't write its journal hist.his.journal") +
+                                    ": No space left on device\n";
         const std::string expected =
             p.step > m.lastRemove ? ""
             : pending             ? cantCut +

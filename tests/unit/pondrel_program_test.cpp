@@ -654,7 +654,7 @@ TEST(PondrelOutput, NameMacrosAndFailures) {
     const std::string yearAfter = yearNow();
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, banner + "Skipping invalid filename macros '%q'");
+    EXPECT_EQ(r.err, banner + "Skipping invalid filename macros '%q'\n");
     const bool named = std::filesystem::exists(dir.file("rep%" + yearBefore + ".txt")) ||
                        std::filesystem::exists(dir.file("rep%" + yearAfter + ".txt"));
     EXPECT_TRUE(named);
