@@ -40,7 +40,7 @@ void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const Sess
         accountSession(*run.book, pass.result.totals, r, context, pass.result.type);
     const bool noBytes = r.bytesReceived == 0 && r.bytesSent == 0;
     if (match.counted && !(s.noDrawZero && noBytes))
-        addToBusyHistogram(pass.result.busy, axis, r.flags, run.layout->slotSeconds);
+        addToBusyHistogram(pass.result.busy, axis, r.flags, *run.layout);
     if (match.end == WalkEnd::plainEntry && r.has(SessionFlags::protectedSession))
         run.hasProtectedSessions = true;
     const bool listed = r.has(SessionFlags::kindMask) ? (r.flags & s.brakeSesStatMask) != 0

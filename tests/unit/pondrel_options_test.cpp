@@ -132,6 +132,8 @@ TEST_F(PondrelOptions, TwentyNinthOfFebruary) {
          "Begin date adjusted to Wed Feb 28 00:00:00 1900\n"},
         {2025, "-b31.4.2024", midnight(2024, 4, 30),
          "Begin date adjusted to Tue Apr 30 00:00:00 2024\n"},
+        {2025, "-b31.2.12345", midnight(12345, 2, 28),
+         "Begin date adjusted to Wed Feb 28 00:00:00 12345\n"},
     };
     for (const Case& c : cases) {
         const Parsed p = parseOn(c.runYear, 6, 15, {c.arg});
