@@ -165,7 +165,11 @@ HistoryCutter::Outcome HistoryCutter::rewrite(std::uint64_t bytesRead) {
     // What the mailer appended since the reading goes into the journal
     // too, so that the journal holds the whole cut history.
     if (!journal_.appendFrom(fd, bytesRead, size) || !journal_.commit(size)) return Outcome::notCut;
-    return finishCut(journal_, fd, io_) ? Outcome::cut : Outcome::pending;
+    const char* unheld = nullptr;
+    const bool finished = finishCut(journal_, fd, io_, &unheld);
+    if (unheld)
+        std::fprintf(warnings_, "Shortened %s without a lease: %s\n", path_.c_str(), unheld);
+    return finished ? Outcome::cut : Outcome::pending;
 }
 
 void HistoryCutter::reportCut() const {
