@@ -110,8 +110,14 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
     cutter.begin(line.source.path, result.type, static_cast<std::int16_t>(line.cutHistory),
                  run.clock.midnight);
     readFile(pass, reader, cutter.active() ? &cutter : nullptr, converter);
-    // Only types 1 to 3 are cut, and they have no twin: the cut is done here.
-    cutter.end(reader.consumed());
+    // Only types 1 to 3 are cut, and they have no twin: the cut is done
+    // here, with the reading closed, for the history can be held against
+    // mailers only while nobody else has it open.
+    if (cutter.active()) {
+        const std::uint64_t bytesRead = reader.consumed();
+        reader.close();
+        cutter.end(bytesRead);
+    }
     if (reader.openTwin(line.source) == HistoryReader::Twin::failed) {
         std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
     } else if (reader.isOpen()) {

@@ -175,8 +175,13 @@ HistoryCutter::Outcome HistoryCutter::rewrite(std::uint64_t bytesRead) {
     // too, so that the journal holds the whole cut history.
     if (!journal_.appendFrom(fd, bytesRead, size) || !journal_.commit(size))
         return giveUp("can't write its journal " + journal_.path(), errno);
-    if (finishCut(journal_, fd, io_)) return Outcome::cut;
-    giveUp("can't finish rewriting it", errno);
+    const char* unheld = nullptr;
+    const bool finished = finishCut(journal_, fd, io_, &unheld);
+    const int reason = errno;
+    if (unheld)
+        std::fprintf(warnings_, "Shortened %s without a lease: %s\n", path_.c_str(), unheld);
+    if (finished) return Outcome::cut;
+    giveUp("can't finish rewriting it", reason);
     return Outcome::pending;
 }
 
