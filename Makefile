@@ -23,6 +23,21 @@ check: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# History cutting against real binkd callers (docs/cutting.md), for
+# minutes: SOAK_SECONDS of calls per part (plain, runs killed), at most
+# SOAK_SESSIONS sessions each. `make check` runs it for 8 seconds.
+SOAK_SECONDS ?= 90
+SOAK_SESSIONS ?= 20000
+
+.PHONY: soak
+
+soak: TESTS_FLAG := -DRAVLOG_TESTS=ON
+soak: $(BUILD)/CMakeCache.txt
+	@grep -q '^RAVLOG_TESTS:[A-Z]*=ON$$' $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -DRAVLOG_TESTS=ON
+	cmake --build $(BUILD) -j $(JOBS) --target ravlog ravlog_cut_fault unit_tests
+	RAVLOG_SOAK_SECONDS=$(SOAK_SECONDS) RAVLOG_SOAK_SESSIONS=$(SOAK_SESSIONS) \
+		timeout $$(( 2 * $(SOAK_SECONDS) + 300 )) $(BUILD)/tests/unit_tests --gtest_filter='CutSoak.*'
+
 # The demo builds only what it runs: the three programs and histgen.
 DEMO_PROGRAMS := brimsel ravlog pondrel histgen
 

@@ -1,7 +1,6 @@
 #include "brimsel/dump_filter.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "core/config_reader.h"
 #include "core/dates.h"
@@ -14,17 +13,16 @@ Stop addPattern(std::string_view arg, FilterOptions& options) {
     const std::string_view value = arg.substr(2);
     if (value.empty()) return unknownOption(arg);
     AddrSpec pattern;
-    // Kind names are always known here: the option names what to find.
-    readAddrValue(value, true, true, 0, nullptr, pattern);
+    // Kind names are always known here: the option names what to find. A
+    // value the reading does not take whole (2:5020:100, 2:5020/1OO, two
+    // addresses with a comma, a mistyped kind name) would show other
+    // records than asked for, or every record.
+    if (readAddrValue(value, true, true, 0, nullptr, pattern) != AddrReading::exact)
+        return unknownOption(arg);
     const auto refuse = [&](const char* what) {
         return failure(format("%s not allowed in address pattern: %.*s\n", what,
                               static_cast<int>(arg.size()), arg.data()));
     };
-    // An Addr line reads a word as "*": here that is a mistyped kind name,
-    // which must not show every record.
-    if (std::isalpha(static_cast<unsigned char>(value[0])) &&
-        !(pattern.flags & AddrFlags::kindMask))
-        return unknownOption(arg);
     if (pattern.flags & AddrFlags::group) return refuse("Group ('#')");
     if (pattern.flags & AddrFlags::excluded) return refuse("Exclusion ('!')");
     if (value.find('"') != std::string_view::npos) return refuse("Label");

@@ -30,7 +30,8 @@ struct FilterOptions {
 };
 
 // Reads an -a value as an Addr entry (or a kind name) into options; a
-// group, exclusion or label stops the run with its message.
+// value not read whole as written is an invalid value, and a group,
+// exclusion or label stops the run with its message.
 Stop addPattern(std::string_view arg, FilterOptions& options);
 
 class DumpFilter {

@@ -71,11 +71,11 @@ class TextDump : public DumpWriter {
             writeDigitsBackward(text + durationAt_ + durationWidth, r.duration, durationWidth);
             out_.put(row_);
         } else {
-            // A longer duration widens its column and moves the rest of the row.
-            const std::string_view row = row_;
-            out_.put(row.substr(0, durationAt_));
-            out_.putUnsigned(r.duration, durationWidth);
-            out_.put(row.substr(durationAt_ + durationWidth));
+            // A longer one (no valid session: a day is 86,400 s) in
+            // thousands or millions of seconds, to keep the column.
+            std::memcpy(text + durationAt_, formatCount(r.duration, durationWidth).c_str(),
+                        durationWidth);
+            out_.put(row_);
         }
         out_.maybeFlush();
     }

@@ -32,7 +32,7 @@ enum class ShowValueMode : std::uint8_t { ses = 0, time = 1, cps = 2 };
 // Per-line values that [COMMON] supplies to every line that does not set its own.
 struct LineDefaults {
     std::int16_t timeShift = 0;
-    std::int16_t cutHistory = 0;
+    std::int32_t cutHistory = 0;  // days, -65535..65535
     bool advancedCps = false;
     bool swapInOut = false;
     bool binkdAbortedOut = false;
@@ -69,7 +69,7 @@ struct Settings {
 // Markers of per-line settings that the line did not set itself.
 inline constexpr std::int16_t timeShiftUnset = 0x7FFF;
 inline constexpr std::uint8_t busyHistUnset = 0xFF;
-inline constexpr std::int16_t cutHistoryUnset = -1;
+inline constexpr std::int32_t cutHistoryUnset = -1;
 inline constexpr std::uint8_t switchUnset = 0xFF;
 
 struct Line {
@@ -79,7 +79,7 @@ struct Line {
     bool hasName = false;
     std::int16_t timeShift = timeShiftUnset;
     std::uint8_t busyHistMask = busyHistUnset;
-    std::int16_t cutHistory = cutHistoryUnset;
+    std::int32_t cutHistory = cutHistoryUnset;
     std::uint8_t advancedCps = switchUnset;
     std::uint8_t swapInOut = switchUnset;
     std::uint8_t binkdAbortedOut = switchUnset;

@@ -1,6 +1,7 @@
 #include "core/config_reader.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "core/busy_mask.h"
 #include "core/dates.h"
@@ -36,12 +37,27 @@ bool isAddrSeparator(char c) {
     return c == ':' || c == '/' || c == '.' || c == '"' || u <= ' ' || u >= 0x80;
 }
 
+// A component that reads as it is written: '#', '*' or a decimal number
+// that a component holds.
+bool isExactComponent(std::string_view c) {
+    if (c == "#" || c == "*") return true;
+    if (c.empty()) return false;
+    std::int32_t v = 0;
+    for (char d : c) {
+        if (d < '0' || d > '9') return false;
+        v = std::min<std::int32_t>(v * 10 + (d - '0'), 32768);
+    }
+    return v <= 32767;
+}
+
 struct AddrScanner {
     std::string_view text;
     std::size_t pos = 0;
+    bool exact = true;  // every component so far read as written
 
     char peek() const { return pos < text.size() ? text[pos] : '\0'; }
     std::int16_t component() {
+        const std::size_t start = pos;
         std::int16_t v;
         if (peek() == '#') {
             v = eachComponent;
@@ -52,9 +68,45 @@ struct AddrScanner {
         }
         while (pos < text.size() && !isAddrSeparator(text[pos]))
             ++pos;
+        if (!isExactComponent(text.substr(start, pos - start))) exact = false;
         return v;
     }
 };
+
+// What may follow a pattern or kind name: blanks, then nothing, a comment
+// or a label. The line end of a file written on DOS is no text.
+bool endsCleanly(std::string_view rest) {
+    if (!rest.empty() && rest.back() == '\n') rest.remove_suffix(1);
+    if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
+    if (!rest.empty() && !isBlank(rest[0]) && rest[0] != ';' && rest[0] != '"') return false;
+    return !skipBlanks(rest) || rest[0] == '"';
+}
+
+// The ADDR value as the operator wrote it: up to its label or comment,
+// without the blanks before them.
+std::string_view writtenPattern(std::string_view value) {
+    std::size_t end = 0;
+    while (end < value.size() && value[end] != '"' && value[end] != '\n' && value[end] != '\r' &&
+           !(value[end] == ';' && end > 0 && isBlank(value[end - 1])))
+        ++end;
+    while (end > 0 && isBlank(value[end - 1]))
+        --end;
+    return value.substr(0, end);
+}
+
+// An ADDR value that was not read as written: the pattern shows what the
+// entry will match, as the keyword warning shows the keyword taken.
+void warnLooseAddr(std::FILE* warnings, int lineNumber, std::string_view value,
+                   const AddrSpec& addrSpec) {
+    if (!warnings) return;
+    const std::string_view written = writtenPattern(value);
+    const char* excluded = (addrSpec.flags & AddrFlags::excluded) ? "!" : "";
+    const AddressText read = formatAddress(addrSpec.pattern, AddressText{}.chars.size() - 1);
+    const std::string_view shown = trimmedCell(read.view());
+    std::fprintf(warnings, "Config warning, line %d: address '%.*s' read as %s%.*s\n", lineNumber,
+                 static_cast<int>(written.size()), written.data(), excluded,
+                 static_cast<int>(shown.size()), shown.data());
+}
 
 // The text between double quotes, cut after 15 characters and padded to 15 columns.
 std::string readLabel(std::string_view text) {
@@ -72,23 +124,47 @@ std::string readLabel(std::string_view text) {
     return label;
 }
 
+// The one keyword that destroys records takes nothing but a whole number
+// of days, -65535 to 65535, and a comment: a typing error must stop the
+// run, not cut. (A carriage return before the newline is let pass, as
+// every other keyword does.)
+std::optional<std::int32_t> readCutDays(std::string_view value) {
+    std::size_t i = 0;
+    const bool negative = !value.empty() && value[0] == '-';
+    if (!value.empty() && (value[0] == '-' || value[0] == '+')) ++i;
+    const std::size_t firstDigit = i;
+    std::int32_t days = 0;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+        days = days * 10 + (value[i] - '0');
+        if (days > 65535) return std::nullopt;
+    }
+    if (i == firstDigit) return std::nullopt;
+    while (i < value.size() && (isBlank(value[i]) || value[i] == '\r'))
+        ++i;
+    if (i < value.size() && value[i] != ';' && value[i] != '\n') return std::nullopt;
+    return negative ? -days : days;
+}
+
 }  // namespace
 
-bool readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat, int lineNumber,
-                   std::FILE* warnings, AddrSpec& addrSpec) {
+AddrReading readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat,
+                          int lineNumber, std::FILE* warnings, AddrSpec& addrSpec) {
     addrSpec = AddrSpec{};
     for (const SessionKind& kind : sessionKinds) {
         if (!startsWithNoCase(value, kind.keyword)) continue;
         if (!supportNewFormat) {
-            std::fprintf(warnings,
-                         "Skip extended The Brake!-style Addr in config line %d due to "
-                         "'SupportNewFormat No'\n",
-                         lineNumber);
-            return false;
+            if (warnings)
+                std::fprintf(warnings,
+                             "Skip extended The Brake!-style Addr in config line %d due to "
+                             "'SupportNewFormat No'\n",
+                             lineNumber);
+            return AddrReading::skipped;
         }
         addrSpec.pattern = eventKeyAddress(kind);
         addrSpec.flags = kind.entryFlag;
-        return true;
+        if (endsCleanly(value.substr(kind.keyword.size()))) return AddrReading::exact;
+        warnLooseAddr(warnings, lineNumber, value, addrSpec);
+        return AddrReading::loose;
     }
     FidoAddress& p = addrSpec.pattern;
     p = FidoAddress{anyComponent, anyComponent, anyComponent, anyComponent};
@@ -124,12 +200,15 @@ bool readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat
         if (c == eachComponent) addrSpec.flags |= AddrFlags::group;
         if (c == anyComponent) addrSpec.flags |= AddrFlags::hasAny;
     }
+    const std::string_view rest = value.substr(std::min(s.pos, value.size()));
     if (withLabel) {
-        std::string_view rest = value.substr(std::min(s.pos, value.size()));
-        skipBlanks(rest);
-        if (!rest.empty() && rest[0] == '"') addrSpec.displayName = readLabel(rest.substr(1));
+        std::string_view label = rest;
+        skipBlanks(label);
+        if (!label.empty() && label[0] == '"') addrSpec.displayName = readLabel(label.substr(1));
     }
-    return true;
+    if (s.exact && endsCleanly(rest)) return AddrReading::exact;
+    warnLooseAddr(warnings, lineNumber, value, addrSpec);
+    return AddrReading::loose;
 }
 
 namespace {
@@ -393,9 +472,10 @@ class Reader {
                 }
                 return std::nullopt;
             case Keyword::cutHistory: {
-                auto days = static_cast<std::int16_t>(leadingInt(v));
+                const std::optional<std::int32_t> days = readCutDays(v);
+                if (!days) return configError(kw.lineNumber, invalidText());
                 (inLine ? config_.lines.back().cutHistory : settings_.lineDefaults.cutHistory) =
-                    days;
+                    *days;
                 return std::nullopt;
             }
             case Keyword::advancedCps:
@@ -412,7 +492,7 @@ class Reader {
                 AddrSpec addrSpec;
                 if (readAddrValue(v, context_.program == Program::ravlog,
                                   settings_.supportNewFormat, kw.lineNumber, context_.warnings,
-                                  addrSpec))
+                                  addrSpec) != AddrReading::skipped)
                     config_.addresses.push_back(std::move(addrSpec));
                 return std::nullopt;
             }

@@ -59,9 +59,18 @@ inline constexpr std::string_view jsonAppendRefused =
 inline constexpr std::string_view htmlAppendRefused =
     "HTML report is always written whole, '+' (append) not allowed";
 
-// Reads an ADDR value; false when the entry is skipped (a session-kind
-// entry while SupportNewFormat is off, reported on warnings).
-bool readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat, int lineNumber,
-                   std::FILE* warnings, AddrSpec& addrSpec);
+// How an ADDR value was read. A loose one was taken, but not as written:
+// part of it was passed over, or a component was no '#', '*' or number
+// (2:5020:9999, 2:5020/-5, 2:5020/1OO, Answers). Its entry stands as the
+// reading made it, with "Config warning, line %d: address '%s' read as %s"
+// on warnings, so that a configuration that worked goes on working.
+enum class AddrReading {
+    skipped,  // a session-kind entry while SupportNewFormat is off, reported on warnings
+    exact,
+    loose,
+};
+
+AddrReading readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat,
+                          int lineNumber, std::FILE* warnings, AddrSpec& addrSpec);
 
 }  // namespace rv

@@ -25,7 +25,7 @@ std::string expandFileMacros(std::string_view name, const RunClock& clock, std::
         }
         if (i + 1 == name.size()) {
             // Nothing follows to name the macro, so the warning names none.
-            std::fputs("Skipping invalid filename macros '%'", warnings);
+            std::fputs("Skipping invalid filename macros '%'\n", warnings);
             break;
         }
         const char letter = name[++i];
@@ -54,7 +54,7 @@ std::string expandFileMacros(std::string_view name, const RunClock& clock, std::
                 out.push_back('%');
                 break;
             default:
-                std::fprintf(warnings, "Skipping invalid filename macros '%%%c'", letter);
+                std::fprintf(warnings, "Skipping invalid filename macros '%%%c'\n", letter);
                 break;
         }
     }

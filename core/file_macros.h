@@ -13,7 +13,7 @@ namespace rv {
 // %D day "%02d", %M month "%02d", %N day of year "%03d", %W weekday
 // (Monday = 1) "%d", %Y year "%04d", %% one '%'. Any other letter, or a '%'
 // at the very end, is dropped with the warning "Skipping invalid filename
-// macros '%<letter>'" (no newline).
+// macros '%<letter>'", a line of its own.
 std::string expandFileMacros(std::string_view name, const RunClock& clock, std::FILE* warnings);
 
 }  // namespace rv

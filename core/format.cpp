@@ -95,11 +95,79 @@ TrafficText formatTraffic(std::uint64_t bytes, bool compact) {
         *p++ = tenth;
         *p++ = 'M';
     } else {
-        p = writeUnsigned(p, mib, 5);
-        *p++ = 'M';
+        // Five digits of the largest unit that leaves at most five.
+        static constexpr char units[] = "MGTP";
+        std::uint64_t value = mib;
+        std::size_t unit = 0;
+        for (; value > 99999 && unit + 1 < sizeof units - 1; ++unit)
+            value >>= 10;
+        p = writeUnsigned(p, value, 5);
+        *p++ = units[unit];
     }
     finish(t, p);
     return t;
+}
+
+namespace {
+
+// Right-aligns text in width columns (no change when it is wider).
+NumberText rightAligned(const char* text, std::size_t size, std::size_t width) {
+    NumberText t;
+    width = std::min(width, t.chars.size() - 1);
+    const std::size_t pad = size < width ? width - size : 0;
+    std::memset(t.chars.data(), ' ', pad);
+    std::memcpy(t.chars.data() + pad, text, size);
+    finish(t, t.chars.data() + pad + size);
+    return t;
+}
+
+}  // namespace
+
+NumberText formatCount(std::uint64_t value, std::size_t width) {
+    NumberText plain = formatUnsigned(value, width);
+    if (plain.size <= width) return plain;
+    static constexpr char units[] = "kMG";
+    char text[24];
+    std::size_t size = 0;
+    for (const char unit : std::string_view(units)) {
+        // A unit that leaves nothing shows nothing: the wider text stays.
+        if (value < 1000) return size == 0 ? plain : rightAligned(text, size, width);
+        value /= 1000;
+        char* end = writeUnsigned(text, value, 0);
+        *end++ = unit;
+        size = static_cast<std::size_t>(end - text);
+        if (size <= width) break;
+    }
+    return rightAligned(text, size, width);
+}
+
+NumberText formatDuration(std::uint64_t seconds, std::size_t width) {
+    const Duration d = splitDuration(seconds);
+    char text[40];
+    const auto twoDigits = [](char* out, std::uint64_t value) {
+        out[0] = static_cast<char>('0' + value / 10);
+        out[1] = static_cast<char>('0' + value % 10);
+        return out + 2;
+    };
+    char* end = writeUnsigned(text, d.hours, width > 6 ? width - 6 : 0);
+    *end++ = ':';
+    end = twoDigits(end, d.minutes);
+    *end++ = ':';
+    end = twoDigits(end, d.seconds);
+    if (static_cast<std::size_t>(end - text) <= width)
+        return rightAligned(text, static_cast<std::size_t>(end - text), width);
+    char* p = writeUnsigned(text, d.hours / 24, 0);
+    *p++ = 'd';
+    char* const daysEnd = p;
+    p = twoDigits(p, d.hours % 24);
+    *p++ = ':';
+    p = twoDigits(p, d.minutes);
+    if (static_cast<std::size_t>(p - text) > width) {
+        p = twoDigits(daysEnd, d.hours % 24);
+        *p++ = 'h';
+        if (static_cast<std::size_t>(p - text) > width) p = daysEnd;
+    }
+    return rightAligned(text, static_cast<std::size_t>(p - text), width);
 }
 
 constexpr FourColumns fourColumnTexts = [] {

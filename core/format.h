@@ -17,14 +17,27 @@ namespace rv {
 using TrafficText = FixedText<24>;
 using PercentText = FixedText<8>;
 using AddressText = FixedText<24>;
+using NumberText = FixedText<24>;
 
-// 6 characters for every value below 2^32. Plain form for report tables,
-// compact form for history rows and the dump.
+// 6 characters. Plain form for report tables, compact form for history
+// rows and the dump. Past 99999 MiB both go on in GiB, TiB and PiB
+// ("   97G"), so that even 64-bit sums keep the 6 characters.
 TrafficText formatTraffic(std::uint64_t bytes, bool compact);
+
+// Figures of a long period in a fixed column. Each gives today's form
+// while the value fits the width, and a shorter form where it does not,
+// right-aligned in width columns as long as any form fits.
+
+// A count: "%*llu", then in thousands ("12k"), millions ("12M") or
+// milliards ("12G"), truncated.
+NumberText formatCount(std::uint64_t value, std::size_t width);
+// A duration: hours, minutes and seconds ("%*llu:%02llu:%02llu", the
+// hours in width - 6 columns), then days, hours and minutes ("60d18:32"),
+// days and hours ("3652d07h"), days ("3652500d").
+NumberText formatDuration(std::uint64_t seconds, std::size_t width);
 
 // An unsigned decimal right-aligned in at least width columns (printf's
 // "%*llu"), without printf: the dump and the tables format millions of cells.
-using NumberText = FixedText<24>;
 NumberText formatUnsigned(std::uint64_t value, std::size_t width);
 // The same written at out, which has room for max(width, 20) characters;
 // returns the end.

@@ -21,7 +21,9 @@ struct ReportFile::Sink {
     std::FILE* stream = nullptr;  // a caller's stream that a converted report goes to
     bool owned = false;           // standard output is not closed
     int error = 0;
-    std::string whole;  // openWhole: the new file, put at the report's name when closed whole
+    std::string whole;      // openWhole: the new file, put at the report's name when closed whole
+    bool created = false;   // reserved: the file did not exist before
+    bool truncate = false;  // reserved: emptied when started
     std::unique_ptr<CodePageEncoder> encoder;  // none: the bytes pass as written
 
     void fail(int reason) {
@@ -109,41 +111,86 @@ void ReportFile::attach(std::unique_ptr<Sink> sink) {
     throw std::bad_alloc();
 }
 
-bool ReportFile::open(const std::string& path, bool append) {
+bool ReportFile::reserve(const std::string& path, bool append) {
     close();
+    failedTemporary_.clear();
     std::unique_ptr<Sink> sink = makeSink(charset_);
     if (!sink) return false;
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
-    const int fd = ::open(path.c_str(), flags, 0666);
+    const int flags = O_WRONLY | O_CLOEXEC | (append ? O_APPEND : 0);
+    // Created exclusively, the file is known to be new: the run's to
+    // remove if it ends before the report is written.
+    int fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    sink->created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), flags | O_CREAT, 0666);
     if (fd < 0) return false;
     sink->fd = fd;
     sink->owned = true;
-    attach(std::move(sink));
+    sink->truncate = !append;
+    sink_ = std::move(sink);
     name_ = path;
     return true;
 }
 
-bool ReportFile::openWhole(const std::string& path) {
+bool ReportFile::reserveWhole(const std::string& path) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && (!S_ISREG(st.st_mode) || st.st_nlink > 1))
-        return open(path, false);
+    const bool existing = ::lstat(path.c_str(), &st) == 0;
+    if (existing && (!S_ISREG(st.st_mode) || st.st_nlink > 1)) return reserve(path, false);
     close();
+    failedTemporary_.clear();
     std::unique_ptr<Sink> sink = makeSink(charset_);
     if (!sink) return false;
     std::string temporary = path + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    // mkostemp makes the file private; a report gets the permissions any
-    // new file of the user gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    if (fd < 0) {
+        // A missing directory is the report's own name at fault; any other
+        // failure (a directory the user may not write, a name too long) is
+        // the new file's.
+        if (errno != ENOENT && errno != ENOTDIR) failedTemporary_ = path + ".XXXXXX";
+        return false;
+    }
+    if (existing) {
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+            ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+            // Neither may be given: the report becomes the user's, in the
+            // user's group, with the old mode.
+        }
+        ::fchmod(fd, st.st_mode & 07777);
+    } else {
+        // mkostemp makes the file private; a new report gets the
+        // permissions any new file of the user gets.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
     sink->fd = fd;
     sink->owned = true;
     sink->whole = std::move(temporary);
-    attach(std::move(sink));
+    sink_ = std::move(sink);
     name_ = path;
     return true;
+}
+
+bool ReportFile::start() {
+    if (file_ || !sink_) return file_ != nullptr;
+    struct stat st {};
+    // A device or a pipe has nothing to truncate.
+    if (sink_->truncate && ::fstat(sink_->fd, &st) == 0 && S_ISREG(st.st_mode) &&
+        ::ftruncate(sink_->fd, 0) != 0)
+        return false;
+    sink_->created = false;
+    attach(std::move(sink_));
+    return true;
+}
+
+// A reserved report that is not started: what was created for it goes.
+void ReportFile::release() {
+    if (!sink_) return;
+    ::close(sink_->fd);
+    if (!sink_->whole.empty())
+        ::unlink(sink_->whole.c_str());
+    else if (sink_->created)
+        ::unlink(name_.c_str());
+    sink_.reset();
 }
 
 void ReportFile::abandon() {
@@ -180,7 +227,10 @@ bool ReportFile::useStream(std::FILE* stream, std::string name) {
 }
 
 int ReportFile::close() {
-    if (!file_) return 0;
+    if (!file_) {
+        release();
+        return 0;
+    }
     std::FILE* file = file_;
     file_ = nullptr;
     if (!sink_) {  // a stream given by the caller: its error flag tells

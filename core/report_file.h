@@ -28,14 +28,34 @@ class ReportFile {
 
     // Creates or truncates the file, or appends to it; false with errno
     // set when it cannot be opened.
-    bool open(const std::string& path, bool append);
+    bool open(const std::string& path, bool append) { return reserve(path, append) && start(); }
     // A report that is always written whole: a new file beside path takes
     // path's place when it is closed with every byte written, so that a
     // reader of path never meets it half written; abandoned, it is removed
-    // and path stays as it was. Where path is no plain file of its own (a
-    // device, a symbolic or hard link) it is written in place, as open
-    // does. False with errno set when it cannot be opened.
-    bool openWhole(const std::string& path);
+    // and path stays as it was. The new file keeps the replaced one's mode,
+    // and its owner and group where the user may give them. Where path is
+    // no plain file of its own (a device, a symbolic or hard link) it is
+    // written in place, as open does. False with errno set when it cannot
+    // be opened.
+    bool openWhole(const std::string& path) { return reserveWhole(path) && start(); }
+
+    // open and openWhole in two steps, so that every report of a run is
+    // known to be writable before any of them is changed. reserve opens
+    // the file without changing it: an existing file keeps its bytes until
+    // start, a missing one is created empty. reserveWhole makes the new
+    // file beside path. A reserved report that is never started is let go
+    // as if nothing had happened: a file created for it is removed.
+    bool reserve(const std::string& path, bool append);
+    bool reserveWhole(const std::string& path);
+    // The reserved file becomes the report, truncated unless appended to.
+    // False with errno set when it cannot be truncated.
+    bool start();
+    bool reserved() const { return sink_ && !file_; }
+    // After reserveWhole failed: the name of the new file that could not be
+    // created beside path (its last six characters stand for the ones
+    // chosen), or empty when path itself is at fault (no such directory).
+    const std::string& failedTemporary() const { return failedTemporary_; }
+
     // Writes to a stream that stays open. The process's standard output
     // is written under the same checks as a file; any other stream (a
     // test's) is judged by its error flag. False with errno set when the
@@ -56,11 +76,13 @@ class ReportFile {
 
   private:
     void attach(std::unique_ptr<Sink> sink);
+    void release();
 
     Charset charset_ = Charset::utf8;
     std::unique_ptr<Sink> sink_;
     std::FILE* file_ = nullptr;
     std::string name_;
+    std::string failedTemporary_;
 };
 
 // Closes the report; a failure is told on err as "Can't write <name>:

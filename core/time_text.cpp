@@ -65,7 +65,7 @@ AsctimeText asctimeText(const std::tm& tm) {
         p[0] = static_cast<char>('0' + v / 10);
         p[1] = static_cast<char>('0' + v % 10);
     };
-    // "Www Mmm dd hh:mm:ss yyyy": 24 characters, the year kept to four digits.
+    // "Www Mmm dd hh:mm:ss yyyy": 24 characters up to the year 9999.
     char* p = text.data();
     std::memcpy(p, wd, 3);
     p[3] = ' ';
@@ -79,10 +79,23 @@ AsctimeText asctimeText(const std::tm& tm) {
     p[16] = ':';
     two(p + 17, tm.tm_sec);
     p[19] = ' ';
-    const int year = tm.tm_year + 1900;
-    two(p + 20, year / 100);
-    two(p + 22, year % 100);
-    p[24] = '\0';
+    // Four digits at least, as the dump's column has them; a later year
+    // is written whole rather than cut.
+    std::int64_t year = std::int64_t{tm.tm_year} + 1900;
+    p += 20;
+    if (year < 0) {
+        *p++ = '-';
+        year = -year;
+    }
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + year % 10);
+        year /= 10;
+    } while (year != 0 || n < 4);
+    while (n > 0)
+        *p++ = digits[--n];
+    *p = '\0';
     return text;
 }
 

@@ -29,8 +29,9 @@ class UtcDayCache {
 // Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
 std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
 
-// The 24-character asctime form of tm, without a newline.
-using AsctimeText = std::array<char, 25>;
+// The asctime form of tm, without a newline: 24 characters up to the year
+// 9999, more for a later year (whose digits are all written).
+using AsctimeText = std::array<char, 32>;
 AsctimeText asctimeText(const std::tm& tm);
 
 // The asctime form for a stream of times that mostly stay on one day, as
@@ -39,7 +40,8 @@ AsctimeText asctimeText(const std::tm& tm);
 class AsctimeDayCache {
   public:
     // Writes the 24 characters (no terminator) of t, broken down as UTC,
-    // at out; false, writing nothing, for a negative t.
+    // at out; false, writing nothing, for a negative t. A history's times
+    // (32 bits and a shift of hours) stay within four-digit years.
     bool write(std::int64_t t, char* out) {
         if (t < 0) return false;
         const std::int64_t day = t / 86400;

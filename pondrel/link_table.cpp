@@ -38,20 +38,18 @@ void putTable(OutBuffer& out, const std::vector<LinkRow>& rows, const DrawingSet
 void putTotalsRow(OutBuffer& out, const DrawingSet& d, const char* trafficLabel,
                   std::uint64_t bytes, const char* sessionsLabel, std::uint64_t sessions,
                   const char* timeLabel, std::uint64_t seconds) {
-    const Duration t = splitDuration(seconds);
     out.put(d.innerBar);
     out.put(trafficLabel);
     out.put(formatTraffic(bytes, false).view());
     out.put(' ');
     out.put(d.innerBar);
     out.put(sessionsLabel);
-    out.putUnsigned(sessions, 6);
+    out.put(formatCount(sessions, 6).view());
     out.put(' ');
     out.put(d.innerBar);
     out.put(timeLabel);
-    out.putUnsigned(t.hours, 5);
-    out.put(format(":%02llu:%02llu ", static_cast<unsigned long long>(t.minutes),
-                   static_cast<unsigned long long>(t.seconds)));
+    out.put(formatDuration(seconds, 11).view());
+    out.put(' ');
     out.put(d.innerBar);
     out.put('\n');
 }

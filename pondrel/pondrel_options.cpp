@@ -48,7 +48,9 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
         const std::string_view value = arg.substr(2);
         switch (arg[1]) {
             case 'o':
+                options.outputAppend = false;  // the last -o names the output whole
                 readFileName(value, options.outputPath, options.outputAppend);
+                options.outputArgument = arg;
                 break;
             case 'b':
             case 'e': {
@@ -60,11 +62,15 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
                 break;
             }
             case 'd': {
-                const auto days = static_cast<std::int16_t>(leadingInt(value));
-                if (days < 0)
+                // Digits only: "x" or "3x" read as a number would quietly give
+                // another period than the one asked for.
+                const bool digits =
+                    !value.empty() && value.find_first_not_of("0123456789") == value.npos;
+                const std::int32_t days = digits ? leadingInt(value) : -1;
+                if (days < 0 || days > INT16_MAX)
                     return failure(format("Invalid days period: %.*s\n",
                                           static_cast<int>(value.size()), value.data()));
-                options.days = days;
+                options.days = static_cast<std::int16_t>(days);
                 options.daysGiven = true;
                 options.daysArgument = arg;
                 break;
@@ -94,6 +100,15 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
             default:
                 return unknownOption(arg);
         }
+    }
+    // A second JSON document or page behind the first is no report a
+    // reader can take; CSV rows append well (the header is written once).
+    if (options.outputAppend &&
+        (options.format == ReportFormat::json || options.format == ReportFormat::html)) {
+        const std::string_view refusal =
+            options.format == ReportFormat::json ? jsonAppendRefused : htmlAppendRefused;
+        return failure(format("%.*s: %s\n", static_cast<int>(refusal.size()), refusal.data(),
+                              options.outputArgument.c_str()));
     }
     return std::nullopt;
 }

@@ -20,6 +20,7 @@ namespace rv::pondrel {
 struct Options {
     std::string outputPath;  // empty: standard output
     bool outputAppend = false;
+    std::string outputArgument;  // the whole -o argument, for the refusal of '+'
     std::time_t begin = 0;
     std::time_t end = 2147483647;
     bool beginGiven = false;

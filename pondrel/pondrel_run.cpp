@@ -1,5 +1,7 @@
 #include "pondrel/pondrel_run.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -23,6 +25,14 @@
 namespace rv::pondrel {
 
 namespace {
+
+// Whether an output opened for appending already holds something, so that
+// a CSV report goes on below rows with their header. Standard output, a
+// pipe or a device starts afresh.
+bool holdsText(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
 
 // The record's time in the history's clock plus the line's shift, or
 // nothing when its address or length rule it out. Kind records read as a
@@ -185,7 +195,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
             writeJsonReport(out.get(), report);
             break;
         case ReportFormat::csv:
-            writeCsvReport(out.get(), report);
+            writeCsvReport(out.get(), report, o.outputAppend && holdsText(path));
             break;
         case ReportFormat::html:
             writeHtmlReport(out.get(), report);

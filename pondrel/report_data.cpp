@@ -52,13 +52,16 @@ void writeJsonReport(std::FILE* file, const Report& report) {
     out.put('\n');
 }
 
-void writeCsvReport(std::FILE* file, const Report& report) {
+void writeCsvReport(std::FILE* file, const Report& report, bool continued) {
     OutBuffer out(file);
     CsvWriter csv(out);
-    for (const char* name : {"section", "address", "kind", "sessions_in", "time_in", "sessions_out",
-                             "time_out", "time_online", "received", "sent", "cps"})
-        csv.text(name);
-    csv.endRecord();
+    if (!continued) {
+        for (const char* name :
+             {"section", "address", "kind", "sessions_in", "time_in", "sessions_out", "time_out",
+              "time_online", "received", "sent", "cps"})
+            csv.text(name);
+        csv.endRecord();
+    }
     putCsvRows(csv, "link", report.tables.links);
     putCsvRows(csv, "group", report.tables.groups);
     const SummaryTotals& t = report.totals;

@@ -9,6 +9,7 @@
 namespace rv::pondrel {
 
 void writeJsonReport(std::FILE* out, const Report& report);
-void writeCsvReport(std::FILE* out, const Report& report);
+// A continued CSV file (appended to one that holds rows) gets no second header.
+void writeCsvReport(std::FILE* out, const Report& report, bool continued = false);
 
 }  // namespace rv::pondrel

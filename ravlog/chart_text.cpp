@@ -57,7 +57,7 @@ void writeHistoryFooter(std::FILE* out, const ChartLayout& layout, unsigned star
     std::fprintf(out, "%2u\n\n", endHour);
 }
 
-std::uint64_t slotPercent(std::uint64_t seconds, std::uint32_t slotSeconds) {
+std::uint64_t slotPercent(std::uint64_t seconds, std::uint64_t slotSeconds) {
     const std::uint64_t scaled = seconds * 100;
     if (seconds > 0 && scaled < slotSeconds) return 1;
     return scaled / slotSeconds;
@@ -101,10 +101,10 @@ void append(ChartRowText& row, std::string_view glyph) {
 }  // namespace
 
 ChartRows renderChart(std::span<const std::uint64_t, chartSlots> values,
-                      std::uint32_t slotSeconds) {
+                      const ChartLayout& layout) {
     std::array<std::uint64_t, chartSlots> percent;
     for (std::size_t i = 0; i < percent.size(); ++i) {
-        percent[i] = slotPercent(values[i], slotSeconds);
+        percent[i] = slotPercent(values[i], slotLength(layout, i));
     }
 
     ChartRows rows{};

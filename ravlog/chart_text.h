@@ -39,10 +39,12 @@ void writeHistoryFooter(std::FILE* out, const ChartLayout& layout, unsigned star
 using ChartRowText = FixedText<chartCells * 3>;
 using ChartRows = std::array<ChartRowText, chartRowCount>;
 
-// Percentage of a slot in use: a slot with any use shows at least 1 %.
-std::uint64_t slotPercent(std::uint64_t seconds, std::uint32_t slotSeconds);
+// Percentage of a slot of slotSeconds in use: a slot with any use shows
+// at least 1 %.
+std::uint64_t slotPercent(std::uint64_t seconds, std::uint64_t slotSeconds);
 
-// Ten rows of block glyphs for 96 slot values in seconds.
-ChartRows renderChart(std::span<const std::uint64_t, chartSlots> values, std::uint32_t slotSeconds);
+// Ten rows of block glyphs for 96 slot values in seconds, each against its
+// slot's length in the layout.
+ChartRows renderChart(std::span<const std::uint64_t, chartSlots> values, const ChartLayout& layout);
 
 }  // namespace rv

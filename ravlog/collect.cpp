@@ -40,7 +40,7 @@ void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const Sess
         accountSession(*run.book, pass.result.totals, r, context, pass.result.type);
     const bool noBytes = r.bytesReceived == 0 && r.bytesSent == 0;
     if (match.counted && !(s.noDrawZero && noBytes))
-        addToBusyHistogram(pass.result.busy, axis, r.flags, run.layout->slotSeconds);
+        addToBusyHistogram(pass.result.busy, axis, r.flags, *run.layout);
     if (match.end == WalkEnd::plainEntry && r.has(SessionFlags::protectedSession))
         run.hasProtectedSessions = true;
     const bool listed = r.has(SessionFlags::kindMask) ? (r.flags & s.brakeSesStatMask) != 0
@@ -106,12 +106,20 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
                   LineDirectionRules{line.swapInOut != 0, result.type, line.source.n, line.source.m,
                                      line.binkdAbortedOut != 0},
                   sessions};
-    // Days are cut only once they are in the archive.
-    cutter.begin(line.source.path, result.type, run.archiveFailed ? 0 : line.cutHistory,
+    // The days are a 16-bit count: a negative one reads as 65536 less its
+    // magnitude. Days are cut only once they are in the archive.
+    cutter.begin(line.source.path, result.type,
+                 run.archiveFailed ? std::int16_t{0} : static_cast<std::int16_t>(line.cutHistory),
                  run.clock.midnight);
     readFile(pass, reader, cutter.active() ? &cutter : nullptr, converter);
-    // Only types 1 to 3 are cut, and they have no twin: the cut is done here.
-    cutter.end(reader.consumed());
+    // Only types 1 to 3 are cut, and they have no twin: the cut is done
+    // here, with the reading closed, for the history can be held against
+    // mailers only while nobody else has it open.
+    if (cutter.active()) {
+        const std::uint64_t bytesRead = reader.consumed();
+        reader.close();
+        cutter.end(bytesRead);
+    }
     if (reader.openTwin(line.source) == HistoryReader::Twin::failed) {
         std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
     } else if (reader.isOpen()) {

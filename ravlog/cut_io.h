@@ -21,6 +21,7 @@ enum class CutStep : std::uint8_t {
     directorySync,    // the directory flushed, so that the journal's name is durable
     historyWrite,     // a block, or the shortening mark, into the history
     historySync,      // the history flushed to disk
+    historyLease,     // the history held against other opens for its shortening
     historyTruncate,  // the history shortened to its new length
     journalRemove,    // the journal removed
 };
@@ -46,6 +47,14 @@ class CutIo {
               std::uint64_t dstOffset, JournalChecksum* sum = nullptr);
     bool sync(CutStep step, int fd);
     bool truncate(int fd, std::uint64_t size);
+    // Holds the history open on fd (for writing) with a write lease: until
+    // release, every other open of the file waits, so that a mailer that
+    // appends without locking cannot write between the last look at the
+    // length and the shortening. The lease is granted only while nobody
+    // else has the file open: a mailer's open-write-close is waited out
+    // for a moment. nullptr when held, else why not, for the operator.
+    const char* hold(int fd);
+    void release(int fd);
     // Creates path exclusively (never over an existing file); -1 on failure.
     int createExclusive(const std::string& path, unsigned mode);
     bool remove(const std::string& path);

@@ -48,7 +48,8 @@ struct Closer {
 
 // Replays a committed journal on the history; nullptr when the history is
 // whole again, else why not.
-const char* replay(JournalFile& journal, const std::string& historyPath, CutIo& io) {
+const char* replay(JournalFile& journal, const std::string& historyPath, CutIo& io,
+                   std::FILE* warnings) {
     const JournalHeader& h = journal.header();
     if (h.contentLength > h.oldLength || (h.recordSize != 28 && h.recordSize != 100) ||
         !journal.contentIsSound())
@@ -71,8 +72,13 @@ const char* replay(JournalFile& journal, const std::string& historyPath, CutIo& 
     }
     // Not shortened yet: everything from the old length on is the mailer's.
     if (size < h.oldLength) return "the history was changed after the cut";
-    if (!finishCut(journal, fd, io))
-        return errno == ESTALE ? "another program shortened the history" : std::strerror(errno);
+    const char* unheld = nullptr;
+    const bool finished = finishCut(journal, fd, io, &unheld);
+    const int error = errno;
+    if (unheld)
+        std::fprintf(warnings, "Shortened %s without a lease: %s\n", historyPath.c_str(), unheld);
+    if (!finished)
+        return error == ESTALE ? "another program shortened the history" : std::strerror(error);
     return nullptr;
 }
 
@@ -99,7 +105,7 @@ void restoreInterruptedCut(const std::string& historyPath, std::FILE* warnings, 
         case JournalFile::Found::valid:
             break;
     }
-    if (const char* why = replay(journal, historyPath, io))
+    if (const char* why = replay(journal, historyPath, io, warnings))
         std::fprintf(warnings, "Can't restore %s from %s: %s\n", historyPath.c_str(),
                      journalPath.c_str(), why);
     else

@@ -27,6 +27,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "core/history_type.h"
 #include "ravlog/cut_io.h"
@@ -78,6 +79,7 @@ class HistoryCutter {
     Outcome rewrite(std::uint64_t bytesRead);
     bool stillAsRead(int fd, std::uint64_t bytesRead) const;
     void reportCut() const;
+    Outcome giveUp(std::string_view cause, int reason = 0);
     void dropUncommitted();
     void reset();
 
@@ -87,7 +89,7 @@ class HistoryCutter {
     JournalFile journal_;
     bool active_ = false;
     bool failed_ = false;
-    const char* why_ = nullptr;  // said after "Can't cut" when there is more to say
+    std::string why_;  // said after "Can't cut": the cause, and the system's reason
     std::string path_;
     std::uint64_t device_ = 0;
     std::uint64_t inode_ = 0;

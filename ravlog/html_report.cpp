@@ -105,10 +105,10 @@ void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis)
     out.put("\n<g class=\"");
     out.put(classOf(block.kind));
     out.put("\">");
-    const std::uint32_t slotSeconds = axis.layout->slotSeconds;
     for (int slot = 0; slot < chartSlots; ++slot) {
         const std::uint64_t seconds = block.values[static_cast<std::size_t>(slot)];
-        const std::uint64_t percent = slotPercent(seconds, slotSeconds);
+        const std::uint64_t percent =
+            slotPercent(seconds, slotLength(*axis.layout, static_cast<std::uint64_t>(slot)));
         // A BinkD line's channels can add up to more than the slot.
         const std::uint64_t height = std::min<std::uint64_t>(percent, 100);
         out.put("<path d=\"M");

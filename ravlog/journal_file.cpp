@@ -175,16 +175,34 @@ std::array<std::uint8_t, 16> shorteningMark(const JournalHeader& header) {
     return mark;
 }
 
-bool finishCut(JournalFile& journal, int historyFd, CutIo& io) {
+bool finishCut(JournalFile& journal, int historyFd, CutIo& io, const char** unheld) {
     const int journalFd = journal.fd();
     if (!io.copy(CutStep::historyWrite, journalFd, journalDataOffset,
                  journalDataOffset + journal.header().contentLength, historyFd, 0))
         return false;
+    // The last look at the length and the shortening are made while the
+    // history is held: a mailer's open waits, and its session then goes
+    // behind the new end instead of being cut off with the old tail.
+    struct Hold {
+        CutIo& io;
+        int fd;
+        bool held = false;
+        ~Hold() { letGo(); }
+        void letGo() {
+            if (held) io.release(fd);
+            held = false;
+        }
+    } hold{io, historyFd};
+    *unheld = nullptr;
     for (;;) {
+        const JournalHeader& h = journal.header();
+        if (h.phase == JournalPhase::truncating && !*unheld) {
+            *unheld = io.hold(historyFd);
+            hold.held = !*unheld;
+        }
         struct stat st {};
         if (::fstat(historyFd, &st) != 0) return false;
         const auto size = static_cast<std::uint64_t>(st.st_size);
-        const JournalHeader& h = journal.header();
         if (size < h.oldLength) {
             // Another program shortened the history: nothing of ours to move.
             errno = ESTALE;
@@ -192,6 +210,7 @@ bool finishCut(JournalFile& journal, int historyFd, CutIo& io) {
         }
         if (size > h.oldLength) {
             // Appended meanwhile: into the journal first, then behind the content.
+            hold.letGo();
             const std::uint64_t from = h.contentLength;
             if (!journal.appendFrom(historyFd, h.oldLength, size) || !journal.commit(size) ||
                 !io.copy(CutStep::historyWrite, journalFd, journalDataOffset + from,
@@ -213,8 +232,9 @@ bool finishCut(JournalFile& journal, int historyFd, CutIo& io) {
             !io.sync(CutStep::historySync, historyFd) || !journal.markTruncating(mark))
             return false;
     }
-    return io.truncate(historyFd, journal.header().contentLength) &&
-           io.sync(CutStep::historySync, historyFd) && journal.remove();
+    const bool shortened = io.truncate(historyFd, journal.header().contentLength);
+    hold.letGo();
+    return shortened && io.sync(CutStep::historySync, historyFd) && journal.remove();
 }
 
 }  // namespace rv

@@ -16,7 +16,9 @@
 //  5. a mark goes into the dropped space, the history is flushed and the
 //     header says "truncating" with the mark: a history still holding the
 //     mark after a crash was not shortened yet;
-//  6. the history is shortened and flushed, then the journal is removed.
+//  6. while the history is held (a write lease: every other open waits),
+//     its length is looked at a last time and it is shortened; then it is
+//     flushed and the journal is removed.
 // Before step 2 is on disk the history is untouched and the journal can
 // be thrown away; after it, replaying steps 3 to 6 is always right.
 #pragma once
@@ -84,9 +86,12 @@ class JournalFile {
     bool nameDurable_ = false;
 };
 
-// Steps 3 to 6 on the history (open for writing and locked). False, with
-// errno set, when a step failed: the journal then stays for the next run.
-bool finishCut(JournalFile& journal, int historyFd, CutIo& io);
+// Steps 3 to 6 on the history (open for writing and locked, and open
+// nowhere else in this process). False, with errno set, when a step
+// failed: the journal then stays for the next run. unheld is set to why
+// the history could not be held while it was shortened (CutIo::hold), or
+// to nullptr.
+bool finishCut(JournalFile& journal, int historyFd, CutIo& io, const char** unheld);
 
 // The bytes that mark a history not yet shortened, from the header.
 std::array<std::uint8_t, 16> shorteningMark(const JournalHeader& header);

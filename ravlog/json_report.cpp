@@ -33,6 +33,17 @@ void putSlots(JsonWriter& json, std::string_view key, const SlotValues& values) 
     json.endArray();
 }
 
+// The slots' length, exact: 37.5 and 112.5 seconds in the 1- and 3-hour
+// charts, whose slot i begins floor(i * slot_seconds) after the chart's
+// start. The span follows, so that a reader need not multiply.
+void putSlotLength(JsonWriter& json, const ChartLayout& layout) {
+    const std::uint64_t span = chartSeconds(layout);
+    json.key("slot_seconds").number(span / chartSlots);
+    // Every span is whole hours, and 3600 / 96 leaves a half at most.
+    if (span % chartSlots != 0) json.buffer().put(".5");
+    json.key("chart_seconds").number(span);
+}
+
 // The figures under the line's table, with its times in and out.
 void putLineTotals(JsonWriter& json, const LineTotals& t) {
     const LineFooter f = lineFooter(t);
@@ -127,7 +138,7 @@ bool JsonReport::write(std::FILE* file, const RavlogRun& run, const RavlogReport
         json.key("type").number(result.type);
         putLineTotals(json, result.totals);
         json.key("busy").beginObject();
-        json.key("slot_seconds").number(run.layout->slotSeconds);
+        putSlotLength(json, *run.layout);
         putSlots(json, "all", result.busy.all);
         putSlots(json, "incoming", result.busy.incoming);
         putSlots(json, "outgoing", result.busy.outgoing);

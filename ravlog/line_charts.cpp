@@ -18,20 +18,19 @@ constexpr const char* rule13 = "─────────────";
 constexpr const char* blank15 = "               ";
 constexpr const char* blank46 = "                                              ";
 
-ull u(std::uint64_t v) {
-    return static_cast<ull>(v);
-}
 // A difference of counters that cannot go below zero.
 ull minus(std::uint64_t a, std::uint64_t b) {
     return a > b ? a - b : 0;
 }
 
-struct Hms {
-    ull h, m, s;
-};
-Hms hms(std::uint64_t seconds) {
-    const Duration d = splitDuration(seconds);
-    return {d.hours, d.minutes, d.seconds};
+// The figures beside a chart keep their columns over any period.
+NumberText count(std::uint64_t value, std::size_t width) {
+    return formatCount(value, width);
+}
+// A CPS past six digits in the traffic form, in MiB and up.
+NumberText cpsText(std::uint64_t value) {
+    const NumberText digits = formatUnsigned(value, 6);
+    return digits.size <= 6 ? digits : formatTraffic(value, false);
 }
 
 void writeTitle(std::FILE* out, const Line& line, int lineNo, std::string_view kind) {
@@ -81,32 +80,33 @@ struct Block {
 void writeBusyBlock(const Block& b) {
     const LineTotals& t = b.t;
     std::FILE* out = b.out;
-    const Hms online = hms(t.timeOnline), in = hms(t.timeIn), outT = hms(t.timeOut);
     std::fprintf(out, "\n           100%%┬%s    Rcvd:  %s\n", blank46,
                  formatTraffic(t.bytesReceived, false).c_str());
     std::fprintf(out, "%s%s  Sent:  %s\n", blank15, b.row(0),
                  formatTraffic(t.bytesSent, false).c_str());
     std::fprintf(out, "   Sessions    %s  %s\n", b.row(1), rule13);
     std::fprintf(out, "%s%s  Average\n", blank15, b.row(2));
-    std::fprintf(out, " Total: %5llu  %s  CPS:   %6llu\n", u(t.sessions), b.row(3), u(cps(t)));
+    std::fprintf(out, " Total: %s  %s  CPS:   %s\n", count(t.sessions, 5).c_str(), b.row(3),
+                 cpsText(cps(t)).c_str());
     std::fprintf(out, " %s  %s  %s\n", rule12, b.row(4), rule13);
-    std::fprintf(out, " In:    %5llu  %s  Time Online:\n", u(t.sessionsIn), b.row(5));
-    std::fprintf(out, " Out:   %5llu  %s     %4llu:%02llu:%02llu\n", u(t.sessionsOut), b.row(6),
-                 online.h, online.m, online.s);
+    std::fprintf(out, " In:    %s  %s  Time Online:\n", count(t.sessionsIn, 5).c_str(), b.row(5));
+    std::fprintf(out, " Out:   %s  %s     %s\n", count(t.sessionsOut, 5).c_str(), b.row(6),
+                 formatDuration(t.timeOnline, 10).c_str());
     std::fprintf(out, " %s  %s  %s\n", rule12, b.row(7), rule13);
     if (b.line.type == HistoryTypes::brake)
-        std::fprintf(out, " External:%3llu  %s  In:%4llu:%02llu:%02llu\n", u(t.externalEvents),
-                     b.row(8), in.h, in.m, in.s);
+        std::fprintf(out, " External:%s  %s  In:%s\n", count(t.externalEvents, 3).c_str(), b.row(8),
+                     formatDuration(t.timeIn, 10).c_str());
     else
-        std::fprintf(out, " Aborted:%4llu  %s  In:%4llu:%02llu:%02llu\n",
-                     minus(t.sessions, t.normalSessions), b.row(8), in.h, in.m, in.s);
+        std::fprintf(out, " Aborted:%s  %s  In:%s\n",
+                     count(minus(t.sessions, t.normalSessions), 4).c_str(), b.row(8),
+                     formatDuration(t.timeIn, 10).c_str());
     if (b.line.type == HistoryTypes::brake)
-        std::fprintf(out, " BBS:    %4llu  ", u(t.bbsEvents));
+        std::fprintf(out, " BBS:    %s  ", count(t.bbsEvents, 4).c_str());
     else if (b.showsProtection())
-        std::fprintf(out, " Protect:%4llu  ", u(t.protSessions));
+        std::fprintf(out, " Protect:%s  ", count(t.protSessions, 4).c_str());
     else
         std::fputs(blank15, out);
-    std::fprintf(out, "%s  Out:%3llu:%02llu:%02llu\n", b.row(9), outT.h, outT.m, outT.s);
+    std::fprintf(out, "%s  Out:%s\n", b.row(9), formatDuration(t.timeOut, 9).c_str());
     b.bottomRuler(rule13);
     b.hourLabels("  Usage: ");
 }
@@ -119,31 +119,31 @@ struct SideFigures {
 
 void writeSideBlock(const Block& b, const SideFigures& f, bool incoming) {
     std::FILE* out = b.out;
-    const Hms time = hms(f.time);
     std::fprintf(out, "\n           100%%┬%s      %s\n", blank46, f.name);
     std::fprintf(out, "%s%s      Time\n", blank15, b.row(0));
     std::fprintf(out, "   %s    %s\n", f.name, b.row(1));
     std::fprintf(out, "   Sessions    %s  %s\n", b.row(2), f.totalText);
-    std::fprintf(out, "%s%s     %4llu:%02llu:%02llu\n", blank15, b.row(3), time.h, time.m, time.s);
-    std::fprintf(out, " Total: %5llu  %s  %s\n", u(f.sessions), b.row(4), rule13);
+    std::fprintf(out, "%s%s     %s\n", blank15, b.row(3), formatDuration(f.time, 10).c_str());
+    std::fprintf(out, " Total: %s  %s  %s\n", count(f.sessions, 5).c_str(), b.row(4), rule13);
     const bool costType = recordsCost(b.line.type);
     if (costType)
         std::fprintf(out, " %s  %s\n", rule12, b.row(5));
     else
         std::fprintf(out, " %s  %s  %s:\n", rule12, b.row(5), "Protected");
     if (b.showsProtection()) {
-        const Hms prot = hms(f.protTime), unprot = hms(minus(f.time, f.protTime));
-        std::fprintf(out, " Protect:%4llu  %s     %4llu:%02llu:%02llu\n", u(f.protSessions),
-                     b.row(6), prot.h, prot.m, prot.s);
-        std::fprintf(out, " UnProt:%5llu  %s  %s:\n", minus(f.sessions, f.protSessions), b.row(7),
-                     "UnProtected");
-        std::fprintf(out, " %s  %s     %4llu:%02llu:%02llu\n", rule12, b.row(8), unprot.h, unprot.m,
-                     unprot.s);
+        std::fprintf(out, " Protect:%s  %s     %s\n", count(f.protSessions, 4).c_str(), b.row(6),
+                     formatDuration(f.protTime, 10).c_str());
+        std::fprintf(out, " UnProt:%s  %s  %s:\n",
+                     count(minus(f.sessions, f.protSessions), 5).c_str(), b.row(7), "UnProtected");
+        std::fprintf(out, " %s  %s     %s\n", rule12, b.row(8),
+                     formatDuration(minus(f.time, f.protTime), 10).c_str());
     } else if (costType) {
         if (incoming)
-            std::fprintf(out, " Protect: N/A  %s  Cost In:%5llu\n", b.row(6), u(f.cost));
+            std::fprintf(out, " Protect: N/A  %s  Cost In:%s\n", b.row(6),
+                         count(f.cost, 5).c_str());
         else
-            std::fprintf(out, " Protect: N/A  %s  Cost Out:%4llu\n", b.row(6), u(f.cost));
+            std::fprintf(out, " Protect: N/A  %s  Cost Out:%s\n", b.row(6),
+                         count(f.cost, 4).c_str());
         std::fprintf(out, " UnProt:  N/A  %s\n", b.row(7));
         std::fprintf(out, " %s  %s\n", rule12, b.row(8));
     } else {
@@ -151,7 +151,8 @@ void writeSideBlock(const Block& b, const SideFigures& f, bool incoming) {
         std::fprintf(out, " UnProt:  N/A  %s  %s:\n", b.row(7), "UnProtected");
         std::fprintf(out, " %s  %s            N/A\n", rule12, b.row(8));
     }
-    std::fprintf(out, " Aborted:%4llu  %s  %s\n", minus(f.sessions, f.normal), b.row(9), rule13);
+    std::fprintf(out, " Aborted:%s  %s  %s\n", count(minus(f.sessions, f.normal), 4).c_str(),
+                 b.row(9), rule13);
     b.bottomRuler("% of time");
     b.hourLabels("  online:");
 }
@@ -168,7 +169,6 @@ struct ProtFigures {
 
 void writeProtBlock(const Block& b, const ProtFigures& f) {
     std::FILE* out = b.out;
-    const Hms tot = hms(f.time), in = hms(f.timeIn), outT = hms(f.timeOut);
     std::fprintf(out, "\n           100%%┬%s%s\n", blank46, f.headName);
     std::fprintf(out, "%s%s     Traffic\n", blank15, b.row(0));
     std::fprintf(out, "%s%s  Rcvd:  %s\n", f.rcvdLine, b.row(1),
@@ -176,15 +176,14 @@ void writeProtBlock(const Block& b, const ProtFigures& f) {
     std::fprintf(out, "   Sessions    %s  Sent:  %s\n", b.row(2),
                  formatTraffic(f.bytesSent, false).c_str());
     std::fprintf(out, "%s%s  %s\n", blank15, b.row(3), rule13);
-    std::fprintf(out, " Total: %5llu  %s%s\n", u(f.sessions), b.row(4), f.totalName);
+    std::fprintf(out, " Total: %s  %s%s\n", count(f.sessions, 5).c_str(), b.row(4), f.totalName);
     std::fprintf(out, " %s  %s      Time\n", rule12, b.row(5));
-    std::fprintf(out, " In:    %5llu  %s  Tot:%3llu:%02llu:%02llu\n", u(f.sessionsIn), b.row(6),
-                 tot.h, tot.m, tot.s);
-    std::fprintf(out, " Out:   %5llu  %s  In:%4llu:%02llu:%02llu\n", u(f.sessionsOut), b.row(7),
-                 in.h, in.m, in.s);
-    std::fprintf(out, " %s  %s  Out:%3llu:%02llu:%02llu\n", rule12, b.row(8), outT.h, outT.m,
-                 outT.s);
-    std::fprintf(out, " Aborted:%4llu  %s  %s\n", u(f.aborted), b.row(9), rule13);
+    std::fprintf(out, " In:    %s  %s  Tot:%s\n", count(f.sessionsIn, 5).c_str(), b.row(6),
+                 formatDuration(f.time, 9).c_str());
+    std::fprintf(out, " Out:   %s  %s  In:%s\n", count(f.sessionsOut, 5).c_str(), b.row(7),
+                 formatDuration(f.timeIn, 10).c_str());
+    std::fprintf(out, " %s  %s  Out:%s\n", rule12, b.row(8), formatDuration(f.timeOut, 9).c_str());
+    std::fprintf(out, " Aborted:%s  %s  %s\n", count(f.aborted, 4).c_str(), b.row(9), rule13);
     b.bottomRuler("% of time");
     b.hourLabels("  online:");
 }
@@ -232,7 +231,7 @@ void writeLineCharts(std::FILE* out, const RavlogRun& run, const std::vector<Cha
     for (const ChartBlock& block : blocks) {
         const LineResult& result = run.lines[block.line];
         writeTitle(out, run.config.lines[block.line], block.number, chartKindName(block.kind));
-        const ChartRows rows = renderChart(block.values, run.layout->slotSeconds);
+        const ChartRows rows = renderChart(block.values, *run.layout);
         writeBlock(Block{out, run, result, rows, result.totals, block});
     }
 }

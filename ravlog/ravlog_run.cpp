@@ -23,16 +23,45 @@ namespace rv {
 
 namespace {
 
-Stop openReport(RavlogRun& run, ReportFile& file, const std::string& path, bool append) {
-    const std::string name = expandFileMacros(path, run.clock, run.err);
-    if (!file.open(name, append)) return failure(cantOpen(name, std::strerror(errno)));
+Stop cantOpenReport(const ReportFile& file, const std::string& name) {
+    const int reason = errno;
+    if (!file.failedTemporary().empty())
+        return failure(
+            cantOpen(name, format("can't create its temporary file %s: %s",
+                                  file.failedTemporary().c_str(), std::strerror(reason))));
+    return failure(cantOpen(name, std::strerror(reason)));
+}
+
+// Every output of the run is opened before any report is written or any
+// history read, let alone cut: an output that cannot be opened ends the
+// run with no file changed. Reserved outputs that are never written are
+// let go at the end as they were found (ReportFile::reserve).
+Stop reserveReports(RavlogRun& run) {
+    const Settings& s = run.config.settings;
+    struct Output {
+        ReportFile& file;
+        const std::string& path;
+        bool append;
+        bool whole;
+    };
+    const Output outputs[] = {
+        {run.sessionsFile, s.sessionsPath, s.sessionsAppend, false},
+        {run.linksFile, s.linksPath, s.linksAppend, false},
+        {run.historyFile, s.outputPath, s.outputAppend, false},
+        {run.jsonFile, s.jsonReportPath, false, true},
+        {run.htmlFile, s.htmlReportPath, false, true},
+    };
+    for (const Output& o : outputs) {
+        if (o.path.empty()) continue;  // no JSON or HTML report asked for
+        const std::string name = expandFileMacros(o.path, run.clock, run.err);
+        if (!(o.whole ? o.file.reserveWhole(name) : o.file.reserve(name, o.append)))
+            return cantOpenReport(o.file, name);
+    }
     return std::nullopt;
 }
 
-// The JSON and HTML reports replace their files only once written whole.
-Stop openWholeReport(RavlogRun& run, ReportFile& file, const std::string& path) {
-    const std::string name = expandFileMacros(path, run.clock, run.err);
-    if (!file.openWhole(name)) return failure(cantOpen(name, std::strerror(errno)));
+Stop startReport(ReportFile& file) {
+    if (!file.start()) return failure(cantOpen(file.name(), std::strerror(errno)));
     return std::nullopt;
 }
 
@@ -67,8 +96,7 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
     run.lines.assign(run.config.lines.size(), LineResult{});
     const PeriodView period = periodView(run);
 
-    if (Stop stop = openReport(run, run.sessionsFile, s.sessionsPath, s.sessionsAppend))
-        return stop;
+    if (Stop stop = reserveReports(run)) return stop;
     if (!s.jsonReportPath.empty()) {
         run.json = std::make_unique<JsonReport>();
         if (!run.json->open())
@@ -83,6 +111,7 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
             run.archiveFailed = true;
         }
     }
+    if (Stop stop = startReport(run.sessionsFile)) return stop;
     writeSessionsBanner(run.sessionsFile.get());
     writePeriodHeader(run.sessionsFile.get(), period);
     {
@@ -104,13 +133,9 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
             "not "
             "created.\n");
 
-    if (Stop stop = openReport(run, run.linksFile, s.linksPath, s.linksAppend)) return stop;
-    if (Stop stop = openReport(run, run.historyFile, s.outputPath, s.outputAppend)) return stop;
-    if (run.json) {
-        if (Stop stop = openWholeReport(run, run.jsonFile, s.jsonReportPath)) return stop;
-    }
-    if (!s.htmlReportPath.empty()) {
-        if (Stop stop = openWholeReport(run, run.htmlFile, s.htmlReportPath)) return stop;
+    for (ReportFile* file : {&run.linksFile, &run.historyFile, &run.jsonFile, &run.htmlFile}) {
+        if (!file->reserved()) continue;  // no JSON or HTML report asked for
+        if (Stop stop = startReport(*file)) return stop;
     }
     const RavlogReport report = makeReport(run);
     writeLinkAndHistoryReports(run, report);

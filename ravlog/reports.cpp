@@ -120,27 +120,24 @@ void writeTotalsRows(std::FILE* out, const char* const labels[3], const SummaryT
     const std::uint64_t counts[3] = {t.sessionsIn, t.sessionsOut, t.sessions};
     const std::uint64_t times[3] = {t.timeIn, t.timeOut, t.timeOnline};
     for (int i = 0; i < 3; ++i) {
-        const Duration d = splitDuration(times[i]);
-        std::fprintf(
-            out, labels[i], formatTraffic(bytes[i], false).c_str(),
-            static_cast<unsigned long long>(counts[i]), static_cast<unsigned long long>(d.hours),
-            static_cast<unsigned long long>(d.minutes), static_cast<unsigned long long>(d.seconds));
+        std::fprintf(out, labels[i], formatTraffic(bytes[i], false).c_str(),
+                     formatCount(counts[i], 6).c_str(), formatDuration(times[i], 10).c_str());
     }
 }
 
 void writeTotalsBox(std::FILE* out, const TotalsBox& box, const std::string& createdAt) {
     static const char* const totalLabels[3] = {
-        "│ Total Received :  %s │ Total Ses In  :%6llu │ Time In      :%4llu:%02llu:%02llu │\n",
-        "│ Total Sent     :  %s │ Total Ses Out :%6llu │ Time Out     :%4llu:%02llu:%02llu │\n",
-        "│ Total Traffic  :  %s │ Total Sessions:%6llu │ Time Online  :%4llu:%02llu:%02llu │\n"};
+        "│ Total Received :  %s │ Total Ses In  :%s │ Time In      :%s │\n",
+        "│ Total Sent     :  %s │ Total Ses Out :%s │ Time Out     :%s │\n",
+        "│ Total Traffic  :  %s │ Total Sessions:%s │ Time Online  :%s │\n"};
     static const char* const protLabels[3] = {
-        "│ Protected Rcvd :  %s │ Prot Ses In   :%6llu │ Protected In :%4llu:%02llu:%02llu │\n",
-        "│ Protected Sent :  %s │ Prot Ses Out  :%6llu │ Protected Out:%4llu:%02llu:%02llu │\n",
-        "│ Protected Total:  %s │ Prot Ses Total:%6llu │ Protected Tot:%4llu:%02llu:%02llu │\n"};
+        "│ Protected Rcvd :  %s │ Prot Ses In   :%s │ Protected In :%s │\n",
+        "│ Protected Sent :  %s │ Prot Ses Out  :%s │ Protected Out:%s │\n",
+        "│ Protected Total:  %s │ Prot Ses Total:%s │ Protected Tot:%s │\n"};
     static const char* const unprotLabels[3] = {
-        "│ UnProt Received:  %s │ UnProt Ses In :%6llu │ UnProt In    :%4llu:%02llu:%02llu │\n",
-        "│ UnProt Sent    :  %s │ UnProt Ses Out:%6llu │ UnProt Out   :%4llu:%02llu:%02llu │\n",
-        "│ UnProt Total   :  %s │ UnProt Ses Tot:%6llu │ UnProt Total :%4llu:%02llu:%02llu │\n"};
+        "│ UnProt Received:  %s │ UnProt Ses In :%s │ UnProt In    :%s │\n",
+        "│ UnProt Sent    :  %s │ UnProt Ses Out:%s │ UnProt Out   :%s │\n",
+        "│ UnProt Total   :  %s │ UnProt Ses Tot:%s │ UnProt Total :%s │\n"};
     constexpr const char* separator =
         "├──────────────────────────┼───────────────────────┼──────────────────────────┤\n";
     std::fputs("┌──────────────────────────┬───────────────────────┬──────────────────────────┐\n",

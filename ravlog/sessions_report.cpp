@@ -52,17 +52,19 @@ void writeSessionRow(std::FILE* out, const SessionRow& row) {
 
 void writeTableFooter(std::FILE* out, const LineTotals& totals) {
     const LineFooter f = lineFooter(totals);
-    const Duration d = splitDuration(f.timeOnline);
-    std::fprintf(
-        out,
-        "╟────────────┴─────┴────────────────────┼──────────┼────────┼────────┼────────╢\n"
-        "║   Total:%4llu    In:%4llu    Out:%4llu   │%3llu:%02llu:%02llu │ %s │ %s │%7llu ║\n"
-        "╚═══════════════════════════════════════╧══════════╧════════╧════════╧════════╝\n"
-        "\n\n",
-        static_cast<ull>(f.total), static_cast<ull>(f.sessionsIn), static_cast<ull>(f.sessionsOut),
-        static_cast<ull>(d.hours), static_cast<ull>(d.minutes), static_cast<ull>(d.seconds),
-        formatTraffic(f.received, false).c_str(), formatTraffic(f.sent, false).c_str(),
-        static_cast<ull>(f.cps));
+    // A CPS past seven digits takes the traffic form, in MiB and up.
+    const NumberText cpsDigits = formatUnsigned(f.cps, 7);
+    const TrafficText cpsTraffic = formatTraffic(f.cps, false);
+    const bool digitsFit = cpsDigits.size <= 7;
+    std::fprintf(out,
+                 "╟────────────┴─────┴────────────────────┼──────────┼────────┼────────┼────────╢\n"
+                 "║   Total:%s    In:%s    Out:%s   │%s │ %s │ %s │%s%s ║\n"
+                 "╚═══════════════════════════════════════╧══════════╧════════╧════════╧════════╝\n"
+                 "\n\n",
+                 formatCount(f.total, 4).c_str(), formatCount(f.sessionsIn, 4).c_str(),
+                 formatCount(f.sessionsOut, 4).c_str(), formatDuration(f.timeOnline, 9).c_str(),
+                 formatTraffic(f.received, false).c_str(), formatTraffic(f.sent, false).c_str(),
+                 digitsFit ? "" : " ", digitsFit ? cpsDigits.c_str() : cpsTraffic.c_str());
 }
 
 void writeSessionsFooter(std::FILE* out, const std::string& createdAt) {

@@ -402,14 +402,13 @@ MatchResult AddressBook::matchSession(const SessionRecord& session, const MatchC
 void markHistoryRow(HistoryRow& row, std::uint64_t start, std::uint64_t end,
                     const ChartLayout& layout) {
     if (row.size < chartCells || end < start) return;
-    const std::uint64_t slot = layout.slotSeconds;
     const std::uint64_t halfSlot = layout.halfSlot;
-    std::uint64_t first = start / slot;
-    std::uint64_t last = end / slot;
+    std::uint64_t first = slotAt(layout, start);
+    std::uint64_t last = slotAt(layout, end);
     if (first != last) {
         // A slot at either end counts only when the session fills half of it.
-        const std::uint64_t head = (first + 1) * slot - start;
-        const std::uint64_t tail = end - last * slot;
+        const std::uint64_t head = slotStart(layout, first + 1) - start;
+        const std::uint64_t tail = end - slotStart(layout, last);
         if (tail >= halfSlot && head < halfSlot) {
             ++first;
         } else if (head >= halfSlot && tail < halfSlot) {

@@ -19,7 +19,7 @@ inline constexpr std::size_t chartCells = 49;
 struct ChartLayout {
     std::uint8_t hours;                // the span of the 96 slots
     std::uint8_t labelStep;            // hours between two hour labels
-    std::uint32_t slotSeconds;         // seconds per slot
+    std::uint32_t slotSeconds;         // seconds per slot, the shorter ones where they differ
     std::uint32_t halfSlot;            // the least time that marks a slot in a history row
     std::string_view labelGap;         // blanks before every hour label but the first
     std::string_view topRuler;         // 49 characters each, UTF-8
@@ -34,5 +34,25 @@ extern const std::array<ChartLayout, chartLayoutCount> chartLayouts;
 
 // The shortest layout that spans windowHours (1..24); 24 hours beyond that.
 const ChartLayout& chooseChartLayout(unsigned windowHours);
+
+// The seconds the 96 slots span.
+constexpr std::uint64_t chartSeconds(const ChartLayout& layout) {
+    return std::uint64_t{layout.hours} * 3600;
+}
+
+// Where slot 0..96 begins on the chart axis. The slots tile the span
+// exactly: where it is no multiple of 96 seconds (1 and 3 hours) their
+// lengths differ by a second, rather than the last slot stopping short of
+// the window's end. Elsewhere every slot is slotSeconds long.
+constexpr std::uint64_t slotStart(const ChartLayout& layout, std::uint64_t slot) {
+    return slot * chartSeconds(layout) / chartSlots;
+}
+constexpr std::uint64_t slotLength(const ChartLayout& layout, std::uint64_t slot) {
+    return slotStart(layout, slot + 1) - slotStart(layout, slot);
+}
+// The slot that holds axis second t: 96 and above past the span.
+constexpr std::uint64_t slotAt(const ChartLayout& layout, std::uint64_t t) {
+    return ((t + 1) * chartSlots - 1) / chartSeconds(layout);
+}
 
 }  // namespace rv

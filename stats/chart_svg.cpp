@@ -38,13 +38,14 @@ std::vector<HourLabel> hourLabels(const ChartAxis& axis) {
 }
 
 void putSlotTime(OutBuffer& out, const ChartAxis& axis, int slot) {
-    const std::uint64_t slotSeconds = axis.layout->slotSeconds;
     const std::uint64_t t =
-        (axis.startHour * 3600ULL + static_cast<std::uint64_t>(slot) * slotSeconds) % 86400;
+        (axis.startHour * 3600ULL + slotStart(*axis.layout, static_cast<std::uint64_t>(slot))) %
+        86400;
     putTwoDigits(out, t / 3600);
     out.put(':');
     putTwoDigits(out, t / 60 % 60);
-    if (slotSeconds % 60 != 0) {
+    // Seconds wherever a slot boundary can fall within a minute.
+    if (chartSeconds(*axis.layout) % (chartSlots * 60) != 0) {
         out.put(':');
         putTwoDigits(out, t % 60);
     }

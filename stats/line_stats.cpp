@@ -55,15 +55,16 @@ AxisSpan axisPosition(std::int64_t localStart, std::uint32_t duration, std::int6
 }
 
 void addToBusyHistogram(BusyHistogram& busy, AxisSpan span, std::uint16_t flags,
-                        std::uint32_t slotSeconds) {
-    if (slotSeconds == 0 || span.end <= span.start) return;
-    const std::uint64_t first = span.start / slotSeconds;
+                        const ChartLayout& layout) {
+    if (span.end <= span.start) return;
+    const std::uint64_t first = slotAt(layout, span.start);
     const bool prot = (flags & protectedSession) != 0;
     const bool in = (flags & incoming) != 0;
     const bool out = (flags & outgoing) != 0;
+    std::uint64_t hi = slotStart(layout, first);
     for (std::uint64_t i = first; i < chartSlots; ++i) {
-        const std::uint64_t lo = i * slotSeconds;
-        const std::uint64_t hi = lo + slotSeconds;
+        const std::uint64_t lo = hi;
+        hi = slotStart(layout, i + 1);
         if (lo >= span.end) break;
         const std::uint64_t part = std::min(hi, span.end) - std::max(lo, span.start);
         busy.all[i] += part;

@@ -66,7 +66,7 @@ AxisSpan axisPosition(std::int64_t localStart, std::uint32_t duration, std::int6
 
 // Adds the session's time to every slot it overlaps.
 void addToBusyHistogram(BusyHistogram& busy, AxisSpan span, std::uint16_t flags,
-                        std::uint32_t slotSeconds);
+                        const ChartLayout& layout);
 
 // Sums lines for the totals boxes: every traffic counter and the protected figures.
 void addTotals(LineTotals& sum, const LineTotals& line);

@@ -24,16 +24,42 @@ std::size_t digits(std::uint64_t value) {
     return n;
 }
 
-// The sessions and time of one direction. While the count fits its
-// columns: count, bar, time. A count one digit wider takes the bar's
-// place; wider still, ravlog's form drops the closing bar to keep the row
-// width, pondrel's widens the row.
+// A time in the 9 columns that follow a count and its bar: two-digit
+// hours with a blank after them, three digits flush, and beyond 999 hours
+// days ("60d18:32").
+void putTimeAfterBar(OutBuffer& out, const Duration& t, std::uint64_t seconds) {
+    if (t.hours < 100) {
+        putDuration(out, t, 2);
+        out.put(' ');
+    } else {
+        out.put(formatDuration(seconds, 9).view());
+    }
+}
+
+// A time in the 9 columns behind a count that took its bar's place: a
+// blank before it (after it too under 10 hours), beyond 99 hours in days
+// and hours.
+void putTimeAfterCount(OutBuffer& out, const Duration& t, std::uint64_t seconds) {
+    out.put(' ');
+    if (t.hours < 10) {
+        putDuration(out, t, 1);
+        out.put(' ');
+    } else {
+        out.put(formatDuration(seconds, 8).view());
+    }
+}
+
+// The sessions and time of one direction, 14 columns with the closing
+// bar. While the count fits its columns: count, bar, time. A count one
+// digit wider takes the bar's place (ravlog's form then keeps 100 to 999
+// hours flush against it, as it always has, and a 5-digit count before a
+// time under 10 hours); a wider count is written in thousands or more.
 void putSessionCell(OutBuffer& out, std::uint64_t count, std::uint64_t seconds,
                     const LinkTableStyle& style) {
     const DrawingSet& d = *style.set;
-    const int countWidth = static_cast<int>(style.countWidth);
+    const std::size_t countWidth = style.countWidth;
     if (count == 0) {
-        for (int i = 1; i < countWidth; ++i)
+        for (std::size_t i = 1; i < countWidth; ++i)
             out.put(' ');
         out.put('-');
         out.put(d.innerBar);
@@ -42,36 +68,28 @@ void putSessionCell(OutBuffer& out, std::uint64_t count, std::uint64_t seconds,
         return;
     }
     const Duration t = splitDuration(seconds);
-    out.putUnsigned(count, countWidth);
     const std::size_t n = digits(count);
-    if (n <= style.countWidth) {
+    const NumberText inColumns = formatCount(count, countWidth);
+    if (inColumns.size <= countWidth && n != countWidth + 1 &&
+        !(style.ravlogForm && n == countWidth + 2 && t.hours < 10)) {
+        out.put(inColumns.view());
         out.put(d.innerBar);
-        if (t.hours < 100) {
-            putDuration(out, t, 2);
-            out.put(' ');
-        } else {
-            putDuration(out, t, 0);
-        }
-        out.put(d.outerBar);
-    } else if (n == style.countWidth + 1 || !style.ravlogForm) {
-        if (t.hours < 10) {
+        putTimeAfterBar(out, t, seconds);
+    } else if (n <= countWidth + 2) {
+        out.putUnsigned(count, 0);
+        if (style.ravlogForm && n == countWidth + 1 && t.hours >= 100 && t.hours < 1000) {
+            putDuration(out, t, 3);
+        } else if (n == countWidth + 2) {
             out.put(' ');
             putDuration(out, t, 1);
-            out.put(' ');
-        } else if (style.ravlogForm) {
-            putDuration(out, t, 3);
         } else {
-            out.put(' ');
-            putDuration(out, t, 0);
+            putTimeAfterCount(out, t, seconds);
         }
-        out.put(d.outerBar);
-    } else if (t.hours < 10) {
-        out.put(' ');
-        putDuration(out, t, 1);
-        out.put(d.outerBar);
     } else {
-        putDuration(out, t, 3);
+        out.put(formatCount(count, countWidth + 1).view());
+        putTimeAfterCount(out, t, seconds);
     }
+    out.put(d.outerBar);
 }
 
 }  // namespace
@@ -93,19 +111,9 @@ void putLinkRow(OutBuffer& out, const LinkRow& row, const LinkTableStyle& style,
     out.put(d.outerBar);
     putSessionCell(out, row.sessionsIn, row.timeIn, style);
     putSessionCell(out, row.sessionsOut, row.timeOut, style);
-    // Time online: beyond 999 hours ravlog's form widens the row, pondrel's
-    // lets the time run into the traffic cell.
-    const Duration online = splitDuration(row.timeOnline);
-    if (online.hours < 100) {
-        putDuration(out, online, 2);
-        out.put(' ');
-        out.put(d.outerBar);
-    } else if (online.hours < 1000 || style.ravlogForm) {
-        putDuration(out, online, 3);
-        out.put(d.outerBar);
-    } else {
-        putDuration(out, online, 0);
-    }
+    // Time online: beyond 999 hours in days, hours and minutes.
+    putTimeAfterBar(out, splitDuration(row.timeOnline), row.timeOnline);
+    out.put(d.outerBar);
     out.put(formatTraffic(row.received, false).view());
     out.put(d.outerBar);
     out.put(formatTraffic(row.sent, false).view());

@@ -7,18 +7,26 @@
 //                  before it is taken (steps are numbered from 0)
 //   kill=N         step N is not taken: the process kills itself (SIGKILL)
 //   fail=N         step N fails as on a full disk (ENOSPC)
+//   unleased       every lease on the history is refused, as where the
+//                  system grants none
 //   history=FILE feed=FILE record=SIZE append=N,M,...
 //                  before step N (and M, ...) the next SIZE bytes of the
 //                  feed are appended to the history, as a mailer that
-//                  does not lock would append a session
+//                  does not lock would append a session: by a process of
+//                  its own, which the step waits for unless its open
+//                  waits for ravlog's lease on the history
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ravlog/ravlog_run.h"
@@ -37,6 +45,7 @@ class EnvironmentProbe final : public rv::CutProbe {
             if (key == "log") log_ = ::open(value.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
             if (key == "kill") kill_ = std::stol(value);
             if (key == "fail") fail_ = std::stol(value);
+            if (key == "unleased") unleased_ = true;
             if (key == "history") history_ = value;
             if (key == "feed") feed_ = value;
             if (key == "record") record_ = std::stoul(value);
@@ -58,11 +67,47 @@ class EnvironmentProbe final : public rv::CutProbe {
         }
         if (appends_.count(n)) appendSession();
         if (n == kill_) ::kill(::getpid(), SIGKILL);
-        return n != fail_;
+        return n != fail_ && !(unleased_ && step == rv::CutStep::historyLease);
+    }
+
+    // Appends that waited for the lease are over once ravlog has let go.
+    bool reapWaiting() {
+        bool ok = true;
+        for (const pid_t pid : waiting_)
+            ok = appended(pid) && ok;
+        waiting_.clear();
+        return ok;
     }
 
   private:
     void appendSession() {
+        const pid_t pid = ::fork();
+        if (pid < 0) std::abort();
+        if (pid == 0) {
+            // Without ravlog's descriptors: a copy of the leased one would
+            // keep the lease (and the lock) alive should ravlog be killed.
+            ::close_range(3, ~0U, 0);
+            ::_exit(writeSession() ? 0 : 1);
+        }
+        ++fed_;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (;;) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::abort();
+                return;
+            }
+            if (waitsForLease(pid)) {
+                waiting_.push_back(pid);
+                return;
+            }
+            // A test whose mailer cannot append proves nothing.
+            if (std::chrono::steady_clock::now() > deadline) std::abort();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+
+    bool writeSession() const {
         std::vector<char> bytes(record_);
         const int feed = ::open(feed_.c_str(), O_RDONLY);
         const int history = ::open(history_.c_str(), O_WRONLY | O_APPEND);
@@ -72,24 +117,48 @@ class EnvironmentProbe final : public rv::CutProbe {
                         ::write(history, bytes.data(), record_) == static_cast<ssize_t>(record_);
         ::close(feed);
         ::close(history);
-        if (!ok) std::abort();  // a test whose mailer cannot append proves nothing
-        ++fed_;
+        return ok;
+    }
+
+    // The kernel lists an open that waits for a lease to be let go as
+    // "-> LEASE  BREAKER ... <pid> ..." in /proc/locks.
+    static bool waitsForLease(pid_t pid) {
+        std::ifstream locks("/proc/locks");
+        const std::string id = std::to_string(pid);
+        for (std::string line; std::getline(locks, line);) {
+            std::istringstream words(line);
+            bool breaker = false;
+            for (std::string word; words >> word;) {
+                if (word == "BREAKER") breaker = true;
+                if (breaker && word == id) return true;
+            }
+        }
+        return false;
+    }
+
+    static bool appended(pid_t pid) {
+        int status = 0;
+        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
     int log_ = -1;
     long next_ = 0;
     long kill_ = -1;
     long fail_ = -1;
+    bool unleased_ = false;
     std::string history_;
     std::string feed_;
     std::size_t record_ = 0;
     std::size_t fed_ = 0;
     std::set<long> appends_;
+    std::vector<pid_t> waiting_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
     EnvironmentProbe probe(std::getenv("RAVLOG_CUT_PROBE"));
-    return rv::ravlogMain(argc, argv, &probe);
+    const int status = rv::ravlogMain(argc, argv, &probe);
+    if (!probe.reapWaiting()) std::abort();
+    return status;
 }

@@ -18,8 +18,10 @@ module reads back unchanged.
 """
 import csv
 import datetime
+import fractions
 import io
 import json
+import math
 import os
 import re
 import subprocess
@@ -84,9 +86,18 @@ UPPER = [[" ", " ", "▐", "▐"], [" ", " ", "▄", "▐"], ["▌", "▄", "▄
 BOTTOM = [[" ", "▐", "▐", "▐"], ["▌", "▄", "▄", "▐"], ["▌", "▄", "▄", "█"], ["▌", "▌", "█", "█"]]
 
 
+def slot_starts(slot):
+    """Where each of the 96 slots begins, and the chart's end, in seconds
+    from the chart's start: slot i begins at floor(i * slot_seconds)."""
+    exact = fractions.Fraction(str(slot))
+    return [math.floor(i * exact) for i in range(97)]
+
+
 def chart_rows(values, slot):
     """The ten rows a busy chart draws for slot values in seconds."""
-    pct = [1 if 0 < v and v * 100 < slot else v * 100 // slot for v in values]
+    starts = slot_starts(slot)
+    lengths = [b - a for a, b in zip(starts, starts[1:])]
+    pct = [1 if 0 < v and v * 100 < n else v * 100 // n for v, n in zip(values, lengths)]
     rows = []
     for j in range(10):
         base = 90 - 10 * j

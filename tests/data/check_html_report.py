@@ -164,23 +164,23 @@ def check_chart(where, svg, values, slot, start_hour, hours):
     check(len(bars) == 96, f"{where}: {len(bars)} bars")
     labels = [int(t["text"]) for t in find(svg, "text") if "y" not in t["attrs"].get("class", "")]
     check(labels == hours, f"{where}: hour axis {labels}, expected {hours}")
-    at = start_hour * 3600
+    starts = data.slot_starts(slot)
     for i, bar in enumerate(bars):
         title = next(find(bar, "title"), {"text": ""})["text"]
         m = SPAN.match(title)
         check(m is not None, f"{where} bar {i}: title '{title}'")
         if not m:
             continue
+        at, length = start_hour * 3600 + starts[i], starts[i + 1] - starts[i]
         begin, end = seconds_of(*m.group(1, 2, 3)), seconds_of(*m.group(4, 5, 6))
-        check(begin == at % 86400 and (end - begin) % 86400 == slot,
+        check(begin == at % 86400 and (end - begin) % 86400 == length,
               f"{where} bar {i}: '{title}' is not the slot at {at % 86400} s")
-        at += slot
         percent, value = int(m.group(7)), int(m.group(8))
         d = re.match(r"M(\d+) 100(?:V(\d+))?$", bar["attrs"]["d"])
         check(d and int(d.group(1)) == 6 * i + 3 and 100 - int(d.group(2) or 100) == min(percent, 100),
               f"{where} bar {i}: drawn as {bar['attrs']['d']} for {percent}%")
         if values is not None:
-            expected = 1 if 0 < values[i] * 100 < slot else values[i] * 100 // slot
+            expected = 1 if 0 < values[i] * 100 < length else values[i] * 100 // length
             check(value == values[i] and percent == expected,
                   f"{where} bar {i}: {value} s, {percent}% for the JSON's {values[i]} s")
 

@@ -155,7 +155,7 @@ class LinePipeline {
         context.axisStart = axis.start;
         context.axisEnd = axis.end;
         const MatchResult match = accountSession(book_, totals_, r, context, reader.type());
-        if (match.counted) addToBusyHistogram(busy_, axis, r.flags, layout_.slotSeconds);
+        if (match.counted) addToBusyHistogram(busy_, axis, r.flags, layout_);
         writeSessionRow(sink(), sessionRow(r, time.shown(), reader.type()));
     }
 

@@ -74,7 +74,8 @@ run() {
 }
 
 # run_example NAME DIR: runs the example text on standard input, its
-# crontab lines as cron would and its paths under the scratch root.
+# crontab lines as cron would and its paths under the scratch root. Never
+# piped into: a failure counted in a pipeline's subshell would be lost.
 run_example() {
     local name=$1 dir=$2
     local script=$work/example.sh
@@ -115,7 +116,7 @@ for example in "$work"/examples/*; do
         # names are relative to.
         rooted <"$example" >"$root/etc/fido/$name.ctl"
         for program in ravlog pondrel brimsel; do
-            echo "$program -c/etc/fido/$name.ctl" | run_example "$name with $program" "$spool"
+            run_example "$name with $program" "$spool" <<<"$program -c/etc/fido/$name.ctl"
         done
     else
         run_example "$name" "$spool" <"$example"
@@ -139,7 +140,7 @@ if run "the guide's walk-through" "$tree" "$work/walk-through.sh"; then
         sort -u >"$work/quoted"
     [ -s "$work/quoted" ] && pass || fail "the guide quotes no command"
     while IFS= read -r command; do
-        printf '%s\n' "$command" | run_example "the guide's \`$command\`" "$tree/node"
+        run_example "the guide's \`$command\`" "$tree/node" <<<"$command"
     done <"$work/quoted"
 fi
 # The crontab lines, each on its own.
@@ -147,7 +148,7 @@ awk '/^```crontab$/ { on = 1; next } on && /^```$/ { on = 0 } on' "$src/docs/gui
     >"$work/crontab"
 [ -s "$work/crontab" ] && pass || fail "the guide shows no crontab line"
 while IFS= read -r line; do
-    printf '%s\n' "$line" | run_example "the guide's crontab line $line" "$root"
+    run_example "the guide's crontab line $line" "$root" <<<"$line"
 done <"$work/crontab"
 
 # ---- the recipes, with their answers -----------------------------------------
@@ -167,7 +168,6 @@ printf '%s\n' "[COMMON]" "BusyHist T" "Addr *" "[LINE]" "History a.his,1,1" "[LI
     "History b.his" >"$recipes/ravlog.ctl"
 # recipe NAME EXPECTED: the indented command under the paragraph that
 # starts with NAME in docs/json.md, run in the recipes' directory, must print EXPECTED.
-# (No pipe into run_example here: its failure would be counted in a subshell.)
 recipe() {
     awk -v name="$1" 'index($0, name) == 1 { on = 1 } on && /^    [a-z]/ { sub(/^    /, ""); print; exit }' \
         "$src/docs/json.md" >"$work/recipe"

@@ -270,9 +270,11 @@ TEST_F(HistoryRowMarks, ShortEndsAreLeftOut) {
 TEST_F(HistoryRowMarks, HalvesCombineAndTheEndIsClipped) {
     EXPECT_EQ(marked({{37, 60}, {74, 100}}), gridWith({{1, 'C'}}));
     EXPECT_EQ(marked({{74, 100}, {37, 60}, {40, 50}}), gridWith({{1, 'C'}}));
-    // Running past slot 95 stops there; starting past it marks nothing.
-    EXPECT_EQ(marked({{3516, 3600}}), gridWith({{48, 'A'}}));
-    EXPECT_EQ(marked({{3560, 3590}}), grid);
+    // The slots reach the chart's end (the last two are [3525, 3562) and
+    // [3562, 3600)); starting past it marks nothing.
+    EXPECT_EQ(marked({{3516, 3600}}), gridWith({{47, 'B'}, {48, 'A'}}));
+    EXPECT_EQ(marked({{3560, 3590}}), gridWith({{48, 'A'}}));
+    EXPECT_EQ(marked({{3600, 3700}}), grid);
 }
 
 TEST(AddressCounting, HistoryRowsWithALayout) {

@@ -48,6 +48,7 @@
 #include <thread>
 #include <vector>
 
+#include "binkd_nodes.h"
 #include "child_group.h"
 #include "core/le.h"
 #include "run_program.h"
@@ -57,10 +58,19 @@ namespace rv {
 namespace {
 
 using testing::ChildGroup;
+using testing::fileSize;
+using testing::findBinkd;
+using testing::freeLoopbackPort;
+using testing::listenersOn;
+using testing::Node;
 using testing::ProgramResult;
 using testing::ScratchDir;
 using testing::slurp;
 using testing::SubreaperScope;
+using testing::waitForSize;
+using testing::writeConfig;
+using testing::writeFilled;
+using testing::writeText;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
@@ -152,65 +162,6 @@ std::vector<Stored> readFdHistory(const std::string& path) {
     return out;
 }
 
-std::size_t fileSize(const std::string& path) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    return ec ? 0 : static_cast<std::size_t>(size);
-}
-
-bool waitForSize(const std::string& path, std::size_t size, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (fileSize(path) < size) {
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
-// A free TCP port on 127.0.0.1, as the kernel hands one out.
-int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return 0;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    ::close(fd);
-    return port;
-}
-
-// The listening sockets on a port, as "address" texts of /proc/net/tcp{,6}.
-std::vector<std::string> listenersOn(int port) {
-    char portHex[8];
-    std::snprintf(portHex, sizeof portHex, ":%04X", port);
-    std::vector<std::string> found;
-    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        std::istringstream lines(slurp(table));
-        std::string line;
-        std::getline(lines, line);
-        while (std::getline(lines, line)) {
-            std::istringstream fields(line);
-            std::string slot, local, remote, state;
-            fields >> slot >> local >> remote >> state;
-            if (state == "0A" && local.size() > 5 && local.substr(local.size() - 5) == portHex)
-                found.push_back(local);
-        }
-    }
-    return found;
-}
-
-std::string findBinkd() {
-    for (const char* dir : {"/usr/sbin", "/usr/bin", "/usr/local/sbin", "/usr/local/bin"}) {
-        const std::string path = std::string(dir) + "/binkd";
-        if (::access(path.c_str(), X_OK) == 0) return path;
-    }
-    return "";
-}
-
 std::string fmt(const char* format, unsigned long a, unsigned long b = 0, unsigned long c = 0) {
     char text[64];
     std::snprintf(text, sizeof text, format, a, b, c);
@@ -246,60 +197,6 @@ std::vector<std::string> linesStarting(const std::string& text, const std::strin
     while (std::getline(lines, line))
         if (line.rfind(prefix, 0) == 0) out.push_back(line);
     return out;
-}
-
-// One binkd node of the exchange: its address, port and directory, which
-// holds its configuration, inbound, outbound, logs and histories.
-struct Node {
-    std::string name;
-    std::int16_t number = 0;  // 2:5020/number
-    int port = 0;
-    std::string dir;
-
-    std::string address() const { return "2:5020/" + std::to_string(number) + "@fidonet"; }
-    std::string config() const { return dir + "/binkd.cfg"; }
-    std::string file(const std::string& leaf) const { return dir + "/" + leaf; }
-    // Bink-style outbound flow file for node 2:5020/to of zone 2.
-    std::string flowTo(std::int16_t to) const {
-        char leaf[16];
-        std::snprintf(leaf, sizeof leaf, "%04x%04x.flo", 5020, static_cast<unsigned>(to));
-        return dir + "/outbound/" + leaf;
-    }
-};
-
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
-
-void writeFilled(const std::string& path, std::size_t size, char seed) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(seed + i * 7 + (i >> 9));
-    writeText(path, bytes);
-}
-
-// Every node listens on 127.0.0.1 only (`listen`; `iport` would bind every
-// address) and names its peers by numeric address, so nothing is resolved.
-void writeConfig(const Node& self, const std::vector<std::pair<const Node*, std::string>>& peers) {
-    std::string text;
-    text += "domain fidonet " + self.dir + "/outbound 2\n";
-    text += "address " + self.address() + "\n";
-    text += "sysname \"Node " + self.name + "\"\nlocation \"Loopback\"\nsysop \"Peer Test\"\n";
-    text += "nodeinfo 115200,TCP,BINKP\n";
-    text += "listen 127.0.0.1:" + std::to_string(self.port) + "\n";
-    text += "inbound " + self.dir + "/inbound\n";
-    text += "inbound-nonsecure " + self.dir + "/inbound-unprotected\n";
-    text += "temp-inbound " + self.dir + "/temp\n";
-    text += "log " + self.file("binkd.log") + "\nloglevel 4\nconlog 0\n";
-    text += "binlog " + self.file("binkd.his") + "\n";
-    text += "fdinhist " + self.file("binkd.ihs") + "\n";
-    text += "fdouthist " + self.file("binkd.ohs") + "\n";
-    text += "try 1\nhold 1s\ncall-delay 1\nrescan-delay 1\n";
-    for (const auto& [peer, password] : peers)
-        text += "node " + peer->address() + " 127.0.0.1:" + std::to_string(peer->port) + " " +
-                password + "\n";
-    writeText(self.config(), text);
 }
 
 // The whole exchange, run once per test program: nodes are set up, the

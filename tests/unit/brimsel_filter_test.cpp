@@ -269,6 +269,9 @@ TEST(BrimselSearch, RefusedValues) {
         {{"-b3-11-2025"}, "Invalid date: 3-11-2025\n"},
         {{"-b5.1.2024", "-e4.1.2024"},
          "Invalid date period\nBegin: Fri Jan 05 00:00:00 2024\nEnd:   Thu Jan 04 23:59:59 2024\n"},
+        {{"-b1.1.2147483647"},
+         "Invalid date period\nBegin: Tue Jan 01 00:00:00 2147483647\nEnd:   Tue Jan 19 03:14:07 "
+         "2038\n"},
         {{"-b1.1.2040"},
          "Invalid date period\nBegin: Sun Jan 01 00:00:00 2040\nEnd:   Tue Jan 19 03:14:07 2038\n"},
         {{"-a2:5020/#"}, "Group ('#') not allowed in address pattern: -a2:5020/#\n"},

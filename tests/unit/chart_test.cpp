@@ -70,9 +70,16 @@ TEST(ChartLayout, RulersAreFortyNineCellsWithGridLinesUnderTheLabels) {
                 EXPECT_NE(bottom[cell], "─") << cell;
             }
         }
-        // The 96 slots fill the span up to the rounding of the slot length.
-        EXPECT_LE(96u * layout.slotSeconds, layout.hours * 3600u);
-        EXPECT_GT(96u * (layout.slotSeconds + 1), layout.hours * 3600u);
+        // The 96 slots tile the span; slotSeconds is the shorter length.
+        EXPECT_EQ(slotStart(layout, 96), layout.hours * 3600u);
+        EXPECT_EQ(slotLength(layout, 0), layout.slotSeconds);
+        for (std::uint64_t t : {std::uint64_t{0}, slotStart(layout, 1) - 1, slotStart(layout, 1),
+                                slotStart(layout, 95), slotStart(layout, 96) - 1})
+            EXPECT_EQ(slotStart(layout, slotAt(layout, t)) <= t &&
+                          t < slotStart(layout, slotAt(layout, t) + 1),
+                      true)
+                << t;
+        EXPECT_EQ(slotAt(layout, slotStart(layout, 96)), 96u);
     }
 }
 
@@ -165,7 +172,7 @@ std::string row(const std::map<std::size_t, std::string>& glyphs) {
 
 TEST(ChartRender, AllZeroShowsTheAxisOnly) {
     const SlotValues values{};
-    const ChartRows rows = renderChart(values, 900);
+    const ChartRows rows = renderChart(values, chooseChartLayout(24));
     for (const ChartRowText& r : rows)
         EXPECT_EQ(r.view(), "│" + blanks(48));
 }
@@ -183,7 +190,7 @@ TEST(ChartRender, QuarterHourSlots) {
     v[21] = 279;        // 31 %: a trace there, not drawn above the bottom row
     v[29] = v[30] = 1;  // two traces share a cell
     v[95] = 45;         // 5 %: half a bottom row, in the left half of the last cell
-    const ChartRows rows = renderChart(v, 900);
+    const ChartRows rows = renderChart(v, chooseChartLayout(24));
 
     std::vector<std::string> expected;
     for (std::size_t r = 0; r < 10; ++r) {
@@ -214,14 +221,14 @@ TEST(ChartRender, HalfAgainstFullAndTraces) {
     v[6] = 837;
     v[7] = 18;  // cell 4: 2 % left (half), 1 % right (trace) at the bottom
     v[8] = 9;
-    const ChartRows rows = renderChart(v, 900);
+    const ChartRows rows = renderChart(v, chooseChartLayout(24));
     EXPECT_EQ(rows[0].view(), row({{0, "│"}, {1, "█"}, {2, "▌"}, {3, "▄"}}));
     EXPECT_EQ(rows[1].view(), row({{0, "│"}, {1, "█"}, {2, "█"}, {3, "█"}}));
     EXPECT_EQ(rows[9].view(), row({{0, "│"}, {1, "█"}, {2, "█"}, {3, "█"}, {4, "▄"}}));
     // The first cell holds the axis unless slot 0 reaches the row.
     v = {};
     v[0] = 900;
-    const ChartRows full = renderChart(v, 900);
+    const ChartRows full = renderChart(v, chooseChartLayout(24));
     for (const ChartRowText& r : full)
         EXPECT_EQ(r.view(), "▐" + blanks(48));
 }

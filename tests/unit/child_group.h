@@ -100,6 +100,11 @@ class ChildGroup {
 
     bool running() const { return pid_ > 0 && !leaderReaped_; }
 
+    // Sends sig to the program itself, such as SIGKILL at a random moment.
+    void signal(int sig) {
+        if (running()) ::kill(pid_, sig);
+    }
+
     // Asks the whole group to end, gives it a moment, then kills what is
     // left, and reaps the program and every member that was handed to us.
     void stop() {

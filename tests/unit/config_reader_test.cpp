@@ -67,7 +67,8 @@ std::string withCommon(const std::string& common) {
 
 AddrSpec readAddr(std::string_view value, bool withLabel = true) {
     AddrSpec addrSpec;
-    EXPECT_TRUE(readAddrValue(value, withLabel, true, 1, stderr, addrSpec)) << value;
+    EXPECT_NE(readAddrValue(value, withLabel, true, 1, nullptr, addrSpec), AddrReading::skipped)
+        << value;
     return addrSpec;
 }
 
@@ -436,7 +437,7 @@ TEST(ConfigValues, PerLineSwitchesAndCutHistory) {
     const ReadResult r = readText(
         "[COMMON]\nADVANCEDCPS Yes\nSWAPINOUT Yes\nBINKDABORTED Outgoing\nCUTHISTORY 30\n"
         "[LINE]\nHISTORY a.his\nADVANCEDCPS No\nSWAPINOUT no\nBINKDABORTED In\nCUTHISTORY 0\n"
-        "[LINE]\nHISTORY b.his\nBINKDABORTED out\nCUTHISTORY 7days\n"
+        "[LINE]\nHISTORY b.his\nBINKDABORTED out\nCUTHISTORY 7 ; days\n"
         "[LINE]\nHISTORY c.his\n");
     ASSERT_FALSE(r.stop);
     const std::vector<Line>& l = r.config.lines;
@@ -452,6 +453,34 @@ TEST(ConfigValues, PerLineSwitchesAndCutHistory) {
     EXPECT_EQ(l[2].advancedCps, 1);
     EXPECT_EQ(l[2].binkdAbortedOut, 1);
     EXPECT_EQ(l[2].cutHistory, 30);
+}
+
+// The one keyword that destroys records: a whole number of days, or a
+// configuration error. In a [LINE] under [COMMON] CUTHISTORY 30, so that a
+// value taken for the unset marker would show as 30.
+TEST(ConfigValues, CutHistoryTakesAWholeNumberOfDaysOrStops) {
+    struct Case {
+        const char* value;
+        std::int32_t days;  // -2: refused
+    };
+    const Case cases[] = {
+        {"65538", -2},       {"1e3", -2},      {"6O", -2},         {"2,5", -2}, {"abc", -2},
+        {"99999999999", -2}, {"-65536", -2},   {"7days", -2},      {"- 7", -2}, {"+", -2},
+        {"7 x", -2},         {"65535", 65535}, {"-65535", -65535}, {"-3", -3},  {"+7", 7},
+        {"7 ; comment", 7},  {"7;x", 7},       {"7\t\r", 7},       {"0", 0},    {"-1", 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        const ReadResult r =
+            readText("[COMMON]\nCUTHISTORY 30\n[LINE]\nHISTORY a.his\nCUTHISTORY " +
+                     std::string(c.value) + "\n");
+        if (c.days == -2) {
+            EXPECT_EQ(failureText(r), "Config error, line 5: invalid parameter or its value\n");
+        } else {
+            ASSERT_FALSE(r.stop);
+            EXPECT_EQ(r.config.lines.at(0).cutHistory, c.days);
+        }
+    }
 }
 
 // ---- Filling and precedence ------------------------------------------------------

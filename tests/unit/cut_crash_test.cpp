@@ -6,6 +6,7 @@
 // restores, and run once more). Every time the history must hold every
 // record that the cut keeps and every appended one, each once, in order,
 // byte for byte, and no journal may be left.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -110,19 +111,10 @@ Tally compare(const Bytes& history, const Bytes& expected) {
     return t;
 }
 
-// The kill points prove the order of the steps, not how a disk keeps its
-// flushes: on a memory file system, where a flush costs nothing, the
-// hundreds of runs take seconds instead of minutes.
-std::filesystem::path fastestBase() {
-    std::error_code ec;
-    const std::filesystem::path shm = "/dev/shm";
-    if (std::filesystem::is_directory(shm, ec) && ::access(shm.c_str(), W_OK) == 0) return shm;
-    return std::filesystem::temp_directory_path();
-}
-
-// The history, the mailer's feed and the configuration, made once.
+// The history, the mailer's feed and the configuration, made once. In
+// memory: the hundreds of runs take seconds instead of minutes.
 struct Scene {
-    ScratchDir dir{fastestBase()};
+    ScratchDir dir{testing::fastestBase()};
     std::string history = dir.file("hist.his");
     std::string journal = history + ".journal";
     std::string original = dir.file("original.his");
@@ -135,10 +127,10 @@ struct Scene {
 // the seven days before today, which are kept; the mailer logs today's.
 // No session lies within a day of the limit, so that a day turning during
 // the test changes nothing.
-void makeScene(Scene& s) {
+void makeScene(Scene& s, std::size_t megabytes = 20) {
     const std::int64_t now = std::time(nullptr);
     const std::int64_t midnight = now - now % day;
-    const std::int64_t total = ((20 << 20) + recordSize - 1) / recordSize;
+    const auto total = static_cast<std::int64_t>(((megabytes << 20) + recordSize - 1) / recordSize);
     const std::int64_t old = total * 3 / 5;
     std::vector<SessionRecord> dropped, kept;
     for (std::int64_t i = 0; i < old; ++i)
@@ -161,11 +153,14 @@ void makeScene(Scene& s) {
     s.feedBytes = bytesOf(feed);
     ASSERT_TRUE(histgen::writeFile(s.original, bytesOf(all)));
     ASSERT_TRUE(histgen::writeFile(s.feed, s.feedBytes));
-    ASSERT_GE(std::filesystem::file_size(s.original), 20u << 20);
+    ASSERT_GE(std::filesystem::file_size(s.original), megabytes << 20);
     ASSERT_TRUE(
         s.dir.write("ravlog.ctl", std::string("[COMMON]\nAddr 2:*/*\n"
                                               "[LINE]\nHistory hist.his\nCutHistory 10\n")));
 }
+
+const std::string unleasedText =
+    "Shortened hist.his without a lease: the system grants no leases on it\n";
 
 // Three days back, one minute: a handful of sessions in the reports.
 const std::vector<std::string> reportArgs = {"-d-3", "-t00:00:00-00:01:00"};
@@ -278,6 +273,9 @@ Outcome runPoint(const Scene& s, const Map& m, const std::vector<long>& appends,
         return o;
     }
     const bool kill = p.mode == Point::Mode::kill;
+    // A lease refused leaves the cut as it was before leases: complete.
+    const bool unleased = !kill && p.step < static_cast<long>(m.names.size()) &&
+                          m.names[static_cast<std::size_t>(p.step)] == "history-lease";
     const ProgramResult first =
         runFault(s, probeText(s, appends, (kill ? "kill=" : "fail=") + std::to_string(p.step)));
     const auto taken = static_cast<long>(stepsLogged(s.dir.file("steps.log")).size());
@@ -285,16 +283,22 @@ Outcome runPoint(const Scene& s, const Map& m, const std::vector<long>& appends,
         std::count_if(appends.begin(), appends.end(), [&](long a) { return a < taken; }));
     // The cut is committed once its header is written, and over once the
     // journal is removed: in between, the next run must restore it.
-    const bool pending =
-        p.step > m.commitWrite && p.step <= m.lastRemove && (kill || p.step > m.commitWrite + 2);
+    const bool pending = p.step > m.commitWrite && p.step <= m.lastRemove &&
+                         (kill || p.step > m.commitWrite + 2) && !unleased;
     if (kill) {
         const bool completes = p.step == static_cast<long>(m.names.size());
         if (first.status != (completes ? 0 : -1) || taken != (completes ? p.step : p.step + 1))
             o.problem += "not killed where asked; ";
     } else {
-        const std::string cantCut = "Can't cut hist.his\n";
+        // The journal's creation ends with its first header (steps 0 and 1).
+        const std::string cantCut = std::string("Can't cut hist.his: ") +
+                                    (pending      ? "can't finish rewriting it"
+                                     : p.step < 2 ? "can't create its journal hist.his.journal"
+                                                  : "can't write its journal hist.his.journal") +
+                                    ": No space left on device\n";
         const std::string expected =
             p.step > m.lastRemove ? ""
+            : unleased            ? unleasedText
             : pending             ? cantCut +
                             "An interrupted cut of hist.his is pending: the next ravlog run "
                             "restores it from hist.his.journal\n"
@@ -450,7 +454,7 @@ TEST(CutCrash, KilledOrFailingAtEveryStepLosesDoublesAndChangesNothing) {
     EXPECT_GE(kills, 200u);
     for (const char* phase :
          {"journal-create", "journal-write", "journal-sync", "directory-sync", "history-write",
-          "history-sync", "history-truncate", "journal-remove"}) {
+          "history-sync", "history-lease", "history-truncate", "journal-remove"}) {
         EXPECT_GT(killedAt[phase], 0) << phase;
         EXPECT_GT(failedAt[phase], 0) << phase;
     }
@@ -461,6 +465,55 @@ TEST(CutCrash, KilledOrFailingAtEveryStepLosesDoublesAndChangesNothing) {
         kills, points.size() - kills, steps,
         static_cast<std::size_t>(std::filesystem::file_size(s.original) >> 20), appends.size(),
         bad.size(), seconds.count());
+}
+
+// The instant between the last look at the history's length and its
+// shortening. A mailer, a process of its own that opens the history there
+// (at the shortening step), waits for ravlog's lease and logs its session
+// behind the new end; with the lease refused, the session goes with the
+// old tail. A reader that keeps the history open has the lease refused
+// for real: the cut is made as before and says so.
+TEST(CutCrash, SessionLoggedRightBeforeTheShorteningWaitsForTheLease) {
+    Scene s;
+    makeScene(s, 1);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(freshHistory(s));
+    ASSERT_EQ(runFault(s, probeText(s, {}, "")).status, 0);
+    const Map m = mapOf(stepsLogged(s.dir.file("steps.log")));
+    const long shortening = m.find("history-truncate");
+    ASSERT_GT(shortening, 0);
+    ASSERT_EQ(m.names[static_cast<std::size_t>(shortening - 1)], "history-lease");
+
+    struct Case {
+        const char* what;
+        std::string probe;  // empty: the installed ravlog, the history held open meanwhile
+        std::string err;
+        std::size_t lost;
+    };
+    const Case cases[] = {
+        {"leased", probeText(s, {shortening}, ""), "", 0},
+        {"lease refused", probeText(s, {shortening}, "fail=" + std::to_string(shortening - 1)),
+         unleasedText, 1},
+        {"held open by a reader", "",
+         "Shortened hist.his without a lease: another program keeps it open\n", 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(freshHistory(s));
+        const int reader = c.probe.empty() ? ::open(s.history.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+        const ProgramResult r = c.probe.empty()
+                                    ? testing::runProgram(ravlogPath, reportArgs, s.dir.path())
+                                    : runFault(s, c.probe);
+        if (reader >= 0) ::close(reader);
+        EXPECT_EQ(r.status, 0) << c.what;
+        EXPECT_EQ(r.err, c.err) << c.what;
+        EXPECT_NE(r.out.find("Cut hist.his: "), std::string::npos) << c.what;
+        const std::size_t appended = c.probe.empty() ? 0 : 1;
+        const Tally t = compare(fileBytes(s.history), s.kept + slice(s.feedBytes, 0, appended));
+        EXPECT_EQ(t.lost, c.lost) << c.what;
+        EXPECT_EQ(t.duplicated + t.changed, 0u) << c.what;
+        EXPECT_EQ(t.inOrder, c.lost == 0) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(s.journal)) << c.what;
+    }
 }
 
 }  // namespace

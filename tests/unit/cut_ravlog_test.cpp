@@ -145,8 +145,11 @@ TEST(RavlogCut, LongRecordsKeepHeaderExtensionAndTruncatedTail) {
 TEST(RavlogCut, OtherFormatsAndPairsAreNeverChanged) {
     const std::int64_t m = runMidnight();
     ScratchDir dir;
-    const std::vector<SessionRecord> records = {session(1, m - 40 * day), session(2, m - 2 * day),
-                                                session(3, m + 30)};
+    // The 316-byte format is told by the first record's time, whose low
+    // byte is the high byte of the value tested: a midnight's low byte is 0
+    // every other day, so the first time lies 64 seconds past it.
+    const std::vector<SessionRecord> records = {session(1, m - 40 * day + 64),
+                                                session(2, m - 2 * day), session(3, m + 30)};
     HistoryWriter dated(T::dated104);
     dated.datedDummy(static_cast<std::uint32_t>(m - 50 * day));
     for (const SessionRecord& r : records)
@@ -259,7 +262,8 @@ TEST(RavlogCut, JournalNameTakenByAnotherFileWarnsAndChangesNothing) {
         ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 2\n"));
         ProgramResult run = ravlog(dir);
         EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(run.err, "Can't cut hist.his\n");
+        EXPECT_EQ(run.err,
+                  "Can't cut hist.his: can't create its journal hist.his.journal: File exists\n");
         EXPECT_EQ(fileBytes(dir.file("hist.his")), original);
         EXPECT_EQ(slurp(dir.file("hist.his.journal")), other);
     }
@@ -274,7 +278,8 @@ TEST(RavlogCut, NameTooLongForTheTemporaryFileWarnsAndChangesNothing) {
     ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory " + name + "\nCutHistory 1\n"));
     ProgramResult run = ravlog(dir);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "Can't cut " + name + "\n");
+    EXPECT_EQ(run.err, "Can't cut " + name + ": can't create its journal " + name +
+                           ".journal: File name too long\n");
     EXPECT_EQ(fileBytes(dir.file(name)), original);
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         EXPECT_EQ(e.path().filename().string().rfind(name + ".", 0), std::string::npos);
@@ -421,7 +426,7 @@ TEST(RavlogCutJournal, FoundBesideAHistoryIsReplayedOrLeftAsItIs) {
          },
          true,
          "Can't restore hist.his from hist.his.journal: the journal is damaged\n"
-         "Can't cut hist.his\n",
+         "Can't cut hist.his: can't create its journal hist.his.journal: File exists\n",
          false},
         {"history replaced by a copy", secondRewrite,
          [](const ScratchDir& dir) {
@@ -430,7 +435,7 @@ TEST(RavlogCutJournal, FoundBesideAHistoryIsReplayedOrLeftAsItIs) {
          },
          true,
          "Can't restore hist.his from hist.his.journal: it is not the file that was being cut\n"
-         "Can't cut hist.his\n",
+         "Can't cut hist.his: can't create its journal hist.his.journal: File exists\n",
          false},
         {"still written by the copy", duringCopy, [](const ScratchDir&) {}, false,
          "Removed the unfinished journal hist.his.journal: hist.his was not changed\n", true},
@@ -477,7 +482,8 @@ TEST(RavlogCutJournal, JournalOfARunningCutIsNotTouched) {
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     const ProgramResult run = ravlog(dir);
     ::close(fd);
-    EXPECT_EQ(run.err, "Can't cut hist.his\n");
+    EXPECT_EQ(run.err,
+              "Can't cut hist.his: can't create its journal hist.his.journal: File exists\n");
     EXPECT_EQ(fileBytes(dir.file("hist.his")), original);
     EXPECT_TRUE(std::filesystem::exists(dir.file("hist.his.journal")));
     // Once that run is gone, an empty journal is one it never began to write.
@@ -514,7 +520,8 @@ TEST(RavlogCutFaults, FileSizeLimitStopsTheCopyAndLeavesTheHistoryWhole) {
     ProgramResult run = ravlog(dir);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "Can't cut hist.his\n");
+    EXPECT_EQ(run.err,
+              "Can't cut hist.his: can't write its journal hist.his.journal: File too large\n");
     EXPECT_EQ(fileBytes(dir.file("hist.his")), original);
     EXPECT_GT(std::filesystem::file_size(dir.file("ravlog.ses")), 0u);
     EXPECT_EQ(copiesLeft(dir), std::vector<std::string>{});
@@ -550,7 +557,9 @@ TEST(RavlogCutFaults, FullFilesystemStopsTheCopyAndLeavesTheHistoryWhole) {
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private tmpfs mount here";
     ASSERT_EQ(WEXITSTATUS(status), 0) << slurp(dir.file("err"));
-    EXPECT_EQ(slurp(dir.file("err")), "Can't cut small/hist.his\n");
+    EXPECT_EQ(slurp(dir.file("err")),
+              "Can't cut small/hist.his: can't write its journal small/hist.his.journal: No space "
+              "left on device\n");
     EXPECT_EQ(fileBytes(dir.file("after.his")), original);
     EXPECT_EQ(slurp(dir.file("names")), "hist.his\n");
 }

@@ -55,18 +55,18 @@ TEST_F(FileMacros, PercentSignKeptOnce) {
 
 TEST_F(FileMacros, InvalidMacrosAreDroppedWithAWarning) {
     EXPECT_EQ(expand("a%xb.txt"), "ab.txt");
-    EXPECT_EQ(warnings.text(), "Skipping invalid filename macros '%x'");
+    EXPECT_EQ(warnings.text(), "Skipping invalid filename macros '%x'\n");
     EXPECT_EQ(expand("%q%Z%1.%D"), ".05");
     EXPECT_EQ(warnings.text(),
-              "Skipping invalid filename macros '%x'"
-              "Skipping invalid filename macros '%q'"
-              "Skipping invalid filename macros '%Z'"
-              "Skipping invalid filename macros '%1'");
+              "Skipping invalid filename macros '%x'\n"
+              "Skipping invalid filename macros '%q'\n"
+              "Skipping invalid filename macros '%Z'\n"
+              "Skipping invalid filename macros '%1'\n");
 }
 
 TEST_F(FileMacros, TrailingPercentIsDroppedWithAWarning) {
     EXPECT_EQ(expand("stat%"), "stat");
-    EXPECT_EQ(warnings.text(), "Skipping invalid filename macros '%'");
+    EXPECT_EQ(warnings.text(), "Skipping invalid filename macros '%'\n");
 }
 
 }  // namespace

@@ -141,7 +141,9 @@ struct CutCase {
     std::uint64_t read(std::int16_t days, const std::string& params = "") {
         return readAndOffer(cutter, path + params, days);
     }
-    std::string cantCut() const { return "Can't cut " + path + "\n"; }
+    std::string cantCut(const std::string& why) const {
+        return "Can't cut " + path + ": " + why + "\n";
+    }
 };
 
 // Two days before the run, the day before, the run day.
@@ -339,6 +341,7 @@ TEST(HistoryCut, HistoryChangedBehindTheReaderIsLeftAlone) {
         const char* what;
         std::function<void(CutCase&)> make;
         std::vector<std::string> names;
+        std::string why;
     };
     const std::vector<Change> changes = {
         {"replaced by a directory",
@@ -346,24 +349,31 @@ TEST(HistoryCut, HistoryChangedBehindTheReaderIsLeftAlone) {
              ASSERT_EQ(::rename(c.path.c_str(), c.dir.file("moved").c_str()), 0);
              ASSERT_EQ(::mkdir(c.path.c_str(), 0755), 0);
          },
-         {"hist.his", "moved"}},
+         {"hist.his", "moved"},
+         "can't open it for writing: Is a directory"},
         {"replaced by another file",
          [&](CutCase& c) {
              ASSERT_TRUE(c.dir.write("new", other));
              ASSERT_EQ(::rename(c.dir.file("new").c_str(), c.path.c_str()), 0);
          },
-         {"hist.his"}},
-        {"removed", [&](CutCase& c) { ASSERT_EQ(::unlink(c.path.c_str()), 0); }, {}},
+         {"hist.his"},
+         "another file took its name while it was read"},
+        {"removed",
+         [&](CutCase& c) { ASSERT_EQ(::unlink(c.path.c_str()), 0); },
+         {},
+         "can't open it for writing: No such file or directory"},
         {"shortened",
          [&](CutCase& c) { ASSERT_EQ(::truncate(c.path.c_str(), 28 * 4), 0); },
-         {"hist.his"}},
+         {"hist.his"},
+         "another program changed it while it was read"},
         {"rewritten to the same length",
          [&](CutCase& c) {
              ASSERT_TRUE(c.dir.write(
                  "hist.his", historyOf(T::plain28, {threeDays[4], threeDays[3], threeDays[2],
                                                     threeDays[1], threeDays[0]})));
          },
-         {"hist.his"}},
+         {"hist.his"},
+         "another program changed it while it was read"},
     };
     for (const Change& change : changes) {
         SCOPED_TRACE(change.what);
@@ -376,7 +386,7 @@ TEST(HistoryCut, HistoryChangedBehindTheReaderIsLeftAlone) {
                 ? fileBytes(c.path)
                 : Bytes{};
         c.cutter.end(bytesRead);
-        EXPECT_EQ(c.warnings.text(), c.cantCut());
+        EXPECT_EQ(c.warnings.text(), c.cantCut(change.why));
         EXPECT_EQ(namesIn(c.dir.path()), change.names);
         if (std::filesystem::is_regular_file(c.path)) {
             EXPECT_EQ(fileBytes(c.path), afterChange);
@@ -407,7 +417,8 @@ TEST(HistoryCut, SecondCutOfTheSameReadingDoesNotUndoTheFirst) {
     ASSERT_TRUE(append(path, historyOf(T::plain28, {x, y, z})));
     b.end(readB);
     EXPECT_EQ(warningsA.text(), "");
-    EXPECT_EQ(warningsB.text(), "Can't cut " + path + "\n");
+    EXPECT_EQ(warningsB.text(), "Can't cut " + path + ": can't create its journal " + path +
+                                    ".journal: File exists\n");
     EXPECT_EQ(fileBytes(path), historyOf(T::plain28, {threeDays[3], threeDays[4], x, y, z}));
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"hist.his"});
 }
@@ -418,7 +429,8 @@ TEST(HistoryCut, FileOfTheTemporaryNameIsNeverTouched) {
     ASSERT_TRUE(c.dir.write("hist.his", original));
     ASSERT_TRUE(c.dir.write("hist.his.journal", std::string("someone else's")));
     c.cutter.end(c.read(1));
-    EXPECT_EQ(c.warnings.text(), c.cantCut());
+    EXPECT_EQ(c.warnings.text(),
+              c.cantCut("can't create its journal " + c.journal + ": File exists"));
     EXPECT_EQ(fileBytes(c.path), original);
     EXPECT_EQ(slurp(c.journal), "someone else's");
 }
@@ -446,7 +458,8 @@ TEST(HistoryCut, NameTooLongForTheTemporaryFileIsNotCut) {
     ASSERT_TRUE(c.dir.write(name, original));
     const std::string path = c.dir.file(name);
     c.cutter.end(readAndOffer(c.cutter, path, 1));
-    EXPECT_EQ(c.warnings.text(), "Can't cut " + path + "\n");
+    EXPECT_EQ(c.warnings.text(), "Can't cut " + path + ": can't create its journal " + path +
+                                     ".journal: File name too long\n");
     EXPECT_EQ(fileBytes(path), original);
     EXPECT_EQ(namesIn(c.dir.path()), std::vector<std::string>{name});
 }
@@ -521,7 +534,8 @@ TEST(HistoryCutFaults, CopyThatCannotGrowLeavesTheHistoryAlone) {
         cutter.end(bytesRead);
     });
     EXPECT_EQ(child.status, 0);
-    EXPECT_EQ(child.warnings, c.cantCut());
+    EXPECT_EQ(child.warnings,
+              c.cantCut("can't write its journal " + c.journal + ": File too large"));
     EXPECT_EQ(fileBytes(c.path), original);
     EXPECT_EQ(namesIn(c.dir.path()), std::vector<std::string>{"hist.his"});
 }
@@ -551,7 +565,8 @@ TEST(HistoryCutFaults, FailureAfterTheOverwriteBeganIsRestoredByTheNextRun) {
         cutter.end(bytesRead);
     });
     EXPECT_EQ(child.status, 0);
-    EXPECT_EQ(child.warnings, c.cantCut() + pendingLine(c.path));
+    EXPECT_EQ(child.warnings,
+              c.cantCut("can't finish rewriting it: File too large") + pendingLine(c.path));
     // The history was overwritten, not shortened.
     EXPECT_EQ(std::filesystem::file_size(c.path), 2 + 601 * 100u);
     restoreInterruptedCut(c.path, c.warnings.get(), nullptr);
@@ -587,7 +602,8 @@ TEST(HistoryCutFaults, AppendsDuringAFailedRewriteStayInTheHistory) {
         cutter.end(readAndOffer(cutter, c.path, 5));
     });
     EXPECT_EQ(child.status, 0);
-    EXPECT_EQ(child.warnings, c.cantCut() + pendingLine(c.path));
+    EXPECT_EQ(child.warnings,
+              c.cantCut("can't finish rewriting it: File too large") + pendingLine(c.path));
     const Bytes kept = historyOf(T::plain28, keptOf(records, 5));
     const Bytes history = fileBytes(c.path);
     ASSERT_EQ(history.size(), 601 * 28u);
@@ -622,7 +638,10 @@ TEST(HistoryCutFaults, UnwritableDirectoryOrHistoryIsNotCut) {
         });
         ::chmod(c.dir.path().c_str(), 0700);
         EXPECT_EQ(child.status, 0);
-        EXPECT_EQ(child.warnings, c.cantCut());
+        EXPECT_EQ(child.warnings,
+                  c.cantCut(directoryWritable
+                                ? "can't open it for writing: Permission denied"
+                                : "can't create its journal " + c.journal + ": Permission denied"));
         EXPECT_EQ(fileBytes(c.path), original);
         EXPECT_EQ(namesIn(c.dir.path()), std::vector<std::string>{"hist.his"});
     }

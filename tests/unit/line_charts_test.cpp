@@ -49,7 +49,7 @@ struct Session {
 
 // A line that read the sessions, every one accounted and drawn.
 LineResult collected(HistoryType type, const std::vector<Session>& sessions,
-                     std::uint32_t slotSeconds = 900) {
+                     const ChartLayout& layout = chooseChartLayout(24)) {
     LineResult line;
     line.opened = true;
     line.type = type;
@@ -63,7 +63,7 @@ LineResult collected(HistoryType type, const std::vector<Session>& sessions,
         r.cost = s.cost;
         addToLineTotals(line.totals, r, false, type);
         addToBusyHistogram(line.busy, {s.start, std::uint64_t{s.start} + s.duration}, s.flags,
-                           slotSeconds);
+                           layout);
     }
     return line;
 }
@@ -642,7 +642,8 @@ TEST_F(LineCharts, UsageCountsTheWindowNotTheChartSpan) {
     // 08:00-13:00 is 5 hours drawn on the 6-hour layout (225 s slots).
     useWindow(5, 8);
     addLine(lineWith(BusyMask::busy),
-            collected(HistoryTypes::plain28, {{0, 225, incoming | normal, 1, 1}}, 225));
+            collected(HistoryTypes::plain28, {{0, 225, incoming | normal, 1, 1}},
+                      chooseChartLayout(6)));
     const std::vector<Block> blocks = blocksOf(charts());
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_EQ(chartRowsOf(blocks[0].text), std::vector<std::string>(10, "▐" + sp(48)));

@@ -347,9 +347,12 @@ TEST(AxisPosition, ThePartBeforeTheWindowIsCutOff) {
 
 // ---- Busy slots -------------------------------------------------------------------
 
+const ChartLayout& wholeDay = chooseChartLayout(24);
+const ChartLayout& oneHour = chooseChartLayout(1);
+
 TEST(BusyHistogram, QuarterHourSlotsTakeTheirOverlap) {
     BusyHistogram busy;
-    addToBusyHistogram(busy, {800, 2000}, incoming | protectedSession, 900);
+    addToBusyHistogram(busy, {800, 2000}, incoming | protectedSession, wholeDay);
     for (const SlotValues* values :
          {&busy.all, &busy.incoming, &busy.protectedAll, &busy.protectedIn}) {
         EXPECT_EQ((*values)[0], 100u);
@@ -366,10 +369,10 @@ TEST(BusyHistogram, QuarterHourSlotsTakeTheirOverlap) {
 
 TEST(BusyHistogram, DirectionAndProtectionSelectTheArrays) {
     BusyHistogram busy;
-    addToBusyHistogram(busy, {0, 900}, outgoing, 900);
-    addToBusyHistogram(busy, {0, 300}, incoming | outgoing, 900);
-    addToBusyHistogram(busy, {0, 60}, 0, 900);
-    addToBusyHistogram(busy, {0, 7}, outgoing | protectedSession, 900);
+    addToBusyHistogram(busy, {0, 900}, outgoing, wholeDay);
+    addToBusyHistogram(busy, {0, 300}, incoming | outgoing, wholeDay);
+    addToBusyHistogram(busy, {0, 60}, 0, wholeDay);
+    addToBusyHistogram(busy, {0, 7}, outgoing | protectedSession, wholeDay);
     EXPECT_EQ(busy.all[0], 1267u);
     EXPECT_EQ(busy.incoming[0], 300u);
     EXPECT_EQ(busy.outgoing[0], 1207u);
@@ -383,33 +386,50 @@ TEST(BusyHistogram, DirectionAndProtectionSelectTheArrays) {
 
 TEST(BusyHistogram, TimeBeyondTheLastSlotIsNotKept) {
     BusyHistogram busy;
-    addToBusyHistogram(busy, {95 * 900 + 100, 96 * 900 + 500}, incoming, 900);
+    addToBusyHistogram(busy, {95 * 900 + 100, 96 * 900 + 500}, incoming, wholeDay);
     EXPECT_EQ(busy.all[95], 800u);
     EXPECT_EQ(busy.all[94], 0u);
     BusyHistogram beyond;
-    addToBusyHistogram(beyond, {96 * 900, 97 * 900}, incoming, 900);
+    addToBusyHistogram(beyond, {96 * 900, 97 * 900}, incoming, wholeDay);
     for (std::uint64_t v : beyond.all)
         EXPECT_EQ(v, 0u);
 }
 
-TEST(BusyHistogram, OneHourLayoutSlots) {
+TEST(BusyHistogram, SlotsOfOneAndThreeHoursTileTheirSpan) {
+    // 3600 / 96 = 37.5: the slots are 37 and 38 seconds long in turn.
     BusyHistogram busy;
-    addToBusyHistogram(busy, {30, 80}, outgoing, 37);  // slots [0,37) [37,74) [74,111)
+    addToBusyHistogram(busy, {30, 80}, outgoing, oneHour);  // slots [0,37) [37,75) [75,112)
     EXPECT_EQ(busy.all[0], 7u);
-    EXPECT_EQ(busy.all[1], 37u);
-    EXPECT_EQ(busy.all[2], 6u);
-    addToBusyHistogram(busy, {40, 50}, outgoing, 37);  // wholly inside slot 1
-    EXPECT_EQ(busy.all[1], 47u);
-    // A day-long session over the one-hour chart fills every slot and no more.
-    BusyHistogram day;
-    addToBusyHistogram(day, {0, 86400}, incoming, 37);
-    for (std::uint64_t v : day.all)
-        EXPECT_EQ(v, 37u);
+    EXPECT_EQ(busy.all[1], 38u);
+    EXPECT_EQ(busy.all[2], 5u);
+    addToBusyHistogram(busy, {40, 50}, outgoing, oneHour);  // wholly inside slot 1
+    EXPECT_EQ(busy.all[1], 48u);
+    // The window's last 45 seconds (10:59:15 in 10-11) are in its last slots.
+    BusyHistogram end;
+    addToBusyHistogram(end, {3555, 3600}, incoming, oneHour);
+    EXPECT_EQ(end.all[94], 7u);  // [3525, 3562)
+    EXPECT_EQ(end.all[95], 38u);
+    // A session over the whole chart fills each slot to its length, and no
+    // second is lost at the end, for every layout.
+    for (const ChartLayout& layout : chartLayouts) {
+        BusyHistogram whole;
+        addToBusyHistogram(whole, {0, 86400}, incoming, layout);
+        std::uint64_t sum = 0;
+        for (std::size_t i = 0; i < whole.all.size(); ++i) {
+            EXPECT_EQ(whole.all[i], slotLength(layout, i)) << int{layout.hours} << " h, slot " << i;
+            sum += whole.all[i];
+        }
+        EXPECT_EQ(sum, layout.hours * 3600u);
+        // Where 96 slots divide the span, every slot is slotSeconds long.
+        if (layout.hours != 1 && layout.hours != 3) {
+            EXPECT_EQ(slotLength(layout, 95), layout.slotSeconds);
+        }
+    }
 }
 
 TEST(BusyHistogram, WholeDaySessionFillsEachSlot) {
     BusyHistogram busy;
-    addToBusyHistogram(busy, {0, 86400}, incoming, 900);
+    addToBusyHistogram(busy, {0, 86400}, incoming, wholeDay);
     std::uint64_t sum = 0;
     for (std::uint64_t v : busy.all) {
         EXPECT_EQ(v, 900u);

@@ -100,7 +100,11 @@ TEST(LinkTable, SessionCellWidthForms) {
         {9999, 999 * hours + 1, "9999999:00:01║"},
         {10000, 5 * hours, "10000 5:00:00║"},
         {12345, 5 * hours, "12345 5:00:00║"},
-        {12345, 15 * hours, "12345 15:00:00"},  // the closing bar is dropped
+        // Where the row would lose its closing bar, the count in thousands.
+        {12345, 15 * hours, "12k│15:00:00 ║"},
+        {123456, 5 * hours, "123k 5:00:00 ║"},
+        {12, 1234 * hours, " 12│ 51d10:00║"},
+        {1234, 1234 * hours, "1234 51d10:00║"},
     };
     for (const CellCase& c : cases) {
         AddrEntry e = entryAt({2, 5020, 1, 0});
@@ -120,7 +124,7 @@ TEST(LinkTable, SessionCellWidthForms) {
     e.sessions = e.sessionsOut = 12345;
     e.timeOut = e.timeOnline = 15 * hours;
     EXPECT_EQ(tableRow(e),
-              "║  2:5020/1.0     ║  -│ -:--:-- ║12345 15:00:0015:00:00 ║     0║     0║      0║\n");
+              "║  2:5020/1.0     ║  -│ -:--:-- ║12k│15:00:00 ║15:00:00 ║     0║     0║      0║\n");
 }
 
 TEST(LinkTable, TimeOnlineFromAHundredHoursAndCpsFromAMillion) {

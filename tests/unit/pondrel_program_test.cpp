@@ -655,7 +655,7 @@ TEST(PondrelOutput, NameMacrosAndFailures) {
     const std::string yearAfter = yearNow();
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, banner + "Skipping invalid filename macros '%q'");
+    EXPECT_EQ(r.err, banner + "Skipping invalid filename macros '%q'\n");
     const bool named = std::filesystem::exists(dir.file("rep%" + yearBefore + ".txt")) ||
                        std::filesystem::exists(dir.file("rep%" + yearAfter + ".txt"));
     EXPECT_TRUE(named);
@@ -710,11 +710,97 @@ TEST(PondrelBusyLink, CountsAndSumsBeyondSixteenAndThirtyTwoBits) {
         out.out,
         asciiReport(
             "10:00:00, 31 December 2023, Sunday", "05:18:00, 07 April 2024, Sunday",
-            {"| 2:4500/17.*   |70000 1166:40:00|   3| 3:00:00 |1169:40:00 6675M| 5722M|   3087|"},
+            {"| 2:4500/17.*   |70000 48d14:40|   3| 3:00:00 | 48d17:40| 6675M| 5722M|   3087|"},
             {},
             {"| Total Received :   6675M | Sessions In   : 70000 | Time In     : 1166:40:00 |",
              "| Total Sent     :   5722M | Sessions Out  :     3 | Time Out    :    3:00:00 |",
              "| Total Traffic  :  12397M | Sessions Total: 70003 | Time Online : 1169:40:00 |"})));
+}
+
+// ---- values that must be read whole ------------------------------------------------
+
+// Every value below was once read as something else than written and the
+// run went on as if asked for that: brimsel's -a and pondrel's -d refuse
+// such a value, an Addr line is still read but warned of, and pondrel's
+// '+' is refused for a report that is one document.
+TEST(ValueReading, RefusedOrWarnedThroughWholeRuns) {
+    ScratchDir dir;
+    // Malformed Addr lines among well-formed ones (which stay silent), from
+    // line 11 of the node's configuration on.
+    const std::pair<std::string, std::string> addrLines[] = {
+        {"Addr 2:5020/*", ""},
+        {"Addr !2:5020:9999", "address '!2:5020:9999' read as !2:5020/*.*"},
+        {"Addr 2:*", ""},
+        {"Addr 2:5020/-5", "address '2:5020/-5' read as 2:5020/#.*"},
+        {"Addr 5020/100.0   \"Label\" ; a comment", ""},
+        {"Addr 2:5020/1OO   \"Typo\"", "address '2:5020/1OO' read as 2:5020/1.*"},
+        {"Addr 2:5020/100,2:5030/1700 ; two",
+         "address '2:5020/100,2:5030/1700' read as 2:5020/100.*"},
+        {"Addr Answer \"Calls\"", ""},
+        {"Addr answers", "address 'answers' read as Answer"},
+        {"Addr !2:5020/9999\t; a test point", ""},
+        {"Addr 2:70000/1", "address '2:70000/1' read as 2:4464/1.*"},
+        {"Addr 0:5020/1\r", ""},
+        {"Addr 2:5020/100 Uplink", "address '2:5020/100 Uplink' read as 2:5020/100.*"},
+        {"Addr 2:5020/100.", "address '2:5020/100.' read as 2:5020/100.0"},
+        {"Addr #", ""},
+    };
+    std::string addrConfig;
+    std::string addrWarnings;
+    int lineNumber = 11;
+    for (const auto& [line, warning] : addrLines) {
+        addrConfig += line + "\n";
+        if (!warning.empty())
+            addrWarnings +=
+                "Config warning, line " + std::to_string(lineNumber) + ": " + warning + "\n";
+        ++lineNumber;
+    }
+    writeNode(dir, addrConfig);
+    std::filesystem::rename(dir.file("ravlog.ctl"), dir.file("addr.ctl"));
+    writeNode(dir);
+
+    const std::string whole = " report is always written whole, '+' (append) not allowed: ";
+    struct Case {
+        std::string program;
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // pondrel's behind its banner
+    };
+    std::vector<Case> cases = {
+        {"pondrel", {"-caddr.ctl"}, 0, addrWarnings},
+        {"brimsel", {"-a2:5020/30.0", "-aANSWER", "-a5020/7.0"}, 0, ""},
+        {"pondrel", {"-d007", "-b5.3.2024"}, 0, ""},
+        {"pondrel", {"-fjson", "-o+ap.json"}, 255, "JSON" + whole + "-o+ap.json\n"},
+        {"pondrel", {"-o+ap.html", "-fHTML"}, 255, "HTML" + whole + "-o+ap.html\n"},
+        {"pondrel", {"-o+", "-fjson"}, 255, "JSON" + whole + "-o+\n"},
+        {"pondrel", {"-o+whole.json", "-owhole.json", "-fjson"}, 0, ""},
+    };
+    for (const std::string a : {"-a2:5020:100", "-a2:5020/1OO", "-a2:5020/100,2:5030/1700",
+                                "-aanswers", "-a2:5020/-5", "-a2:70000/1"})
+        cases.push_back(
+            {"brimsel", {a}, 255, "Unknown option or invalid value: " + a + badOptionTail});
+    for (const std::string d : {"x", "3x", "", "+3", "65536"})
+        cases.push_back({"pondrel", {"-d" + d}, 255, "Invalid days period: " + d + "\n"});
+    for (const Case& c : cases) {
+        const ProgramResult r =
+            testing::runProgram(testing::builtProgram(c.program), c.args, dir.path(), {"TZ=UTC"});
+        EXPECT_EQ(r.status, c.status) << c.program << " " << c.args[0];
+        EXPECT_EQ(r.err, (c.program == "pondrel" ? banner : "") + c.err)
+            << c.program << " " << c.args[0];
+        if (c.program == "brimsel" && c.status == 0) {
+            EXPECT_NE(r.out.find("Shown: 2 of 12 records\n"), std::string::npos) << r.out;
+            EXPECT_NE(r.out.find("Shown: 1 of 2 records\n"), std::string::npos) << r.out;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ap.json")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ap.html")));
+
+    // CSV appends its rows under the one header of the file.
+    ASSERT_EQ(pondrel(dir, {"-fcsv", "-o+ap.csv"}).status, 0);
+    const std::string once = testing::slurp(dir.file("ap.csv"));
+    ASSERT_EQ(once.rfind("section,address,", 0), 0u);
+    ASSERT_EQ(pondrel(dir, {"-fcsv", "-o+ap.csv"}).status, 0);
+    EXPECT_EQ(testing::slurp(dir.file("ap.csv")), once + once.substr(once.find('\n') + 1));
 }
 
 }  // namespace

@@ -64,15 +64,16 @@ TEST(PondrelRow, SessionCellForms) {
     EXPECT_EQ(incomingCell(12, 100 * hours), "  12│100:00:00║");
     EXPECT_EQ(incomingCell(12, 150 * hours), "  12│150:00:00║");
     EXPECT_EQ(incomingCell(12, 999 * hours + 59 * 60 + 59), "  12│999:59:59║");
-    EXPECT_EQ(incomingCell(12, 1234 * hours), "  12│1234:00:00║");  // widens the row
+    // Past 999 hours in days, hours and minutes.
+    EXPECT_EQ(incomingCell(12, 1234 * hours), "  12│ 51d10:00║");
     // From 10000 on the count takes the bar's place.
     EXPECT_EQ(incomingCell(10000, 9 * hours + 59 * 60 + 59), "10000 9:59:59 ║");
     EXPECT_EQ(incomingCell(10000, 10 * hours), "10000 10:00:00║");
-    EXPECT_EQ(incomingCell(12345, 150 * hours), "12345 150:00:00║");
+    EXPECT_EQ(incomingCell(12345, 150 * hours), "12345  6d06:00║");
     EXPECT_EQ(incomingCell(65535, 99 * hours), "65535 99:00:00║");
-    // Beyond 16 bits the count shows whole.
+    // Beyond 16 bits the count shows whole while it fits, else in thousands.
     EXPECT_EQ(incomingCell(65536, 5 * hours), "65536 5:00:00 ║");
-    EXPECT_EQ(incomingCell(123456, 2000 * hours), "123456 2000:00:00║");
+    EXPECT_EQ(incomingCell(123456, 2000 * hours), "123k│ 83d08:00║");
 }
 
 TEST(PondrelRow, OutgoingCellAndTimeOnlineForms) {
@@ -88,10 +89,10 @@ TEST(PondrelRow, OutgoingCellAndTimeOnlineForms) {
     e.timeOnline = 999 * hours + 59 * 60 + 59;
     EXPECT_EQ(row(e),
               "║ 2:4500/17.0   ║   -│ -:--:-- ║   3│ 0:00:45 ║999:59:59║     0║     0║      0║\n");
-    // Above 999 hours the time runs into the traffic cell without a bar.
+    // Above 999 hours in days, hours and minutes.
     e.timeOnline = 1000 * hours + 61;
     EXPECT_EQ(row(e),
-              "║ 2:4500/17.0   ║   -│ -:--:-- ║   3│ 0:00:45 ║1000:01:01     0║     0║      0║\n");
+              "║ 2:4500/17.0   ║   -│ -:--:-- ║   3│ 0:00:45 ║ 41d16:01║     0║     0║      0║\n");
 }
 
 TEST(PondrelRow, TrafficAndCps) {

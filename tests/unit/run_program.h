@@ -5,6 +5,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,11 @@
 #include <vector>
 
 namespace rv::testing {
+
+// A program of the suite as the build made it (ravlog, pondrel, brimsel).
+inline std::string builtProgram(const std::string& name) {
+    return std::string(RV_BUILD_DIR) + "/" + name + "/" + name;
+}
 
 struct ProgramResult {
     std::string out;
@@ -32,13 +38,15 @@ inline std::string slurp(const std::string& path) {
 // How the child runs: its environment (NAME=value entries; PATH and HOME
 // are not passed on unless given), where its standard output goes (a
 // captured file unless a path such as /dev/full is given), a limit on the
-// size of the files it writes, and the seconds after which it is killed
-// (status -1), so that a hang fails the test instead of stalling the suite.
+// size of the files it writes, the seconds after which it is killed
+// (status -1), so that a hang fails the test instead of stalling the suite,
+// and whether a child of root runs as nobody, for permissions to bind it.
 struct ChildSetup {
     std::vector<std::string> env = {"TZ=UTC"};
     std::string standardOutput;
     rlim_t fileSizeLimit = RLIM_INFINITY;
     unsigned timeoutSeconds = 60;
+    bool unprivileged = false;
 };
 
 inline ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
@@ -71,6 +79,9 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
         ::dup2(err, 2);
         const rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
         if (setup.fileSizeLimit != RLIM_INFINITY && ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(127);
+        if (setup.unprivileged && ::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(127);
         ::alarm(setup.timeoutSeconds);  // survives the exec
         ::execve(program.c_str(), argv.data(), envp.data());
