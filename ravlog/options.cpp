@@ -20,7 +20,7 @@ const char* const ravlogUsage =
     "\t-j<json_file>           JSON report filename (override 'JsonReport' in config file)\n"
     "\t-w<html_file>           HTML report filename (override 'HtmlReport' in config file)\n"
     "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config file)\n"
-    "\t-r<archive>             Day archive (override 'Archive' in config file; -r: none)\n"
+    "\t-r<archive>             Day archive (override 'Archive' in config file; -r alone: none)\n"
     "\t-d<d.m.y>               Override 'Date' in config file\n"
     "\t-t<xx:xx:xx-yy:yy:yy>   Override 'Time' in config file\n"
     "\t-b[+|-|<mask>]          -b+       set 'BusyHist Yes'\n"

@@ -45,7 +45,7 @@ const std::string usage =
     "\t-b<d.m.y>               Begin from day d, month m, year y\n"
     "\t-e<d.m.y>               End at day d, month m, year y\n"
     "\t-d<n>                   Get statistic for n days only\n"
-    "\t-r<archive>             Day archive (override 'Archive' in config file; -r: none)\n"
+    "\t-r<archive>             Day archive (override 'Archive' in config file; -r alone: none)\n"
     "\t-g[+|-]                 -g+  set 'Group Yes'\n"
     "\t                        -g-  set 'Group No'\n"
     "\t                        -g   invert 'Group' in config file\n"

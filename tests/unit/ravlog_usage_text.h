@@ -18,7 +18,7 @@ inline const std::string expectedRavlogUsage =
     "\t-w<html_file>           HTML report filename (override 'HtmlReport' in config file)\n"
     "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config "
     "file)\n"
-    "\t-r<archive>             Day archive (override 'Archive' in config file; -r: none)\n"
+    "\t-r<archive>             Day archive (override 'Archive' in config file; -r alone: none)\n"
     "\t-d<d.m.y>               Override 'Date' in config file\n"
     "\t-t<xx:xx:xx-yy:yy:yy>   Override 'Time' in config file\n"
     "\t-b[+|-|<mask>]          -b+       set 'BusyHist Yes'\n"
