@@ -48,9 +48,11 @@ expect Version "$(field Version)" "$version-1"
 expect "file name" "$(basename "$deb")" "ravlog_${version}-1_$(field Architecture).deb"
 expect Section "$(field Section)" "@(net|utils)"
 expect Maintainer "$(field Maintainer)" "?*<?*@?*>"
-# dpkg-shlibdeps found the C and C++ runtime libraries the programs link.
+# dpkg-shlibdeps found the C and C++ runtime libraries the programs link,
+# and the SQLite library of the day archive.
 expect Depends "$(field Depends)" "*libc6*"
 expect Depends "$(field Depends)" "*libstdc++6*"
+expect Depends "$(field Depends)" "*libsqlite3-0*"
 description=$(field Description)
 expect "Description synopsis" "${description%%$'\n'*}" "?*"
 expect "Description text" "$description" "*ravlog*pondrel*brimsel*"
