@@ -113,8 +113,7 @@ class AddressBook {
     // ends in a plain entry (without the sessions of The Brake!'s Answer,
     // Dial and Terminal events, as for a single one).
     void countSums(const FidoAddress& address, std::uint16_t kind, const TrafficCounters& sums,
-                   std::uint64_t protectedSessions, bool advancedCps,
-                   TrafficCounters& lineTotals);
+                   std::uint64_t protectedSessions, bool advancedCps, TrafficCounters& lineTotals);
 
     // Whether an entry takes the session (the walk ends in a plain entry),
     // walked afresh and not kept: for a caller that only asks, over entries
