@@ -166,13 +166,15 @@ printf '%s\n' "2:5020/545.7 2024-03-05T09:00:00 dur=60 flags=6" \
     "$build/tools/histgen" write --type 1 --out "$recipes/b.his" >/dev/null
 printf '%s\n' "[COMMON]" "BusyHist T" "Addr *" "[LINE]" "History a.his,1,1" "[LINE]" \
     "History b.his" >"$recipes/ravlog.ctl"
-# recipe NAME EXPECTED: the indented command under the paragraph that
-# starts with NAME in docs/json.md, run in the recipes' directory, must print EXPECTED.
+# recipe NAME EXPECTED [DOC DIR]: the indented command under the paragraph
+# that starts with NAME in DOC (docs/json.md), run in DIR (the recipes'
+# directory), must print EXPECTED.
 recipe() {
+    local doc=${3:-docs/json.md} dir=${4:-$recipes}
     awk -v name="$1" 'index($0, name) == 1 { on = 1 } on && /^    [a-z]/ { sub(/^    /, ""); print; exit }' \
-        "$src/docs/json.md" >"$work/recipe"
-    run_example "docs/json.md's \"$1\"" "$recipes" <"$work/recipe" &&
-        { [ "$(cat "$work/out")" = "$2" ] || fail "docs/json.md's \"$1\" prints $(cat "$work/out"), not $2"; }
+        "$src/$doc" >"$work/recipe"
+    run_example "$doc's \"$1\"" "$dir" <"$work/recipe" &&
+        { [ "$(cat "$work/out")" = "$2" ] || fail "$doc's \"$1\" prints $(cat "$work/out"), not $2"; }
 }
 # ravlog's count: the Aborted figure of each line's busy chart.
 (cd "$recipes" && TZ=UTC "$build/ravlog/ravlog" -d5.3.2024 >/dev/null 2>&1)
@@ -187,6 +189,37 @@ awk '/^### When did 2:5020\/545 last call\?/ { on = 1 } on && /^```$/ { if (insi
      inside { print; exit }' "$src/docs/guide.md" >"$work/recipe"
 run_example "the guide's last call" "$recipes" <"$work/recipe" &&
     { [ "$(cat "$work/out")" = "$last_call" ] || fail "the guide's last call is $(cat "$work/out")"; }
+
+
+# The day archive's recipes, over days that lie before today, relative to
+# it: 2:5020/100 called two months ago and two days ago (on line a),
+# 2:5020/545.7 on two days two months ago, 2:463/68 more than a year ago
+# (on line b). Two months ago, on the 5th, is the busiest day; the last
+# two links have been silent for 30 days.
+archived=$work/archived
+mkdir "$archived"
+months_ago() { date -u -d "$(date -u +%Y-%m-01) -$1 months" +%Y-%m; }
+old=$(months_ago 2)
+recent=$(date -u -d '-2 days' +%F)
+printf '%s\n' "2:5020/100 ${old}-05T10:00:00 dur=60 rcvd=1000 sent=2000 flags=2" \
+    "2:5020/100 ${recent}T12:00:00 dur=60 rcvd=300 sent=400 flags=2" >"$work/a.list"
+printf '%s\n' "2:463/68 $(date -u -d '-400 days' +%F)T08:00:00 dur=30 rcvd=1 sent=1 flags=2" \
+    "2:5020/545.7 ${old}-05T11:00:00 dur=60 rcvd=50 sent=60 flags=2" \
+    "2:5020/545.7 ${old}-06T09:00:00 dur=60 rcvd=7 sent=3 flags=2" >"$work/b.list"
+"$build/tools/histgen" write --type 3 --out "$archived/a.his" "$work/a.list" >/dev/null
+"$build/tools/histgen" write --type 1 --out "$archived/b.his" "$work/b.list" >/dev/null
+printf '%s\n' "[COMMON]" "Addr *" "Archive $spool/archive.db" "[LINE]" "History a.his,1,1" \
+    "[LINE]" "History b.his" >"$archived/ravlog.ctl"
+(cd "$archived" && TZ=UTC "$build/ravlog/ravlog" "-d$(date -u -d "$recent" +%-d.%-m.%Y)" \
+    >/dev/null 2>"$work/err")
+status=$?
+[ $status -eq 0 ] && pass || fail "ravlog filling the archive ended with $status: $(cat "$work/err")"
+recipe "Traffic per month per link" \
+    "$(printf '%s\n' "$old|2:5020/100.0|1000|2000" "$old|2:5020/545.7|57|63" \
+        "${recent:0:7}|2:5020/100.0|300|400")" docs/archive.md "$archived"
+recipe "The busiest day" "$old-05|3110" docs/archive.md "$archived"
+recipe "Links silent for 30 days" "$(printf '%s\n' 2:463/68.0 2:5020/545.7)" \
+    docs/archive.md "$archived"
 
 echo "$passes passed, $failures failed"
 [ $failures -eq 0 ]
