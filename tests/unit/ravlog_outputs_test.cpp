@@ -79,7 +79,8 @@ TEST(RavlogOutputs, AnOutputThatCannotBeOpenedChangesNoFile) {
     const bool root = ::geteuid() == 0;
     if (root) {
         ASSERT_EQ(::chown(dir.file("day.json").c_str(), 0, 65534), 0);
-        // The cut leases the history, which only its owner may do.
+        // The history is nobody's own, as a node's is its mailer user's:
+        // only then may the cut hold it under a lease.
         ASSERT_EQ(::chown(dir.file("hist.his").c_str(), 65534, 65534), 0);
     }
 
