@@ -13,7 +13,7 @@ namespace rv {
 namespace {
 
 class FileSource final : public ByteSource {
-public:
+  public:
     explicit FileSource(int fd) : fd_(fd) {}
     ~FileSource() override { ::close(fd_); }
     FileSource(const FileSource&) = delete;
@@ -27,12 +27,12 @@ public:
         }
     }
 
-private:
+  private:
     int fd_;
 };
 
 class MemorySource final : public ByteSource {
-public:
+  public:
     MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     long read(std::uint8_t* dst, std::size_t n) override {
         std::size_t take = std::min(n, size_ - pos_);
@@ -41,7 +41,7 @@ public:
         return static_cast<long>(take);
     }
 
-private:
+  private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t pos_ = 0;

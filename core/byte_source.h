@@ -13,14 +13,14 @@
 namespace rv {
 
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     // Reads up to n bytes into dst: the count read, 0 at the end, -1 on error.
     virtual long read(std::uint8_t* dst, std::size_t n) = 0;
 };
 
 class SourceOpener {
-public:
+  public:
     virtual ~SourceOpener() = default;
     // The opened source, or nullptr when the path cannot be opened for
     // reading; failure() then tells why, as the system words it.
@@ -34,17 +34,17 @@ public:
 // Opens regular files only: a directory, FIFO or device cannot hang or
 // confuse a run, it simply cannot be opened.
 class FileOpener final : public SourceOpener {
-public:
+  public:
     std::unique_ptr<ByteSource> open(const std::string& path) override;
 };
 
 // Serves named buffers; a name it does not hold cannot be opened.
 class MemoryOpener final : public SourceOpener {
-public:
+  public:
     void add(const std::string& path, std::vector<std::uint8_t> bytes);
     std::unique_ptr<ByteSource> open(const std::string& path) override;
 
-private:
+  private:
     std::map<std::string, std::vector<std::uint8_t>> files_;
 };
 

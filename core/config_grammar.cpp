@@ -45,7 +45,8 @@ bool ConfigLineReader::next(std::string_view& piece) {
     while (len < piece_.size()) {
         if (pos_ == end_) {
             if (exhausted_) break;
-            long got = source_.read(reinterpret_cast<std::uint8_t*>(buffer_.data()), buffer_.size());
+            long got =
+                source_.read(reinterpret_cast<std::uint8_t*>(buffer_.data()), buffer_.size());
             if (got <= 0) {
                 exhausted_ = true;
                 break;
@@ -60,20 +61,22 @@ bool ConfigLineReader::next(std::string_view& piece) {
     if (len == 0) return false;
     ++lineNumber_;
     const char* nul = static_cast<const char*>(std::memchr(piece_.data(), '\0', len));
-    piece = std::string_view(piece_.data(), nul ? static_cast<std::size_t>(nul - piece_.data()) : len);
+    piece =
+        std::string_view(piece_.data(), nul ? static_cast<std::size_t>(nul - piece_.data()) : len);
     return true;
 }
 
 bool skipBlanks(std::string_view& text) {
     std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
     text.remove_prefix(i);
     return !text.empty() && text[0] != ';' && text[0] != '\n';
 }
 
 ExitRequest configError(int lineNumber, std::string_view text) {
-    return failure(format("Config error, line %d: %.*s\n", lineNumber, static_cast<int>(text.size()),
-                          text.data()));
+    return failure(format("Config error, line %d: %.*s\n", lineNumber,
+                          static_cast<int>(text.size()), text.data()));
 }
 
 namespace {
@@ -89,9 +92,10 @@ ErrorTexts errorTexts(Program program) {
         return {"invalid parameter or its value", "parameter not allowed in [COMMON] section",
                 "parameter not allowed in [LINE] section"};
     }
-    return {"invalid keyword or parameter, or config file not in unix-like format (use dos2unix "
-            "to convert it)",
-            "keyword not allowed in [COMMON] section", "keyword not allowed in [LINE] section"};
+    return {
+        "invalid keyword or parameter, or config file not in unix-like format (use dos2unix "
+        "to convert it)",
+        "keyword not allowed in [COMMON] section", "keyword not allowed in [LINE] section"};
 }
 
 const KeywordDef* findKeyword(std::string_view text) {

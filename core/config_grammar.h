@@ -17,10 +17,34 @@
 namespace rv {
 
 enum class Keyword : std::uint8_t {
-    history, output, timeShift, date, middLine, keepAll, group, noDrawZero, addr, busyHist,
-    supportNewFormat, showValue, common, line, protectSummary, name, cutHistory, time, pondrel,
-    sessionStat, brakeSesStat, advancedCps, swapInOut, binkdAborted, jsonReport,
-    htmlReport, charset, archive
+    history,
+    output,
+    timeShift,
+    date,
+    middLine,
+    keepAll,
+    group,
+    noDrawZero,
+    addr,
+    busyHist,
+    supportNewFormat,
+    showValue,
+    common,
+    line,
+    protectSummary,
+    name,
+    cutHistory,
+    time,
+    pondrel,
+    sessionStat,
+    brakeSesStat,
+    advancedCps,
+    swapInOut,
+    binkdAborted,
+    jsonReport,
+    htmlReport,
+    charset,
+    archive
 };
 
 enum class Program : std::uint8_t { ravlog, pondrel, brimsel };
@@ -43,12 +67,12 @@ inline constexpr std::size_t configPieceSize = 511;
 // next line. A piece is cut at its first NUL byte, where the text ends for
 // every reader of it.
 class ConfigLineReader {
-public:
+  public:
     explicit ConfigLineReader(ByteSource& source);
     bool next(std::string_view& piece);
     int lineNumber() const { return lineNumber_; }
 
-private:
+  private:
     ByteSource& source_;
     std::array<char, 1 << 14> buffer_{};
     std::size_t pos_ = 0;

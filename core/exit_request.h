@@ -18,7 +18,9 @@ struct ExitRequest {
 
 using Stop = std::optional<ExitRequest>;
 
-inline ExitRequest failure(std::string message) { return {exitFailure, std::move(message)}; }
+inline ExitRequest failure(std::string message) {
+    return {exitFailure, std::move(message)};
+}
 
 // printf-style formatting into a std::string.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

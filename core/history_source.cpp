@@ -21,7 +21,8 @@ bool endsParameterScan(char c) {
 
 std::size_t parseHistoryValue(std::string_view value, HistorySource& source) {
     std::size_t len = 0;
-    while (len < value.size() && isNameChar(value[len])) ++len;
+    while (len < value.size() && isNameChar(value[len]))
+        ++len;
     if (len == 0) return 0;
     bool overlong = len > maxHistoryPath;
     if (overlong) len = maxHistoryPath;
@@ -56,11 +57,20 @@ void swapPairLetter(HistorySource& source) {
     if (source.pairLetter < 0) return;
     char& c = source.path[static_cast<std::size_t>(source.pairLetter)];
     switch (c) {
-        case 'I': c = 'O'; break;
-        case 'O': c = 'I'; break;
-        case 'i': c = 'o'; break;
-        case 'o': c = 'i'; break;
-        default: break;
+        case 'I':
+            c = 'O';
+            break;
+        case 'O':
+            c = 'I';
+            break;
+        case 'i':
+            c = 'o';
+            break;
+        case 'o':
+            c = 'i';
+            break;
+        default:
+            break;
     }
 }
 

@@ -16,9 +16,9 @@ inline constexpr std::size_t maxHistoryPath = 261;
 struct HistorySource {
     std::string path;
     HistoryType type = HistoryTypes::none;  // parsed 2 or 3, then the detected type
-    std::uint16_t n = 0;  // BinkD incoming channels
-    std::uint16_t m = 0;  // BinkD outgoing channels
-    int pairLetter = -1;  // index of the I/O of a .IHS/.OHS extension, or -1
+    std::uint16_t n = 0;                    // BinkD incoming channels
+    std::uint16_t m = 0;                    // BinkD outgoing channels
+    int pairLetter = -1;                    // index of the I/O of a .IHS/.OHS extension, or -1
 
     bool hasBinkdParameters() const { return type == HistoryTypes::binkd; }
 };

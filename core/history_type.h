@@ -26,15 +26,23 @@ inline constexpr HistoryType dated104 = 8;  // .IHS/.OHS pair, 104-byte records 
 inline constexpr std::uint32_t plausibleTimeFloor = 662688000;
 
 // Types whose records are stored in the common layout and can be rewritten.
-inline bool isCommonLayoutType(HistoryType t) { return t >= 1 && t <= 3; }
+inline bool isCommonLayoutType(HistoryType t) {
+    return t >= 1 && t <= 3;
+}
 // On-disk record size of a type that can be rewritten (0 for the others).
 inline std::size_t commonRecordSize(HistoryType t) {
     return t == 1 ? 100 : (t == 2 || t == 3) ? 28 : 0;
 }
 // Types that record the protected flag, and those that record aborts.
-inline bool recordsProtection(HistoryType t) { return t == 1 || t == 6 || t == 7; }
-inline bool recordsAborts(HistoryType t) { return t == 1 || t == 3 || t == 6 || t == 7; }
+inline bool recordsProtection(HistoryType t) {
+    return t == 1 || t == 6 || t == 7;
+}
+inline bool recordsAborts(HistoryType t) {
+    return t == 1 || t == 3 || t == 6 || t == 7;
+}
 // Types whose records carry a cost.
-inline bool recordsCost(HistoryType t) { return t == 5 || t == 8; }
+inline bool recordsCost(HistoryType t) {
+    return t == 5 || t == 8;
+}
 
 }  // namespace rv

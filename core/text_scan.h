@@ -13,7 +13,9 @@ namespace rv {
 std::int32_t leadingInt(std::string_view text);
 
 // Blank for the configuration: a space or a tab.
-inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // A character of a file name or single-word value: above the space (taken
 // as a signed byte, so bytes 0x80..0xFF are not), neither ';' nor ','.

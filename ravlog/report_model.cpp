@@ -23,8 +23,13 @@ SessionRow sessionRow(const SessionRecord& r, const std::tm& shown, HistoryType 
 }
 
 LineFooter lineFooter(const LineTotals& t) {
-    return {t.sessionsIn + t.sessionsOut, t.sessionsIn, t.sessionsOut, t.timeOnline,
-            t.bytesReceived, t.bytesSent, cps(t)};
+    return {t.sessionsIn + t.sessionsOut,
+            t.sessionsIn,
+            t.sessionsOut,
+            t.timeOnline,
+            t.bytesReceived,
+            t.bytesSent,
+            cps(t)};
 }
 
 PeriodView periodView(const RavlogRun& run) {

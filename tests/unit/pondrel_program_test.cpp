@@ -710,8 +710,7 @@ TEST(PondrelBusyLink, CountsAndSumsBeyondSixteenAndThirtyTwoBits) {
         out.out,
         asciiReport(
             "10:00:00, 31 December 2023, Sunday", "05:18:00, 07 April 2024, Sunday",
-            {"| 2:4500/17.*   |70000 48d14:40|   3| 3:00:00 | 48d17:40| 6675M| 5722M|   3087|"},
-            {},
+            {"| 2:4500/17.*   |70000 48d14:40|   3| 3:00:00 | 48d17:40| 6675M| 5722M|   3087|"}, {},
             {"| Total Received :   6675M | Sessions In   : 70000 | Time In     : 1166:40:00 |",
              "| Total Sent     :   5722M | Sessions Out  :     3 | Time Out    :    3:00:00 |",
              "| Total Traffic  :  12397M | Sessions Total: 70003 | Time Online : 1169:40:00 |"})));

@@ -553,9 +553,8 @@ TEST(RavlogReports, TotalsBeyondSixteenAndThirtyTwoBits) {
         ++rows;
     EXPECT_EQ(rows, 70000u);
     // 70000 × 65536 bytes = 4,587,520,000 = 4375 MiB; 70000 s = 19:26:40.
-    EXPECT_NE(
-        text.find(totals(" 70k", " 70k", "   0", " 19:26:40", " 4375M", "     0", "  65536")),
-        std::string::npos);
+    EXPECT_NE(text.find(totals(" 70k", " 70k", "   0", " 19:26:40", " 4375M", "     0", "  65536")),
+              std::string::npos);
 }
 
 // ---- Nothing to report -------------------------------------------------------------------
