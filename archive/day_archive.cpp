@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+
+#include "core/time_text.h"
 
 namespace rv {
 
@@ -77,28 +80,15 @@ std::uint64_t count(std::int64_t v) {
 }  // namespace
 
 std::int64_t dayOfDate(int year, int month, int day) {
-    // Days from civil: the proleptic Gregorian calendar, March-based years.
-    const int y = year - (month <= 2);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return std::int64_t{era} * 146097 + doe - 719468;
+    return daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
 }
 
 std::string dayText(std::int64_t day) {
-    const std::int64_t z = day + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
-    const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t y = yoe + era * 400 + (m <= 2);
+    std::tm date{};
+    breakDownUtc(day * 86400, date);
     char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", static_cast<long long>(y),
-                  static_cast<long long>(m), static_cast<long long>(d));
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.tm_year + 1900, date.tm_mon + 1,
+                  date.tm_mday);
     return text;
 }
 
@@ -152,26 +142,27 @@ std::string DayArchive::open(const std::string& path, Access access) {
         version = static_cast<int>(st.column(0));
         objects = static_cast<int>(st.column(1));
     }
-    if (objects == 0 && version == 0) {
-        if (access == Access::read) return "not an archive (empty)";
-        return createSchema();
-    }
-    if (version != archiveVersion) {
+    const bool empty = objects == 0 && version == 0;
+    if (empty && access == Access::read) return "not an archive (empty)";
+    if (!empty && version != archiveVersion) {
         if (version == 0) return "not an archive";
         return "archive version " + std::to_string(version) + ", expected " +
                std::to_string(archiveVersion);
     }
-    if (access == Access::write) {
-        // Readers go on reading while a run writes.
-        if (sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK)
-            return failed("can't set WAL mode");
-    }
+    if (access == Access::read) return {};
+    // Readers go on reading while a run writes.
+    if (std::string reason = execute("PRAGMA journal_mode=WAL", "can't set WAL mode");
+        !reason.empty())
+        return reason;
+    return empty ? createSchema() : std::string();
+}
+
+std::string DayArchive::execute(const char* sql, const char* what) {
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) return failed(what);
     return {};
 }
 
 std::string DayArchive::createSchema() {
-    if (sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return failed("can't set WAL mode");
     const std::string sql = std::string("BEGIN IMMEDIATE;") + schema +
                             "PRAGMA user_version=" + std::to_string(archiveVersion) + ";COMMIT;";
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -183,15 +174,11 @@ std::string DayArchive::createSchema() {
 }
 
 std::string DayArchive::begin() {
-    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return failed("can't begin");
-    return {};
+    return execute("BEGIN IMMEDIATE", "can't begin");
 }
 
 std::string DayArchive::commit() {
-    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return failed("can't commit");
-    return {};
+    return execute("COMMIT", "can't commit");
 }
 
 std::string DayArchive::lineId(const std::string& line, bool create, std::int64_t& id) {
@@ -292,8 +279,7 @@ std::string DayArchive::readDays(
     if (std::string reason = lineId(line, false, id); !reason.empty()) return reason;
     if (id < 0) return {};
     // One read transaction: the days and their sums as one run left them.
-    if (sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return failed("can't read");
+    if (std::string reason = execute("BEGIN", "can't read"); !reason.empty()) return reason;
     std::vector<ArchivedDay> days;
     if (std::string reason = recordedDays(line, days); !reason.empty()) return reason;
     for (const ArchivedDay& d : days)

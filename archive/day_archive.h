@@ -83,6 +83,7 @@ class DayArchive {
 
   private:
     std::string failed(const char* what) const;
+    std::string execute(const char* sql, const char* what);
     std::string lineId(const std::string& line, bool create, std::int64_t& id);
     std::string createSchema();
 

@@ -9,16 +9,6 @@
 
 namespace rv {
 
-std::optional<std::int64_t> countedTime(const SessionRecord& r, std::int16_t timeShift) {
-    const FidoAddress& a = r.address;
-    if (a.zone <= 0 || a.net < 0 || a.node < 0 || a.point < 0 || r.duration > longestSession)
-        return std::nullopt;
-    const std::int64_t t =
-        std::int64_t{static_cast<std::int32_t>(r.startTime)} + std::int64_t{timeShift} * 3600;
-    if (t < 0) return std::nullopt;
-    return t;
-}
-
 namespace {
 
 std::uint64_t addressKey(const FidoAddress& a) {
@@ -85,13 +75,20 @@ bool LineDays::read(const Line& line, bool detectFormats, SourceOpener& opener,
     }
     for (const auto& [day, facts] : met)
         days_.push_back(facts);
+    // The sums grouped by day once, each day's in the order they came.
+    std::stable_sort(gathered_.begin(), gathered_.end(),
+                     [](const Gathered& a, const Gathered& b) { return a.day < b.day; });
+    index_.clear();  // its places no longer hold
     return true;
 }
 
 std::vector<const ArchivedSums*> LineDays::sumsOf(std::int64_t day) const {
+    const auto [from, to] =
+        std::equal_range(gathered_.begin(), gathered_.end(), day,
+                         [](const auto& a, const auto& b) { return dayOf(a) < dayOf(b); });
     std::vector<const ArchivedSums*> sums;
-    for (const Gathered& g : gathered_)
-        if (g.day == day) sums.push_back(&g.sums);
+    for (auto g = from; g != to; ++g)
+        sums.push_back(&g->sums);
     return sums;
 }
 

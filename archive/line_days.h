@@ -19,11 +19,6 @@
 
 namespace rv {
 
-// The record's time in the history's clock plus the line's shift, or
-// nothing when pondrel does not count the record (its address or length
-// rule it out, or the time is before 1970).
-std::optional<std::int64_t> countedTime(const SessionRecord& r, std::int16_t timeShift);
-
 // The local day of such a time.
 inline std::int64_t dayOfTime(std::int64_t t) {
     return t >= 0 ? t / 86400 : (t - 86399) / 86400;
@@ -64,6 +59,8 @@ class LineDays {
         std::int64_t day;
         ArchivedSums sums;
     };
+    static std::int64_t dayOf(std::int64_t day) { return day; }
+    static std::int64_t dayOf(const Gathered& g) { return g.day; }
 
     std::string failure_;
     std::vector<ArchivedDay> days_;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "core/local_clock.h"
@@ -40,6 +41,18 @@ inline constexpr std::int64_t longestSession = 86400;
 // The start of a record in the history's clock plus the line's shift.
 inline std::int64_t shiftedStart(const SessionRecord& r, std::int16_t timeShift) {
     return std::int64_t{static_cast<std::int32_t>(r.startTime)} + std::int64_t{timeShift} * 3600;
+}
+
+// The shifted start of a record that pondrel and the day archive count,
+// or nothing when its address or length rule it out or it lies before 1970.
+// Kind records read as a positive zone.
+inline std::optional<std::int64_t> countedTime(const SessionRecord& r, std::int16_t timeShift) {
+    const FidoAddress& a = r.address;
+    if (a.zone <= 0 || a.net < 0 || a.node < 0 || a.point < 0 || r.duration > longestSession)
+        return std::nullopt;
+    const std::int64_t t = shiftedStart(r, timeShift);
+    if (t < 0) return std::nullopt;
+    return t;
 }
 
 // The report window as a first test on the raw record, before its time is

@@ -34,16 +34,6 @@ bool holdsText(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
 }
 
-// The record's time in the history's clock plus the line's shift, or
-// nothing when its address or length rule it out. Kind records read as a
-// positive zone.
-std::optional<std::int64_t> shiftedTime(const SessionRecord& r, std::int16_t timeShift) {
-    const FidoAddress& a = r.address;
-    if (a.zone <= 0 || a.net < 0 || a.node < 0 || a.point < 0 || r.duration > longestSession)
-        return std::nullopt;
-    return std::int64_t{static_cast<std::int32_t>(r.startTime)} + std::int64_t{timeShift} * 3600;
-}
-
 // The period test of the record filter (passesPeriod), here so that the
 // reading loop has it inline. shown is the record's time as the report
 // prints it (the history's wall clock), kept beside earliest and latest.
@@ -87,7 +77,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
         while (reader.readSession(r)) {
             const bool zeroDuration = r.duration == 0;
             if (zeroDuration) r.duration = 1;
-            const std::optional<std::int64_t> shifted = shiftedTime(r, line.timeShift);
+            const std::optional<std::int64_t> shifted = countedTime(r, line.timeShift);
             if (!shifted || archive.holds(*shifted)) continue;
             const std::optional<std::time_t> t = converter.toLocal(*shifted);
             if (!t || !periodTest(run, *t, *shifted)) continue;
