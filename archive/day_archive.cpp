@@ -70,6 +70,21 @@ class Statement {
     sqlite3_stmt* s_ = nullptr;
 };
 
+// The counters of a traffic row, in the order of its columns from
+// sessions on.
+constexpr std::uint64_t TrafficCounters::*counterColumns[] = {
+    &TrafficCounters::sessions,
+    &TrafficCounters::sessionsIn,
+    &TrafficCounters::sessionsOut,
+    &TrafficCounters::timeOnline,
+    &TrafficCounters::timeIn,
+    &TrafficCounters::timeOut,
+    &TrafficCounters::trafficTime,
+    &TrafficCounters::bytesReceived,
+    &TrafficCounters::bytesSent,
+    &TrafficCounters::noTrafficSessions,
+    &TrafficCounters::zeroDurationSessions};
+
 std::int64_t signedCount(std::uint64_t v) {
     return static_cast<std::int64_t>(v);
 }
@@ -253,18 +268,10 @@ std::string DayArchive::recordDay(const std::string& line, const ArchivedDay& da
         putSums.bind(6, s->address.node);
         putSums.bind(7, s->address.point);
         putSums.bind(8, s->kind);
-        putSums.bind(9, signedCount(c.sessions));
-        putSums.bind(10, signedCount(c.sessionsIn));
-        putSums.bind(11, signedCount(c.sessionsOut));
-        putSums.bind(12, signedCount(c.timeOnline));
-        putSums.bind(13, signedCount(c.timeIn));
-        putSums.bind(14, signedCount(c.timeOut));
-        putSums.bind(15, signedCount(c.trafficTime));
-        putSums.bind(16, signedCount(c.bytesReceived));
-        putSums.bind(17, signedCount(c.bytesSent));
-        putSums.bind(18, signedCount(c.noTrafficSessions));
-        putSums.bind(19, signedCount(c.zeroDurationSessions));
-        putSums.bind(20, signedCount(s->protectedSessions));
+        int column = 9;
+        for (const auto counter : counterColumns)
+            putSums.bind(column++, signedCount(c.*counter));
+        putSums.bind(column, signedCount(s->protectedSessions));
         if (putSums.step() != SQLITE_DONE) return failed("can't write");
         putSums.reset();
     }
@@ -306,19 +313,10 @@ std::string DayArchive::readDays(
             static_cast<std::int16_t>(st.column(1)), static_cast<std::int16_t>(st.column(2)),
             static_cast<std::int16_t>(st.column(3)), static_cast<std::int16_t>(st.column(4))};
         s.kind = static_cast<std::uint16_t>(st.column(5));
-        TrafficCounters& c = s.counters;
-        c.sessions = count(st.column(6));
-        c.sessionsIn = count(st.column(7));
-        c.sessionsOut = count(st.column(8));
-        c.timeOnline = count(st.column(9));
-        c.timeIn = count(st.column(10));
-        c.timeOut = count(st.column(11));
-        c.trafficTime = count(st.column(12));
-        c.bytesReceived = count(st.column(13));
-        c.bytesSent = count(st.column(14));
-        c.noTrafficSessions = count(st.column(15));
-        c.zeroDurationSessions = count(st.column(16));
-        s.protectedSessions = count(st.column(17));
+        int column = 6;
+        for (const auto counter : counterColumns)
+            s.counters.*counter = count(st.column(column++));
+        s.protectedSessions = count(st.column(column));
         sumsFound(day, s);
     }
     const bool done = rc == SQLITE_DONE;
