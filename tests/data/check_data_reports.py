@@ -232,8 +232,8 @@ def check_link_rows(where, text_rows, rows, prot=False):
           f"{len(rows)} in the data")
     for n, (got, row) in enumerate(zip(text_rows, rows)):
         check(row["kind"] is None or row["kind"] == row["address"], f"{where} row {n + 1} kind")
-        check(tuple(got) == link_cells(row, prot), f"{where} row {n + 1}: text {got}, data "
-              f"{link_cells(row, prot)}")
+        want = link_cells(row, prot)
+        check(tuple(got) == want, f"{where} row {n + 1}: text {got}, data {want}")
 
 
 def totals_box(text, labels):
@@ -323,9 +323,8 @@ def check_ravlog(work, tag, args, files, zone):
 
 
 def check_aborted(work, tag, history, start, end):
-    """brimsel's aborted records of the period are the Aborted figures of
-    ravlog's busy charts: every valid session counts but the excluded
-    2:5020/9999, and The Brake!'s events are none."""
+    """brimsel's aborted records of the period, but the excluded 2:5020/9999
+    and The Brake!'s events, are the Aborted figures of ravlog's busy charts."""
     shown, name = {}, None
     for text in history.split("\n"):
         if m := re.match(r" *(.+) - (\w+) Histogram$", text):

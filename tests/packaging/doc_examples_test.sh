@@ -152,74 +152,67 @@ while IFS= read -r line; do
 done <"$work/crontab"
 
 # ---- the recipes, with their answers -----------------------------------------
-# Two lines, the BinkD one first in the configuration, whose answers are
-# known: per file the records and the sessions ravlog counts as aborted
-# (BinkD marks an aborted session with both directions, and sets no N
-# flag), and the last call of 2:5020/545, which lies in the first line.
-recipes=$work/recipes
-mkdir "$recipes"
-printf '%s\n' "2:5020/545 2024-03-05T12:00:00 dur=60 flags=2" \
-    "2:5020/100 2024-03-05T10:00:00 dur=30 flags=3" "2:5020/100 2024-03-05T11:00:00 dur=30 flags=1" |
-    "$build/tools/histgen" write --type 3 --out "$recipes/a.his" >/dev/null
-printf '%s\n' "2:5020/545.7 2024-03-05T09:00:00 dur=60 flags=6" \
-    "2:5020/100 2024-03-05T13:00:00 dur=30 flags=2" |
-    "$build/tools/histgen" write --type 1 --out "$recipes/b.his" >/dev/null
-printf '%s\n' "[COMMON]" "BusyHist T" "Addr *" "[LINE]" "History a.his,1,1" "[LINE]" \
-    "History b.his" >"$recipes/ravlog.ctl"
-# recipe NAME EXPECTED [DOC DIR]: the indented command under the paragraph
-# that starts with NAME in DOC (docs/json.md), run in DIR (the recipes'
-# directory), must print EXPECTED.
+# two_lines DIR SETTING RECORD...: a node of two lines in DIR, the records
+# marked "a " in a BinkD a.his (the first line), those marked "b " in b.his.
+two_lines() {
+    mkdir "$1"
+    for line in a:3 b:1; do
+        printf '%s\n' "${@:3}" | sed -n "s/^${line%:*} //p" |
+            "$build/tools/histgen" write --type "${line#*:}" --out "$1/${line%:*}.his" >/dev/null
+    done
+    printf '%s\n' "[COMMON]" "$2" "Addr *" "[LINE]" "History a.his,1,1" "[LINE]" "History b.his" \
+        >"$1/ravlog.ctl"
+}
+# recipe NAME EXPECTED [DOC DIR]: the command under the paragraph or heading
+# that starts with NAME in DOC (docs/json.md), indented or the first of a
+# ``` block, run in DIR (the recipes' directory), must print EXPECTED.
 recipe() {
     local doc=${3:-docs/json.md} dir=${4:-$recipes}
-    awk -v name="$1" 'index($0, name) == 1 { on = 1 } on && /^    [a-z]/ { sub(/^    /, ""); print; exit }' \
+    awk -v name="$1" 'index($0, name) == 1 { on = 1 } on && fenced { print; exit }
+        on && /^```/ { fenced = 1 } on && /^    [a-z]/ { sub(/^    /, ""); print; exit }' \
         "$src/$doc" >"$work/recipe"
     run_example "$doc's \"$1\"" "$dir" <"$work/recipe" &&
         { [ "$(cat "$work/out")" = "$2" ] || fail "$doc's \"$1\" prints $(cat "$work/out"), not $2"; }
 }
+# Known answers: per file the records and the sessions ravlog counts as
+# aborted (BinkD marks an aborted session with both directions, and sets no
+# N flag), and the last call of 2:5020/545, which lies in the first line.
+recipes=$work/recipes
+two_lines "$recipes" "BusyHist T" "a 2:5020/545 2024-03-05T12:00:00 dur=60 flags=2" \
+    "a 2:5020/100 2024-03-05T10:00:00 dur=30 flags=3" \
+    "a 2:5020/100 2024-03-05T11:00:00 dur=30 flags=1" \
+    "b 2:5020/545.7 2024-03-05T09:00:00 dur=60 flags=6" \
+    "b 2:5020/100 2024-03-05T13:00:00 dur=30 flags=2"
 # ravlog's count: the Aborted figure of each line's busy chart.
-(cd "$recipes" && TZ=UTC "$build/ravlog/ravlog" -d5.3.2024 >/dev/null 2>&1)
+run_example "ravlog over the recipes' node" "$recipes" <<<"ravlog -d5.3.2024"
 ravlog_aborted=$(sed -n 's/^ Aborted: *\([0-9]*\) .*/\1/p' "$recipes/ravlog.out" | tr '\n' ' ')
 [ "$ravlog_aborted" = "1 1 " ] && pass || fail "ravlog counts '$ravlog_aborted' aborted sessions"
 recipe "Records and aborted sessions per history file" \
     "$(printf '{"file":"a.his","records":3,"aborted":1}\n{"file":"b.his","records":2,"aborted":1}')"
 last_call='{"file":"a.his","type":3,"address":"2:5020/545.0","zone":2,"net":5020,"node":545,"point":0,"start":"2024-03-05T12:00:00","duration":60,"received":0,"sent":0,"incoming":false,"outgoing":true,"normal":false,"protected":false,"kind":null,"aborted":false}'
 recipe "The last call of 2:5020/545" "$last_call"
-# The guide's own form of it: the first command under its heading.
-awk '/^### When did 2:5020\/545 last call\?/ { on = 1 } on && /^```$/ { if (inside) exit; inside = 1; next }
-     inside { print; exit }' "$src/docs/guide.md" >"$work/recipe"
-run_example "the guide's last call" "$recipes" <"$work/recipe" &&
-    { [ "$(cat "$work/out")" = "$last_call" ] || fail "the guide's last call is $(cat "$work/out")"; }
+recipe "### When did 2:5020/545 last call?" "$last_call" docs/guide.md
 
-
-# The day archive's recipes, over days that lie before today, relative to
-# it: 2:5020/100 called two months ago and two days ago (on line a),
-# 2:5020/545.7 on two days two months ago, 2:463/68 more than a year ago
-# (on line b). Two months ago, on the 5th, is the busiest day; the last
-# two links have been silent for 30 days.
+# The day archive's recipes, over days relative to today: 2:5020/100 called
+# two months ago and two days ago (on line a), 2:5020/545.7 on two days two
+# months ago, 2:463/68 more than a year ago (on line b). Two months ago, on
+# the 5th, is the busiest day; the last two links have been silent for 30 days.
 archived=$work/archived
-mkdir "$archived"
-months_ago() { date -u -d "$(date -u +%Y-%m-01) -$1 months" +%Y-%m; }
-old=$(months_ago 2)
+old=$(date -u -d "$(date -u +%Y-%m-01) -2 months" +%Y-%m)
 recent=$(date -u -d '-2 days' +%F)
-printf '%s\n' "2:5020/100 ${old}-05T10:00:00 dur=60 rcvd=1000 sent=2000 flags=2" \
-    "2:5020/100 ${recent}T12:00:00 dur=60 rcvd=300 sent=400 flags=2" >"$work/a.list"
-printf '%s\n' "2:463/68 $(date -u -d '-400 days' +%F)T08:00:00 dur=30 rcvd=1 sent=1 flags=2" \
-    "2:5020/545.7 ${old}-05T11:00:00 dur=60 rcvd=50 sent=60 flags=2" \
-    "2:5020/545.7 ${old}-06T09:00:00 dur=60 rcvd=7 sent=3 flags=2" >"$work/b.list"
-"$build/tools/histgen" write --type 3 --out "$archived/a.his" "$work/a.list" >/dev/null
-"$build/tools/histgen" write --type 1 --out "$archived/b.his" "$work/b.list" >/dev/null
-printf '%s\n' "[COMMON]" "Addr *" "Archive $spool/archive.db" "[LINE]" "History a.his,1,1" \
-    "[LINE]" "History b.his" >"$archived/ravlog.ctl"
-(cd "$archived" && TZ=UTC "$build/ravlog/ravlog" "-d$(date -u -d "$recent" +%-d.%-m.%Y)" \
-    >/dev/null 2>"$work/err")
-status=$?
-[ $status -eq 0 ] && pass || fail "ravlog filling the archive ended with $status: $(cat "$work/err")"
-recipe "Traffic per month per link" \
-    "$(printf '%s\n' "$old|2:5020/100.0|1000|2000" "$old|2:5020/545.7|57|63" \
-        "${recent:0:7}|2:5020/100.0|300|400")" docs/archive.md "$archived"
+two_lines "$archived" "Archive $spool/archive.db" \
+    "a 2:5020/100 ${old}-05T10:00:00 dur=60 rcvd=1000 sent=2000 flags=2" \
+    "a 2:5020/100 ${recent}T12:00:00 dur=60 rcvd=300 sent=400 flags=2" \
+    "b 2:463/68 $(date -u -d '-400 days' +%F)T08:00:00 dur=30 rcvd=1 sent=1 flags=2" \
+    "b 2:5020/545.7 ${old}-05T11:00:00 dur=60 rcvd=50 sent=60 flags=2" \
+    "b 2:5020/545.7 ${old}-06T09:00:00 dur=60 rcvd=7 sent=3 flags=2"
+run_example "ravlog filling the archive" "$archived" \
+    <<<"ravlog -d$(date -u -d "$recent" +%-d.%-m.%Y)"
+recipe "Traffic per month per link" "$(printf '%s\n' "$old|2:5020/100.0|1000|2000" \
+    "$old|2:5020/545.7|57|63" "${recent:0:7}|2:5020/100.0|300|400")" docs/archive.md "$archived"
 recipe "The busiest day" "$old-05|3110" docs/archive.md "$archived"
-recipe "Links silent for 30 days" "$(printf '%s\n' 2:463/68.0 2:5020/545.7)" \
-    docs/archive.md "$archived"
+recipe "Links silent for 30 days" "$(printf '%s\n' 2:463/68.0 2:5020/545.7)" docs/archive.md \
+    "$archived"
 
 echo "$passes passed, $failures failed"
 [ $failures -eq 0 ]

@@ -29,10 +29,7 @@
 //   S6 B calls A, rate-limited, and is stopped while its second file is on
 //      the way: a failed session in which one file of 5 bytes was completed;
 // and then A calls E (2:5020/5), where nothing listens: no session.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -366,10 +363,7 @@ std::string BinkdPeer::runExchange() {
         std::string problem;
         for (int i = 0; i < 3 && problem.empty(); ++i) {
             const Node& n = *serving[i];
-            const auto deadline = Clock::now() + 10s;
-            while (listenersOn(n.port).empty() && !servers[i].waitExit(0ms, nullptr) &&
-                   Clock::now() < deadline)
-                std::this_thread::sleep_for(10ms);
+            testing::awaitListener(servers[i], n.port);
             const std::vector<std::string> listeners = listenersOn(n.port);
             if (listeners.empty())
                 problem = "node " + n.name + " does not listen; its log:\n" +

@@ -457,28 +457,24 @@ TEST(ConfigValues, PerLineSwitchesAndCutHistory) {
 
 // The one keyword that destroys records: a whole number of days, or a
 // configuration error. In a [LINE] under [COMMON] CUTHISTORY 30, so that a
-// value taken for the unset marker would show as 30.
+// value taken for the unset marker would show as 30. Days -2: refused.
 TEST(ConfigValues, CutHistoryTakesAWholeNumberOfDaysOrStops) {
-    struct Case {
-        const char* value;
-        std::int32_t days;  // -2: refused
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::int32_t> cases[] = {
         {"65538", -2},       {"1e3", -2},      {"6O", -2},         {"2,5", -2}, {"abc", -2},
         {"99999999999", -2}, {"-65536", -2},   {"7days", -2},      {"- 7", -2}, {"+", -2},
         {"7 x", -2},         {"65535", 65535}, {"-65535", -65535}, {"-3", -3},  {"+7", 7},
         {"7 ; comment", 7},  {"7;x", 7},       {"7\t\r", 7},       {"0", 0},    {"-1", 30},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.value);
+    for (const auto& [value, days] : cases) {
+        SCOPED_TRACE(value);
         const ReadResult r =
             readText("[COMMON]\nCUTHISTORY 30\n[LINE]\nHISTORY a.his\nCUTHISTORY " +
-                     std::string(c.value) + "\n");
-        if (c.days == -2) {
+                     std::string(value) + "\n");
+        if (days == -2) {
             EXPECT_EQ(failureText(r), "Config error, line 5: invalid parameter or its value\n");
         } else {
             ASSERT_FALSE(r.stop);
-            EXPECT_EQ(r.config.lines.at(0).cutHistory, c.days);
+            EXPECT_EQ(r.config.lines.at(0).cutHistory, days);
         }
     }
 }

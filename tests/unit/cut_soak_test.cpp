@@ -1,16 +1,10 @@
-// History cutting against a real mailer that does not lock. binkd callers
-// on 127.0.0.1 call node A one session after another, each sending a file
-// of a size that no other session sends, and every binkd (the callers and
-// A) logs into one binlog, which ravlog cuts back to back: undisturbed, or
-// with one run in three killed (SIGKILL) at a random moment. Sessions older
-// than the limit are appended before every run, so that each run cuts.
-// Every session that a binkd text log reports must then be in the binlog,
-// once, as both of its ends wrote it.
-//
-// RAVLOG_SOAK_SECONDS (of calls per test, 8 by default) and
-// RAVLOG_SOAK_SESSIONS (20000) bound it: `make soak` runs it for minutes.
-// RAVLOG_SOAK_UNLEASED=1 has every lease refused (tests/cut_fault), to
-// measure what the lease protects: losses are then counted, not failed.
+// History cutting against a real mailer that does not lock: binkd callers on
+// 127.0.0.1 call node A back to back, each session sending a file of a size
+// of its own, all logging into one binlog, which ravlog cuts back to back,
+// undisturbed or with a third of its runs killed at random. Every session end
+// that a binkd text log reports must then be in the binlog once.
+// RAVLOG_SOAK_SECONDS (8) and RAVLOG_SOAK_SESSIONS (20000) bound it (`make soak`);
+// RAVLOG_SOAK_UNLEASED=1 refuses every lease: losses are then counted, not failed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -19,226 +13,154 @@
 #include <cstdlib>
 #include <map>
 #include <random>
-#include <regex>
-#include <tuple>
 
 #include "binkd_nodes.h"
 #include "core/le.h"
 #include "scratch_dir.h"
+#include "tools/history_writer.h"
 
 namespace rv {
 namespace {
 
-using testing::ChildGroup;
-using testing::Node;
-using testing::ScratchDir;
-using testing::slurp;
+using namespace testing;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-constexpr std::size_t recordSize = 28;
-constexpr std::int16_t oldNode = 9999;  // the sessions appended to be dropped
 
 long setting(const char* name, long fallback) {
     const char* text = std::getenv(name);
     return text && *text ? std::atol(text) : fallback;
 }
 
-// A session as a binlog record holds it: remote node, bytes received,
-// bytes sent, flags.
-using Key = std::tuple<int, std::uint32_t, std::uint32_t, int>;
-using Keys = std::map<Key, long>;
-
-// What binkd's text log says was held, each end as its record will say:
-// "done (to|from 2:5020/N@fidonet, OK|failed, S/R: f/f (sent/received bytes))".
-void addLogged(const std::string& log, Keys& keys) {
-    static const std::regex done(
-        R"(done \((to|from) 2:5020/(\d+)@fidonet, (OK|failed), S/R: \d+/\d+ \((\d+)/(\d+) bytes\)\))");
-    for (std::sregex_iterator m(log.begin(), log.end(), done), end; m != end; ++m) {
-        const int flags = (*m)[3] == "failed" ? 3 : (*m)[1] == "to" ? 1 : 2;
-        ++keys[{std::stoi((*m)[2]), static_cast<std::uint32_t>(std::stoul((*m)[5])),
-                static_cast<std::uint32_t>(std::stoul((*m)[4])), flags}];
-    }
-}
-
-// Sessions of two months ago, a batch as a mailer that catches up writes them.
-bool appendOld(const std::string& binlog, std::size_t count) {
-    std::vector<std::uint8_t> bytes(count * recordSize);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::uint8_t* r = bytes.data() + i * recordSize;
-        storeS16(r, 2);
-        storeS16(r + 2, 5020);
-        storeS16(r + 4, oldNode);
-        storeU32(r + 8, static_cast<std::uint32_t>(std::time(nullptr) - 60 * 86400));
-        storeU16(r + 26, 1);
-    }
-    const int fd = ::open(binlog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    const bool ok =
-        fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    if (fd >= 0) ::close(fd);
-    return ok;
-}
-
-struct Soak {
-    std::string problem;  // what kept it from running
-    long sessions = 0, records = 0, cuts = 0, lost = 0, doubled = 0, strange = 0;
-    long runs = 0, kills = 0, restores = 0, removed = 0, unleased = 0, cannot = 0;
-};
-
-Soak runSoak(const std::string& binkd, bool killing, bool leased) {
-    Soak s;
+void soak(bool killing) {
+    const std::string binkd = findBinkd();
+    if (binkd.empty()) GTEST_SKIP() << "binkd is not installed (Debian package binkd)";
+    const bool leased = setting("RAVLOG_SOAK_UNLEASED", 0) == 0;
     // Undisturbed, as many cuts a second as can be, in memory; killed, on
-    // disk, where the flushes take most of a run, so that kills fall into
-    // the cut.
-    ScratchDir dir{killing ? std::filesystem::temp_directory_path() : testing::fastestBase()};
+    // disk, where the flushes take most of a run, so that kills fall into it.
+    ScratchDir dir{killing ? std::filesystem::temp_directory_path() : fastestBase()};
     const std::string binlog = dir.file("binkd.his");
-    Node a{"A", 1, testing::freeLoopbackPort(), dir.file("A")};
-    std::array<Node, 4> callers;
-    for (std::size_t i = 0; i < callers.size(); ++i)
-        callers[i] = {"C" + std::to_string(i), static_cast<std::int16_t>(11 + i),
-                      testing::freeLoopbackPort(), dir.file("C" + std::to_string(i))};
+    std::array<Node, 5> nodes;  // A, then the callers
     std::vector<std::pair<const Node*, std::string>> peers;
-    for (const Node* n : {&a, &callers[0], &callers[1], &callers[2], &callers[3]}) {
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const std::string name(1, "ABCDE"[i]);
+        nodes[i] = {name, static_cast<std::int16_t>(i + 1), freeLoopbackPort(), dir.file(name)};
         for (const char* sub : {"/inbound", "/inbound-unprotected", "/temp", "/outbound"})
-            std::filesystem::create_directories(n->dir + sub);
-        std::filesystem::create_symlink(binlog, n->file("binkd.his"));  // one binlog for all
-        if (n != &a) {
-            testing::writeConfig(*n, {{&a, "-"}});
-            peers.push_back({n, "-"});
-        }
+            std::filesystem::create_directories(nodes[i].dir + sub);
+        std::filesystem::create_symlink(binlog, nodes[i].file("binkd.his"));
+        if (i) writeConfig(nodes[i], {{&nodes[0], "-"}});
+        if (i) peers.push_back({&nodes[i], "-"});
     }
-    testing::writeConfig(a, peers);
+    const Node& a = nodes[0];
+    writeConfig(a, peers);
     dir.write("ravlog.ctl", "[COMMON]\nAddr 2:*/*\n[LINE]\nHistory binkd.his,1,1\nCutHistory 30\n");
 
-    testing::SubreaperScope reaper;
-    ChildGroup server;
-    if (!server.start(binkd, {"-s", a.config()}, a.dir, {"TZ=UTC"}, a.file("server.out")) ||
-        !testing::awaitListener(server, a.port)) {
-        s.problem = "node A does not listen: " + slurp(a.file("binkd.log"));
-        return s;
-    }
+    SubreaperScope reaper;
+    ChildGroup server, cutter, calls[5];
+    ASSERT_TRUE(server.start(binkd, {"-s", a.config()}, a.dir, {"TZ=UTC"}, a.file("server.out")) &&
+                awaitListener(server, a.port))
+        << slurp(a.file("binkd.log"));
     const std::string program =
-        std::string(RV_BUILD_DIR) + (leased ? "/ravlog/ravlog" : "/tests/ravlog_cut_fault");
-    const std::vector<std::string> env = {"TZ=UTC", "RAVLOG_CUT_PROBE=unleased"};
+        leased ? builtProgram("ravlog") : std::string(RV_BUILD_DIR) + "/tests/ravlog_cut_fault";
+    std::vector<std::string> env = {"TZ=UTC"};
+    if (!leased) env.push_back("RAVLOG_CUT_PROBE=unleased");
     std::mt19937 random(std::random_device{}());
-    std::array<ChildGroup, 4> calls;
-    ChildGroup cutter;
-    std::uint32_t size = 1000;  // the next session's file: a size of its own
-    double runSeconds = 0.05;   // how long an undisturbed run takes, for the kills
-    Clock::time_point runStart, killAt = Clock::time_point::max();
+    // Sessions of two months ago, up to 200 of which are appended in one write
+    // before every run, as a mailer that catches up would.
+    const auto old = static_cast<std::uint32_t>(std::time(nullptr) - 60 * 86400);
+    histgen::HistoryWriter olds(HistoryTypes::plain28);
+    for (int i = 0; i < 200; ++i)
+        olds.session({{2, 5020, 9999, 0}, old, 0, 0, 0, 0, 1, 0, {}});
+    long kills = 0, runs = 0;
+    std::uint32_t size = 1000;       // the next session's file: a size of its own
+    Clock::duration runTime = 50ms;  // how long an undisturbed run takes, for the kills
+    const auto never = Clock::time_point::max();
+    Clock::time_point runStart, killAt = never;
     const auto stopCalling = Clock::now() + std::chrono::seconds(setting("RAVLOG_SOAK_SECONDS", 8));
-    const long sessionLimit = setting("RAVLOG_SOAK_SESSIONS", 20000);
-    for (long started = 0;;) {
-        const bool calling = Clock::now() < stopCalling && started < sessionLimit;
-        bool busy = false;
-        for (std::size_t i = 0; i < calls.size(); ++i) {
-            if (calls[i].running() && !calls[i].waitExit(0ms, nullptr)) {
-                busy = true;
-                continue;
-            }
-            calls[i].stop();
-            if (!calling) continue;
-            const Node& c = callers[i];
-            const std::string file = c.file("s" + std::to_string(size));
-            testing::writeFilled(file, size++, 's');
-            testing::writeText(c.flowTo(a.number), file + "\n");
-            if (!calls[i].start(binkd, {"-p", "-P", a.address(), c.config()}, c.dir, {"TZ=UTC"},
-                                c.file("client.out")))
-                s.problem = "cannot start binkd";
+    for (long started = 0, limit = setting("RAVLOG_SOAK_SESSIONS", 20000);;) {
+        const bool calling = Clock::now() < stopCalling && started < limit;
+        bool busy = calling;
+        for (std::size_t i = 1; i < nodes.size(); ++i) {
+            if (!calls[i].running() || calls[i].waitExit(0ms, nullptr)) calls[i].stop();
+            busy = busy || calls[i].running();
+            if (calls[i].running() || !calling) continue;
+            const std::string file = nodes[i].file("s" + std::to_string(size));
+            writeFilled(file, size++, 's');
+            writeText(nodes[i].flowTo(a.number), file + "\n");
+            ASSERT_TRUE(calls[i].start(binkd, {"-p", "-P", a.address(), nodes[i].config()},
+                                       nodes[i].dir, {"TZ=UTC"}, nodes[i].file("client.out")));
             ++started;
-            busy = true;
         }
         if (cutter.running() && cutter.waitExit(0ms, nullptr)) {
-            if (killAt == Clock::time_point::max())
-                runSeconds = 0.8 * runSeconds +
-                             0.2 * std::chrono::duration<double>(Clock::now() - runStart).count();
+            if (killAt == never) runTime = (4 * runTime + Clock::now() - runStart) / 5;
             cutter.stop();
         } else if (cutter.running() && Clock::now() >= killAt) {
             cutter.signal(SIGKILL);
-            ++s.kills;
-            killAt = Clock::time_point::max();
+            ++kills;
+            killAt = never;
         }
         if (!cutter.running()) {
-            if (!busy || !s.problem.empty()) break;
-            if (!appendOld(binlog, 20 + random() % 180)) s.problem = "cannot append";
-            cutter.start(program, {}, dir.path(), leased ? std::vector{env[0]} : env,
-                         dir.file("ravlog.txt"));
-            ++s.runs;
+            if (!busy) break;
+            const int fd = ::open(binlog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+            const std::size_t n = 28 * (20 + random() % 180);
+            ASSERT_TRUE(::write(fd, olds.bytes().data(), n) == static_cast<ssize_t>(n) &&
+                        ::close(fd) == 0);
+            cutter.start(program, {}, dir.path(), env, dir.file("ravlog.txt"));
             runStart = Clock::now();
-            killAt = Clock::time_point::max();
-            if (killing && random() % 3 == 0)
-                killAt = runStart + std::chrono::microseconds(static_cast<long>(
-                                        runSeconds * 1.2e6 * (random() % 1000) / 1000.0));
+            ++runs;
+            killAt = killing && random() % 3 == 0
+                         ? runStart + runTime * static_cast<long>(random() % 1200) / 1000
+                         : never;
         }
         std::this_thread::sleep_for(1ms);
     }
-    // The answering ends write their records as their sessions close.
-    std::this_thread::sleep_for(1s);
+    std::this_thread::sleep_for(1s);  // the answering ends write as their sessions close
     server.stop();
     // An undisturbed last run finishes what a killed one left.
-    const testing::ProgramResult last =
-        testing::runProgram(program, {}, dir.path(), leased ? std::vector{env[0]} : env);
+    const ProgramResult last = runProgram(program, {}, dir.path(), env);
     const std::string said = slurp(dir.file("ravlog.txt")) + last.out + last.err;
-    auto count = [&said](const std::string& text) {
-        long n = 0;
-        for (std::size_t at = said.find(text); at != std::string::npos;
-             at = said.find(text, at + 1))
-            ++n;
-        return n;
-    };
-    s.cuts = count("Cut binkd.his: ");
-    s.restores = count("Restored binkd.his");
-    s.removed = count("Removed the unfinished journal");
-    s.unleased = count("without a lease");
-    s.cannot = count("Can't ");
-    if (std::filesystem::exists(binlog + ".journal")) s.problem += "a journal is left; ";
-
-    Keys want, have;
-    for (const Node* n : {&a, &callers[0], &callers[1], &callers[2], &callers[3]})
-        addLogged(slurp(n->file("binkd.log")), want);
+    std::map<std::string, long> told;  // how often ravlog said each
+    for (const char* text : {"Cut binkd.his: ", "Can't ", "without a lease", "Restored ",
+                             "Removed the unfinished journal"})
+        for (std::size_t at = 0; (at = said.find(text, at)) != said.npos; ++at)
+            ++told[text];
+    // Each session end as its record holds it (remote node, bytes received,
+    // bytes sent, flags): how often binkd logged it, how often the binlog has it.
+    using Key = std::array<unsigned long, 4>;
+    std::map<Key, std::array<long, 2>> seen;
+    for (const Node& node : nodes) {
+        // "done (to|from 2:5020/N@fidonet, OK|failed, S/R: f/f (sent/received bytes))"
+        const std::string log = slurp(node.file("binkd.log"));
+        for (std::size_t at = 0; (at = log.find("done (", at)) != log.npos; ++at) {
+            Key k{};
+            char way[5] = {}, outcome[7] = {};
+            if (std::sscanf(log.substr(at, 160).c_str(),
+                            "done (%4s 2:5020/%lu@fidonet, %6[^,], S/R: %*u/%*u (%lu/%lu bytes))",
+                            way, &k[0], outcome, &k[2], &k[1]) == 5)
+                ++seen[{k[0], k[1], k[2], outcome[0] == 'f' ? 3ul : way[0] == 't' ? 1ul : 2ul}][0];
+        }
+    }
     const std::string bytes = slurp(binlog);
-    for (std::size_t at = 0; at + recordSize <= bytes.size(); at += recordSize) {
+    for (std::size_t at = 0; at + 28 <= bytes.size(); at += 28) {
         const auto* r = reinterpret_cast<const std::uint8_t*>(bytes.data() + at);
-        ++have[{loadS16(r + 4), loadU32(r + 16), loadU32(r + 20), loadU16(r + 26)}];
+        ++seen[{loadU16(r + 4), loadU32(r + 16), loadU32(r + 20), loadU16(r + 26)}][1];
     }
-    s.strange = bytes.size() % recordSize ? 1 : 0;
-    for (const auto& [key, n] : want) {
-        s.records += n;
-        s.sessions += std::get<3>(key) == 1 ? n : 0;
-        const long got = have.count(key) ? have[key] : 0;
-        s.lost += std::max(0L, n - got);
-        s.doubled += std::max(0L, got - n);
+    long sessions = 0, lost = 0, doubled = 0, strange = bytes.size() % 28 ? 1 : 0;
+    for (const auto& [key, n] : seen) {
+        sessions += key[3] == 1 ? n[0] : 0;
+        lost += std::max(0L, n[0] - n[1]);
+        (n[0] ? doubled : strange) += std::max(0L, n[1] - n[0]);
     }
-    for (const auto& [key, n] : have)
-        if (!want.count(key)) s.strange += n;
-    return s;
-}
-
-void soak(bool killing) {
-    const std::string binkd = testing::findBinkd();
-    if (binkd.empty())
-        GTEST_SKIP() << "binkd is not installed (Debian package binkd): the soak did not run";
-    const bool leased = setting("RAVLOG_SOAK_UNLEASED", 0) == 0;
-    const Soak s = runSoak(binkd, killing, leased);
-    ASSERT_EQ(s.problem, "");
     std::printf(
-        "%s%s: %ld sessions (%ld records), %ld cuts in %ld runs, %ld killed, %ld restored, %ld "
-        "unfinished journals removed, %ld without a lease, %ld can't; lost %ld, doubled %ld, "
-        "strange %ld\n",
-        killing ? "runs killed" : "plain", leased ? "" : ", leases refused", s.sessions, s.records,
-        s.cuts, s.runs, s.kills, s.restores, s.removed, s.unleased, s.cannot, s.lost, s.doubled,
-        s.strange);
-    EXPECT_GT(s.sessions, 0);
-    EXPECT_GT(s.cuts, 0);
-    EXPECT_EQ(s.doubled, 0);
-    EXPECT_EQ(s.strange, 0);
-    EXPECT_EQ(s.cannot, 0);
-    if (killing) {
-        EXPECT_GT(s.kills, 0);
-    }
-    if (!leased) return;
-    EXPECT_EQ(s.lost, 0);
-    EXPECT_EQ(s.unleased, 0);
+        "%ld sessions, %ld cuts in %ld runs, %ld killed, %ld restored, %ld unfinished journals "
+        "removed, %ld unleased; lost %ld, doubled %ld, strange %ld\n",
+        sessions, told["Cut binkd.his: "], runs, kills, told["Restored "],
+        told["Removed the unfinished journal"], told["without a lease"], lost, doubled, strange);
+    EXPECT_FALSE(std::filesystem::exists(binlog + ".journal"))
+        << "the last run ended with " << last.status << "; the runs said at last:\n"
+        << said.substr(said.size() > 2000 ? said.size() - 2000 : 0);
+    EXPECT_TRUE(sessions > 0 && told["Cut binkd.his: "] > 0 && (kills > 0) == killing);
+    EXPECT_EQ(doubled + strange + told["Can't "], 0);
+    EXPECT_EQ(leased ? lost + told["without a lease"] : 0, 0);  // refused, they are measured
 }
 
 TEST(CutSoak, BinkdSessionsSurviveCutsBackToBack) {

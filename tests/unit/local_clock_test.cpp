@@ -373,8 +373,7 @@ TEST(WallClockReader, AgreesWithMktimeButForTheSecondOccurrence) {
         WallClockReader reader;
         std::size_t earlier = 0;
         for (int i = 0; i < 20000; ++i) {
-            // Mostly plain fields; now and then the out-of-range values
-            // a damaged 16-bit field holds.
+            // Now and then the out-of-range values of a damaged 16-bit field.
             const bool wild = i % 4 == 0;
             std::tm fields{};
             fields.tm_year = 70 + static_cast<int>(random() % 135);
@@ -393,10 +392,8 @@ TEST(WallClockReader, AgreesWithMktimeButForTheSecondOccurrence) {
             // Seconds past a minute count as elapsed time after it, so the
             // two occurrences are those of the minute's wall time.
             const int excess = fields.tm_sec > 59 ? fields.tm_sec - 59 : 0;
-            const std::time_t readMinute = read - excess;
-            const std::time_t mktimeMinute = byMktime - excess;
-            std::tm a{};
-            std::tm b{};
+            const std::time_t readMinute = read - excess, mktimeMinute = byMktime - excess;
+            std::tm a{}, b{};
             localtime_r(&readMinute, &a);
             localtime_r(&mktimeMinute, &b);
             EXPECT_LT(read, byMktime);

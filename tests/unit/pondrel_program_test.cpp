@@ -718,14 +718,12 @@ TEST(PondrelBusyLink, CountsAndSumsBeyondSixteenAndThirtyTwoBits) {
 
 // ---- values that must be read whole ------------------------------------------------
 
-// Every value below was once read as something else than written and the
-// run went on as if asked for that: brimsel's -a and pondrel's -d refuse
-// such a value, an Addr line is still read but warned of, and pondrel's
-// '+' is refused for a report that is one document.
+// Every value below was once read as something else than written: brimsel's
+// -a and pondrel's -d refuse such a value, an Addr line is read but warned
+// of, and pondrel's '+' is refused for a report that is one document.
 TEST(ValueReading, RefusedOrWarnedThroughWholeRuns) {
     ScratchDir dir;
-    // Malformed Addr lines among well-formed ones (which stay silent), from
-    // line 11 of the node's configuration on.
+    // Malformed Addr lines among silent well-formed ones, from line 11 on.
     const std::pair<std::string, std::string> addrLines[] = {
         {"Addr 2:5020/*", ""},
         {"Addr !2:5020:9999", "address '!2:5020:9999' read as !2:5020/*.*"},
@@ -744,15 +742,13 @@ TEST(ValueReading, RefusedOrWarnedThroughWholeRuns) {
         {"Addr 2:5020/100.", "address '2:5020/100.' read as 2:5020/100.0"},
         {"Addr #", ""},
     };
-    std::string addrConfig;
-    std::string addrWarnings;
-    int lineNumber = 11;
-    for (const auto& [line, warning] : addrLines) {
+    std::string addrConfig, addrWarnings;
+    for (std::size_t i = 0; i < std::size(addrLines); ++i) {
+        const auto& [line, warning] = addrLines[i];
         addrConfig += line + "\n";
         if (!warning.empty())
             addrWarnings +=
-                "Config warning, line " + std::to_string(lineNumber) + ": " + warning + "\n";
-        ++lineNumber;
+                "Config warning, line " + std::to_string(11 + i) + ": " + warning + "\n";
     }
     writeNode(dir, addrConfig);
     std::filesystem::rename(dir.file("ravlog.ctl"), dir.file("addr.ctl"));
@@ -783,9 +779,9 @@ TEST(ValueReading, RefusedOrWarnedThroughWholeRuns) {
     for (const Case& c : cases) {
         const ProgramResult r =
             testing::runProgram(testing::builtProgram(c.program), c.args, dir.path(), {"TZ=UTC"});
-        EXPECT_EQ(r.status, c.status) << c.program << " " << c.args[0];
-        EXPECT_EQ(r.err, (c.program == "pondrel" ? banner : "") + c.err)
-            << c.program << " " << c.args[0];
+        SCOPED_TRACE(c.program + " " + c.args[0]);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, (c.program == "pondrel" ? banner : "") + c.err);
         if (c.program == "brimsel" && c.status == 0) {
             EXPECT_NE(r.out.find("Shown: 2 of 12 records\n"), std::string::npos) << r.out;
             EXPECT_NE(r.out.find("Shown: 1 of 2 records\n"), std::string::npos) << r.out;
