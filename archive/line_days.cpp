@@ -39,7 +39,7 @@ bool LineDays::read(const Line& line, bool detectFormats, SourceOpener& opener,
     ArchivedDay* current = nullptr;
     bool currentWanted = false;
     SessionRecord r;
-    for (;;) {
+    const bool whole = reader.readWithTwin(source, [&] {
         while (reader.readSession(r)) {
             const bool zeroDuration = r.duration == 0;
             if (zeroDuration) r.duration = 1;
@@ -66,12 +66,10 @@ bool LineDays::read(const Line& line, bool detectFormats, SourceOpener& opener,
             countTraffic(sums.counters, r, zeroDuration, true);
             sums.protectedSessions += r.has(SessionFlags::protectedSession);
         }
-        const HistoryReader::Twin twin = reader.openTwin(source);
-        if (twin == HistoryReader::Twin::none) break;
-        if (twin == HistoryReader::Twin::failed) {
-            failure_ = reader.openFailure();
-            return false;
-        }
+    });
+    if (!whole) {
+        failure_ = reader.openFailure();
+        return false;
     }
     for (const auto& [day, facts] : met)
         days_.push_back(facts);

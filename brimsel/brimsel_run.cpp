@@ -148,18 +148,10 @@ Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std
                 continue;
             }
             ++read;
-            dumpFile(reader, line, settings.filter, *writer);
             // The twin's records come after the first file's, under its own name.
-            switch (reader.openTwin(line.source)) {
-                case HistoryReader::Twin::opened:
-                    dumpFile(reader, line, settings.filter, *writer);
-                    break;
-                case HistoryReader::Twin::failed:
-                    cantOpenHistory(line);
-                    break;
-                case HistoryReader::Twin::none:
-                    break;
-            }
+            if (!reader.readWithTwin(line.source,
+                                     [&] { dumpFile(reader, line, settings.filter, *writer); }))
+                cantOpenHistory(line);
         }
     }
     const bool written = closeReport(output, err);

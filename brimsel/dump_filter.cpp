@@ -4,6 +4,7 @@
 
 #include "core/config_reader.h"
 #include "core/dates.h"
+#include "core/format.h"
 #include "core/program_options.h"
 #include "core/program_text.h"
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/format.h"
 #include "core/text_scan.h"
 
 namespace rv {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/format.h"
 #include "core/text_scan.h"
 
 namespace rv {

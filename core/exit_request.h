@@ -22,7 +22,4 @@ inline ExitRequest failure(std::string message) {
     return {exitFailure, std::move(message)};
 }
 
-// printf-style formatting into a std::string.
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-
 }  // namespace rv

@@ -27,6 +27,19 @@ using ull = unsigned long long;
 
 }  // namespace
 
+std::string format(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    va_list copy;
+    va_copy(copy, ap);
+    int n = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0) std::vsnprintf(out.data(), out.size() + 1, fmt, ap);
+    va_end(ap);
+    return out;
+}
+
 char* writeUnsigned(char* out, std::uint64_t value, std::size_t width) {
     // Two digits per step from a table: the dump and the data reports
     // write tens of millions of numbers.

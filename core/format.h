@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "core/fido_address.h"
@@ -18,6 +19,9 @@ using TrafficText = FixedText<24>;
 using PercentText = FixedText<8>;
 using AddressText = FixedText<24>;
 using NumberText = FixedText<24>;
+
+// printf-style formatting into a std::string, for messages.
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // 6 characters. Plain form for report tables, compact form for history
 // rows and the dump. Past 99999 MiB both go on in GiB, TiB and PiB

@@ -77,6 +77,17 @@ class HistoryReader {
     enum class Twin { none, opened, failed };
     Twin openTwin(HistorySource& source);
 
+    // Reads a line whose history is open: read() for the history, then for
+    // its pair twin if it has one. False when the twin could not be opened
+    // (openFailure() says why).
+    template <class Read>
+    bool readWithTwin(HistorySource& source, Read&& read) {
+        read();
+        const Twin twin = openTwin(source);
+        if (twin == Twin::opened) read();
+        return twin != Twin::failed;
+    }
+
     void close();
     bool isOpen() const { return source_ != nullptr; }
 

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/format.h"
+
 namespace rv {
 
 void writeBanner(std::FILE* out, std::string_view program, std::string_view purpose) {

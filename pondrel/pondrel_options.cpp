@@ -2,6 +2,7 @@
 
 #include "core/config_reader.h"
 #include "core/dates.h"
+#include "core/format.h"
 #include "core/program_options.h"
 #include "core/program_text.h"
 #include "core/text_scan.h"

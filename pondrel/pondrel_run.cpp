@@ -73,7 +73,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
     MatchContext context;
     context.advancedCps = line.advancedCps != 0;
     SessionRecord r;
-    for (;;) {
+    const bool whole = reader.readWithTwin(line.source, [&] {
         while (reader.readSession(r)) {
             const bool zeroDuration = r.duration == 0;
             if (zeroDuration) r.duration = 1;
@@ -94,13 +94,8 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
                              !r.has(SessionFlags::kindAnswer | SessionFlags::kindDial |
                                     SessionFlags::kindTerminal));
         }
-        const HistoryReader::Twin twin = reader.openTwin(line.source);
-        if (twin == HistoryReader::Twin::none) break;
-        if (twin == HistoryReader::Twin::failed) {
-            std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
-            break;
-        }
-    }
+    });
+    if (!whole) std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
     reader.close();
     book.flushTallies(totals, line.advancedCps != 0);
 }

@@ -111,20 +111,18 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
     cutter.begin(line.source.path, result.type,
                  run.archiveFailed ? std::int16_t{0} : static_cast<std::int16_t>(line.cutHistory),
                  run.clock.midnight);
-    readFile(pass, reader, cutter.active() ? &cutter : nullptr, converter);
     // Only types 1 to 3 are cut, and they have no twin: the cut is done
-    // here, with the reading closed, for the history can be held against
-    // mailers only while nobody else has it open.
-    if (cutter.active()) {
-        const std::uint64_t bytesRead = reader.consumed();
-        reader.close();
-        cutter.end(bytesRead);
-    }
-    if (reader.openTwin(line.source) == HistoryReader::Twin::failed) {
-        std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
-    } else if (reader.isOpen()) {
-        readFile(pass, reader, nullptr, converter);
-    }
+    // after the first file, with the reading closed, for the history can
+    // be held against mailers only while nobody else has it open.
+    const bool whole = reader.readWithTwin(line.source, [&] {
+        readFile(pass, reader, cutter.active() ? &cutter : nullptr, converter);
+        if (cutter.active()) {
+            const std::uint64_t bytesRead = reader.consumed();
+            reader.close();
+            cutter.end(bytesRead);
+        }
+    });
+    if (!whole) std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
     reader.close();
     if (line.advancedCps) applyAdvancedCps(result.totals);
     writeTableFooter(sessions, result.totals);

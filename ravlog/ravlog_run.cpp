@@ -1,13 +1,13 @@
 #include "ravlog/ravlog_run.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <new>
 
 #include "core/config_reader.h"
 #include "core/file_macros.h"
+#include "core/format.h"
 #include "core/history_reader.h"
+#include "core/program_main.h"
 #include "core/program_text.h"
 #include "core/time_text.h"
 #include "ravlog/archive_recording.h"
@@ -161,22 +161,15 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
 }
 
 int ravlogMain(int argc, char** argv, CutProbe* cutProbe) {
-    // A write past a file size limit must fail with an error, not kill the
-    // run in the middle of a history rewrite.
-    std::signal(SIGXFSZ, SIG_IGN);
-    ExitRequest ending{0, {}};
     ReportFile standardOut;
-    try {
+    ExitRequest ending = runShell(argc, argv, [&](const ProgramArgs& args) {
         standardOut.useStream(stdout, "standard output");
         writeRavlogBanner(standardOut.get());
         RavlogRun run(std::time(nullptr), standardOut.get());
         run.cutProbe = cutProbe;
         FileOpener opener;
-        std::vector<std::string_view> args(argv + 1, argv + argc);
-        if (Stop stop = runRavlog(run, args, opener)) ending = *stop;
-    } catch (const std::bad_alloc&) {
-        ending = failure("Memory allocation failed\n");
-    }
+        return runRavlog(run, args, opener);
+    });
     // The usage text follows the banner through the same checked stream.
     if (ending.status == 0 && standardOut) {
         std::fputs(ending.message.c_str(), standardOut.get());

@@ -1,6 +1,6 @@
-// Accounting one selected session of a line, shared by ravlog and pondrel:
-// the address entries take it, and the line's totals count it when the
-// walk ends on a plain entry.
+// Accounting one selected session of a line in ravlog (pondrel tallies
+// through the address book alone): the address entries take it, and the
+// line's totals count it when the walk ends on a plain entry.
 #pragma once
 
 #include "core/history_type.h"
