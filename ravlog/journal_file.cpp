@@ -82,9 +82,12 @@ JournalFile::Found JournalFile::open(const std::string& path) {
 }
 
 bool JournalFile::contentIsSound() {
+    // A cut that keeps nothing has no content: its journal ends with the
+    // headers, before the content's place.
     struct stat st {};
     if (::fstat(fd_, &st) != 0 ||
-        static_cast<std::uint64_t>(st.st_size) < journalDataOffset + header_.contentLength)
+        (header_.contentLength > 0 &&
+         static_cast<std::uint64_t>(st.st_size) < journalDataOffset + header_.contentLength))
         return false;
     JournalChecksum sum;
     std::vector<std::uint8_t> block(1 << 16);

@@ -469,6 +469,30 @@ TEST(RavlogCutJournal, FoundBesideAHistoryIsReplayedOrLeftAsItIs) {
     }
 }
 
+// A cut that drops every record keeps nothing: its journal holds headers
+// and no content. Killed at any step, the next run finishes the cut.
+TEST(RavlogCutJournal, ACutToNothingIsFinishedAfterAKillAtAnyStep) {
+    const std::int64_t m = runMidnight();
+    const Bytes original =
+        historyOf(T::plain28, {session(1, m - 9 * day), session(2, m - 8 * day + 60)});
+    std::size_t steps = 0;
+    for (std::size_t step = 0; step == 0 || step < steps; ++step) {
+        SCOPED_TRACE("killed at step " + std::to_string(step));
+        ScratchDir dir;
+        ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 1\n"));
+        ASSERT_TRUE(crashCut(dir, original, [&](const std::vector<std::string>& names) {
+            steps = names.size();
+            return static_cast<long>(step);
+        }));
+        // Restored or cut, the history is empty before its day is read.
+        const ProgramResult run = ravlog(dir, {"-d-9"});
+        EXPECT_EQ(run.err.find("Can't"), std::string::npos) << run.err;
+        EXPECT_EQ(fileBytes(dir.file("hist.his")), Bytes{});
+        EXPECT_EQ(copiesLeft(dir), std::vector<std::string>{});
+    }
+    EXPECT_GT(steps, 5u);
+}
+
 TEST(RavlogCutJournal, JournalOfARunningCutIsNotTouched) {
     // Another run holds the journal's lock: it is cutting right now.
     const std::int64_t m = runMidnight();
