@@ -41,8 +41,11 @@ inline bool waitForSize(const std::string& path, std::size_t size,
 }
 
 // A free TCP port on 127.0.0.1, as the kernel hands one out.
-inline int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+// With held, the socket stays bound, not listening, and its descriptor
+// goes to *held: a call to the port is refused, and no other program (a
+// test running beside this one) can take it meanwhile.
+inline int freeLoopbackPort(int* held = nullptr) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return 0;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -52,7 +55,10 @@ inline int freeLoopbackPort() {
     if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
         port = ntohs(addr.sin_port);
-    ::close(fd);
+    if (held && port != 0)
+        *held = fd;
+    else
+        ::close(fd);
     return port;
 }
 
