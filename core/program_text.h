@@ -10,7 +10,7 @@
 namespace rv {
 
 inline constexpr std::string_view platformTag = "Linux";
-inline constexpr std::string_view versionText = "1.0.4";
+inline constexpr std::string_view versionText = RV_VERSION;  // the project's, from CMake
 inline constexpr std::string_view creditLine =
     "Free software for FidoNet node operators, Ravlog suite";
 inline constexpr std::size_t maxPathLength = 259;

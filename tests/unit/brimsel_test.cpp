@@ -24,7 +24,8 @@ using testing::ScratchDir;
 const std::string brimselPath = std::string(RV_BUILD_DIR) + "/brimsel/brimsel";
 
 const std::string banner =
-    "Brimsel 1.0.4/Linux - History Dump for T-Mail, BinkD, Argus, The Brake!, Bink/+,\n"
+    "Brimsel " RV_VERSION
+    "/Linux - History Dump for T-Mail, BinkD, Argus, The Brake!, Bink/+,\n"
     "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
     "Free software for FidoNet node operators, Ravlog suite\n"
     "\n";

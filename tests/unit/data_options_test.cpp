@@ -165,7 +165,7 @@ TEST(DataOptions, BrimselBannerLeavesTheDataAlone) {
         const Stop stop = brimsel::runBrimsel(settings, {format}, opener, 0, out.get(), err.get());
         EXPECT_FALSE(stop) << format;
         const bool text = std::string(format) == "-ftext";
-        const std::string banner = "Brimsel 1.0.4/Linux - History Dump";
+        const std::string banner = "Brimsel " RV_VERSION "/Linux - History Dump";
         EXPECT_EQ(out.text().find(banner) == 0, text) << format;
         EXPECT_EQ(err.text().find(banner) == 0, !text) << format;
         if (!text) {

@@ -30,7 +30,8 @@ const std::string pondrelPath = std::string(RV_BUILD_DIR) + "/pondrel/pondrel";
 
 // The credit line is the suite's own; the rest is fixed.
 const std::string banner =
-    "Pondrel 1.0.4/Linux - Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
+    "Pondrel " RV_VERSION
+    "/Linux - Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
     "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n" +
     std::string(creditLine) + "\n\n";
 

@@ -22,7 +22,8 @@ namespace rv::testing {
 inline const std::string ravlogPath = std::string(RV_BUILD_DIR) + "/ravlog/ravlog";
 
 inline const std::string ravlogBanner =
-    "Ravlog 1.0.4/Linux - History Utility for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
+    "Ravlog " RV_VERSION
+    "/Linux - History Utility for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
     "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
     "Free software for FidoNet node operators, Ravlog suite\n"
     "\n";

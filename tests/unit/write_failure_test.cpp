@@ -31,11 +31,13 @@ using testing::slurp;
 
 const std::string buildDir = RV_BUILD_DIR;
 const std::string pondrelBanner =
-    "Pondrel 1.0.4/Linux - Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
+    "Pondrel " RV_VERSION
+    "/Linux - Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
     "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
     "Free software for FidoNet node operators, Ravlog suite\n\n";
 const std::string brimselBanner =
-    "Brimsel 1.0.4/Linux - History Dump for T-Mail, BinkD, Argus, The Brake!, Bink/+,\n"
+    "Brimsel " RV_VERSION
+    "/Linux - History Dump for T-Mail, BinkD, Argus, The Brake!, Bink/+,\n"
     "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
     "Free software for FidoNet node operators, Ravlog suite\n\n";
 const std::string full = ": No space left on device\n";
