@@ -74,15 +74,19 @@ bool LineDays::read(const Line& line, bool detectFormats, SourceOpener& opener,
     for (const auto& [day, facts] : met)
         days_.push_back(facts);
     // The sums grouped by day once, each day's in the order they came.
-    std::ranges::stable_sort(gathered_, {}, &Gathered::day);
+    std::stable_sort(gathered_.begin(), gathered_.end(),
+                     [](const Gathered& a, const Gathered& b) { return a.day < b.day; });
     index_.clear();  // its places no longer hold
     return true;
 }
 
 std::vector<const ArchivedSums*> LineDays::sumsOf(std::int64_t day) const {
+    const auto [from, to] =
+        std::equal_range(gathered_.begin(), gathered_.end(), day,
+                         [](const auto& a, const auto& b) { return dayOf(a) < dayOf(b); });
     std::vector<const ArchivedSums*> sums;
-    for (const Gathered& g : std::ranges::equal_range(gathered_, day, {}, &Gathered::day))
-        sums.push_back(&g.sums);
+    for (auto g = from; g != to; ++g)
+        sums.push_back(&g->sums);
     return sums;
 }
 

@@ -59,6 +59,8 @@ class LineDays {
         std::int64_t day;
         ArchivedSums sums;
     };
+    static std::int64_t dayOf(std::int64_t day) { return day; }
+    static std::int64_t dayOf(const Gathered& g) { return g.day; }
 
     std::string failure_;
     std::vector<ArchivedDay> days_;
