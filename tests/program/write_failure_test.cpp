@@ -11,11 +11,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "core/time_text.h"
+#include "report_texts.h"
 #include "run_program.h"
 #include "scratch_dir.h"
 #include "tools/node_history.h"
@@ -23,35 +23,17 @@
 namespace rv {
 namespace {
 
+using testing::brimselBanner;
 using testing::ChildSetup;
+using testing::pondrelBanner;
 using testing::ProgramResult;
 using testing::runProgram;
 using testing::ScratchDir;
 using testing::slurp;
 
-const std::string buildDir = RV_BUILD_DIR;
-const std::string pondrelBanner =
-    "Pondrel " RV_VERSION
-    "/Linux - Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
-    "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
-    "Free software for FidoNet node operators, Ravlog suite\n\n";
-const std::string brimselBanner =
-    "Brimsel " RV_VERSION
-    "/Linux - History Dump for T-Mail, BinkD, Argus, The Brake!, Bink/+,\n"
-    "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
-    "Free software for FidoNet node operators, Ravlog suite\n\n";
 const std::string full = ": No space left on device\n";
 const std::string tooLarge = ": File too large\n";
 const char* const reports[] = {"ravlog.ses", "ravlog.lnk", "ravlog.out"};
-
-std::string program(const std::string& name) {
-    return buildDir + "/" + name + "/" + name;
-}
-
-// The time of writing is the one part of a report that differs between runs.
-std::string masked(const std::string& text) {
-    return std::regex_replace(text, std::regex("created at [^\n]*"), "created at <time>");
-}
 
 // Three days of a node ending on 5 March 2024, read with the example
 // configuration.
@@ -75,13 +57,14 @@ TEST(WriteFailures, EachReportAndStandardOutputOfEveryProgram) {
     ScratchDir dir;
     writeNode(dir);
     // What the programs write when nothing fails.
-    const ProgramResult ravlogGood = runProgram(program("ravlog"), {"-d5.3.2024"}, dir.path());
+    const ProgramResult ravlogGood =
+        runProgram(testing::builtProgram("ravlog"), {"-d5.3.2024"}, dir.path());
     ASSERT_EQ(ravlogGood.status, 0) << ravlogGood.err;
     std::vector<std::string> good;
     for (const char* name : reports)
-        good.push_back(masked(slurp(dir.file(name))));
-    const ProgramResult pondrelGood = runProgram(program("pondrel"), {}, dir.path());
-    const ProgramResult brimselGood = runProgram(program("brimsel"), {}, dir.path());
+        good.push_back(testing::maskCreationTimes(slurp(dir.file(name))));
+    const ProgramResult pondrelGood = runProgram(testing::builtProgram("pondrel"), {}, dir.path());
+    const ProgramResult brimselGood = runProgram(testing::builtProgram("brimsel"), {}, dir.path());
     ASSERT_EQ(pondrelGood.status, 0);
     ASSERT_EQ(brimselGood.status, 0);
     ASSERT_GT(good[1].size(), 3000u);  // every report is longer than the limit below
@@ -162,11 +145,12 @@ TEST(WriteFailures, EachReportAndStandardOutputOfEveryProgram) {
         ChildSetup setup;
         setup.standardOutput = c.standardOutput;
         setup.fileSizeLimit = c.limit;
-        const ProgramResult r = runProgram(program(c.program), args, dir.path(), setup);
+        const ProgramResult r =
+            runProgram(testing::builtProgram(c.program), args, dir.path(), setup);
         EXPECT_EQ(r.status, 255) << what;
         EXPECT_EQ(r.err, c.err) << what;
         for (std::size_t i = 0; i < c.reportsWritten.size(); ++i) {
-            const std::string text = masked(slurp(dir.file(reports[i])));
+            const std::string text = testing::maskCreationTimes(slurp(dir.file(reports[i])));
             // Cut at the limit, what was written is the report's beginning.
             const std::string expected = c.reportsWritten[i] ? good[i]
                                          : c.limit != none   ? good[i].substr(0, c.limit)
@@ -178,10 +162,11 @@ TEST(WriteFailures, EachReportAndStandardOutputOfEveryProgram) {
         // Cut at the limit, what standard output or the file got is the
         // beginning of the full text.
         if (c.limit != none && c.program != "ravlog") {
-            const std::string expected =
-                c.program == "brimsel" ? brimselGood.out : masked(pondrelGood.out);
+            const std::string expected = c.program == "brimsel"
+                                             ? brimselGood.out
+                                             : testing::maskCreationTimes(pondrelGood.out);
             const std::string got = c.args.empty() ? r.out : slurp(dir.file("week.txt"));
-            EXPECT_EQ(masked(got), expected.substr(0, c.limit)) << what;
+            EXPECT_EQ(testing::maskCreationTimes(got), expected.substr(0, c.limit)) << what;
         }
     }
 }
@@ -201,8 +186,8 @@ TEST(WriteFailures, ReportsOnAFullSmallFileSystem) {
         ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=12k") != 0)
         GTEST_SKIP() << "no tmpfs can be mounted here (root only)";
     const ProgramResult r = runProgram(
-        program("ravlog"), {"-d5.3.2024", "-esmall/ses.txt", "-lsmall/lnk.txt", "-osmall/his.txt"},
-        dir.path());
+        testing::builtProgram("ravlog"),
+        {"-d5.3.2024", "-esmall/ses.txt", "-lsmall/lnk.txt", "-osmall/his.txt"}, dir.path());
     const std::string sessions = slurp(dir.file("small/ses.txt"));
     const std::string links = slurp(dir.file("small/lnk.txt"));
     ::umount2(small.c_str(), MNT_DETACH);
@@ -221,7 +206,7 @@ TEST(HonestEndings, NoHistoryReadAndMisspeltKeywords) {
     writeNode(dir);
     ASSERT_EQ(::mkdir(dir.file("sub.his").c_str(), 0755), 0);
     ASSERT_TRUE(dir.write("none.ctl", "[LINE]\nHistory gone.his\n[LINE]\nHistory sub.his\n"));
-    ProgramResult r = runProgram(program("brimsel"), {"-cnone.ctl"}, dir.path());
+    ProgramResult r = runProgram(testing::builtProgram("brimsel"), {"-cnone.ctl"}, dir.path());
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(
         r.err,
@@ -235,8 +220,8 @@ TEST(HonestEndings, NoHistoryReadAndMisspeltKeywords) {
         std::to_string(std::count(config.begin(), config.begin() + at, '\n') + 1) +
         ": 'Groups' read as GROUP\n";
     for (const std::string name : {"ravlog", "pondrel", "brimsel"}) {
-        r = runProgram(program(name), {"-ctypo.ctl", name == "ravlog" ? "-d5.3.2024" : "-u+"},
-                       dir.path());
+        r = runProgram(testing::builtProgram(name),
+                       {"-ctypo.ctl", name == "ravlog" ? "-d5.3.2024" : "-u+"}, dir.path());
         EXPECT_EQ(r.status, 0) << name;
         EXPECT_EQ(r.err, (name == "pondrel" ? pondrelBanner : "") + warning) << name;
     }

@@ -35,7 +35,7 @@ using testing::ScratchDir;
 using testing::slurp;
 namespace T = HistoryTypes;
 
-const std::string ravlogPath = std::string(RV_BUILD_DIR) + "/ravlog/ravlog";
+const std::string ravlogPath = testing::builtProgram("ravlog");
 constexpr std::int64_t day = 86400;
 
 // Today's midnight in UTC, away from the turn of the day so that ravlog,
@@ -357,9 +357,9 @@ TEST(RavlogCut, HundredByteHistoryReadAsShortRecordsIsNeverCut) {
 // A journal that a crash left beside a history, in the states the
 // programs must tell apart. The crash is made by ravlog with its cut
 // probe (tests/cut_fault), killed at a step found by a first run.
-const std::string faultPath = std::string(RV_BUILD_DIR) + "/tests/ravlog_cut_fault";
-const std::string pondrelPath = std::string(RV_BUILD_DIR) + "/pondrel/pondrel";
-const std::string brimselPath = std::string(RV_BUILD_DIR) + "/brimsel/brimsel";
+const std::string faultPath = testing::cutFaultProgram();
+const std::string pondrelPath = testing::builtProgram("pondrel");
+const std::string brimselPath = testing::builtProgram("brimsel");
 
 // Kills the cut of hist.his at the step that the predicate picks from the
 // list of an undisturbed run's steps; false when none is picked.

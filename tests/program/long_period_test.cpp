@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/format.h"
-#include "ravlog_e2e.h"
+#include "ravlog_runs.h"
 
 namespace rv {
 namespace {
@@ -141,13 +141,13 @@ TEST(LongPeriodFigures, EveryTextReportKeepsItsFrame) {
     ASSERT_EQ(ravlog(dir, {"-d5.3.2024"}).status, 0);
     for (const char* report : {"ravlog.ses", "ravlog.lnk", "ravlog.out"})
         expectFramed(report, slurp(dir.file(report)));
-    const std::string build = RV_BUILD_DIR;
     for (const char* args : {"-u+", "-u-"}) {
-        const testing::ProgramResult p = runProgram(build + "/pondrel/pondrel", {args}, dir.path());
+        const testing::ProgramResult p =
+            runProgram(testing::builtProgram("pondrel"), {args}, dir.path());
         ASSERT_EQ(p.status, 0);
         expectFramed(std::string("pondrel ") + args, p.out);
     }
-    const testing::ProgramResult b = runProgram(build + "/brimsel/brimsel", {}, dir.path());
+    const testing::ProgramResult b = runProgram(testing::builtProgram("brimsel"), {}, dir.path());
     ASSERT_EQ(b.status, 0);
     expectFramed("brimsel", b.out.substr(b.out.find("\n\n")));  // after the banner
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "ravlog_e2e.h"
+#include "ravlog_runs.h"
 #include "time_zone_scope.h"
 
 namespace rv {

@@ -32,10 +32,9 @@ using testing::ProgramResult;
 using testing::runProgram;
 using testing::ScratchDir;
 
-const std::string buildDir = RV_BUILD_DIR;
-const std::string ravlogPath = buildDir + "/ravlog/ravlog";
-const std::string pondrelPath = buildDir + "/pondrel/pondrel";
-const std::string brimselPath = buildDir + "/brimsel/brimsel";
+const std::string ravlogPath = testing::builtProgram("ravlog");
+const std::string pondrelPath = testing::builtProgram("pondrel");
+const std::string brimselPath = testing::builtProgram("brimsel");
 
 const std::string noAddressData =
     "No information for selected addresses found. Links/Groups history and statistic were not "

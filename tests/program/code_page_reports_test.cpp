@@ -11,12 +11,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/time_text.h"
+#include "report_texts.h"
 #include "run_program.h"
 #include "scratch_dir.h"
 #include "tools/node_history.h"
@@ -28,14 +28,6 @@ using testing::runProgram;
 using testing::ScratchDir;
 using testing::slurp;
 using Texts = std::vector<std::string>;
-
-std::string program(const std::string& name) {
-    return std::string(RV_BUILD_DIR) + "/" + name + "/" + name;
-}
-
-std::string masked(const std::string& text) {
-    return std::regex_replace(text, std::regex("created at [^\n]*"), "created at <time>");
-}
 
 std::string decoded(const std::string& bytes, const char* codePage) {
     const iconv_t cd = iconv_open("UTF-8", codePage);
@@ -62,11 +54,12 @@ void writeDemoNode(const ScratchDir& dir, const std::string& configTail = "") {
 // ravlog's three reports of 12 March, or another program's standard output.
 Texts reports(const ScratchDir& dir, const std::string& name, Texts args) {
     if (name == "ravlog") args.push_back("-d12.3.2024");
-    const testing::ProgramResult run = runProgram(program(name), args, dir.path());
+    const testing::ProgramResult run = runProgram(testing::builtProgram(name), args, dir.path());
     EXPECT_EQ(run.status, 0) << name << ": " << run.err;
-    if (name != "ravlog") return {masked(run.out)};
-    return {masked(slurp(dir.file("ravlog.ses"))), masked(slurp(dir.file("ravlog.lnk"))),
-            masked(slurp(dir.file("ravlog.out")))};
+    if (name != "ravlog") return {testing::maskCreationTimes(run.out)};
+    return {testing::maskCreationTimes(slurp(dir.file("ravlog.ses"))),
+            testing::maskCreationTimes(slurp(dir.file("ravlog.lnk"))),
+            testing::maskCreationTimes(slurp(dir.file("ravlog.out")))};
 }
 
 void expectSame(const Texts& utf8, const Texts& paged, const char* codePage,
@@ -100,13 +93,12 @@ TEST(CodePageReports, DemoNodeInBothCodePagesByOptionAndKeyword) {
     // A line name in Cyrillic: one '?' per letter in CP437.
     writeDemoNode(cyrillic);
     const std::string config = slurp(cyrillic.file("ravlog.ctl"));
-    ASSERT_TRUE(
-        cyrillic.write("ravlog.ctl", std::regex_replace(config, std::regex("T-Mail"), "Модем")));
+    ASSERT_TRUE(cyrillic.write("ravlog.ctl", testing::replacedAll(config, "T-Mail", "Модем")));
     Texts asked = reports(cyrillic, "ravlog", {});
     ASSERT_NE(asked[0].find("Модем"), std::string::npos);
     expectSame(asked, reports(cyrillic, "ravlog", {"-u866"}), "CP866", "ravlog -u866, Cyrillic");
     for (std::string& report : asked)
-        report = std::regex_replace(report, std::regex("Модем"), "?????");
+        report = testing::replacedAll(report, "Модем", "?????");
     expectSame(asked, reports(cyrillic, "ravlog", {"-u437"}), "CP437", "ravlog -u437, Cyrillic");
 }
 
@@ -140,11 +132,12 @@ TEST(CodePageReports, WhatStaysAndWhatIsRefused) {
         Texts paged = r.args, utf8 = r.args;
         paged.push_back("-ucp866");
         utf8.push_back("-uutf-8");
-        const auto run =
-            runProgram(program(r.program), r.error.empty() ? paged : r.args, dir.path());
+        const auto run = runProgram(testing::builtProgram(r.program),
+                                    r.error.empty() ? paged : r.args, dir.path());
         if (r.error.empty()) {
-            const auto plain = runProgram(program(r.program), utf8, dir.path());
-            EXPECT_EQ(masked(run.out), masked(plain.out)) << r.program << " " << r.args[0];
+            const auto plain = runProgram(testing::builtProgram(r.program), utf8, dir.path());
+            EXPECT_EQ(testing::maskCreationTimes(run.out), testing::maskCreationTimes(plain.out))
+                << r.program << " " << r.args[0];
             EXPECT_EQ(run.status, 0) << run.err;
         } else {
             EXPECT_EQ(run.status, 255) << r.program;
@@ -166,9 +159,9 @@ TEST(CodePageReports, NoConverterInTheCLibrary) {
         GTEST_SKIP() << "the gconv modules cannot be hidden here";
     std::vector<testing::ProgramResult> paged;
     for (const char* name : {"ravlog", "pondrel", "brimsel"})
-        paged.push_back(runProgram(program(name), {"-ucp866"}, dir.path()));
+        paged.push_back(runProgram(testing::builtProgram(name), {"-ucp866"}, dir.path()));
     const bool reportLeft = std::filesystem::exists(dir.file("ravlog.ses"));
-    const auto utf8 = runProgram(program("ravlog"), {"-d12.3.2024"}, dir.path());
+    const auto utf8 = runProgram(testing::builtProgram("ravlog"), {"-d12.3.2024"}, dir.path());
     ::umount2(modules.c_str(), MNT_DETACH);
     EXPECT_EQ(utf8.status, 0) << utf8.err;
     EXPECT_FALSE(reportLeft);

@@ -27,7 +27,7 @@ namespace {
 using testing::ProgramResult;
 using testing::ScratchDir;
 
-const std::string brimselPath = std::string(RV_BUILD_DIR) + "/brimsel/brimsel";
+const std::string brimselPath = testing::builtProgram("brimsel");
 
 ProgramResult brimsel(const ScratchDir& dir, const std::vector<std::string>& args) {
     return testing::runProgram(brimselPath, args, dir.path());

@@ -17,9 +17,19 @@
 
 namespace rv::testing {
 
+// A file the build made, by its place in the build tree.
+inline std::string builtFile(const std::string& path) {
+    return std::string(RV_BUILD_DIR) + "/" + path;
+}
+
 // A program of the suite as the build made it (ravlog, pondrel, brimsel).
 inline std::string builtProgram(const std::string& name) {
-    return std::string(RV_BUILD_DIR) + "/" + name + "/" + name;
+    return builtFile(name + "/" + name);
+}
+
+// ravlog with a probe on the steps of cutting (tests/cut_fault).
+inline std::string cutFaultProgram() {
+    return builtFile("tests/ravlog_cut_fault");
 }
 
 struct ProgramResult {

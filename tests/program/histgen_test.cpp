@@ -26,7 +26,7 @@ using testing::ProgramResult;
 using testing::ScratchDir;
 namespace T = HistoryTypes;
 
-const std::string histgenPath = std::string(RV_BUILD_DIR) + "/tools/histgen";
+const std::string histgenPath = testing::builtFile("tools/histgen");
 
 TEST(HistgenTimes, CalendarTextToSeconds) {
     EXPECT_EQ(utcSeconds(1970, 1, 1), 0u);

@@ -6,13 +6,14 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "brimsel/brimsel_run.h"
@@ -21,6 +22,7 @@
 #include "core/program_text.h"
 #include "pondrel/pondrel_options.h"
 #include "ravlog/options.h"
+#include "report_texts.h"
 #include "run_program.h"
 #include "scratch_dir.h"
 
@@ -30,7 +32,6 @@ using rv::testing::runProgram;
 using rv::testing::ScratchDir;
 
 const std::string sourceDir = RV_SOURCE_DIR;
-const std::string buildDir = RV_BUILD_DIR;
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -41,12 +42,6 @@ std::string readFile(const std::string& path) {
 
 std::string manPage(const std::string& name) {
     return readFile(sourceDir + "/man/" + name);
-}
-
-void replaceAll(std::string& text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
 }
 
 // The text of a macro line as printed: its arguments without their
@@ -94,15 +89,16 @@ std::string plainText(const std::string& roff) {
     std::istringstream lines(roff);
     for (std::string line; std::getline(lines, line);)
         text += (line.empty() || line[0] != '.' ? line : macroText(line)) + "\n";
-    text = std::regex_replace(text, std::regex(R"(\\f[BIRP])"), "");
-    replaceAll(text, "\\-", "-");
-    replaceAll(text, "\\(lq", "\"");
-    replaceAll(text, "\\(rq", "\"");
-    replaceAll(text, "\\(dq", "\"");
-    replaceAll(text, "\\(em", "--");
-    replaceAll(text, "\\&", "");
-    replaceAll(text, "\\c", "");
-    replaceAll(text, "\\e", "\\");
+    for (const char* font : {"\\fB", "\\fI", "\\fR", "\\fP"})
+        rv::testing::replaceAll(text, font, "");
+    rv::testing::replaceAll(text, "\\-", "-");
+    rv::testing::replaceAll(text, "\\(lq", "\"");
+    rv::testing::replaceAll(text, "\\(rq", "\"");
+    rv::testing::replaceAll(text, "\\(dq", "\"");
+    rv::testing::replaceAll(text, "\\(em", "--");
+    rv::testing::replaceAll(text, "\\&", "");
+    rv::testing::replaceAll(text, "\\c", "");
+    rv::testing::replaceAll(text, "\\e", "\\");
     return text;
 }
 
@@ -141,10 +137,21 @@ struct UsageForm {
 
 std::vector<UsageForm> usageForms(const std::string& usage) {
     std::vector<UsageForm> forms;
-    const std::regex word(R"((^|[\s,])(--?[a-z?][^\s<\[{,]*)([<\[{]?))");
-    for (auto it = std::sregex_iterator(usage.begin(), usage.end(), word);
-         it != std::sregex_iterator(); ++it)
-        forms.push_back({(*it)[2].str(), (*it)[3].length() > 0});
+    const auto isSpace = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    for (std::size_t at = 0; at < usage.size(); ++at) {
+        if (at > 0 && !isSpace(usage[at - 1]) && usage[at - 1] != ',') continue;
+        std::size_t end = at + (usage.compare(at, 2, "--") == 0 ? 2 : 1);
+        if (usage[at] != '-' || end >= usage.size() ||
+            !(std::islower(static_cast<unsigned char>(usage[end])) || usage[end] == '?'))
+            continue;
+        while (end < usage.size() && !isSpace(usage[end]) &&
+               std::string_view("<[{,").find(usage[end]) == std::string_view::npos)
+            ++end;
+        const bool prefix = end < usage.size() &&
+                            std::string_view("<[{").find(usage[end]) != std::string_view::npos;
+        forms.push_back({usage.substr(at, end - at), prefix});
+        at = end - 1;
+    }
     return forms;
 }
 
@@ -165,8 +172,7 @@ std::set<char> acceptedLetters(const std::string& program) {
     for (char letter = 'a'; letter <= 'z'; ++letter) {
         for (const char* value : {"", "+", "g", "s", "json", "866"}) {
             const std::string arg = std::string("-") + letter + value;
-            const auto result =
-                runProgram(buildDir + "/" + program + "/" + program, {arg}, dir.path());
+            const auto result = runProgram(rv::testing::builtProgram(program), {arg}, dir.path());
             if (result.status >= 0 &&
                 result.err.find("Unknown option or invalid value") == std::string::npos) {
                 letters.insert(letter);
@@ -226,11 +232,14 @@ std::vector<Entry> entries(const std::string& roff) {
 // The option letters that the tags of an OPTIONS list name ("-c", "-g+").
 std::set<char> taggedLetters(const std::string& options) {
     std::set<char> letters;
-    const std::regex option(R"((^|[\s"])-([a-z]))");
     for (const Entry& e : entries(options)) {
-        for (auto it = std::sregex_iterator(e.tag.begin(), e.tag.end(), option);
-             it != std::sregex_iterator(); ++it)
-            letters.insert((*it)[2].str()[0]);
+        const std::string& tag = e.tag;
+        for (std::size_t at = 0; at + 1 < tag.size(); ++at) {
+            const bool starts = at == 0 || std::isspace(static_cast<unsigned char>(tag[at - 1])) ||
+                                tag[at - 1] == '"';
+            if (starts && tag[at] == '-' && std::islower(static_cast<unsigned char>(tag[at + 1])))
+                letters.insert(tag[at + 1]);
+        }
     }
     return letters;
 }

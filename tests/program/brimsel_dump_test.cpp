@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "history_files.h"
+#include "report_texts.h"
 #include "run_program.h"
 #include "same_text.h"
 #include "scratch_dir.h"
@@ -20,33 +22,12 @@ using testing::sameText;
 
 using testing::ProgramResult;
 using testing::ScratchDir;
+using testing::writeHistory;
 
-const std::string brimselPath = std::string(RV_BUILD_DIR) + "/brimsel/brimsel";
+const std::string brimselPath = testing::builtProgram("brimsel");
 
-const std::string banner =
-    "Brimsel " RV_VERSION
-    "/Linux - History Dump for T-Mail, BinkD, Argus, The Brake!, Bink/+,\n"
-    "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
-    "Free software for FidoNet node operators, Ravlog suite\n"
-    "\n";
-
-const std::string usage =
-    "Usage:  brimsel [<options>...]\n"
-    "\n"
-    "options:\n"
-    "\t-c<ctl_file>            Select Ravlog config file (default: ravlog.ctl)\n"
-    "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config "
-    "file)\n"
-    "\t-b<d.m.y>               Show records from day d, month m, year y\n"
-    "\t-e<d.m.y>               Show records up to day d, month m, year y\n"
-    "\t-a<address>             Show records of the address (Addr syntax) or event kind;\n"
-    "\t                        may be given several times\n"
-    "\t-f<format>              Output format: text (default), json or csv\n"
-    "\t-u[+|-]                 -u+  UTF8 output (default)\n"
-    "\t                        -u-  ASCII output\n"
-    "\t                        -u   as -u+\n"
-    "\t                        -u<charset>  text dump in UTF-8 (default), CP866 or CP437\n"
-    "\t-?, --help              This help\n";
+const std::string& banner = testing::brimselBanner;
+const std::string usage = testing::usageText("brimsel");
 
 const std::string utf8Head =
     "┌─────────────────┬──────────────────────────┬───────┬────────┬────────┬──────┐\n"
@@ -68,16 +49,6 @@ const std::string asciiFoot =
     "           Normal (non-aborted) session; not used in BinkD _______________|||\n"
     "                                          Outgoing session ________________||\n"
     "                                          Incoming session _________________|\n";
-
-// A history of the type written from a record list into the directory.
-void writeHistory(const ScratchDir& dir, const std::string& name, HistoryType type,
-                  const std::string& list) {
-    histgen::HistoryWriter writer(type);
-    auto error = histgen::writeRecordList(list, writer);
-    ASSERT_FALSE(error) << error->message << " in line " << error->line;
-    writer.defaultBrakeHeaderToFirstRecord();
-    ASSERT_TRUE(dir.write(name, writer.bytes()));
-}
 
 ProgramResult brimsel(const ScratchDir& dir, const std::vector<std::string>& args) {
     return testing::runProgram(brimselPath, args, dir.path());

@@ -13,7 +13,7 @@
 #include "core/config_reader.h"
 #include "pondrel/pondrel_options.h"
 #include "ravlog/options.h"
-#include "ravlog_e2e.h"
+#include "ravlog_runs.h"
 
 namespace rv {
 namespace {

@@ -30,7 +30,7 @@ using testing::ProgramResult;
 using testing::ScratchDir;
 namespace T = HistoryTypes;
 
-const std::string brimselPath = std::string(RV_BUILD_DIR) + "/brimsel/brimsel";
+const std::string brimselPath = testing::builtProgram("brimsel");
 
 Bytes randomBytes(Prng& prng, std::size_t size) {
     Bytes b(size);

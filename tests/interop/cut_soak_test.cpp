@@ -59,8 +59,7 @@ void soak(bool killing) {
     ASSERT_TRUE(server.start(binkd, {"-s", a.config()}, a.dir, {"TZ=UTC"}, a.file("server.out")) &&
                 awaitListener(server, a.port))
         << slurp(a.file("binkd.log"));
-    const std::string program =
-        leased ? builtProgram("ravlog") : std::string(RV_BUILD_DIR) + "/tests/ravlog_cut_fault";
+    const std::string program = leased ? builtProgram("ravlog") : testing::cutFaultProgram();
     std::vector<std::string> env = {"TZ=UTC"};
     if (!leased) env.push_back("RAVLOG_CUT_PROBE=unleased");
     std::mt19937 random(std::random_device{}());

@@ -35,8 +35,8 @@ using testing::ProgramResult;
 using testing::ScratchDir;
 using testing::slurp;
 
-const std::string ravlogPath = std::string(RV_BUILD_DIR) + "/ravlog/ravlog";
-const std::string faultPath = std::string(RV_BUILD_DIR) + "/tests/ravlog_cut_fault";
+const std::string ravlogPath = testing::builtProgram("ravlog");
+const std::string faultPath = testing::cutFaultProgram();
 constexpr std::int64_t day = 86400;
 constexpr std::size_t recordSize = 28;
 
@@ -345,61 +345,23 @@ std::string verdict(const Map& m, const Point& p, const Outcome& o) {
     return what;
 }
 
+// The points are shared out among the test's instances, every shares-th
+// one to each, so that ctest runs the shares side by side.
+constexpr int shares = 4;
+
 std::vector<std::string> runShare(const Scene& s, const Map& m, const std::vector<long>& appends,
                                   const std::vector<Point>& points, std::size_t first) {
     std::vector<std::string> bad;
-    for (std::size_t i = first; i < points.size() && bad.size() < 10; i += 2) {
+    for (std::size_t i = first; i < points.size() && bad.size() < 10; i += shares) {
         std::string what = verdict(m, points[i], runPoint(s, m, appends, points[i]));
         if (!what.empty()) bad.push_back(std::move(what));
     }
     return bad;
 }
 
-// The same files in a directory of their own, for a second worker.
-bool makeTwin(const Scene& s, Scene& twin) {
-    std::error_code ec;
-    std::filesystem::create_hard_link(s.original, twin.original, ec);
-    if (!ec) std::filesystem::create_hard_link(s.feed, twin.feed, ec);
-    twin.kept = s.kept;
-    twin.feedBytes = s.feedBytes;
-    return !ec && twin.dir.write("ravlog.ctl", slurp(s.dir.file("ravlog.ctl")));
-}
+class CutCrashShare : public ::testing::TestWithParam<int> {};
 
-// Every other point runs in a child process beside this one (the machine
-// has two cores); the child sends back what went wrong, a line each.
-std::vector<std::string> runInTwo(const Scene& s, const Map& m, const std::vector<long>& appends,
-                                  const std::vector<Point>& points) {
-    Scene twin;
-    int fds[2];
-    if (!makeTwin(s, twin) || ::pipe(fds) != 0) return runShare(s, m, appends, points, 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        std::string text;
-        for (const std::string& what : runShare(twin, m, appends, points, 1))
-            text += what + "\n";
-        const bool sent =
-            ::write(fds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        ::_exit(sent ? 0 : 1);  // no destructors: the scenes belong to the parent
-    }
-    ::close(fds[1]);
-    std::vector<std::string> bad = runShare(s, m, appends, points, 0);
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        bad.push_back("the second worker did not finish");
-    for (std::size_t from = 0, end; (end = text.find('\n', from)) != std::string::npos;
-         from = end + 1)
-        bad.push_back(text.substr(from, end - from));
-    return bad;
-}
-
-TEST(CutCrash, KilledOrFailingAtEveryStepLosesDoublesAndChangesNothing) {
+TEST_P(CutCrashShare, KilledOrFailingAtEveryStepLosesDoublesAndChangesNothing) {
     const auto started = std::chrono::steady_clock::now();
     Scene s;
     makeScene(s);
@@ -441,7 +403,8 @@ TEST(CutCrash, KilledOrFailingAtEveryStepLosesDoublesAndChangesNothing) {
         if (!bulk || edge) points.push_back({Point::Mode::fail, k, -1});
     }
 
-    const std::vector<std::string> bad = runInTwo(s, m, appends, points);
+    const std::vector<std::string> bad =
+        runShare(s, m, appends, points, static_cast<std::size_t>(GetParam()));
     for (const std::string& what : bad)
         ADD_FAILURE() << what;
     std::map<std::string, int> killedAt, failedAt;
@@ -462,11 +425,13 @@ TEST(CutCrash, KilledOrFailingAtEveryStepLosesDoublesAndChangesNothing) {
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started);
     std::printf(
         "%zu kill points and %zu failing writes over %ld steps, %zu MB history, %zu "
-        "appends per run: %zu bad, %.1f s\n",
+        "appends per run: share %d of %d, %zu bad, %.1f s\n",
         kills, points.size() - kills, steps,
         static_cast<std::size_t>(std::filesystem::file_size(s.original) >> 20), appends.size(),
-        bad.size(), seconds.count());
+        GetParam() + 1, shares, bad.size(), seconds.count());
 }
+
+INSTANTIATE_TEST_SUITE_P(Shares, CutCrashShare, ::testing::Range(0, shares));
 
 // The instant between the last look at the history's length and its
 // shortening: a mailer opening the history there waits for ravlog's lease

@@ -7,11 +7,12 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "core/program_text.h"
+#include "history_files.h"
+#include "report_texts.h"
 #include "run_program.h"
 #include "same_text.h"
 #include "scratch_dir.h"
@@ -25,40 +26,13 @@ using testing::sameText;
 
 using testing::ProgramResult;
 using testing::ScratchDir;
+using testing::writeHistory;
 
-const std::string pondrelPath = std::string(RV_BUILD_DIR) + "/pondrel/pondrel";
+const std::string pondrelPath = testing::builtProgram("pondrel");
 
 // The credit line is the suite's own; the rest is fixed.
-const std::string banner =
-    "Pondrel " RV_VERSION
-    "/Linux - Link Statistic for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
-    "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n" +
-    std::string(creditLine) + "\n\n";
-
-const std::string usage =
-    "Usage:  pondrel [<options>...]\n"
-    "\n"
-    "options:\n"
-    "\t-c<ctl_file>            Select Ravlog config file (default: ravlog.ctl)\n"
-    "\t-o<out_file>            Output file name (default: output to stdout)\n"
-    "\t-h<history>[,n[,m]]     Add history file to processing (append 'History' to config "
-    "file)\n"
-    "\t-b<d.m.y>               Begin from day d, month m, year y\n"
-    "\t-e<d.m.y>               End at day d, month m, year y\n"
-    "\t-d<n>                   Get statistic for n days only\n"
-    "\t-r<archive>             Day archive (override 'Archive' in config file; -r alone: none)\n"
-    "\t-g[+|-]                 -g+  set 'Group Yes'\n"
-    "\t                        -g-  set 'Group No'\n"
-    "\t                        -g   invert 'Group' in config file\n"
-    "\t-k[+|-]                 -k+  set 'KeepAll Yes'\n"
-    "\t                        -k-  set 'KeepAll No'\n"
-    "\t                        -k   invert 'KeepAll' in config file\n"
-    "\t-f<format>              Report format: text (default), json, csv or html\n"
-    "\t-u[+|-]                 -u+  UTF8 output (default)\n"
-    "\t                        -u-  ASCII output\n"
-    "\t                        -u   as -u+\n"
-    "\t                        -u<charset>  text report in UTF-8 (default), CP866 or CP437\n"
-    "\t-?, --help              This help\n";
+const std::string& banner = testing::pondrelBanner;
+const std::string usage = testing::usageText("pondrel");
 
 const std::string badOptionTail = "\nUse -? or --help to help\n";
 
@@ -109,15 +83,6 @@ std::string asciiReport(const std::string& from, const std::string& to,
 
 // ---- running and comparing ---------------------------------------------------
 
-void writeHistory(const ScratchDir& dir, const std::string& name, HistoryType type,
-                  const std::string& list) {
-    histgen::HistoryWriter writer(type);
-    auto error = histgen::writeRecordList(list, writer);
-    ASSERT_FALSE(error) << error->message << " in line " << error->line;
-    writer.defaultBrakeHeaderToFirstRecord();
-    ASSERT_TRUE(dir.write(name, writer.bytes()));
-}
-
 ProgramResult pondrel(const ScratchDir& dir, const std::vector<std::string>& args,
                       const std::string& zone = "UTC") {
     return testing::runProgram(pondrelPath, args, dir.path(), {"TZ=" + zone});
@@ -131,12 +96,12 @@ ProgramResult pondrel(const ScratchDir& dir, const std::vector<std::string>& arg
     if (at == std::string::npos)
         return ::testing::AssertionFailure() << "no footer in:\n" << actual;
     if (auto same = sameText(actual.substr(0, at), expected); !same) return same;
-    static const std::regex footer(
-        "Links Statistic created at "
-        "(Monday|Tuesday|Wednesday|Thursday|Friday|Saturday|Sunday), [0-9]{2} "
-        "(January|February|March|April|May|June|July|August|September|October|November|"
-        "December) [0-9]{4}, [0-9]{2}:[0-9]{2}:[0-9]{2}\n[^\n]+\n");
-    if (!std::regex_match(actual.substr(at), footer))
+    // The creation time, then the credit line, and nothing after it.
+    const std::string footer = actual.substr(at + lead.size());
+    const std::size_t timeEnd = footer.find('\n');
+    const std::size_t creditEnd = footer.find('\n', timeEnd + 1);
+    if (timeEnd == std::string::npos || !testing::isCreationTime(footer.substr(0, timeEnd)) ||
+        creditEnd == timeEnd + 1 || creditEnd + 1 != footer.size())
         return ::testing::AssertionFailure() << "footer: " << actual.substr(at);
     return ::testing::AssertionSuccess();
 }

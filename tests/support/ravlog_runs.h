@@ -7,10 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
+#include "history_files.h"
+#include "report_texts.h"
 #include "run_program.h"
 #include "same_text.h"
 #include "scratch_dir.h"
@@ -19,14 +20,7 @@
 
 namespace rv::testing {
 
-inline const std::string ravlogPath = std::string(RV_BUILD_DIR) + "/ravlog/ravlog";
-
-inline const std::string ravlogBanner =
-    "Ravlog " RV_VERSION
-    "/Linux - History Utility for T-Mail, BinkD, Argus, Brake, Bink/+,\n"
-    "FhMail, DVMmail, KittenMail, BinkleyTerm-XE, FrontDoor, InternetRex, BasicMail\n"
-    "Free software for FidoNet node operators, Ravlog suite\n"
-    "\n";
+inline const std::string ravlogPath = builtProgram("ravlog");
 
 inline std::string repeated(const std::string& piece, int count) {
     std::string text;
@@ -37,16 +31,6 @@ inline std::string repeated(const std::string& piece, int count) {
 
 inline std::string blanks(int count) {
     return std::string(static_cast<std::size_t>(count), ' ');
-}
-
-// Writes a history of the type from a record list into the directory.
-inline void writeHistory(const ScratchDir& dir, const std::string& name, HistoryType type,
-                         const std::string& list) {
-    histgen::HistoryWriter writer(type);
-    auto error = histgen::writeRecordList(list, writer);
-    ASSERT_FALSE(error) << error->message << " in line " << error->line;
-    writer.defaultBrakeHeaderToFirstRecord();
-    ASSERT_TRUE(dir.write(name, writer.bytes()));
 }
 
 inline ProgramResult ravlog(const ScratchDir& dir, const std::vector<std::string>& args,
@@ -121,24 +105,13 @@ inline std::string table(bool prot, bool abrt, const std::vector<std::string>& r
 inline const std::string emptyTotals =
     totals("   0", "   0", "   0", "  0:00:00", "     0", "     0", "      0");
 
-// The creation line of each report replaced by the placeholder; a line that
-// does not have the form of "%A, %d %B %Y, %X" is left as it is.
-inline std::string withPlaceholders(const std::string& text) {
-    static const std::regex createdAt(
-        "Sessions Statistic created at "
-        "(Mon|Tues|Wednes|Thurs|Fri|Satur|Sun)day, [0-3][0-9] "
-        "(January|February|March|April|May|June|July|August|September|October|November|December)"
-        " [0-9]{4}, [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\n");
-    return std::regex_replace(text, createdAt, createdAtPlaceholder);
-}
-
 // The whole sessions statistic file against the expected text, whose
 // creation lines are placeholders.
 inline ::testing::AssertionResult sameSessionsFile(const ScratchDir& dir, const std::string& name,
                                                    const std::string& expected) {
     if (!std::filesystem::exists(dir.file(name)))
         return ::testing::AssertionFailure() << name << " was not written";
-    return sameText(withPlaceholders(slurp(dir.file(name))), expected);
+    return sameText(maskCreationTimes(slurp(dir.file(name))), expected);
 }
 
 // Whether the machine has the zone's rules (a missing zone would silently be UTC).

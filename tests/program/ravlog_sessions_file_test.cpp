@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ravlog_e2e.h"
+#include "ravlog_runs.h"
 
 namespace rv {
 namespace {

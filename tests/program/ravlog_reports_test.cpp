@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +14,9 @@
 #include "captured_stream.h"
 #include "core/byte_source.h"
 #include "core/program_text.h"
+#include "history_files.h"
 #include "ravlog/ravlog_run.h"
+#include "report_texts.h"
 #include "run_program.h"
 #include "same_text.h"
 #include "scratch_dir.h"
@@ -29,6 +30,8 @@ namespace {
 using testing::sameText;
 
 using testing::CapturedStream;
+using testing::historyBytes;
+using testing::maskCreationTimes;
 using testing::ProgramResult;
 using testing::ScratchDir;
 
@@ -116,37 +119,12 @@ std::string footer(const char* report) {
     return std::string(report) + " created at <time>\n" + std::string(creditLine) + "\n";
 }
 
-// Replaces each creation time by <time> once it has the form of
-// strftime "%A, %d %B %Y, %X" in the C locale; a time of another form is
-// left in place, so that the comparison shows it.
-std::string maskCreationTimes(std::string text) {
-    static const std::regex form(
-        "[A-Z][a-z]+day, [0-9]{2} [A-Z][a-z]+ [0-9]{4}, [0-9]{2}:[0-9]{2}:[0-9]{2}");
-    const std::string marker = " created at ";
-    for (std::size_t at = text.find(marker); at != std::string::npos;
-         at = text.find(marker, at + 1)) {
-        const std::size_t from = at + marker.size();
-        const std::size_t end = text.find('\n', from);
-        if (std::regex_match(text.substr(from, end - from), form))
-            text.replace(from, end - from, "<time>");
-    }
-    return text;
-}
-
 // The text between the first occurrence of `from` and the next `to` (or the end).
 std::string between(const std::string& text, const std::string& from, const std::string& to) {
     const std::size_t start = text.find(from);
     if (start == std::string::npos) return {};
     const std::size_t end = text.find(to, start + from.size());
     return text.substr(start, end == std::string::npos ? end : end - start);
-}
-
-histgen::Bytes historyBytes(HistoryType type, const std::string& list) {
-    histgen::HistoryWriter writer(type);
-    const auto error = histgen::writeRecordList(list, writer);
-    EXPECT_FALSE(error) << (error ? error->message : "");
-    writer.defaultBrakeHeaderToFirstRecord();
-    return writer.bytes();
 }
 
 // ─── runs in this process, over histories in memory ──────────────────────
@@ -448,7 +426,7 @@ TEST_F(ReportRun, EventEntriesNeedBrakeSesStatForTheirTableRow) {
 
 // ─── the built program over a small node ─────────────────────────────────
 
-const std::string ravlogPath = std::string(RV_BUILD_DIR) + "/ravlog/ravlog";
+const std::string ravlogPath = testing::builtProgram("ravlog");
 
 // Three lines: a T-Mail history, one that is missing, and a plain one.
 const char* const nodeConfig =

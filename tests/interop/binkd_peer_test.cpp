@@ -39,7 +39,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -71,10 +70,9 @@ using testing::writeText;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-const std::string buildDir = RV_BUILD_DIR;
-const std::string brimselPath = buildDir + "/brimsel/brimsel";
-const std::string ravlogPath = buildDir + "/ravlog/ravlog";
-const std::string pondrelPath = buildDir + "/pondrel/pondrel";
+const std::string brimselPath = testing::builtProgram("brimsel");
+const std::string ravlogPath = testing::builtProgram("ravlog");
+const std::string pondrelPath = testing::builtProgram("pondrel");
 
 constexpr std::size_t binlogRecord = 28;
 constexpr std::size_t fdRecord = 116;
@@ -452,22 +450,30 @@ std::string BinkdPeer::runExchange() {
 // binkd's own account of each session, the figures the histories must agree
 // with: "done (to|from <address>, OK|failed, S/R: files (sent/received bytes))".
 TEST_F(BinkdPeer, TextLogStatesTheSessionsThatWerePlanned) {
-    const std::regex done(
-        R"(\[(\d+)\] done \((to|from) 2:5020/(\d+)@fidonet, (OK|failed), S/R: \d+/\d+ \((\d+)/(\d+) bytes\)\))");
-    const std::regex secure(R"(\[(\d+)\] pwd protected session)");
     std::vector<std::string> sessions;
-    std::vector<std::string> passworded;  // ids of the processes that held one
+    std::vector<unsigned long> passworded;  // ids of the processes that held one
     std::istringstream log(slurp(his("binkd.log")));
-    std::string line;
-    while (std::getline(log, line)) {
-        std::smatch m;
-        if (std::regex_search(line, m, secure)) passworded.push_back(m[1].str());
-        if (!std::regex_search(line, m, done)) continue;
+    for (std::string line; std::getline(log, line);) {
+        const std::size_t id = line.find('[');
+        if (id == std::string::npos) continue;
+        unsigned long pid = 0, node = 0, sent = 0, received = 0;
+        char way[5] = {}, outcome[7] = {};
+        int end = 0;
+        const char* text = line.c_str() + id;
+        if (std::sscanf(text, "[%lu] pwd protected session%n", &pid, &end) == 1 && end > 0)
+            passworded.push_back(pid);
+        end = 0;
+        if (std::sscanf(text,
+                        "[%lu] done (%4[a-z] 2:5020/%lu@fidonet, %6[a-zOK], S/R: %*u/%*u (%lu/%lu "
+                        "bytes))%n",
+                        &pid, way, &node, outcome, &sent, &received, &end) != 6 ||
+            end == 0)
+            continue;
         const bool isPassworded =
-            std::find(passworded.begin(), passworded.end(), m[1].str()) != passworded.end();
-        sessions.push_back(m[2].str() + " " + m[3].str() + " " + m[4].str() + " sent " +
-                           m[5].str() + " received " + m[6].str() +
-                           (isPassworded ? " protected" : ""));
+            std::find(passworded.begin(), passworded.end(), pid) != passworded.end();
+        sessions.push_back(std::string(way) + " " + std::to_string(node) + " " + outcome +
+                           " sent " + std::to_string(sent) + " received " +
+                           std::to_string(received) + (isPassworded ? " protected" : ""));
     }
     std::vector<std::string> expected;
     for (const Planned& p : plan)
