@@ -1,4 +1,4 @@
-#include "ravlog/cut_io.h"
+#include "ravlog/cut/cut_io.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

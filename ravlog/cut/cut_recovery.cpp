@@ -1,4 +1,4 @@
-#include "ravlog/cut_recovery.h"
+#include "ravlog/cut/cut_recovery.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ravlog/journal_file.h"
+#include "ravlog/cut/journal_file.h"
 
 namespace rv {
 

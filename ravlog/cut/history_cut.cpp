@@ -1,4 +1,4 @@
-#include "ravlog/history_cut.h"
+#include "ravlog/cut/history_cut.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -4,7 +4,7 @@
 //  - the records to keep are first written to a journal beside the history
 //    and flushed to disk; the history is only rewritten after that, and a
 //    cut that a crash interrupts is finished from the journal by the next
-//    run (ravlog/journal_file.h has the order of writes);
+//    run (ravlog/cut/journal_file.h has the order of writes);
 //  - the history is rewritten in place (a mailer may hold it open, and its
 //    inode, owner and permissions must stay), under an advisory lock;
 //  - records appended by the mailer after the reading are carried over;
@@ -30,8 +30,8 @@
 #include <string_view>
 
 #include "core/history_type.h"
-#include "ravlog/cut_io.h"
-#include "ravlog/journal_file.h"
+#include "ravlog/cut/cut_io.h"
+#include "ravlog/cut/journal_file.h"
 
 namespace rv {
 

@@ -28,7 +28,7 @@
 #include <string>
 
 #include "core/cut_journal.h"
-#include "ravlog/cut_io.h"
+#include "ravlog/cut/cut_io.h"
 
 namespace rv {
 

@@ -1,4 +1,4 @@
-#include "ravlog/journal_file.h"
+#include "ravlog/cut/journal_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

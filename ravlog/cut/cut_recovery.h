@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ravlog/cut_io.h"
+#include "ravlog/cut/cut_io.h"
 
 namespace rv {
 
