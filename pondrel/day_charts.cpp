@@ -17,7 +17,8 @@ std::uint64_t dayWidth(std::size_t days) {
     return width - width % 2;
 }
 
-// Of 0..scale, the least that shows a value above 0.
+// The value's share of the most in units of 0..scale, rounded up so that
+// any value above 0 shows.
 std::uint64_t scaled(std::uint64_t value, std::uint64_t most, std::uint64_t scale) {
     if (most == 0) return 0;
     // In long double: a year of traffic times 100 stays exact enough.
@@ -124,7 +125,7 @@ std::string dayChartStyle(std::size_t days) {
     // The bars fill five sixths of a day, as ravlog's of a slot.
     const std::uint64_t tenths = dayWidth(days) * 50 / 6;
     return ".c.d g path{stroke-width:" + std::to_string(tenths / 10) + "." +
-           std::to_string(tenths % 10) + "}.s{width:120px;height:18px}.s path{fill:var(--b)}";
+           std::to_string(tenths % 10) + "}svg.s{width:120px;height:18px}.s path{fill:var(--b)}";
 }
 
 void putDayCharts(OutBuffer& out, const std::vector<ReportDay>& days) {
