@@ -97,13 +97,14 @@ void putHtmlText(OutBuffer& out, std::string_view text) {
     out.put(v.substr(done));
 }
 
-void putHtmlStart(OutBuffer& out, std::string_view title) {
+void putHtmlStart(OutBuffer& out, std::string_view title, std::string_view extraStyle) {
     out.put(
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
         "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">\n<title>");
     putHtmlText(out, title);
     out.put("</title>\n<style>");
     out.put(styleSheet);
+    out.put(extraStyle);
     out.put("</style></head>\n<body>\n");
 }
 

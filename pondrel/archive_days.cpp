@@ -45,6 +45,7 @@ Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& convert
     const std::int64_t firstDay = run.options.begin > 0 ? dayOfTime(run.options.begin) - 1 : 0;
     AddressBook& book = *run.book;
     TrafficCounters& totals = run.totals[i];
+    PeriodDays::Open open;
     const std::string reason = archive_->readDays(
         line.source.path, firstDay,
         [&](const ArchivedDay& day) {
@@ -59,9 +60,11 @@ Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& convert
         },
         [&](std::int64_t day, const ArchivedSums& sums) {
             if (!std::binary_search(counted_.begin(), counted_.end(), day)) return;
+            if (day != open.day) run.days.moveTo(open, day, book, advancedCps, totals);
             book.countSums(sums.address, sums.kind, sums.counters, sums.protectedSessions,
-                           advancedCps, totals);
+                           advancedCps, open.counters);
         });
+    run.days.close(open, book, advancedCps, totals);
     if (!reason.empty()) return cantRead(run.config.settings.archivePath, reason);
     return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "archive/line_days.h"
 #include "core/config_reader.h"
 #include "core/cut_journal.h"
 #include "core/dates.h"
@@ -72,6 +73,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
     TrafficCounters& totals = run.totals[i];
     MatchContext context;
     context.advancedCps = line.advancedCps != 0;
+    PeriodDays::Open day;
     SessionRecord r;
     const bool whole = reader.readWithTwin(line.source, [&] {
         while (reader.readSession(r)) {
@@ -81,6 +83,8 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
             if (!shifted || archive.holds(*shifted)) continue;
             const std::optional<std::time_t> t = converter.toLocal(*shifted);
             if (!t || !periodTest(run, *t, *shifted)) continue;
+            if (!day.holds(*shifted))
+                run.days.moveTo(day, dayOfTime(*shifted), book, context.advancedCps, totals);
             r.flags = applyDirectionRules(static_cast<std::uint16_t>(r.flags | reader.direction()),
                                           rules);
             if (!r.has(SessionFlags::kindMask) && book.tallySession(r, zeroDuration)) continue;
@@ -90,14 +94,14 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
             context.zeroDuration = zeroDuration;
             const MatchResult match = book.matchSession(r, context);
             if (match.end == WalkEnd::plainEntry)
-                countTraffic(totals, r, zeroDuration,
+                countTraffic(day.counters, r, zeroDuration,
                              !r.has(SessionFlags::kindAnswer | SessionFlags::kindDial |
                                     SessionFlags::kindTerminal));
         }
     });
     if (!whole) std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
     reader.close();
-    book.flushTallies(totals, line.advancedCps != 0);
+    run.days.close(day, book, context.advancedCps, totals);
 }
 
 }  // namespace
@@ -142,6 +146,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
 
     run.book = std::make_unique<AddressBook>(run.config.addresses);
     run.totals.assign(run.config.lines.size(), TrafficCounters{});
+    if (o.format == ReportFormat::html) run.days.keepEntryTraffic();
     {
         ArchiveDays archive;
         if (Stop stop = archive.open(run)) return stop;
@@ -154,6 +159,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     }
     if (run.latest < run.earliest)
         return failure("No information for selected date period found.\n");
+    run.days.finish();
     run.printable = run.book->finishEntries(s.keepAll);
     if (run.printable.links == 0 && (run.printable.groups == 0 || !s.group))
         return failure("No information for selected addresses found.\n");

@@ -1,5 +1,6 @@
 #include "pondrel/report_data.h"
 
+#include "archive/day_archive.h"
 #include "core/csv_writer.h"
 #include "core/json_writer.h"
 #include "stats/link_rows_json.h"
@@ -47,6 +48,15 @@ void writeJsonReport(std::FILE* file, const Report& report) {
     json.key("unread_lines").beginArray(true);
     for (const Line* line : report.unreadLines)
         putUnreadLineJson(json, *line, line->source.path, line->source.type);
+    json.endArray();
+    // Last, so that the keys before keep their places.
+    json.key("days").beginArray(true);
+    for (const ReportDay& day : report.days) {
+        json.beginObject();
+        json.key("date").string(dayText(day.day));
+        putTotalsFields(json, day.totals);
+        json.endObject();
+    }
     json.endArray();
     json.endObject();
     out.put('\n');

@@ -1,8 +1,44 @@
 #include "pondrel/report_model.h"
 
+#include <algorithm>
+
+#include "archive/line_days.h"
 #include "core/time_text.h"
 
 namespace rv::pondrel {
+
+namespace {
+
+void addDays(Report& report, const Run& run) {
+    const PeriodDays& counted = run.days;
+    const std::vector<TrafficCounters>& days = counted.days();
+    std::int64_t first = dayOfTime(run.earliestShown);
+    std::int64_t last = dayOfTime(run.latestShown);
+    // A day counted outside them (a -d period that began later than the
+    // earliest record) still shows, so that the days add up.
+    if (!days.empty()) {
+        first = std::min(first, counted.firstDay());
+        last = std::max(last, counted.firstDay() + static_cast<std::int64_t>(days.size()) - 1);
+    }
+    report.days.reserve(static_cast<std::size_t>(last - first + 1));
+    for (std::int64_t day = first; day <= last; ++day) {
+        const std::int64_t index = day - counted.firstDay();
+        const bool some = index >= 0 && index < static_cast<std::int64_t>(days.size());
+        report.days.push_back(
+            {day, summaryTotals(some ? days[static_cast<std::size_t>(index)] : TrafficCounters{})});
+    }
+    if (run.options.format != ReportFormat::html) return;
+    // The rows in linkTables' order.
+    const Settings& s = run.config.settings;
+    for (const AddrEntry& e : run.book->entries()) {
+        if (hasLinkTableRow(e, s.keepAll, s.brakeSesStatMask))
+            report.linkDays.push_back(counted.trafficOf(e));
+        else if (s.group && hasGroupTableRow(e, s.keepAll))
+            report.groupDays.push_back(counted.trafficOf(e));
+    }
+}
+
+}  // namespace
 
 Report makeReport(const Run& run) {
     const Settings& s = run.config.settings;
@@ -14,6 +50,7 @@ Report makeReport(const Run& run) {
         addCounters(report.totals, t);
     for (std::size_t i : run.unreadLines)
         report.unreadLines.push_back(&run.config.lines[i]);
+    addDays(report, run);
     return report;
 }
 

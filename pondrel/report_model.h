@@ -1,14 +1,22 @@
 // What pondrel reports, computed once from a finished run: the period the
-// counted records cover, the links and group rows and the totals. The
-// text, JSON and CSV writers render it.
+// counted records cover, the links and group rows, the totals and the
+// period's days. The text, JSON, CSV and HTML writers render it.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
+#include <vector>
 
 #include "pondrel/run_state.h"
 #include "stats/link_rows.h"
 
 namespace rv::pondrel {
+
+// One day of the period and what all lines counted on it.
+struct ReportDay {
+    std::int64_t day = 0;  // days since 1970 in the lines' clock
+    SummaryTotals totals;
+};
 
 struct Report {
     // The earliest and latest counted record, broken down in the
@@ -18,6 +26,12 @@ struct Report {
     LinkTables tables;
     TrafficCounters totals;
     std::vector<const Line*> unreadLines;  // whose history could not be opened
+    // Every day from From's to To's; they add up to the totals.
+    std::vector<ReportDay> days;
+    // For the page, each row's traffic per day (null for none), parallel to
+    // tables.links and tables.groups.
+    std::vector<const std::vector<DayBytes>*> linkDays;
+    std::vector<const std::vector<DayBytes>*> groupDays;
 };
 
 Report makeReport(const Run& run);

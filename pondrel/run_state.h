@@ -1,7 +1,7 @@
 // The state of one pondrel run, passed down from the driver to the
 // record filter and the report: the clock, the configuration and options,
-// the address entries, the lines' totals and the period the counted
-// records cover.
+// the address entries, the lines' totals and their days, and the period
+// the counted records cover.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 
 #include "core/config_model.h"
 #include "core/local_clock.h"
+#include "pondrel/period_days.h"
 #include "pondrel/pondrel_options.h"
 #include "stats/address_book.h"
 #include "stats/traffic_counters.h"
@@ -29,6 +30,8 @@ struct Run {
     // Parallel to config.lines: of a line's totals the report shows only
     // the traffic counters, so only they are kept.
     std::vector<TrafficCounters> totals;
+    // What each day of the period counted, all lines together.
+    PeriodDays days;
     std::time_t earliest = 2147483647;
     std::time_t latest = 0;
     // The same two records' times as the history's clock shows them (plus

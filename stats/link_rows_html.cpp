@@ -45,10 +45,16 @@ void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const Li
         "<th colspan=\"2\">Outgoing</th><th rowspan=\"2\">Time online</th>"
         "<th colspan=\"2\">Traffic</th><th rowspan=\"2\">CPS</th>");
     if (form.axis) putHourHeading(out, *form.axis);
+    if (form.lastCell) {
+        out.put("<th rowspan=\"2\" class=\"a\">");
+        out.put(form.lastHeading);
+        out.put("</th>");
+    }
     out.put(
         "</tr>\n<tr><th>Ses</th><th>Time</th><th>Ses</th><th>Time</th><th>Rcvd</th>"
         "<th>Sent</th></tr>\n");
-    for (const LinkRow& row : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const LinkRow& row = rows[i];
         out.put("<tr>");
         if (prot) out.put(row.protectedSessions ? "<td class=\"a\">P</td>" : "<td></td>");
         out.put("<td class=\"a\">");
@@ -68,6 +74,11 @@ void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const Li
         if (form.axis) {
             out.put("<td class=\"v\">");
             putTimelineSvg(out, *form.axis, row.marks);
+            out.put("</td>");
+        }
+        if (form.lastCell) {
+            out.put("<td class=\"a\">");
+            form.lastCell(out, asGroups, i);
             out.put("</td>");
         }
         out.put("</tr>\n");

@@ -1,9 +1,11 @@
 // The links and group tables and the totals box of ravlog's and pondrel's
 // HTML reports: the text tables' rows and columns, numbers right-aligned,
-// and, in ravlog's, each row's history as a timeline.
+// and, in ravlog's, each row's history as a timeline (pondrel's draws its
+// rows' traffic per day).
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +19,10 @@ struct LinkTableHtml {
     std::size_t addressWidth;         // the Address cell's width in the program's text table
     bool protColumn = false;          // the P column of protected links
     const ChartAxis* axis = nullptr;  // each row's timeline on this axis, or none
+    // A last column that the caller draws (pondrel's traffic per day): its
+    // heading, and the cell's content for row i of the links or group table.
+    std::string_view lastHeading = {};
+    std::function<void(OutBuffer& out, bool groups, std::size_t i)> lastCell = {};
 };
 
 // The table in its scrolling box; a group table has no P column.

@@ -355,8 +355,14 @@ def csv_rows(data, what):
 def check_pondrel(work, tag, zone):
     text = run("pondrel", [], work, zone).decode()
     report = strict_json(run("pondrel", ["-fjson"], work, zone), f"{tag} pondrel json")
-    check(list(report) == ["from", "to", "links", "groups", "totals", "unread_lines"],
+    check(list(report) == ["from", "to", "links", "groups", "totals", "unread_lines", "days"],
           f"{tag} pondrel keys")
+    dates = [d["date"] for d in report["days"]]
+    check(dates[0] == report["from"][:10] and dates[-1] == report["to"][:10] and
+          dates == [str(datetime.date.fromisoformat(dates[0]) + datetime.timedelta(n))
+                    for n in range(len(dates))], f"{tag} pondrel: days from From to To")
+    check(all(sum(d[k] for d in report["days"]) == v for k, v in report["totals"].items()),
+          f"{tag} pondrel: the days add up to the totals")
     check(report["unread_lines"] == UNREAD, f"{tag} pondrel unread lines")
     for key, label in (("from", "From"), ("to", "To  ")):
         shown = f"{label}: {iso(report[key]):%H:%M:%S, %d %B %Y, %A}"

@@ -15,7 +15,8 @@ line's time online that the JSON's times make; every bar chart has one bar per s
 slot's span and value, drawn at the JSON's busy values; its hour axis
 follows the window; the table cells and totals equal the JSON's figures
 in the text's form, with the exact count in the tooltip of a rounded
-cell. pondrel's page holds the rows of its JSON report. The demo day's
+cell. pondrel's page holds the rows of its JSON report and, over several
+days, a bar for each day's figures. The demo day's
 page stays under 300 KB.
 
 hostile: names, labels and paths with markup, quotes, controls and broken
@@ -259,7 +260,20 @@ def check_ravlog(work, tag, args, zone, start_hour, hours):
 def check_pondrel(work, tag, zone):
     report = data.strict_json(data.run("pondrel", ["-fjson"], work, zone), tag)
     page = parse(data.run("pondrel", ["-fHTML"], work, zone), tag + " pondrel")
-    check(not list(find(page, "svg")), f"{tag}: pondrel draws no chart")
+    # A period of two days or more: its days charted, every day's bars at
+    # the JSON's figures, and one small chart per row.
+    days = report["days"]
+    charts = list(find(page, "svg", "d"))
+    rows = len(report["links"]) + len(report["groups"])
+    check(len(charts) == (2 if len(days) > 1 else 0), f"{tag}: pondrel's day charts")
+    check(len(list(find(page, "svg", "s"))) == (rows if charts else 0),
+          f"{tag}: pondrel's rows' charts")
+    shown = {t["text"] for chart in charts for t in find(chart, "title")}
+    drawn = {f"{d['date']}: {d[key]}{unit} {name}" for d in days
+             for key, unit, name in (("sessions_in", "", "in"), ("sessions_out", "", "out"),
+                                     ("received", " bytes", "received"),
+                                     ("sent", " bytes", "sent")) if d[key]}
+    check(shown == (drawn if charts else set()), f"{tag}: pondrel's day bars and JSON differ")
     tables = list(find(page, "table"))
     check_table(f"{tag} pondrel links", tables[0], report["links"], None)
     if report["groups"]:

@@ -191,6 +191,7 @@ recipe "Records and aborted sessions per history file" \
     "$(printf '{"file":"a.his","records":3,"aborted":1}\n{"file":"b.his","records":2,"aborted":1}')"
 last_call='{"file":"a.his","type":3,"address":"2:5020/545.0","zone":2,"net":5020,"node":545,"point":0,"start":"2024-03-05T12:00:00","duration":60,"received":0,"sent":0,"incoming":false,"outgoing":true,"normal":false,"protected":false,"kind":null,"aborted":false}'
 recipe "The last call of 2:5020/545" "$last_call"
+recipe "The sessions and bytes of each day" "2024-03-05: 5 sessions, 0 bytes"
 recipe "### When did 2:5020/545 last call?" "$last_call" docs/guide.md
 
 # The day archive's recipes, over days relative to today: 2:5020/100 called

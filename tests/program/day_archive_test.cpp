@@ -4,81 +4,21 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "archive/day_archive.h"
-#include "captured_stream.h"
-#include "core/byte_source.h"
-#include "pondrel/pondrel_run.h"
-#include "ravlog/ravlog_run.h"
-#include "run_program.h"
-#include "scratch_dir.h"
+#include "generated_node.h"
 #include "time_zone_scope.h"
-#include "tools/node_history.h"
 
 namespace rv {
 namespace {
 
-using testing::CapturedStream;
+using testing::pondrelOn;
+using testing::ravlogOn;
 using testing::ScratchDir;
 using testing::slurp;
+using testing::writeNode;
 
-constexpr std::int64_t day = 86400;
-const std::int64_t endDay = dayOfDate(2024, 6, 30);
-
-// A generated node of 90 days in DIR/SUB; returns its configuration, which
-// has EXTRA among the common keywords.
-std::string writeNode(const ScratchDir& dir, const std::string& sub, const std::string& extra) {
-    const std::string home = dir.file(sub);
-    std::filesystem::create_directory(home);
-    histgen::NodeOptions options;
-    options.days = 90;
-    options.seed = 24;
-    options.endDay = endDay;
-    for (const histgen::GeneratedFile& f : histgen::generateNode(options))
-        EXPECT_TRUE(dir.write(sub + "/" + f.name, f.bytes));
-    std::string ctl = "[COMMON]\n" + extra + "Output " + home + "/r.out\nPondrel " + home +
-                      "/r.lnk\nSessionStat " + home +
-                      "/r.ses\nGroup Yes\nBrakeSesStat AB\nAddr !2:5020/9999\n"
-                      "Addr 2:5020/# \"Moscow\"\nAddr 2:*\nAddr ANSWER\n";
-    for (const char* history : {"binkd.his,2,1", "plain28.his", "long100.his", "brake.his",
-                                "pair116.ohs", "status64.his", "wide316.his", "dated104.ohs"})
-        ctl += "[LINE]\nHistory " + home + "/" + history + "\n";
-    EXPECT_TRUE(dir.write(sub + "/ravlog.ctl", ctl));
-    return home + "/ravlog.ctl";
-}
-
-// ravlog run at noon of RUNDAY.
-testing::ProgramResult ravlogOn(const std::string& ctl, std::int64_t runDay) {
-    CapturedStream out, err;
-    int status = 0;
-    {
-        RavlogRun run(static_cast<std::time_t>(runDay * day + 43200), out.get(), err.get());
-        FileOpener opener;
-        if (Stop stop = runRavlog(run, {"-c" + ctl}, opener)) status = stop->status;
-    }
-    return {out.text(), err.text(), status};
-}
-
-// pondrel's report without the line that tells when it was made.
-std::string pondrelOn(const std::string& ctl, std::vector<std::string> args) {
-    CapturedStream out, err;
-    {
-        pondrel::Run run(static_cast<std::time_t>((endDay + 10) * day), err.get());
-        FileOpener opener;
-        args.push_back("-c" + ctl);
-        const std::vector<std::string_view> views(args.begin(), args.end());
-        if (Stop stop = pondrel::runPondrel(run, views, opener, out.get()); stop && stop->status)
-            return "status " + std::to_string(stop->status);
-    }
-    std::istringstream report(out.text());
-    std::string text;
-    for (std::string line; std::getline(report, line);)
-        if (line.find("reat") == std::string::npos) text += line + "\n";
-    return text;
-}
+const std::int64_t endDay = testing::nodeEndDay;
 
 TEST(DayArchiveRuns, ACutNodeWithAnArchiveReportsAsItsUncutCopy) {
     testing::TimeZoneScope utc("UTC");

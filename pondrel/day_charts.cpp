@@ -1,0 +1,203 @@
+#include "pondrel/day_charts.h"
+
+#include <algorithm>
+
+#include "archive/day_archive.h"
+#include "core/format.h"
+#include "core/html_page.h"
+
+namespace rv::pondrel {
+
+namespace {
+
+// The plot is 100 units high; a day is dayWidth units wide, about as wide
+// as ravlog's 96 slots together, and at least 2.
+std::uint64_t dayWidth(std::size_t days) {
+    const std::uint64_t width = std::max<std::uint64_t>(2, 576 / std::max<std::size_t>(days, 1));
+    return width - width % 2;
+}
+
+// The value's share of the most in units of 0..scale, rounded up so that
+// any value above 0 shows.
+std::uint64_t scaled(std::uint64_t value, std::uint64_t most, std::uint64_t scale) {
+    if (most == 0) return 0;
+    // In long double: a year of traffic times 100 stays exact enough.
+    const long double share = static_cast<long double>(value) / static_cast<long double>(most);
+    auto units = static_cast<std::uint64_t>(share * static_cast<long double>(scale));
+    if (static_cast<long double>(units) < share * static_cast<long double>(scale)) ++units;
+    return std::min(units, scale);
+}
+
+std::string_view trafficText(std::uint64_t bytes, TrafficText& text) {
+    text = formatTraffic(bytes, false);
+    return bareCell(text.view());
+}
+
+struct Series {
+    std::string_view cssClass;  // i or o, as ravlog's incoming and outgoing bars
+    std::string_view name;      // in the tooltip
+    std::uint64_t SummaryTotals::*value;
+};
+
+// Two series stacked per day, the first at the bottom.
+void putChart(OutBuffer& out, const std::vector<ReportDay>& days, std::string_view title,
+              const Series (&series)[2], bool bytes) {
+    const std::uint64_t step = dayWidth(days.size());
+    const std::uint64_t width = step * days.size();
+    std::uint64_t most = 0;
+    for (const ReportDay& d : days)
+        most = std::max(most, d.totals.*series[0].value + d.totals.*series[1].value);
+    TrafficText text;
+    out.put("<figure><figcaption>");
+    out.put(title);
+    out.put("<span class=\"m\">");
+    for (const Series& s : series) {
+        out.put("<span class=\"k ");
+        out.put(s.cssClass);
+        out.put("\"></span>");
+        out.put(s.name);
+    }
+    // Room left for the value labels, right for the last date's.
+    out.put("</span></figcaption>\n<svg class=\"c d\" viewBox=\"-70 -10 ");
+    out.putUnsigned(width + 130, 0);
+    out.put(" 134\" role=\"img\" aria-label=\"");
+    out.put(title);
+    out.put("\"><path class=\"g\" d=\"M0 0h");
+    out.putUnsigned(width, 0);
+    out.put("M0 50h");
+    out.putUnsigned(width, 0);
+    out.put("M0 100h");
+    out.putUnsigned(width, 0);
+    out.put("\"/><text class=\"y\" x=\"-4\" y=\"4\">");
+    if (bytes)
+        out.put(trafficText(most, text));
+    else
+        out.putUnsigned(most, 0);
+    out.put("</text><text class=\"y\" x=\"-4\" y=\"104\">0</text>");
+    // About six dates under the axis; the year too when the days span two.
+    const std::size_t every = std::max<std::size_t>(1, (days.size() + 5) / 6);
+    const bool years =
+        dayText(days.front().day).substr(0, 4) != dayText(days.back().day).substr(0, 4);
+    for (std::size_t i = 0; i < days.size(); i += every) {
+        out.put("<text x=\"");
+        out.putUnsigned(i * step + step / 2, 0);
+        out.put("\" y=\"118\">");
+        const std::string date = dayText(days[i].day);
+        out.put(years ? std::string_view(date) : std::string_view(date).substr(5));
+        out.put("</text>");
+    }
+    for (std::size_t k = 0; k < 2; ++k) {
+        out.put("\n<g class=\"");
+        out.put(series[k].cssClass);
+        out.put("\">");
+        std::size_t drawn = 0;
+        for (std::size_t i = 0; i < days.size(); ++i) {
+            const std::uint64_t value = days[i].totals.*series[k].value;
+            if (value == 0) continue;
+            const std::uint64_t under = k == 0 ? 0 : days[i].totals.*series[0].value;
+            const std::uint64_t base = scaled(under, most, 100);
+            // A value above 0 shows, if only by a unit above the other.
+            const std::uint64_t top = std::max(scaled(under + value, most, 100), base + 1);
+            out.put("<path d=\"M");
+            out.putUnsigned(i * step + step / 2, 0);
+            out.put(' ');
+            out.putSigned(100 - static_cast<long long>(base));
+            out.put('V');
+            out.putSigned(100 - static_cast<long long>(top));
+            out.put("\"><title>");
+            out.put(dayText(days[i].day));
+            out.put(": ");
+            out.putUnsigned(value, 0);
+            out.put(bytes ? " bytes " : " ");
+            out.put(series[k].name);
+            out.put("</title></path>");
+            if (++drawn % 8 == 0) out.put('\n');
+        }
+        out.put("</g>");
+    }
+    out.put("</svg></figure>\n");
+    out.maybeFlush();
+}
+
+}  // namespace
+
+std::string dayChartStyle(std::size_t days) {
+    // The bars fill five sixths of a day, as ravlog's of a slot.
+    const std::uint64_t tenths = dayWidth(days) * 50 / 6;
+    return ".c.d g path{stroke-width:" + std::to_string(tenths / 10) + "." +
+           std::to_string(tenths % 10) + "}svg.s{width:120px;height:18px}.s path{fill:var(--b)}";
+}
+
+void putDayCharts(OutBuffer& out, const std::vector<ReportDay>& days) {
+    static constexpr Series sessions[2] = {{"i", "in", &SummaryTotals::sessionsIn},
+                                           {"o", "out", &SummaryTotals::sessionsOut}};
+    static constexpr Series traffic[2] = {{"i", "received", &SummaryTotals::received},
+                                          {"o", "sent", &SummaryTotals::sent}};
+    // One above the other, each as wide as the page: a year's bars are thin.
+    out.put("<h2>Days</h2>\n");
+    putChart(out, days, "Sessions per day", sessions, false);
+    putChart(out, days, "Traffic per day", traffic, true);
+}
+
+void putDayTrafficSvg(OutBuffer& out, std::int64_t firstDay, std::size_t days,
+                      const std::vector<DayBytes>* traffic) {
+    constexpr std::uint64_t height = 16;
+    const DayBytes* busiest = nullptr;
+    if (traffic)
+        for (const DayBytes& d : *traffic)
+            if (!busiest || d.bytes > busiest->bytes) busiest = &d;
+    out.put("<svg class=\"s\" viewBox=\"0 0 ");
+    out.putUnsigned(days, 0);
+    out.put(' ');
+    out.putUnsigned(height, 0);
+    out.put("\" preserveAspectRatio=\"none\"><title>");
+    if (busiest) {
+        out.put("Most on ");
+        out.put(dayText(busiest->day));
+        out.put(": ");
+        out.putUnsigned(busiest->bytes, 0);
+        out.put(" bytes");
+    } else {
+        out.put("No traffic");
+    }
+    // The outline of the days' bars, left to right: a level held over a
+    // run of days is one step.
+    out.put("</title><path d=\"M0 ");
+    out.putUnsigned(height, 0);
+    std::uint64_t level = 0;
+    std::uint64_t run = 0;
+    const auto hold = [&](std::uint64_t to, std::uint64_t length) {
+        if (length == 0) return;
+        if (to != level) {
+            if (run > 0) {
+                out.put('h');
+                out.putUnsigned(run, 0);
+            }
+            out.put('V');
+            out.putUnsigned(height - to, 0);
+            level = to;
+            run = 0;
+        }
+        run += length;
+    };
+    std::uint64_t x = 0;
+    if (traffic)
+        for (const DayBytes& d : *traffic) {
+            if (d.day < firstDay || d.day >= firstDay + static_cast<std::int64_t>(days)) continue;
+            const auto at = static_cast<std::uint64_t>(d.day - firstDay);
+            hold(0, at - x);
+            hold(scaled(d.bytes, busiest->bytes, height), 1);
+            x = at + 1;
+        }
+    // Back down after the last day with traffic; the outline closes along
+    // the bottom.
+    if (level != 0) {
+        out.put('h');
+        out.putUnsigned(run, 0);
+        out.put('V');
+        out.putUnsigned(height, 0);
+    }
+    out.put("z\"/></svg>");
+}
+
+}  // namespace rv::pondrel

@@ -1,0 +1,82 @@
+// A generated node of 90 days to 2024-06-30 (histgen's, seed 24) with a
+// configuration of its eight lines, and ravlog and pondrel run over it in
+// the test's process: the whole-run tests of the day archive and of
+// pondrel's days.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive/day_archive.h"
+#include "captured_stream.h"
+#include "core/byte_source.h"
+#include "pondrel/pondrel_run.h"
+#include "ravlog/ravlog_run.h"
+#include "run_program.h"
+#include "scratch_dir.h"
+#include "tools/node_history.h"
+
+namespace rv::testing {
+
+constexpr std::int64_t daySeconds = 86400;
+inline const std::int64_t nodeEndDay = dayOfDate(2024, 6, 30);
+
+// The node in DIR/SUB; returns its configuration, which has EXTRA among
+// the common keywords.
+inline std::string writeNode(const ScratchDir& dir, const std::string& sub,
+                             const std::string& extra) {
+    const std::string home = dir.file(sub);
+    std::filesystem::create_directory(home);
+    histgen::NodeOptions options;
+    options.days = 90;
+    options.seed = 24;
+    options.endDay = nodeEndDay;
+    for (const histgen::GeneratedFile& f : histgen::generateNode(options))
+        EXPECT_TRUE(dir.write(sub + "/" + f.name, f.bytes));
+    std::string ctl = "[COMMON]\n" + extra + "Output " + home + "/r.out\nPondrel " + home +
+                      "/r.lnk\nSessionStat " + home +
+                      "/r.ses\nGroup Yes\nBrakeSesStat AB\nAddr !2:5020/9999\n"
+                      "Addr 2:5020/# \"Moscow\"\nAddr 2:*\nAddr ANSWER\n";
+    for (const char* history : {"binkd.his,2,1", "plain28.his", "long100.his", "brake.his",
+                                "pair116.ohs", "status64.his", "wide316.his", "dated104.ohs"})
+        ctl += "[LINE]\nHistory " + home + "/" + history + "\n";
+    EXPECT_TRUE(dir.write(sub + "/ravlog.ctl", ctl));
+    return home + "/ravlog.ctl";
+}
+
+// ravlog run at noon of RUNDAY.
+inline ProgramResult ravlogOn(const std::string& ctl, std::int64_t runDay) {
+    CapturedStream out, err;
+    int status = 0;
+    {
+        RavlogRun run(static_cast<std::time_t>(runDay * daySeconds + 43200), out.get(), err.get());
+        FileOpener opener;
+        if (Stop stop = runRavlog(run, {"-c" + ctl}, opener)) status = stop->status;
+    }
+    return {out.text(), err.text(), status};
+}
+
+// pondrel's report without the line that tells when it was made, or
+// "status N" when the run fails.
+inline std::string pondrelOn(const std::string& ctl, std::vector<std::string> args) {
+    CapturedStream out, err;
+    {
+        pondrel::Run run(static_cast<std::time_t>((nodeEndDay + 10) * daySeconds), err.get());
+        FileOpener opener;
+        args.push_back("-c" + ctl);
+        const std::vector<std::string_view> views(args.begin(), args.end());
+        if (Stop stop = pondrel::runPondrel(run, views, opener, out.get()); stop && stop->status)
+            return "status " + std::to_string(stop->status);
+    }
+    std::istringstream report(out.text());
+    std::string text;
+    for (std::string line; std::getline(report, line);)
+        if (line.find("reat") == std::string::npos) text += line + "\n";
+    return text;
+}
+
+}  // namespace rv::testing
