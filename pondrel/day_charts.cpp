@@ -36,7 +36,7 @@ std::string_view trafficText(std::uint64_t bytes, TrafficText& text) {
 struct Series {
     std::string_view cssClass;  // i or o, as ravlog's incoming and outgoing bars
     std::string_view name;      // in the tooltip
-    std::uint64_t SummaryTotals::*value;
+    std::uint64_t TrafficCounters::*value;
 };
 
 // Two series stacked per day, the first at the bottom.
@@ -129,10 +129,10 @@ std::string dayChartStyle(std::size_t days) {
 }
 
 void putDayCharts(OutBuffer& out, const std::vector<ReportDay>& days) {
-    static constexpr Series sessions[2] = {{"i", "in", &SummaryTotals::sessionsIn},
-                                           {"o", "out", &SummaryTotals::sessionsOut}};
-    static constexpr Series traffic[2] = {{"i", "received", &SummaryTotals::received},
-                                          {"o", "sent", &SummaryTotals::sent}};
+    static constexpr Series sessions[2] = {{"i", "in", &TrafficCounters::sessionsIn},
+                                           {"o", "out", &TrafficCounters::sessionsOut}};
+    static constexpr Series traffic[2] = {{"i", "received", &TrafficCounters::bytesReceived},
+                                          {"o", "sent", &TrafficCounters::bytesSent}};
     // One above the other, each as wide as the page: a year's bars are thin.
     out.put("<h2>Days</h2>\n");
     putChart(out, days, "Sessions per day", sessions, false);

@@ -25,7 +25,7 @@ void addDays(Report& report, const Run& run) {
         const std::int64_t index = day - counted.firstDay();
         const bool some = index >= 0 && index < static_cast<std::int64_t>(days.size());
         report.days.push_back(
-            {day, summaryTotals(some ? days[static_cast<std::size_t>(index)] : TrafficCounters{})});
+            {day, some ? days[static_cast<std::size_t>(index)] : TrafficCounters{}});
     }
     if (run.options.format != ReportFormat::html) return;
     // The rows in linkTables' order.

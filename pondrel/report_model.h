@@ -15,7 +15,7 @@ namespace rv::pondrel {
 // One day of the period and what all lines counted on it.
 struct ReportDay {
     std::int64_t day = 0;  // days since 1970 in the lines' clock
-    SummaryTotals totals;
+    TrafficCounters totals;
 };
 
 struct Report {
