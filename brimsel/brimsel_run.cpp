@@ -59,9 +59,8 @@ Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& setti
             // A dump of every record is no page for a browser.
             if (!format || *format == ReportFormat::html) return unknownOption(arg);
             settings.format = *format;
-        } else if (arg[1] != 'u' ||
-                   !readDrawingOption(arg.substr(2), settings.ascii, settings.config.settings,
-                                      settings.charsetGiven)) {
+        } else if (arg[1] != 'u' || !readDrawingOption(arg.substr(2), settings.ascii,
+                                                       settings.config.settings, settings.fixed)) {
             return unknownOption(arg);
         }
     }
@@ -73,7 +72,7 @@ namespace {
 Stop readConfig(ByteSource& config, DumpSettings& settings, const RunClock& clock) {
     ConfigContext context;
     context.program = Program::brimsel;
-    context.fixed.charset = settings.charsetGiven;
+    context.fixed = settings.fixed;
     context.clock = &clock;
     return rv::readConfig(config, settings.config, context);
 }

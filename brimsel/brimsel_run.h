@@ -11,6 +11,7 @@
 #include "brimsel/dump_filter.h"
 #include "core/byte_source.h"
 #include "core/config_model.h"
+#include "core/config_reader.h"
 #include "core/exit_request.h"
 #include "core/history_source.h"
 #include "core/report_format.h"
@@ -20,7 +21,7 @@ namespace rv::brimsel {
 struct DumpSettings {
     Configuration config;  // configPath, supportNewFormat and the lines are what brimsel uses
     bool ascii = false;
-    bool charsetGiven = false;  // -u<charset>: the Charset keyword is ignored
+    FixedByOptions fixed;  // by -u<charset>: the Charset keyword is ignored
     ReportFormat format = ReportFormat::text;
     FilterOptions filterOptions;  // as given
     DumpFilter filter;            // made from them once the banner is out

@@ -8,37 +8,6 @@
 
 namespace rv {
 
-const std::array<KeywordDef, 28> keywordTable{{
-    {"HISTORY", Keyword::history, true, 2},
-    {"OUTPUT", Keyword::output, true, 1},
-    {"TIMESHIFT", Keyword::timeShift, true, 3},
-    {"DATE", Keyword::date, true, 1},
-    {"MIDDLINE", Keyword::middLine, true, 1},
-    {"KEEPALL", Keyword::keepAll, true, 1},
-    {"GROUP", Keyword::group, true, 1},
-    {"NODRAWZERO", Keyword::noDrawZero, true, 1},
-    {"ADDR", Keyword::addr, true, 1},
-    {"BUSYHIST", Keyword::busyHist, false, 3},
-    {"SUPPORTNEWFORMAT", Keyword::supportNewFormat, true, 1},
-    {"SHOWVALUE", Keyword::showValue, true, 1},
-    {"[COMMON]", Keyword::common, false, 0},
-    {"[LINE]", Keyword::line, false, 0},
-    {"PROTECTSUMMARY", Keyword::protectSummary, true, 1},
-    {"NAME", Keyword::name, false, 2},
-    {"CUTHISTORY", Keyword::cutHistory, true, 3},
-    {"TIME", Keyword::time, true, 1},
-    {"PONDREL", Keyword::pondrel, true, 1},
-    {"SESSIONSTAT", Keyword::sessionStat, true, 1},
-    {"BRAKESESSTAT", Keyword::brakeSesStat, true, 1},
-    {"ADVANCEDCPS", Keyword::advancedCps, true, 3},
-    {"SWAPINOUT", Keyword::swapInOut, true, 3},
-    {"BINKDABORTED", Keyword::binkdAborted, true, 3},
-    {"JSONREPORT", Keyword::jsonReport, true, 1},
-    {"HTMLREPORT", Keyword::htmlReport, true, 1},
-    {"CHARSET", Keyword::charset, true, 1},
-    {"ARCHIVE", Keyword::archive, true, 1},
-}};
-
 ConfigLineReader::ConfigLineReader(ByteSource& source) : source_(source) {}
 
 bool ConfigLineReader::next(std::string_view& piece) {
@@ -73,6 +42,13 @@ bool skipBlanks(std::string_view& text) {
         ++i;
     text.remove_prefix(i);
     return !text.empty() && text[0] != ';' && text[0] != '\n';
+}
+
+std::string_view valueWord(std::string_view value) {
+    std::size_t len = 0;
+    while (len < value.size() && isValueChar(value[len]))
+        ++len;
+    return value.substr(0, len);
 }
 
 ExitRequest configError(int lineNumber, std::string_view text) {
@@ -140,11 +116,11 @@ Stop readConfigText(ByteSource& source, Program program, const KeywordHandler& h
         std::string_view value = line.substr(def->text.size());
         bool hasValue = skipBlanks(value);
         if (def->valueRequired && !hasValue) return configError(number, texts.invalid);
-        if (def->sections != 0) {
+        if (def->allowedIn != AllowedIn::anywhere) {
             if (section == Section::none) return configError(number, "no section defined");
-            if (section == Section::common && !(def->sections & 1))
+            if (section == Section::common && def->allowedIn == AllowedIn::line)
                 return configError(number, texts.notInCommon);
-            if (section == Section::line && !(def->sections & 2))
+            if (section == Section::line && def->allowedIn == AllowedIn::common)
                 return configError(number, texts.notInLine);
         }
         if (Stop stop = handler(KeywordLine{def, value, number}, section)) return stop;

@@ -1,7 +1,7 @@
 // The grammar every program applies to the configuration file: lines of
 // at most 511 bytes, comments, keyword recognition by prefix in table
-// order, and the four checks with their error texts. What a keyword does
-// is up to each program's handler.
+// order, and the four checks with their error texts. The keyword table
+// says which programs act on a keyword; what it does is up to the handler.
 #pragma once
 
 #include <array>
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string_view>
 
 #include "core/byte_source.h"
@@ -16,6 +17,7 @@
 
 namespace rv {
 
+// In the order of keywordTable below.
 enum class Keyword : std::uint8_t {
     history,
     output,
@@ -50,15 +52,83 @@ enum class Keyword : std::uint8_t {
 enum class Program : std::uint8_t { ravlog, pondrel, brimsel };
 enum class Section : std::uint8_t { none, common, line };
 
+// Where a keyword may stand. Anywhere includes before the first section.
+enum class AllowedIn : std::uint8_t { anywhere, common, line, both };
+
+// The programs that act on a keyword; every program checks it all the same.
+class ProgramSet {
+  public:
+    constexpr ProgramSet(std::initializer_list<Program> programs) {
+        for (Program p : programs)
+            bits_ = static_cast<std::uint8_t>(bits_ | bit(p));
+    }
+    constexpr bool has(Program p) const { return (bits_ & bit(p)) != 0; }
+
+  private:
+    static constexpr std::uint8_t bit(Program p) {
+        return static_cast<std::uint8_t>(1u << static_cast<unsigned>(p));
+    }
+    std::uint8_t bits_ = 0;
+};
+
 struct KeywordDef {
     std::string_view text;  // in capitals
     Keyword id;
     bool valueRequired;
-    std::uint8_t sections;  // 1 [COMMON], 2 [LINE], 3 both, 0 anywhere
+    AllowedIn allowedIn;
+    ProgramSet actedOnBy;
 };
 
-// Searched in this order: TIMESHIFT comes before TIME.
-extern const std::array<KeywordDef, 28> keywordTable;
+inline constexpr ProgramSet ravlogOnly{Program::ravlog};
+inline constexpr ProgramSet ravlogPondrel{Program::ravlog, Program::pondrel};
+inline constexpr ProgramSet allPrograms{Program::ravlog, Program::pondrel, Program::brimsel};
+
+// Every fact of a keyword lives in its row here. A new keyword is its row,
+// its name in Keyword (at the same place), its case in the reader's
+// handler (config_reader.cpp) and its entry in man/ravlog.ctl.5, which a
+// test holds to this table. Searched in this order: TIMESHIFT comes
+// before TIME.
+inline constexpr std::array keywordTable{
+    KeywordDef{"HISTORY", Keyword::history, true, AllowedIn::line, allPrograms},
+    KeywordDef{"OUTPUT", Keyword::output, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"TIMESHIFT", Keyword::timeShift, true, AllowedIn::both, allPrograms},
+    KeywordDef{"DATE", Keyword::date, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"MIDDLINE", Keyword::middLine, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"KEEPALL", Keyword::keepAll, true, AllowedIn::common, ravlogPondrel},
+    KeywordDef{"GROUP", Keyword::group, true, AllowedIn::common, ravlogPondrel},
+    KeywordDef{"NODRAWZERO", Keyword::noDrawZero, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"ADDR", Keyword::addr, true, AllowedIn::common, ravlogPondrel},
+    KeywordDef{"BUSYHIST", Keyword::busyHist, false, AllowedIn::both, ravlogOnly},
+    KeywordDef{"SUPPORTNEWFORMAT", Keyword::supportNewFormat, true, AllowedIn::common, allPrograms},
+    KeywordDef{"SHOWVALUE", Keyword::showValue, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"[COMMON]", Keyword::common, false, AllowedIn::anywhere, allPrograms},
+    KeywordDef{"[LINE]", Keyword::line, false, AllowedIn::anywhere, allPrograms},
+    KeywordDef{"PROTECTSUMMARY", Keyword::protectSummary, true, AllowedIn::common, ravlogOnly},
+    // pondrel names a line of its JSON report that could not be read.
+    KeywordDef{"NAME", Keyword::name, false, AllowedIn::line, ravlogPondrel},
+    KeywordDef{"CUTHISTORY", Keyword::cutHistory, true, AllowedIn::both, ravlogOnly},
+    KeywordDef{"TIME", Keyword::time, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"PONDREL", Keyword::pondrel, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"SESSIONSTAT", Keyword::sessionStat, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"BRAKESESSTAT", Keyword::brakeSesStat, true, AllowedIn::common, ravlogPondrel},
+    KeywordDef{"ADVANCEDCPS", Keyword::advancedCps, true, AllowedIn::both, ravlogPondrel},
+    KeywordDef{"SWAPINOUT", Keyword::swapInOut, true, AllowedIn::both, allPrograms},
+    KeywordDef{"BINKDABORTED", Keyword::binkdAborted, true, AllowedIn::both, ravlogPondrel},
+    KeywordDef{"JSONREPORT", Keyword::jsonReport, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"HTMLREPORT", Keyword::htmlReport, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"CHARSET", Keyword::charset, true, AllowedIn::common, allPrograms},
+    KeywordDef{"ARCHIVE", Keyword::archive, true, AllowedIn::common, ravlogPondrel},
+};
+
+inline constexpr std::size_t keywordCount = keywordTable.size();
+
+// Row i holds Keyword i: a keyword's number is its place in a FixedByOptions.
+inline constexpr bool keywordsInTableOrder = [] {
+    for (std::size_t i = 0; i < keywordCount; ++i)
+        if (static_cast<std::size_t>(keywordTable[i].id) != i) return false;
+    return true;
+}();
+static_assert(keywordsInTableOrder, "Keyword and keywordTable must list the keywords alike");
 
 inline constexpr std::size_t configPieceSize = 511;
 
@@ -84,6 +154,10 @@ class ConfigLineReader {
 
 // Skips spaces and tabs; true when a value follows (not the end, ';' or a newline).
 bool skipBlanks(std::string_view& text);
+
+// The single word a value starts with (file names, Charset, Date): up to
+// the first character that is no value character.
+std::string_view valueWord(std::string_view value);
 
 // "Config error, line %d: %s\n" as the run's ending.
 ExitRequest configError(int lineNumber, std::string_view text);

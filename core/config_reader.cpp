@@ -23,10 +23,7 @@ void readFileName(std::string_view value, std::string& path, bool& append) {
         append = true;
         value.remove_prefix(1);
     }
-    std::size_t len = 0;
-    while (len < value.size() && isValueChar(value[len]))
-        ++len;
-    path.assign(value.substr(0, std::min(len, maxReportPath)));
+    path.assign(valueWord(value).substr(0, maxReportPath));
 }
 
 namespace {
@@ -213,74 +210,6 @@ AddrReading readAddrValue(std::string_view value, bool withLabel, bool supportNe
 
 namespace {
 
-bool actsOn(Program program, Keyword id) {
-    if (program == Program::ravlog) return true;
-    if (program == Program::brimsel) {
-        return id == Keyword::history || id == Keyword::timeShift ||
-               id == Keyword::supportNewFormat || id == Keyword::common || id == Keyword::line ||
-               id == Keyword::charset || id == Keyword::swapInOut;
-    }
-    switch (id) {
-        case Keyword::history:
-        case Keyword::timeShift:
-        case Keyword::keepAll:
-        case Keyword::group:
-        case Keyword::addr:
-        case Keyword::supportNewFormat:
-        case Keyword::common:
-        case Keyword::line:
-        case Keyword::brakeSesStat:
-        case Keyword::advancedCps:
-        case Keyword::swapInOut:
-        case Keyword::binkdAborted:
-        case Keyword::charset:
-        case Keyword::archive:
-        case Keyword::name:  // names a line of the JSON report that could not be read
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool fixedByOption(const FixedByOptions& f, Keyword id) {
-    switch (id) {
-        case Keyword::output:
-            return f.output;
-        case Keyword::pondrel:
-            return f.links;
-        case Keyword::sessionStat:
-            return f.sessions;
-        case Keyword::jsonReport:
-            return f.jsonReport;
-        case Keyword::htmlReport:
-            return f.htmlReport;
-        case Keyword::charset:
-            return f.charset;
-        case Keyword::date:
-            return f.date;
-        case Keyword::time:
-            return f.time;
-        case Keyword::busyHist:
-            return f.busyHist;
-        case Keyword::group:
-            return f.group;
-        case Keyword::keepAll:
-            return f.keepAll;
-        case Keyword::noDrawZero:
-            return f.noDrawZero;
-        case Keyword::protectSummary:
-            return f.protectSummary;
-        case Keyword::middLine:
-            return f.middLine;
-        case Keyword::showValue:
-            return f.showValue;
-        case Keyword::archive:
-            return f.archive;
-        default:
-            return false;
-    }
-}
-
 std::string_view withoutNewline(std::string_view v) {
     if (!v.empty() && v.back() == '\n') v.remove_suffix(1);
     return v;
@@ -330,7 +259,7 @@ class Reader {
 
     Stop onKeyword(const KeywordLine& kw, Section section) {
         const Keyword id = kw.def->id;
-        if (!actsOn(context_.program, id) || fixedByOption(context_.fixed, id)) return std::nullopt;
+        if (!kw.def->actedOnBy.has(context_.program) || context_.fixed.has(id)) return std::nullopt;
         const std::string_view v = kw.value;
         const bool inLine = section == Section::line;
         switch (id) {
@@ -386,10 +315,7 @@ class Reader {
                 return std::nullopt;
             }
             case Keyword::charset: {
-                std::size_t len = 0;
-                while (len < v.size() && isValueChar(v[len]))
-                    ++len;
-                const std::string_view name = v.substr(0, len);
+                const std::string_view name = valueWord(v);
                 const std::optional<Charset> charset = parseCharset(name);
                 if (!charset)
                     return configError(kw.lineNumber,
@@ -408,10 +334,7 @@ class Reader {
                 return std::nullopt;
             }
             case Keyword::date: {
-                std::size_t len = 0;
-                while (len < v.size() && isValueChar(v[len]))
-                    ++len;
-                DateResult date = parseDate(v.substr(0, len), *context_.clock, context_.warnings);
+                DateResult date = parseDate(valueWord(v), *context_.clock, context_.warnings);
                 if (date.stop) return date.stop;
                 settings_.reportDate = date.time;
                 return std::nullopt;

@@ -3,7 +3,9 @@
 // everything else (grammar, checks, messages, handling) is shared.
 #pragma once
 
+#include <bitset>
 #include <cstdio>
+#include <initializer_list>
 
 #include "core/byte_source.h"
 #include "core/config_grammar.h"
@@ -13,24 +15,20 @@
 
 namespace rv {
 
-// Settings the command line fixed: their keywords are skipped after the checks.
-struct FixedByOptions {
-    bool output = false;
-    bool links = false;
-    bool sessions = false;
-    bool jsonReport = false;
-    bool htmlReport = false;
-    bool charset = false;
-    bool date = false;
-    bool time = false;
-    bool busyHist = false;
-    bool group = false;
-    bool keepAll = false;
-    bool noDrawZero = false;
-    bool protectSummary = false;
-    bool middLine = false;
-    bool showValue = false;
-    bool archive = false;
+// The keywords whose settings the command line fixed: they are skipped
+// after the checks.
+class FixedByOptions {
+  public:
+    FixedByOptions() = default;
+    FixedByOptions(std::initializer_list<Keyword> keywords) {
+        for (Keyword k : keywords)
+            set(k);
+    }
+    void set(Keyword k, bool fixed = true) { bits_.set(static_cast<std::size_t>(k), fixed); }
+    bool has(Keyword k) const { return bits_.test(static_cast<std::size_t>(k)); }
+
+  private:
+    std::bitset<keywordCount> bits_;
 };
 
 struct ConfigContext {

@@ -36,7 +36,7 @@ bool parseSharedOption(std::string_view arg, Configuration& config, const char* 
 }
 
 bool readDrawingOption(std::string_view value, bool& ascii, Settings& settings,
-                       bool& charsetGiven) {
+                       FixedByOptions& fixed) {
     if (value == "-") {
         ascii = true;
         return true;
@@ -45,7 +45,7 @@ bool readDrawingOption(std::string_view value, bool& ascii, Settings& settings,
     const std::optional<Charset> charset = parseCharset(value);
     if (!charset) return false;
     settings.charset = *charset;
-    charsetGiven = true;
+    fixed.set(Keyword::charset);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/config_model.h"
+#include "core/config_reader.h"
 #include "core/exit_request.h"
 
 namespace rv {
@@ -18,8 +19,9 @@ bool parseSharedOption(std::string_view arg, Configuration& config, const char* 
 
 // The value of pondrel's and brimsel's -u: "-" chooses ASCII, "" and "+"
 // leave the choice, a code-page name (parseCharset) sets the charset of
-// the text report and marks it given; false for anything else.
-bool readDrawingOption(std::string_view value, bool& ascii, Settings& settings, bool& charsetGiven);
+// the text report and fixes the Charset keyword; false for anything else.
+bool readDrawingOption(std::string_view value, bool& ascii, Settings& settings,
+                       FixedByOptions& fixed);
 
 // The argument is no option at all (it starts with neither '-' nor '/').
 inline bool isOptionArgument(std::string_view arg) {

@@ -79,17 +79,19 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
             case 'r': {
                 bool append = false;
                 readFileName(value, config.settings.archivePath, append);
-                options.archiveGiven = true;
+                options.fixed.set(Keyword::archive);
                 break;
             }
             case 'g':
                 if (!readSwitchOption(value, options.group)) return unknownOption(arg);
+                options.fixed.set(Keyword::group, fixesSetting(options.group));
                 break;
             case 'k':
                 if (!readSwitchOption(value, options.keepAll)) return unknownOption(arg);
+                options.fixed.set(Keyword::keepAll, fixesSetting(options.keepAll));
                 break;
             case 'u':
-                if (!readDrawingOption(value, options.ascii, config.settings, options.charsetGiven))
+                if (!readDrawingOption(value, options.ascii, config.settings, options.fixed))
                     return unknownOption(arg);
                 break;
             case 'f': {

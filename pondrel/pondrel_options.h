@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/config_model.h"
+#include "core/config_reader.h"
 #include "core/exit_request.h"
 #include "core/local_clock.h"
 #include "core/report_format.h"
@@ -31,9 +32,8 @@ struct Options {
     SwitchOption group = SwitchOption::notGiven;
     SwitchOption keepAll = SwitchOption::notGiven;
     bool ascii = false;
-    bool charsetGiven = false;  // -u<charset>: the Charset keyword is ignored
     ReportFormat format = ReportFormat::text;
-    bool archiveGiven = false;  // -r<file>: the Archive keyword is ignored
+    FixedByOptions fixed;  // the keywords that -g, -k, -u<charset> and -r make ignored
 };
 
 extern const char* const usageText;

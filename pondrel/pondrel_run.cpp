@@ -123,10 +123,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     if (!text) return failure(cantOpen(run.config.settings.configPath, opener.failure()));
     ConfigContext context;
     context.program = Program::pondrel;
-    context.fixed.group = fixesSetting(o.group);
-    context.fixed.keepAll = fixesSetting(o.keepAll);
-    context.fixed.charset = o.charsetGiven;
-    context.fixed.archive = o.archiveGiven;
+    context.fixed = o.fixed;
     context.clock = &run.clock;
     context.warnings = run.err;
     if (Stop stop = readConfig(*text, run.config, context)) return stop;

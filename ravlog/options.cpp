@@ -55,9 +55,10 @@ namespace {
 // The +, - or bare form of a switch: only the third character of the
 // argument is looked at. The last form given decides whether the keyword
 // is read.
-bool readSwitch(std::string_view value, SwitchOption& option, bool& fixed) {
+bool readSwitch(std::string_view value, SwitchOption& option, FixedByOptions& fixed,
+                Keyword keyword) {
     if (!readSwitchOption(value.substr(0, 1), option)) return false;
-    fixed = fixesSetting(option);
+    fixed.set(keyword, fixesSetting(option));
     return true;
 }
 
@@ -87,64 +88,66 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
         switch (arg[1]) {
             case 'o':
                 readFileName(value, s.outputPath, s.outputAppend);
-                fixed.output = true;
+                fixed.set(Keyword::output);
                 break;
             case 'l':
                 readFileName(value, s.linksPath, s.linksAppend);
-                fixed.links = true;
+                fixed.set(Keyword::pondrel);
                 break;
             case 'e':
                 readFileName(value, s.sessionsPath, s.sessionsAppend);
-                fixed.sessions = true;
+                fixed.set(Keyword::sessionStat);
                 break;
             // A bare -j or -w writes no such report, whatever the keyword says.
             case 'j':
                 if (Stop refused = readWholeReportName(arg, jsonAppendRefused, s.jsonReportPath))
                     return refused;
-                fixed.jsonReport = true;
+                fixed.set(Keyword::jsonReport);
                 break;
             case 'w':
                 if (Stop refused = readWholeReportName(arg, htmlAppendRefused, s.htmlReportPath))
                     return refused;
-                fixed.htmlReport = true;
+                fixed.set(Keyword::htmlReport);
                 break;
             case 'r': {
                 bool append = false;
                 readFileName(value, s.archivePath, append);
-                fixed.archive = true;
+                fixed.set(Keyword::archive);
                 break;
             }
             case 'd': {
                 DateResult date = parseDate(value, clock, warnings);
                 if (date.stop) return date.stop;
                 s.reportDate = date.time;
-                fixed.date = true;
+                fixed.set(Keyword::date);
                 break;
             }
             case 't':
                 if (!parseTimeWindow(value, s.timeWindow))
                     return failure(format("Invalid time %.*s\n", static_cast<int>(value.size()),
                                           value.data()));
-                fixed.time = true;
+                fixed.set(Keyword::time);
                 break;
             case 'b':
                 s.busyHistMask = value == "+"   ? BusyMask::all
                                  : value == "-" ? 0
                                                 : parseBusyHistMask(value, warnings);
-                fixed.busyHist = true;
+                fixed.set(Keyword::busyHist);
                 break;
             case 'g':
-                if (!readSwitch(value, options.group, fixed.group)) return unknownOption(arg);
+                if (!readSwitch(value, options.group, fixed, Keyword::group))
+                    return unknownOption(arg);
                 break;
             case 'k':
-                if (!readSwitch(value, options.keepAll, fixed.keepAll)) return unknownOption(arg);
+                if (!readSwitch(value, options.keepAll, fixed, Keyword::keepAll))
+                    return unknownOption(arg);
                 break;
             case 'n':
-                if (!readSwitch(value, options.noDrawZero, fixed.noDrawZero))
+                if (!readSwitch(value, options.noDrawZero, fixed, Keyword::noDrawZero))
                     return unknownOption(arg);
                 break;
             case 'p':
-                if (!readSwitch(value, options.protectSummary, fixed.protectSummary))
+                if (!readSwitch(value, options.protectSummary, fixed, Keyword::protectSummary))
                     return unknownOption(arg);
                 break;
             case 'm':
@@ -157,7 +160,7 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
                     s.middLine = MiddLineMode::group;
                 else
                     return unknownOption(arg);
-                fixed.middLine = true;
+                fixed.set(Keyword::middLine);
                 break;
             case 's':
                 if (value.empty()) return unknownOption(arg);
@@ -169,13 +172,13 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
                     s.showValue = ShowValueMode::cps;
                 else
                     return unknownOption(arg);
-                fixed.showValue = true;
+                fixed.set(Keyword::showValue);
                 break;
             case 'u': {
                 const std::optional<Charset> charset = parseCharset(value);
                 if (!charset) return unknownOption(arg);
                 s.charset = *charset;
-                fixed.charset = true;
+                fixed.set(Keyword::charset);
                 break;
             }
             default:

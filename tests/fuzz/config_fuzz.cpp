@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "brimsel/brimsel_run.h"
@@ -28,13 +29,14 @@ namespace rv::fuzz {
 namespace {
 
 FixedByOptions fixedFrom(std::uint8_t bits) {
+    using K = Keyword;
+    const std::pair<K, int> fixable[] = {
+        {K::output, 0x01},     {K::pondrel, 0x01},       {K::sessionStat, 0x01}, {K::date, 0x02},
+        {K::time, 0x04},       {K::busyHist, 0x08},      {K::group, 0x10},       {K::keepAll, 0x10},
+        {K::noDrawZero, 0x20}, {K::protectSummary, 0x20}};
     FixedByOptions f;
-    f.output = f.links = f.sessions = (bits & 0x01) != 0;
-    f.date = (bits & 0x02) != 0;
-    f.time = (bits & 0x04) != 0;
-    f.busyHist = (bits & 0x08) != 0;
-    f.group = f.keepAll = (bits & 0x10) != 0;
-    f.noDrawZero = f.protectSummary = (bits & 0x20) != 0;
+    for (auto [keyword, bit] : fixable)
+        f.set(keyword, (bits & bit) != 0);
     return f;
 }
 

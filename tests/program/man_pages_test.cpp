@@ -282,14 +282,13 @@ TEST(ManPages, ConfigurationPageHasAnEntryForEveryKeywordWithItsRules) {
             continue;
         }
         const std::string& body = it->second;
-        const char* where = def.sections == 0   ? "Anywhere"
-                            : def.sections == 1 ? "Section [COMMON]"
-                            : def.sections == 2 ? "Section [LINE]"
-                                                : "Sections [COMMON] and [LINE]";
+        const char* wheres[] = {"Anywhere", "Section [COMMON]", "Section [LINE]",
+                                "Sections [COMMON] and [LINE]"};
+        const char* where = wheres[static_cast<int>(def.allowedIn)];
         EXPECT_NE(body.find(where), std::string::npos) << keyword << " should say: " << where;
-        const char* value = def.valueRequired   ? "value required"
-                            : def.sections == 0 ? "no value"
-                                                : "value optional";
+        const char* value = def.valueRequired                          ? "value required"
+                            : def.allowedIn == rv::AllowedIn::anywhere ? "no value"
+                                                                       : "value optional";
         EXPECT_NE(body.find(value), std::string::npos) << keyword << " should say: " << value;
     }
 }

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "captured_stream.h"
@@ -513,10 +515,10 @@ TEST(ConfigFilling, CommonAfterTheLastLineStillReachesEveryLine) {
 
 TEST(ConfigFixed, OptionsWinOverTheirKeywords) {
     ReadOptions options;
-    options.fixed.output = options.fixed.links = options.fixed.sessions = true;
-    options.fixed.date = options.fixed.time = options.fixed.busyHist = true;
-    options.fixed.group = options.fixed.keepAll = options.fixed.noDrawZero = true;
-    options.fixed.protectSummary = options.fixed.middLine = options.fixed.showValue = true;
+    using K = Keyword;
+    options.fixed = {K::output,     K::pondrel,        K::sessionStat, K::date,
+                     K::time,       K::busyHist,       K::group,       K::keepAll,
+                     K::noDrawZero, K::protectSummary, K::middLine,    K::showValue};
     options.settings.outputPath = "opt.out";
     options.settings.busyHistMask = 0x01;
     options.settings.group = true;
@@ -555,22 +557,59 @@ TEST(ConfigFixed, OptionsWinOverTheirKeywords) {
               "Config error, line 2: invalid parameter or its value\n");
 }
 
-TEST(ConfigPrograms, PondrelActsOnItsOwnKeywordsOnly) {
-    const ReadResult r =
-        readText(withCommon("OUTPUT elsewhere.txt\nTIME not a window\nDATE 15.3.24\n"
-                            "MIDDLINE Yes\nKEEPALL Yes\nGROUP Yes\nBRAKESESSTAT D\n"
-                            "BUSYHIST Yes\n"),
-                 ReadOptions{Program::pondrel, {}, {}, {}});
-    ASSERT_FALSE(r.stop) << r.stop->message;
-    const Settings& s = r.config.settings;
-    EXPECT_EQ(s.outputPath, "ravlog.out");
-    EXPECT_EQ(s.middLine, MiddLineMode::no);
-    EXPECT_EQ(s.busyHistMask, 0);
-    EXPECT_TRUE(s.keepAll);
-    EXPECT_TRUE(s.group);
-    EXPECT_EQ(s.brakeSesStatMask, 0x0800);
-    EXPECT_EQ(failureText(
-                  readText("[COMMON]\nHISTORY a.his\n", ReadOptions{Program::pondrel, {}, {}, {}})),
+// Each program reads one configuration per keyword: the setting shows
+// in the programs that act on the keyword and nowhere else.
+TEST(ConfigPrograms, EachActsOnItsOwnKeywords) {
+    using C = const Configuration&;
+    struct Case {
+        const char* common;
+        const char* actors;  // r ravlog, p pondrel, b brimsel
+        bool (*took)(C);
+    };
+    const Case cases[] = {
+        {"OUTPUT x", "r", [](C c) { return c.settings.outputPath == "x"; }},
+        {"TIMESHIFT 3", "rpb", [](C c) { return c.lines[0].timeShift == 3; }},
+        {"DATE 15.3.2024", "r", [](C c) { return c.settings.reportDate != 0; }},
+        {"MIDDLINE Yes", "r", [](C c) { return c.settings.middLine == MiddLineMode::yes; }},
+        {"KEEPALL Yes", "rp", [](C c) { return c.settings.keepAll; }},
+        {"GROUP Yes", "rp", [](C c) { return c.settings.group; }},
+        {"NODRAWZERO Yes", "r", [](C c) { return c.settings.noDrawZero; }},
+        {"ADDR 2:5020/1", "rp", [](C c) { return !c.addresses.empty(); }},
+        {"BUSYHIST Yes", "r", [](C c) { return c.lines[0].busyHistMask != 0; }},
+        {"SUPPORTNEWFORMAT No", "rpb", [](C c) { return !c.settings.supportNewFormat; }},
+        {"SHOWVALUE CPS", "r", [](C c) { return c.settings.showValue == ShowValueMode::cps; }},
+        {"PROTECTSUMMARY Yes", "r", [](C c) { return c.settings.protectSummary; }},
+        {"[LINE]\nHISTORY b.his\nNAME \"x\"", "rp", [](C c) { return c.lines[0].hasName; }},
+        {"CUTHISTORY 5", "r", [](C c) { return c.lines[0].cutHistory == 5; }},
+        {"TIME 10-12", "r", [](C c) { return c.settings.timeWindow.endHourBound != 24; }},
+        {"PONDREL x", "r", [](C c) { return c.settings.linksPath == "x"; }},
+        {"SESSIONSTAT x", "r", [](C c) { return c.settings.sessionsPath == "x"; }},
+        {"BRAKESESSTAT D", "rp", [](C c) { return c.settings.brakeSesStatMask == 0x0800; }},
+        {"ADVANCEDCPS Yes", "rp", [](C c) { return c.lines[0].advancedCps != 0; }},
+        {"SWAPINOUT Yes", "rpb", [](C c) { return c.lines[0].swapInOut != 0; }},
+        {"BINKDABORTED Out", "rp", [](C c) { return c.lines[0].binkdAbortedOut != 0; }},
+        {"JSONREPORT x", "r", [](C c) { return c.settings.jsonReportPath == "x"; }},
+        {"HTMLREPORT x", "r", [](C c) { return c.settings.htmlReportPath == "x"; }},
+        {"CHARSET CP866", "rpb", [](C c) { return c.settings.charset == Charset::cp866; }},
+        {"ARCHIVE x", "rp", [](C c) { return c.settings.archivePath == "x"; }},
+    };
+    const std::pair<Program, char> programs[] = {
+        {Program::ravlog, 'r'}, {Program::pondrel, 'p'}, {Program::brimsel, 'b'}};
+    for (const Case& c : cases) {
+        for (auto [program, letter] : programs) {
+            ReadOptions options;
+            options.program = program;
+            const ReadResult r = readText(withCommon(std::string(c.common) + "\n"), options);
+            ASSERT_FALSE(r.stop) << c.common << ": " << r.stop->message;
+            EXPECT_EQ(c.took(r.config), std::strchr(c.actors, letter) != nullptr)
+                << c.common << " in " << letter;
+        }
+    }
+    ReadOptions pondrel;
+    pondrel.program = Program::pondrel;
+    // A keyword that a program does not act on is not even read.
+    EXPECT_EQ(failureText(readText(withCommon("TIME not a window\nDATE 15.3.24\n"), pondrel)), "");
+    EXPECT_EQ(failureText(readText("[COMMON]\nHISTORY a.his\n", pondrel)),
               "Config error, line 2: keyword not allowed in [COMMON] section\n");
 }
 

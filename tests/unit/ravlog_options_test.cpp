@@ -116,13 +116,13 @@ TEST(RavlogOptions, ReportFileNames) {
     // A later -e replaces the name, but append mode once set stays set.
     EXPECT_EQ(s.sessionsPath, "other.txt");
     EXPECT_TRUE(s.sessionsAppend);
-    EXPECT_TRUE(p.options.fixed.output);
-    EXPECT_TRUE(p.options.fixed.links);
-    EXPECT_TRUE(p.options.fixed.sessions);
+    EXPECT_TRUE(p.options.fixed.has(Keyword::output));
+    EXPECT_TRUE(p.options.fixed.has(Keyword::pondrel));
+    EXPECT_TRUE(p.options.fixed.has(Keyword::sessionStat));
 
     const Parsed untouched = parse({"-g+"});
     EXPECT_EQ(untouched.config.settings.outputPath, "ravlog.out");
-    EXPECT_FALSE(untouched.options.fixed.output);
+    EXPECT_FALSE(untouched.options.fixed.has(Keyword::output));
 
     // The option fixes the name: OUTPUT in the file is ignored.
     EXPECT_EQ(settle({"-e+run.ses"}, "SESSIONSTAT file.ses\n").sessionsPath, "run.ses");
@@ -153,7 +153,7 @@ TEST(RavlogOptions, DateAndTime) {
     ASSERT_FALSE(date.stop);
     EXPECT_EQ(date.config.settings.reportDate,
               static_cast<std::time_t>(histgen::utcSeconds(2024, 3, 15)));
-    EXPECT_TRUE(date.options.fixed.date);
+    EXPECT_TRUE(date.options.fixed.has(Keyword::date));
     EXPECT_EQ(parse({"-d"}).config.settings.reportDate,
               static_cast<std::time_t>(histgen::utcSeconds(2024, 3, 5)));
     EXPECT_EQ(parse({"-d-1"}).config.settings.reportDate,
@@ -169,7 +169,7 @@ TEST(RavlogOptions, DateAndTime) {
     ASSERT_FALSE(time.stop);
     EXPECT_EQ(time.config.settings.timeWindow.startHour, 8);
     EXPECT_EQ(time.config.settings.timeWindow.endHourBound, 18);
-    EXPECT_TRUE(time.options.fixed.time);
+    EXPECT_TRUE(time.options.fixed.has(Keyword::time));
     for (const char* bad : {"8-25", "24-1", "8:60-9", "8-17:30:00x", "", "8"}) {
         const Parsed p = parse({std::string("-t") + bad});
         ASSERT_TRUE(p.stop) << bad;
@@ -202,7 +202,7 @@ TEST(RavlogOptions, BusyHistMask) {
         ASSERT_FALSE(p.stop) << c.arg;
         EXPECT_EQ(p.config.settings.busyHistMask, c.mask) << c.arg;
         EXPECT_EQ(p.warnings, c.warnings) << c.arg;
-        EXPECT_TRUE(p.options.fixed.busyHist) << c.arg;
+        EXPECT_TRUE(p.options.fixed.has(Keyword::busyHist)) << c.arg;
     }
     // -b- wins over BUSYHIST Yes inside a [LINE] section too.
     Parsed p = parse({"-b-"});
@@ -221,11 +221,11 @@ TEST(RavlogOptions, ThreeValuedSwitches) {
     const Parsed p = parse({"-g+", "-k-", "-n", "/p+"});
     ASSERT_FALSE(p.stop);
     EXPECT_EQ(p.options.group, SwitchOption::on);
-    EXPECT_TRUE(p.options.fixed.group);
+    EXPECT_TRUE(p.options.fixed.has(Keyword::group));
     EXPECT_EQ(p.options.keepAll, SwitchOption::off);
-    EXPECT_TRUE(p.options.fixed.keepAll);
+    EXPECT_TRUE(p.options.fixed.has(Keyword::keepAll));
     EXPECT_EQ(p.options.noDrawZero, SwitchOption::invert);
-    EXPECT_FALSE(p.options.fixed.noDrawZero);  // the bare form keeps the keyword
+    EXPECT_FALSE(p.options.fixed.has(Keyword::noDrawZero));  // the bare form keeps the keyword
     EXPECT_EQ(p.options.protectSummary, SwitchOption::on);
 
     // Fixed forms: the keyword is ignored.
@@ -304,7 +304,7 @@ TEST(RavlogOptions, MiddLineAndShowValue) {
         const Parsed p = parse({c.arg});
         ASSERT_FALSE(p.stop) << c.arg;
         EXPECT_EQ(p.config.settings.middLine, c.mode) << c.arg;
-        EXPECT_TRUE(p.options.fixed.middLine) << c.arg;
+        EXPECT_TRUE(p.options.fixed.has(Keyword::middLine)) << c.arg;
     }
     struct ShowCase {
         const char* arg;
@@ -316,7 +316,7 @@ TEST(RavlogOptions, MiddLineAndShowValue) {
         const Parsed p = parse({c.arg});
         ASSERT_FALSE(p.stop) << c.arg;
         EXPECT_EQ(p.config.settings.showValue, c.mode) << c.arg;
-        EXPECT_TRUE(p.options.fixed.showValue) << c.arg;
+        EXPECT_TRUE(p.options.fixed.has(Keyword::showValue)) << c.arg;
     }
     EXPECT_EQ(settle({"-m-"}, "MIDDLINE Yes\n").middLine, MiddLineMode::no);
     EXPECT_EQ(settle({"-ss"}, "SHOWVALUE CPS\n").showValue, ShowValueMode::ses);
