@@ -270,24 +270,22 @@ std::uint32_t AddressBook::keptFor(const FidoAddress& address, bool hasKind) {
         return memo_.keep(walk(address, hasKind));  // the histories yield no such address
     }
     const std::uint64_t nodeKey = WalkMemo::key(address, hasKind, true);
-    std::uint32_t* found = memo_.find(nodeKey);
-    if (found == nullptr) {
-        const std::uint32_t kept =
-            pointsMatter(address) ? WalkMemo::perPoint : memo_.keep(walk(address, hasKind));
-        found = &memo_.insert(nodeKey, kept);
+    std::uint32_t found = memo_.find(nodeKey);
+    if (found == WalkMemo::none) {
+        found = pointsMatter(address) ? WalkMemo::perPoint : memo_.keep(walk(address, hasKind));
+        memo_.insert(nodeKey, found);
     }
-    if (*found == WalkMemo::perPoint) {
+    if (found == WalkMemo::perPoint) {
         const std::uint64_t key = WalkMemo::key(address, hasKind, false);
         found = memo_.find(key);
-        if (found == nullptr) {
-            const std::uint32_t kept = memo_.keep(walk(address, hasKind));
-            found = &memo_.insert(key, kept);
+        if (found == WalkMemo::none) {
+            found = memo_.keep(walk(address, hasKind));
+            memo_.insert(key, found);
         }
     }
-    // The walk changes no key of the memo, so found stays valid.
-    KeptOutcome& kept = memo_[*found];
+    KeptOutcome& kept = memo_[found];
     if (isStale(kept.outcome)) kept.outcome = walk(address, hasKind);
-    return *found;
+    return found;
 }
 
 void AddressBook::flushTallies(TrafficCounters& lineTotals, bool advancedCps) {

@@ -18,13 +18,12 @@ bool sameOutcome(const WalkOutcome& a, const WalkOutcome& b) {
 
 }  // namespace
 
-std::uint32_t& WalkMemo::insert(std::uint64_t key, std::uint32_t kept) {
+void WalkMemo::insert(std::uint64_t key, std::uint32_t kept) {
     if ((used_ + 1) * 2 > slots_.size()) grow();
     const auto empty = [](const Slot& s) { return s.key() == emptyKey; };
-    Slot& slot = slots_[probe(slots_, mix(key), empty)];
-    slot = Slot{static_cast<std::uint32_t>(key), static_cast<std::uint32_t>(key >> 32), kept};
+    slots_[probe(slots_, mix(key), empty)] =
+        Slot{static_cast<std::uint32_t>(key), static_cast<std::uint32_t>(key >> 32), kept};
     ++used_;
-    return slot.kept;
 }
 
 void WalkMemo::grow() {

@@ -73,18 +73,19 @@ class WalkMemo {
         return key;
     }
 
-    // The kept outcome of a key (an index, or perPoint): null when it has
-    // none yet. Inline, as every record looks its outcome up.
-    std::uint32_t* find(std::uint64_t key) {
-        if (slots_.empty()) return nullptr;
-        Slot& slot = slots_[probe(slots_, mix(key), [key](const Slot& s) {
+    // The kept outcome of a key (an index, or perPoint); none when it has
+    // none yet, which an empty slot holds. Inline, as every record looks
+    // its outcome up.
+    std::uint32_t find(std::uint64_t key) const {
+        if (slots_.empty()) return none;
+        const auto keyOrEmpty = [key](const Slot& s) {
             const std::uint64_t slotKey = s.key();
             return slotKey == key || slotKey == emptyKey;
-        })];
-        return slot.key() == key ? &slot.kept : nullptr;
+        };
+        return slots_[probe(slots_, mix(key), keyOrEmpty)].kept;
     }
-    // The key must be new. Earlier results of find and insert go stale.
-    std::uint32_t& insert(std::uint64_t key, std::uint32_t kept);
+    // The key must be new.
+    void insert(std::uint64_t key, std::uint32_t kept);
 
     // The common case, inline: the kept outcome of the address's node when
     // it serves all its points and no spawn can make it stale; none
@@ -92,9 +93,9 @@ class WalkMemo {
     std::uint32_t nodeOutcome(const FidoAddress& address, bool hasKind) {
         if (address.zone < 0 || address.net < 0 || address.node < 0 || address.point < 0)
             return none;
-        const std::uint32_t* found = find(key(address, hasKind, true));
-        if (found == nullptr || *found == perPoint || kept_[*found].outcome.run != 0) return none;
-        return *found;
+        const std::uint32_t found = find(key(address, hasKind, true));
+        if (found == none || found == perPoint || kept_[found].outcome.run != 0) return none;
+        return found;
     }
 
     // The index of the kept outcome equal to outcome, made when there is
