@@ -72,13 +72,13 @@ void writeTextReport(std::FILE* file, const Report& report, const DrawingSet& d)
         putTable(out, report.tables.groups, d);
     }
 
-    const SummaryTotals& sum = report.totals;
+    const TrafficCounters& sum = report.totals;
     out.put(d.boxTop);
-    putTotalsRow(out, d, " Total Received :  ", sum.received, " Sessions In   :", sum.sessionsIn,
-                 " Time In     :", sum.timeIn);
-    putTotalsRow(out, d, " Total Sent     :  ", sum.sent, " Sessions Out  :", sum.sessionsOut,
+    putTotalsRow(out, d, " Total Received :  ", sum.bytesReceived,
+                 " Sessions In   :", sum.sessionsIn, " Time In     :", sum.timeIn);
+    putTotalsRow(out, d, " Total Sent     :  ", sum.bytesSent, " Sessions Out  :", sum.sessionsOut,
                  " Time Out    :", sum.timeOut);
-    putTotalsRow(out, d, " Total Traffic  :  ", sum.traffic(), " Sessions Total:", sum.sessions,
+    putTotalsRow(out, d, " Total Traffic  :  ", traffic(sum), " Sessions Total:", sum.sessions,
                  " Time Online :", sum.timeOnline);
     // The box bottom ends its own line; the footer leaves an empty one below it.
     out.put(d.boxBottom);

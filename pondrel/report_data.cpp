@@ -64,7 +64,7 @@ void writeCsvReport(std::FILE* file, const Report& report, bool continued) {
     }
     putCsvRows(csv, "link", report.tables.links);
     putCsvRows(csv, "group", report.tables.groups);
-    const SummaryTotals& t = report.totals;
+    const TrafficCounters& t = report.totals;
     csv.text("total");
     csv.empty();
     csv.empty();
@@ -73,8 +73,8 @@ void writeCsvReport(std::FILE* file, const Report& report, bool continued) {
     csv.number(t.sessionsOut);
     csv.number(t.timeOut);
     csv.number(t.timeOnline);
-    csv.number(t.received);
-    csv.number(t.sent);
+    csv.number(t.bytesReceived);
+    csv.number(t.bytesSent);
     csv.empty();
     csv.endRecord();
 }

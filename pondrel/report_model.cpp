@@ -10,10 +10,8 @@ Report makeReport(const Run& run) {
     breakDownUtc(run.earliestShown, report.from);
     breakDownUtc(run.latestShown, report.to);
     report.tables = linkTables(*run.book, s.keepAll, s.group, s.brakeSesStatMask);
-    TrafficCounters sum;
     for (const TrafficCounters& t : run.totals)
-        addCounters(sum, t);
-    report.totals = summaryTotals(sum);
+        addCounters(report.totals, t);
     for (std::size_t i : run.unreadLines)
         report.unreadLines.push_back(&run.config.lines[i]);
     return report;

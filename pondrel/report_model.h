@@ -16,7 +16,7 @@ struct Report {
     std::tm from{};
     std::tm to{};
     LinkTables tables;
-    SummaryTotals totals;
+    TrafficCounters totals;
     std::vector<const Line*> unreadLines;  // whose history could not be opened
 };
 

@@ -96,10 +96,10 @@ void setShare(ChartBlock& block, const LineTotals& t, int windowHours, const His
             block.time = t.timeOut;
             return;
         case ChartKind::protectedOnly:
-            block.time = t.protTime;
+            block.time = t.protectedPart.timeOnline;
             return;
         case ChartKind::unprotected:
-            block.time = t.timeOnline > t.protTime ? t.timeOnline - t.protTime : 0;
+            block.time = without(t, t.protectedPart).timeOnline;
             return;
     }
 }
@@ -124,7 +124,8 @@ std::vector<ChartBlock> chartBlocks(const RavlogRun& run) {
             const Line& line = run.config.lines[i];
             const LineResult& result = run.lines[i];
             const bool binkd = result.type == HistoryTypes::binkd;
-            if (protKind && result.type != HistoryTypes::long100 && result.totals.protSessions == 0)
+            if (protKind && result.type != HistoryTypes::long100 &&
+                result.totals.protectedPart.sessions == 0)
                 continue;
             if (!(line.busyHistMask & info.maskBit)) continue;
             if ((line.busyHistMask & BusyMask::skipEmpty) &&

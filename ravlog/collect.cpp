@@ -3,7 +3,7 @@
 #include "core/direction.h"
 #include "core/program_text.h"
 #include "core/session_validity.h"
-#include "ravlog/cut_recovery.h"
+#include "ravlog/cut/cut_recovery.h"
 #include "ravlog/report_model.h"
 #include "ravlog/sessions_report.h"
 #include "stats/accounting.h"

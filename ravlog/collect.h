@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/history_reader.h"
-#include "ravlog/history_cut.h"
+#include "ravlog/cut/history_cut.h"
 #include "ravlog/run_state.h"
 
 namespace rv {

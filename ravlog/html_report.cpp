@@ -49,20 +49,19 @@ void putLegend(OutBuffer& out, const std::vector<ChartBlock>& charts) {
 }
 
 void putLineTotals(OutBuffer& out, const LineTotals& t) {
-    const LineFooter f = lineFooter(t);
     out.put(
         "<div class=\"w\"><table><tr><th>Sessions</th><th>In</th><th>Out</th>"
         "<th>Time online</th><th>Time in</th><th>Time out</th><th>Rcvd</th><th>Sent</th>"
         "<th>CPS</th></tr>\n<tr>");
-    putCountCell(out, f.total);
-    putCountCell(out, f.sessionsIn);
-    putCountCell(out, f.sessionsOut);
-    putDurationCell(out, f.timeOnline);
+    putCountCell(out, footerSessions(t));
+    putCountCell(out, t.sessionsIn);
+    putCountCell(out, t.sessionsOut);
+    putDurationCell(out, t.timeOnline);
     putDurationCell(out, t.timeIn);
     putDurationCell(out, t.timeOut);
-    putTrafficCell(out, f.received, "bytes");
-    putTrafficCell(out, f.sent, "bytes");
-    putTrafficCell(out, f.cps, "bytes per second");
+    putTrafficCell(out, t.bytesReceived, "bytes");
+    putTrafficCell(out, t.bytesSent, "bytes");
+    putTrafficCell(out, cps(t), "bytes per second");
     out.put("</tr></table></div>\n");
 }
 

@@ -46,17 +46,16 @@ void putSlotLength(JsonWriter& json, const ChartLayout& layout) {
 
 // The figures under the line's table, with its times in and out.
 void putLineTotals(JsonWriter& json, const LineTotals& t) {
-    const LineFooter f = lineFooter(t);
     json.key("totals").beginObject();
-    json.key("sessions").number(f.total);
-    json.key("sessions_in").number(f.sessionsIn);
-    json.key("sessions_out").number(f.sessionsOut);
-    json.key("time_online").number(f.timeOnline);
+    json.key("sessions").number(footerSessions(t));
+    json.key("sessions_in").number(t.sessionsIn);
+    json.key("sessions_out").number(t.sessionsOut);
+    json.key("time_online").number(t.timeOnline);
     json.key("time_in").number(t.timeIn);
     json.key("time_out").number(t.timeOut);
-    json.key("received").number(f.received);
-    json.key("sent").number(f.sent);
-    json.key("cps").number(f.cps);
+    json.key("received").number(t.bytesReceived);
+    json.key("sent").number(t.bytesSent);
+    json.key("cps").number(cps(t));
     json.endObject();
 }
 

@@ -58,7 +58,7 @@ struct Block {
 
     const char* row(int i) const { return r[static_cast<std::size_t>(i)].c_str(); }
     bool showsProtection() const {
-        return line.type == HistoryTypes::long100 || t.protSessions > 0;
+        return line.type == HistoryTypes::long100 || t.protectedPart.sessions > 0;
     }
 
     // The hour labels, then the chart's share behind ending.
@@ -103,7 +103,7 @@ void writeBusyBlock(const Block& b) {
     if (b.line.type == HistoryTypes::brake)
         std::fprintf(out, " BBS:    %s  ", count(t.bbsEvents, 4).c_str());
     else if (b.showsProtection())
-        std::fprintf(out, " Protect:%s  ", count(t.protSessions, 4).c_str());
+        std::fprintf(out, " Protect:%s  ", count(t.protectedPart.sessions, 4).c_str());
     else
         std::fputs(blank15, out);
     std::fprintf(out, "%s  Out:%s\n", b.row(9), formatDuration(t.timeOut, 9).c_str());
@@ -163,26 +163,27 @@ struct ProtFigures {
     const char* headName;   // heading text after the 46 blanks
     const char* rcvdLine;   // the name line's start, up to the chart
     const char* totalName;  // after the chart on the Total line
-    std::uint64_t bytesReceived, bytesSent, sessions, sessionsIn, sessionsOut, time, timeIn,
-        timeOut, aborted;
+    const TrafficCounters& part;
+    std::uint64_t aborted;
 };
 
 void writeProtBlock(const Block& b, const ProtFigures& f) {
     std::FILE* out = b.out;
+    const TrafficCounters& c = f.part;
     std::fprintf(out, "\n           100%%┬%s%s\n", blank46, f.headName);
     std::fprintf(out, "%s%s     Traffic\n", blank15, b.row(0));
     std::fprintf(out, "%s%s  Rcvd:  %s\n", f.rcvdLine, b.row(1),
-                 formatTraffic(f.bytesReceived, false).c_str());
+                 formatTraffic(c.bytesReceived, false).c_str());
     std::fprintf(out, "   Sessions    %s  Sent:  %s\n", b.row(2),
-                 formatTraffic(f.bytesSent, false).c_str());
+                 formatTraffic(c.bytesSent, false).c_str());
     std::fprintf(out, "%s%s  %s\n", blank15, b.row(3), rule13);
-    std::fprintf(out, " Total: %s  %s%s\n", count(f.sessions, 5).c_str(), b.row(4), f.totalName);
+    std::fprintf(out, " Total: %s  %s%s\n", count(c.sessions, 5).c_str(), b.row(4), f.totalName);
     std::fprintf(out, " %s  %s      Time\n", rule12, b.row(5));
-    std::fprintf(out, " In:    %s  %s  Tot:%s\n", count(f.sessionsIn, 5).c_str(), b.row(6),
-                 formatDuration(f.time, 9).c_str());
-    std::fprintf(out, " Out:   %s  %s  In:%s\n", count(f.sessionsOut, 5).c_str(), b.row(7),
-                 formatDuration(f.timeIn, 10).c_str());
-    std::fprintf(out, " %s  %s  Out:%s\n", rule12, b.row(8), formatDuration(f.timeOut, 9).c_str());
+    std::fprintf(out, " In:    %s  %s  Tot:%s\n", count(c.sessionsIn, 5).c_str(), b.row(6),
+                 formatDuration(c.timeOnline, 9).c_str());
+    std::fprintf(out, " Out:   %s  %s  In:%s\n", count(c.sessionsOut, 5).c_str(), b.row(7),
+                 formatDuration(c.timeIn, 10).c_str());
+    std::fprintf(out, " %s  %s  Out:%s\n", rule12, b.row(8), formatDuration(c.timeOut, 9).c_str());
     std::fprintf(out, " Aborted:%s  %s  %s\n", count(f.aborted, 4).c_str(), b.row(9), rule13);
     b.bottomRuler("% of time");
     b.hourLabels("  online:");
@@ -195,33 +196,30 @@ void writeBlock(const Block& b) {
             writeBusyBlock(b);
             return;
         case ChartKind::incoming:
-            writeSideBlock(b,
-                           {"Incoming", "Total In:", t.sessionsIn, t.timeIn, t.protSessionsIn,
-                            t.protTimeIn, t.normalIn, t.costIn},
-                           true);
+            writeSideBlock(
+                b,
+                {"Incoming", "Total In:", t.sessionsIn, t.timeIn, t.protectedPart.sessionsIn,
+                 t.protectedPart.timeIn, t.normalIn, t.costIn},
+                true);
             return;
         case ChartKind::outgoing:
-            writeSideBlock(b,
-                           {"Outgoing", "Total Out:", t.sessionsOut, t.timeOut, t.protSessionsOut,
-                            t.protTimeOut, t.normalOut, t.costOut},
-                           false);
+            writeSideBlock(
+                b,
+                {"Outgoing", "Total Out:", t.sessionsOut, t.timeOut, t.protectedPart.sessionsOut,
+                 t.protectedPart.timeOut, t.normalOut, t.costOut},
+                false);
             return;
         case ChartKind::protectedOnly:
-            writeProtBlock(
-                b, {"      Protected", "   Protected   ", "    Protected", t.protBytesReceived,
-                    t.protBytesSent, t.protSessions, t.protSessionsIn, t.protSessionsOut,
-                    t.protTime, t.protTimeIn, t.protTimeOut, minus(t.protSessions, t.protNormal)});
+            writeProtBlock(b,
+                           {"      Protected", "   Protected   ", "    Protected", t.protectedPart,
+                            minus(t.protectedPart.sessions, t.protectedNormal)});
             return;
-        case ChartKind::unprotected:
-            writeProtBlock(
-                b,
-                {"     UnProtected", "  UnProtected  ", "   UnProtected",
-                 minus(t.bytesReceived, t.protBytesReceived), minus(t.bytesSent, t.protBytesSent),
-                 minus(t.sessions, t.protSessions), minus(t.sessionsIn, t.protSessionsIn),
-                 minus(t.sessionsOut, t.protSessionsOut), b.block.time,
-                 minus(t.timeIn, t.protTimeIn), minus(t.timeOut, t.protTimeOut),
-                 minus(minus(t.sessions, t.protSessions), minus(t.normalSessions, t.protNormal))});
+        case ChartKind::unprotected: {
+            const TrafficCounters part = without(t, t.protectedPart);
+            writeProtBlock(b, {"     UnProtected", "  UnProtected  ", "   UnProtected", part,
+                               minus(part.sessions, minus(t.normalSessions, t.protectedNormal))});
             return;
+        }
     }
 }
 

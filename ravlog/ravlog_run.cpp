@@ -12,7 +12,7 @@
 #include "core/time_text.h"
 #include "ravlog/archive_recording.h"
 #include "ravlog/collect.h"
-#include "ravlog/history_cut.h"
+#include "ravlog/cut/history_cut.h"
 #include "ravlog/html_report.h"
 #include "ravlog/report_model.h"
 #include "ravlog/report_period.h"

@@ -22,16 +22,6 @@ SessionRow sessionRow(const SessionRecord& r, const std::tm& shown, HistoryType 
     return row;
 }
 
-LineFooter lineFooter(const LineTotals& t) {
-    return {t.sessionsIn + t.sessionsOut,
-            t.sessionsIn,
-            t.sessionsOut,
-            t.timeOnline,
-            t.bytesReceived,
-            t.bytesSent,
-            cps(t)};
-}
-
 PeriodView periodView(const RavlogRun& run) {
     return {run.config.settings.timeWindow, run.period.windowStart, run.period.windowEnd};
 }
@@ -44,47 +34,19 @@ HistoryItem historyItem(const AddrEntry& e) {
     return item;
 }
 
-SummaryTotals protectedPart(const LineTotals& t) {
-    SummaryTotals p;
-    p.received = t.protBytesReceived;
-    p.sent = t.protBytesSent;
-    p.sessionsIn = t.protSessionsIn;
-    p.sessionsOut = t.protSessionsOut;
-    p.sessions = t.protSessions;
-    p.timeIn = t.protTimeIn;
-    p.timeOut = t.protTimeOut;
-    p.timeOnline = t.protTime;
-    return p;
-}
-
-// What is left of the totals without the protected part (never below 0).
-SummaryTotals without(const SummaryTotals& all, const SummaryTotals& part) {
-    const auto less = [](std::uint64_t a, std::uint64_t b) { return a > b ? a - b : 0; };
-    SummaryTotals u;
-    u.received = less(all.received, part.received);
-    u.sent = less(all.sent, part.sent);
-    u.sessionsIn = less(all.sessionsIn, part.sessionsIn);
-    u.sessionsOut = less(all.sessionsOut, part.sessionsOut);
-    u.sessions = less(all.sessions, part.sessions);
-    u.timeIn = less(all.timeIn, part.timeIn);
-    u.timeOut = less(all.timeOut, part.timeOut);
-    u.timeOnline = less(all.timeOnline, part.timeOnline);
-    return u;
-}
-
 TotalsBox totalsBox(const RavlogRun& run) {
-    LineTotals sum;
+    TotalsBox box;
+    TrafficCounters protectedPart;
     bool protectionTypes = true;
     for (const LineResult& line : run.lines) {
-        addTotals(sum, line.totals);
+        addCounters(box.all, line.totals);
+        addCounters(protectedPart, line.totals.protectedPart);
         if (!recordsProtection(line.type)) protectionTypes = false;
     }
-    TotalsBox box;
-    box.all = summaryTotals(sum);
     box.showsProtection = run.config.settings.protectSummary && protectionTypes;
     if (box.showsProtection) {
-        box.protectedOnly = protectedPart(sum);
-        box.unprotected = without(box.all, box.protectedOnly);
+        box.protectedOnly = protectedPart;
+        box.unprotected = without(box.all, protectedPart);
     }
     return box;
 }

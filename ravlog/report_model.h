@@ -39,20 +39,13 @@ struct SessionRow {
 
 SessionRow sessionRow(const SessionRecord& r, const std::tm& shown, HistoryType type);
 
-// The figures under a line's sessions table. Total counts a session marked
-// both ways twice and one marked neither way not at all, as the rows show
-// them.
-struct LineFooter {
-    std::uint64_t total = 0;
-    std::uint64_t sessionsIn = 0;
-    std::uint64_t sessionsOut = 0;
-    std::uint64_t timeOnline = 0;
-    std::uint64_t received = 0;
-    std::uint64_t sent = 0;
-    std::uint64_t cps = 0;  // after the line's AdvancedCPS correction
-};
-
-LineFooter lineFooter(const LineTotals& totals);
+// The Total under a line's sessions table: a session marked both ways
+// counts twice and one marked neither way not at all, as the rows show
+// them. Its other figures are the line's counters as they are, its CPS
+// after the line's AdvancedCPS correction.
+inline std::uint64_t footerSessions(const LineTotals& t) {
+    return t.sessionsIn + t.sessionsOut;
+}
 
 // One row of a link or group history in the sessions history file, or,
 // among the links, the place of a group that had sessions (MiddLine Group
@@ -65,10 +58,10 @@ struct HistoryItem {
 // The totals box: all lines together, and the protected and unprotected
 // parts when the box shows them.
 struct TotalsBox {
-    SummaryTotals all;
+    TrafficCounters all;
     bool showsProtection = false;
-    SummaryTotals protectedOnly;
-    SummaryTotals unprotected;
+    TrafficCounters protectedOnly;
+    TrafficCounters unprotected;
 };
 
 struct RavlogReport {

@@ -115,8 +115,8 @@ void writeGroupSection(const RavlogRun& run, const RavlogReport& report) {
     writeHistoryFooter(history, *run.layout, startHour);
 }
 
-void writeTotalsRows(std::FILE* out, const char* const labels[3], const SummaryTotals& t) {
-    const std::uint64_t bytes[3] = {t.received, t.sent, t.traffic()};
+void writeTotalsRows(std::FILE* out, const char* const labels[3], const TrafficCounters& t) {
+    const std::uint64_t bytes[3] = {t.bytesReceived, t.bytesSent, traffic(t)};
     const std::uint64_t counts[3] = {t.sessionsIn, t.sessionsOut, t.sessions};
     const std::uint64_t times[3] = {t.timeIn, t.timeOut, t.timeOnline};
     for (int i = 0; i < 3; ++i) {

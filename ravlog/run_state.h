@@ -12,7 +12,7 @@
 #include "core/dates.h"
 #include "core/local_clock.h"
 #include "core/report_file.h"
-#include "ravlog/cut_io.h"
+#include "ravlog/cut/cut_io.h"
 #include "ravlog/json_report.h"
 #include "ravlog/options.h"
 #include "stats/address_book.h"

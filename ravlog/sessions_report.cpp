@@ -50,21 +50,22 @@ void writeSessionRow(std::FILE* out, const SessionRow& row) {
                  formatTraffic(row.cps, false).c_str());
 }
 
-void writeTableFooter(std::FILE* out, const LineTotals& totals) {
-    const LineFooter f = lineFooter(totals);
+void writeTableFooter(std::FILE* out, const LineTotals& t) {
+    const std::uint64_t lineCps = cps(t);
     // A CPS past seven digits takes the traffic form, in MiB and up.
-    const NumberText cpsDigits = formatUnsigned(f.cps, 7);
-    const TrafficText cpsTraffic = formatTraffic(f.cps, false);
+    const NumberText cpsDigits = formatUnsigned(lineCps, 7);
+    const TrafficText cpsTraffic = formatTraffic(lineCps, false);
     const bool digitsFit = cpsDigits.size <= 7;
     std::fprintf(out,
                  "╟────────────┴─────┴────────────────────┼──────────┼────────┼────────┼────────╢\n"
                  "║   Total:%s    In:%s    Out:%s   │%s │ %s │ %s │%s%s ║\n"
                  "╚═══════════════════════════════════════╧══════════╧════════╧════════╧════════╝\n"
                  "\n\n",
-                 formatCount(f.total, 4).c_str(), formatCount(f.sessionsIn, 4).c_str(),
-                 formatCount(f.sessionsOut, 4).c_str(), formatDuration(f.timeOnline, 9).c_str(),
-                 formatTraffic(f.received, false).c_str(), formatTraffic(f.sent, false).c_str(),
-                 digitsFit ? "" : " ", digitsFit ? cpsDigits.c_str() : cpsTraffic.c_str());
+                 formatCount(footerSessions(t), 4).c_str(), formatCount(t.sessionsIn, 4).c_str(),
+                 formatCount(t.sessionsOut, 4).c_str(), formatDuration(t.timeOnline, 9).c_str(),
+                 formatTraffic(t.bytesReceived, false).c_str(),
+                 formatTraffic(t.bytesSent, false).c_str(), digitsFit ? "" : " ",
+                 digitsFit ? cpsDigits.c_str() : cpsTraffic.c_str());
 }
 
 void writeSessionsFooter(std::FILE* out, const std::string& createdAt) {

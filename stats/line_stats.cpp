@@ -9,30 +9,20 @@ using namespace SessionFlags;
 // Without branches on the flags, as countTraffic; the event kinds are
 // rare and the cost depends on the line alone, so those branches stay.
 void addToLineTotals(LineTotals& t, const SessionRecord& r, bool zeroDuration, HistoryType type) {
-    const std::uint64_t d = r.duration;
-    const std::uint64_t rcvd = r.bytesReceived;
-    const std::uint64_t sent = r.bytesSent;
     const std::uint64_t in = r.has(incoming);
     const std::uint64_t out = r.has(outgoing);
     const std::uint64_t done = r.has(normal);
-    const std::uint64_t prot = r.has(protectedSession);
+    const bool prot = r.has(protectedSession);
     countTraffic(t, r, zeroDuration, !r.has(kindAnswer | kindDial | kindTerminal));
+    countTraffic(t.protectedPart, r, zeroDuration, true, prot);
     t.normalIn += in & done;
     t.normalOut += out & done;
     t.normalSessions += done;
+    t.protectedNormal += prot & done;
     if (recordsCost(type)) {
         t.costIn += r.cost * in;
         t.costOut += r.cost * out;
     }
-    t.protSessions += prot;
-    t.protBytesReceived += rcvd * prot;
-    t.protBytesSent += sent * prot;
-    t.protTime += d * prot;
-    t.protSessionsIn += prot & in;
-    t.protTimeIn += d * (prot & in);
-    t.protSessionsOut += prot & out;
-    t.protTimeOut += d * (prot & out);
-    t.protNormal += prot & done;
     if (r.has(kindMask)) {
         if (r.has(kindBbs)) ++t.bbsEvents;
         if (r.has(kindExternal)) ++t.externalEvents;
@@ -80,18 +70,6 @@ void addToBusyHistogram(BusyHistogram& busy, AxisSpan span, std::uint16_t flags,
             if (out) busy.unprotectedOut[i] += part;
         }
     }
-}
-
-void addTotals(LineTotals& sum, const LineTotals& l) {
-    addCounters(sum, l);
-    sum.protBytesReceived += l.protBytesReceived;
-    sum.protBytesSent += l.protBytesSent;
-    sum.protTime += l.protTime;
-    sum.protTimeIn += l.protTimeIn;
-    sum.protTimeOut += l.protTimeOut;
-    sum.protSessions += l.protSessions;
-    sum.protSessionsIn += l.protSessionsIn;
-    sum.protSessionsOut += l.protSessionsOut;
 }
 
 }  // namespace rv

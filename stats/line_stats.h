@@ -25,15 +25,10 @@ struct LineTotals : TrafficCounters {
     std::uint64_t terminalEvents = 0;
     std::uint64_t costIn = 0;
     std::uint64_t costOut = 0;
-    std::uint64_t protSessions = 0;
-    std::uint64_t protSessionsIn = 0;
-    std::uint64_t protSessionsOut = 0;
-    std::uint64_t protNormal = 0;
-    std::uint64_t protTime = 0;
-    std::uint64_t protTimeIn = 0;
-    std::uint64_t protTimeOut = 0;
-    std::uint64_t protBytesReceived = 0;
-    std::uint64_t protBytesSent = 0;
+    // The protected sessions, whatever their kind: every one among its
+    // sessions. The unprotected part is what is left (without).
+    TrafficCounters protectedPart;
+    std::uint64_t protectedNormal = 0;  // of those in protectedPart.sessions
 };
 
 using SlotValues = std::array<std::uint64_t, chartSlots>;
@@ -67,8 +62,5 @@ AxisSpan axisPosition(std::int64_t localStart, std::uint32_t duration, std::int6
 // Adds the session's time to every slot it overlaps.
 void addToBusyHistogram(BusyHistogram& busy, AxisSpan span, std::uint16_t flags,
                         const ChartLayout& layout);
-
-// Sums lines for the totals boxes: every traffic counter and the protected figures.
-void addTotals(LineTotals& sum, const LineTotals& line);
 
 }  // namespace rv

@@ -61,17 +61,4 @@ AddressText linkAddressCell(const LinkRow& row, std::size_t width) {
     return formatAddress(row.address, width);
 }
 
-SummaryTotals summaryTotals(const TrafficCounters& sum) {
-    SummaryTotals t;
-    t.received = sum.bytesReceived;
-    t.sent = sum.bytesSent;
-    t.sessionsIn = sum.sessionsIn;
-    t.sessionsOut = sum.sessionsOut;
-    t.sessions = sum.sessions;
-    t.timeIn = sum.timeIn;
-    t.timeOut = sum.timeOut;
-    t.timeOnline = sum.timeOnline;
-    return t;
-}
-
 }  // namespace rv

@@ -1,6 +1,6 @@
 // The rows of the links and group tables that ravlog and pondrel write:
-// which address entries have one, the figures of a row, and the sums of a
-// totals box. Plain values, which the text, JSON and CSV writers render.
+// which address entries have one and the figures of a row. Plain values,
+// which the text, JSON and CSV writers render.
 #pragma once
 
 #include <cstddef>
@@ -55,21 +55,5 @@ LinkTables linkTables(const AddressBook& book, bool keepAll, bool group,
 
 // The Address cell of a row in a table whose addresses take width columns.
 AddressText linkAddressCell(const LinkRow& row, std::size_t width);
-
-// The figures of a totals box: what all lines counted.
-struct SummaryTotals {
-    std::uint64_t received = 0;
-    std::uint64_t sent = 0;
-    std::uint64_t sessionsIn = 0;
-    std::uint64_t sessionsOut = 0;
-    std::uint64_t sessions = 0;
-    std::uint64_t timeIn = 0;
-    std::uint64_t timeOut = 0;
-    std::uint64_t timeOnline = 0;
-
-    std::uint64_t traffic() const { return received + sent; }
-};
-
-SummaryTotals summaryTotals(const TrafficCounters& sum);
 
 }  // namespace rv

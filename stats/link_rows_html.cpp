@@ -80,15 +80,15 @@ void endTotalsHtml(OutBuffer& out) {
     out.put("</table></div>\n");
 }
 
-void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const SummaryTotals& t) {
+void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const TrafficCounters& t) {
     struct Row {
         std::string_view traffic, sessions, time;
         std::uint64_t bytes, count, seconds;
     };
     const Row rows[] = {
-        {"Received", "Sessions in", "Time in", t.received, t.sessionsIn, t.timeIn},
-        {"Sent", "Sessions out", "Time out", t.sent, t.sessionsOut, t.timeOut},
-        {"Traffic", "Sessions", "Time online", t.traffic(), t.sessions, t.timeOnline},
+        {"Received", "Sessions in", "Time in", t.bytesReceived, t.sessionsIn, t.timeIn},
+        {"Sent", "Sessions out", "Time out", t.bytesSent, t.sessionsOut, t.timeOut},
+        {"Traffic", "Sessions", "Time online", traffic(t), t.sessions, t.timeOnline},
     };
     out.put("<tr><th colspan=\"6\" class=\"a\">");
     putHtmlText(out, heading);

@@ -28,7 +28,7 @@ void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const Li
 // ends it.
 void putLinkTablesHtml(OutBuffer& out, const LinkTables& tables, const LinkTableHtml& form);
 // The rows of a totals box under a heading row ("All lines", "Protected").
-void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const SummaryTotals& totals);
+void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const TrafficCounters& totals);
 void endTotalsHtml(OutBuffer& out);
 
 }  // namespace rv

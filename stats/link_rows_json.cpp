@@ -36,16 +36,16 @@ void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<L
     json.endArray();
 }
 
-void putTotalsJson(JsonWriter& json, std::string_view key, const SummaryTotals& t) {
+void putTotalsJson(JsonWriter& json, std::string_view key, const TrafficCounters& t) {
     json.key(key).beginObject();
     putTotalsFields(json, t);
     json.endObject();
 }
 
-void putTotalsFields(JsonWriter& json, const SummaryTotals& t) {
-    json.key("received").number(t.received);
-    json.key("sent").number(t.sent);
-    json.key("traffic").number(t.traffic());
+void putTotalsFields(JsonWriter& json, const TrafficCounters& t) {
+    json.key("received").number(t.bytesReceived);
+    json.key("sent").number(t.bytesSent);
+    json.key("traffic").number(traffic(t));
     json.key("sessions_in").number(t.sessionsIn);
     json.key("sessions_out").number(t.sessionsOut);
     json.key("sessions").number(t.sessions);

@@ -23,9 +23,9 @@ void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<L
 
 // The keys received, sent, traffic, sessions_in, sessions_out, sessions,
 // time_in, time_out and time_online of an open object.
-void putTotalsFields(JsonWriter& json, const SummaryTotals& totals);
+void putTotalsFields(JsonWriter& json, const TrafficCounters& totals);
 // key: {those keys}.
-void putTotalsJson(JsonWriter& json, std::string_view key, const SummaryTotals& totals);
+void putTotalsJson(JsonWriter& json, std::string_view key, const TrafficCounters& totals);
 
 // One element of "unread_lines": a line whose history could not be read,
 // as {name, history, type} with the history as configured.

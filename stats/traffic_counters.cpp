@@ -16,6 +16,23 @@ void addCounters(TrafficCounters& sum, const TrafficCounters& c) {
     sum.sessionsOut += c.sessionsOut;
 }
 
+TrafficCounters without(const TrafficCounters& all, const TrafficCounters& part) {
+    const auto less = [](std::uint64_t a, std::uint64_t b) { return a > b ? a - b : 0; };
+    TrafficCounters c;
+    c.bytesReceived = less(all.bytesReceived, part.bytesReceived);
+    c.bytesSent = less(all.bytesSent, part.bytesSent);
+    c.timeOnline = less(all.timeOnline, part.timeOnline);
+    c.trafficTime = less(all.trafficTime, part.trafficTime);
+    c.timeIn = less(all.timeIn, part.timeIn);
+    c.timeOut = less(all.timeOut, part.timeOut);
+    c.sessions = less(all.sessions, part.sessions);
+    c.noTrafficSessions = less(all.noTrafficSessions, part.noTrafficSessions);
+    c.zeroDurationSessions = less(all.zeroDurationSessions, part.zeroDurationSessions);
+    c.sessionsIn = less(all.sessionsIn, part.sessionsIn);
+    c.sessionsOut = less(all.sessionsOut, part.sessionsOut);
+    return c;
+}
+
 void applyAdvancedCps(TrafficCounters& c) {
     if (c.zeroDurationSessions > 0) {
         const std::uint64_t cut = (c.sessions - c.noTrafficSessions) / 2;
@@ -30,7 +47,7 @@ void applyAdvancedCps(TrafficCounters& c) {
 }
 
 std::uint64_t cps(const TrafficCounters& c) {
-    const std::uint64_t bytes = c.bytesReceived + c.bytesSent;
+    const std::uint64_t bytes = traffic(c);
     return c.trafficTime > 1 ? bytes / c.trafficTime : bytes;
 }
 

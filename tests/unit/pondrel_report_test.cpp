@@ -1,5 +1,5 @@
 // pondrel's table rows, one cell form at a time, and the drawing sets.
-// Whole reports are compared in pondrel_program_test.cpp.
+// Whole reports are compared in tests/program/pondrel_reports_test.cpp.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -4,11 +4,11 @@
 // daylight-saving flag, which puts a summer session an hour off in winter.
 #include <gtest/gtest.h>
 
+#include "captured_stream.h"
 #include "core/byte_source.h"
 #include "pondrel/pondrel_run.h"
-#include "tests/unit/captured_stream.h"
-#include "tests/unit/ravlog_e2e.h"
-#include "tests/unit/time_zone_scope.h"
+#include "ravlog_runs.h"
+#include "time_zone_scope.h"
 #include "tools/history_writer.h"
 
 namespace rv {

@@ -3,8 +3,6 @@
 // switches inverting the file's value).
 #include <gtest/gtest.h>
 
-#include "ravlog_usage_text.h"
-
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "captured_stream.h"
 #include "core/config_reader.h"
 #include "ravlog/options.h"
+#include "report_texts.h"
 #include "time_zone_scope.h"
 #include "tools/history_writer.h"
 
@@ -19,7 +18,6 @@ namespace rv {
 namespace {
 
 using testing::CapturedStream;
-using testing::expectedRavlogUsage;
 using testing::TimeZoneScope;
 
 struct Parsed {
@@ -68,7 +66,7 @@ TEST(RavlogOptions, UsageEndsWithStatusZero) {
         const Parsed p = parse({arg});
         ASSERT_TRUE(p.stop) << arg;
         EXPECT_EQ(p.stop->status, 0) << arg;
-        EXPECT_EQ(p.stop->message, expectedRavlogUsage) << arg;
+        EXPECT_EQ(p.stop->message, testing::usageText("ravlog")) << arg;
     }
     // The usage ends the reading: what follows is not looked at.
     const Parsed early = parse({"-?", "-x"});

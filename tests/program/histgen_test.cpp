@@ -1,0 +1,289 @@
+// histgen, the generator the other tests, the demo and the benchmarks
+// stand on: record lists, the seeded node and the command line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/history_reader.h"
+#include "core/le.h"
+#include "core/session_kind.h"
+#include "run_program.h"
+#include "scratch_dir.h"
+#include "tools/history_writer.h"
+#include "tools/node_history.h"
+#include "tools/record_list.h"
+
+namespace rv {
+namespace {
+
+using namespace histgen;
+using testing::ProgramResult;
+using testing::ScratchDir;
+namespace T = HistoryTypes;
+
+const std::string histgenPath = testing::builtFile("tools/histgen");
+
+TEST(HistgenTimes, CalendarTextToSeconds) {
+    EXPECT_EQ(utcSeconds(1970, 1, 1), 0u);
+    EXPECT_EQ(utcSeconds(1991, 1, 1), 662688000u);
+    EXPECT_EQ(parseTime("2024-03-05T10:15:00"), 1709633700u);
+    EXPECT_EQ(parseTime("2024-03-05T10:15"), 1709633700u);
+    EXPECT_EQ(parseTime("2024-03-05"), 1709596800u);
+    EXPECT_EQ(parseTime("2106-02-07T06:28:15"), std::nullopt);  // 2^32 seconds
+    EXPECT_EQ(parseTime("1709633700"), 1709633700u);
+    for (const char* bad : {"2024-13-01", "2024-03-05T24:00", "2024-3-5", "2024-03-05 10:15",
+                            "2024-03-05T10:60:00", "x", ""}) {
+        EXPECT_EQ(parseTime(bad), std::nullopt) << bad;
+    }
+    EXPECT_EQ(parseNumber("0x0d"), 13u);
+    EXPECT_EQ(parseNumber("4294967295"), 0xFFFFFFFFu);
+    EXPECT_EQ(parseNumber("4294967296"), std::nullopt);
+}
+
+TEST(HistgenList, SessionLineBytes) {
+    HistoryWriter w(T::plain28);
+    ASSERT_FALSE(writeRecordList(
+        "# one session\n"
+        "2:5020/100.0 2024-03-05T10:15:00 dur=60 rcvd=1000 sent=2048 flags=0x0d cost=3 spare=7\n",
+        w));
+    Bytes expected(28, 0);
+    storeU16(&expected[0], 2);
+    storeU16(&expected[2], 5020);
+    storeU16(&expected[4], 100);
+    storeU32(&expected[8], 1709633700);
+    storeU32(&expected[12], 60);
+    storeU32(&expected[16], 1000);
+    storeU32(&expected[20], 2048);
+    storeU16(&expected[24], 7);
+    storeU16(&expected[26], 0x0d);
+    EXPECT_EQ(w.bytes(), expected);
+}
+
+TEST(HistgenList, BrakeLinesAndHeader) {
+    HistoryWriter w(T::brake);
+    ASSERT_FALSE(
+        writeRecordList("ANSWER 100000000 dur=30\n"
+                        "SKIP 254 5\n"
+                        "-1:2/3.4 7 rcvd=1+2+3 flags=1\n",
+                        w));
+    w.defaultBrakeHeaderToFirstRecord();
+    const Bytes& b = w.bytes();
+    ASSERT_EQ(b.size(), 6u + 12 + 9 + 68);
+    EXPECT_EQ(loadU32(&b[0]), 100000000u);  // the header takes the first record's time
+    EXPECT_EQ(b[4], 0xFE);
+    EXPECT_EQ(b[6 + 4], 0);  // code 0: Answer
+    EXPECT_EQ(loadU32(&b[6 + 8]), 30u);
+    EXPECT_EQ(b[18 + 4], 254);
+    EXPECT_EQ(b[27 + 4], 5);  // incoming: code 5
+    EXPECT_EQ(loadS16(&b[35]), -1);
+    EXPECT_EQ(loadU32(&b[35 + 20]), 1u);  // received 1, 2, 3
+    EXPECT_EQ(loadU32(&b[35 + 28]), 2u);
+    EXPECT_EQ(loadU32(&b[35 + 36]), 3u);
+
+    HistoryWriter h(T::brake);
+    ASSERT_FALSE(writeRecordList("HEADER 12\nDIAL 1000 dur=1\n", h));
+    h.defaultBrakeHeaderToFirstRecord();
+    EXPECT_EQ(loadU32(h.bytes().data()), 12u);
+}
+
+TEST(HistgenList, ErrorsNameTheLine) {
+    struct Case {
+        HistoryType type;
+        const char* text;
+        int line;
+    };
+    const Case cases[] = {
+        {T::plain28, "\n2:5020 2024-03-05\n", 2},
+        {T::plain28, "2:5020/1 2024-03-05 bogus=1\n", 1},
+        {T::plain28, "2:5020/1 2024-03-05 dur\n", 1},
+        {T::plain28, "2:5020/1 2024-03-05 flags=0x10000\n", 1},
+        {T::plain28, "2:5020/1\n", 1},
+        {T::plain28, "2:5020/99999 1\n", 1},
+        {T::plain28, "# fine\nANSWER 1 dur=2\n", 2},
+        {T::brake, "SKIP 5 1\n", 1},
+        {T::wide316, "SKIP 9 1\n", 1},
+        {T::plain28, "DUMMY 1\n", 1},
+        {T::brake, "ANSWER 1\n", 1},
+        {T::plain28, "2:5020/1 1 rcvd=1+2+3+4\n", 1},
+    };
+    for (const Case& c : cases) {
+        HistoryWriter w(c.type);
+        auto error = writeRecordList(c.text, w);
+        ASSERT_TRUE(error) << c.text;
+        EXPECT_EQ(error->line, c.line) << c.text;
+        EXPECT_FALSE(error->message.empty());
+    }
+}
+
+// ------------------------------------------------------------------- node
+
+NodeOptions weekOf(std::uint64_t seed) {
+    NodeOptions o;
+    o.days = 7;
+    o.seed = seed;
+    o.endDay = parseTime("2024-03-10").value() / 86400;
+    return o;
+}
+
+TEST(HistgenNode, SameSeedSameFiles) {
+    const auto a = generateNode(weekOf(42));
+    const auto b = generateNode(weekOf(42));
+    const auto c = generateNode(weekOf(43));
+    ASSERT_EQ(a.size(), 10u);
+    ASSERT_EQ(b.size(), 10u);
+    bool anyDifferent = false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].name, b[i].name);
+        EXPECT_EQ(a[i].bytes, b[i].bytes) << a[i].name;
+        anyDifferent = anyDifferent || a[i].bytes != c[i].bytes;
+    }
+    EXPECT_TRUE(anyDifferent);
+}
+
+// The History value under which the demo configuration names each file.
+std::string historyValue(const std::string& name) {
+    return name == "binkd.his" ? "binkd.his,2,1" : name;
+}
+
+TEST(HistgenNode, EveryFileReadsAsItsTypeWithTheSessionsANodeSees) {
+    for (std::uint64_t seed : {1u, 2u, 3u, 2718u, 99999u}) {
+        const auto files = generateNode(weekOf(seed));
+        MemoryOpener memory;
+        for (const auto& f : files)
+            memory.add(f.name, f.bytes);
+        const std::uint32_t first = parseTime("2024-03-04").value();
+        const std::uint32_t end = parseTime("2024-03-11").value();
+        std::set<std::uint16_t> kinds;
+        bool zeroLength = false, point = false, aborted = false, pastMidnight = false;
+        std::set<std::int16_t> zones, nets;
+        for (const auto& f : files) {
+            SCOPED_TRACE(f.name + " seed " + std::to_string(seed));
+            HistorySource source;
+            parseHistoryValue(historyValue(f.name), source);
+            HistoryReader reader(memory);
+            ASSERT_TRUE(reader.openHistory(source, true));
+            EXPECT_EQ(reader.type(), f.type);
+            SessionRecord r;
+            std::size_t count = 0;
+            while (reader.readSession(r)) {
+                ++count;
+                if (kindOfAddress(r.address)) {
+                    kinds.insert(r.flags & SessionFlags::kindMask);
+                    continue;
+                }
+                if (f.type == T::dated104) continue;  // local time; checked elsewhere
+                EXPECT_GE(r.startTime, first);
+                EXPECT_LT(r.startTime, end);
+                zeroLength = zeroLength || r.duration == 0;
+                point = point || r.address.point != 0;
+                if (f.type == T::binkd) aborted = aborted || r.flags == 3;
+                if (f.type == T::plain28) aborted = aborted || !(r.flags & SessionFlags::normal);
+                pastMidnight = pastMidnight || (r.startTime % 86400) + r.duration > 86400;
+                zones.insert(r.address.zone);
+                nets.insert(r.address.net);
+            }
+            // The first file of a type 8 pair loses its dummy; so each
+            // file yields its sessions, and the .ihs twin adds its dummy.
+            EXPECT_EQ(count, f.sessions) << f.name;
+            EXPECT_GT(count, 10u);
+        }
+        EXPECT_EQ(kinds.size(), 5u);
+        EXPECT_TRUE(zeroLength);
+        EXPECT_TRUE(point);
+        EXPECT_TRUE(aborted);
+        EXPECT_TRUE(pastMidnight);
+        EXPECT_GE(zones.size(), 2u);
+        EXPECT_GE(nets.size(), 4u);
+    }
+}
+
+// ------------------------------------------------------------ command line
+
+TEST(HistgenProgram, WriteBulkAndHelp) {
+    ScratchDir dir;
+    ProgramResult help = testing::runProgram(histgenPath, {"--help"}, dir.path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("histgen node --dir DIR --days N --seed S"), std::string::npos);
+
+    ASSERT_TRUE(dir.write("list.txt", std::string("2:5020/1 2024-03-05T10:00 dur=5 flags=4\n"
+                                                  "2:5020/2 2024-03-05T11:00 dur=6\n")));
+    ProgramResult write = testing::runProgram(
+        histgenPath, {"write", "--type", "6", "--out", "s.his", "list.txt"}, dir.path());
+    EXPECT_EQ(write.status, 0);
+    EXPECT_EQ(write.err, "");
+    EXPECT_EQ(testing::slurp(dir.file("s.his")).size(), 8u + 2 * 64);
+
+    // The readers would take a 28-byte file that starts like this for type 1.
+    ASSERT_TRUE(dir.write("odd.txt", std::string("241:0/1 1\n")));
+    ProgramResult odd = testing::runProgram(
+        histgenPath, {"write", "--type", "2", "--out", "o.his", "odd.txt"}, dir.path());
+    EXPECT_EQ(odd.status, 0);
+    EXPECT_EQ(odd.err, "histgen: note: the readers take o.his for type 1, not 2\n");
+
+    ASSERT_TRUE(dir.write("bad.txt", std::string("2:5020/1 2024-03-05T10:00\nnonsense\n")));
+    ProgramResult bad = testing::runProgram(
+        histgenPath, {"write", "--type", "2", "--out", "b.his", "bad.txt"}, dir.path());
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("bad.txt, line 2: "), std::string::npos);
+
+    ProgramResult bulk = testing::runProgram(
+        histgenPath, {"bulk", "--type", "8", "--records", "1000", "--out", "b.ihs"}, dir.path());
+    EXPECT_EQ(bulk.status, 0);
+    EXPECT_EQ(testing::slurp(dir.file("b.ihs")).size(), 104u * 1001);
+
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"bulk", "--type", "9", "--records", "1", "--out", "x"},
+             {"bulk", "--type", "2", "--records", "1", "--out", "x", "--links", "0"},
+             {"node", "--dir", "."},
+             {"write", "--type", "2"},
+             {"write", "--type", "2", "--out"},
+             {"frobnicate"}}) {
+        ProgramResult r = testing::runProgram(histgenPath, args, dir.path());
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+    }
+}
+
+// The benchmarks' histories of a node: as many addresses as links, all of
+// them met, the busiest far busier than the quietest; the same seed writes
+// the same file.
+TEST(HistgenProgram, BulkOfANodesLinks) {
+    ScratchDir dir;
+    for (const char* links : {"1", "40", "500"}) {
+        SCOPED_TRACE(links);
+        for (const char* out : {"a.his", "b.his"}) {
+            ProgramResult r = testing::runProgram(histgenPath,
+                                                  {"bulk", "--type", "2", "--records", "100000",
+                                                   "--links", links, "--seed", "5", "--out", out},
+                                                  dir.path());
+            ASSERT_EQ(r.status, 0) << r.err;
+        }
+        const std::string bytes = testing::slurp(dir.file("a.his"));
+        ASSERT_EQ(bytes.size(), 28u * 100000);
+        EXPECT_EQ(bytes, testing::slurp(dir.file("b.his")));
+        std::map<std::uint64_t, std::size_t> sessions;
+        for (std::size_t at = 0; at < bytes.size(); at += 28) {
+            const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data() + at);
+            EXPECT_EQ(loadS16(p), 2);
+            EXPECT_GE(loadS16(p + 2), 5020);
+            EXPECT_LE(loadS16(p + 2), 5059);
+            ++sessions[loadU64(p)];
+        }
+        const std::size_t count = std::stoul(links);
+        EXPECT_EQ(sessions.size(), count);
+        std::size_t busiest = 0, quietest = SIZE_MAX;
+        for (const auto& [address, n] : sessions) {
+            busiest = std::max(busiest, n);
+            quietest = std::min(quietest, n);
+        }
+        EXPECT_GE(busiest * 4, quietest * count);
+    }
+}
+
+}  // namespace
+}  // namespace rv
