@@ -89,9 +89,4 @@ void writeTextReport(std::FILE* file, const Report& report, const DrawingSet& d)
     out.put('\n');
 }
 
-void writeEntryRow(std::FILE* file, const AddrEntry& entry, const DrawingSet& set) {
-    OutBuffer out(file);
-    putLinkRow(out, linkRow(entry), pondrelLinkTable(set), false);
-}
-
 }  // namespace rv::pondrel

@@ -11,7 +11,4 @@ namespace rv::pondrel {
 
 void writeTextReport(std::FILE* out, const Report& report, const DrawingSet& set);
 
-// One row of an entry (exposed for tests).
-void writeEntryRow(std::FILE* out, const AddrEntry& entry, const DrawingSet& set);
-
 }  // namespace rv::pondrel

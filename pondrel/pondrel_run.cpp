@@ -106,10 +106,6 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
 
 }  // namespace
 
-bool passesPeriod(Run& run, std::time_t t) {
-    return periodTest(run, t, t);
-}
-
 bool passesPeriod(Run& run, std::time_t t, std::int64_t shown) {
     return periodTest(run, t, shown);
 }

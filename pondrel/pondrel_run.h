@@ -18,10 +18,9 @@ namespace rv::pondrel {
 Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpener& opener,
                 std::FILE* standardOut);
 
-// The record filter's period test, exposed for tests: whether a record at
-// local time t is counted, updating earliest and latest.
-bool passesPeriod(Run& run, std::time_t t);
-// The same for a record whose time the report would print as shown.
+// The record filter's period test: whether a record at local time t is
+// counted, updating earliest and latest, with shown beside them (the
+// record's time as the report prints it).
 bool passesPeriod(Run& run, std::time_t t, std::int64_t shown);
 
 }  // namespace rv::pondrel

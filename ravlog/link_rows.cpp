@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "core/format.h"
-#include "stats/link_table_text.h"
 
 namespace rv {
 
@@ -24,19 +23,7 @@ bool blankAt(const TrafficText& t, std::size_t pos) {
     return pos < t.size && t.chars[pos] == ' ';
 }
 
-}  // namespace
-
-void writeLinkTableHeader(std::FILE* out, bool withProtected) {
-    std::fprintf(
-        out,
-        "╔═════════════════╦═══════════════════════════╦═════════╦═════════════╦═══════╗\n"
-        "║                 ║      Sessions / Time      ║  Time   ║   Traffic   ║       ║\n"
-        "║     Address     ╠═════════════╦═════════════╣ online  ╠══════╦══════╣  CPS  ║\n"
-        "║%s             ║   Incoming  ║   Outgoing  ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
-        "╠%s════════════════╬═══╤═════════╬═══╤═════════╬═════════╬══════╬══════╬═══════╣\n",
-        withProtected ? "Prot" : "    ", withProtected ? "│" : "═");
-}
-
+// The 15 columns right of a history row.
 std::string historyFigures(const LinkRow& row, ShowValueMode showValue) {
     const std::uint64_t value = showValue == ShowValueMode::ses    ? row.sessions
                                 : showValue == ShowValueMode::time ? row.timeOnline / 60
@@ -71,6 +58,19 @@ std::string historyFigures(const LinkRow& row, ShowValueMode showValue) {
     return text;
 }
 
+}  // namespace
+
+void writeLinkTableHeader(std::FILE* out, bool withProtected) {
+    std::fprintf(
+        out,
+        "╔═════════════════╦═══════════════════════════╦═════════╦═════════════╦═══════╗\n"
+        "║                 ║      Sessions / Time      ║  Time   ║   Traffic   ║       ║\n"
+        "║     Address     ╠═════════════╦═════════════╣ online  ╠══════╦══════╣  CPS  ║\n"
+        "║%s             ║   Incoming  ║   Outgoing  ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
+        "╠%s════════════════╬═══╤═════════╬═══╤═════════╬═════════╬══════╬══════╬═══════╣\n",
+        withProtected ? "Prot" : "    ", withProtected ? "│" : "═");
+}
+
 void putHistoryRow(OutBuffer& out, const HistoryItem& item, ShowValueMode showValue) {
     out.put(formatAddress(item.figures.address, 15).view());
     for (char c : item.figures.marks) {
@@ -94,22 +94,6 @@ void putHistoryRow(OutBuffer& out, const HistoryItem& item, ShowValueMode showVa
     }
     out.put(historyFigures(item.figures, showValue));
     out.put('\n');
-}
-
-void writeLinkTableRow(std::FILE* file, const AddrEntry& entry, bool asGroup) {
-    OutBuffer out(file);
-    putLinkRow(out, linkRow(entry), ravlogLinkTable(), asGroup);
-}
-
-void writeHistoryRow(std::FILE* file, const AddrEntry& entry, ShowValueMode showValue) {
-    OutBuffer out(file);
-    HistoryItem item;
-    item.figures = linkRow(entry);
-    putHistoryRow(out, item, showValue);
-}
-
-std::string historyFigures(const AddrEntry& entry, ShowValueMode showValue) {
-    return historyFigures(linkRow(entry), showValue);
 }
 
 }  // namespace rv

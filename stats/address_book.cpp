@@ -5,7 +5,8 @@
 // The walk over the entries costs time in proportion to the list, and a
 // busy node reads millions of sessions from a few thousand addresses. So
 // the outcome of the walk (the entries counted into and how the walk ended)
-// is kept per address and kind marker, and the walk runs once per address.
+// is kept per address and kind marker (stats/walk_memo.h), and the walk runs
+// once per address.
 //
 // Why a kept outcome stays right while groups spawn entries:
 //
@@ -75,29 +76,6 @@ std::uint64_t runKey(const FidoAddress& group, const FidoAddress& address) {
 
 }  // namespace
 
-std::uint32_t& AddressBook::OutcomeTable::insert(std::uint64_t key, std::uint32_t kept) {
-    // At most half full, so that probes stay short and always end.
-    if ((used_ + 1) * 2 > slots_.size()) grow();
-    std::size_t i = home(key);
-    while (slots_[i].key() != emptyKey)
-        i = (i + 1) & (slots_.size() - 1);
-    slots_[i] = Slot{static_cast<std::uint32_t>(key), static_cast<std::uint32_t>(key >> 32), kept};
-    ++used_;
-    return slots_[i].kept;
-}
-
-void AddressBook::OutcomeTable::grow() {
-    std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
-    old.swap(slots_);
-    for (const Slot& slot : old) {
-        if (slot.key() == emptyKey) continue;
-        std::size_t i = home(slot.key());
-        while (slots_[i].key() != emptyKey)
-            i = (i + 1) & (slots_.size() - 1);
-        slots_[i] = slot;
-    }
-}
-
 AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* layout)
     : layout_(layout) {
     // Sized once: the entries view these texts, which must not move.
@@ -126,9 +104,9 @@ AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* 
         run.spawns = std::set<Position, SpawnOrder>(SpawnOrder{group.pattern});
         if (run.spawnsReorder) {
             reorderRuns_.push_back(&run);
-            run.outcomeRun = reorderRuns_.size() < Outcome::alwaysWalk
+            run.outcomeRun = reorderRuns_.size() < WalkOutcome::alwaysWalk
                                  ? static_cast<std::uint16_t>(reorderRuns_.size())
-                                 : Outcome::alwaysWalk;
+                                 : WalkOutcome::alwaysWalk;
         }
     }
 }
@@ -243,14 +221,14 @@ bool AddressBook::pointsMatter(const FidoAddress& address) {
     return false;
 }
 
-bool AddressBook::isStale(const Outcome& outcome) const {
+bool AddressBook::isStale(const WalkOutcome& outcome) const {
     if (outcome.run == 0) return false;
-    if (outcome.run == Outcome::alwaysWalk) return true;
+    if (outcome.run == WalkOutcome::alwaysWalk) return true;
     return reorderRuns_[outcome.run - 1]->generation != outcome.generation;
 }
 
-AddressBook::Outcome AddressBook::walk(const FidoAddress& address, bool hasKind) {
-    Outcome outcome;
+WalkOutcome AddressBook::walk(const FidoAddress& address, bool hasKind) {
+    WalkOutcome outcome;
     for (const Candidate& c : candidates(address)) {
         if (!candidateMatches(c.pattern, address)) continue;
         const Position it = c.entry;
@@ -289,68 +267,33 @@ AddressBook::Outcome AddressBook::walk(const FidoAddress& address, bool hasKind)
 // there, else the address's own; walked when missing or gone stale.
 std::uint32_t AddressBook::keptFor(const FidoAddress& address, bool hasKind) {
     if (address.zone < 0 || address.net < 0 || address.node < 0 || address.point < 0) {
-        return keep(walk(address, hasKind));  // the histories yield no such address
+        return memo_.keep(walk(address, hasKind));  // the histories yield no such address
     }
-    const std::uint64_t nodeKey = tableKey(address, hasKind, true);
-    std::uint32_t* found = outcomes_.find(nodeKey);
-    if (found == nullptr) {
-        const std::uint32_t kept = pointsMatter(address) ? perPoint : keep(walk(address, hasKind));
-        found = &outcomes_.insert(nodeKey, kept);
+    const std::uint64_t nodeKey = WalkMemo::key(address, hasKind, true);
+    std::uint32_t found = memo_.find(nodeKey);
+    if (found == WalkMemo::none) {
+        found = pointsMatter(address) ? WalkMemo::perPoint : memo_.keep(walk(address, hasKind));
+        memo_.insert(nodeKey, found);
     }
-    if (*found == perPoint) {
-        const std::uint64_t key = tableKey(address, hasKind, false);
-        found = outcomes_.find(key);
-        if (found == nullptr) {
-            const std::uint32_t kept = keep(walk(address, hasKind));
-            found = &outcomes_.insert(key, kept);
+    if (found == WalkMemo::perPoint) {
+        const std::uint64_t key = WalkMemo::key(address, hasKind, false);
+        found = memo_.find(key);
+        if (found == WalkMemo::none) {
+            found = memo_.keep(walk(address, hasKind));
+            memo_.insert(key, found);
         }
     }
-    // The walk changes no key of the table, so found stays valid.
-    if (isStale(kept_[*found].outcome)) kept_[*found].outcome = walk(address, hasKind);
-    return *found;
-}
-
-// Addresses with the same outcome share it and its sums, except where a
-// spawn can change the outcome of one of them.
-std::uint32_t AddressBook::keep(const Outcome& outcome) {
-    if (outcome.run != 0) {
-        kept_.push_back(Kept{outcome, {}, 0});
-        return static_cast<std::uint32_t>(kept_.size() - 1);
-    }
-    const auto hash = [](const Outcome& o) {
-        std::uint64_t h = reinterpret_cast<std::uintptr_t>(o.targets[0]) * 0x9E3779B97F4A7C15u;
-        h ^= reinterpret_cast<std::uintptr_t>(o.targets[1]) + (h << 6) + (h >> 2);
-        h ^= (std::uint64_t{o.targetCount} << 8 | static_cast<std::uint64_t>(o.end)) *
-             0xFF51AFD7ED558CCDu;
-        return static_cast<std::size_t>(h ^ (h >> 29));
-    };
-    const auto same = [](const Outcome& a, const Outcome& b) {
-        return a.targets == b.targets && a.targetCount == b.targetCount && a.end == b.end;
-    };
-    if ((kept_.size() + 1) * 2 > keptSet_.size()) {
-        keptSet_.assign(keptSet_.empty() ? 1024 : keptSet_.size() * 2, noKept);
-        for (std::uint32_t k = 0; k < kept_.size(); ++k) {
-            std::size_t i = hash(kept_[k].outcome) & (keptSet_.size() - 1);
-            while (keptSet_[i] != noKept)
-                i = (i + 1) & (keptSet_.size() - 1);
-            keptSet_[i] = k;
-        }
-    }
-    std::size_t i = hash(outcome) & (keptSet_.size() - 1);
-    for (; keptSet_[i] != noKept; i = (i + 1) & (keptSet_.size() - 1)) {
-        if (same(kept_[keptSet_[i]].outcome, outcome)) return keptSet_[i];
-    }
-    keptSet_[i] = static_cast<std::uint32_t>(kept_.size());
-    kept_.push_back(Kept{outcome, {}, 0});
-    return keptSet_[i];
+    KeptOutcome& kept = memo_[found];
+    if (isStale(kept.outcome)) kept.outcome = walk(address, hasKind);
+    return found;
 }
 
 void AddressBook::flushTallies(TrafficCounters& lineTotals, bool advancedCps) {
     const std::uint16_t marks =
         AddrFlags::matched | (advancedCps ? AddrFlags::advancedCps : std::uint16_t{0});
-    for (Kept& kept : kept_) {
+    for (KeptOutcome& kept : memo_.kept()) {
         if (kept.tally.sessions == 0) continue;
-        const Outcome& outcome = kept.outcome;
+        const WalkOutcome& outcome = kept.outcome;
         for (std::size_t i = 0; i < outcome.targetCount; ++i) {
             AddrEntry& entry = *outcome.targets[i];
             addCounters(entry, kept.tally);
@@ -370,7 +313,7 @@ void AddressBook::countSums(const FidoAddress& address, std::uint16_t kind,
                             const TrafficCounters& sums, std::uint64_t protectedSessions,
                             bool advancedCps, TrafficCounters& lineTotals) {
     if (sums.sessions == 0) return;
-    const Outcome outcome = kept_[keptFor(address, kind != 0)].outcome;
+    const WalkOutcome outcome = memo_[keptFor(address, kind != 0)].outcome;
     const std::uint16_t marks =
         AddrFlags::matched | (advancedCps ? AddrFlags::advancedCps : std::uint16_t{0});
     for (std::size_t i = 0; i < outcome.targetCount; ++i) {
@@ -395,45 +338,40 @@ bool AddressBook::takes(const SessionRecord& session) {
     return walk(session.address, session.has(SessionFlags::kindMask)).end == WalkEnd::plainEntry;
 }
 
-MatchResult AddressBook::matchSession(const SessionRecord& session, const MatchContext& context) {
-    return countMatch(planMatch(session), session, context);
+namespace {
+
+// Adds one session to the entry's counters and, with a layout, marks its
+// history row.
+void countSession(AddrEntry& entry, const SessionRecord& session, const MatchContext& context,
+                  const ChartLayout* layout) {
+    if (context.advancedCps) entry.flags |= AddrFlags::advancedCps;
+    entry.flags |= AddrFlags::matched;
+    countTraffic(entry, session, context.zeroDuration, true);
+    if (layout == nullptr) return;
+    const bool noTraffic = session.bytesReceived == 0 && session.bytesSent == 0;
+    if (context.noDrawZero && noTraffic && !session.has(SessionFlags::kindMask)) return;
+    markHistoryRow(*entry.historyRow, context.axisStart, context.axisEnd, *layout);
 }
 
-void markHistoryRow(HistoryRow& row, std::uint64_t start, std::uint64_t end,
-                    const ChartLayout& layout) {
-    if (row.size < chartCells || end < start) return;
-    const std::uint64_t halfSlot = layout.halfSlot;
-    std::uint64_t first = slotAt(layout, start);
-    std::uint64_t last = slotAt(layout, end);
-    if (first != last) {
-        // A slot at either end counts only when the session fills half of it.
-        const std::uint64_t head = slotStart(layout, first + 1) - start;
-        const std::uint64_t tail = end - slotStart(layout, last);
-        if (tail >= halfSlot && head < halfSlot) {
-            ++first;
-        } else if (head >= halfSlot && tail < halfSlot) {
-            --last;
-        } else if (head < halfSlot && tail < halfSlot) {
-            if (last - first > 1 && head + tail < halfSlot) {
-                ++first;
-                --last;
-            } else if (head >= tail) {
-                --last;
-            } else {
-                ++first;
-            }
-        }
+}  // namespace
+
+MatchResult AddressBook::matchSession(const SessionRecord& session, const MatchContext& context) {
+    const bool hasKind = session.has(SessionFlags::kindMask);
+    std::uint32_t index = memo_.nodeOutcome(session.address, hasKind);
+    if (index == WalkMemo::none) index = keptFor(session.address, hasKind);
+    const WalkOutcome& outcome = memo_[index].outcome;
+    MatchResult result;
+    result.end = outcome.end;
+    result.counted = outcome.targetCount > 0;
+    for (std::size_t i = 0; i < outcome.targetCount; ++i)
+        countSession(*outcome.targets[i], session, context, layout_);
+    if (outcome.end == WalkEnd::plainEntry) {
+        result.accountingEntry = outcome.targets[outcome.targetCount - 1];
+        // No branch: protected sessions come at random.
+        result.accountingEntry->flags |= static_cast<std::uint16_t>(
+            AddrFlags::hasProtected * session.has(SessionFlags::protectedSession));
     }
-    constexpr std::uint64_t lastSlot = chartSlots - 1;
-    if (last > lastSlot) last = lastSlot;
-    for (std::uint64_t i = first; i <= last; ++i) {
-        char& cell = row.chars[(i + 1) / 2];
-        if (i % 2 == 1) {  // left half
-            cell = cell == 'B' ? 'C' : cell == 'C' ? 'C' : 'A';
-        } else {
-            cell = cell == 'A' ? 'C' : cell == 'C' ? 'C' : 'B';
-        }
-    }
+    return result;
 }
 
 bool isPrintable(const AddrEntry& entry, bool keepAll) {
@@ -442,9 +380,7 @@ bool isPrintable(const AddrEntry& entry, bool keepAll) {
 }
 
 PrintableCounts AddressBook::finishEntries(bool keepAll) {
-    outcomes_ = OutcomeTable{};
-    kept_ = std::vector<Kept>{};
-    keptSet_ = std::vector<std::uint32_t>{};
+    memo_ = WalkMemo{};
     PrintableCounts counts;
     for (AddrEntry& e : entries_) {
         // Sessions that moved nothing show the handshake time.

@@ -66,4 +66,41 @@ const ChartLayout& chooseChartLayout(unsigned windowHours) {
     return chartLayouts[chartLayoutCount - 1];
 }
 
+void markHistoryRow(HistoryRow& row, std::uint64_t start, std::uint64_t end,
+                    const ChartLayout& layout) {
+    if (row.size < chartCells || end < start) return;
+    const std::uint64_t halfSlot = layout.halfSlot;
+    std::uint64_t first = slotAt(layout, start);
+    std::uint64_t last = slotAt(layout, end);
+    if (first != last) {
+        // A slot at either end counts only when the session fills half of it.
+        const std::uint64_t head = slotStart(layout, first + 1) - start;
+        const std::uint64_t tail = end - slotStart(layout, last);
+        if (tail >= halfSlot && head < halfSlot) {
+            ++first;
+        } else if (head >= halfSlot && tail < halfSlot) {
+            --last;
+        } else if (head < halfSlot && tail < halfSlot) {
+            if (last - first > 1 && head + tail < halfSlot) {
+                ++first;
+                --last;
+            } else if (head >= tail) {
+                --last;
+            } else {
+                ++first;
+            }
+        }
+    }
+    constexpr std::uint64_t lastSlot = chartSlots - 1;
+    if (last > lastSlot) last = lastSlot;
+    for (std::uint64_t i = first; i <= last; ++i) {
+        char& cell = row.chars[(i + 1) / 2];
+        if (i % 2 == 1) {  // left half
+            cell = cell == 'B' ? 'C' : cell == 'C' ? 'C' : 'A';
+        } else {
+            cell = cell == 'A' ? 'C' : cell == 'C' ? 'C' : 'B';
+        }
+    }
+}
+
 }  // namespace rv

@@ -1,13 +1,15 @@
 // The geometry shared by every chart of a run: the 96 slots of the window
 // drawn as 49 half-character cells, and the rulers and hour-label spacing
 // around them. ravlog draws with it (ravlog/chart_text.h); the address
-// entries mark their history rows on it.
+// entries mark their history rows on it (markHistoryRow).
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#include "core/fixed_text.h"
 
 namespace rv {
 
@@ -54,5 +56,13 @@ constexpr std::uint64_t slotLength(const ChartLayout& layout, std::uint64_t slot
 constexpr std::uint64_t slotAt(const ChartLayout& layout, std::uint64_t t) {
     return ((t + 1) * chartSlots - 1) / chartSeconds(layout);
 }
+
+// 'A' left half busy, 'B' right half, 'C' both; '|' grid lines, blanks.
+using HistoryRow = FixedText<chartCells>;
+
+// Marks the slots of [start, end) on the chart axis; a slot that the session
+// touches for less than half of it is left out at either end.
+void markHistoryRow(HistoryRow& row, std::uint64_t start, std::uint64_t end,
+                    const ChartLayout& layout);
 
 }  // namespace rv

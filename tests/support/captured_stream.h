@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/out_buffer.h"
+
 namespace rv::testing {
 
 class CapturedStream {
@@ -33,5 +35,16 @@ class CapturedStream {
   private:
     std::FILE* file_;
 };
+
+// What write puts into an OutBuffer, as the report writers fill theirs.
+template <class Write>
+std::string bufferedText(Write&& write) {
+    CapturedStream out;
+    {
+        OutBuffer buffer(out.get());
+        write(buffer);
+    }
+    return out.text();
+}
 
 }  // namespace rv::testing

@@ -272,7 +272,7 @@ class PeriodTest : public ::testing::Test {
     std::vector<std::time_t> passing(std::vector<std::time_t> times) {
         std::vector<std::time_t> passed;
         for (std::time_t t : times)
-            if (passesPeriod(run, t)) passed.push_back(t);
+            if (passesPeriod(run, t, t)) passed.push_back(t);
         return passed;
     }
 };

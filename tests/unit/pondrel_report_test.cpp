@@ -5,14 +5,16 @@
 #include <string>
 
 #include "captured_stream.h"
+#include "core/drawing_set.h"
 #include "core/format.h"
 #include "core/session_kind.h"
-#include "pondrel/link_table.h"
+#include "stats/link_rows.h"
+#include "stats/link_table_text.h"
 
 namespace rv::pondrel {
 namespace {
 
-using testing::CapturedStream;
+using testing::bufferedText;
 
 constexpr std::uint64_t hours = 3600;
 
@@ -29,10 +31,11 @@ AddrEntry entryFor(std::int16_t zone, std::int16_t net, std::int16_t node, std::
     return e;
 }
 
+// The entry's row as pondrel's table writes it.
 std::string row(const AddrEntry& e, bool ascii = false) {
-    CapturedStream out;
-    writeEntryRow(out.get(), e, drawingSet(ascii));
-    return out.text();
+    return bufferedText([&](OutBuffer& out) {
+        putLinkRow(out, linkRow(e), pondrelLinkTable(drawingSet(ascii)), false);
+    });
 }
 
 // The row with the entry's counters in the In cell; the rest of the row as
