@@ -1,6 +1,6 @@
 // What the configuration file and the command line make of a run:
 // the global settings, one Line per history source and one AddrSpec
-// per ADDR line. ravlog and pondrel read it through one reader
+// per ADDR line. The three programs read it through one reader
 // (config_reader.h); the statistics live elsewhere.
 #pragma once
 

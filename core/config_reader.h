@@ -1,6 +1,7 @@
-// The configuration reader of ravlog and pondrel: one reader, two rule
-// sets. pondrel acts on fewer keywords and reads ADDR without a label;
-// everything else (grammar, checks, messages, handling) is shared.
+// The configuration reader of all three programs: one reader, one
+// keyword table that says which program acts on each keyword. pondrel
+// reads ADDR without a label; everything else (grammar, checks, messages,
+// handling) is shared.
 #pragma once
 
 #include <bitset>
