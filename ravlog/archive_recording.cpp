@@ -6,7 +6,7 @@
 #include "archive/day_archive.h"
 #include "archive/line_days.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -26,7 +26,7 @@ std::vector<std::int64_t> daysToRecord(const std::vector<ArchivedDay>& held,
 
 }  // namespace
 
-std::string recordArchive(RavlogRun& run, SourceOpener& opener) {
+std::string recordArchive(Run& run, SourceOpener& opener) {
     const Settings& s = run.config.settings;
     DayArchive archive;
     if (std::string reason = archive.open(s.archivePath, DayArchive::Access::write);
@@ -71,4 +71,4 @@ std::string recordArchive(RavlogRun& run, SourceOpener& opener) {
     return archive.commit();
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

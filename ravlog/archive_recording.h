@@ -9,9 +9,9 @@
 #include "core/byte_source.h"
 #include "ravlog/run_state.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 // Empty when every such day is in the archive; otherwise the reason.
-std::string recordArchive(RavlogRun& run, SourceOpener& opener);
+std::string recordArchive(Run& run, SourceOpener& opener);
 
-}  // namespace rv
+}  // namespace rv::ravlog

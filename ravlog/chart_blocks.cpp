@@ -3,7 +3,7 @@
 #include "core/busy_mask.h"
 #include "ravlog/run_state.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -114,7 +114,7 @@ std::string_view chartKindKey(ChartKind kind) {
     return chartKinds[static_cast<std::size_t>(kind)].key;
 }
 
-std::vector<ChartBlock> chartBlocks(const RavlogRun& run) {
+std::vector<ChartBlock> chartBlocks(const Run& run) {
     std::vector<ChartBlock> blocks;
     const std::size_t lineCount = run.config.lines.size();
     for (const KindInfo& info : chartKinds) {
@@ -145,4 +145,4 @@ std::vector<ChartBlock> chartBlocks(const RavlogRun& run) {
     return blocks;
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

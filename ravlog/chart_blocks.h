@@ -12,9 +12,9 @@
 
 #include "stats/line_stats.h"
 
-namespace rv {
+namespace rv::ravlog {
 
-struct RavlogRun;
+struct Run;
 
 enum class ChartKind : std::uint8_t { busy, incoming, outgoing, protectedOnly, unprotected };
 
@@ -37,6 +37,6 @@ struct ChartBlock {
 };
 
 // In drawing order: all Busy blocks first (one per line), then Incoming, ...
-std::vector<ChartBlock> chartBlocks(const RavlogRun& run);
+std::vector<ChartBlock> chartBlocks(const Run& run);
 
-}  // namespace rv
+}  // namespace rv::ravlog

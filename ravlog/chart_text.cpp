@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -123,4 +123,4 @@ ChartRows renderChart(std::span<const std::uint64_t, chartSlots> values,
     return rows;
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

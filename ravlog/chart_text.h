@@ -14,7 +14,7 @@
 #include "stats/chart_layout.h"
 #include "stats/line_stats.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 // Chart rows drawn; row 0 is the 90 % row, row 9 the 0 % row.
 inline constexpr std::size_t chartRowCount = 10;
@@ -47,4 +47,4 @@ std::uint64_t slotPercent(std::uint64_t seconds, std::uint64_t slotSeconds);
 // slot's length in the layout.
 ChartRows renderChart(std::span<const std::uint64_t, chartSlots> values, const ChartLayout& layout);
 
-}  // namespace rv
+}  // namespace rv::ravlog

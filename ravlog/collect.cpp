@@ -8,12 +8,12 @@
 #include "ravlog/sessions_report.h"
 #include "stats/accounting.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
 struct LinePass {
-    RavlogRun& run;
+    Run& run;
     const Line& line;
     LineResult& result;
     LineDirectionRules rules;
@@ -22,7 +22,7 @@ struct LinePass {
 
 void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const SessionTime& time,
                  std::uint16_t fileDirection) {
-    RavlogRun& run = pass.run;
+    Run& run = pass.run;
     const Settings& s = run.config.settings;
     const TimeWindow& w = s.timeWindow;
     // The direction rules apply to every selected session, so that an
@@ -54,7 +54,7 @@ void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const Sess
 
 void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
               LocalTimeConverter& converter) {
-    RavlogRun& run = pass.run;
+    Run& run = pass.run;
     const std::int64_t windowStart = run.period.windowStart;
     const std::int64_t windowEnd = run.period.windowEnd;
     const RawWindow rawWindow(windowStart, windowEnd, pass.line.timeShift);
@@ -83,7 +83,7 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
 
 }  // namespace
 
-void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutter,
+void collectLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutter,
                  LocalTimeConverter& converter) {
     Line& line = run.config.lines[i];
     LineResult& result = run.lines[i];
@@ -129,4 +129,4 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
     if (run.json) run.json->endLine();
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

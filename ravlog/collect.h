@@ -7,10 +7,10 @@
 #include "ravlog/cut/history_cut.h"
 #include "ravlog/run_state.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 // Reads the line at index i of the run; writes its table to the sessions file.
-void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutter,
+void collectLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutter,
                  LocalTimeConverter& converter);
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -11,7 +11,7 @@
 #include "stats/chart_svg.h"
 #include "stats/link_rows_html.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -132,7 +132,7 @@ void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis)
     out.maybeFlush();
 }
 
-void putLine(OutBuffer& out, const RavlogRun& run, const RavlogReport& report, std::size_t i,
+void putLine(OutBuffer& out, const Run& run, const Report& report, std::size_t i,
              const ChartAxis& axis) {
     const Line& line = run.config.lines[i];
     const LineResult& result = run.lines[i];
@@ -161,7 +161,7 @@ void putLine(OutBuffer& out, const RavlogRun& run, const RavlogReport& report, s
 
 }  // namespace
 
-void writeHtmlReport(std::FILE* file, const RavlogRun& run, const RavlogReport& report) {
+void writeHtmlReport(std::FILE* file, const Run& run, const Report& report) {
     OutBuffer out(file);
     const ChartAxis axis{run.layout, run.config.settings.timeWindow.startHour};
     putHtmlStart(out, "Sessions History");
@@ -180,4 +180,4 @@ void writeHtmlReport(std::FILE* file, const RavlogRun& run, const RavlogReport& 
     putHtmlEnd(out, creationTimeText(std::time(nullptr)));
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

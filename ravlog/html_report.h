@@ -9,10 +9,10 @@
 
 #include "ravlog/report_model.h"
 
-namespace rv {
+namespace rv::ravlog {
 
-struct RavlogRun;
+struct Run;
 
-void writeHtmlReport(std::FILE* file, const RavlogRun& run, const RavlogReport& report);
+void writeHtmlReport(std::FILE* file, const Run& run, const Report& report);
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -10,7 +10,7 @@
 #include "core/json_writer.h"
 #include "stats/link_rows_json.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -109,8 +109,7 @@ void JsonReport::endLine() {
     lines_.back().end = std::ftell(spool_);
 }
 
-bool JsonReport::write(std::FILE* file, const RavlogRun& run, const RavlogReport& report,
-                       std::FILE* err) {
+bool JsonReport::write(std::FILE* file, const Run& run, const Report& report, std::FILE* err) {
     out_->flush();
     errno = 0;
     if (std::fflush(spool_) != 0 || std::ferror(spool_)) {
@@ -184,4 +183,4 @@ bool JsonReport::write(std::FILE* file, const RavlogRun& run, const RavlogReport
     return copied;
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

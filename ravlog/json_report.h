@@ -12,9 +12,9 @@
 #include "core/out_buffer.h"
 #include "ravlog/report_model.h"
 
-namespace rv {
+namespace rv::ravlog {
 
-struct RavlogRun;
+struct Run;
 
 class JsonReport {
   public:
@@ -31,7 +31,7 @@ class JsonReport {
     void endLine();
     // The whole report into file; false, told on err, when the spool could
     // not be written or read back.
-    bool write(std::FILE* file, const RavlogRun& run, const RavlogReport& report, std::FILE* err);
+    bool write(std::FILE* file, const Run& run, const Report& report, std::FILE* err);
 
   private:
     struct Rows {
@@ -46,4 +46,4 @@ class JsonReport {
     bool firstRow_ = true;
 };
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -7,7 +7,7 @@
 #include "core/format.h"
 #include "ravlog/chart_text.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -50,7 +50,7 @@ void writeTitle(std::FILE* out, const Line& line, int lineNo, std::string_view k
 
 struct Block {
     std::FILE* out;
-    const RavlogRun& run;
+    const Run& run;
     const LineResult& line;
     const ChartRows& r;
     const LineTotals& t;
@@ -225,7 +225,7 @@ void writeBlock(const Block& b) {
 
 }  // namespace
 
-void writeLineCharts(std::FILE* out, const RavlogRun& run, const std::vector<ChartBlock>& blocks) {
+void writeLineCharts(std::FILE* out, const Run& run, const std::vector<ChartBlock>& blocks) {
     for (const ChartBlock& block : blocks) {
         const LineResult& result = run.lines[block.line];
         writeTitle(out, run.config.lines[block.line], block.number, chartKindName(block.kind));
@@ -234,8 +234,8 @@ void writeLineCharts(std::FILE* out, const RavlogRun& run, const std::vector<Cha
     }
 }
 
-void writeLineCharts(std::FILE* out, const RavlogRun& run) {
+void writeLineCharts(std::FILE* out, const Run& run) {
     writeLineCharts(out, run, chartBlocks(run));
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

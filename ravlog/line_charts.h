@@ -9,11 +9,11 @@
 #include "ravlog/chart_blocks.h"
 #include "ravlog/run_state.h"
 
-namespace rv {
+namespace rv::ravlog {
 
-void writeLineCharts(std::FILE* out, const RavlogRun& run, const std::vector<ChartBlock>& blocks);
+void writeLineCharts(std::FILE* out, const Run& run, const std::vector<ChartBlock>& blocks);
 
 // The same with the run's blocks.
-void writeLineCharts(std::FILE* out, const RavlogRun& run);
+void writeLineCharts(std::FILE* out, const Run& run);
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -3,5 +3,5 @@
 #include "ravlog/ravlog_run.h"
 
 int main(int argc, char** argv) {
-    return rv::ravlogMain(argc, argv, nullptr);
+    return rv::ravlog::ravlogMain(argc, argv, nullptr);
 }

@@ -7,7 +7,7 @@
 #include "core/program_text.h"
 #include "core/text_scan.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 const char* const ravlogUsage =
     "Usage:  ravlog [<options>...]\n"
@@ -74,7 +74,7 @@ Stop readWholeReportName(std::string_view arg, std::string_view refusal, std::st
 }  // namespace
 
 Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration& config,
-                        RavlogOptions& options, const RunClock& clock, std::FILE* warnings) {
+                        Options& options, const RunClock& clock, std::FILE* warnings) {
     Settings& s = config.settings;
     FixedByOptions& fixed = options.fixed;
     for (std::string_view arg : args) {
@@ -188,11 +188,11 @@ Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration
     return std::nullopt;
 }
 
-void applySwitchOptions(const RavlogOptions& options, Settings& settings) {
+void applySwitchOptions(const Options& options, Settings& settings) {
     applySwitchOption(options.group, settings.group);
     applySwitchOption(options.keepAll, settings.keepAll);
     applySwitchOption(options.noDrawZero, settings.noDrawZero);
     applySwitchOption(options.protectSummary, settings.protectSummary);
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

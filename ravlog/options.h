@@ -12,9 +12,9 @@
 #include "core/local_clock.h"
 #include "core/switch_option.h"
 
-namespace rv {
+namespace rv::ravlog {
 
-struct RavlogOptions {
+struct Options {
     FixedByOptions fixed;
     SwitchOption group = SwitchOption::notGiven;
     SwitchOption keepAll = SwitchOption::notGiven;
@@ -27,10 +27,10 @@ void writeRavlogBanner(std::FILE* out);
 
 // Reads the arguments in order into config (settings and -h lines) and options.
 Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration& config,
-                        RavlogOptions& options, const RunClock& clock, std::FILE* warnings);
+                        Options& options, const RunClock& clock, std::FILE* warnings);
 
 // After the configuration file: -g, -k, -n, -p take effect, the bare
 // forms inverting what the file gave.
-void applySwitchOptions(const RavlogOptions& options, Settings& settings);
+void applySwitchOptions(const Options& options, Settings& settings);
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -19,7 +19,7 @@
 #include "ravlog/reports.h"
 #include "ravlog/sessions_report.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -36,7 +36,7 @@ Stop cantOpenReport(const ReportFile& file, const std::string& name) {
 // history read, let alone cut: an output that cannot be opened ends the
 // run with no file changed. Reserved outputs that are never written are
 // let go at the end as they were found (ReportFile::reserve).
-Stop reserveReports(RavlogRun& run) {
+Stop reserveReports(Run& run) {
     const Settings& s = run.config.settings;
     struct Output {
         ReportFile& file;
@@ -65,7 +65,7 @@ Stop startReport(ReportFile& file) {
     return std::nullopt;
 }
 
-Stop readConfiguration(RavlogRun& run, SourceOpener& opener) {
+Stop readConfiguration(Run& run, SourceOpener& opener) {
     auto text = opener.open(run.config.settings.configPath);
     if (!text) return failure(cantOpen(run.config.settings.configPath, opener.failure()));
     ConfigContext context;
@@ -78,7 +78,7 @@ Stop readConfiguration(RavlogRun& run, SourceOpener& opener) {
 
 }  // namespace
 
-Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, SourceOpener& opener) {
+Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener& opener) {
     Settings& s = run.config.settings;
     s.reportDate = run.clock.midnight;
     if (Stop stop = parseRavlogOptions(args, run.config, run.options, run.clock, run.err))
@@ -137,7 +137,7 @@ Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, Source
         if (!file->reserved()) continue;  // no JSON or HTML report asked for
         if (Stop stop = startReport(*file)) return stop;
     }
-    const RavlogReport report = makeReport(run);
+    const Report report = makeReport(run);
     writeLinkAndHistoryReports(run, report);
     bool htmlWritten = true;
     if (run.htmlFile) {
@@ -165,7 +165,7 @@ int ravlogMain(int argc, char** argv, CutProbe* cutProbe) {
     ExitRequest ending = runShell(argc, argv, [&](const ProgramArgs& args) {
         standardOut.useStream(stdout, "standard output");
         writeRavlogBanner(standardOut.get());
-        RavlogRun run(std::time(nullptr), standardOut.get());
+        Run run(std::time(nullptr), standardOut.get());
         run.cutProbe = cutProbe;
         FileOpener opener;
         return runRavlog(run, args, opener);
@@ -180,4 +180,4 @@ int ravlogMain(int argc, char** argv, CutProbe* cutProbe) {
     return written ? status : exitFailure;
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

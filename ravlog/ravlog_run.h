@@ -9,13 +9,13 @@
 #include "core/exit_request.h"
 #include "ravlog/run_state.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 // The whole run after the banner; a stop is how it ends early.
-Stop runRavlog(RavlogRun& run, const std::vector<std::string_view>& args, SourceOpener& opener);
+Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener& opener);
 
 // The program: banner, run, the single exit. cutProbe is null but in the
 // test program that proves the cut's journal.
 int ravlogMain(int argc, char** argv, CutProbe* cutProbe);
 
-}  // namespace rv
+}  // namespace rv::ravlog

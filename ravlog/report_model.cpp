@@ -2,7 +2,7 @@
 
 #include "ravlog/run_state.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 SessionRow sessionRow(const SessionRecord& r, const std::tm& shown, HistoryType type) {
     using namespace SessionFlags;
@@ -22,7 +22,7 @@ SessionRow sessionRow(const SessionRecord& r, const std::tm& shown, HistoryType 
     return row;
 }
 
-PeriodView periodView(const RavlogRun& run) {
+PeriodView periodView(const Run& run) {
     return {run.config.settings.timeWindow, run.period.windowStart, run.period.windowEnd};
 }
 
@@ -34,7 +34,7 @@ HistoryItem historyItem(const AddrEntry& e) {
     return item;
 }
 
-TotalsBox totalsBox(const RavlogRun& run) {
+TotalsBox totalsBox(const Run& run) {
     TotalsBox box;
     TrafficCounters protectedPart;
     bool protectionTypes = true;
@@ -53,9 +53,9 @@ TotalsBox totalsBox(const RavlogRun& run) {
 
 }  // namespace
 
-RavlogReport makeReport(const RavlogRun& run) {
+Report makeReport(const Run& run) {
     const Settings& s = run.config.settings;
-    RavlogReport report;
+    Report report;
     report.period = periodView(run);
     report.tables = linkTables(*run.book, s.keepAll, s.group, s.brakeSesStatMask);
     report.linkHistory = run.printable.links > 0;
@@ -80,4 +80,4 @@ RavlogReport makeReport(const RavlogRun& run) {
     return report;
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

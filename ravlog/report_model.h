@@ -18,9 +18,9 @@
 #include "stats/line_stats.h"
 #include "stats/link_rows.h"
 
-namespace rv {
+namespace rv::ravlog {
 
-struct RavlogRun;
+struct Run;
 
 enum class SessionDirection : std::uint8_t { none, in, out };
 
@@ -64,7 +64,7 @@ struct TotalsBox {
     TrafficCounters unprotected;
 };
 
-struct RavlogReport {
+struct Report {
     PeriodView period;
     LinkTables tables;                // the links statistic's rows
     bool linkHistory = false;         // some link is printable: the link history is drawn
@@ -75,9 +75,9 @@ struct RavlogReport {
 };
 
 // After the last line, with the address entries finished.
-RavlogReport makeReport(const RavlogRun& run);
+Report makeReport(const Run& run);
 
 // The period of the run as the reports show it.
-PeriodView periodView(const RavlogRun& run);
+PeriodView periodView(const Run& run);
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -4,7 +4,7 @@
 
 #include "core/time_text.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -77,4 +77,4 @@ void writePeriodHeader(std::FILE* out, const PeriodView& p) {
                  date2.c_str());
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -8,7 +8,7 @@
 
 #include "core/config_model.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 struct PeriodView {
     TimeWindow window;
@@ -34,4 +34,4 @@ PeriodBounds periodBounds(const PeriodView& period);
 
 void writePeriodHeader(std::FILE* out, const PeriodView& period);
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -9,12 +9,12 @@
 #include "core/program_text.h"
 #include "core/time_text.h"
 #include "ravlog/chart_text.h"
+#include "ravlog/entry_rows.h"
 #include "ravlog/line_charts.h"
-#include "ravlog/link_rows.h"
 #include "ravlog/report_period.h"
 #include "stats/link_table_text.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -32,7 +32,7 @@ void putLabel(OutBuffer& out, const HistoryItem& item) {
     out.put(label.empty() ? std::string_view(blank15) : label);
 }
 
-void writeHeadings(const RavlogRun& run, const RavlogReport& report) {
+void writeHeadings(const Run& run, const Report& report) {
     const DrawingSet& d = drawingSet(false);
     std::FILE* links = run.linksFile.get();
     std::FILE* history = run.historyFile.get();
@@ -56,7 +56,7 @@ void writeTableRows(std::FILE* file, const std::vector<LinkRow>& rows, bool asGr
     }
 }
 
-void writeLinkHistory(const RavlogRun& run, const RavlogReport& report) {
+void writeLinkHistory(const Run& run, const Report& report) {
     const Settings& s = run.config.settings;
     std::FILE* history = run.historyFile.get();
     const unsigned startHour = s.timeWindow.startHour;
@@ -87,7 +87,7 @@ void writeLinkHistory(const RavlogRun& run, const RavlogReport& report) {
     writeHistoryFooter(history, *run.layout, startHour);
 }
 
-void writeGroupSection(const RavlogRun& run, const RavlogReport& report) {
+void writeGroupSection(const Run& run, const Report& report) {
     const Settings& s = run.config.settings;
     std::FILE* links = run.linksFile.get();
     std::FILE* history = run.historyFile.get();
@@ -157,7 +157,7 @@ void writeTotalsBox(std::FILE* out, const TotalsBox& box, const std::string& cre
 
 }  // namespace
 
-void writeLinkAndHistoryReports(RavlogRun& run, const RavlogReport& report) {
+void writeLinkAndHistoryReports(Run& run, const Report& report) {
     writeHeadings(run, report);
     writeTableRows(run.linksFile.get(), report.tables.links, false);
     if (report.linkHistory) writeLinkHistory(run, report);
@@ -169,4 +169,4 @@ void writeLinkAndHistoryReports(RavlogRun& run, const RavlogReport& report) {
                  createdAt.c_str(), static_cast<int>(creditLine.size()), creditLine.data());
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -5,8 +5,8 @@
 #include "ravlog/report_model.h"
 #include "ravlog/run_state.h"
 
-namespace rv {
+namespace rv::ravlog {
 
-void writeLinkAndHistoryReports(RavlogRun& run, const RavlogReport& report);
+void writeLinkAndHistoryReports(Run& run, const Report& report);
 
-}  // namespace rv
+}  // namespace rv::ravlog

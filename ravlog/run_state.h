@@ -19,7 +19,7 @@
 #include "stats/chart_layout.h"
 #include "stats/line_stats.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 // What a line gathered while its history was read.
 struct LineResult {
@@ -30,15 +30,15 @@ struct LineResult {
     BusyHistogram busy;
 };
 
-struct RavlogRun {
-    explicit RavlogRun(std::time_t now, std::FILE* out = stdout, std::FILE* err = stderr)
+struct Run {
+    explicit Run(std::time_t now, std::FILE* out = stdout, std::FILE* err = stderr)
         : clock(makeRunClock(now)), out(out), err(err) {}
 
     RunClock clock;
     std::FILE* out;
     std::FILE* err;
     Configuration config;
-    RavlogOptions options;
+    Options options;
     ReportPeriod period;
     const ChartLayout* layout = nullptr;
     std::unique_ptr<AddressBook> book;
@@ -56,4 +56,4 @@ struct RavlogRun {
     ReportFile htmlFile;  // open when an HTML report is asked for
 };
 
-}  // namespace rv
+}  // namespace rv::ravlog

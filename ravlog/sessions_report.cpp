@@ -4,7 +4,7 @@
 #include "core/format.h"
 #include "core/program_text.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 using ull = unsigned long long;
 
@@ -73,4 +73,4 @@ void writeSessionsFooter(std::FILE* out, const std::string& createdAt) {
                  static_cast<int>(creditLine.size()), creditLine.data());
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

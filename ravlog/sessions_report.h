@@ -12,7 +12,7 @@
 #include "ravlog/report_period.h"
 #include "stats/line_stats.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 void writeSessionsBanner(std::FILE* out);
 
@@ -26,4 +26,4 @@ void writeSessionRow(std::FILE* out, const SessionRow& row);
 void writeTableFooter(std::FILE* out, const LineTotals& totals);
 void writeSessionsFooter(std::FILE* out, const std::string& createdAt);
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -9,7 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -175,4 +175,4 @@ bool lockExclusive(int fd) {
     return false;
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -12,7 +12,7 @@
 
 #include "core/cut_journal.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 enum class CutStep : std::uint8_t {
     journalCreate,    // the journal's exclusive creation
@@ -75,4 +75,4 @@ bool readExactly(int fd, void* data, std::size_t size, std::uint64_t offset);
 // An exclusive advisory lock, waiting a few seconds for a cooperating tool at most.
 bool lockExclusive(int fd);
 
-}  // namespace rv
+}  // namespace rv::ravlog

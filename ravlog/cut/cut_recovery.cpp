@@ -12,7 +12,7 @@
 
 #include "ravlog/cut/journal_file.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -112,4 +112,4 @@ void restoreInterruptedCut(const std::string& historyPath, std::FILE* warnings, 
         std::fprintf(warnings, "Restored %s from %s\n", historyPath.c_str(), journalPath.c_str());
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -8,7 +8,7 @@
 
 #include "ravlog/cut/cut_io.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 // A journal that was still being written (the history was not touched
 // yet) is removed; a committed one is replayed. A journal that cannot be
@@ -16,4 +16,4 @@ namespace rv {
 // it is, with a warning. probe is null outside the fault tests.
 void restoreInterruptedCut(const std::string& historyPath, std::FILE* warnings, CutProbe* probe);
 
-}  // namespace rv
+}  // namespace rv::ravlog

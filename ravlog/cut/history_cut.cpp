@@ -10,7 +10,7 @@
 #include "core/cut_journal.h"
 #include "core/time_text.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -213,4 +213,4 @@ void HistoryCutter::reportCut() const {
                  limit);
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -33,7 +33,7 @@
 #include "ravlog/cut/cut_io.h"
 #include "ravlog/cut/journal_file.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 class HistoryCutter {
   public:
@@ -102,4 +102,4 @@ class HistoryCutter {
     std::size_t lastSize_ = 0;
 };
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -11,7 +11,7 @@
 
 #include "core/le.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -240,4 +240,4 @@ bool finishCut(JournalFile& journal, int historyFd, CutIo& io, const char** unhe
     return shortened && io.sync(CutStep::historySync, historyFd) && journal.remove();
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog

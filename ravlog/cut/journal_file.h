@@ -30,7 +30,7 @@
 #include "core/cut_journal.h"
 #include "ravlog/cut/cut_io.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 class JournalFile {
   public:
@@ -96,4 +96,4 @@ bool finishCut(JournalFile& journal, int historyFd, CutIo& io, const char** unhe
 // The bytes that mark a history not yet shortened, from the header.
 std::array<std::uint8_t, 16> shorteningMark(const JournalHeader& header);
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -31,7 +31,7 @@
 
 namespace {
 
-class EnvironmentProbe final : public rv::CutProbe {
+class EnvironmentProbe final : public rv::ravlog::CutProbe {
   public:
     explicit EnvironmentProbe(const char* settings) {
         std::istringstream words(settings ? settings : "");
@@ -56,16 +56,16 @@ class EnvironmentProbe final : public rv::CutProbe {
         }
     }
 
-    bool allow(rv::CutStep step) override {
+    bool allow(rv::ravlog::CutStep step) override {
         const long n = next_++;
         if (log_ >= 0) {
-            const std::string line = std::to_string(n) + " " + rv::cutStepName(step) + "\n";
+            const std::string line = std::to_string(n) + " " + rv::ravlog::cutStepName(step) + "\n";
             if (::write(log_, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
                 std::abort();
         }
         if (appends_.count(n)) appendSession();
         if (n == kill_) ::kill(::getpid(), SIGKILL);
-        return n != fail_ && !(unleased_ && step == rv::CutStep::historyLease);
+        return n != fail_ && !(unleased_ && step == rv::ravlog::CutStep::historyLease);
     }
 
     // Appends that waited for the lease are over once ravlog has let go.
@@ -143,7 +143,7 @@ class EnvironmentProbe final : public rv::CutProbe {
 
 int main(int argc, char** argv) {
     EnvironmentProbe probe(std::getenv("RAVLOG_CUT_PROBE"));
-    const int status = rv::ravlogMain(argc, argv, &probe);
+    const int status = rv::ravlog::ravlogMain(argc, argv, &probe);
     probe.reapWaiting();
     return status;
 }

@@ -96,7 +96,7 @@ class LinePipeline {
     void readAll(HistoryReader& reader, const HistorySource& source) {
         const LineDirectionRules rules{controls_.swapInOut, reader.type(), source.n, source.m,
                                        controls_.binkdAbortedOut};
-        writeTableHeader(sink(), reader.type());
+        ravlog::writeTableHeader(sink(), reader.type());
         SessionRecord r;
         std::uint64_t records = 0;
         while (reader.readSession(r)) {
@@ -109,7 +109,7 @@ class LinePipeline {
         if (records > reader.consumed()) std::abort();
         LineTotals totals = totals_;
         if (controls_.advancedCps) applyAdvancedCps(totals);
-        writeTableFooter(sink(), totals);
+        ravlog::writeTableFooter(sink(), totals);
     }
 
     void finish() { book_.finishEntries(false); }
@@ -156,7 +156,7 @@ class LinePipeline {
         context.axisEnd = axis.end;
         const MatchResult match = accountSession(book_, totals_, r, context, reader.type());
         if (match.counted) addToBusyHistogram(busy_, axis, r.flags, layout_);
-        writeSessionRow(sink(), sessionRow(r, time.shown(), reader.type()));
+        ravlog::writeSessionRow(sink(), ravlog::sessionRow(r, time.shown(), reader.type()));
     }
 
     Controls controls_;

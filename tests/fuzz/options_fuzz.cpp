@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 0: {
             Configuration config;
             config.settings.reportDate = clock.midnight;
-            RavlogOptions options;
+            ravlog::Options options;
             const Stop stop = parseRavlogOptions(args, config, options, clock, sink());
             checkStop(stop);
             checkLines(config);

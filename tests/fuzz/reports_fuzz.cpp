@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string& dir = scratchDir();
         const std::vector<std::string> args{"-cfuzz.ctl", "-e" + dir + "/ses", "-l" + dir + "/lnk",
                                             "-o" + dir + "/out"};
-        RavlogRun run(now, sink(), sink());
+        ravlog::Run run(now, sink(), sink());
         checkStop(runRavlog(run, std::vector<std::string_view>(args.begin(), args.end()), opener));
     } else {
         const std::vector<std::string_view> args{"-cfuzz.ctl", "-b1.3.2024", "-e6.3.2024"};

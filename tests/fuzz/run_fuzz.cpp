@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if ((control & 1) == 0) {
         const std::vector<std::string> args = ravlogArguments(control);
-        RavlogRun run(now, sink(), sink());
+        ravlog::Run run(now, sink(), sink());
         checkStop(runRavlog(run, std::vector<std::string_view>(args.begin(), args.end()), opener));
     } else {
         const std::vector<std::string> args = pondrelArguments(control);

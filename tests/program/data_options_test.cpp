@@ -67,7 +67,7 @@ struct JsonSetting {
 JsonSetting jsonSetting(const std::vector<std::string>& args, const std::string& common) {
     const RunClock clock = makeRunClock(0);
     Configuration config;
-    RavlogOptions options;
+    ravlog::Options options;
     const std::vector<std::string_view> views(args.begin(), args.end());
     JsonSetting result;
     result.stop = parseRavlogOptions(views, config, options, clock, nullptr);
@@ -188,7 +188,7 @@ TEST(DataRuns, RavlogJsonReportWholeOrNotAtAll) {
     ASSERT_TRUE(
         dir.write("ravlog.ctl", std::string("[COMMON]\nADDR 2:*\n[LINE]\nHISTORY a.his\n")));
     ASSERT_TRUE(dir.write("old.json", std::string(100000, 'x')));
-    ProgramResult r = ravlog(dir, {"-d5.3.2024", "-jold.json"});
+    ProgramResult r = testing::ravlog(dir, {"-d5.3.2024", "-jold.json"});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string json = slurp(dir.file("old.json"));
     EXPECT_EQ(json.substr(0, 11), "{\"period\":{") << json.substr(0, 40);
@@ -198,26 +198,26 @@ TEST(DataRuns, RavlogJsonReportWholeOrNotAtAll) {
         EXPECT_EQ(entry.path().filename().string().rfind("old.json.", 0), std::string::npos)
             << entry.path() << " left beside the report";
 
-    r = ravlog(dir, {"-d5.3.2024", "-jno/such/dir/x.json"});
+    r = testing::ravlog(dir, {"-d5.3.2024", "-jno/such/dir/x.json"});
     EXPECT_EQ(r.status, exitFailure);
     EXPECT_NE(r.err.find("Can't open no/such/dir/x.json"), std::string::npos) << r.err;
 
     // The page is written whole the same way; a write that fails fails the run.
     ASSERT_TRUE(dir.write("old.html", std::string(100000, 'x')));
-    r = ravlog(dir, {"-d5.3.2024", "-wold.html"});
+    r = testing::ravlog(dir, {"-d5.3.2024", "-wold.html"});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string page = slurp(dir.file("old.html"));
     EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u) << page.substr(0, 40);
     EXPECT_EQ(page.find("xxxxxxxx"), std::string::npos);  // replaced, not written over
     EXPECT_EQ(page.substr(page.size() - 15), "</body></html>\n");
-    r = ravlog(dir, {"-d5.3.2024", "-w/dev/full"});
+    r = testing::ravlog(dir, {"-d5.3.2024", "-w/dev/full"});
     EXPECT_EQ(r.status, exitFailure);
     EXPECT_NE(r.err.find("Can't write /dev/full: No space left on device"), std::string::npos)
         << r.err;
 
     // No address with a session: the JSON report is not made, like the other two.
     ASSERT_TRUE(dir.write("none.ctl", std::string("[COMMON]\nADDR 1:*\n[LINE]\nHISTORY a.his\n")));
-    r = ravlog(dir, {"-cnone.ctl", "-d5.3.2024", "-jnone.json", "-wnone.html"});
+    r = testing::ravlog(dir, {"-cnone.ctl", "-d5.3.2024", "-jnone.json", "-wnone.html"});
     EXPECT_EQ(r.status, exitFailure);
     EXPECT_FALSE(exists(dir, "none.json"));
     EXPECT_FALSE(exists(dir, "none.html"));

@@ -190,7 +190,7 @@ struct ProgramPage {
 };
 
 const std::vector<ProgramPage> programPages{
-    {"ravlog", "ravlog.1", rv::ravlogUsage},
+    {"ravlog", "ravlog.1", rv::ravlog::ravlogUsage},
     {"pondrel", "pondrel.1", rv::pondrel::usageText},
     {"brimsel", "brimsel.1", rv::brimsel::usageText},
 };

@@ -148,7 +148,7 @@ class ReportRun : public ::testing::Test {
         CapturedStream out, err;
         Reports reports;
         {
-            RavlogRun ravlog(std::time(nullptr), out.get(), err.get());
+            ravlog::Run ravlog(std::time(nullptr), out.get(), err.get());
             const std::vector<std::string> args = {"-cravlog.ctl", "-o" + dir.file("ravlog.out"),
                                                    "-l" + dir.file("ravlog.lnk"),
                                                    "-e" + dir.file("ravlog.ses"), "-d5.3.2024"};

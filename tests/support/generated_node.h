@@ -53,7 +53,8 @@ inline ProgramResult ravlogOn(const std::string& ctl, std::int64_t runDay) {
     CapturedStream out, err;
     int status = 0;
     {
-        RavlogRun run(static_cast<std::time_t>(runDay * daySeconds + 43200), out.get(), err.get());
+        ravlog::Run run(static_cast<std::time_t>(runDay * daySeconds + 43200), out.get(),
+                        err.get());
         FileOpener opener;
         if (Stop stop = runRavlog(run, {"-c" + ctl}, opener)) status = stop->status;
     }

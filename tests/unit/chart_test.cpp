@@ -13,6 +13,8 @@
 namespace rv {
 namespace {
 
+using namespace ravlog;
+
 // Runs a writer against a temporary file and returns what it wrote.
 template <typename Writer>
 std::string written(Writer&& writer) {

@@ -32,6 +32,8 @@
 namespace rv {
 namespace {
 
+using namespace ravlog;
+
 using histgen::Bytes;
 using histgen::HistoryWriter;
 using histgen::utcSeconds;

@@ -17,6 +17,8 @@
 namespace rv {
 namespace {
 
+using namespace ravlog;
+
 using testing::CapturedStream;
 using namespace SessionFlags;
 
@@ -162,7 +164,7 @@ class LineCharts : public ::testing::Test {
         return out.text();
     }
 
-    RavlogRun run{1709625600};  // 2024-03-05 08:00 UTC; the charts do not read it
+    ravlog::Run run{1709625600};  // 2024-03-05 08:00 UTC; the charts do not read it
 };
 
 // A T-Mail-style line (type 1) over the whole day, quarter-hour slots.

@@ -11,13 +11,15 @@
 #include "captured_stream.h"
 #include "core/format.h"
 #include "core/session_record.h"
-#include "ravlog/link_rows.h"
+#include "ravlog/entry_rows.h"
 #include "stats/address_book.h"
 #include "stats/chart_layout.h"
 #include "stats/link_table_text.h"
 
 namespace rv {
 namespace {
+
+using namespace ravlog;
 
 using testing::bufferedText;
 using testing::CapturedStream;

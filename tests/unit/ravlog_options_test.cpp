@@ -22,7 +22,7 @@ using testing::TimeZoneScope;
 
 struct Parsed {
     Configuration config;
-    RavlogOptions options;
+    ravlog::Options options;
     Stop stop;
     std::string warnings;
 };

@@ -14,6 +14,8 @@
 namespace rv {
 namespace {
 
+using namespace ravlog;
+
 using testing::CapturedStream;
 using testing::TimeZoneScope;
 

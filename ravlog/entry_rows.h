@@ -8,7 +8,7 @@
 #include "core/out_buffer.h"
 #include "ravlog/report_model.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 // The table header; with the "Prot" column marker when a protected session was counted.
 void writeLinkTableHeader(std::FILE* out, bool withProtected);
@@ -16,4 +16,4 @@ void writeLinkTableHeader(std::FILE* out, bool withProtected);
 // Address, chart row in glyphs and the value, received and sent texts.
 void putHistoryRow(OutBuffer& out, const HistoryItem& item, ShowValueMode showValue);
 
-}  // namespace rv
+}  // namespace rv::ravlog

@@ -1,11 +1,11 @@
-#include "ravlog/link_rows.h"
+#include "ravlog/entry_rows.h"
 
 #include <string>
 #include <string_view>
 
 #include "core/format.h"
 
-namespace rv {
+namespace rv::ravlog {
 
 namespace {
 
@@ -96,4 +96,4 @@ void putHistoryRow(OutBuffer& out, const HistoryItem& item, ShowValueMode showVa
     out.put('\n');
 }
 
-}  // namespace rv
+}  // namespace rv::ravlog
