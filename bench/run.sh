@@ -2,7 +2,7 @@
 # The benchmarks behind `make bench`. BUILD names the build directory
 # (default: build). Run a subset with `bench/run.sh SECTION...`.
 #
-# floor (the default): every program timed against the floor (bench/floor)
+# floor (by default): every program timed against the floor (bench/floor)
 # on the same file in the same run, in ROUNDS interleaved rounds (default
 # 9), so that the figures mean the same on any machine and hold up on a
 # busy one. The histories are a node's: LINKS links (default 500), a few
@@ -20,6 +20,9 @@
 # BASELINE names a second build directory (of the branch point, say) whose
 # programs run in the same rounds, so that a change is measured against
 # what it replaces under the same load.
+#
+# archive (also by default): the day archive on the same year, timed
+# the same way; see section_archive.
 #
 # brimsel, ravlog, pondrel: the older throughput figures (records per
 # second beside `cat`, peak memory) over histories with an address per
@@ -75,6 +78,38 @@ run_timed() {
     else
         (cd "$work" && TZ=$zone "$build/bench/timed" "$@")
     fi
+}
+
+# The table of timed rounds ("label|floor label|cpu wall peak status"
+# lines in the file $1): processor time in ms, minimum and median, and as a
+# multiple of the row's floor; wall time and peak memory for reference.
+summarize_times() {
+    awk -F'|' '
+        function median(label,    n, i, j, v, t) {
+            n = count[label]
+            for (i = 1; i <= n; i++) v[i] = cpu[label, i]
+            for (i = 2; i <= n; i++)
+                for (j = i; j > 1 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+            return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+        }
+        {
+            split($3, f, " ")
+            if (!($1 in count)) { order[++labels] = $1; floorOf[$1] = $2 }
+            n = ++count[$1]
+            cpu[$1, n] = f[1] / 1000
+            if (n == 1 || f[1] / 1000 < least[$1]) least[$1] = f[1] / 1000
+            if (n == 1 || f[2] / 1000 < wall[$1]) wall[$1] = f[2] / 1000
+            if (f[3] > peak[$1]) peak[$1] = f[3]
+        }
+        END {
+            printf "  %-40s %8s %8s %7s %7s %9s %9s\n", "", "cpu min", "median", "x min", "x med",
+                "wall min", "peak KiB"
+            for (k = 1; k <= labels; k++) {
+                l = order[k]; b = floorOf[l]
+                printf "  %-40s %8.1f %8.1f %7.2f %7.2f %9.1f %9d\n", l, least[l], median(l),
+                    least[l] / least[b], median(l) / median(b), wall[l], peak[l]
+            }
+        }' "$1"
 }
 
 section_floor() {
@@ -140,32 +175,74 @@ section_floor() {
     echo "   (type 2 histories); TZ set is TZ=$zone, the zone an unset TZ reads"
     echo "   processor time (user + system) in ms, and as a multiple of the floor;"
     echo "   wall time for reference"
-    awk -F'|' '
-        function median(label,    n, i, j, v, t) {
-            n = count[label]
-            for (i = 1; i <= n; i++) v[i] = cpu[label, i]
-            for (i = 2; i <= n; i++)
-                for (j = i; j > 1 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
-            return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
-        }
-        {
-            split($3, f, " ")
-            if (!($1 in count)) { order[++labels] = $1; floorOf[$1] = $2 }
-            n = ++count[$1]
-            cpu[$1, n] = f[1] / 1000
-            if (n == 1 || f[1] / 1000 < least[$1]) least[$1] = f[1] / 1000
-            if (n == 1 || f[2] / 1000 < wall[$1]) wall[$1] = f[2] / 1000
-            if (f[3] > peak[$1]) peak[$1] = f[3]
-        }
-        END {
-            printf "  %-40s %8s %8s %7s %7s %9s %9s\n", "", "cpu min", "median", "x min", "x med",
-                "wall min", "peak KiB"
-            for (k = 1; k <= labels; k++) {
-                l = order[k]; b = floorOf[l]
-                printf "  %-40s %8.1f %8.1f %7.2f %7.2f %9.1f %9d\n", l, least[l], median(l),
-                    least[l] / least[b], median(l) / median(b), wall[l], peak[l]
-            }
-        }' "$work/times"
+    summarize_times "$work/times"
+}
+
+# ---- archive ----------------------------------------------------------------
+
+# The day archive (docs/archive.md) over the floor's year (LINKS links,
+# YEAR sessions over 2024, 50 ADDR entries), in ROUNDS interleaved rounds:
+#   - ravlog's daily run on 31 December with an archive that lacks only
+#     that day, so that it records one new day, against the same run
+#     without an archive (each round starts from a copy of that archive);
+#   - pondrel over 2024 from the archive alone, the history cut to nothing,
+#     against pondrel over the uncut year without an archive (the two
+#     reports must be the same);
+#   - the first recording of the whole year into a new archive, and the
+#     archive's size.
+section_archive() {
+    local rounds=${ROUNDS:-9} links=${LINKS:-500} year=${YEAR:-1000000} zone=UTC0
+    local ravlog=$build/ravlog/ravlog pondrel=$build/pondrel/pondrel histgen=$build/tools/histgen
+    for program in "$ravlog" "$pondrel" "$histgen" "$build/bench/timed"; do
+        [[ -x $program ]] || { echo "missing $program (build first)" >&2; exit 1; }
+    done
+    command -v sqlite3 >/dev/null || { echo "archive: needs the sqlite3 shell" >&2; exit 1; }
+    [[ -e $work/year.his ]] || "$histgen" bulk --type 2 --records "$year" --links "$links" \
+        --seed 7 --start 2024-01-01 --span-days 366 --out "$work/year.his"
+    { echo "[COMMON]"; ravlog_entries 50; printf '[LINE]\nHISTORY year.his\n'; } >"$work/daily.ctl"
+    { echo "[COMMON]"; echo "Group Yes"; pondrel_entries 10; printf '[LINE]\nHistory year.his\n'; } \
+        >"$work/period.ctl"
+    # The cut node: the same line, its history empty, its days archived.
+    mkdir -p "$work/cut"
+    : >"$work/cut/year.his"
+    cp "$work/period.ctl" "$work/cut/period.ctl"
+
+    local daily=("$ravlog" -cdaily.ctl -d31.12.2024) period=(-b1.1.2024 -e31.12.2024)
+    local result round
+    rm -f "$work/year.db"
+    result=$(run_timed "$zone" "${daily[@]}" -ryear.db)
+    [[ ${result##* } == 0 ]] || { echo "archive: the first recording failed" >&2; exit 1; }
+    cp "$work/year.db" "$work/cut/year.db"
+    # The archive of the year but its last day: the daily run's starting point.
+    cp "$work/year.db" "$work/lacking.db"
+    sqlite3 "$work/lacking.db" "DELETE FROM traffic WHERE day = '2024-12-31';
+        DELETE FROM days WHERE day = '2024-12-31'; VACUUM;"
+    if ! diff <(cd "$work" && TZ=$zone "$pondrel" -cperiod.ctl "${period[@]}" 2>/dev/null | grep -v reat) \
+        <(cd "$work/cut" && TZ=$zone "$pondrel" -cperiod.ctl -ryear.db "${period[@]}" 2>/dev/null | grep -v reat) \
+        >/dev/null; then
+        echo "archive: pondrel from the archive differs from the uncut year" >&2
+        exit 1
+    fi
+
+    : >"$work/archive.times"
+    for ((round = 0; round < rounds; round++)); do
+        echo "ravlog, 31.12.2024|ravlog, 31.12.2024|$(run_timed "$zone" "${daily[@]}")"
+        cp "$work/lacking.db" "$work/day.db"
+        echo "ravlog, 31.12.2024, archive +1 day|ravlog, 31.12.2024|$(run_timed "$zone" "${daily[@]}" -rday.db)"
+        echo "pondrel, 2024, uncut year|pondrel, 2024, uncut year|$(run_timed "$zone" "$pondrel" -cperiod.ctl "${period[@]}")"
+        echo "pondrel, 2024, from the archive|pondrel, 2024, uncut year|$(cd "$work/cut" && TZ=$zone "$build/bench/timed" "$pondrel" -cperiod.ctl -ryear.db "${period[@]}")"
+        if ((round < 3)); then
+            rm -f "$work/first.db"
+            echo "ravlog, recording the year|ravlog, 31.12.2024|$(run_timed "$zone" "${daily[@]}" -rfirst.db)"
+        fi
+    done >>"$work/archive.times"
+
+    echo "== archive: the day archive over the year of $year sessions of $links links (2024),"
+    echo "   $rounds interleaved rounds (the first recording in three at most); processor time (user + system)"
+    echo "   in ms, and as a multiple of the run without an archive; wall time for reference"
+    summarize_times "$work/archive.times"
+    awk -v bytes="$(wc -c <"$work/year.db")" -v days="$(sqlite3 "$work/year.db" 'SELECT count(DISTINCT day) FROM days')" \
+        'BEGIN { printf "  archive of the year: %.1f MiB for %d days, %.1f KiB a day\n", bytes / 1048576, days, bytes / 1024 / days }'
 }
 
 # ---- throughput (older figures) ---------------------------------------------
@@ -235,7 +312,7 @@ section_ravlog() { BUILD=$build "$root/bench/ravlog.sh"; }
 section_pondrel() { BUILD=$build "$root/bench/pondrel.sh"; }
 
 sections=("$@")
-if [[ ${#sections[@]} -eq 0 ]]; then sections=(floor); fi
+if [[ ${#sections[@]} -eq 0 ]]; then sections=(floor archive); fi
 for s in "${sections[@]}"; do
     "section_$s"
 done

@@ -1,10 +1,15 @@
 // The day archive through whole runs: a generated node cut day after day
-// with an archive reports as its uncut copy, and an archive that cannot
-// be written stops every cut and is left as it was.
+// with an archive, its runs killed at random moments and run again,
+// reports as its uncut copy, and an archive that cannot be written stops
+// every cut and is left as it was.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <random>
 
 #include "generated_node.h"
 #include "time_zone_scope.h"
@@ -13,6 +18,7 @@ namespace rv {
 namespace {
 
 using testing::pondrelOn;
+using testing::ravlogInChild;
 using testing::ravlogOn;
 using testing::ScratchDir;
 using testing::slurp;
@@ -26,10 +32,32 @@ TEST(DayArchiveRuns, ACutNodeWithAnArchiveReportsAsItsUncutCopy) {
     const std::string fullCtl = writeNode(dir, "full", "");
     const std::string cutCtl =
         writeNode(dir, "cut", "Archive " + dir.file("archive.db") + "\nCutHistory 30\n");
-    // Day after day over the last month, every fourth day run twice.
-    for (std::int64_t d = endDay - 30; d <= endDay + 1; ++d)
-        for (int run = d % 4 == 0 ? 2 : 1; run > 0; --run)
-            ASSERT_EQ(ravlogOn(cutCtl, d).status, 0) << dayText(d) << " run " << run;
+    // Day after day over the last month, every fourth day run twice. On
+    // about a third of the days runs are first killed at a moment drawn
+    // over the time the day before took (recording, cutting, reports), and
+    // the day is run again. RAVLOG_KILL_SEED draws other moments.
+    const char* seedText = std::getenv("RAVLOG_KILL_SEED");
+    const unsigned seed = seedText ? static_cast<unsigned>(std::atol(seedText)) : 24;
+    std::mt19937 random(seed);
+    std::string kills = "RAVLOG_KILL_SEED=" + std::to_string(seed) + ", killed:";
+    std::chrono::microseconds lastRun{0};
+    for (std::int64_t d = endDay - 30; d <= endDay + 1; ++d) {
+        while (lastRun.count() > 0 && random() % 3 == 0) {
+            const auto moment = static_cast<useconds_t>(
+                lastRun.count() * static_cast<std::int64_t>(random() % 1000) / 900);
+            const int status = ravlogInChild(cutCtl, d, {}, moment).status;
+            kills += " " + dayText(d) + " at " + std::to_string(moment) + " us" +
+                     (status == -1 ? "" : " (ended " + std::to_string(status) + ")");
+        }
+        for (int run = d % 4 == 0 ? 2 : 1; run > 0; --run) {
+            const auto start = std::chrono::steady_clock::now();
+            ASSERT_EQ(ravlogOn(cutCtl, d).status, 0) << dayText(d) << " run " << run << kills;
+            if (run == (d % 4 == 0 ? 2 : 1))
+                lastRun = std::chrono::duration_cast<std::chrono::microseconds>(
+                    std::chrono::steady_clock::now() - start);
+        }
+    }
+    EXPECT_NE(kills.find(" us"), std::string::npos);
     EXPECT_LT(slurp(dir.file("cut/binkd.his")).size(), slurp(dir.file("full/binkd.his")).size());
     // Wholly archived, across the cut, the whole node, the last two days.
     for (const auto& [begin, end] : {std::pair{"-b1.4.2024", "-e20.4.2024"},
@@ -39,40 +67,74 @@ TEST(DayArchiveRuns, ACutNodeWithAnArchiveReportsAsItsUncutCopy) {
         for (const std::string format : {"-ftext", "-fjson", "-fcsv"}) {
             const std::string full = pondrelOn(fullCtl, {begin, end, format});
             EXPECT_GT(full.size(), 200u);
-            EXPECT_EQ(pondrelOn(cutCtl, {begin, end, format}), full) << begin << " " << format;
+            EXPECT_EQ(pondrelOn(cutCtl, {begin, end, format}), full)
+                << begin << " " << format << "\n"
+                << kills;
         }
 }
 
-// Each case spoils the archive its way: text, SQL over an empty file, or a
-// writer holding a real archive. The run must cut nothing and leave the
-// file as it found it.
+// Each case spoils the archive its way: text, SQL over an empty file, a
+// writer holding a real archive, a real archive that the run may not
+// write (root runs it as nobody, whom the mode binds), or a limit on the
+// size of the files the run writes, as a full disk. The run must cut
+// nothing and leave the file as it found it.
 TEST(DayArchiveRuns, AnArchiveThatCannotBeWrittenStopsEveryCut) {
     testing::TimeZoneScope utc("UTC");
-    const std::pair<const char*, std::string> cases[] = {
+    struct Case {
+        const char* sql;  // run on the file; "" over a text file, unless real
+        std::string reason;
+        bool real = false;  // a real archive
+        mode_t mode = 0644;
+        rlim_t fileSizeLimit = RLIM_INFINITY;
+    };
+    const Case cases[] = {
         {"", "not an archive"},
         {"CREATE TABLE t(x); PRAGMA user_version=7;", "archive version 7"},
         {"CREATE TABLE t(x);", "not an archive"},
-        {"PRAGMA journal_mode=WAL; BEGIN IMMEDIATE;", "locked"},
+        {"PRAGMA journal_mode=WAL; BEGIN IMMEDIATE;", "locked", true},
+        {"", "read-only", true, 0444},
+        // A limit on the size of files fails a write with EFBIG, which SQLite
+        // takes for an I/O error rather than a full disk (ENOSPC).
+        {"", "can't commit", true, 0644, 64 * 1024},
     };
-    for (const auto& [sql, reason] : cases) {
+    for (const Case& c : cases) {
         ScratchDir dir;
         const std::string archive = dir.file("archive.db");
         const std::string ctl = writeNode(dir, "node", "Archive " + archive + "\nCutHistory 30\n");
-        if (!*sql) std::ofstream(archive) << "Not an archive at all\n";
-        if (reason == "locked") {  // a real archive, held below by a writer
+        if (c.real) {
             ASSERT_EQ(DayArchive().open(archive, DayArchive::Access::write), "");
+        } else if (!*c.sql) {
+            std::ofstream(archive) << "Not an archive at all\n";
         }
         sqlite3* db = nullptr;  // open through the run
-        sqlite3_open(archive.c_str(), &db);
-        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        if (*c.sql) {
+            sqlite3_open(archive.c_str(), &db);
+            sqlite3_exec(db, c.sql, nullptr, nullptr, nullptr);
+        }
+        // nobody must reach and write everything but the archive.
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
+            ASSERT_EQ(::chmod(e.path().c_str(), e.is_directory() ? 0777 : 0666), 0);
+        ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+        ASSERT_EQ(::chmod(archive.c_str(), c.mode), 0);
         const std::string before = slurp(archive);
         const std::string history = slurp(dir.file("node/binkd.his"));
-        const testing::ProgramResult r = ravlogOn(ctl, endDay + 1);
-        EXPECT_EQ(r.status, 255) << sql;
-        EXPECT_NE(r.err.find("Can't write archive " + archive + ": " + reason), std::string::npos)
+        // A connection open here must not cross into a child: only the
+        // runs under a limit or another user go to one.
+        const testing::ProgramResult r =
+            db ? ravlogOn(ctl, endDay + 1) : ravlogInChild(ctl, endDay + 1, [&c] {
+                const rlimit limit{c.fileSizeLimit, c.fileSizeLimit};
+                const bool root = ::geteuid() == 0;
+                if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 ||
+                    (c.mode != 0644 && root &&
+                     (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 ||
+                      ::setuid(65534) != 0)))
+                    ::_exit(127);
+            });
+        EXPECT_EQ(r.status, 255) << c.reason;
+        EXPECT_NE(r.err.find("Can't write archive " + archive + ": " + c.reason), std::string::npos)
             << r.err;
-        EXPECT_EQ(slurp(dir.file("node/binkd.his")), history) << sql;
-        EXPECT_EQ(slurp(archive), before) << sql;
+        EXPECT_EQ(slurp(dir.file("node/binkd.his")), history) << c.reason;
+        EXPECT_EQ(slurp(archive), before) << c.reason;
         sqlite3_close(db);
     }
 }

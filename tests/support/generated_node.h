@@ -5,8 +5,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -59,6 +63,44 @@ inline ProgramResult ravlogOn(const std::string& ctl, std::int64_t runDay) {
         if (Stop stop = runRavlog(run, {"-c" + ctl}, opener)) status = stop->status;
     }
     return {out.text(), err.text(), status};
+}
+
+// ravlogOn in a child process, so that what PREPARE sets there (a limit,
+// another user) stays there, and so that the run can be killed: after
+// KILLAFTER microseconds, when not 0, it is sent SIGKILL (status -1 when
+// it was still running). The run's standard error comes back by a pipe.
+inline ProgramResult ravlogInChild(const std::string& ctl, std::int64_t runDay,
+                                   const std::function<void()>& prepare = {},
+                                   useconds_t killAfter = 0) {
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        ::signal(SIGXFSZ, SIG_IGN);  // as ravlog's main does
+        if (prepare) prepare();
+        const ProgramResult r = ravlogOn(ctl, runDay);
+        const bool told =
+            ::write(fds[1], r.err.data(), r.err.size()) == static_cast<ssize_t>(r.err.size());
+        ::_exit(told ? r.status : 127);
+    }
+    ::close(fds[1]);
+    if (pid > 0 && killAfter > 0) {
+        ::usleep(killAfter);
+        ::kill(pid, SIGKILL);
+    }
+    ProgramResult result;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) != 0;)
+        if (n > 0)
+            result.err.append(buffer, static_cast<std::size_t>(n));
+        else if (errno != EINTR)
+            break;
+    ::close(fds[0]);
+    int wstatus = 0;
+    if (pid > 0 && ::waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
+        result.status = WEXITSTATUS(wstatus);
+    return result;
 }
 
 // pondrel's report without the line that tells when it was made, or
