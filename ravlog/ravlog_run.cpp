@@ -12,6 +12,7 @@
 #include "core/time_text.h"
 #include "ravlog/archive_recording.h"
 #include "ravlog/collect.h"
+#include "ravlog/cut/cut_recovery.h"
 #include "ravlog/cut/history_cut.h"
 #include "ravlog/html_report.h"
 #include "ravlog/report_model.h"
@@ -104,6 +105,10 @@ Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener
                                   std::strerror(errno)));
     }
     if (!s.archivePath.empty()) {
+        // A cut that a crash interrupted is finished first: until then the
+        // history may show records twice, and the archive would keep them so.
+        for (const Line& line : run.config.lines)
+            restoreInterruptedCut(line.source.path, run.err, run.cutProbe);
         const std::string reason = recordArchive(run, opener);
         if (!reason.empty()) {
             std::fprintf(run.err, "Can't write archive %s: %s\n", s.archivePath.c_str(),
