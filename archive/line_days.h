@@ -1,12 +1,15 @@
 // A line's history read for the day archive: per local day, how many
-// records it holds and the day's first and last record time, and for the
-// days asked for the sums of every address and event kind. The records
+// records it holds, and for the days asked for the day's first and last
+// record time and the sums of every address and event kind. The records
 // are taken as pondrel takes them (its filter, the line's TimeShift and
 // direction rules), so that an archived day counts as the day read from
-// the history would.
+// the history would. ravlog hands it the records of its report reading
+// (take), so that the history is read once; read() reads a history for
+// itself.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -15,6 +18,7 @@
 #include "archive/day_archive.h"
 #include "core/byte_source.h"
 #include "core/config_model.h"
+#include "core/direction.h"
 #include "core/session_record.h"
 
 namespace rv {
@@ -26,15 +30,29 @@ inline std::int64_t dayOfTime(std::int64_t t) {
 
 class LineDays {
   public:
-    // Reads the line's history (and a pair's twin) once. Only days before
-    // beforeDay are looked at; the sums of every day but those in skipped
-    // (in order) are gathered. False, with the reason, when the history
-    // cannot be opened.
+    // Starts a line: only days before beforeDay are looked at; the sums of
+    // every day but those in skipped (in order) are gathered.
+    void begin(const LineDirectionRules& rules, std::int64_t beforeDay,
+               std::vector<std::int64_t> skipped);
+    // A record that pondrel counts (countedTime gave t), read from a file
+    // of the direction given. Records mostly follow one another on one day,
+    // and most days are skipped: such a record costs a count.
+    void take(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection) {
+        if (static_cast<std::uint64_t>(t - dayStart_) >= 86400) enterDay(t);
+        ++*count_;
+        if (gathering_) gather(r, t, fileDirection);
+    }
+    // After the line's last record: days() and sumsOf() hold from here.
+    void end();
+
+    // begin, take every record of the line's history (and a pair's twin),
+    // end. False, with the reason, when the history cannot be read whole.
     bool read(const Line& line, bool detectFormats, SourceOpener& opener, std::int64_t beforeDay,
-              const std::vector<std::int64_t>& skipped);
+              std::vector<std::int64_t> skipped);
     const std::string& failure() const { return failure_; }
 
-    // Every day that holds a counted record, in order.
+    // Every day that holds a counted record, in order; the first and last
+    // times only of the days gathered.
     const std::vector<ArchivedDay>& days() const { return days_; }
     // The sums of a day asked for, in the order their first records came.
     std::vector<const ArchivedSums*> sumsOf(std::int64_t day) const;
@@ -62,7 +80,21 @@ class LineDays {
     static std::int64_t dayOf(std::int64_t day) { return day; }
     static std::int64_t dayOf(const Gathered& g) { return g.day; }
 
+    void enterDay(std::int64_t t);
+    void gather(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection);
+
     std::string failure_;
+    LineDirectionRules rules_{};
+    std::int64_t beforeDay_ = 0;
+    std::vector<std::int64_t> skipped_;
+    // The days met, by day; the one last met is kept at hand: its first
+    // second, its record count and whether its sums are gathered.
+    std::map<std::int64_t, ArchivedDay> met_;
+    ArchivedDay* current_ = nullptr;
+    std::int64_t dayStart_ = 0;
+    std::uint64_t* count_ = nullptr;
+    std::uint64_t uncounted_ = 0;  // where the records of days not looked at go
+    bool gathering_ = false;
     std::vector<ArchivedDay> days_;
     std::unordered_map<Key, std::size_t, KeyHash> index_;
     std::vector<Gathered> gathered_;
