@@ -33,22 +33,39 @@ void LineDays::begin(const LineDirectionRules& rules, std::int64_t beforeDay,
     gathered_.clear();
     current_ = nullptr;
     dayStart_ = noDay;
-    count_ = &uncounted_;
     gathering_ = false;
+    countedStart_ = noDay;
+    counted_ = 0;
+}
+
+void LineDays::takeSlowly(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection) {
+    if (static_cast<std::uint64_t>(t - dayStart_) >= 86400) enterDay(t);
+    if (!gathering_) {
+        ++counted_;
+        return;
+    }
+    ++current_->records;
+    gather(r, t, fileDirection);
+}
+
+void LineDays::settleCounted() {
+    if (current_ != nullptr && !gathering_) current_->records += counted_;
+    counted_ = 0;
 }
 
 void LineDays::enterDay(std::int64_t t) {
+    settleCounted();
     const std::int64_t day = dayOfTime(t);
     dayStart_ = day * 86400;
     if (day >= beforeDay_) {
         current_ = nullptr;
-        count_ = &uncounted_;
         gathering_ = false;
-        return;
+    } else {
+        current_ = &met_.try_emplace(day, ArchivedDay{day, 0, t, t}).first->second;
+        gathering_ = !std::binary_search(skipped_.begin(), skipped_.end(), day);
     }
-    current_ = &met_.try_emplace(day, ArchivedDay{day, 0, t, t}).first->second;
-    count_ = &current_->records;
-    gathering_ = !std::binary_search(skipped_.begin(), skipped_.end(), day);
+    // A gathered day takes every record slowly.
+    countedStart_ = gathering_ ? noDay : dayStart_;
 }
 
 void LineDays::gather(const SessionRecord& record, std::int64_t t, std::uint16_t fileDirection) {
@@ -68,12 +85,13 @@ void LineDays::gather(const SessionRecord& record, std::int64_t t, std::uint16_t
 }
 
 void LineDays::end() {
+    settleCounted();
     for (const auto& [day, facts] : met_)
         days_.push_back(facts);
     met_.clear();
     current_ = nullptr;
     dayStart_ = noDay;
-    count_ = &uncounted_;
+    countedStart_ = noDay;
     // The sums grouped by day once, each day's in the order they came.
     std::stable_sort(gathered_.begin(), gathered_.end(),
                      [](const Gathered& a, const Gathered& b) { return a.day < b.day; });

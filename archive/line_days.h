@@ -38,9 +38,11 @@ class LineDays {
     // of the direction given. Records mostly follow one another on one day,
     // and most days are skipped: such a record costs a count.
     void take(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection) {
-        if (static_cast<std::uint64_t>(t - dayStart_) >= 86400) enterDay(t);
-        ++*count_;
-        if (gathering_) gather(r, t, fileDirection);
+        if (static_cast<std::uint64_t>(t - countedStart_) < 86400) {
+            ++counted_;
+            return;
+        }
+        takeSlowly(r, t, fileDirection);
     }
     // After the line's last record: days() and sumsOf() hold from here.
     void end();
@@ -80,21 +82,24 @@ class LineDays {
     static std::int64_t dayOf(std::int64_t day) { return day; }
     static std::int64_t dayOf(const Gathered& g) { return g.day; }
 
+    void takeSlowly(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection);
     void enterDay(std::int64_t t);
+    void settleCounted();
     void gather(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection);
 
     std::string failure_;
     LineDirectionRules rules_{};
     std::int64_t beforeDay_ = 0;
     std::vector<std::int64_t> skipped_;
-    // The days met, by day; the one last met is kept at hand: its first
-    // second, its record count and whether its sums are gathered.
+    // The days met, by day; the one last met is kept at hand with its first
+    // second. A day only counted (skipped, or not looked at) counts into
+    // counted_ from countedStart_ on, settled into it when another comes.
     std::map<std::int64_t, ArchivedDay> met_;
     ArchivedDay* current_ = nullptr;
     std::int64_t dayStart_ = 0;
-    std::uint64_t* count_ = nullptr;
-    std::uint64_t uncounted_ = 0;  // where the records of days not looked at go
     bool gathering_ = false;
+    std::int64_t countedStart_ = 0;
+    std::uint64_t counted_ = 0;
     std::vector<ArchivedDay> days_;
     std::unordered_map<Key, std::size_t, KeyHash> index_;
     std::vector<Gathered> gathered_;
