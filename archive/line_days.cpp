@@ -1,7 +1,6 @@
 #include "archive/line_days.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "core/history_reader.h"
 #include "core/session_validity.h"
@@ -17,9 +16,6 @@ std::uint64_t addressKey(const FidoAddress& a) {
            std::uint64_t{static_cast<std::uint16_t>(a.point)} << 48;
 }
 
-// Far enough from every counted time that the first record enters its day.
-constexpr std::int64_t noDay = std::numeric_limits<std::int64_t>::min() / 2;
-
 }  // namespace
 
 void LineDays::begin(const LineDirectionRules& rules, std::int64_t beforeDay,
@@ -34,38 +30,40 @@ void LineDays::begin(const LineDirectionRules& rules, std::int64_t beforeDay,
     current_ = nullptr;
     dayStart_ = noDay;
     gathering_ = false;
-    countedStart_ = noDay;
-    counted_ = 0;
+    tally_ = Tally{};
 }
 
-void LineDays::takeSlowly(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection) {
-    if (static_cast<std::uint64_t>(t - dayStart_) >= 86400) enterDay(t);
+LineDays::Tally LineDays::take(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection,
+                               Tally tally) {
+    if (static_cast<std::uint64_t>(t - dayStart_) >= 86400) {
+        settle(tally);
+        enterDay(t);
+        // A gathered day takes every record here.
+        tally = Tally{gathering_ ? noDay : dayStart_, 0};
+    }
     if (!gathering_) {
-        ++counted_;
-        return;
+        ++tally.records;
+        return tally;
     }
     ++current_->records;
     gather(r, t, fileDirection);
+    return tally;
 }
 
-void LineDays::settleCounted() {
-    if (current_ != nullptr && !gathering_) current_->records += counted_;
-    counted_ = 0;
+void LineDays::settle(const Tally& tally) {
+    if (current_ != nullptr && !gathering_) current_->records += tally.records;
 }
 
 void LineDays::enterDay(std::int64_t t) {
-    settleCounted();
     const std::int64_t day = dayOfTime(t);
     dayStart_ = day * 86400;
     if (day >= beforeDay_) {
         current_ = nullptr;
         gathering_ = false;
-    } else {
-        current_ = &met_.try_emplace(day, ArchivedDay{day, 0, t, t}).first->second;
-        gathering_ = !std::binary_search(skipped_.begin(), skipped_.end(), day);
+        return;
     }
-    // A gathered day takes every record slowly.
-    countedStart_ = gathering_ ? noDay : dayStart_;
+    current_ = &met_.try_emplace(day, ArchivedDay{day, 0, t, t}).first->second;
+    gathering_ = !std::binary_search(skipped_.begin(), skipped_.end(), day);
 }
 
 void LineDays::gather(const SessionRecord& record, std::int64_t t, std::uint16_t fileDirection) {
@@ -85,13 +83,13 @@ void LineDays::gather(const SessionRecord& record, std::int64_t t, std::uint16_t
 }
 
 void LineDays::end() {
-    settleCounted();
+    settle(tally_);
     for (const auto& [day, facts] : met_)
         days_.push_back(facts);
     met_.clear();
     current_ = nullptr;
     dayStart_ = noDay;
-    countedStart_ = noDay;
+    tally_ = Tally{};
     // The sums grouped by day once, each day's in the order they came.
     std::stable_sort(gathered_.begin(), gathered_.end(),
                      [](const Gathered& a, const Gathered& b) { return a.day < b.day; });

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,19 +31,36 @@ inline std::int64_t dayOfTime(std::int64_t t) {
 
 class LineDays {
   public:
+    // Far enough from every counted time that no record falls on it.
+    static constexpr std::int64_t noDay = std::numeric_limits<std::int64_t>::min() / 2;
+
     // Starts a line: only days before beforeDay are looked at; the sums of
     // every day but those in skipped (in order) are gathered.
     void begin(const LineDirectionRules& rules, std::int64_t beforeDay,
                std::vector<std::int64_t> skipped);
-    // A record that pondrel counts (countedTime gave t), read from a file
-    // of the direction given. Records mostly follow one another on one day,
-    // and most days are skipped: such a record costs a count.
-    void take(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection) {
-        if (static_cast<std::uint64_t>(t - countedStart_) < 86400) {
-            ++counted_;
-            return;
+    // The records of the day at hand that are only counted (its sums are
+    // not gathered): kept by the reading loop itself, so that such a
+    // record costs a comparison and an addition.
+    struct Tally {
+        std::int64_t start = noDay;  // the day's first second
+        std::uint64_t records = 0;
+        bool count(std::int64_t t) {
+            if (static_cast<std::uint64_t>(t - start) >= 86400) return false;
+            ++records;
+            return true;
         }
-        takeSlowly(r, t, fileDirection);
+    };
+    // The line's tally: a reading loop may keep a copy at hand and put it
+    // back when it is done.
+    Tally& tally() { return tally_; }
+    // A record that pondrel counts (countedTime gave t), read from a file
+    // of the direction given, that the tally did not count: it settles the
+    // tally and returns the one for the record's day. (Taken and given
+    // back by value, the loop's tally can stay in registers.)
+    [[nodiscard]] Tally take(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection,
+                             Tally tally);
+    void take(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection) {
+        if (!tally_.count(t)) tally_ = take(r, t, fileDirection, tally_);
     }
     // After the line's last record: days() and sumsOf() hold from here.
     void end();
@@ -82,9 +100,8 @@ class LineDays {
     static std::int64_t dayOf(std::int64_t day) { return day; }
     static std::int64_t dayOf(const Gathered& g) { return g.day; }
 
-    void takeSlowly(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection);
     void enterDay(std::int64_t t);
-    void settleCounted();
+    void settle(const Tally& tally);
     void gather(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection);
 
     std::string failure_;
@@ -92,14 +109,13 @@ class LineDays {
     std::int64_t beforeDay_ = 0;
     std::vector<std::int64_t> skipped_;
     // The days met, by day; the one last met is kept at hand with its first
-    // second. A day only counted (skipped, or not looked at) counts into
-    // counted_ from countedStart_ on, settled into it when another comes.
+    // second. A day only counted (skipped, or not looked at) counts in a
+    // tally, settled into it when another day comes.
     std::map<std::int64_t, ArchivedDay> met_;
     ArchivedDay* current_ = nullptr;
     std::int64_t dayStart_ = 0;
     bool gathering_ = false;
-    std::int64_t countedStart_ = 0;
-    std::uint64_t counted_ = 0;
+    Tally tally_;
     std::vector<ArchivedDay> days_;
     std::unordered_map<Key, std::size_t, KeyHash> index_;
     std::vector<Gathered> gathered_;

@@ -35,8 +35,7 @@ ArchiveRecording::ArchiveRecording(RavlogRun& run, SourceOpener& opener)
     : run_(run), opener_(opener) {
     const RunDate& today = run.clock.date;
     today_ = dayOfDate(today.year, today.month, today.day);
-    std::string reason =
-        archive_.open(run.config.settings.archivePath, DayArchive::Access::write);
+    std::string reason = archive_.open(run.config.settings.archivePath, DayArchive::Access::write);
     if (reason.empty()) reason = archive_.begin();
     if (!reason.empty()) fail(std::move(reason));
 }
@@ -49,8 +48,7 @@ LineDays* ArchiveRecording::lineOpened(const LineDirectionRules& rules) {
     reading_ = false;
     if (!failure_.empty()) return nullptr;
     // A line is known by its history as configured.
-    if (std::string reason = archive_.recordedDays(line_.source.path, recorded_);
-        !reason.empty()) {
+    if (std::string reason = archive_.recordedDays(line_.source.path, recorded_); !reason.empty()) {
         fail(std::move(reason));
         return nullptr;
     }

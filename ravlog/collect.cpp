@@ -53,6 +53,9 @@ void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const Sess
     }
 }
 
+// Counting: the line's days are counted for the archive (pass.days). A
+// loop of its own, so that a run without archive pays nothing for it.
+template <bool counting>
 void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
               LocalTimeConverter& converter) {
     RavlogRun& run = pass.run;
@@ -61,6 +64,9 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
     const std::int16_t timeShift = pass.line.timeShift;
     const RawWindow rawWindow(windowStart, windowEnd, timeShift);
     LineDays* const days = pass.days;
+    const std::uint16_t direction = reader.direction();  // the file's, for all its records
+    LineDays::Tally tally;
+    if constexpr (counting) tally = days->tally();
     SessionRecord r;
     SessionTime time;
     while (reader.readSession(r)) {
@@ -68,20 +74,22 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
         // the cutter needs every record's local time. Those it passes by
         // with a zone are counted, and the archive counts them by day.
         if (!cutter && rawWindow.passesBy(r)) {
-            if (days && r.address.zone != 0)
-                days->take(r, shiftedStart(r, timeShift), reader.direction());
+            if (counting && r.address.zone != 0) {
+                const std::int64_t t = shiftedStart(r, timeShift);
+                if (!tally.count(t)) tally = days->take(r, t, direction, tally);
+            }
             continue;
         }
-        if (days)
+        if constexpr (counting)
             if (const std::optional<std::int64_t> t = countedTime(r, timeShift))
-                days->take(r, *t, reader.direction());
+                if (!tally.count(*t)) tally = days->take(r, *t, direction, tally);
         const bool zeroDuration = r.duration == 0;
         if (zeroDuration) r.duration = 1;
         const Validity validity = checkSession(r, pass.line.timeShift, converter, time);
         if (validity == Validity::valid) {
             // windowEnd is the window's last second: a session starting then belongs to it.
             if (time.localStart <= windowEnd && time.localStart + r.duration > windowStart)
-                takeSession(pass, r, zeroDuration, time, reader.direction());
+                takeSession(pass, r, zeroDuration, time, direction);
         } else if (validity == Validity::invalid) {
             reportInvalidRecord(run.err, pass.line.source.path, r, time);
         }
@@ -90,6 +98,7 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
                                                   ? std::optional<std::int64_t>(time.localStart)
                                                   : std::nullopt);
     }
+    if constexpr (counting) days->tally() = tally;
 }
 
 }  // namespace
@@ -114,10 +123,13 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
     writeTableHeader(sessions, result.type);
     if (run.json) run.json->beginLine(i);
 
-    LinePass pass{run, line, result,
+    LinePass pass{run,
+                  line,
+                  result,
                   LineDirectionRules{line.swapInOut != 0, result.type, line.source.n, line.source.m,
                                      line.binkdAbortedOut != 0},
-                  sessions, nullptr};
+                  sessions,
+                  nullptr};
     if (archive) pass.days = archive->lineOpened(pass.rules);
     // The days are a 16-bit count: a negative one reads as 65536 less its
     // magnitude. With an archive, days are cut only once they are in it:
@@ -129,7 +141,11 @@ void collectLine(RavlogRun& run, std::size_t i, HistoryReader& reader, HistoryCu
     // after the first file, with the reading closed, for the history can
     // be held against mailers only while nobody else has it open.
     const bool whole = reader.readWithTwin(line.source, [&] {
-        readFile(pass, reader, cutter.active() ? &cutter : nullptr, converter);
+        HistoryCutter* const cutting = cutter.active() ? &cutter : nullptr;
+        if (pass.days)
+            readFile<true>(pass, reader, cutting, converter);
+        else
+            readFile<false>(pass, reader, cutting, converter);
         if (cutter.active()) {
             const std::uint64_t bytesRead = reader.consumed();
             reader.close();
