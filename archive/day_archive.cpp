@@ -108,12 +108,18 @@ std::string dayText(std::int64_t day) {
 }
 
 std::int64_t dayNumber(const std::string& text) {
-    int y = 0;
-    int m = 0;
-    int d = 0;
-    if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d", &y, &m, &d) != 3 || m < 1 ||
-        m > 12 || d < 1 || d > 31)
-        return -1;
+    // Read by hand: a run reads every recorded day of every line.
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return -1;
+    int value[3] = {0, 0, 0};
+    const std::size_t starts[3] = {0, 5, 8};
+    const std::size_t lengths[3] = {4, 2, 2};
+    for (std::size_t f = 0; f < 3; ++f)
+        for (std::size_t i = starts[f]; i < starts[f] + lengths[f]; ++i) {
+            if (text[i] < '0' || text[i] > '9') return -1;
+            value[f] = value[f] * 10 + (text[i] - '0');
+        }
+    const auto [y, m, d] = value;
+    if (m < 1 || m > 12 || d < 1 || d > 31) return -1;
     return dayOfDate(y, m, d);
 }
 
@@ -137,8 +143,10 @@ std::string DayArchive::open(const std::string& path, Access access) {
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
     }
+    // One thread uses the connection: SQLite's own locks are not needed.
     const int flags =
-        access == Access::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+        SQLITE_OPEN_NOMUTEX | (access == Access::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                                       : SQLITE_OPEN_READONLY);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         if (db_ == nullptr) return "out of memory";
         if (access == Access::write && (sqlite3_errcode(db_) & 0xFF) == SQLITE_CANTOPEN &&

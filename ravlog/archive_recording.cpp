@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include "archive/day_archive.h"
-#include "archive/line_days.h"
-
 namespace rv::ravlog {
 
 namespace {
@@ -24,51 +21,78 @@ std::vector<std::int64_t> daysToRecord(const std::vector<ArchivedDay>& held,
     return days;
 }
 
+std::vector<std::int64_t> dayNumbers(const std::vector<ArchivedDay>& days) {
+    std::vector<std::int64_t> numbers;
+    numbers.reserve(days.size());
+    for (const ArchivedDay& d : days)
+        numbers.push_back(d.day);
+    return numbers;
+}
+
 }  // namespace
 
-std::string recordArchive(Run& run, SourceOpener& opener) {
-    const Settings& s = run.config.settings;
-    DayArchive archive;
-    if (std::string reason = archive.open(s.archivePath, DayArchive::Access::write);
-        !reason.empty())
-        return reason;
-    if (std::string reason = archive.begin(); !reason.empty()) return reason;
+ArchiveRecording::ArchiveRecording(Run& run, SourceOpener& opener)
+    : run_(run), opener_(opener) {
     const RunDate& today = run.clock.date;
-    const std::int64_t todayNumber = dayOfDate(today.year, today.month, today.day);
-    LineDays history;
-    std::vector<ArchivedDay> recorded;
-    for (const Line& line : run.config.lines) {
-        // A line is known by its history as configured.
-        const std::string& name = line.source.path;
-        if (std::string reason = archive.recordedDays(name, recorded); !reason.empty())
-            return reason;
-        // Mostly one new day a run: the first reading gathers the days
-        // not recorded yet, a second one the days a late record came for.
-        std::vector<std::int64_t> skipped;
-        for (const ArchivedDay& d : recorded)
-            skipped.push_back(d.day);
-        // The history cannot be read: ravlog says so when it reads it for the reports.
-        if (!history.read(line, s.supportNewFormat, opener, todayNumber, skipped)) continue;
-        const std::vector<std::int64_t> days = daysToRecord(history.days(), recorded);
-        const std::size_t lateCount =
-            static_cast<std::size_t>(std::count_if(days.begin(), days.end(), [&](std::int64_t d) {
-                return std::binary_search(skipped.begin(), skipped.end(), d);
-            }));
-        if (lateCount > 0) {
-            std::vector<std::int64_t> stillSkipped;
-            std::set_difference(skipped.begin(), skipped.end(), days.begin(), days.end(),
-                                std::back_inserter(stillSkipped));
-            if (!history.read(line, s.supportNewFormat, opener, todayNumber, stillSkipped))
-                continue;
-        }
-        for (const ArchivedDay& d : history.days()) {
-            if (!std::binary_search(days.begin(), days.end(), d.day)) continue;
-            if (std::string reason = archive.recordDay(name, d, history.sumsOf(d.day));
-                !reason.empty())
-                return reason;
+    today_ = dayOfDate(today.year, today.month, today.day);
+    std::string reason = archive_.open(run.config.settings.archivePath, DayArchive::Access::write);
+    if (reason.empty()) reason = archive_.begin();
+    if (!reason.empty()) fail(std::move(reason));
+}
+
+void ArchiveRecording::fail(std::string reason) {
+    if (failure_.empty()) failure_ = std::move(reason);
+}
+
+LineDays* ArchiveRecording::lineOpened(const LineDirectionRules& rules) {
+    reading_ = false;
+    if (!failure_.empty()) return nullptr;
+    // A line is known by its history as configured.
+    if (std::string reason = archive_.recordedDays(line_.source.path, recorded_); !reason.empty()) {
+        fail(std::move(reason));
+        return nullptr;
+    }
+    // Mostly one new day a run: only the days not recorded yet are summed.
+    history_.begin(rules, today_, dayNumbers(recorded_));
+    reading_ = true;
+    return &history_;
+}
+
+void ArchiveRecording::lineRead(bool whole) {
+    if (!reading_) return;
+    reading_ = false;
+    history_.end();
+    // A history that cannot be read whole: its days wait for a run that can.
+    if (!whole) return;
+    const std::vector<std::int64_t> days = daysToRecord(history_.days(), recorded_);
+    const std::vector<std::int64_t> skipped = dayNumbers(recorded_);
+    const bool late = std::any_of(days.begin(), days.end(), [&](std::int64_t d) {
+        return std::binary_search(skipped.begin(), skipped.end(), d);
+    });
+    // A record came late for a recorded day: the history is read once more
+    // for the sums of such days.
+    if (late) {
+        std::vector<std::int64_t> stillSkipped;
+        std::set_difference(skipped.begin(), skipped.end(), days.begin(), days.end(),
+                            std::back_inserter(stillSkipped));
+        if (!history_.read(line_, run_.config.settings.supportNewFormat, opener_, today_,
+                           std::move(stillSkipped)))
+            return;
+    }
+    const std::string& name = line_.source.path;
+    for (const ArchivedDay& d : history_.days()) {
+        if (!std::binary_search(days.begin(), days.end(), d.day)) continue;
+        if (std::string reason = archive_.recordDay(name, d, history_.sumsOf(d.day));
+            !reason.empty()) {
+            fail(std::move(reason));
+            return;
         }
     }
-    return archive.commit();
+}
+
+std::string ArchiveRecording::finish() {
+    if (failure_.empty()) fail(archive_.commit());
+    return failure_;
 }
 
 }  // namespace rv::ravlog

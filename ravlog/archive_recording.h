@@ -1,17 +1,53 @@
-// ravlog's part of the day archive: before any history is read for the
-// reports (and so before any cut), every complete day that a line's
+// ravlog's part of the day archive: every complete day that a line's
 // history holds and the archive lacks, or holds with fewer records than
-// the history now does, is recorded, all lines in one transaction.
+// the history now does, is recorded, all lines in one transaction. The
+// days are gathered from the reading for the reports (the history is read
+// once); the transaction is committed after the last line was read and
+// before any history is cut.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "archive/day_archive.h"
+#include "archive/line_days.h"
 #include "core/byte_source.h"
 #include "ravlog/run_state.h"
 
 namespace rv::ravlog {
 
-// Empty when every such day is in the archive; otherwise the reason.
-std::string recordArchive(Run& run, SourceOpener& opener);
+class ArchiveRecording {
+  public:
+    // Opens the archive and takes its write lock.
+    ArchiveRecording(Run& run, SourceOpener& opener);
+
+    // Before a line's history is opened: the line as configured (a pair's
+    // twin takes the source's place while it is read).
+    void lineStarts(const Line& line) { line_ = line; }
+    // Its history opened: where its records go (LineDays::take), or null
+    // once the archive failed.
+    LineDays* lineOpened(const LineDirectionRules& rules);
+    // After the reading: whole is false when the history could not be
+    // read to its end (its days are then left for a later run).
+    void lineRead(bool whole);
+
+    // Commits. Empty when every such day is in the archive; otherwise the
+    // reason, and nothing of this run is kept.
+    std::string finish();
+
+  private:
+    void fail(std::string reason);
+
+    Run& run_;
+    SourceOpener& opener_;
+    DayArchive archive_;
+    std::string failure_;
+    std::int64_t today_ = 0;
+    Line line_;  // the line being read, as configured
+    bool reading_ = false;
+    std::vector<ArchivedDay> recorded_;
+    LineDays history_;
+};
 
 }  // namespace rv::ravlog

@@ -18,6 +18,7 @@ struct LinePass {
     LineResult& result;
     LineDirectionRules rules;
     std::FILE* sessions;
+    LineDays* days;  // the line's days for the archive, or null
 };
 
 void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const SessionTime& time,
@@ -52,25 +53,43 @@ void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const Sess
     }
 }
 
+// Counting: the line's days are counted for the archive (pass.days). A
+// loop of its own, so that a run without archive pays nothing for it.
+template <bool counting>
 void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
               LocalTimeConverter& converter) {
     Run& run = pass.run;
     const std::int64_t windowStart = run.period.windowStart;
     const std::int64_t windowEnd = run.period.windowEnd;
-    const RawWindow rawWindow(windowStart, windowEnd, pass.line.timeShift);
+    const std::int16_t timeShift = pass.line.timeShift;
+    const RawWindow rawWindow(windowStart, windowEnd, timeShift);
+    LineDays* const days = pass.days;
+    const std::uint16_t direction = reader.direction();  // the file's, for all its records
+    LineDays::Tally tally;
+    if constexpr (counting) tally = days->tally();
     SessionRecord r;
     SessionTime time;
     while (reader.readSession(r)) {
         // Most records lie on other days: they cost only this test, unless
-        // the cutter needs every record's local time.
-        if (!cutter && rawWindow.passesBy(r)) continue;
+        // the cutter needs every record's local time. Those it passes by
+        // with a zone are counted, and the archive counts them by day.
+        if (!cutter && rawWindow.passesBy(r)) {
+            if (counting && r.address.zone != 0) {
+                const std::int64_t t = shiftedStart(r, timeShift);
+                if (!tally.count(t)) tally = days->take(r, t, direction, tally);
+            }
+            continue;
+        }
+        if constexpr (counting)
+            if (const std::optional<std::int64_t> t = countedTime(r, timeShift))
+                if (!tally.count(*t)) tally = days->take(r, *t, direction, tally);
         const bool zeroDuration = r.duration == 0;
         if (zeroDuration) r.duration = 1;
         const Validity validity = checkSession(r, pass.line.timeShift, converter, time);
         if (validity == Validity::valid) {
             // windowEnd is the window's last second: a session starting then belongs to it.
             if (time.localStart <= windowEnd && time.localStart + r.duration > windowStart)
-                takeSession(pass, r, zeroDuration, time, reader.direction());
+                takeSession(pass, r, zeroDuration, time, direction);
         } else if (validity == Validity::invalid) {
             reportInvalidRecord(run.err, pass.line.source.path, r, time);
         }
@@ -79,17 +98,19 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
                                                   ? std::optional<std::int64_t>(time.localStart)
                                                   : std::nullopt);
     }
+    if constexpr (counting) days->tally() = tally;
 }
 
 }  // namespace
 
 void collectLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutter,
-                 LocalTimeConverter& converter) {
+                 LocalTimeConverter& converter, ArchiveRecording* archive) {
     Line& line = run.config.lines[i];
     LineResult& result = run.lines[i];
     result.history = line.source.path;  // before a pair's twin takes its place
     result.type = line.source.type;     // a line that cannot be opened keeps its parsed type
     restoreInterruptedCut(line.source.path, run.err, run.cutProbe);
+    if (archive) archive->lineStarts(line);
     if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
         std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
         return;
@@ -102,20 +123,29 @@ void collectLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& 
     writeTableHeader(sessions, result.type);
     if (run.json) run.json->beginLine(i);
 
-    LinePass pass{run, line, result,
+    LinePass pass{run,
+                  line,
+                  result,
                   LineDirectionRules{line.swapInOut != 0, result.type, line.source.n, line.source.m,
                                      line.binkdAbortedOut != 0},
-                  sessions};
+                  sessions,
+                  nullptr};
+    if (archive) pass.days = archive->lineOpened(pass.rules);
     // The days are a 16-bit count: a negative one reads as 65536 less its
-    // magnitude. Days are cut only once they are in the archive.
+    // magnitude. With an archive, days are cut only once they are in it:
+    // cutLine, after every line was read.
     cutter.begin(line.source.path, result.type,
-                 run.archiveFailed ? std::int16_t{0} : static_cast<std::int16_t>(line.cutHistory),
+                 archive ? std::int16_t{0} : static_cast<std::int16_t>(line.cutHistory),
                  run.clock.midnight);
     // Only types 1 to 3 are cut, and they have no twin: the cut is done
     // after the first file, with the reading closed, for the history can
     // be held against mailers only while nobody else has it open.
     const bool whole = reader.readWithTwin(line.source, [&] {
-        readFile(pass, reader, cutter.active() ? &cutter : nullptr, converter);
+        HistoryCutter* const cutting = cutter.active() ? &cutter : nullptr;
+        if (pass.days)
+            readFile<true>(pass, reader, cutting, converter);
+        else
+            readFile<false>(pass, reader, cutting, converter);
         if (cutter.active()) {
             const std::uint64_t bytesRead = reader.consumed();
             reader.close();
@@ -124,9 +154,38 @@ void collectLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& 
     });
     if (!whole) std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
     reader.close();
+    if (archive) archive->lineRead(whole);
     if (line.advancedCps) applyAdvancedCps(result.totals);
     writeTableFooter(sessions, result.totals);
     if (run.json) run.json->endLine();
+}
+
+void cutLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutter,
+             LocalTimeConverter& converter) {
+    Line& line = run.config.lines[i];
+    // A history that could not be read was told so; one that cannot be
+    // opened now is left as it is.
+    if (!run.lines[i].opened || line.cutHistory == 0) return;
+    if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) return;
+    cutter.begin(line.source.path, reader.type(), static_cast<std::int16_t>(line.cutHistory),
+                 run.clock.midnight);
+    if (cutter.active()) {
+        // The records' times as the reading for the reports had them.
+        SessionRecord r;
+        SessionTime time;
+        while (reader.readSession(r)) {
+            if (r.duration == 0) r.duration = 1;
+            checkSession(r, line.timeShift, converter, time);
+            cutter.offer(reader.rawRecord(), time.brokenDown
+                                                 ? std::optional<std::int64_t>(time.localStart)
+                                                 : std::nullopt);
+        }
+        // Types 1 to 3 have no twin: the cut is done with the reading closed.
+        const std::uint64_t bytesRead = reader.consumed();
+        reader.close();
+        cutter.end(bytesRead);
+    }
+    reader.close();
 }
 
 }  // namespace rv::ravlog

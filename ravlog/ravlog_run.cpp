@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "core/config_reader.h"
 #include "core/file_macros.h"
@@ -10,9 +11,7 @@
 #include "core/program_main.h"
 #include "core/program_text.h"
 #include "core/time_text.h"
-#include "ravlog/archive_recording.h"
 #include "ravlog/collect.h"
-#include "ravlog/cut/cut_recovery.h"
 #include "ravlog/cut/history_cut.h"
 #include "ravlog/html_report.h"
 #include "ravlog/report_model.h"
@@ -104,18 +103,6 @@ Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener
             return failure(format("Can't open a temporary file for the JSON report: %s\n",
                                   std::strerror(errno)));
     }
-    if (!s.archivePath.empty()) {
-        // A cut that a crash interrupted is finished first: until then the
-        // history may show records twice, and the archive would keep them so.
-        for (const Line& line : run.config.lines)
-            restoreInterruptedCut(line.source.path, run.err, run.cutProbe);
-        const std::string reason = recordArchive(run, opener);
-        if (!reason.empty()) {
-            std::fprintf(run.err, "Can't write archive %s: %s\n", s.archivePath.c_str(),
-                         reason.c_str());
-            run.archiveFailed = true;
-        }
-    }
     if (Stop stop = startReport(run.sessionsFile)) return stop;
     writeSessionsBanner(run.sessionsFile.get());
     writePeriodHeader(run.sessionsFile.get(), period);
@@ -123,8 +110,25 @@ Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener
         HistoryReader reader(opener);
         HistoryCutter cutter(run.out, run.err, run.cutProbe);
         LocalTimeConverter converter(run.clock.isDst);
+        // With an archive every line's days are gathered while it is read
+        // for the reports, committed after the last one, and only then are
+        // the histories cut.
+        std::optional<ArchiveRecording> archive;
+        if (!s.archivePath.empty()) archive.emplace(run, opener);
         for (std::size_t i = 0; i < run.config.lines.size(); ++i)
-            collectLine(run, i, reader, cutter, converter);
+            collectLine(run, i, reader, cutter, converter, archive ? &*archive : nullptr);
+        if (archive) {
+            const std::string reason = archive->finish();
+            archive.reset();  // the archive closed before any cut
+            if (!reason.empty()) {
+                std::fprintf(run.err, "Can't write archive %s: %s\n", s.archivePath.c_str(),
+                             reason.c_str());
+                run.archiveFailed = true;
+            } else {
+                for (std::size_t i = 0; i < run.config.lines.size(); ++i)
+                    cutLine(run, i, reader, cutter, converter);
+            }
+        }
     }
     writeSessionsFooter(run.sessionsFile.get(), creationTimeText(std::time(nullptr)));
     // A report that could not be written is told at once; the others are
