@@ -31,8 +31,7 @@ std::vector<std::int64_t> dayNumbers(const std::vector<ArchivedDay>& days) {
 
 }  // namespace
 
-ArchiveRecording::ArchiveRecording(Run& run, SourceOpener& opener)
-    : run_(run), opener_(opener) {
+ArchiveRecording::ArchiveRecording(Run& run, SourceOpener& opener) : run_(run), opener_(opener) {
     const RunDate& today = run.clock.date;
     today_ = dayOfDate(today.year, today.month, today.day);
     std::string reason = archive_.open(run.config.settings.archivePath, DayArchive::Access::write);
