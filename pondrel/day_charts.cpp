@@ -5,6 +5,7 @@
 #include "archive/day_archive.h"
 #include "core/format.h"
 #include "core/html_page.h"
+#include "stats/chart_svg.h"
 
 namespace rv::pondrel {
 
@@ -62,13 +63,9 @@ void putChart(OutBuffer& out, const std::vector<ReportDay>& days, std::string_vi
     out.putUnsigned(width + 130, 0);
     out.put(" 134\" role=\"img\" aria-label=\"");
     out.put(title);
-    out.put("\"><path class=\"g\" d=\"M0 0h");
-    out.putUnsigned(width, 0);
-    out.put("M0 50h");
-    out.putUnsigned(width, 0);
-    out.put("M0 100h");
-    out.putUnsigned(width, 0);
-    out.put("\"/><text class=\"y\" x=\"-4\" y=\"4\">");
+    out.put("\">");
+    putValueGrid(out, width);
+    out.put("<text class=\"y\" x=\"-4\" y=\"4\">");
     if (bytes)
         out.put(trafficText(most, text));
     else

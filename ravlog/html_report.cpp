@@ -83,13 +83,8 @@ void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis)
     out.putUnsigned(svgAxisWidth + 68, 0);
     out.put(" 134\" role=\"img\" aria-label=\"");
     out.put(chartKindName(block.kind));
-    out.put(" per slot, percent\"><path class=\"g\" d=\"M0 0h");
-    out.putUnsigned(svgAxisWidth, 0);
-    out.put("M0 50h");
-    out.putUnsigned(svgAxisWidth, 0);
-    out.put("M0 100h");
-    out.putUnsigned(svgAxisWidth, 0);
-    out.put("\"/>");
+    out.put(" per slot, percent\">");
+    putValueGrid(out, svgAxisWidth);
     putHourGrid(out, axis, 0, 100);
     out.put(
         "<text class=\"y\" x=\"-4\" y=\"4\">100%</text><text class=\"y\" x=\"-4\" y=\"54\">50%"

@@ -11,6 +11,16 @@ void putTwoDigits(OutBuffer& out, std::uint64_t value) {
 
 }  // namespace
 
+void putValueGrid(OutBuffer& out, std::uint64_t width) {
+    out.put("<path class=\"g\" d=\"M0 0h");
+    out.putUnsigned(width, 0);
+    out.put("M0 50h");
+    out.putUnsigned(width, 0);
+    out.put("M0 100h");
+    out.putUnsigned(width, 0);
+    out.put("\"/>");
+}
+
 void putHourGrid(OutBuffer& out, const ChartAxis& axis, int top, int height) {
     out.put("<path class=\"g\" d=\"");
     for (const HourLabel& label : hourLabels(axis)) {

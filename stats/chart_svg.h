@@ -38,6 +38,10 @@ void putSlotTime(OutBuffer& out, const ChartAxis& axis, int slot);
 // "22:05–22:10", the span of one slot.
 void putSlotSpan(OutBuffer& out, const ChartAxis& axis, int slot);
 
+// The horizontal grid lines of a bar chart, at 0, 50 and 100 % of its
+// 100 units of height, across width units.
+void putValueGrid(OutBuffer& out, std::uint64_t width);
+
 // The vertical grid lines at every hour label, from top down height units.
 void putHourGrid(OutBuffer& out, const ChartAxis& axis, int top, int height);
 
