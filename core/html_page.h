@@ -20,7 +20,7 @@ void putHtmlText(OutBuffer& out, std::string_view text);
 // The doctype, the head with the shared style sheet, and the opening of
 // the body; title is escaped. A page's own rules (extraStyle) follow the
 // shared ones.
-void putHtmlStart(OutBuffer& out, std::string_view title, std::string_view extraStyle = {});
+void putHtmlStart(OutBuffer& out, std::string_view title, std::string_view extraStyle = "");
 // The credit line and the end of the page.
 void putHtmlEnd(OutBuffer& out, std::string_view createdAt);
 

@@ -22,6 +22,8 @@ class OutBuffer {
             putLarge(text);
             return;
         }
+        // An empty view may have no data at all, which memcpy must not get.
+        if (text.empty()) return;
         std::memcpy(block_.get() + size_, text.data(), text.size());
         size_ += text.size();
     }

@@ -21,7 +21,7 @@ struct LinkTableHtml {
     const ChartAxis* axis = nullptr;  // each row's timeline on this axis, or none
     // A last column that the caller draws (pondrel's traffic per day): its
     // heading, and the cell's content for row i of the links or group table.
-    std::string_view lastHeading = {};
+    std::string_view lastHeading = "";
     std::function<void(OutBuffer& out, bool groups, std::size_t i)> lastCell = {};
 };
 
