@@ -76,11 +76,11 @@ std::uint64_t runKey(const FidoAddress& group, const FidoAddress& address) {
 
 }  // namespace
 
-AddressBook::AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* layout)
+AddressBook::AddressBook(const std::vector<AddrSpec>& addrLines, const ChartLayout* layout)
     : layout_(layout) {
     // Sized once: the entries view these texts, which must not move.
-    names_.reserve(specs.size());
-    for (const AddrSpec& addrSpec : specs) {
+    names_.reserve(addrLines.size());
+    for (const AddrSpec& addrSpec : addrLines) {
         AddrEntry& entry = entries_.emplace_back();
         configured_.push_back(std::prev(entries_.end()));
         entry.pattern = addrSpec.pattern;

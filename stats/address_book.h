@@ -60,7 +60,8 @@ struct PrintableCounts {
 class AddressBook {
   public:
     // Without a layout (pondrel) the entries keep no history rows.
-    explicit AddressBook(const std::vector<AddrSpec>& specs, const ChartLayout* layout = nullptr);
+    explicit AddressBook(const std::vector<AddrSpec>& addrLines,
+                         const ChartLayout* layout = nullptr);
     AddressBook(const AddressBook&) = delete;
     AddressBook& operator=(const AddressBook&) = delete;
     AddressBook(AddressBook&&) = default;

@@ -50,7 +50,7 @@ const char addressConfig[] =
     "History x.his\n";
 
 const std::vector<AddrSpec>& addressSpecs() {
-    static const std::vector<AddrSpec> specs = [] {
+    static const std::vector<AddrSpec> addrLines = [] {
         const RunClock clock = makeRunClock(prepareClock());
         Configuration config;
         ConfigContext context;
@@ -61,7 +61,7 @@ const std::vector<AddrSpec>& addressSpecs() {
         if (readConfig(*text, config, context)) std::abort();
         return config.addresses;
     }();
-    return specs;
+    return addrLines;
 }
 
 const char* const windows[] = {"0-24", "22:30-6", "9:15:30-9:45", "23-0"};

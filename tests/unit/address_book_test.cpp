@@ -293,7 +293,7 @@ TEST(AddressFinish, AdvancedCps) {
 }
 
 TEST(AddressFinish, PrintableCounts) {
-    const auto specs = [] {
+    const auto addrLines = [] {
         return std::vector<AddrSpec>{addr(1, 1, 1, 0),       addr(2, 4500, each, any),
                                      addr(3, 3, 3, 0, true), kindAddr(sessionKinds[0]),
                                      addr(4, 4, 4, 0),       kindAddr(sessionKinds[1])};
@@ -303,13 +303,13 @@ TEST(AddressFinish, PrintableCounts) {
         book.matchSession(session({3, 3, 3, 0}), {});
         book.matchSession(eventSession(sessionKinds[1]), {});
     };
-    AddressBook plain(specs());
+    AddressBook plain(addrLines());
     fill(plain);
     const PrintableCounts p = plain.finishEntries(false);
     EXPECT_EQ(p.links, 2u);  // 4:4/4.0 and Dial
     EXPECT_EQ(p.groups, 0u);
 
-    AddressBook kept(specs());
+    AddressBook kept(addrLines());
     fill(kept);
     const PrintableCounts k = kept.finishEntries(true);
     EXPECT_EQ(k.links, 3u);  // 1:1/1.0 too; not the excluded one, not the idle Answer
@@ -330,8 +330,8 @@ struct ReferenceBook {
     };
     std::vector<Entry> entries;
 
-    explicit ReferenceBook(const std::vector<AddrSpec>& specs) {
-        for (const AddrSpec& s : specs)
+    explicit ReferenceBook(const std::vector<AddrSpec>& addrLines) {
+        for (const AddrSpec& s : addrLines)
             entries.push_back({s.pattern, s.flags});
     }
 
@@ -379,15 +379,15 @@ TEST(AddressMatching, RememberedWalksAgreeWithFreshWalks) {
     // Groups with and without '*' components, with configured entries
     // standing in their runs in no particular order or with spawns alone,
     // exclusions and events.
-    const std::vector<AddrSpec> specs{
+    const std::vector<AddrSpec> addrLines{
         addr(2, 4500, each, any),   addr(2, 4500, 30, 5),       addr(2, 4500, 12, 0),
         addr(2, 4500, 99, 0, true), addr(any, 5030, each, any), addr(2, 5030, 20, 0),
         addr(1, 5030, 40, 0),       addr(2, 463, each, each),   addr(2, 463, 50, 0),
         addr(2, 463, 10, 2),        kindAddr(sessionKinds[0]),  addr(1, any, any, any, true),
         kindAddr(sessionKinds[3]),  addr(2, 5020, each, any),   addr(any, any, any, any)};
     const std::int16_t nets[] = {4500, 5030, 463, 5020, 1};
-    AddressBook book(specs);
-    ReferenceBook reference(specs);
+    AddressBook book(addrLines);
+    ReferenceBook reference(addrLines);
     std::uint64_t state = 12345;
     const auto next = [&](std::uint64_t n) {
         state = state * 6364136223846793005u + 1442695040888963407u;

@@ -243,10 +243,10 @@ class HistoryRows : public ::testing::Test {
     // entry of 2:5020/100.*, whose whole history row line is returned.
     std::string rowOf(std::initializer_list<std::pair<std::uint64_t, std::uint64_t>> spans,
                       ShowValueMode mode = ShowValueMode::ses) {
-        AddrSpec spec;
-        spec.pattern = {2, 5020, 100, anyComponent};
-        spec.flags = AddrFlags::hasAny;
-        AddressBook book({spec}, &layout);
+        AddrSpec addr;
+        addr.pattern = {2, 5020, 100, anyComponent};
+        addr.flags = AddrFlags::hasAny;
+        AddressBook book({addr}, &layout);
         for (auto [s, end] : spans) {
             SessionRecord r;
             r.address = {2, 5020, 100, 0};

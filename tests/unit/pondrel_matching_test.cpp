@@ -29,8 +29,8 @@ class ReferenceBook {
         std::uint64_t sessions = 0;
     };
 
-    explicit ReferenceBook(const std::vector<AddrSpec>& specs) {
-        for (const AddrSpec& addrSpec : specs)
+    explicit ReferenceBook(const std::vector<AddrSpec>& addrLines) {
+        for (const AddrSpec& addrSpec : addrLines)
             entries_.push_back({addrSpec.pattern, addrSpec.flags});
     }
 
@@ -100,7 +100,7 @@ FidoAddress randomAddress(Random& random) {
 }
 
 std::vector<AddrSpec> randomSpecs(Random& random) {
-    std::vector<AddrSpec> specs;
+    std::vector<AddrSpec> addrLines;
     const unsigned count = 1 + random.below(12);
     for (unsigned i = 0; i < count; ++i) {
         AddrSpec addrSpec;
@@ -120,9 +120,9 @@ std::vector<AddrSpec> randomSpecs(Random& random) {
             }
         }
         if (random.below(6) == 0) addrSpec.flags |= AddrFlags::excluded;
-        specs.push_back(addrSpec);
+        addrLines.push_back(addrSpec);
     }
-    return specs;
+    return addrLines;
 }
 
 // One session in ten an event of The Brake!, the others incoming mail.
@@ -146,9 +146,9 @@ std::string describe(const FidoAddress& a) {
 TEST(PondrelMatching, MatchingFollowsTheRulesWalkedOverTheList) {
     for (std::uint64_t seed = 1; seed <= 400; ++seed) {
         Random random(seed);
-        const std::vector<AddrSpec> specs = randomSpecs(random);
-        ReferenceBook reference(specs);
-        AddressBook book(specs);
+        const std::vector<AddrSpec> addrLines = randomSpecs(random);
+        ReferenceBook reference(addrLines);
+        AddressBook book(addrLines);
         for (unsigned k = 0; k < 150; ++k) {
             SessionRecord r = randomSession(random);
             r.duration = 1;
@@ -192,9 +192,9 @@ std::string describeBook(const AddressBook& book) {
 TEST(PondrelMatching, TalliedSessionsCountAsSessionsCountedOneByOne) {
     for (std::uint64_t seed = 1; seed <= 300; ++seed) {
         Random random(seed);
-        const std::vector<AddrSpec> specs = randomSpecs(random);
-        AddressBook direct(specs);
-        AddressBook tallied(specs);
+        const std::vector<AddrSpec> addrLines = randomSpecs(random);
+        AddressBook direct(addrLines);
+        AddressBook tallied(addrLines);
         const unsigned lines = 1 + random.below(3);
         for (unsigned line = 0; line < lines; ++line) {
             MatchContext context;
