@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
+#include "archive/packed_sums.h"
 #include "core/time_text.h"
 
 namespace rv {
@@ -18,6 +20,17 @@ namespace {
 // A writer waits this long for another one before the run gives up.
 constexpr int busyTimeoutMs = 5000;
 
+// Version 2 added the packed copy of each day's traffic rows, which pondrel
+// reads; a version 1 archive gets the table when it is next written, and
+// its days are read from their rows until they are recorded anew.
+const char* const packedSumsTable =
+    "CREATE TABLE day_sums("
+    " line INTEGER NOT NULL REFERENCES lines(id),"
+    " day TEXT NOT NULL,"
+    " sums BLOB NOT NULL,"
+    " PRIMARY KEY(line, day)) WITHOUT ROWID;";
+
+// The tables of version 1.
 const char* const schema =
     "CREATE TABLE lines("
     " id INTEGER PRIMARY KEY,"
@@ -69,21 +82,6 @@ class Statement {
   private:
     sqlite3_stmt* s_ = nullptr;
 };
-
-// The counters of a traffic row, in the order of its columns from
-// sessions on.
-constexpr std::uint64_t TrafficCounters::*counterColumns[] = {
-    &TrafficCounters::sessions,
-    &TrafficCounters::sessionsIn,
-    &TrafficCounters::sessionsOut,
-    &TrafficCounters::timeOnline,
-    &TrafficCounters::timeIn,
-    &TrafficCounters::timeOut,
-    &TrafficCounters::trafficTime,
-    &TrafficCounters::bytesReceived,
-    &TrafficCounters::bytesSent,
-    &TrafficCounters::noTrafficSessions,
-    &TrafficCounters::zeroDurationSessions};
 
 std::int64_t signedCount(std::uint64_t v) {
     return static_cast<std::int64_t>(v);
@@ -167,17 +165,19 @@ std::string DayArchive::open(const std::string& path, Access access) {
     }
     const bool empty = objects == 0 && version == 0;
     if (empty && access == Access::read) return "not an archive (empty)";
-    if (!empty && version != archiveVersion) {
+    if (!empty && version != archiveVersion && version != 1) {
         if (version == 0) return "not an archive";
         return "archive version " + std::to_string(version) + ", expected " +
                std::to_string(archiveVersion);
     }
+    packedSums_ = version >= 2;
     if (access == Access::read) return {};
     // Readers go on reading while a run writes.
     if (std::string reason = execute("PRAGMA journal_mode=WAL", "can't set WAL mode");
         !reason.empty())
         return reason;
-    return empty ? createSchema() : std::string();
+    if (empty) return changeSchema(std::string(schema) + packedSumsTable);
+    return version == 1 ? changeSchema(packedSumsTable) : std::string();
 }
 
 std::string DayArchive::execute(const char* sql, const char* what) {
@@ -185,14 +185,15 @@ std::string DayArchive::execute(const char* sql, const char* what) {
     return {};
 }
 
-std::string DayArchive::createSchema() {
-    const std::string sql = std::string("BEGIN IMMEDIATE;") + schema +
-                            "PRAGMA user_version=" + std::to_string(archiveVersion) + ";COMMIT;";
+std::string DayArchive::changeSchema(const std::string& tables) {
+    const std::string sql = "BEGIN IMMEDIATE;" + tables + "PRAGMA user_version=" +
+                            std::to_string(archiveVersion) + ";COMMIT;";
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
         std::string reason = failed("can't create the tables");
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         return reason;
     }
+    packedSums_ = true;
     return {};
 }
 
@@ -255,7 +256,8 @@ std::string DayArchive::recordDay(const std::string& line, const ArchivedDay& da
     Statement putSums(db_,
                       "INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11,"
                       " ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)");
-    if (!dropSums || !putDay || !putSums) return failed("can't write");
+    Statement putPacked(db_, "INSERT OR REPLACE INTO day_sums(line, day, sums) VALUES(?1, ?2, ?3)");
+    if (!dropSums || !putDay || !putSums || !putPacked) return failed("can't write");
     dropSums.bind(1, id);
     dropSums.bind(2, text);
     if (dropSums.step() != SQLITE_DONE) return failed("can't write");
@@ -277,12 +279,19 @@ std::string DayArchive::recordDay(const std::string& line, const ArchivedDay& da
         putSums.bind(7, s->address.point);
         putSums.bind(8, s->kind);
         int column = 9;
-        for (const auto counter : counterColumns)
+        for (const auto counter : archivedCounters)
             putSums.bind(column++, signedCount(c.*counter));
         putSums.bind(column, signedCount(s->protectedSessions));
         if (putSums.step() != SQLITE_DONE) return failed("can't write");
         putSums.reset();
     }
+    std::string packed;
+    packSums(sums, packed);
+    putPacked.bind(1, id);
+    putPacked.bind(2, text);
+    sqlite3_bind_blob(putPacked.get(), 3, packed.data(), static_cast<int>(packed.size()),
+                      SQLITE_STATIC);
+    if (putPacked.step() != SQLITE_DONE) return failed("can't write");
     return {};
 }
 
@@ -295,41 +304,75 @@ std::string DayArchive::readDays(
     if (id < 0) return {};
     // One read transaction: the days and their sums as one run left them.
     if (std::string reason = execute("BEGIN", "can't read"); !reason.empty()) return reason;
+    std::string reason = readDaysOf(id, line, firstDay, dayFound, sumsFound);
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    return reason;
+}
+
+std::string DayArchive::readDaysOf(
+    std::int64_t id, const std::string& line, std::int64_t firstDay,
+    const std::function<void(const ArchivedDay&)>& dayFound,
+    const std::function<void(std::int64_t day, const ArchivedSums&)>& sumsFound) {
     std::vector<ArchivedDay> days;
     if (std::string reason = recordedDays(line, days); !reason.empty()) return reason;
-    for (const ArchivedDay& d : days)
-        if (d.day >= firstDay) dayFound(d);
-    Statement st(db_,
-                 "SELECT day, zone, net, node, point, kind, sessions, sessions_in, sessions_out,"
-                 " time_online, time_in, time_out, traffic_time, bytes_received, bytes_sent,"
-                 " no_traffic, zero_duration, protected FROM traffic"
-                 " WHERE line = ?1 AND day >= ?2 ORDER BY day, seq");
-    if (!st) return failed("can't read");
-    st.bind(1, id);
-    st.bind(2, dayText(firstDay < 0 ? 0 : firstDay));
-    std::string lastText;
-    std::int64_t day = 0;
-    ArchivedSums s;
-    int rc = 0;
-    while ((rc = st.step()) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
-        if (text != nullptr && lastText != text) {
-            lastText = text;
-            day = dayNumber(lastText);
-        }
-        s.address = FidoAddress{
-            static_cast<std::int16_t>(st.column(1)), static_cast<std::int16_t>(st.column(2)),
-            static_cast<std::int16_t>(st.column(3)), static_cast<std::int16_t>(st.column(4))};
-        s.kind = static_cast<std::uint16_t>(st.column(5));
-        int column = 6;
-        for (const auto counter : counterColumns)
-            s.counters.*counter = count(st.column(column++));
-        s.protectedSessions = count(st.column(column));
-        sumsFound(day, s);
+    const auto first = std::lower_bound(
+        days.begin(), days.end(), firstDay,
+        [](const ArchivedDay& d, std::int64_t day) { return d.day < day; });
+    for (auto d = first; d != days.end(); ++d)
+        dayFound(*d);
+    // A day's packed sums where they are, its rows where not (a version 1
+    // archive, or a day whose packed sums were deleted by hand).
+    Statement packed(db_, packedSums_ ? "SELECT day, sums FROM day_sums"
+                                        " WHERE line = ?1 AND day >= ?2 ORDER BY day"
+                                      : "SELECT NULL, NULL WHERE 0");
+    Statement rows(db_,
+                   "SELECT zone, net, node, point, kind, sessions, sessions_in, sessions_out,"
+                   " time_online, time_in, time_out, traffic_time, bytes_received, bytes_sent,"
+                   " no_traffic, zero_duration, protected FROM traffic"
+                   " WHERE line = ?1 AND day = ?2 ORDER BY seq");
+    if (!packed || !rows) return failed("can't read");
+    if (packedSums_) {
+        packed.bind(1, id);
+        packed.bind(2, dayText(firstDay < 0 ? 0 : firstDay));
     }
-    const bool done = rc == SQLITE_DONE;
-    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-    if (!done) return failed("can't read");
+    int packedRc = packed.step();
+    std::int64_t packedDay = 0;
+    ArchivedSums s;
+    for (auto d = first; d != days.end(); ++d) {
+        for (; packedRc == SQLITE_ROW; packedRc = packed.step()) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(packed.get(), 0));
+            packedDay = dayNumber(text ? text : "");
+            if (packedDay >= d->day) break;
+        }
+        if (packedRc != SQLITE_ROW && packedRc != SQLITE_DONE) return failed("can't read");
+        if (packedRc == SQLITE_ROW && packedDay == d->day) {
+            const void* bytes = sqlite3_column_blob(packed.get(), 1);
+            const std::string_view sums(static_cast<const char*>(bytes),
+                                        bytes ? static_cast<std::size_t>(
+                                                    sqlite3_column_bytes(packed.get(), 1))
+                                              : 0);
+            if (!unpackSums(sums, [&](const ArchivedSums& one) { sumsFound(d->day, one); }))
+                return "damaged sums of " + dayText(d->day);
+            continue;
+        }
+        rows.bind(1, id);
+        rows.bind(2, dayText(d->day));
+        int rc = 0;
+        while ((rc = rows.step()) == SQLITE_ROW) {
+            s.address = FidoAddress{static_cast<std::int16_t>(rows.column(0)),
+                                    static_cast<std::int16_t>(rows.column(1)),
+                                    static_cast<std::int16_t>(rows.column(2)),
+                                    static_cast<std::int16_t>(rows.column(3))};
+            s.kind = static_cast<std::uint16_t>(rows.column(4));
+            int column = 5;
+            for (const auto counter : archivedCounters)
+                s.counters.*counter = count(rows.column(column++));
+            s.protectedSessions = count(rows.column(column));
+            sumsFound(d->day, s);
+        }
+        if (rc != SQLITE_DONE) return failed("can't read");
+        rows.reset();
+    }
     return {};
 }
 

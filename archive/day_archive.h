@@ -18,7 +18,7 @@ struct sqlite3;
 namespace rv {
 
 // The schema's version, kept in PRAGMA user_version.
-inline constexpr int archiveVersion = 1;
+inline constexpr int archiveVersion = 2;
 
 // What the archive knows of one day of a line. day counts days since
 // 1970-01-01 in the line's clock (the history's clock plus TimeShift);
@@ -40,6 +40,16 @@ struct ArchivedSums {
     std::uint64_t protectedSessions = 0;
 };
 
+// The counters of archived sums in the order the archive keeps them (the
+// traffic table's columns from sessions on, then protected sessions).
+inline constexpr std::uint64_t TrafficCounters::*archivedCounters[] = {
+    &TrafficCounters::sessions,          &TrafficCounters::sessionsIn,
+    &TrafficCounters::sessionsOut,       &TrafficCounters::timeOnline,
+    &TrafficCounters::timeIn,            &TrafficCounters::timeOut,
+    &TrafficCounters::trafficTime,       &TrafficCounters::bytesReceived,
+    &TrafficCounters::bytesSent,         &TrafficCounters::noTrafficSessions,
+    &TrafficCounters::zeroDurationSessions};
+
 // "YYYY-MM-DD" of a day number, and back (-1 for a text that is no date).
 std::string dayText(std::int64_t day);
 std::int64_t dayNumber(const std::string& text);
@@ -56,8 +66,9 @@ class DayArchive {
     DayArchive& operator=(const DayArchive&) = delete;
 
     // Opens the archive; the reason when it cannot be used, empty when it
-    // can. For writing, a missing or empty file gets the schema; a file
-    // that is not an archive of this version is never changed.
+    // can. For writing, a missing or empty file gets the schema and a
+    // version 1 archive the table it lacks; a file that is not an archive
+    // of either version is never changed.
     std::string open(const std::string& path, Access access);
 
     // One transaction for the whole run: begin takes the write lock
@@ -84,10 +95,17 @@ class DayArchive {
   private:
     std::string failed(const char* what) const;
     std::string execute(const char* sql, const char* what);
+    std::string readDaysOf(
+        std::int64_t id, const std::string& line, std::int64_t firstDay,
+        const std::function<void(const ArchivedDay&)>& dayFound,
+        const std::function<void(std::int64_t day, const ArchivedSums&)>& sumsFound);
     std::string lineId(const std::string& line, bool create, std::int64_t& id);
-    std::string createSchema();
+    // Creates the tables given (all, or those a version 1 archive lacks)
+    // and sets the version, in one transaction.
+    std::string changeSchema(const std::string& tables);
 
     sqlite3* db_ = nullptr;
+    bool packedSums_ = false;  // the archive has day_sums (version 2)
 };
 
 }  // namespace rv

@@ -216,7 +216,8 @@ section_archive() {
     # The archive of the year but its last day: the daily run's starting point.
     cp "$work/year.db" "$work/lacking.db"
     sqlite3 "$work/lacking.db" "DELETE FROM traffic WHERE day = '2024-12-31';
-        DELETE FROM days WHERE day = '2024-12-31'; VACUUM;"
+        DELETE FROM days WHERE day = '2024-12-31'; DELETE FROM day_sums WHERE day = '2024-12-31';
+        VACUUM;"
     if ! diff <(cd "$work" && TZ=$zone "$pondrel" -cperiod.ctl "${period[@]}" 2>/dev/null | grep -v reat) \
         <(cd "$work/cut" && TZ=$zone "$pondrel" -cperiod.ctl -ryear.db "${period[@]}" 2>/dev/null | grep -v reat) \
         >/dev/null; then

@@ -73,6 +73,54 @@ TEST(DayArchiveRuns, ACutNodeWithAnArchiveReportsAsItsUncutCopy) {
         }
 }
 
+// An archive of the older version (no packed sums), one ravlog has since
+// brought up to date, and days whose packed sums were deleted by hand read
+// from their rows; a day whose packed sums are damaged is refused.
+TEST(DayArchiveRuns, OlderAndHandEditedArchivesReadAsRecorded) {
+    testing::TimeZoneScope utc("UTC");
+    ScratchDir dir;
+    const std::string fullCtl = writeNode(dir, "full", "");
+    const std::string archive = dir.file("archive.db");
+    const std::string cutCtl = writeNode(dir, "cut", "Archive " + archive + "\nCutHistory 30\n");
+    ASSERT_EQ(ravlogOn(cutCtl, endDay + 1).status, 0);
+    const std::string recorded = slurp(archive);
+    const std::vector<std::string> period = {"-b1.4.2024", "-e30.6.2024", "-fjson"};
+    const std::string full = pondrelOn(fullCtl, period);
+    const std::string older = "DROP TABLE day_sums; PRAGMA user_version = 1;";
+    struct Case {
+        std::string sql;
+        bool ravlogAgain;
+        int version;
+        std::string report;  // "" for the uncut node's
+    };
+    const Case cases[] = {
+        {"DELETE FROM day_sums WHERE day = '2024-04-10';", false, 2, ""},
+        {"DELETE FROM day_sums WHERE day > '2024-05-20';", false, 2, ""},
+        {older, false, 1, ""},
+        {older, true, 2, ""},
+        {"UPDATE day_sums SET sums = x'02' WHERE day = '2024-04-10';", false, 2,
+         "status 255: Can't read archive " + archive + ": damaged sums of 2024-04-10\n"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(dir.write("archive.db", recorded));
+        sqlite3* db = nullptr;
+        sqlite3_open(archive.c_str(), &db);
+        ASSERT_EQ(sqlite3_exec(db, c.sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << c.sql;
+        sqlite3_close(db);
+        if (c.ravlogAgain) {
+            ASSERT_EQ(ravlogOn(cutCtl, endDay + 1).status, 0) << c.sql;
+        }
+        sqlite3_open(archive.c_str(), &db);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr);
+        EXPECT_EQ(sqlite3_step(st), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_int(st, 0), c.version) << c.sql;
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        EXPECT_EQ(pondrelOn(cutCtl, period), c.report.empty() ? full : c.report) << c.sql;
+    }
+}
+
 // Each case spoils the archive its way: text, SQL over an empty file, a
 // writer holding a real archive, a real archive that the run may not
 // write (root runs it as nobody, whom the mode binds), or a limit on the

@@ -104,7 +104,7 @@ inline ProgramResult ravlogInChild(const std::string& ctl, std::int64_t runDay,
 }
 
 // pondrel's report without the line that tells when it was made, or
-// "status N" when the run fails.
+// "status N: " and the message it ends with when the run fails.
 inline std::string pondrelOn(const std::string& ctl, std::vector<std::string> args) {
     CapturedStream out, err;
     {
@@ -113,7 +113,7 @@ inline std::string pondrelOn(const std::string& ctl, std::vector<std::string> ar
         args.push_back("-c" + ctl);
         const std::vector<std::string_view> views(args.begin(), args.end());
         if (Stop stop = pondrel::runPondrel(run, views, opener, out.get()); stop && stop->status)
-            return "status " + std::to_string(stop->status);
+            return "status " + std::to_string(stop->status) + ": " + stop->message;
     }
     std::istringstream report(out.text());
     std::string text;
