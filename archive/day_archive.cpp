@@ -186,8 +186,8 @@ std::string DayArchive::execute(const char* sql, const char* what) {
 }
 
 std::string DayArchive::changeSchema(const std::string& tables) {
-    const std::string sql = "BEGIN IMMEDIATE;" + tables + "PRAGMA user_version=" +
-                            std::to_string(archiveVersion) + ";COMMIT;";
+    const std::string sql = "BEGIN IMMEDIATE;" + tables +
+                            "PRAGMA user_version=" + std::to_string(archiveVersion) + ";COMMIT;";
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
         std::string reason = failed("can't create the tables");
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -315,9 +315,9 @@ std::string DayArchive::readDaysOf(
     const std::function<void(std::int64_t day, const ArchivedSums&)>& sumsFound) {
     std::vector<ArchivedDay> days;
     if (std::string reason = recordedDays(line, days); !reason.empty()) return reason;
-    const auto first = std::lower_bound(
-        days.begin(), days.end(), firstDay,
-        [](const ArchivedDay& d, std::int64_t day) { return d.day < day; });
+    const auto first =
+        std::lower_bound(days.begin(), days.end(), firstDay,
+                         [](const ArchivedDay& d, std::int64_t day) { return d.day < day; });
     for (auto d = first; d != days.end(); ++d)
         dayFound(*d);
     // A day's packed sums where they are, its rows where not (a version 1
@@ -347,10 +347,9 @@ std::string DayArchive::readDaysOf(
         if (packedRc != SQLITE_ROW && packedRc != SQLITE_DONE) return failed("can't read");
         if (packedRc == SQLITE_ROW && packedDay == d->day) {
             const void* bytes = sqlite3_column_blob(packed.get(), 1);
-            const std::string_view sums(static_cast<const char*>(bytes),
-                                        bytes ? static_cast<std::size_t>(
-                                                    sqlite3_column_bytes(packed.get(), 1))
-                                              : 0);
+            const std::string_view sums(
+                static_cast<const char*>(bytes),
+                bytes ? static_cast<std::size_t>(sqlite3_column_bytes(packed.get(), 1)) : 0);
             if (!unpackSums(sums, [&](const ArchivedSums& one) { sumsFound(d->day, one); }))
                 return "damaged sums of " + dayText(d->day);
             continue;

@@ -43,11 +43,16 @@ struct ArchivedSums {
 // The counters of archived sums in the order the archive keeps them (the
 // traffic table's columns from sessions on, then protected sessions).
 inline constexpr std::uint64_t TrafficCounters::*archivedCounters[] = {
-    &TrafficCounters::sessions,          &TrafficCounters::sessionsIn,
-    &TrafficCounters::sessionsOut,       &TrafficCounters::timeOnline,
-    &TrafficCounters::timeIn,            &TrafficCounters::timeOut,
-    &TrafficCounters::trafficTime,       &TrafficCounters::bytesReceived,
-    &TrafficCounters::bytesSent,         &TrafficCounters::noTrafficSessions,
+    &TrafficCounters::sessions,
+    &TrafficCounters::sessionsIn,
+    &TrafficCounters::sessionsOut,
+    &TrafficCounters::timeOnline,
+    &TrafficCounters::timeIn,
+    &TrafficCounters::timeOut,
+    &TrafficCounters::trafficTime,
+    &TrafficCounters::bytesReceived,
+    &TrafficCounters::bytesSent,
+    &TrafficCounters::noTrafficSessions,
     &TrafficCounters::zeroDurationSessions};
 
 // "YYYY-MM-DD" of a day number, and back (-1 for a text that is no date).

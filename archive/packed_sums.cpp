@@ -22,8 +22,8 @@ std::uint64_t zigzag(std::int16_t c) {
 void packSums(const std::vector<const ArchivedSums*>& sums, std::string& out) {
     putNumber(sums.size(), out);
     for (const ArchivedSums* s : sums) {
-        for (const std::int16_t c : {s->address.zone, s->address.net, s->address.node,
-                                     s->address.point})
+        for (const std::int16_t c :
+             {s->address.zone, s->address.net, s->address.node, s->address.point})
             putNumber(zigzag(c), out);
         putNumber(s->kind, out);
         for (const auto counter : archivedCounters)
@@ -37,7 +37,8 @@ namespace packed {
 bool component(const unsigned char*& p, const unsigned char* end, std::int16_t& c) {
     std::uint64_t v = 0;
     if (!number(p, end, v) || v > 0xFFFF) return false;
-    c = static_cast<std::int16_t>(static_cast<std::int32_t>(v >> 1) ^ -static_cast<std::int32_t>(v & 1));
+    c = static_cast<std::int16_t>(static_cast<std::int32_t>(v >> 1) ^
+                                  -static_cast<std::int32_t>(v & 1));
     return true;
 }
 

@@ -27,8 +27,8 @@ std::vector<ArchivedSums> unpacked(const std::string& bytes, bool& whole) {
 }
 
 bool same(const ArchivedSums& a, const ArchivedSums& b) {
-    bool equal = a.address == b.address && a.kind == b.kind &&
-                 a.protectedSessions == b.protectedSessions;
+    bool equal =
+        a.address == b.address && a.kind == b.kind && a.protectedSessions == b.protectedSessions;
     for (const auto counter : archivedCounters)
         equal = equal && a.counters.*counter == b.counters.*counter;
     return equal;
@@ -71,9 +71,9 @@ TEST(PackedSums, RefuseWhatIsNotWhole) {
     unpacked(good + '\0', whole);
     EXPECT_FALSE(whole);
     const std::string spoiled[] = {
-        std::string("\x03") + good.substr(1),           // more sums counted than held
-        std::string("\x01\x80\x80\x04", 4),             // a component past 16 bits
-        std::string("\x01\x00\x00\x00\x00\x80\x80\x04", 8),  // a kind past 16 bits
+        std::string("\x03") + good.substr(1),                         // more sums counted than held
+        std::string("\x01\x80\x80\x04", 4),                           // a component past 16 bits
+        std::string("\x01\x00\x00\x00\x00\x80\x80\x04", 8),           // a kind past 16 bits
         std::string("\x81\x80\x80\x80\x80\x80\x80\x80\x80\x02", 10),  // a count past 64 bits
     };
     for (const std::string& bytes : spoiled) {
