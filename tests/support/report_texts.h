@@ -3,8 +3,7 @@
 // part that differs from run to run.
 #pragma once
 
-#include <array>
-#include <cctype>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -52,35 +51,16 @@ inline std::string usageText(const std::string& program) {
 }
 
 // Whether text is a time as strftime's "%A, %d %B %Y, %X" writes it in
-// the C locale: "Monday, 04 March 2024, 13:05:09".
+// the C locale ("Monday, 04 March 2024, 13:05:09"): read back by strptime
+// and written again, it comes out the same.
 inline bool isCreationTime(std::string_view text) {
-    static constexpr std::array<std::string_view, 7> days = {
-        "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-    static constexpr std::array<std::string_view, 12> months = {
-        "January", "February", "March",     "April",   "May",      "June",
-        "July",    "August",   "September", "October", "November", "December"};
-    const auto take = [&text](std::string_view piece) {
-        if (text.substr(0, piece.size()) != piece) return false;
-        text.remove_prefix(piece.size());
-        return true;
-    };
-    const auto takeOneOf = [&take](const auto& words) {
-        for (std::string_view w : words)
-            if (take(w)) return true;
-        return false;
-    };
-    // A pattern of digits ('9') and literal characters.
-    const auto takeForm = [&text](std::string_view form) {
-        if (text.size() < form.size()) return false;
-        for (std::size_t i = 0; i < form.size(); ++i) {
-            const bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
-            if (form[i] == '9' ? !digit : text[i] != form[i]) return false;
-        }
-        text.remove_prefix(form.size());
-        return true;
-    };
-    return takeOneOf(days) && takeForm(", 99 ") && takeOneOf(months) &&
-           takeForm(" 9999, 99:99:99") && text.empty();
+    const char* const form = "%A, %d %B %Y, %X";
+    const std::string given(text);
+    std::tm tm{};
+    const char* end = ::strptime(given.c_str(), form, &tm);
+    char again[64];
+    return end != nullptr && *end == '\0' && std::strftime(again, sizeof again, form, &tm) > 0 &&
+           given == again;
 }
 
 // Each " created at <time>" line with a time of that form reads

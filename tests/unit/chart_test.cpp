@@ -137,57 +137,48 @@ TEST(ChartLayout, HistoryHeaderAndFooter) {
               bottom + "\n" + labels + "\n\n");
 }
 
-// History rows on the 1-hour layout: 37-second slots, 19 seconds half a slot.
-class HistoryRowMarks : public ::testing::Test {
-  protected:
+// History rows on the 1-hour layout: 37-second slots, 19 seconds half a
+// slot. Each case marks its sessions and names the cells that change.
+TEST(HistoryRowMarks, ShortEndsAreLeftOutHalvesCombineAndTheEndIsClipped) {
+    using Spans = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
     const ChartLayout& layout = chooseChartLayout(1);
     const std::string grid = "|           |           |           |           |";
-
-    std::string marked(std::initializer_list<std::pair<std::uint64_t, std::uint64_t>> spans) {
+    const struct {
+        Spans spans;
+        std::vector<std::pair<std::size_t, char>> cells;
+    } cases[] = {
+        {{{113, 143}}, {{2, 'A'}}},  // slot 3, left half of cell 2
+        {{{2, 32}}, {{0, 'B'}}},     // slot 0, over the grid line
+        // 10 s at the end of slot 0 and 10 s into slot 1: only the first
+        // slot; 9 s and 11 s: the later one.
+        {{{27, 47}}, {{0, 'B'}}},
+        {{{28, 48}}, {{1, 'A'}}},
+        // 17 s of slot 0, then slots 1 to 4 and 25 s of slot 5: slots 1 to 5.
+        {{{20, 210}}, {{1, 'C'}, {2, 'C'}, {3, 'A'}}},
+        {{{0, 79}}, {{0, 'B'}, {1, 'A'}}},  // all of slots 0 and 1, 5 s of slot 2
+        // 7 s and 5 s ends, together below half a slot: both left out; 12 s
+        // and 10 s, together above: the shorter end goes.
+        {{{30, 116}}, {{1, 'C'}}},
+        {{{25, 84}}, {{0, 'B'}, {1, 'A'}}},
+        {{{37, 60}, {74, 100}}, {{1, 'C'}}},
+        {{{74, 100}, {37, 60}, {40, 50}}, {{1, 'C'}}},
+        // The last two slots are [3525, 3562) and [3562, 3600); starting
+        // past the chart's end marks nothing.
+        {{{3516, 3600}}, {{47, 'B'}, {48, 'A'}}},
+        {{{3560, 3590}}, {{48, 'A'}}},
+        {{{3600, 3700}}, {}},
+    };
+    for (const auto& c : cases) {
         HistoryRow row;
         layout.historyTemplate.copy(row.chars.data(), chartCells);
         row.size = chartCells;
-        for (auto [start, end] : spans)
+        for (auto [start, end] : c.spans)
             markHistoryRow(row, start, end, layout);
-        return std::string(row.view());
+        std::string expected = grid;
+        for (auto [cell, mark] : c.cells)
+            expected[cell] = mark;
+        EXPECT_EQ(row.view(), expected) << c.spans.front().first << "-" << c.spans.front().second;
     }
-    std::string gridWith(std::initializer_list<std::pair<std::size_t, char>> cells) {
-        std::string text = grid;
-        for (auto [cell, c] : cells)
-            text[cell] = c;
-        return text;
-    }
-};
-
-TEST_F(HistoryRowMarks, SessionWithinOneSlot) {
-    EXPECT_EQ(marked({{113, 143}}), gridWith({{2, 'A'}}));  // slot 3, left half of cell 2
-    EXPECT_EQ(marked({{2, 32}}), gridWith({{0, 'B'}}));     // slot 0, over the grid line
-}
-
-TEST_F(HistoryRowMarks, ShortEndsAreLeftOut) {
-    // 10 s at the end of slot 0 and 10 s into slot 1: only the first slot.
-    EXPECT_EQ(marked({{27, 47}}), gridWith({{0, 'B'}}));
-    // 9 s and 11 s: the later slot.
-    EXPECT_EQ(marked({{28, 48}}), gridWith({{1, 'A'}}));
-    // 17 s of slot 0, then slots 1 to 4 and 25 s of slot 5: slots 1 to 5.
-    EXPECT_EQ(marked({{20, 210}}), gridWith({{1, 'C'}, {2, 'C'}, {3, 'A'}}));
-    // All of slots 0 and 1, 5 s of slot 2.
-    EXPECT_EQ(marked({{0, 79}}), gridWith({{0, 'B'}, {1, 'A'}}));
-    // 7 s and 5 s ends, together below half a slot: both left out.
-    EXPECT_EQ(marked({{30, 116}}), gridWith({{1, 'C'}}));
-    // 12 s of slot 0 and 10 s of slot 2, together above half a slot: the
-    // shorter end goes.
-    EXPECT_EQ(marked({{25, 84}}), gridWith({{0, 'B'}, {1, 'A'}}));
-}
-
-TEST_F(HistoryRowMarks, HalvesCombineAndTheEndIsClipped) {
-    EXPECT_EQ(marked({{37, 60}, {74, 100}}), gridWith({{1, 'C'}}));
-    EXPECT_EQ(marked({{74, 100}, {37, 60}, {40, 50}}), gridWith({{1, 'C'}}));
-    // The slots reach the chart's end (the last two are [3525, 3562) and
-    // [3562, 3600)); starting past it marks nothing.
-    EXPECT_EQ(marked({{3516, 3600}}), gridWith({{47, 'B'}, {48, 'A'}}));
-    EXPECT_EQ(marked({{3560, 3590}}), gridWith({{48, 'A'}}));
-    EXPECT_EQ(marked({{3600, 3700}}), grid);
 }
 
 TEST(BusyHistMask, LettersInAnyCaseAndWarningsForOthers) {
