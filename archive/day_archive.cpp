@@ -229,7 +229,10 @@ std::string DayArchive::recordedDays(const std::string& line, std::vector<Archiv
     days.clear();
     std::int64_t id = -1;
     if (std::string reason = lineId(line, false, id); !reason.empty()) return reason;
-    if (id < 0) return {};
+    return id < 0 ? std::string() : daysOf(id, days);
+}
+
+std::string DayArchive::daysOf(std::int64_t id, std::vector<ArchivedDay>& days) {
     Statement st(
         db_, "SELECT day, records, first_time, last_time FROM days WHERE line = ?1 ORDER BY day");
     if (!st) return failed("can't read");
@@ -304,17 +307,16 @@ std::string DayArchive::readDays(
     if (id < 0) return {};
     // One read transaction: the days and their sums as one run left them.
     if (std::string reason = execute("BEGIN", "can't read"); !reason.empty()) return reason;
-    std::string reason = readDaysOf(id, line, firstDay, dayFound, sumsFound);
+    std::string reason = readDaysOf(id, firstDay, dayFound, sumsFound);
     sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     return reason;
 }
 
 std::string DayArchive::readDaysOf(
-    std::int64_t id, const std::string& line, std::int64_t firstDay,
-    const std::function<void(const ArchivedDay&)>& dayFound,
+    std::int64_t id, std::int64_t firstDay, const std::function<void(const ArchivedDay&)>& dayFound,
     const std::function<void(std::int64_t day, const ArchivedSums&)>& sumsFound) {
     std::vector<ArchivedDay> days;
-    if (std::string reason = recordedDays(line, days); !reason.empty()) return reason;
+    if (std::string reason = daysOf(id, days); !reason.empty()) return reason;
     const auto first =
         std::lower_bound(days.begin(), days.end(), firstDay,
                          [](const ArchivedDay& d, std::int64_t day) { return d.day < day; });

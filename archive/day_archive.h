@@ -100,8 +100,10 @@ class DayArchive {
   private:
     std::string failed(const char* what) const;
     std::string execute(const char* sql, const char* what);
+    // The line's days (by its id) in order, and readDays' work.
+    std::string daysOf(std::int64_t id, std::vector<ArchivedDay>& days);
     std::string readDaysOf(
-        std::int64_t id, const std::string& line, std::int64_t firstDay,
+        std::int64_t id, std::int64_t firstDay,
         const std::function<void(const ArchivedDay&)>& dayFound,
         const std::function<void(std::int64_t day, const ArchivedSums&)>& sumsFound);
     std::string lineId(const std::string& line, bool create, std::int64_t& id);

@@ -31,10 +31,10 @@ void addDays(Report& report, const Run& run) {
     // The rows in linkTables' order.
     const Settings& s = run.config.settings;
     for (const AddrEntry& e : run.book->entries()) {
-        if (hasLinkTableRow(e, s.keepAll, s.brakeSesStatMask))
-            report.linkDays.push_back(counted.trafficOf(e));
-        else if (s.group && hasGroupTableRow(e, s.keepAll))
-            report.groupDays.push_back(counted.trafficOf(e));
+        const LinkTable table = linkTableOf(e, s.keepAll, s.group, s.brakeSesStatMask);
+        if (table != LinkTable::none)
+            (table == LinkTable::links ? report.linkDays : report.groupDays)
+                .push_back(counted.trafficOf(e));
     }
 }
 

@@ -53,6 +53,21 @@ void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const Sess
     }
 }
 
+// Hands the cutter a record with its local start, as checkSession found it.
+void offerToCut(HistoryCutter& cutter, const HistoryReader& reader, const SessionTime& time) {
+    cutter.offer(reader.rawRecord(),
+                 time.brokenDown ? std::optional<std::int64_t>(time.localStart) : std::nullopt);
+}
+
+// Only types 1 to 3 are cut, and they have no twin: the cut is done after
+// the first file, with the reading closed, for the history can be held
+// against mailers only while nobody else has it open.
+void endCut(HistoryCutter& cutter, HistoryReader& reader) {
+    const std::uint64_t bytesRead = reader.consumed();
+    reader.close();
+    cutter.end(bytesRead);
+}
+
 // Counting: the line's days are counted for the archive (pass.days). A
 // loop of its own, so that a run without archive pays nothing for it.
 template <bool counting>
@@ -93,10 +108,7 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
         } else if (validity == Validity::invalid) {
             reportInvalidRecord(run.err, pass.line.source.path, r, time);
         }
-        if (cutter)
-            cutter->offer(reader.rawRecord(), time.brokenDown
-                                                  ? std::optional<std::int64_t>(time.localStart)
-                                                  : std::nullopt);
+        if (cutter) offerToCut(*cutter, reader, time);
     }
     if constexpr (counting) days->tally() = tally;
 }
@@ -137,20 +149,13 @@ void collectLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& 
     cutter.begin(line.source.path, result.type,
                  archive ? std::int16_t{0} : static_cast<std::int16_t>(line.cutHistory),
                  run.clock.midnight);
-    // Only types 1 to 3 are cut, and they have no twin: the cut is done
-    // after the first file, with the reading closed, for the history can
-    // be held against mailers only while nobody else has it open.
     const bool whole = reader.readWithTwin(line.source, [&] {
         HistoryCutter* const cutting = cutter.active() ? &cutter : nullptr;
         if (pass.days)
             readFile<true>(pass, reader, cutting, converter);
         else
             readFile<false>(pass, reader, cutting, converter);
-        if (cutter.active()) {
-            const std::uint64_t bytesRead = reader.consumed();
-            reader.close();
-            cutter.end(bytesRead);
-        }
+        if (cutter.active()) endCut(cutter, reader);
     });
     if (!whole) std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
     reader.close();
@@ -176,14 +181,9 @@ void cutLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutt
         while (reader.readSession(r)) {
             if (r.duration == 0) r.duration = 1;
             checkSession(r, line.timeShift, converter, time);
-            cutter.offer(reader.rawRecord(), time.brokenDown
-                                                 ? std::optional<std::int64_t>(time.localStart)
-                                                 : std::nullopt);
+            offerToCut(cutter, reader, time);
         }
-        // Types 1 to 3 have no twin: the cut is done with the reading closed.
-        const std::uint64_t bytesRead = reader.consumed();
-        reader.close();
-        cutter.end(bytesRead);
+        endCut(cutter, reader);
     }
     reader.close();
 }

@@ -31,6 +31,13 @@ bool hasGroupTableRow(const AddrEntry& e, bool keepAll) {
     return e.has(AddrFlags::group) && isPrintable(e, keepAll);
 }
 
+LinkTable linkTableOf(const AddrEntry& e, bool keepAll, bool group,
+                      std::uint16_t brakeSesStatMask) {
+    if (hasLinkTableRow(e, keepAll, brakeSesStatMask)) return LinkTable::links;
+    if (group && hasGroupTableRow(e, keepAll)) return LinkTable::groups;
+    return LinkTable::none;
+}
+
 LinkTables linkTables(const AddressBook& book, bool keepAll, bool group,
                       std::uint16_t brakeSesStatMask) {
     LinkTables tables;
@@ -38,10 +45,16 @@ LinkTables linkTables(const AddressBook& book, bool keepAll, bool group,
     // entries take their room once and exactly.
     std::size_t links = 0;
     std::size_t groups = 0;
-    const auto table = [&](const AddrEntry& e) {
-        if (hasLinkTableRow(e, keepAll, brakeSesStatMask)) return &tables.links;
-        if (group && hasGroupTableRow(e, keepAll)) return &tables.groups;
-        return static_cast<std::vector<LinkRow>*>(nullptr);
+    const auto table = [&](const AddrEntry& e) -> std::vector<LinkRow>* {
+        switch (linkTableOf(e, keepAll, group, brakeSesStatMask)) {
+            case LinkTable::links:
+                return &tables.links;
+            case LinkTable::groups:
+                return &tables.groups;
+            case LinkTable::none:
+                break;
+        }
+        return nullptr;
     };
     for (const AddrEntry& e : book.entries()) {
         const std::vector<LinkRow>* rows = table(e);

@@ -44,6 +44,12 @@ bool hasLinkTableRow(const AddrEntry& entry, bool keepAll, std::uint16_t brakeSe
 // A printable group.
 bool hasGroupTableRow(const AddrEntry& entry, bool keepAll);
 
+// The table an entry has its row in: the links table before the group
+// table, which takes rows only with GROUP on.
+enum class LinkTable : std::uint8_t { none, links, groups };
+LinkTable linkTableOf(const AddrEntry& entry, bool keepAll, bool group,
+                      std::uint16_t brakeSesStatMask);
+
 struct LinkTables {
     std::vector<LinkRow> links;
     bool groupTable = false;      // a group table is written (GROUP on, a group printable)
