@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "archive/archive_file.h"
 #include "archive/packed_sums.h"
 #include "core/time_text.h"
 
@@ -137,10 +138,7 @@ std::string DayArchive::failed(const char* what) const {
 }
 
 std::string DayArchive::open(const std::string& path, Access access) {
-    if (access == Access::read) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
-    }
+    if (std::string why = archiveFileRefusal(path, access); !why.empty()) return why;
     // One thread uses the connection: SQLite's own locks are not needed.
     const int flags =
         SQLITE_OPEN_NOMUTEX | (access == Access::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE

@@ -10,6 +10,8 @@
 #include <string_view>
 
 #include "core/code_page_encoder.h"
+#include "core/format.h"
+#include "core/safe_open.h"
 
 namespace rv {
 
@@ -101,6 +103,15 @@ std::unique_ptr<ReportFile::Sink> makeSink(Charset charset) {
 
 }  // namespace
 
+bool ReportFile::fail(int reason) {
+    return fail(std::strerror(reason));
+}
+
+bool ReportFile::fail(std::string reason) {
+    failure_ = std::move(reason);
+    return false;
+}
+
 void ReportFile::attach(std::unique_ptr<Sink> sink) {
     sink_ = std::move(sink);
     file_ = sink_->openStream();
@@ -113,16 +124,18 @@ void ReportFile::attach(std::unique_ptr<Sink> sink) {
 
 bool ReportFile::reserve(const std::string& path, bool append) {
     close();
-    failedTemporary_.clear();
+    failure_.clear();
     std::unique_ptr<Sink> sink = makeSink(charset_);
-    if (!sink) return false;
+    if (!sink) return fail(errno);
     const int flags = O_WRONLY | O_CLOEXEC | (append ? O_APPEND : 0);
     // Created exclusively, the file is known to be new: the run's to
     // remove if it ends before the report is written.
-    int fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    std::string refusal;
+    int fd = openToWrite(path, flags | O_CREAT | O_EXCL, 0666, refusal);
     sink->created = fd >= 0;
-    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), flags | O_CREAT, 0666);
-    if (fd < 0) return false;
+    if (fd < 0 && refusal.empty() && errno == EEXIST)
+        fd = openToWrite(path, flags | O_CREAT, 0666, refusal);
+    if (fd < 0) return refusal.empty() ? fail(errno) : fail(refusal);
     sink->fd = fd;
     sink->owned = true;
     sink->truncate = !append;
@@ -136,17 +149,22 @@ bool ReportFile::reserveWhole(const std::string& path) {
     const bool existing = ::lstat(path.c_str(), &st) == 0;
     if (existing && (!S_ISREG(st.st_mode) || st.st_nlink > 1)) return reserve(path, false);
     close();
-    failedTemporary_.clear();
+    failure_.clear();
+    // The new file goes into the directory path names: none on the way may
+    // be another user's link.
+    if (std::string refusal = linkRefusal(path); !refusal.empty()) return fail(refusal);
     std::unique_ptr<Sink> sink = makeSink(charset_);
-    if (!sink) return false;
+    if (!sink) return fail(errno);
     std::string temporary = path + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         // A missing directory is the report's own name at fault; any other
         // failure (a directory the user may not write, a name too long) is
         // the new file's.
-        if (errno != ENOENT && errno != ENOTDIR) failedTemporary_ = path + ".XXXXXX";
-        return false;
+        const int reason = errno;
+        if (reason == ENOENT || reason == ENOTDIR) return fail(reason);
+        return fail(format("can't create its temporary file %s.XXXXXX: %s", path.c_str(),
+                           std::strerror(reason)));
     }
     if (existing) {
         if (::fchown(fd, st.st_uid, st.st_gid) != 0 &&
@@ -176,7 +194,7 @@ bool ReportFile::start() {
     // A device or a pipe has nothing to truncate.
     if (sink_->truncate && ::fstat(sink_->fd, &st) == 0 && S_ISREG(st.st_mode) &&
         ::ftruncate(sink_->fd, 0) != 0)
-        return false;
+        return fail(errno);
     sink_->created = false;
     attach(std::move(sink_));
     return true;
@@ -209,7 +227,7 @@ bool ReportFile::useStream(std::FILE* stream, std::string name) {
         return true;
     }
     std::unique_ptr<Sink> sink = makeSink(charset_);
-    if (!sink) return false;
+    if (!sink) return fail(errno);
     if (stream != stdout) {
         sink->stream = stream;
     } else {

@@ -26,8 +26,9 @@ class ReportFile {
     // The charset of the files opened from now on (UTF-8 until set).
     void convertTo(Charset charset) { charset_ = charset; }
 
-    // Creates or truncates the file, or appends to it; false with errno
-    // set when it cannot be opened.
+    // Creates or truncates the file, or appends to it; false when it cannot
+    // be opened (failure() says why). Neither follows a symbolic link of
+    // another user (core/safe_open.h).
     bool open(const std::string& path, bool append) { return reserve(path, append) && start(); }
     // A report that is always written whole: a new file beside path takes
     // path's place when it is closed with every byte written, so that a
@@ -35,8 +36,7 @@ class ReportFile {
     // and path stays as it was. The new file keeps the replaced one's mode,
     // and its owner and group where the user may give them. Where path is
     // no plain file of its own (a device, a symbolic or hard link) it is
-    // written in place, as open does. False with errno set when it cannot
-    // be opened.
+    // written in place, as open does. False when it cannot be opened.
     bool openWhole(const std::string& path) { return reserveWhole(path) && start(); }
 
     // open and openWhole in two steps, so that every report of a run is
@@ -48,18 +48,19 @@ class ReportFile {
     bool reserve(const std::string& path, bool append);
     bool reserveWhole(const std::string& path);
     // The reserved file becomes the report, truncated unless appended to.
-    // False with errno set when it cannot be truncated.
+    // False when it cannot be truncated.
     bool start();
     bool reserved() const { return sink_ && !file_; }
-    // After reserveWhole failed: the name of the new file that could not be
-    // created beside path (its last six characters stand for the ones
-    // chosen), or empty when path itself is at fault (no such directory).
-    const std::string& failedTemporary() const { return failedTemporary_; }
+    // After open, openWhole, reserve, reserveWhole or start failed: why,
+    // as "Can't open <name>: <reason>" words it. A new file of openWhole
+    // that could not be created beside path is named, its last six
+    // characters standing for the ones chosen.
+    const std::string& failure() const { return failure_; }
 
     // Writes to a stream that stays open. The process's standard output
     // is written under the same checks as a file; any other stream (a
-    // test's) is judged by its error flag. False with errno set when the
-    // charset has no converter.
+    // test's) is judged by its error flag. False when the charset has no
+    // converter.
     bool useStream(std::FILE* stream, std::string name);
 
     std::FILE* get() const { return file_; }
@@ -75,6 +76,9 @@ class ReportFile {
     struct Sink;  // the stream's end at the system, in report_file.cpp
 
   private:
+    // Keep why opening failed; false.
+    bool fail(int reason);
+    bool fail(std::string reason);
     void attach(std::unique_ptr<Sink> sink);
     void release();
 
@@ -82,7 +86,7 @@ class ReportFile {
     std::unique_ptr<Sink> sink_;
     std::FILE* file_ = nullptr;
     std::string name_;
-    std::string failedTemporary_;
+    std::string failure_;
 };
 
 // Closes the report; a failure is told on err as "Can't write <name>:

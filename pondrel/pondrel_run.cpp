@@ -11,6 +11,7 @@
 #include "core/cut_journal.h"
 #include "core/dates.h"
 #include "core/direction.h"
+#include "core/file_identity.h"
 #include "core/file_macros.h"
 #include "core/history_reader.h"
 #include "core/program_text.h"
@@ -166,9 +167,11 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     const std::string path = expandFileMacros(o.outputPath, run.clock, run.err);
     if (path.empty()) {
         if (!out.useStream(standardOut, "standard output"))
-            return failure(cantOpen("standard output", std::strerror(errno)));
+            return failure(cantOpen("standard output", out.failure()));
+    } else if (HistoryFiles(run.config.lines).holds(path)) {
+        return failure(cantOpen(path, historyRefusal));
     } else if (!out.open(path, o.outputAppend)) {
-        return failure(cantOpen(path, std::strerror(errno)));
+        return failure(cantOpen(path, out.failure()));
     }
     const Report report = makeReport(run);
     switch (o.format) {

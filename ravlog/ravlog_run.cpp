@@ -4,12 +4,15 @@
 #include <cstring>
 #include <optional>
 
+#include "archive/archive_file.h"
 #include "core/config_reader.h"
+#include "core/file_identity.h"
 #include "core/file_macros.h"
 #include "core/format.h"
 #include "core/history_reader.h"
 #include "core/program_main.h"
 #include "core/program_text.h"
+#include "core/safe_open.h"
 #include "core/time_text.h"
 #include "ravlog/collect.h"
 #include "ravlog/cut/history_cut.h"
@@ -23,21 +26,31 @@ namespace rv::ravlog {
 
 namespace {
 
-Stop cantOpenReport(const ReportFile& file, const std::string& name) {
-    const int reason = errno;
-    if (!file.failedTemporary().empty())
-        return failure(
-            cantOpen(name, format("can't create its temporary file %s: %s",
-                                  file.failedTemporary().c_str(), std::strerror(reason))));
-    return failure(cantOpen(name, std::strerror(reason)));
+std::string cantWriteArchive(const std::string& path, std::string_view reason) {
+    return format("Can't write archive %s: %.*s\n", path.c_str(), static_cast<int>(reason.size()),
+                  reason.data());
 }
 
 // Every output of the run is opened before any report is written or any
 // history read, let alone cut: an output that cannot be opened ends the
 // run with no file changed. Reserved outputs that are never written are
-// let go at the end as they were found (ReportFile::reserve).
+// let go at the end as they were found (ReportFile::reserve). No output
+// may be a history the run reads, the archive and the histories to cut
+// included, nor reached through another user's link.
 Stop reserveReports(Run& run) {
     const Settings& s = run.config.settings;
+    const HistoryFiles histories(run.config.lines);
+    for (const Line& line : run.config.lines)
+        if (line.cutHistory != 0)
+            if (std::string why = linkRefusal(line.source.path); !why.empty())
+                return failure(cantOpen(line.source.path, why));
+    if (!s.archivePath.empty()) {
+        if (histories.holds(s.archivePath))
+            return failure(cantWriteArchive(s.archivePath, historyRefusal));
+        if (std::string why = archiveFileRefusal(s.archivePath, DayArchive::Access::write);
+            !why.empty())
+            return failure(cantWriteArchive(s.archivePath, why));
+    }
     struct Output {
         ReportFile& file;
         const std::string& path;
@@ -54,14 +67,15 @@ Stop reserveReports(Run& run) {
     for (const Output& o : outputs) {
         if (o.path.empty()) continue;  // no JSON or HTML report asked for
         const std::string name = expandFileMacros(o.path, run.clock, run.err);
+        if (histories.holds(name)) return failure(cantOpen(name, historyRefusal));
         if (!(o.whole ? o.file.reserveWhole(name) : o.file.reserve(name, o.append)))
-            return cantOpenReport(o.file, name);
+            return failure(cantOpen(name, o.file.failure()));
     }
     return std::nullopt;
 }
 
 Stop startReport(ReportFile& file) {
-    if (!file.start()) return failure(cantOpen(file.name(), std::strerror(errno)));
+    if (!file.start()) return failure(cantOpen(file.name(), file.failure()));
     return std::nullopt;
 }
 
@@ -121,8 +135,7 @@ Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener
             const std::string reason = archive->finish();
             archive.reset();  // the archive closed before any cut
             if (!reason.empty()) {
-                std::fprintf(run.err, "Can't write archive %s: %s\n", s.archivePath.c_str(),
-                             reason.c_str());
+                std::fputs(cantWriteArchive(s.archivePath, reason).c_str(), run.err);
                 run.archiveFailed = true;
             } else {
                 for (std::size_t i = 0; i < run.config.lines.size(); ++i)

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/safe_open.h"
 #include "ravlog/cut/journal_file.h"
 
 namespace rv::ravlog {
@@ -54,8 +55,10 @@ const char* replay(JournalFile& journal, const std::string& historyPath, CutIo& 
     if (h.contentLength > h.oldLength || (h.recordSize != 28 && h.recordSize != 100) ||
         !journal.contentIsSound())
         return "the journal is damaged";
-    // A symbolic link is followed, as when the history was cut.
-    const int fd = ::open(historyPath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    // A link of the run's user or root is followed, as when the history was cut.
+    std::string refusal;
+    const int fd = openToWrite(historyPath, O_RDWR | O_CLOEXEC | O_NONBLOCK, 0, refusal);
+    if (!refusal.empty()) return "it is reached through a link owned by another user";
     if (fd < 0) return std::strerror(errno);
     Closer closer{fd};
     if (!lockExclusive(fd)) return "another program holds the history's lock";

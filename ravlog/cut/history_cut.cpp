@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/cut_journal.h"
+#include "core/safe_open.h"
 #include "core/time_text.h"
 
 namespace rv::ravlog {
@@ -154,9 +155,11 @@ bool HistoryCutter::stillAsRead(int fd, std::uint64_t bytesRead) const {
 
 HistoryCutter::Outcome HistoryCutter::rewrite(std::uint64_t bytesRead) {
     if (!flushPending()) return Outcome::notCut;
-    // A symbolic link is followed: the identity check below makes sure the
-    // file reached is the one that was read.
-    const int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    // A link of the run's user or root is followed: the identity check
+    // below makes sure the file reached is the one that was read.
+    std::string refusal;
+    const int fd = openToWrite(path_, O_RDWR | O_CLOEXEC, 0, refusal);
+    if (!refusal.empty()) return giveUp(refusal);
     if (fd < 0) return giveUp("can't open it for writing", errno);
     Closer closer{fd};
     struct stat st {};
