@@ -34,11 +34,14 @@ std::string notRegular(mode_t mode) {
     return std::string(kindOf(mode)) + ", not a regular file";
 }
 
-// SQLite names its files after the archive's own file, links resolved,
-// and opens none of them through a link.
+// SQLite names its files after the file a link leads to, and opens none
+// of them through a link.
 std::string companionRefusal(const std::string& path) {
+    struct stat st {};
     char resolved[PATH_MAX];
-    const std::string base = ::realpath(path.c_str(), resolved) ? resolved : path;
+    const bool linked = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+                        ::realpath(path.c_str(), resolved);
+    const std::string base = linked ? resolved : path;
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
         const std::string name = base + suffix;
         struct stat st {};

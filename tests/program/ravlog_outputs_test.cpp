@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "dir_snapshot.h"
 #include "ravlog_runs.h"
 #include "time_zone_scope.h"
 
@@ -31,24 +32,6 @@ void cutScene(const ScratchDir& dir, const std::vector<std::int64_t>& starts, in
     writeHistory(dir, "hist.his", HistoryTypes::plain28, list);
     ASSERT_TRUE(dir.write("ravlog.ctl", "[COMMON]\nAddr 2:5020/*\nCutHistory " +
                                             std::to_string(days) + "\n[LINE]\nHistory hist.his\n"));
-}
-
-// Every file and directory under the scratch directory (but the captured
-// streams): mode, group, size, and a file's modification time and bytes.
-std::map<std::string, std::string> snapshot(const ScratchDir& dir) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
-        const std::string name = fs::relative(e.path(), dir.path()).string();
-        struct stat st {};
-        if (name == ".stdout" || name == ".stderr" || ::lstat(e.path().c_str(), &st) != 0) continue;
-        std::string& entry = files[name];
-        entry = std::to_string(st.st_mode) + " " + std::to_string(st.st_gid) + " " +
-                std::to_string(st.st_size);
-        if (S_ISREG(st.st_mode))
-            entry += " " + std::to_string(st.st_mtim.tv_sec) + "." +
-                     std::to_string(st.st_mtim.tv_nsec) + " " + slurp(e.path().string());
-    }
-    return files;
 }
 
 TEST(RavlogOutputs, AnOutputThatCannotBeOpenedChangesNoFile) {
@@ -106,7 +89,7 @@ TEST(RavlogOutputs, AnOutputThatCannotBeOpenedChangesNoFile) {
         {{"-e+ro/x.ses"}, "ro/x.ses" + denied},
         {{"-lro/x.lnk"}, "ro/x.lnk" + denied},
     };
-    const std::map<std::string, std::string> before = snapshot(dir);
+    const std::map<std::string, std::string> before = snapshot(dir.path());
     for (const auto& [outputs, err] : cases) {
         std::vector<std::string> args = {"-d-1"};
         args.insert(args.end(), outputs.begin(), outputs.end());
@@ -115,7 +98,7 @@ TEST(RavlogOutputs, AnOutputThatCannotBeOpenedChangesNoFile) {
         EXPECT_EQ(r.status, 255);
         EXPECT_EQ(r.err, "Can't open " + err);
         EXPECT_EQ(r.out, ravlogBanner);
-        EXPECT_EQ(snapshot(dir), before);
+        EXPECT_EQ(snapshot(dir.path()), before);
     }
 
     // With outputs it may write the run cuts the history and writes every
@@ -125,7 +108,7 @@ TEST(RavlogOutputs, AnOutputThatCannotBeOpenedChangesNoFile) {
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_EQ(ok.err, "");
     EXPECT_NE(ok.out.find("Cut hist.his: 2 records dropped, 1 kept"), std::string::npos) << ok.out;
-    std::map<std::string, std::string> after = snapshot(dir);
+    std::map<std::string, std::string> after = snapshot(dir.path());
     for (const char* name : {"hist.his", "ravlog.ses", "ravlog.lnk", "ravlog.out", "day.json"})
         EXPECT_NE(after.at(name), before.at(name)) << name;
     const auto modeAndGroup = [](const std::string& e) {
