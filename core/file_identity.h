@@ -28,7 +28,7 @@ std::optional<FileIdentity> identityOf(const std::string& path);
 inline constexpr std::string_view historyRefusal = "a history the run reads";
 
 // The files the run reads as histories: every line's history and the twin
-// of a pair, as they are when the run starts.
+// of a pair, as they are when it is made.
 class HistoryFiles {
   public:
     explicit HistoryFiles(const std::vector<Line>& lines);
