@@ -55,7 +55,8 @@ std::string companionRefusal(const std::string& path) {
 }  // namespace
 
 std::string archiveFileRefusal(const std::string& path, DayArchive::Access access) {
-    if (std::string why = linkRefusal(path); !why.empty()) return why;
+    if (access == DayArchive::Access::write)
+        if (std::string why = linkRefusal(path); !why.empty()) return why;
     // Looked at, not opened: a FIFO without a writer would hold the open.
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {

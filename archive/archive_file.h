@@ -1,8 +1,8 @@
 // The archive's file, looked at before SQLite opens it. The archive is a
-// file of its own: a regular file (or, for writing, none yet), reached
-// through no link of another user (core/safe_open.h), and so are the
-// files SQLite keeps beside it. A FIFO would hang the open, a device
-// would get a journal created beside it in /dev.
+// file of its own: a regular file (or, for writing, none yet), and so are
+// the files SQLite keeps beside it; to be written, it is reached through
+// no link of another user (core/safe_open.h). A FIFO would hang the open,
+// a device would get a journal created beside it in /dev.
 #pragma once
 
 #include <string>

@@ -15,16 +15,18 @@ namespace {
 using namespace rv::testing;
 namespace fs = std::filesystem;
 
-// node/ holds a history of two sessions of 31 May and 1 June 2024, which
-// CutHistory 30 cuts away; outside/ stands for the rest of the system.
+// node/ holds a history of two sessions of 31 May and 1 June 2024, the
+// report day, which CutHistory 30 cuts away; outside/ stands for the rest
+// of the system.
 std::string nodeScene(const ScratchDir& dir) {
     fs::create_directories(dir.file("node"));
     fs::create_directories(dir.file("outside"));
     writeHistory(dir, "node/hist.his", HistoryTypes::plain28,
                  "2:5020/1 1717156800 dur=120 rcvd=5000 flags=0x6\n"
                  "2:5020/1 1717243200 dur=120 rcvd=5000 flags=0x6\n");
-    EXPECT_TRUE(dir.write("node/ravlog.ctl",
-                          "[COMMON]\nAddr 2:5020/*\nCutHistory 30\n[LINE]\nHistory hist.his\n"));
+    EXPECT_TRUE(dir.write(
+        "node/ravlog.ctl",
+        "[COMMON]\nDate 1.6.2024\nAddr 2:5020/*\nCutHistory 30\n[LINE]\nHistory hist.his\n"));
     return dir.file("node");
 }
 
@@ -45,30 +47,14 @@ TEST(PlantedLinks, NoFileOutsideTheDirectoryChangesThroughAnotherUsersLink) {
         std::string err;
     };
     const Case cases[] = {
-        {{"ravlog", "-d1.6.2024"}, "ravlog.ses", "nologin", nullptr, "Can't open ravlog.ses:"},
-        {{"ravlog", "-d1.6.2024"}, "ravlog.lnk", "lnk", "old\n", "Can't open ravlog.lnk:"},
-        {{"ravlog", "-d1.6.2024"}, "ravlog.out", "out", "old\n", "Can't open ravlog.out:"},
-        {{"ravlog", "-d1.6.2024", "-jday.json"},
-         "day.json",
-         "json",
-         "old\n",
-         "Can't open day.json:"},
-        {{"ravlog", "-d1.6.2024", "-wday.html"},
-         "day.html",
-         "html",
-         nullptr,
-         "Can't open day.html:"},
-        {{"ravlog", "-d1.6.2024", "-osub/x.out"},
-         "sub",
-         "",
-         nullptr,
-         "Can't open sub/x.out: sub is"},
-        {{"ravlog", "-d1.6.2024", "-rarchive.db"},
-         "archive.db",
-         "db",
-         "",
-         "Can't write archive archive.db:"},
-        {{"ravlog", "-d1.6.2024"}, "hist.his", "his", nullptr, "Can't open hist.his:"},
+        {{"ravlog"}, "ravlog.ses", "nologin", nullptr, "Can't open ravlog.ses:"},
+        {{"ravlog"}, "ravlog.lnk", "lnk", "old\n", "Can't open ravlog.lnk:"},
+        {{"ravlog"}, "ravlog.out", "out", "old\n", "Can't open ravlog.out:"},
+        {{"ravlog", "-jday.json"}, "day.json", "json", "old\n", "Can't open day.json:"},
+        {{"ravlog", "-wday.html"}, "day.html", "html", nullptr, "Can't open day.html:"},
+        {{"ravlog", "-osub/x.out"}, "sub", "", nullptr, "Can't open sub/x.out: sub is"},
+        {{"ravlog", "-rarchive.db"}, "archive.db", "db", "", "Can't write archive archive.db:"},
+        {{"ravlog"}, "hist.his", "his", nullptr, "Can't open hist.his:"},
         {{"pondrel", "-oweek.txt"}, "week.txt", "week", "old\n", "Can't open week.txt:"},
     };
     for (const Case& c : cases) {
