@@ -31,26 +31,31 @@ std::string cantWriteArchive(const std::string& path, std::string_view reason) {
                   reason.data());
 }
 
-// Every output of the run is opened before any report is written or any
-// history read, let alone cut: an output that cannot be opened ends the
-// run with no file changed. Reserved outputs that are never written are
-// let go at the end as they were found (ReportFile::reserve). No output
-// may be a history the run reads, the archive and the histories to cut
-// included, nor reached through another user's link.
-Stop reserveReports(Run& run) {
-    const Settings& s = run.config.settings;
-    const HistoryFiles histories(run.config.lines);
+// The other files the run may write, the histories to cut and the
+// archive, looked at with the reports: none is reached through another
+// user's link, and the archive is a file of its own, no history.
+Stop checkWrittenFiles(const Run& run, const HistoryFiles& histories) {
     for (const Line& line : run.config.lines)
         if (line.cutHistory != 0)
             if (std::string why = linkRefusal(line.source.path); !why.empty())
                 return failure(cantOpen(line.source.path, why));
-    if (!s.archivePath.empty()) {
-        if (histories.holds(s.archivePath))
-            return failure(cantWriteArchive(s.archivePath, historyRefusal));
-        if (std::string why = archiveFileRefusal(s.archivePath, DayArchive::Access::write);
-            !why.empty())
-            return failure(cantWriteArchive(s.archivePath, why));
-    }
+    const std::string& archive = run.config.settings.archivePath;
+    if (archive.empty()) return std::nullopt;
+    if (histories.holds(archive)) return failure(cantWriteArchive(archive, historyRefusal));
+    if (std::string why = archiveFileRefusal(archive, DayArchive::Access::write); !why.empty())
+        return failure(cantWriteArchive(archive, why));
+    return std::nullopt;
+}
+
+// Every output of the run is opened before any report is written or any
+// history read, let alone cut: an output that cannot be opened ends the
+// run with no file changed. Reserved outputs that are never written are
+// let go at the end as they were found (ReportFile::reserve). No output
+// may be a history the run reads.
+Stop reserveReports(Run& run) {
+    const Settings& s = run.config.settings;
+    const HistoryFiles histories(run.config.lines);
+    if (Stop stop = checkWrittenFiles(run, histories)) return stop;
     struct Output {
         ReportFile& file;
         const std::string& path;
