@@ -144,8 +144,8 @@ std::optional<std::int32_t> readCutDays(std::string_view value) {
 
 }  // namespace
 
-AddrReading readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat,
-                          int lineNumber, std::FILE* warnings, AddrSpec& addrSpec) {
+AddrReading readAddrValue(std::string_view value, bool supportNewFormat, int lineNumber,
+                          std::FILE* warnings, AddrSpec& addrSpec) {
     addrSpec = AddrSpec{};
     for (const SessionKind& kind : sessionKinds) {
         if (!startsWithNoCase(value, kind.keyword)) continue;
@@ -198,11 +198,9 @@ AddrReading readAddrValue(std::string_view value, bool withLabel, bool supportNe
         if (c == anyComponent) addrSpec.flags |= AddrFlags::hasAny;
     }
     const std::string_view rest = value.substr(std::min(s.pos, value.size()));
-    if (withLabel) {
-        std::string_view label = rest;
-        skipBlanks(label);
-        if (!label.empty() && label[0] == '"') addrSpec.displayName = readLabel(label.substr(1));
-    }
+    std::string_view label = rest;
+    skipBlanks(label);
+    if (!label.empty() && label[0] == '"') addrSpec.displayName = readLabel(label.substr(1));
     if (s.exact && endsCleanly(rest)) return AddrReading::exact;
     warnLooseAddr(warnings, lineNumber, value, addrSpec);
     return AddrReading::loose;
@@ -413,8 +411,7 @@ class Reader {
                 return std::nullopt;
             case Keyword::addr: {
                 AddrSpec addrSpec;
-                if (readAddrValue(v, context_.program == Program::ravlog,
-                                  settings_.supportNewFormat, kw.lineNumber, context_.warnings,
+                if (readAddrValue(v, settings_.supportNewFormat, kw.lineNumber, context_.warnings,
                                   addrSpec) != AddrReading::skipped)
                     config_.addresses.push_back(std::move(addrSpec));
                 return std::nullopt;

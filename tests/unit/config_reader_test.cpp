@@ -67,10 +67,9 @@ std::string withCommon(const std::string& common) {
     return "[COMMON]\n" + common + "[LINE]\nHISTORY a.his\n";
 }
 
-AddrSpec readAddr(std::string_view value, bool withLabel = true) {
+AddrSpec readAddr(std::string_view value) {
     AddrSpec addrSpec;
-    EXPECT_NE(readAddrValue(value, withLabel, true, 1, nullptr, addrSpec), AddrReading::skipped)
-        << value;
+    EXPECT_NE(readAddrValue(value, true, 1, nullptr, addrSpec), AddrReading::skipped) << value;
     return addrSpec;
 }
 
@@ -197,13 +196,12 @@ TEST(ConfigAddr, CyrillicLabelsCountCharactersNotBytes) {
     EXPECT_EQ(readAddr("2:5020/1 \"Узел №1 Москва-Юг\"").displayName, "Узел №1 Москва-");
 }
 
-TEST(ConfigAddr, PondrelReadsNoLabels) {
-    EXPECT_EQ(readAddr("1:234/56 \"Node Bob\"", false).displayName, "");
+TEST(ConfigAddr, PondrelReadsLabelsAsRavlog) {
     const ReadResult r = readText(withCommon("ADDR 1:234/56 \"Node Bob\"\n"),
                                   ReadOptions{Program::pondrel, {}, {}, {}});
     ASSERT_FALSE(r.stop);
     ASSERT_EQ(r.config.addresses.size(), 1u);
-    EXPECT_EQ(r.config.addresses[0].displayName, "");
+    EXPECT_EQ(r.config.addresses[0].displayName, "Node Bob       ");
     EXPECT_EQ(r.config.addresses[0].pattern, (FidoAddress{1, 234, 56, any}));
 }
 
