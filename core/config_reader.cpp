@@ -8,6 +8,7 @@
 #include "core/format.h"
 #include "core/session_kind.h"
 #include "core/text_scan.h"
+#include "core/utf8_text.h"
 
 namespace rv {
 
@@ -107,17 +108,11 @@ void warnLooseAddr(std::FILE* warnings, int lineNumber, std::string_view value,
 
 // The text between double quotes, cut after 15 characters and padded to 15 columns.
 std::string readLabel(std::string_view text) {
-    std::size_t end = 0;
-    std::size_t chars = 0;
-    while (end < text.size() && text[end] != '"' && text[end] != '\n') {
-        auto u = static_cast<unsigned char>(text[end]);
-        bool starts = u < 0x80 || u > 0xBF;
-        if (starts && chars == 15) break;
-        if (starts) ++chars;
-        ++end;
-    }
-    std::string label(text.substr(0, end));
-    label.append(15 - chars, ' ');
+    constexpr std::size_t columns = 15;
+    const std::string_view quoted =
+        text.substr(0, std::min(text.find_first_of("\"\n"), text.size()));
+    std::string label(quoted.substr(0, prefixOfWidth(quoted, columns)));
+    label.append(columns - displayWidth(label), ' ');
     return label;
 }
 

@@ -8,6 +8,7 @@
 #include "core/drawing_set.h"
 #include "core/format.h"
 #include "core/session_kind.h"
+#include "core/utf8_text.h"
 #include "stats/link_rows.h"
 #include "stats/link_table_text.h"
 
