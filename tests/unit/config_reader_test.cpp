@@ -23,6 +23,9 @@ using testing::TimeZoneScope;
 
 constexpr std::int16_t any = anyComponent;
 constexpr std::int16_t each = eachComponent;
+constexpr const char* dos2unix =
+    "invalid keyword or parameter, or config file not in unix-like format (use dos2unix to "
+    "convert it)";
 
 struct ReadResult {
     Configuration config;
@@ -226,8 +229,7 @@ TEST(ConfigHistory, ErrorsNameTheirLine) {
               "Config error, line 2: invalid parameter or its value\n");
     EXPECT_EQ(
         failureText(readText("[LINE]\nHISTORY ,\n", ReadOptions{Program::pondrel, {}, {}, {}})),
-        "Config error, line 2: invalid keyword or parameter, or config file not in "
-        "unix-like format (use dos2unix to convert it)\n");
+        "Config error, line 2: " + std::string(dos2unix) + "\n");
 }
 
 TEST(ConfigHistory, EndOfFileChecks) {
@@ -299,17 +301,15 @@ TEST(ConfigValues, TimeShift) {
     const ReadResult r = readText(
         "[COMMON]\n"
         "TIMESHIFT -2\n"
-        "[LINE]\nHISTORY a.his\nTIMESHIFTX 3\n"
         "[LINE]\nHISTORY b.his\ntimeshift auto\n"
-        "[LINE]\nHISTORY c.his\nTIMESHIFT +5 hours\n"
+        "[LINE]\nHISTORY c.his\nTIMESHIFT +5\n"
         "[LINE]\nHISTORY d.his\n");
     ASSERT_FALSE(r.stop);
     const std::vector<Line>& lines = r.config.lines;
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0].timeShift, 0);  // the value "X 3" has no leading number
-    EXPECT_EQ(lines[1].timeShift, 1);  // central European standard time, also in summer
-    EXPECT_EQ(lines[2].timeShift, 5);
-    EXPECT_EQ(lines[3].timeShift, -2);  // from [COMMON]
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].timeShift, 1);  // central European standard time, also in summer
+    EXPECT_EQ(lines[1].timeShift, 5);
+    EXPECT_EQ(lines[2].timeShift, -2);  // from [COMMON]
 }
 
 TEST(ConfigValues, DateAndTimeWindow) {
@@ -455,26 +455,81 @@ TEST(ConfigValues, PerLineSwitchesAndCutHistory) {
     EXPECT_EQ(l[2].cutHistory, 30);
 }
 
-// The one keyword that destroys records: a whole number of days, or a
-// configuration error. In a [LINE] under [COMMON] CUTHISTORY 30, so that a
-// value taken for the unset marker would show as 30. Days -2: refused.
-TEST(ConfigValues, CutHistoryTakesAWholeNumberOfDaysOrStops) {
-    const std::pair<const char*, std::int32_t> cases[] = {
-        {"65538", -2},       {"1e3", -2},      {"6O", -2},         {"2,5", -2}, {"abc", -2},
-        {"99999999999", -2}, {"-65536", -2},   {"7days", -2},      {"- 7", -2}, {"+", -2},
-        {"7 x", -2},         {"65535", 65535}, {"-65535", -65535}, {"-3", -3},  {"+7", 7},
-        {"7 ; comment", 7},  {"7;x", 7},       {"7\t\r", 7},       {"0", 0},    {"-1", 30},
+// TimeShift's hours within a day and CutHistory's days (the one keyword
+// that destroys records): a whole number, or a configuration error in
+// every program alike, also in one that does not act on the keyword. In a
+// [LINE] under [COMMON] with 7, so that a value taken for the unset marker
+// shows as 7.
+TEST(ConfigValues, ShiftAndCutTakeWholeNumbersOrStopInEveryProgram) {
+    TimeZoneScope zone(testing::centralEurope);
+    constexpr std::int32_t refused = -99;
+    struct Case {
+        const char* keyword;
+        const char* value;
+        std::int32_t number;
     };
-    for (const auto& [value, days] : cases) {
-        SCOPED_TRACE(value);
-        const ReadResult r =
-            readText("[COMMON]\nCUTHISTORY 30\n[LINE]\nHISTORY a.his\nCUTHISTORY " +
-                     std::string(value) + "\n");
-        if (days == -2) {
-            EXPECT_EQ(failureText(r), "Config error, line 5: invalid parameter or its value\n");
-        } else {
+    const Case cases[] = {
+        {"CUTHISTORY", "65538", refused},
+        {"CUTHISTORY", "1e3", refused},
+        {"CUTHISTORY", "6O", refused},
+        {"CUTHISTORY", "2,5", refused},
+        {"CUTHISTORY", "abc", refused},
+        {"CUTHISTORY", "99999999999", refused},
+        {"CUTHISTORY", "-65536", refused},
+        {"CUTHISTORY", "7days", refused},
+        {"CUTHISTORY", "30days", refused},
+        {"CUTHISTORY", "65536", refused},
+        {"CUTHISTORY", "- 7", refused},
+        {"CUTHISTORY", "+", refused},
+        {"CUTHISTORY", "7 x", refused},
+        {"CUTHISTORY", "65535", 65535},
+        {"CUTHISTORY", "-65535", -65535},
+        {"CUTHISTORY", "-3", -3},
+        {"CUTHISTORY", "+7", 7},
+        {"CUTHISTORY", "7 ; comment", 7},
+        {"CUTHISTORY", "7;x", 7},
+        {"CUTHISTORY", "7\t\r", 7},
+        {"CUTHISTORY", "0", 0},
+        {"CUTHISTORY", "-1", 7},
+        {"TIMESHIFT", "3.5", refused},
+        {"TIMESHIFT", "3h", refused},
+        {"TIMESHIFT", "30000", refused},
+        {"TIMESHIFT", "24", refused},
+        {"TIMESHIFT", "-24", refused},
+        {"TIMESHIFT", "X 3", refused},
+        {"TIMESHIFT", "+5 hours", refused},
+        {"TIMESHIFT", "AUTOMATIC", refused},
+        {"TIMESHIFT", "auto 2", refused},
+        {"TIMESHIFT", "23", 23},
+        {"TIMESHIFT", "-23", -23},
+        {"TIMESHIFT", "+5\r", 5},
+        {"TIMESHIFT", "0 ; UTC", 0},
+        {"TIMESHIFT", "Auto ; CET", 1},
+    };
+    const std::pair<Program, const char*> programs[] = {
+        {Program::ravlog, "invalid parameter or its value"},
+        {Program::pondrel, dos2unix},
+        {Program::brimsel, dos2unix}};
+    for (const Case& c : cases) {
+        for (const auto& [program, invalid] : programs) {
+            SCOPED_TRACE(std::string(c.keyword) + " " + c.value);
+            ReadOptions options;
+            options.program = program;
+            const std::string keyword(c.keyword);
+            const ReadResult r = readText("[COMMON]\n" + keyword + " 7\n[LINE]\nHISTORY a.his\n" +
+                                              keyword + " " + c.value + "\n",
+                                          options);
+            if (c.number == refused) {
+                EXPECT_EQ(failureText(r), "Config error, line 5: " + std::string(invalid) + "\n");
+                continue;
+            }
             ASSERT_FALSE(r.stop);
-            EXPECT_EQ(r.config.lines.at(0).cutHistory, days);
+            const Line& line = r.config.lines.at(0);
+            if (keyword == "TIMESHIFT") {
+                EXPECT_EQ(line.timeShift, c.number);
+            } else if (program == Program::ravlog) {
+                EXPECT_EQ(line.cutHistory, c.number);
+            }
         }
     }
 }
@@ -605,8 +660,21 @@ TEST(ConfigPrograms, EachActsOnItsOwnKeywords) {
     }
     ReadOptions pondrel;
     pondrel.program = Program::pondrel;
-    // A keyword that a program does not act on is not even read.
-    EXPECT_EQ(failureText(readText(withCommon("TIME not a window\nDATE 15.3.24\n"), pondrel)), "");
+    // A keyword that a program does not act on is judged all the same.
+    for (const Program program : {Program::pondrel, Program::brimsel}) {
+        ReadOptions other;
+        other.program = program;
+        EXPECT_EQ(failureText(readText(withCommon("TIME not a window\n"), other)),
+                  "Invalid time not a window\n");
+        EXPECT_EQ(failureText(readText(withCommon("DATE 15.3.24\n"), other)),
+                  "Invalid Date (year): 15.3.24\n");
+        EXPECT_EQ(failureText(readText(withCommon("JSONREPORT +day.json\n"), other)),
+                  "Config error, line 2: " + std::string(jsonAppendRefused) + "\n");
+        // Nor is an adjusted date told where it is of no use.
+        const ReadResult adjusted = readText(withCommon("DATE 31.2\n"), other);
+        EXPECT_FALSE(adjusted.stop);
+        EXPECT_EQ(adjusted.warnings, "");
+    }
     EXPECT_EQ(failureText(readText("[COMMON]\nHISTORY a.his\n", pondrel)),
               "Config error, line 2: keyword not allowed in [COMMON] section\n");
 }
