@@ -462,73 +462,54 @@ TEST(ConfigValues, PerLineSwitchesAndCutHistory) {
 // shows as 7.
 TEST(ConfigValues, ShiftAndCutTakeWholeNumbersOrStopInEveryProgram) {
     TimeZoneScope zone(testing::centralEurope);
-    constexpr std::int32_t refused = -99;
     struct Case {
-        const char* keyword;
-        const char* value;
-        std::int32_t number;
+        std::string keyword;
+        std::vector<const char*> refused;
+        std::vector<std::pair<const char*, std::int32_t>> taken;
     };
     const Case cases[] = {
-        {"CUTHISTORY", "65538", refused},
-        {"CUTHISTORY", "1e3", refused},
-        {"CUTHISTORY", "6O", refused},
-        {"CUTHISTORY", "2,5", refused},
-        {"CUTHISTORY", "abc", refused},
-        {"CUTHISTORY", "99999999999", refused},
-        {"CUTHISTORY", "-65536", refused},
-        {"CUTHISTORY", "7days", refused},
-        {"CUTHISTORY", "30days", refused},
-        {"CUTHISTORY", "65536", refused},
-        {"CUTHISTORY", "- 7", refused},
-        {"CUTHISTORY", "+", refused},
-        {"CUTHISTORY", "7 x", refused},
-        {"CUTHISTORY", "65535", 65535},
-        {"CUTHISTORY", "-65535", -65535},
-        {"CUTHISTORY", "-3", -3},
-        {"CUTHISTORY", "+7", 7},
-        {"CUTHISTORY", "7 ; comment", 7},
-        {"CUTHISTORY", "7;x", 7},
-        {"CUTHISTORY", "7\t\r", 7},
-        {"CUTHISTORY", "0", 0},
-        {"CUTHISTORY", "-1", 7},
-        {"TIMESHIFT", "3.5", refused},
-        {"TIMESHIFT", "3h", refused},
-        {"TIMESHIFT", "30000", refused},
-        {"TIMESHIFT", "24", refused},
-        {"TIMESHIFT", "-24", refused},
-        {"TIMESHIFT", "X 3", refused},
-        {"TIMESHIFT", "+5 hours", refused},
-        {"TIMESHIFT", "AUTOMATIC", refused},
-        {"TIMESHIFT", "auto 2", refused},
-        {"TIMESHIFT", "23", 23},
-        {"TIMESHIFT", "-23", -23},
-        {"TIMESHIFT", "+5\r", 5},
-        {"TIMESHIFT", "0 ; UTC", 0},
-        {"TIMESHIFT", "Auto ; CET", 1},
+        {"CUTHISTORY",
+         {"65538", "1e3", "6O", "2,5", "abc", "99999999999", "-65536", "7days", "30days", "65536",
+          "- 7", "+", "7 x"},
+         {{"65535", 65535},
+          {"-65535", -65535},
+          {"-3", -3},
+          {"+7", 7},
+          {"7 ; comment", 7},
+          {"7;x", 7},
+          {"7\t\r", 7},
+          {"0", 0},
+          {"-1", 7}}},
+        {"TIMESHIFT",
+         {"3.5", "3h", "30000", "24", "-24", "X 3", "+5 hours", "AUTOMATIC", "auto 2"},
+         {{"23", 23}, {"-23", -23}, {"+5\r", 5}, {"0 ; UTC", 0}, {"Auto ; CET", 1}}},
     };
     const std::pair<Program, const char*> programs[] = {
         {Program::ravlog, "invalid parameter or its value"},
         {Program::pondrel, dos2unix},
         {Program::brimsel, dos2unix}};
-    for (const Case& c : cases) {
-        for (const auto& [program, invalid] : programs) {
-            SCOPED_TRACE(std::string(c.keyword) + " " + c.value);
-            ReadOptions options;
-            options.program = program;
-            const std::string keyword(c.keyword);
-            const ReadResult r = readText("[COMMON]\n" + keyword + " 7\n[LINE]\nHISTORY a.his\n" +
-                                              keyword + " " + c.value + "\n",
-                                          options);
-            if (c.number == refused) {
-                EXPECT_EQ(failureText(r), "Config error, line 5: " + std::string(invalid) + "\n");
-                continue;
-            }
-            ASSERT_FALSE(r.stop);
-            const Line& line = r.config.lines.at(0);
-            if (keyword == "TIMESHIFT") {
-                EXPECT_EQ(line.timeShift, c.number);
-            } else if (program == Program::ravlog) {
-                EXPECT_EQ(line.cutHistory, c.number);
+    for (const auto& [program, invalid] : programs) {
+        ReadOptions options;
+        options.program = program;
+        for (const Case& c : cases) {
+            const auto read = [&](const char* value) {
+                return readText("[COMMON]\n" + c.keyword + " 7\n[LINE]\nHISTORY a.his\n" +
+                                    c.keyword + " " + value + "\n",
+                                options);
+            };
+            for (const char* value : c.refused)
+                EXPECT_EQ(failureText(read(value)),
+                          "Config error, line 5: " + std::string(invalid) + "\n")
+                    << c.keyword << " " << value;
+            for (const auto& [value, number] : c.taken) {
+                const ReadResult r = read(value);
+                ASSERT_FALSE(r.stop) << c.keyword << " " << value;
+                const Line& line = r.config.lines.at(0);
+                if (c.keyword == "TIMESHIFT") {
+                    EXPECT_EQ(line.timeShift, number) << value;
+                } else if (program == Program::ravlog) {
+                    EXPECT_EQ(line.cutHistory, number) << value;
+                }
             }
         }
     }
