@@ -1,7 +1,8 @@
 // The grammar every program applies to the configuration file: lines of
-// at most 511 bytes, comments, keyword recognition by prefix in table
-// order, and the four checks with their error texts. The keyword table
-// says which programs act on a keyword; what it does is up to the handler.
+// at most 511 bytes, comments, NUL bytes refused, keyword recognition by
+// prefix in table order, and the four checks with their error texts. The
+// keyword table says which programs act on a keyword and the form its
+// value is judged by; what it does is up to the handler.
 #pragma once
 
 #include <array>
@@ -71,10 +72,10 @@ class ProgramSet {
     std::uint8_t bits_ = 0;
 };
 
-// How a value is judged. Every program judges it alike, also one that
-// does not act on the keyword: a value one program refuses, all refuse.
-// A keyword that all three act on is judged by its handler (History,
-// Charset), the others by their form here.
+// How a value is judged. Every program judges it by its form, also one
+// that does not act on the keyword: a value one program refuses, all
+// refuse. History and Charset, whose handlers all three programs run,
+// are judged there.
 enum class ValueForm : std::uint8_t {
     taken,       // read as the handler reads it, never refused
     shiftHours,  // AUTO or a whole number of hours within a day, -23..23
