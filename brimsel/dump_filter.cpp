@@ -18,7 +18,7 @@ Stop addPattern(std::string_view arg, FilterOptions& options) {
     // value the reading does not take whole (2:5020:100, 2:5020/1OO, two
     // addresses with a comma, a mistyped kind name) would show other
     // records than asked for, or every record.
-    if (readAddrValue(value, true, true, 0, nullptr, pattern) != AddrReading::exact)
+    if (readAddrValue(value, true, 0, nullptr, pattern) != AddrReading::exact)
         return unknownOption(arg);
     const auto refuse = [&](const char* what) {
         return failure(format("%s not allowed in address pattern: %.*s\n", what,

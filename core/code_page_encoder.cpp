@@ -29,6 +29,25 @@ std::string_view CodePageEncoder::next(std::string_view& text) {
     return convert();
 }
 
+// The C library passes over some characters without a word (glibc the
+// tag characters U+E0000..E007F); a column counts each character, so each
+// such one becomes '?' too. The valid UTF-8 from..to, which iconv took
+// whole, is converted again a character at a time.
+char* CodePageEncoder::convertEachCharacter(char* from, char* to, char* dst) {
+    while (from != to) {
+        const auto n = static_cast<std::size_t>(
+            utf8SequenceAt(std::string_view(from, static_cast<std::size_t>(to - from)), 0));
+        char* src = from;
+        std::size_t left = n;
+        char* const start = dst;
+        std::size_t room = n;
+        iconv(cd_, &src, &left, &dst, &room);
+        if (dst == start) *dst++ = '?';
+        from += n;
+    }
+    return dst;
+}
+
 // Converts what in_ holds; a sequence cut off at its end stays there.
 std::string_view CodePageEncoder::convert() {
     char* src = in_.get();
@@ -36,8 +55,16 @@ std::string_view CodePageEncoder::convert() {
     char* dst = out_.get();
     std::size_t room = blockSize;
     while (left > 0) {
-        if (iconv(cd_, &src, &left, &dst, &room) != static_cast<std::size_t>(-1)) break;
-        if (errno != EILSEQ) break;  // EINVAL: cut off at the end, kept for the next piece
+        char* const from = src;
+        char* const start = dst;
+        const bool whole = iconv(cd_, &src, &left, &dst, &room) != static_cast<std::size_t>(-1);
+        const int error = errno;
+        const std::string_view taken(from, static_cast<std::size_t>(src - from));
+        if (displayWidth(taken) != static_cast<std::size_t>(dst - start)) {
+            dst = convertEachCharacter(from, src, start);
+            room = blockSize - static_cast<std::size_t>(dst - out_.get());
+        }
+        if (whole || error != EILSEQ) break;  // EINVAL: cut off at the end, kept for the next piece
         // A character the code page lacks, or a broken piece: one '?'.
         const long n = utf8SequenceAt(std::string_view(src, left), 0);
         const std::size_t skip = static_cast<std::size_t>(n > 0 ? n : -n);

@@ -1,8 +1,8 @@
 // Converts report text from UTF-8 into a single-byte code page with the C
-// library's iconv, a block at a time. A character the code page lacks
-// becomes one '?', and so does every broken piece of UTF-8 (as many
-// pieces as the JSON report replaces), so that a cell padded by its
-// character count keeps its width. A sequence cut off at the end of one
+// library's iconv, a block at a time. A character the code page lacks, or
+// one the C library would pass over, becomes one '?', and so does every
+// broken piece of UTF-8 (as many pieces as the JSON report replaces), so
+// that a cell padded by its width (displayWidth) keeps it. A sequence cut off at the end of one
 // piece of text is completed by the next.
 #pragma once
 
@@ -35,6 +35,7 @@ class CodePageEncoder {
   private:
     explicit CodePageEncoder(iconv_t cd);
     std::string_view convert();
+    char* convertEachCharacter(char* from, char* to, char* dst);
 
     iconv_t cd_;
     // One code-page byte never takes more than one byte of UTF-8, so the

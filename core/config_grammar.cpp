@@ -1,8 +1,5 @@
 #include "core/config_grammar.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "core/format.h"
 #include "core/text_scan.h"
 
@@ -29,10 +26,10 @@ bool ConfigLineReader::next(std::string_view& piece) {
         if (c == '\n') break;
     }
     if (len == 0) return false;
-    ++lineNumber_;
-    const char* nul = static_cast<const char*>(std::memchr(piece_.data(), '\0', len));
-    piece =
-        std::string_view(piece_.data(), nul ? static_cast<std::size_t>(nul - piece_.data()) : len);
+    continues_ = lineOpen_;
+    if (!continues_) ++lineNumber_;
+    lineOpen_ = piece_[len - 1] != '\n';
+    piece = std::string_view(piece_.data(), len);
     return true;
 }
 
@@ -107,9 +104,16 @@ Stop readConfigText(ByteSource& source, Program program, const KeywordHandler& h
     ConfigLineReader reader(source);
     Section section = Section::none;
     std::string_view line;
+    bool inComment = false;  // the rest of a comment longer than a piece is comment too
     while (reader.next(line)) {
         const int number = reader.lineNumber();
-        if (!skipBlanks(line)) continue;
+        if (line.find('\0') != std::string_view::npos) return configError(number, nulByteRefused);
+        if (reader.continuesLine() && inComment) continue;
+        if (!skipBlanks(line)) {
+            inComment = !line.empty() && line[0] == ';';
+            continue;
+        }
+        inComment = false;
         const KeywordDef* def = findKeyword(line);
         if (!def) return configError(number, texts.invalid);
         warnLongerWord(warnings, number, line, *def);

@@ -1,7 +1,8 @@
 // The grammar every program applies to the configuration file: lines of
-// at most 511 bytes, comments, keyword recognition by prefix in table
-// order, and the four checks with their error texts. The keyword table
-// says which programs act on a keyword; what it does is up to the handler.
+// at most 511 bytes, comments, NUL bytes refused, keyword recognition by
+// prefix in table order, and the four checks with their error texts. The
+// keyword table says which programs act on a keyword and the form its
+// value is judged by; what it does is up to the handler.
 #pragma once
 
 #include <array>
@@ -71,12 +72,26 @@ class ProgramSet {
     std::uint8_t bits_ = 0;
 };
 
+// How a value is judged. Every program judges it by its form, also one
+// that does not act on the keyword: a value one program refuses, all
+// refuse. History and Charset, whose handlers all three programs run,
+// are judged there.
+enum class ValueForm : std::uint8_t {
+    taken,       // read as the handler reads it, never refused
+    shiftHours,  // AUTO or a whole number of hours within a day, -23..23
+    cutDays,     // a whole number of days, -65535..65535
+    wholeFile,   // a file name without the '+' of appending
+    date,        // the date value d.m.y (core/dates.h)
+    timeWindow,  // the time window value (core/dates.h)
+};
+
 struct KeywordDef {
     std::string_view text;  // in capitals
     Keyword id;
     bool valueRequired;
     AllowedIn allowedIn;
     ProgramSet actedOnBy;
+    ValueForm form = ValueForm::taken;
 };
 
 inline constexpr ProgramSet ravlogOnly{Program::ravlog};
@@ -91,8 +106,9 @@ inline constexpr ProgramSet allPrograms{Program::ravlog, Program::pondrel, Progr
 inline constexpr std::array keywordTable{
     KeywordDef{"HISTORY", Keyword::history, true, AllowedIn::line, allPrograms},
     KeywordDef{"OUTPUT", Keyword::output, true, AllowedIn::common, ravlogOnly},
-    KeywordDef{"TIMESHIFT", Keyword::timeShift, true, AllowedIn::both, allPrograms},
-    KeywordDef{"DATE", Keyword::date, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"TIMESHIFT", Keyword::timeShift, true, AllowedIn::both, allPrograms,
+               ValueForm::shiftHours},
+    KeywordDef{"DATE", Keyword::date, true, AllowedIn::common, ravlogOnly, ValueForm::date},
     KeywordDef{"MIDDLINE", Keyword::middLine, true, AllowedIn::common, ravlogOnly},
     KeywordDef{"KEEPALL", Keyword::keepAll, true, AllowedIn::common, ravlogPondrel},
     KeywordDef{"GROUP", Keyword::group, true, AllowedIn::common, ravlogPondrel},
@@ -106,16 +122,19 @@ inline constexpr std::array keywordTable{
     KeywordDef{"PROTECTSUMMARY", Keyword::protectSummary, true, AllowedIn::common, ravlogOnly},
     // pondrel names a line of its JSON report that could not be read.
     KeywordDef{"NAME", Keyword::name, false, AllowedIn::line, ravlogPondrel},
-    KeywordDef{"CUTHISTORY", Keyword::cutHistory, true, AllowedIn::both, ravlogOnly},
-    KeywordDef{"TIME", Keyword::time, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"CUTHISTORY", Keyword::cutHistory, true, AllowedIn::both, ravlogOnly,
+               ValueForm::cutDays},
+    KeywordDef{"TIME", Keyword::time, true, AllowedIn::common, ravlogOnly, ValueForm::timeWindow},
     KeywordDef{"PONDREL", Keyword::pondrel, true, AllowedIn::common, ravlogOnly},
     KeywordDef{"SESSIONSTAT", Keyword::sessionStat, true, AllowedIn::common, ravlogOnly},
     KeywordDef{"BRAKESESSTAT", Keyword::brakeSesStat, true, AllowedIn::common, ravlogPondrel},
     KeywordDef{"ADVANCEDCPS", Keyword::advancedCps, true, AllowedIn::both, ravlogPondrel},
     KeywordDef{"SWAPINOUT", Keyword::swapInOut, true, AllowedIn::both, allPrograms},
     KeywordDef{"BINKDABORTED", Keyword::binkdAborted, true, AllowedIn::both, ravlogPondrel},
-    KeywordDef{"JSONREPORT", Keyword::jsonReport, true, AllowedIn::common, ravlogOnly},
-    KeywordDef{"HTMLREPORT", Keyword::htmlReport, true, AllowedIn::common, ravlogOnly},
+    KeywordDef{"JSONREPORT", Keyword::jsonReport, true, AllowedIn::common, ravlogOnly,
+               ValueForm::wholeFile},
+    KeywordDef{"HTMLREPORT", Keyword::htmlReport, true, AllowedIn::common, ravlogOnly,
+               ValueForm::wholeFile},
     KeywordDef{"CHARSET", Keyword::charset, true, AllowedIn::common, allPrograms},
     KeywordDef{"ARCHIVE", Keyword::archive, true, AllowedIn::common, ravlogPondrel},
 };
@@ -132,15 +151,17 @@ static_assert(keywordsInTableOrder, "Keyword and keywordTable must list the keyw
 
 inline constexpr std::size_t configPieceSize = 511;
 
-// Cuts a configuration text into lines as a 512-byte fgets buffer would:
-// at most 511 bytes, newline included; the rest of a longer line is the
-// next line. A piece is cut at its first NUL byte, where the text ends for
-// every reader of it.
+// Cuts a configuration text into pieces as a 512-byte fgets buffer would:
+// at most 511 bytes, newline included; the rest of a longer line comes in
+// the pieces after it, under the line's own number. A NUL byte stays in
+// its piece, for the grammar to refuse.
 class ConfigLineReader {
   public:
     explicit ConfigLineReader(ByteSource& source);
     bool next(std::string_view& piece);
     int lineNumber() const { return lineNumber_; }
+    // The piece goes on with the line of the piece before it.
+    bool continuesLine() const { return continues_; }
 
   private:
     ByteSource& source_;
@@ -150,7 +171,13 @@ class ConfigLineReader {
     bool exhausted_ = false;
     std::array<char, configPieceSize> piece_{};
     int lineNumber_ = 0;
+    bool continues_ = false;
+    bool lineOpen_ = false;  // the last piece did not end its line
 };
+
+// A NUL byte is no text a configuration holds: the file is refused on
+// that line rather than read up to the NUL.
+inline constexpr std::string_view nulByteRefused = "NUL byte in the line";
 
 // Skips spaces and tabs; true when a value follows (not the end, ';' or a newline).
 bool skipBlanks(std::string_view& text);

@@ -8,6 +8,7 @@
 #include "core/format.h"
 #include "core/session_kind.h"
 #include "core/text_scan.h"
+#include "core/utf8_text.h"
 
 namespace rv {
 
@@ -107,45 +108,50 @@ void warnLooseAddr(std::FILE* warnings, int lineNumber, std::string_view value,
 
 // The text between double quotes, cut after 15 characters and padded to 15 columns.
 std::string readLabel(std::string_view text) {
-    std::size_t end = 0;
-    std::size_t chars = 0;
-    while (end < text.size() && text[end] != '"' && text[end] != '\n') {
-        auto u = static_cast<unsigned char>(text[end]);
-        bool starts = u < 0x80 || u > 0xBF;
-        if (starts && chars == 15) break;
-        if (starts) ++chars;
-        ++end;
-    }
-    std::string label(text.substr(0, end));
-    label.append(15 - chars, ' ');
+    constexpr std::size_t columns = 15;
+    const std::string_view quoted =
+        text.substr(0, std::min(text.find_first_of("\"\n"), text.size()));
+    std::string label(quoted.substr(0, prefixOfWidth(quoted, columns)));
+    label.append(columns - displayWidth(label), ' ');
     return label;
 }
 
-// The one keyword that destroys records takes nothing but a whole number
-// of days, -65535 to 65535, and a comment: a typing error must stop the
-// run, not cut. (A carriage return before the newline is let pass, as
-// every other keyword does.)
-std::optional<std::int32_t> readCutDays(std::string_view value) {
+// Nothing but blanks and a comment up to the line's end. (A carriage
+// return before the newline is let pass, as every keyword does.)
+bool nothingFollows(std::string_view rest) {
+    std::size_t i = 0;
+    while (i < rest.size() && (isBlank(rest[i]) || rest[i] == '\r'))
+        ++i;
+    return i == rest.size() || rest[i] == ';' || rest[i] == '\n';
+}
+
+// A whole number, signed or not, of at most limit either way, and nothing
+// after it: "3.5", "3h" or a number too large stop the run, where reading
+// their digits would quietly take another value than the one meant.
+std::optional<std::int32_t> wholeNumber(std::string_view value, std::int32_t limit) {
     std::size_t i = 0;
     const bool negative = !value.empty() && value[0] == '-';
     if (!value.empty() && (value[0] == '-' || value[0] == '+')) ++i;
     const std::size_t firstDigit = i;
-    std::int32_t days = 0;
+    std::int32_t number = 0;
     for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-        days = days * 10 + (value[i] - '0');
-        if (days > 65535) return std::nullopt;
+        number = number * 10 + (value[i] - '0');
+        if (number > limit) return std::nullopt;
     }
-    if (i == firstDigit) return std::nullopt;
-    while (i < value.size() && (isBlank(value[i]) || value[i] == '\r'))
-        ++i;
-    if (i < value.size() && value[i] != ';' && value[i] != '\n') return std::nullopt;
-    return negative ? -days : days;
+    if (i == firstDigit || !nothingFollows(value.substr(i))) return std::nullopt;
+    return negative ? -number : number;
 }
+
+// TimeShift moves a history's clock to the node's: AUTO (the local offset
+// from UTC) or hours within a day either way.
+constexpr std::int32_t maxShiftHours = 23;
+// CutHistory: the one keyword that destroys records.
+constexpr std::int32_t maxCutDays = 65535;
 
 }  // namespace
 
-AddrReading readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat,
-                          int lineNumber, std::FILE* warnings, AddrSpec& addrSpec) {
+AddrReading readAddrValue(std::string_view value, bool supportNewFormat, int lineNumber,
+                          std::FILE* warnings, AddrSpec& addrSpec) {
     addrSpec = AddrSpec{};
     for (const SessionKind& kind : sessionKinds) {
         if (!startsWithNoCase(value, kind.keyword)) continue;
@@ -198,11 +204,9 @@ AddrReading readAddrValue(std::string_view value, bool withLabel, bool supportNe
         if (c == anyComponent) addrSpec.flags |= AddrFlags::hasAny;
     }
     const std::string_view rest = value.substr(std::min(s.pos, value.size()));
-    if (withLabel) {
-        std::string_view label = rest;
-        skipBlanks(label);
-        if (!label.empty() && label[0] == '"') addrSpec.displayName = readLabel(label.substr(1));
-    }
+    std::string_view label = rest;
+    skipBlanks(label);
+    if (!label.empty() && label[0] == '"') addrSpec.displayName = readLabel(label.substr(1));
     if (s.exact && endsCleanly(rest)) return AddrReading::exact;
     warnLooseAddr(warnings, lineNumber, value, addrSpec);
     return AddrReading::loose;
@@ -259,7 +263,11 @@ class Reader {
 
     Stop onKeyword(const KeywordLine& kw, Section section) {
         const Keyword id = kw.def->id;
-        if (!kw.def->actedOnBy.has(context_.program) || context_.fixed.has(id)) return std::nullopt;
+        if (context_.fixed.has(id)) return std::nullopt;
+        const bool actsOnIt = kw.def->actedOnBy.has(context_.program);
+        const JudgedValue judged = judgeValue(kw, actsOnIt);
+        if (judged.refusal) return judged.refusal;
+        if (!actsOnIt) return std::nullopt;
         const std::string_view v = kw.value;
         const bool inLine = section == Section::line;
         switch (id) {
@@ -297,21 +305,16 @@ class Reader {
             case Keyword::sessionStat:
                 readFileName(v, settings_.sessionsPath, settings_.sessionsAppend);
                 return std::nullopt;
-            case Keyword::jsonReport: {
-                bool append = false;
-                readFileName(v, settings_.jsonReportPath, append);
-                if (append) return configError(kw.lineNumber, jsonAppendRefused);
-                return std::nullopt;
-            }
-            case Keyword::htmlReport: {
-                bool append = false;
-                readFileName(v, settings_.htmlReportPath, append);
-                if (append) return configError(kw.lineNumber, htmlAppendRefused);
-                return std::nullopt;
-            }
+            case Keyword::jsonReport:
+            case Keyword::htmlReport:
             case Keyword::archive: {
-                bool append = false;
-                readFileName(v, settings_.archivePath, append);
+                bool append =
+                    false;  // a report's '+' is refused above; an archive is never appended
+                readFileName(v,
+                             id == Keyword::jsonReport   ? settings_.jsonReportPath
+                             : id == Keyword::htmlReport ? settings_.htmlReportPath
+                                                         : settings_.archivePath,
+                             append);
                 return std::nullopt;
             }
             case Keyword::charset: {
@@ -325,26 +328,15 @@ class Reader {
                 settings_.charset = *charset;
                 return std::nullopt;
             }
-            case Keyword::timeShift: {
-                int hours = startsWithNoCase(v, "AUTO") ? autoTimeShiftHours(context_.clock->now)
-                                                        : leadingInt(v);
-                auto shift = static_cast<std::int16_t>(hours);
+            case Keyword::timeShift:
                 (inLine ? config_.lines.back().timeShift : settings_.lineDefaults.timeShift) =
-                    shift;
+                    static_cast<std::int16_t>(judged.number);
                 return std::nullopt;
-            }
-            case Keyword::date: {
-                DateResult date = parseDate(valueWord(v), *context_.clock, context_.warnings);
-                if (date.stop) return date.stop;
-                settings_.reportDate = date.time;
+            case Keyword::date:
+                settings_.reportDate = judged.date;
                 return std::nullopt;
-            }
             case Keyword::time:
-                if (!parseTimeWindow(v, settings_.timeWindow)) {
-                    std::string_view shown = withoutNewline(v);
-                    return failure(format("Invalid time %.*s\n", static_cast<int>(shown.size()),
-                                          shown.data()));
-                }
+                settings_.timeWindow = judged.window;
                 return std::nullopt;
             case Keyword::middLine:
                 if (isYes(v))
@@ -394,13 +386,10 @@ class Reader {
                     line.hasName = true;
                 }
                 return std::nullopt;
-            case Keyword::cutHistory: {
-                const std::optional<std::int32_t> days = readCutDays(v);
-                if (!days) return configError(kw.lineNumber, invalidText());
+            case Keyword::cutHistory:
                 (inLine ? config_.lines.back().cutHistory : settings_.lineDefaults.cutHistory) =
-                    *days;
+                    judged.number;
                 return std::nullopt;
-            }
             case Keyword::advancedCps:
                 setSwitch(inLine, &Line::advancedCps, &LineDefaults::advancedCps, isYes(v));
                 return std::nullopt;
@@ -413,8 +402,7 @@ class Reader {
                 return std::nullopt;
             case Keyword::addr: {
                 AddrSpec addrSpec;
-                if (readAddrValue(v, context_.program == Program::ravlog,
-                                  settings_.supportNewFormat, kw.lineNumber, context_.warnings,
+                if (readAddrValue(v, settings_.supportNewFormat, kw.lineNumber, context_.warnings,
                                   addrSpec) != AddrReading::skipped)
                     config_.addresses.push_back(std::move(addrSpec));
                 return std::nullopt;
@@ -439,6 +427,61 @@ class Reader {
     }
 
   private:
+    // A value as its keyword's form reads it, or the refusal that ends the
+    // run: the same in every program, whether it acts on the keyword or not
+    // (only one that does is warned of an adjusted date).
+    struct JudgedValue {
+        Stop refusal;
+        std::int32_t number = 0;  // hours, days
+        std::time_t date = 0;
+        TimeWindow window;
+    };
+
+    JudgedValue judgeValue(const KeywordLine& kw, bool actsOnIt) const {
+        const std::string_view v = kw.value;
+        JudgedValue judged;
+        const auto number = [&](std::optional<std::int32_t> n) {
+            if (n)
+                judged.number = *n;
+            else
+                judged.refusal = configError(kw.lineNumber, invalidText());
+        };
+        switch (kw.def->form) {
+            case ValueForm::taken:
+                break;
+            case ValueForm::shiftHours:
+                if (startsWithNoCase(v, "AUTO") && nothingFollows(v.substr(4)))
+                    judged.number = autoTimeShiftHours(context_.clock->now);
+                else
+                    number(wholeNumber(v, maxShiftHours));
+                break;
+            case ValueForm::cutDays:
+                number(wholeNumber(v, maxCutDays));
+                break;
+            case ValueForm::wholeFile:
+                if (!v.empty() && v[0] == '+')
+                    judged.refusal = configError(kw.lineNumber, kw.def->id == Keyword::jsonReport
+                                                                    ? jsonAppendRefused
+                                                                    : htmlAppendRefused);
+                break;
+            case ValueForm::date: {
+                const DateResult date = parseDate(valueWord(v), *context_.clock,
+                                                  actsOnIt ? context_.warnings : nullptr);
+                judged.refusal = date.stop;
+                judged.date = date.time;
+                break;
+            }
+            case ValueForm::timeWindow:
+                if (!parseTimeWindow(v, judged.window)) {
+                    const std::string_view shown = withoutNewline(v);
+                    judged.refusal = failure(format("Invalid time %.*s\n",
+                                                    static_cast<int>(shown.size()), shown.data()));
+                }
+                break;
+        }
+        return judged;
+    }
+
     std::string_view invalidText() const {
         return context_.program == Program::ravlog
                    ? "invalid parameter or its value"

@@ -1,7 +1,6 @@
 // The configuration reader of all three programs: one reader, one
-// keyword table that says which program acts on each keyword. pondrel
-// reads ADDR without a label; everything else (grammar, checks, messages,
-// handling) is shared.
+// keyword table that says which program acts on each keyword; everything
+// else (grammar, checks, messages, handling) is shared.
 #pragma once
 
 #include <bitset>
@@ -69,7 +68,7 @@ enum class AddrReading {
     loose,
 };
 
-AddrReading readAddrValue(std::string_view value, bool withLabel, bool supportNewFormat,
-                          int lineNumber, std::FILE* warnings, AddrSpec& addrSpec);
+AddrReading readAddrValue(std::string_view value, bool supportNewFormat, int lineNumber,
+                          std::FILE* warnings, AddrSpec& addrSpec);
 
 }  // namespace rv

@@ -173,7 +173,7 @@ DateResult resolveDate(std::string_view text, std::tm date, const DateMessages& 
                                                               : invalidDateLead;
         return {0, failure(std::string(lead).append(text).append("\n"))};
     }
-    if (change.dayAdjusted) warnAdjusted(warnings, messages.adjustedLead, date);
+    if (change.dayAdjusted && warnings) warnAdjusted(warnings, messages.adjustedLead, date);
     return {localCalendarTime(date, clock.isDst), std::nullopt};
 }
 

@@ -33,7 +33,8 @@ struct DateResult {
 // The date value day[.month[.year]] relative to the run's date: a
 // positive part sets, a negative one steps back, 0 or a missing part
 // keeps. The result is that day's local midnight. A day beyond the month
-// is cut to the month's last day with "Date adjusted to ..." on warnings.
+// is cut to the month's last day with "Date adjusted to ..." on warnings
+// (when given).
 // A part that is not a signed decimal number stops the run ("Invalid
 // date: ..." for the day, the year or month message for those parts).
 DateResult parseDate(std::string_view text, const RunClock& clock, std::FILE* warnings);

@@ -1,6 +1,7 @@
 #include "core/drawing_set.h"
 
 #include "core/format.h"
+#include "core/utf8_text.h"
 
 namespace rv {
 

@@ -294,13 +294,4 @@ std::string_view trimmedCell(std::string_view cell) {
     return cell;
 }
 
-std::size_t displayWidth(std::string_view text) {
-    std::size_t n = 0;
-    for (char c : text) {
-        auto u = static_cast<unsigned char>(c);
-        if (u < 0x80 || u > 0xBF) ++n;
-    }
-    return n;
-}
-
 }  // namespace rv

@@ -101,7 +101,4 @@ int compareAddress(const FidoAddress& pattern, const FidoAddress& value);
 // A fixed-width cell without the blanks that pad it on the right.
 std::string_view trimmedCell(std::string_view cell);
 
-// Characters of a UTF-8 text (continuation bytes not counted).
-std::size_t displayWidth(std::string_view text);
-
 }  // namespace rv

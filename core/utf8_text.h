@@ -22,4 +22,12 @@ long utf8SequenceAt(std::string_view text, std::size_t i);
 // The text with every invalid piece replaced by U+FFFD.
 std::string validUtf8(std::string_view text);
 
+// The columns a text takes in a report: one for each character and one
+// for each broken piece, as a code page writes each as one byte ('?' for
+// what it lacks) and a reader of UTF-8 shows each piece as one U+FFFD.
+std::size_t displayWidth(std::string_view text);
+
+// The bytes of the longest start of text that takes at most columns columns.
+std::size_t prefixOfWidth(std::string_view text, std::size_t columns);
+
 }  // namespace rv

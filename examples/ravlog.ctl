@@ -81,7 +81,8 @@ SupportNewFormat Yes
 ; Times are shown as the history stores them, plus TimeShift hours. Most
 ; mailers store the node's local time: 0. A history that stores UTC (or
 ; whose times brimsel shows off by your offset from UTC) needs AUTO, the
-; local offset in whole hours. A line's own TimeShift wins over this one.
+; local offset in whole hours; any other shift is whole hours, -23 to 23.
+; A line's own TimeShift wins over this one.
 TimeShift 0
 
 ; History cutting: keep only the sessions of the last N days in each

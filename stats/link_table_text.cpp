@@ -51,9 +51,12 @@ void putTimeAfterCount(OutBuffer& out, const Duration& t, std::uint64_t seconds)
 
 // The sessions and time of one direction, 14 columns with the closing
 // bar. While the count fits its columns: count, bar, time. A count one
-// digit wider takes the bar's place (ravlog's form then keeps 100 to 999
-// hours flush against it, as it always has, and a 5-digit count before a
-// time under 10 hours); a wider count is written in thousands or more.
+// digit wider takes the bar's place as long as the time beside it leaves
+// a blank (under 100 hours, or in days beyond 999, where the time is made
+// short anyway); ravlog's form also lets a 5-digit count stand before a
+// time under 10 hours, as it always has. Otherwise the count, the figure
+// that does not fit, is written in thousands or more, and never runs into
+// the time.
 void putSessionCell(OutBuffer& out, std::uint64_t count, std::uint64_t seconds,
                     const LinkTableStyle& style) {
     const DrawingSet& d = *style.set;
@@ -69,22 +72,22 @@ void putSessionCell(OutBuffer& out, std::uint64_t count, std::uint64_t seconds,
     }
     const Duration t = splitDuration(seconds);
     const std::size_t n = digits(count);
+    const bool takesBar = n == countWidth + 1
+                              ? t.hours < 100 || t.hours >= 1000
+                              : style.ravlogForm && n == countWidth + 2 && t.hours < 10;
     const NumberText inColumns = formatCount(count, countWidth);
-    if (inColumns.size <= countWidth && n != countWidth + 1 &&
-        !(style.ravlogForm && n == countWidth + 2 && t.hours < 10)) {
-        out.put(inColumns.view());
-        out.put(d.innerBar);
-        putTimeAfterBar(out, t, seconds);
-    } else if (n <= countWidth + 2) {
+    if (takesBar) {
         out.putUnsigned(count, 0);
-        if (style.ravlogForm && n == countWidth + 1 && t.hours >= 100 && t.hours < 1000) {
-            putDuration(out, t, 3);
-        } else if (n == countWidth + 2) {
+        if (n == countWidth + 2) {
             out.put(' ');
             putDuration(out, t, 1);
         } else {
             putTimeAfterCount(out, t, seconds);
         }
+    } else if (inColumns.size <= countWidth) {
+        out.put(inColumns.view());
+        out.put(d.innerBar);
+        putTimeAfterBar(out, t, seconds);
     } else {
         out.put(formatCount(count, countWidth + 1).view());
         putTimeAfterCount(out, t, seconds);

@@ -9,7 +9,8 @@ time zones, a whole day and a window across midnight), every figure of
 ravlog's JSON report, of pondrel's JSON and CSV and of brimsel's JSON
 Lines and CSV equals the cell that the text report shows for it, once
 formatted the way the text formats it. The busy slots are drawn as the
-text draws its charts and compared glyph by glyph.
+text draws its charts and compared glyph by glyph. pondrel's rows carry
+the labels of ravlog's.
 
 hostile: line names and history paths with control characters, quotes,
 backslashes, broken and valid UTF-8 give JSON that Python's json module
@@ -320,6 +321,7 @@ def check_ravlog(work, tag, args, files, zone):
     check_charts(tag, chart_blocks(history), report, True)
     if zone == "UTC":  # where the dump's times are the period's
         check_aborted(work, tag, history, start, end)
+    return {r["address"]: r["label"] for r in report["links"] + report["groups"]}
 
 
 def check_aborted(work, tag, history, start, end):
@@ -352,7 +354,8 @@ def csv_rows(data, what):
     return list(csv.reader(io.StringIO(data.decode("utf-8"), newline="")))
 
 
-def check_pondrel(work, tag, zone):
+def check_pondrel(work, tag, zone, labels):
+    """labels: ravlog's labels by address, which pondrel's rows give alike."""
     text = run("pondrel", [], work, zone).decode()
     report = strict_json(run("pondrel", ["-fjson"], work, zone), f"{tag} pondrel json")
     check(list(report) == ["from", "to", "links", "groups", "totals", "unread_lines", "days"],
@@ -364,6 +367,9 @@ def check_pondrel(work, tag, zone):
     check(all(sum(d[k] for d in report["days"]) == v for k, v in report["totals"].items()),
           f"{tag} pondrel: the days add up to the totals")
     check(report["unread_lines"] == UNREAD, f"{tag} pondrel unread lines")
+    same = [r for r in report["links"] + report["groups"] if r["address"] in labels]
+    check(any(r["label"] for r in same) and
+          all(r["label"] == labels[r["address"]] for r in same), f"{tag} pondrel labels")
     for key, label in (("from", "From"), ("to", "To  ")):
         shown = f"{label}: {iso(report[key]):%H:%M:%S, %d %B %Y, %A}"
         check(shown in text, f"{tag} pondrel: '{shown}' not in the text")
@@ -434,13 +440,14 @@ def crosscheck():
                 day = datetime.date.fromisoformat(end)
                 d = f"-d{day.day}.{day.month}.{day.year}"
                 tag = f"seed {seed}, {zone}"
-                check_ravlog(work, tag + ", whole day", [d],
-                             ("ravlog.ses", "ravlog.lnk", "ravlog.out", "day.json"), zone)
+                labels = check_ravlog(work, tag + ", whole day", [d],
+                                      ("ravlog.ses", "ravlog.lnk", "ravlog.out", "day.json"),
+                                      zone)
                 check_ravlog(work, tag + ", 22-6", [d, "-t22-6", "-ew.ses", "-lw.lnk", "-ow.out",
                                                     "-jw%Y.json"],
                              ("w.ses", "w.lnk", "w.out", f"w{datetime.date.today().year}.json"),
                              zone)
-                check_pondrel(work, tag, zone)
+                check_pondrel(work, tag, zone, labels)
                 check_brimsel(work, tag, zone)
 
 

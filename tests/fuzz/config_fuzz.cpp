@@ -95,19 +95,25 @@ void checkDataText(std::string_view text) {
         if (field[i] == '"' && field[++i] != '"') std::abort();
 }
 
-// In a code page every character, and every broken piece of UTF-8 that
-// the data reports replace, is one byte: a padded cell keeps its width.
-void checkCodePageText(std::string_view text) {
+// The characters of a text and the broken pieces of UTF-8 that the data
+// reports replace.
+std::size_t columnsOf(std::string_view text) {
+    std::size_t characters = 0;
+    for (char c : validUtf8(text))
+        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return characters;
+}
+
+// In a code page each of those is one byte, and the width a text is
+// padded by counts each: a padded cell keeps its width.
+void checkCodePageText(std::string_view text, std::size_t width) {
     static const std::unique_ptr<CodePageEncoder> encoder = CodePageEncoder::open(Charset::cp866);
     if (!encoder) std::abort();
     std::size_t written = 0;
     for (std::string_view rest = text; !rest.empty();)
         written += encoder->next(rest).size();
     written += encoder->finish().size();
-    std::size_t characters = 0;
-    for (char c : validUtf8(text))
-        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    if (written != characters) std::abort();
+    if (written != columnsOf(text) || width != written) std::abort();
 }
 
 void checkStop(const Stop& stop) {
@@ -150,11 +156,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Line& line : config.lines) {
         checkDataText(line.name);
         checkDataText(line.source.path);
-        checkCodePageText(line.name);
+        checkCodePageText(line.name, line.nameWidth);
     }
     for (const AddrSpec& addrSpec : config.addresses) {
         checkDataText(addrSpec.displayName);
-        checkCodePageText(addrSpec.displayName);
+        checkCodePageText(addrSpec.displayName, addrSpec.displayName.empty() ? 0 : 15);
     }
     const ReportPeriod period =
         computePeriod(config.settings.reportDate, config.settings.timeWindow);

@@ -146,6 +146,9 @@ printf '[COMMON]\nHtmlReport x.html\nAddr 2:5020/1 "<script>&amp;\302\205"\n[LIN
 # The same in a report in CP866: every character and broken piece one byte.
 printf '[COMMON]\nCharset 866\nAddr 2:5020/# "Москва \342\202\254\377 \355\240\200"\n[LINE]\nHistory b.his\nName "Линия \360\237\230\200 \342\224\n' |
     text 0 >"$corpus/config/seed-code-page-names"
+# Tag characters, which the C library's converter passes over, in a label and a name.
+printf '[COMMON]\nAddr 2:5020/1 "Tag\363\240\200\201ged \300\257"\n[LINE]\nHistory a.his\nName "N\363\240\201\277me"\n' |
+    text 1 >"$corpus/config/seed-tag-characters"
 printf '[LINE]\r\nHistory a.his\r\n' | text 0 >"$corpus/config/seed-crlf"
 printf '[LINE]\nHistory a.his\0,0,0\nHist\0ory b\n' | text 1 >"$corpus/config/seed-nul"
 printf '[LINE]\nHistory a.his,0,0\n' | text 0 >"$corpus/config/seed-binkd-zero"

@@ -114,8 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         case 7: {
             AddrSpec addrSpec;
-            readAddrValue(text, (selector & 0x40) != 0, (selector & 0x80) != 0, 1, sink(),
-                          addrSpec);
+            readAddrValue(text, (selector & 0x80) != 0, 1, sink(), addrSpec);
             break;
         }
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/time_text.h"
+#include "history_files.h"
 #include "report_texts.h"
 #include "run_program.h"
 #include "scratch_dir.h"
@@ -100,6 +101,29 @@ TEST(CodePageReports, DemoNodeInBothCodePagesByOptionAndKeyword) {
     for (std::string& report : asked)
         report = testing::replacedAll(report, "Модем", "?????");
     expectSame(asked, reports(cyrillic, "ravlog", {"-u437"}), "CP437", "ravlog -u437, Cyrillic");
+}
+
+// A label and a line name holding a character that the C library's
+// converter passes over without a word (a tag character, U+E0001) and
+// broken UTF-8 (an overlong '/'): each becomes one '?' and keeps its
+// column, in both code pages the reports the data files hold.
+TEST(CodePageReports, CharactersConvertedToNothingKeepTheirColumns) {
+    ScratchDir dir;
+    testing::writeHistory(dir, "a.his", HistoryTypes::plain28,
+                          "2:5020/1 2024-03-12T10:00:00 dur=600 rcvd=1000 sent=2000 flags=5\n"
+                          "2:5020/2 2024-03-12T11:00:00 dur=60 flags=6\n");
+    const std::string hidden = "\xF3\xA0\x80\x81", broken = "\xC0\xAF";
+    ASSERT_TRUE(dir.write("ravlog.ctl", "[COMMON]\nMiddLine Yes\nAddr 2:5020/1 \"Ta" + hidden +
+                                            "g" + broken +
+                                            "x\"\nAddr 2:5020/2 \"Plain\"\n"
+                                            "[LINE]\nHistory a.his\nName \"N" +
+                                            hidden + "me" + broken + "\"\n"));
+    const std::string data = std::string(RV_SOURCE_DIR) + "/tests/data/code_pages/hidden_label.";
+    for (const char* codePage : {"CP866", "CP437"}) {
+        const Texts paged = reports(dir, "ravlog", {std::string("-u") + codePage});
+        EXPECT_EQ(decoded(paged[0], codePage), slurp(data + "ses")) << codePage;
+        EXPECT_EQ(decoded(paged[2], codePage), slurp(data + "out")) << codePage;
+    }
 }
 
 // Runs that a code page must not touch, and names that are refused (the

@@ -261,17 +261,17 @@ TEST(HostileConfigs, CleanErrorsForTextThatIsNoConfiguration) {
     };
     const Case cases[] = {
         {std::string(1 << 20, 'x'), "Config error, line 1: " + dos2unix + "\n"},
-        // The comment goes on in pieces of 511 bytes; the second one is no comment.
-        {";" + std::string(1 << 20, 'x'), "Config error, line 2: " + dos2unix + "\n"},
-        {std::string(1 << 20, ' ') + "\nbogus", "Config error, line 2054: " + dos2unix + "\n"},
+        // The comment goes on in pieces of 511 bytes, all of it comment.
+        {";" + std::string(1 << 20, 'x'), "No history file defined.\n"},
+        {";" + std::string(1 << 20, 'x') + "\nbogus", "Config error, line 2: " + dos2unix + "\n"},
+        {std::string(1 << 20, ' ') + "\nbogus", "Config error, line 2: " + dos2unix + "\n"},
         {"\xC3\x28\xFF\xFE\n", "Config error, line 1: " + dos2unix + "\n"},
         // A History value whose name starts with a byte above 127 has no file name.
         {"[LINE]\nHistory \xFF\xFE.his\n", "Config error, line 2: " + dos2unix + "\n"},
         {"[LINE]\nHistory \xC3\xA9t\xC3\xA9.his\n", "Config error, line 2: " + dos2unix + "\n"},
-        {"\0\0\0\0"s, "No history file defined.\n"},
-        {"[LINE]\0\nHistory\0 a.his\n"s, "Config error, line 2: " + dos2unix + "\n"},
-        {"[LINE]\nHist\0ory a.his\n"s, "Config error, line 2: " + dos2unix + "\n"},
-        {std::string(600, '\0') + "[LINE]\n", "No history file defined.\n"},
+        {"\0\0\0\0"s, "Config error, line 1: NUL byte in the line\n"},
+        {"[LINE]\0\nHistory\0 a.his\n"s, "Config error, line 1: NUL byte in the line\n"},
+        {std::string(600, '\0') + "[LINE]\n", "Config error, line 1: NUL byte in the line\n"},
     };
     for (const Case& c : cases) {
         brimsel::DumpSettings settings;
@@ -280,15 +280,6 @@ TEST(HostileConfigs, CleanErrorsForTextThatIsNoConfiguration) {
         EXPECT_EQ(stop->status, exitFailure);
         EXPECT_EQ(stop->message, c.message) << c.text.substr(0, 40);
     }
-}
-
-TEST(HostileConfigs, NulEndsTheHistoryName) {
-    using namespace std::string_literals;
-    brimsel::DumpSettings settings;
-    EXPECT_FALSE(readBrimselConfig("[LINE]\nHistory a.his\0,0,0\n"s, settings));
-    ASSERT_EQ(settings.config.lines.size(), 1u);
-    EXPECT_EQ(settings.config.lines[0].source.path, "a.his");
-    EXPECT_EQ(settings.config.lines[0].source.type, T::plain28);
 }
 
 TEST(HostileConfigs, RandomConfigurationsEndCleanly) {
@@ -332,7 +323,7 @@ TEST(HostileConfigs, BrimselReportsAHugeLineAndGoesNoFurther) {
     ASSERT_TRUE(dir.write("ravlog.ctl", "[LINE]\nHistory " + std::string(1 << 20, 'h') + "\n"));
     ProgramResult r = testing::runProgram(brimselPath, {}, dir.path(), {"TZ=UTC"}, 20);
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.err, "Config error, line 3: " + dos2unix + "\n");
+    EXPECT_EQ(r.err, "Config error, line 2: " + dos2unix + "\n");
 }
 
 }  // namespace

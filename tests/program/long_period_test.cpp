@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/format.h"
+#include "core/utf8_text.h"
 #include "ravlog_runs.h"
 
 namespace rv {

@@ -7,6 +7,7 @@
 
 #include "core/busy_mask.h"
 #include "core/format.h"
+#include "core/utf8_text.h"
 #include "ravlog/chart_text.h"
 #include "stats/chart_layout.h"
 

@@ -62,7 +62,12 @@ TEST(CodePageReport, ConvertsEveryPieceAsItArrives) {
          "b"},
         {cp866, {"\xF0\x9F", "\x98\x80", "."}, "?."},
         {cp866, {"\xE2", "A"}, "?A"},
-        {cp866, {"ab\xE2\x94"}, "ab?"},           // cut off at the end
+        {cp866, {"ab\xE2\x94"}, "ab?"},  // cut off at the end
+        {cp866,
+         {"a\xF3\xA0\x80\x81"
+          "b"},
+         "a?b"},  // a tag character, which iconv passes over
+        {cp437, {run + "\xF3\xA0\x81\xBF", "c"}, run + "?c"},
         {cp866, {run + "─║"}, run + "\xC4\xBA"},  // across the converter's block
         {cp437, {run + "\xE2", "\x95\x91"}, run + "\xBA"},
         {Charset::utf8, {"┌─\xFF", "\xE2"}, "┌─\xFF\xE2"},

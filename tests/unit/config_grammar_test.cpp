@@ -145,25 +145,26 @@ TEST(ConfigLines, LongLinesAreCutAt511Bytes) {
     EXPECT_EQ(one.stop->message, "Config error, line 3: invalid parameter or its value\n");
     EXPECT_EQ(one.seen[1].value.size(), 510u - 7 + 1);
 
-    // 512 bytes: the newline alone is the second piece, a blank line that
-    // is still counted.
+    // 512 bytes: the newline alone is the second piece, blank, of the same line.
     const std::string over = "[COMMON]\nOUTPUT " + std::string(511 - 7, 'x') + "\nbogus\n";
     Outcome two = read(over);
     ASSERT_TRUE(two.stop);
-    EXPECT_EQ(two.stop->message, "Config error, line 4: invalid parameter or its value\n");
+    EXPECT_EQ(two.stop->message, "Config error, line 3: invalid parameter or its value\n");
     EXPECT_EQ(two.seen[1].value, std::string(511 - 7, 'x'));
 
-    // The rest of a long line is recognised on its own.
-    const std::string split = "[COMMON]\n;" + std::string(510, 'c') + "TIMESHIFT 3\n";
-    Outcome rest = read(split);
-    EXPECT_FALSE(rest.stop);
-    ASSERT_EQ(rest.seen.size(), 2u);
-    EXPECT_EQ(rest.seen[1].keyword, "TIMESHIFT");
-    EXPECT_EQ(rest.seen[1].value, "3\n");
-    EXPECT_EQ(rest.seen[1].line, 3);
+    // The rest of a long comment is comment, also behind blanks that fill
+    // a piece, and the next line has its own number.
+    for (const std::string& comment : {";" + std::string(510, 'c') + "TIMESHIFT 3",
+                                       std::string(511, ' ') + ";" + std::string(1200, 'c')}) {
+        Outcome rest = read("[COMMON]\n" + comment + "\nbogus\n");
+        ASSERT_TRUE(rest.stop);
+        EXPECT_EQ(rest.stop->message, "Config error, line 3: invalid parameter or its value\n");
+        EXPECT_EQ(rest.seen.size(), 1u);
+    }
 
+    // The rest of a long keyword line is read on its own, under the line's number.
     const std::string garbage = "[COMMON]\nOUTPUT " + std::string(600, 'y') + "\n";
-    EXPECT_EQ(errorOf(garbage, Program::brimsel), "Config error, line 3: " + dos2unix + "\n");
+    EXPECT_EQ(errorOf(garbage, Program::brimsel), "Config error, line 2: " + dos2unix + "\n");
 }
 
 TEST(ConfigLines, LastLineWithoutNewline) {
@@ -272,22 +273,23 @@ TEST(ConfigLines, CarriageReturns) {
               "Config error, line 3: parameter not allowed in [LINE] section\n");
 }
 
-TEST(ConfigLines, TextEndsAtANulByteOfItsLine) {
+// A NUL byte anywhere, a comment or the rest of a long line included,
+// is an error of its line in every program.
+TEST(ConfigLines, ANulByteIsAnErrorOfItsLine) {
     using namespace std::string_literals;
-    Outcome cut = read("[COMMON]\nOUT\0PUT x\n"s);
-    ASSERT_TRUE(cut.stop);
-    EXPECT_EQ(cut.stop->message, "Config error, line 2: invalid parameter or its value\n");
-
-    Outcome value = read("[COMMON]\nOUTPUT x\0garbage\nSHOWVALUE cps\n"s);
-    EXPECT_FALSE(value.stop);
-    ASSERT_EQ(value.seen.size(), 3u);
-    EXPECT_EQ(value.seen[1].value, "x");
-    EXPECT_EQ(value.seen[2].line, 3);
-
-    // A line that starts with NUL is empty and skipped, but counted.
-    Outcome empty = read("[COMMON]\n\0OUTPUT x\nbogus\n"s);
-    ASSERT_TRUE(empty.stop);
-    EXPECT_EQ(empty.stop->message, "Config error, line 3: invalid parameter or its value\n");
+    const std::pair<std::string, int> cases[] = {
+        {"[COMMON]\nOUT\0PUT x\n"s, 2},
+        {"[COMMON]\nOUTPUT x\0garbage\nSHOWVALUE cps\n"s, 2},
+        {"[COMMON]\n\0OUTPUT x\nbogus\n"s, 2},
+        {"\0\0\0\0"s, 1},
+        {"[COMMON]\n; a \0 in a comment\n"s, 2},
+        {"[COMMON]\n;" + std::string(600, 'c') + "\0\n"s, 2},
+    };
+    for (const auto& [text, line] : cases)
+        for (const Program program : {Program::ravlog, Program::pondrel, Program::brimsel})
+            EXPECT_EQ(errorOf(text, program),
+                      "Config error, line " + std::to_string(line) + ": NUL byte in the line\n")
+                << text.substr(0, 20);
 }
 
 TEST(ConfigReading, HandlerStopEndsTheReading) {

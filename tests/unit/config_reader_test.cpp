@@ -23,6 +23,9 @@ using testing::TimeZoneScope;
 
 constexpr std::int16_t any = anyComponent;
 constexpr std::int16_t each = eachComponent;
+constexpr const char* dos2unix =
+    "invalid keyword or parameter, or config file not in unix-like format (use dos2unix to "
+    "convert it)";
 
 struct ReadResult {
     Configuration config;
@@ -67,10 +70,9 @@ std::string withCommon(const std::string& common) {
     return "[COMMON]\n" + common + "[LINE]\nHISTORY a.his\n";
 }
 
-AddrSpec readAddr(std::string_view value, bool withLabel = true) {
+AddrSpec readAddr(std::string_view value) {
     AddrSpec addrSpec;
-    EXPECT_NE(readAddrValue(value, withLabel, true, 1, nullptr, addrSpec), AddrReading::skipped)
-        << value;
+    EXPECT_NE(readAddrValue(value, true, 1, nullptr, addrSpec), AddrReading::skipped) << value;
     return addrSpec;
 }
 
@@ -197,13 +199,12 @@ TEST(ConfigAddr, CyrillicLabelsCountCharactersNotBytes) {
     EXPECT_EQ(readAddr("2:5020/1 \"Узел №1 Москва-Юг\"").displayName, "Узел №1 Москва-");
 }
 
-TEST(ConfigAddr, PondrelReadsNoLabels) {
-    EXPECT_EQ(readAddr("1:234/56 \"Node Bob\"", false).displayName, "");
+TEST(ConfigAddr, PondrelReadsLabelsAsRavlog) {
     const ReadResult r = readText(withCommon("ADDR 1:234/56 \"Node Bob\"\n"),
                                   ReadOptions{Program::pondrel, {}, {}, {}});
     ASSERT_FALSE(r.stop);
     ASSERT_EQ(r.config.addresses.size(), 1u);
-    EXPECT_EQ(r.config.addresses[0].displayName, "");
+    EXPECT_EQ(r.config.addresses[0].displayName, "Node Bob       ");
     EXPECT_EQ(r.config.addresses[0].pattern, (FidoAddress{1, 234, 56, any}));
 }
 
@@ -228,8 +229,7 @@ TEST(ConfigHistory, ErrorsNameTheirLine) {
               "Config error, line 2: invalid parameter or its value\n");
     EXPECT_EQ(
         failureText(readText("[LINE]\nHISTORY ,\n", ReadOptions{Program::pondrel, {}, {}, {}})),
-        "Config error, line 2: invalid keyword or parameter, or config file not in "
-        "unix-like format (use dos2unix to convert it)\n");
+        "Config error, line 2: " + std::string(dos2unix) + "\n");
 }
 
 TEST(ConfigHistory, EndOfFileChecks) {
@@ -301,17 +301,15 @@ TEST(ConfigValues, TimeShift) {
     const ReadResult r = readText(
         "[COMMON]\n"
         "TIMESHIFT -2\n"
-        "[LINE]\nHISTORY a.his\nTIMESHIFTX 3\n"
         "[LINE]\nHISTORY b.his\ntimeshift auto\n"
-        "[LINE]\nHISTORY c.his\nTIMESHIFT +5 hours\n"
+        "[LINE]\nHISTORY c.his\nTIMESHIFT +5\n"
         "[LINE]\nHISTORY d.his\n");
     ASSERT_FALSE(r.stop);
     const std::vector<Line>& lines = r.config.lines;
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0].timeShift, 0);  // the value "X 3" has no leading number
-    EXPECT_EQ(lines[1].timeShift, 1);  // central European standard time, also in summer
-    EXPECT_EQ(lines[2].timeShift, 5);
-    EXPECT_EQ(lines[3].timeShift, -2);  // from [COMMON]
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].timeShift, 1);  // central European standard time, also in summer
+    EXPECT_EQ(lines[1].timeShift, 5);
+    EXPECT_EQ(lines[2].timeShift, -2);  // from [COMMON]
 }
 
 TEST(ConfigValues, DateAndTimeWindow) {
@@ -457,26 +455,62 @@ TEST(ConfigValues, PerLineSwitchesAndCutHistory) {
     EXPECT_EQ(l[2].cutHistory, 30);
 }
 
-// The one keyword that destroys records: a whole number of days, or a
-// configuration error. In a [LINE] under [COMMON] CUTHISTORY 30, so that a
-// value taken for the unset marker would show as 30. Days -2: refused.
-TEST(ConfigValues, CutHistoryTakesAWholeNumberOfDaysOrStops) {
-    const std::pair<const char*, std::int32_t> cases[] = {
-        {"65538", -2},       {"1e3", -2},      {"6O", -2},         {"2,5", -2}, {"abc", -2},
-        {"99999999999", -2}, {"-65536", -2},   {"7days", -2},      {"- 7", -2}, {"+", -2},
-        {"7 x", -2},         {"65535", 65535}, {"-65535", -65535}, {"-3", -3},  {"+7", 7},
-        {"7 ; comment", 7},  {"7;x", 7},       {"7\t\r", 7},       {"0", 0},    {"-1", 30},
+// TimeShift's hours within a day and CutHistory's days (the one keyword
+// that destroys records): a whole number, or a configuration error in
+// every program alike, also in one that does not act on the keyword. In a
+// [LINE] under [COMMON] with 7, so that a value taken for the unset marker
+// shows as 7.
+TEST(ConfigValues, ShiftAndCutTakeWholeNumbersOrStopInEveryProgram) {
+    TimeZoneScope zone(testing::centralEurope);
+    struct Case {
+        std::string keyword;
+        std::vector<const char*> refused;
+        std::vector<std::pair<const char*, std::int32_t>> taken;
     };
-    for (const auto& [value, days] : cases) {
-        SCOPED_TRACE(value);
-        const ReadResult r =
-            readText("[COMMON]\nCUTHISTORY 30\n[LINE]\nHISTORY a.his\nCUTHISTORY " +
-                     std::string(value) + "\n");
-        if (days == -2) {
-            EXPECT_EQ(failureText(r), "Config error, line 5: invalid parameter or its value\n");
-        } else {
-            ASSERT_FALSE(r.stop);
-            EXPECT_EQ(r.config.lines.at(0).cutHistory, days);
+    const Case cases[] = {
+        {"CUTHISTORY",
+         {"65538", "1e3", "6O", "2,5", "abc", "99999999999", "-65536", "7days", "30days", "65536",
+          "- 7", "+", "7 x"},
+         {{"65535", 65535},
+          {"-65535", -65535},
+          {"-3", -3},
+          {"+7", 7},
+          {"7 ; comment", 7},
+          {"7;x", 7},
+          {"7\t\r", 7},
+          {"0", 0},
+          {"-1", 7}}},
+        {"TIMESHIFT",
+         {"3.5", "3h", "30000", "24", "-24", "X 3", "+5 hours", "AUTOMATIC", "auto 2"},
+         {{"23", 23}, {"-23", -23}, {"+5\r", 5}, {"0 ; UTC", 0}, {"Auto ; CET", 1}}},
+    };
+    const std::pair<Program, const char*> programs[] = {
+        {Program::ravlog, "invalid parameter or its value"},
+        {Program::pondrel, dos2unix},
+        {Program::brimsel, dos2unix}};
+    for (const auto& [program, invalid] : programs) {
+        ReadOptions options;
+        options.program = program;
+        for (const Case& c : cases) {
+            const auto read = [&](const char* value) {
+                return readText("[COMMON]\n" + c.keyword + " 7\n[LINE]\nHISTORY a.his\n" +
+                                    c.keyword + " " + value + "\n",
+                                options);
+            };
+            for (const char* value : c.refused)
+                EXPECT_EQ(failureText(read(value)),
+                          "Config error, line 5: " + std::string(invalid) + "\n")
+                    << c.keyword << " " << value;
+            for (const auto& [value, number] : c.taken) {
+                const ReadResult r = read(value);
+                ASSERT_FALSE(r.stop) << c.keyword << " " << value;
+                const Line& line = r.config.lines.at(0);
+                if (c.keyword == "TIMESHIFT") {
+                    EXPECT_EQ(line.timeShift, number) << value;
+                } else if (program == Program::ravlog) {
+                    EXPECT_EQ(line.cutHistory, number) << value;
+                }
+            }
         }
     }
 }
@@ -607,8 +641,21 @@ TEST(ConfigPrograms, EachActsOnItsOwnKeywords) {
     }
     ReadOptions pondrel;
     pondrel.program = Program::pondrel;
-    // A keyword that a program does not act on is not even read.
-    EXPECT_EQ(failureText(readText(withCommon("TIME not a window\nDATE 15.3.24\n"), pondrel)), "");
+    // A keyword that a program does not act on is judged all the same.
+    for (const Program program : {Program::pondrel, Program::brimsel}) {
+        ReadOptions other;
+        other.program = program;
+        EXPECT_EQ(failureText(readText(withCommon("TIME not a window\n"), other)),
+                  "Invalid time not a window\n");
+        EXPECT_EQ(failureText(readText(withCommon("DATE 15.3.24\n"), other)),
+                  "Invalid Date (year): 15.3.24\n");
+        EXPECT_EQ(failureText(readText(withCommon("JSONREPORT +day.json\n"), other)),
+                  "Config error, line 2: " + std::string(jsonAppendRefused) + "\n");
+        // Nor is an adjusted date told where it is of no use.
+        const ReadResult adjusted = readText(withCommon("DATE 31.2\n"), other);
+        EXPECT_FALSE(adjusted.stop);
+        EXPECT_EQ(adjusted.warnings, "");
+    }
     EXPECT_EQ(failureText(readText("[COMMON]\nHISTORY a.his\n", pondrel)),
               "Config error, line 2: keyword not allowed in [COMMON] section\n");
 }

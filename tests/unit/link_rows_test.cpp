@@ -108,7 +108,9 @@ TEST(LinkTable, SessionCellWidthForms) {
         {999, 100 * hours, "999│100:00:00║"},
         {1000, 9 * hours + 59 * 60 + 59, "1000 9:59:59 ║"},
         {1234, 12 * hours, "1234 12:00:00║"},
-        {9999, 999 * hours + 1, "9999999:00:01║"},
+        // A time of three-digit hours leaves the count no blank: thousands.
+        {1234, 150 * hours, " 1k│150:00:00║"},
+        {9999, 999 * hours + 1, " 9k│999:00:01║"},
         {10000, 5 * hours, "10000 5:00:00║"},
         {12345, 5 * hours, "12345 5:00:00║"},
         // Where the row would lose its closing bar, the count in thousands.
