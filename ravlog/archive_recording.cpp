@@ -1,6 +1,7 @@
 #include "ravlog/archive_recording.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 namespace rv::ravlog {
@@ -91,6 +92,13 @@ void ArchiveRecording::lineRead(bool whole) {
 
 std::string ArchiveRecording::finish() {
     if (failure_.empty()) fail(archive_.commit());
+    if (!failure_.empty()) return failure_;
+    // One line each in the mail cron sends: a new archive or line where
+    // days were expected is a gap the operator should see.
+    const std::string& path = run_.config.settings.archivePath;
+    if (archive_.created()) std::fprintf(run_.out, "Created archive %s\n", path.c_str());
+    for (const std::string& line : archive_.addedLines())
+        std::fprintf(run_.out, "Archive %s: new line %s\n", path.c_str(), line.c_str());
     return failure_;
 }
 

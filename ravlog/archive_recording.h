@@ -32,8 +32,9 @@ class ArchiveRecording {
     // read to its end (its days are then left for a later run).
     void lineRead(bool whole);
 
-    // Commits. Empty when every such day is in the archive; otherwise the
-    // reason, and nothing of this run is kept.
+    // Commits, and says on the run's output when the archive or a line in
+    // it was created. Empty when every such day is in the archive;
+    // otherwise the reason, and nothing of this run is kept.
     std::string finish();
 
   private:

@@ -145,7 +145,10 @@ TEST(DayArchiveRuns, AnArchiveThatCannotBeWrittenStopsEveryCut) {
         const std::string archive = dir.file("archive.db");
         const std::string ctl = writeNode(dir, "node", "Archive " + archive + "\nCutHistory 30\n");
         if (c.real) {
-            ASSERT_EQ(DayArchive().open(archive, DayArchive::Access::write), "");
+            DayArchive made;
+            ASSERT_EQ(made.open(archive, DayArchive::Access::write), "");
+            ASSERT_EQ(made.begin(), "");
+            ASSERT_EQ(made.commit(), "");
         } else if (!*c.sql) {
             std::ofstream(archive) << "Not an archive at all\n";
         }
