@@ -31,6 +31,11 @@ const char* const packedSumsTable =
     " sums BLOB NOT NULL,"
     " PRIMARY KEY(line, day)) WITHOUT ROWID;";
 
+// Version 3 keeps where each day ends in the history's own clock, so that
+// a line's days stay apart whatever its TimeShift does between runs; the
+// days of an older archive end at their midnight less the line's shift.
+const char* const historyEndColumn = "ALTER TABLE days ADD COLUMN history_end INTEGER;";
+
 // The tables of version 1.
 const char* const schema =
     "CREATE TABLE lines("
@@ -206,12 +211,13 @@ std::string DayArchive::readVersion(bool& empty) {
         objects = static_cast<int>(st.column(1));
     }
     empty = objects == 0 && version == 0;
-    if (!empty && version != archiveVersion && version != 1) {
+    if (!empty && (version < 1 || version > archiveVersion)) {
         if (version == 0) return "not an archive";
         return "archive version " + std::to_string(version) + ", expected " +
                std::to_string(archiveVersion);
     }
     packedSums_ = version >= 2;
+    historyEnds_ = version >= 3;
     return {};
 }
 
@@ -225,6 +231,7 @@ std::string DayArchive::changeSchema(const std::string& tables) {
     if (std::string reason = execute(sql.c_str(), "can't create the tables"); !reason.empty())
         return reason;
     packedSums_ = true;
+    historyEnds_ = true;
     return {};
 }
 
@@ -236,8 +243,9 @@ std::string DayArchive::begin() {
     bool empty = false;
     if (std::string reason = readVersion(empty); !reason.empty()) return reason;
     created_ = empty;
-    if (empty) return changeSchema(std::string(schema) + packedSumsTable);
-    return packedSums_ ? std::string() : changeSchema(packedSumsTable);
+    if (empty) return changeSchema(std::string(schema) + packedSumsTable + historyEndColumn);
+    if (!packedSums_) return changeSchema(std::string(packedSumsTable) + historyEndColumn);
+    return historyEnds_ ? std::string() : changeSchema(historyEndColumn);
 }
 
 std::string DayArchive::commit() {
@@ -322,15 +330,18 @@ std::string DayArchive::recordedDays(const std::string& line, std::vector<Archiv
 }
 
 std::string DayArchive::daysOf(std::int64_t id, std::vector<ArchivedDay>& days) {
-    Statement st(
-        db_, "SELECT day, records, first_time, last_time FROM days WHERE line = ?1 ORDER BY day");
+    Statement st(db_, historyEnds_ ? "SELECT day, records, first_time, last_time, history_end"
+                                     " FROM days WHERE line = ?1 ORDER BY day"
+                                   : "SELECT day, records, first_time, last_time, NULL"
+                                     " FROM days WHERE line = ?1 ORDER BY day");
     if (!st) return failed("can't read");
     st.bind(1, id);
     int rc = 0;
     while ((rc = st.step()) == SQLITE_ROW) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
-        days.push_back(
-            {dayNumber(text ? text : ""), count(st.column(1)), st.column(2), st.column(3)});
+        const bool endKnown = sqlite3_column_type(st.get(), 4) != SQLITE_NULL;
+        days.push_back({dayNumber(text ? text : ""), count(st.column(1)), st.column(2),
+                        st.column(3), endKnown ? st.column(4) : ArchivedDay::unknownEnd});
     }
     if (rc != SQLITE_DONE) return failed("can't read");
     return {};
@@ -344,7 +355,8 @@ std::string DayArchive::recordDay(const std::string& line, const ArchivedDay& da
     Statement dropSums(db_, "DELETE FROM traffic WHERE line = ?1 AND day = ?2");
     Statement putDay(db_,
                      "INSERT OR REPLACE INTO days(line, day, records, first_time, last_time,"
-                     " recorded_at) VALUES(?1, ?2, ?3, ?4, ?5, strftime('%s','now'))");
+                     " recorded_at, history_end) VALUES(?1, ?2, ?3, ?4, ?5, strftime('%s','now'),"
+                     " ?6)");
     Statement putSums(db_,
                       "INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11,"
                       " ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)");
@@ -358,6 +370,10 @@ std::string DayArchive::recordDay(const std::string& line, const ArchivedDay& da
     putDay.bind(3, signedCount(day.records));
     putDay.bind(4, day.firstTime);
     putDay.bind(5, day.lastTime);
+    if (day.end == ArchivedDay::unknownEnd)
+        sqlite3_bind_null(putDay.get(), 6);
+    else
+        putDay.bind(6, day.end);
     if (putDay.step() != SQLITE_DONE) return failed("can't write");
     std::int64_t seq = 0;
     for (const ArchivedSums* s : sums) {
@@ -395,6 +411,8 @@ std::string DayArchive::readDays(
     if (std::string reason = lineId(line, false, id); !reason.empty()) return reason;
     if (id < 0) return {};
     // One read transaction: the days and their sums as one run left them.
+    // A writer reads in its own.
+    if (writing_) return readDaysOf(id, firstDay, dayFound, sumsFound);
     if (std::string reason = execute("BEGIN", "can't read"); !reason.empty()) return reason;
     std::string reason = readDaysOf(id, firstDay, dayFound, sumsFound);
     sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);

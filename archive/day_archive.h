@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -18,16 +19,23 @@ struct sqlite3;
 namespace rv {
 
 // The schema's version, kept in PRAGMA user_version.
-inline constexpr int archiveVersion = 2;
+inline constexpr int archiveVersion = 3;
 
 // What the archive knows of one day of a line. day counts days since
 // 1970-01-01 in the line's clock (the history's clock plus TimeShift);
-// the times are seconds in that clock.
+// the times are seconds in that clock. A line's days take the history's
+// records in turns: each those that started before its end, in the
+// history's own clock (before TimeShift), and after the day before's.
 struct ArchivedDay {
+    // The end of a day recorded before the ends were kept (version 3): its
+    // midnight less the line's TimeShift.
+    static constexpr std::int64_t unknownEnd = std::numeric_limits<std::int64_t>::min();
+
     std::int64_t day = 0;
     std::uint64_t records = 0;  // the records of the day that were counted
     std::int64_t firstTime = 0;
     std::int64_t lastTime = 0;
+    std::int64_t end = unknownEnd;
 };
 
 // The sums of one day's sessions of one address and kind (the record's
@@ -126,7 +134,8 @@ class DayArchive {
     std::string changeSchema(const std::string& tables);
 
     sqlite3* db_ = nullptr;
-    bool packedSums_ = false;  // the archive has day_sums (version 2)
+    bool packedSums_ = false;   // the archive has day_sums (version 2)
+    bool historyEnds_ = false;  // and days.history_end (version 3)
     bool writing_ = false;
     bool created_ = false;
     std::vector<std::string> addedLines_;

@@ -35,9 +35,8 @@ Stop ArchiveDays::open(Run& run) {
 }
 
 Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& converter) {
-    days_.clear();
+    end_ = LineDays::noDay;
     counted_.clear();
-    cachedDay_ = -1;
     if (!archive_) return std::nullopt;
     const Line& line = run.config.lines[i];
     const bool advancedCps = line.advancedCps != 0;
@@ -49,7 +48,7 @@ Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& convert
     const std::string reason = archive_->readDays(
         line.source.path, firstDay,
         [&](const ArchivedDay& day) {
-            days_.push_back(day.day);
+            end_ = std::max(end_, shiftedEnd(day, line.timeShift));
             // A day is counted whole: its first and last record stand for
             // all of it in the period test.
             const std::optional<std::time_t> first = converter.toLocal(day.firstTime);

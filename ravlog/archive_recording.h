@@ -1,6 +1,8 @@
 // ravlog's part of the day archive: every complete day that a line's
 // history holds and the archive lacks, or holds with fewer records than
-// the history now does, is recorded, all lines in one transaction. The
+// the history now does, is recorded, and records after the last recorded
+// day that the line's clock puts on it are added to it (LineDays), all
+// lines in one transaction. The
 // days are gathered from the reading for the reports (the history is read
 // once); the transaction is committed after the last line was read and
 // before any history is cut.
@@ -39,6 +41,8 @@ class ArchiveRecording {
 
   private:
     void fail(std::string reason);
+    // Adds a day's records gathered after its span to what the archive holds.
+    std::string addToDay(const ArchivedDay& added);
 
     Run& run_;
     SourceOpener& opener_;
