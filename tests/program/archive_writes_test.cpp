@@ -249,6 +249,37 @@ TEST(ArchiveWrites, NewArchivesAndLinesAreSaidAndSpellingsOfAHistoryAreOneLine) 
               slurp(std::string(RV_SOURCE_DIR) + "/tests/data/archive/creations.txt"));
 }
 
+// The gap the issue met: the archive removed after a month of runs, and a
+// line whose history is gone. The next run says it made a new archive, and
+// pondrel's JSON report and page name the days of the period each line
+// took from it (tests/data/archive/gap.txt, D the scratch directory).
+TEST(ArchiveWrites, PondrelSaysWhichDaysOfThePeriodCameFromTheArchive) {
+    testing::TimeZoneScope utc("UTC");
+    ScratchDir dir;
+    const std::string archive = dir.file("archive.db");
+    const std::string ctl = writeNode(dir, "node", "Archive " + archive + "\nCutHistory 30\n");
+    ASSERT_TRUE(std::ofstream(ctl, std::ios::app)
+                << "[LINE]\nHistory " << dir.file("gone.his") << "\n");
+    ravlogOn(ctl, endDay - 40);
+    std::filesystem::remove(archive);
+    EXPECT_EQ(ravlogOn(ctl, endDay + 1).out.rfind("Created archive " + archive + "\n", 0), 0u);
+    const std::vector<std::string> period = {"-b1.4.2024", "-e30.6.2024"};
+    const auto part = [](const std::string& text, const std::string& from, const std::string& to) {
+        const std::size_t at = text.find(from);
+        return at == std::string::npos ? "no " + from + "\n"
+                                       : text.substr(at, text.find(to, at) + to.size() - at);
+    };
+    std::vector<std::string> json = period, html = period;
+    json.push_back("-fjson");
+    html.push_back("-fhtml");
+    std::string said =
+        part(testing::pondrelReport(ctl, json), "\"archive\"", "\n]}") + "\n" +
+        part(testing::pondrelReport(ctl, html), "<h2>Day archive", "</table></div>\n");
+    for (std::size_t at = 0; (at = said.find(dir.path(), at)) != std::string::npos; ++at)
+        said.replace(at, dir.path().size(), "D");
+    EXPECT_EQ(said, slurp(std::string(RV_SOURCE_DIR) + "/tests/data/archive/gap.txt"));
+}
+
 // Nightly runs over two weeks with the archive, every line's TimeShift
 // changed twice on the way: up by 3 hours on a day run twice, between its
 // runs, and down by 5 hours five days later. The period counts each

@@ -127,9 +127,9 @@ inline ProgramResult ravlogInChild(const std::string& ctl, std::int64_t runDay,
     return finishChild(startInChild([&] { return ravlogOn(ctl, runDay); }, prepare), killAfter);
 }
 
-// pondrel's report without the line that tells when it was made, or
-// "status N: " and the message it ends with when the run fails.
-inline std::string pondrelOn(const std::string& ctl, std::vector<std::string> args) {
+// pondrel's report as written, or "status N: " and the message it ends
+// with when the run fails.
+inline std::string pondrelReport(const std::string& ctl, std::vector<std::string> args) {
     CapturedStream out, err;
     {
         pondrel::Run run(static_cast<std::time_t>((nodeEndDay + 10) * daySeconds), err.get());
@@ -139,7 +139,20 @@ inline std::string pondrelOn(const std::string& ctl, std::vector<std::string> ar
         if (Stop stop = pondrel::runPondrel(run, views, opener, out.get()); stop && stop->status)
             return "status " + std::to_string(stop->status) + ": " + stop->message;
     }
-    std::istringstream report(out.text());
+    return out.text();
+}
+
+// The report without the line that tells when it was made, and without
+// what a JSON report says of the archive (the days each line took from
+// it), which a report of the histories alone lacks: reports with and
+// without an archive compare.
+inline std::string pondrelOn(const std::string& ctl, std::vector<std::string> args) {
+    std::string written = pondrelReport(ctl, std::move(args));
+    if (written.rfind("status ", 0) == 0) return written;
+    const std::size_t archive = written.find(",\"archive\":{");
+    if (archive != std::string::npos)
+        written.erase(archive, written.rfind(",\"days\":[") - archive);
+    std::istringstream report(written);
     std::string text;
     for (std::string line; std::getline(report, line);)
         if (line.find("reat") == std::string::npos) text += line + "\n";
