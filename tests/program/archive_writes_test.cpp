@@ -4,7 +4,6 @@
 // changed between runs. Each through whole runs over the generated node.
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -14,6 +13,7 @@
 #include <fstream>
 
 #include "generated_node.h"
+#include "small_file_system.h"
 #include "time_zone_scope.h"
 
 namespace rv {
@@ -56,15 +56,12 @@ std::uint64_t freeBytes(const std::string& path) {
 // room up to enough, each failed run says so, cuts nothing, and leaves
 // the archive and the free space as they were; no run leaves a journal
 // beside it.
-// Needs a tmpfs of its own (as root), in a mount namespace of the test.
+// Needs a tmpfs of its own (as root).
 TEST(ArchiveWrites, AFailedWriteLeavesTheFileSystemAsItFoundIt) {
     testing::TimeZoneScope utc("UTC");
     ScratchDir dir;
     const std::string small = dir.file("small");
-    ASSERT_EQ(::mkdir(small.c_str(), 0755), 0);
-    if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=2m") != 0)
+    if (!testing::mountSmallFileSystem(small, "2m"))
         GTEST_SKIP() << "no tmpfs can be mounted here (root only)";
     const std::string archive = small + "/archive.db";
     const std::string ctl = writeNode(dir, "node", "Archive " + archive + "\nCutHistory 30\n");
