@@ -65,6 +65,7 @@ TEST(ArchiveWrites, AFailedWriteLeavesTheFileSystemAsItFoundIt) {
     bool written = false;
     for (std::uint64_t room = 4096; !written && room < 2048 * 1024; room *= 2) {
         ASSERT_TRUE(std::ofstream(archive, std::ios::binary) << recorded);
+        ASSERT_GT(freeBytes(small), room);
         ASSERT_TRUE(std::ofstream(small + "/filler") << std::string(freeBytes(small) - room, 'x'));
         const std::uint64_t before = freeBytes(small);
         const ProgramResult r = ravlogOn(ctl, endDay + 1);
