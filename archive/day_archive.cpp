@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "archive/archive_file.h"
+#include "archive/history_name.h"
 #include "archive/packed_sums.h"
 #include "core/time_text.h"
 
@@ -30,6 +31,11 @@ const char* const packedSumsTable =
     " day TEXT NOT NULL,"
     " sums BLOB NOT NULL,"
     " PRIMARY KEY(line, day)) WITHOUT ROWID;";
+
+// Version 3 keeps where each day ends in the history's own clock, so that
+// a line's days stay apart whatever its TimeShift does between runs; the
+// days of an older archive end at their midnight less the line's shift.
+const char* const historyEndColumn = "ALTER TABLE days ADD COLUMN history_end INTEGER;";
 
 // The tables of version 1.
 const char* const schema =
@@ -59,6 +65,21 @@ const char* const schema =
     " no_traffic INTEGER NOT NULL, zero_duration INTEGER NOT NULL,"
     " protected INTEGER NOT NULL,"
     " PRIMARY KEY(line, day, seq)) WITHOUT ROWID;";
+
+// Line ?2's days go over to line ?1 where ?1 lacks them, and ?2 goes:
+// docs/archive.md gives the same statements for a renamed history.
+const char* const joinLineSql[] = {
+    "UPDATE traffic SET line = ?1 WHERE line = ?2"
+    " AND day NOT IN (SELECT day FROM days WHERE line = ?1)",
+    "UPDATE day_sums SET line = ?1 WHERE line = ?2"
+    " AND day NOT IN (SELECT day FROM days WHERE line = ?1)",
+    "UPDATE days SET line = ?1 WHERE line = ?2 AND day NOT IN (SELECT day FROM days WHERE line = "
+    "?1)",
+    "DELETE FROM traffic WHERE line = ?2",
+    "DELETE FROM day_sums WHERE line = ?2",
+    "DELETE FROM days WHERE line = ?2",
+    "DELETE FROM lines WHERE id = ?2",
+};
 
 // A prepared statement, finalized when it goes.
 class Statement {
@@ -131,6 +152,9 @@ std::string DayArchive::failed(const char* what) const {
     const int code = sqlite3_extended_errcode(db_);
     const int primary = code & 0xFF;
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return "locked by another program";
+    // A hot journal that only a writer may roll back.
+    if (code == SQLITE_READONLY_ROLLBACK)
+        return "a write was interrupted: the next ravlog run rolls it back";
     if (primary == SQLITE_NOTADB) return "not an archive (not an SQLite database)";
     if (primary == SQLITE_READONLY) return "read-only";
     if (primary == SQLITE_FULL) return "disk full";
@@ -151,6 +175,29 @@ std::string DayArchive::open(const std::string& path, Access access) {
         return failed("can't open");
     }
     sqlite3_busy_timeout(db_, busyTimeoutMs);
+    writing_ = access == Access::write;
+    if (writing_) return leaveWal();
+    bool empty = false;
+    if (std::string reason = readVersion(empty); !reason.empty()) return reason;
+    return empty ? "not an archive (empty)" : std::string();
+}
+
+std::string DayArchive::leaveWal() {
+    // The archive stays in rollback-journal mode (an older one written in
+    // WAL mode is turned back): a reader needs nothing but read access to
+    // the file, where WAL would have it write the -shm beside it, and a
+    // write that fails is rolled back and its journal removed, where a
+    // WAL file the close could not checkpoint would stay and keep the
+    // disk full.
+    Statement mode(db_, "PRAGMA journal_mode=DELETE");
+    if (!mode || mode.step() != SQLITE_ROW) return failed("can't set the journal mode");
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(mode.get(), 0));
+    // WAL is left only when no other connection has the archive open.
+    if (text == nullptr || std::strcmp(text, "delete") != 0) return "locked by another program";
+    return {};
+}
+
+std::string DayArchive::readVersion(bool& empty) {
     int version = 0;
     int objects = 0;
     {
@@ -161,21 +208,15 @@ std::string DayArchive::open(const std::string& path, Access access) {
         version = static_cast<int>(st.column(0));
         objects = static_cast<int>(st.column(1));
     }
-    const bool empty = objects == 0 && version == 0;
-    if (empty && access == Access::read) return "not an archive (empty)";
-    if (!empty && version != archiveVersion && version != 1) {
+    empty = objects == 0 && version == 0;
+    if (!empty && (version < 1 || version > archiveVersion)) {
         if (version == 0) return "not an archive";
         return "archive version " + std::to_string(version) + ", expected " +
                std::to_string(archiveVersion);
     }
     packedSums_ = version >= 2;
-    if (access == Access::read) return {};
-    // Readers go on reading while a run writes.
-    if (std::string reason = execute("PRAGMA journal_mode=WAL", "can't set WAL mode");
-        !reason.empty())
-        return reason;
-    if (empty) return changeSchema(std::string(schema) + packedSumsTable);
-    return version == 1 ? changeSchema(packedSumsTable) : std::string();
+    historyEnds_ = version >= 3;
+    return {};
 }
 
 std::string DayArchive::execute(const char* sql, const char* what) {
@@ -184,42 +225,98 @@ std::string DayArchive::execute(const char* sql, const char* what) {
 }
 
 std::string DayArchive::changeSchema(const std::string& tables) {
-    const std::string sql = "BEGIN IMMEDIATE;" + tables +
-                            "PRAGMA user_version=" + std::to_string(archiveVersion) + ";COMMIT;";
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        std::string reason = failed("can't create the tables");
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    const std::string sql = tables + "PRAGMA user_version=" + std::to_string(archiveVersion) + ";";
+    if (std::string reason = execute(sql.c_str(), "can't create the tables"); !reason.empty())
         return reason;
-    }
     packedSums_ = true;
+    historyEnds_ = true;
     return {};
 }
 
 std::string DayArchive::begin() {
-    return execute("BEGIN IMMEDIATE", "can't begin");
+    if (std::string reason = execute("BEGIN IMMEDIATE", "can't begin"); !reason.empty())
+        return reason;
+    // Looked at under the write lock, so that of two runs that start on a
+    // new archive together the second finds the tables the first made.
+    bool empty = false;
+    if (std::string reason = readVersion(empty); !reason.empty()) return reason;
+    created_ = empty;
+    if (empty) return changeSchema(std::string(schema) + packedSumsTable + historyEndColumn);
+    if (!packedSums_) return changeSchema(std::string(packedSumsTable) + historyEndColumn);
+    return historyEnds_ ? std::string() : changeSchema(historyEndColumn);
 }
 
 std::string DayArchive::commit() {
-    return execute("COMMIT", "can't commit");
+    std::string reason = execute("COMMIT", "can't commit");
+    // A commit that failed (a full disk) is rolled back at once: its
+    // journal goes and the file is as it was.
+    if (!reason.empty()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return reason;
 }
 
 std::string DayArchive::lineId(const std::string& line, bool create, std::int64_t& id) {
-    id = -1;
-    Statement find(db_, "SELECT id FROM lines WHERE history = ?1");
-    if (!find) return failed("can't read");
-    find.bind(1, line);
-    const int rc = find.step();
-    if (rc == SQLITE_ROW) {
-        id = find.column(0);
+    const std::string name = archivedHistoryName(line);
+    if (name == cachedLine_ && cachedId_ >= 0) {
+        id = cachedId_;
         return {};
     }
-    if (rc != SQLITE_DONE) return failed("can't read");
-    if (!create) return {};
-    Statement add(db_, "INSERT INTO lines(history) VALUES(?1)");
-    if (!add) return failed("can't write");
-    add.bind(1, line);
-    if (add.step() != SQLITE_DONE) return failed("can't write");
-    id = sqlite3_last_insert_rowid(db_);
+    id = -1;
+    // The row of the name as written now, and those of other spellings an
+    // older run stored (all of them read: a few rows).
+    std::vector<std::int64_t> others;
+    {
+        Statement rows(db_, "SELECT id, history FROM lines ORDER BY id");
+        if (!rows) return failed("can't read");
+        int rc = 0;
+        while ((rc = rows.step()) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), 1));
+            const std::string_view stored = text ? text : "";
+            if (stored == name)
+                id = rows.column(0);
+            else if (archivedHistoryName(stored) == name)
+                others.push_back(rows.column(0));
+        }
+        if (rc != SQLITE_DONE) return failed("can't read");
+    }
+    if (!writing_) {
+        if (id < 0 && !others.empty()) id = others.front();
+    } else if (std::string reason = joinSpellings(name, id, others); !reason.empty()) {
+        return reason;
+    }
+    if (id < 0 && create) {
+        Statement add(db_, "INSERT INTO lines(history) VALUES(?1)");
+        if (!add) return failed("can't write");
+        add.bind(1, name);
+        if (add.step() != SQLITE_DONE) return failed("can't write");
+        id = sqlite3_last_insert_rowid(db_);
+        addedLines_.push_back(name);
+    }
+    if (id >= 0) {
+        cachedLine_ = name;
+        cachedId_ = id;
+    }
+    return {};
+}
+
+std::string DayArchive::joinSpellings(const std::string& name, std::int64_t& id,
+                                      const std::vector<std::int64_t>& others) {
+    auto other = others.begin();
+    if (id < 0 && other != others.end()) {
+        id = *other++;
+        Statement rename(db_, "UPDATE lines SET history = ?1 WHERE id = ?2");
+        if (!rename) return failed("can't write");
+        rename.bind(1, name);
+        rename.bind(2, id);
+        if (rename.step() != SQLITE_DONE) return failed("can't write");
+    }
+    for (; other != others.end(); ++other)
+        for (const char* sql : joinLineSql) {
+            Statement join(db_, sql);
+            if (!join) return failed("can't write");
+            join.bind(1, id);
+            join.bind(2, *other);
+            if (join.step() != SQLITE_DONE) return failed("can't write");
+        }
     return {};
 }
 
@@ -231,15 +328,18 @@ std::string DayArchive::recordedDays(const std::string& line, std::vector<Archiv
 }
 
 std::string DayArchive::daysOf(std::int64_t id, std::vector<ArchivedDay>& days) {
-    Statement st(
-        db_, "SELECT day, records, first_time, last_time FROM days WHERE line = ?1 ORDER BY day");
+    Statement st(db_, historyEnds_ ? "SELECT day, records, first_time, last_time, history_end"
+                                     " FROM days WHERE line = ?1 ORDER BY day"
+                                   : "SELECT day, records, first_time, last_time, NULL"
+                                     " FROM days WHERE line = ?1 ORDER BY day");
     if (!st) return failed("can't read");
     st.bind(1, id);
     int rc = 0;
     while ((rc = st.step()) == SQLITE_ROW) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
-        days.push_back(
-            {dayNumber(text ? text : ""), count(st.column(1)), st.column(2), st.column(3)});
+        const bool endKnown = sqlite3_column_type(st.get(), 4) != SQLITE_NULL;
+        days.push_back({dayNumber(text ? text : ""), count(st.column(1)), st.column(2),
+                        st.column(3), endKnown ? st.column(4) : ArchivedDay::unknownEnd});
     }
     if (rc != SQLITE_DONE) return failed("can't read");
     return {};
@@ -253,7 +353,8 @@ std::string DayArchive::recordDay(const std::string& line, const ArchivedDay& da
     Statement dropSums(db_, "DELETE FROM traffic WHERE line = ?1 AND day = ?2");
     Statement putDay(db_,
                      "INSERT OR REPLACE INTO days(line, day, records, first_time, last_time,"
-                     " recorded_at) VALUES(?1, ?2, ?3, ?4, ?5, strftime('%s','now'))");
+                     " recorded_at, history_end) VALUES(?1, ?2, ?3, ?4, ?5, strftime('%s','now'),"
+                     " ?6)");
     Statement putSums(db_,
                       "INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11,"
                       " ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)");
@@ -267,6 +368,10 @@ std::string DayArchive::recordDay(const std::string& line, const ArchivedDay& da
     putDay.bind(3, signedCount(day.records));
     putDay.bind(4, day.firstTime);
     putDay.bind(5, day.lastTime);
+    if (day.end == ArchivedDay::unknownEnd)
+        sqlite3_bind_null(putDay.get(), 6);
+    else
+        putDay.bind(6, day.end);
     if (putDay.step() != SQLITE_DONE) return failed("can't write");
     std::int64_t seq = 0;
     for (const ArchivedSums* s : sums) {
@@ -304,6 +409,8 @@ std::string DayArchive::readDays(
     if (std::string reason = lineId(line, false, id); !reason.empty()) return reason;
     if (id < 0) return {};
     // One read transaction: the days and their sums as one run left them.
+    // A writer reads in its own.
+    if (writing_) return readDaysOf(id, firstDay, dayFound, sumsFound);
     if (std::string reason = execute("BEGIN", "can't read"); !reason.empty()) return reason;
     std::string reason = readDaysOf(id, firstDay, dayFound, sumsFound);
     sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -18,16 +19,23 @@ struct sqlite3;
 namespace rv {
 
 // The schema's version, kept in PRAGMA user_version.
-inline constexpr int archiveVersion = 2;
+inline constexpr int archiveVersion = 3;
 
 // What the archive knows of one day of a line. day counts days since
 // 1970-01-01 in the line's clock (the history's clock plus TimeShift);
-// the times are seconds in that clock.
+// the times are seconds in that clock. A line's days take the history's
+// records in turns: each those that started before its end, in the
+// history's own clock (before TimeShift), and after the day before's.
 struct ArchivedDay {
+    // The end of a day recorded before the ends were kept (version 3): its
+    // midnight less the line's TimeShift.
+    static constexpr std::int64_t unknownEnd = std::numeric_limits<std::int64_t>::min();
+
     std::int64_t day = 0;
     std::uint64_t records = 0;  // the records of the day that were counted
     std::int64_t firstTime = 0;
     std::int64_t lastTime = 0;
+    std::int64_t end = unknownEnd;
 };
 
 // The sums of one day's sessions of one address and kind (the record's
@@ -71,16 +79,21 @@ class DayArchive {
     DayArchive& operator=(const DayArchive&) = delete;
 
     // Opens the archive; the reason when it cannot be used, empty when it
-    // can. For writing, a missing or empty file gets the schema and a
-    // version 1 archive the table it lacks; a file that is not an archive
-    // of either version is never changed.
+    // can. A file that is not an archive of a known version is never
+    // changed.
     std::string open(const std::string& path, Access access);
 
     // One transaction for the whole run: begin takes the write lock
-    // (waiting a few seconds for another writer), commit makes every day
-    // recorded since visible at once. Without a commit nothing is kept.
+    // (waiting a few seconds for another writer) and gives a missing or
+    // empty file the schema, a version 1 archive the table it lacks;
+    // commit makes all of it visible at once. Without a commit nothing
+    // is kept, and a failed one leaves the file as it was.
     std::string begin();
     std::string commit();
+    // Whether this transaction gave the file its tables, and the lines
+    // (their history names as kept) it added.
+    bool created() const { return created_; }
+    const std::vector<std::string>& addedLines() const { return addedLines_; }
 
     // The days recorded for the line (its history name), in order.
     std::string recordedDays(const std::string& line, std::vector<ArchivedDay>& days);
@@ -106,13 +119,28 @@ class DayArchive {
         std::int64_t id, std::int64_t firstDay,
         const std::function<void(const ArchivedDay&)>& dayFound,
         const std::function<void(std::int64_t day, const ArchivedSums&)>& sumsFound);
+    // A line's id by its history written one way (archive/history_name.h),
+    // found under any spelling; a writer joins the rows of other spellings
+    // into one row of that name.
     std::string lineId(const std::string& line, bool create, std::int64_t& id);
+    std::string joinSpellings(const std::string& name, std::int64_t& id,
+                              const std::vector<std::int64_t>& others);
+    // Sets the rollback-journal mode a writer leaves the archive in.
+    std::string leaveWal();
+    // Checks the version; empty when the file has no tables yet.
+    std::string readVersion(bool& empty);
     // Creates the tables given (all, or those a version 1 archive lacks)
-    // and sets the version, in one transaction.
+    // and sets the version, in the run's transaction.
     std::string changeSchema(const std::string& tables);
 
     sqlite3* db_ = nullptr;
-    bool packedSums_ = false;  // the archive has day_sums (version 2)
+    bool packedSums_ = false;   // the archive has day_sums (version 2)
+    bool historyEnds_ = false;  // and days.history_end (version 3)
+    bool writing_ = false;
+    bool created_ = false;
+    std::vector<std::string> addedLines_;
+    std::string cachedLine_;  // the line last found, and its id
+    std::int64_t cachedId_ = -1;
 };
 
 }  // namespace rv

@@ -18,30 +18,43 @@ std::uint64_t addressKey(const FidoAddress& a) {
 
 }  // namespace
 
-void LineDays::begin(const LineDirectionRules& rules, std::int64_t beforeDay,
-                     std::vector<std::int64_t> skipped) {
+void LineDays::begin(const LineDirectionRules& rules, std::int16_t timeShift,
+                     std::int64_t beforeDay, const std::vector<ArchivedDay>& recorded,
+                     std::vector<std::int64_t> again) {
     rules_ = rules;
+    shift_ = std::int64_t{timeShift} * 3600;
     beforeDay_ = beforeDay;
-    skipped_ = std::move(skipped);
+    recordedDays_.clear();
+    ends_.clear();
+    for (const ArchivedDay& d : recorded) {
+        recordedDays_.push_back(d.day);
+        // A day that would end before the one before it holds nothing.
+        ends_.push_back(std::max(shiftedEnd(d, timeShift), ends_.empty() ? noDay : ends_.back()));
+    }
+    held_.assign(recorded.size(), 0);
+    again_ = std::move(again);
+    lastDay_ = recorded.empty() ? noDay : recorded.back().day;
+    lastEnd_ = ends_.empty() ? noDay : ends_.back();
     met_.clear();
     days_.clear();
     index_.clear();
     gathered_.clear();
     current_ = nullptr;
-    dayStart_ = noDay;
-    gathering_ = false;
+    heldCount_ = nullptr;
+    spanStart_ = noDay;
+    spanLength_ = 0;
     tally_ = Tally{};
 }
 
 LineDays::Tally LineDays::take(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection,
                                Tally tally) {
-    if (static_cast<std::uint64_t>(t - dayStart_) >= 86400) {
+    if (static_cast<std::uint64_t>(t - spanStart_) >= spanLength_) {
         settle(tally);
-        enterDay(t);
+        enterSpan(t);
         // A gathered day takes every record here.
-        tally = Tally{gathering_ ? noDay : dayStart_, 0};
+        tally = current_ ? Tally{} : Tally{spanStart_, spanLength_, 0};
     }
-    if (!gathering_) {
+    if (!current_) {
         ++tally.records;
         return tally;
     }
@@ -51,19 +64,36 @@ LineDays::Tally LineDays::take(const SessionRecord& r, std::int64_t t, std::uint
 }
 
 void LineDays::settle(const Tally& tally) {
-    if (current_ != nullptr && !gathering_) current_->records += tally.records;
+    if (heldCount_ != nullptr) *heldCount_ += tally.records;
 }
 
-void LineDays::enterDay(std::int64_t t) {
-    const std::int64_t day = dayOfTime(t);
-    dayStart_ = day * 86400;
-    if (day >= beforeDay_) {
-        current_ = nullptr;
-        gathering_ = false;
-        return;
+void LineDays::enterSpan(std::int64_t t) {
+    current_ = nullptr;
+    heldCount_ = nullptr;
+    std::int64_t day = dayOfTime(t);
+    std::int64_t end = 0;
+    if (t < lastEnd_) {
+        // A recorded day's span.
+        const auto i = static_cast<std::size_t>(std::upper_bound(ends_.begin(), ends_.end(), t) -
+                                                ends_.begin());
+        spanStart_ = i == 0 ? noDay : ends_[i - 1];
+        end = ends_[i];
+        day = recordedDays_[i];
+        spanLength_ = static_cast<std::uint64_t>(end - spanStart_);
+        if (!std::binary_search(again_.begin(), again_.end(), day)) {
+            heldCount_ = &held_[i];
+            return;
+        }
+    } else {
+        // After the last recorded day: on it still, or on a day of its own.
+        if (day <= lastDay_) day = lastDay_;
+        spanStart_ = day == lastDay_ ? lastEnd_ : std::max(day * 86400, lastEnd_);
+        end = day * 86400 + 86400;
+        spanLength_ = static_cast<std::uint64_t>(end - spanStart_);
+        if (day >= beforeDay_) return;
     }
-    current_ = &met_.try_emplace(day, ArchivedDay{day, 0, t, t}).first->second;
-    gathering_ = !std::binary_search(skipped_.begin(), skipped_.end(), day);
+    current_ = &met_.try_emplace(day, ArchivedDay{day, 0, t, t, end - shift_}).first->second;
+    current_->end = std::max(current_->end, end - shift_);
 }
 
 void LineDays::gather(const SessionRecord& record, std::int64_t t, std::uint16_t fileDirection) {
@@ -88,7 +118,9 @@ void LineDays::end() {
         days_.push_back(facts);
     met_.clear();
     current_ = nullptr;
-    dayStart_ = noDay;
+    heldCount_ = nullptr;
+    spanStart_ = noDay;
+    spanLength_ = 0;
     tally_ = Tally{};
     // The sums grouped by day once, each day's in the order they came.
     std::stable_sort(gathered_.begin(), gathered_.end(),
@@ -97,7 +129,8 @@ void LineDays::end() {
 }
 
 bool LineDays::read(const Line& line, bool detectFormats, SourceOpener& opener,
-                    std::int64_t beforeDay, std::vector<std::int64_t> skipped) {
+                    std::int64_t beforeDay, const std::vector<ArchivedDay>& recorded,
+                    std::vector<std::int64_t> again) {
     HistorySource source = line.source;  // a pair's twin takes the copy's place
     HistoryReader reader(opener);
     if (!reader.openHistory(source, detectFormats)) {
@@ -106,7 +139,7 @@ bool LineDays::read(const Line& line, bool detectFormats, SourceOpener& opener,
     }
     begin(LineDirectionRules{line.swapInOut != 0, reader.type(), source.n, source.m,
                              line.binkdAbortedOut != 0},
-          beforeDay, std::move(skipped));
+          line.timeShift, beforeDay, recorded, std::move(again));
     SessionRecord r;
     const bool whole = reader.readWithTwin(source, [&] {
         while (reader.readSession(r))

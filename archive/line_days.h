@@ -1,6 +1,6 @@
-// A line's history read for the day archive: per local day, how many
-// records it holds, and for the days asked for the day's first and last
-// record time and the sums of every address and event kind. The records
+// A line's history read for the day archive: per recorded day, how many
+// records it holds, and for the days to record the first and last record
+// time and the sums of every address and event kind. The records
 // are taken as pondrel takes them (its filter, the line's TimeShift and
 // direction rules), so that an archived day counts as the day read from
 // the history would. ravlog hands it the records of its report reading
@@ -8,6 +8,7 @@
 // itself.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <map>
@@ -29,23 +30,41 @@ inline std::int64_t dayOfTime(std::int64_t t) {
     return t >= 0 ? t / 86400 : (t - 86399) / 86400;
 }
 
+// Where a recorded day ends in the line's clock of this run (the
+// history's plus timeShift hours). An end read from the archive is held
+// to a range no arithmetic on it can leave.
+inline std::int64_t shiftedEnd(const ArchivedDay& d, std::int16_t timeShift) {
+    constexpr std::int64_t limit = std::int64_t{1} << 50;
+    if (d.end == ArchivedDay::unknownEnd) return std::clamp(d.day, -limit, limit) * 86400 + 86400;
+    return std::clamp(d.end, -limit, limit) + std::int64_t{timeShift} * 3600;
+}
+
+// A line's days are spans of its history's clock that follow each other:
+// a recorded day takes the records from the end of the day recorded
+// before it up to its own end, so that a record counts on one day
+// whatever TimeShift the line has had since. A record after the last
+// recorded day's end goes to its day in the line's clock, and one that
+// clock puts on the last recorded day (after a smaller TimeShift) is
+// added to that day.
 class LineDays {
   public:
     // Far enough from every counted time that no record falls on it.
     static constexpr std::int64_t noDay = std::numeric_limits<std::int64_t>::min() / 2;
 
-    // Starts a line: only days before beforeDay are looked at; the sums of
-    // every day but those in skipped (in order) are gathered.
-    void begin(const LineDirectionRules& rules, std::int64_t beforeDay,
-               std::vector<std::int64_t> skipped);
-    // The records of the day at hand that are only counted (its sums are
+    // Starts a line: recorded holds the days the archive has (in order),
+    // again those of them gathered anew; only days before beforeDay are
+    // looked at. The sums of every other day are gathered.
+    void begin(const LineDirectionRules& rules, std::int16_t timeShift, std::int64_t beforeDay,
+               const std::vector<ArchivedDay>& recorded, std::vector<std::int64_t> again);
+    // The records of the span at hand that are only counted (its sums are
     // not gathered): kept by the reading loop itself, so that such a
     // record costs a comparison and an addition.
     struct Tally {
-        std::int64_t start = noDay;  // the day's first second
+        std::int64_t start = noDay;  // the span's first second
+        std::uint64_t length = 0;
         std::uint64_t records = 0;
         bool count(std::int64_t t) {
-            if (static_cast<std::uint64_t>(t - start) >= 86400) return false;
+            if (static_cast<std::uint64_t>(t - start) >= length) return false;
             ++records;
             return true;
         }
@@ -55,26 +74,30 @@ class LineDays {
     Tally& tally() { return tally_; }
     // A record that pondrel counts (countedTime gave t), read from a file
     // of the direction given, that the tally did not count: it settles the
-    // tally and returns the one for the record's day. (Taken and given
+    // tally and returns the one for the record's span. (Taken and given
     // back by value, the loop's tally can stay in registers.)
     [[nodiscard]] Tally take(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection,
                              Tally tally);
     void take(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection) {
         if (!tally_.count(t)) tally_ = take(r, t, fileDirection, tally_);
     }
-    // After the line's last record: days() and sumsOf() hold from here.
+    // After the line's last record: the results below hold from here.
     void end();
 
     // begin, take every record of the line's history (and a pair's twin),
     // end. False, with the reason, when the history cannot be read whole.
     bool read(const Line& line, bool detectFormats, SourceOpener& opener, std::int64_t beforeDay,
-              std::vector<std::int64_t> skipped);
+              const std::vector<ArchivedDay>& recorded, std::vector<std::int64_t> again);
     const std::string& failure() const { return failure_; }
 
-    // Every day that holds a counted record, in order; the first and last
-    // times only of the days gathered.
+    // Parallel to recorded: the records the history holds in each day's
+    // span (0 for those gathered again).
+    const std::vector<std::uint64_t>& held() const { return held_; }
+    // The days gathered, in order, with their ends: the new ones, those
+    // gathered again, and the last recorded day when records were added
+    // to it (with only those).
     const std::vector<ArchivedDay>& days() const { return days_; }
-    // The sums of a day asked for, in the order their first records came.
+    // The sums of a day gathered, in the order their first records came.
     std::vector<const ArchivedSums*> sumsOf(std::int64_t day) const;
 
   private:
@@ -100,21 +123,31 @@ class LineDays {
     static std::int64_t dayOf(std::int64_t day) { return day; }
     static std::int64_t dayOf(const Gathered& g) { return g.day; }
 
-    void enterDay(std::int64_t t);
+    void enterSpan(std::int64_t t);
     void settle(const Tally& tally);
     void gather(const SessionRecord& r, std::int64_t t, std::uint16_t fileDirection);
 
     std::string failure_;
     LineDirectionRules rules_{};
+    std::int64_t shift_ = 0;  // TimeShift in seconds
     std::int64_t beforeDay_ = 0;
-    std::vector<std::int64_t> skipped_;
-    // The days met, by day; the one last met is kept at hand with its first
-    // second. A day only counted (skipped, or not looked at) counts in a
-    // tally, settled into it when another day comes.
-    std::map<std::int64_t, ArchivedDay> met_;
+    // The recorded days, their ends in the line's clock (never falling)
+    // and the records their spans hold; the last one's day and end.
+    std::vector<std::int64_t> recordedDays_;
+    std::vector<std::int64_t> ends_;
+    std::vector<std::uint64_t> held_;
+    std::vector<std::int64_t> again_;
+    std::int64_t lastDay_ = noDay;
+    std::int64_t lastEnd_ = noDay;
+    // The span at hand: its first second and length, and where its
+    // records go: a gathered day, or the count of a recorded one (or
+    // nowhere, a day not looked at).
+    std::int64_t spanStart_ = noDay;
+    std::uint64_t spanLength_ = 0;
     ArchivedDay* current_ = nullptr;
-    std::int64_t dayStart_ = 0;
-    bool gathering_ = false;
+    std::uint64_t* heldCount_ = nullptr;
+    // The days gathered, by day.
+    std::map<std::int64_t, ArchivedDay> met_;
     Tally tally_;
     std::vector<ArchivedDay> days_;
     std::unordered_map<Key, std::size_t, KeyHash> index_;

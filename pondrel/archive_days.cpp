@@ -21,6 +21,7 @@ Stop cantRead(const std::string& path, const std::string& reason) {
 Stop ArchiveDays::open(Run& run) {
     const std::string& path = run.config.settings.archivePath;
     if (path.empty()) return std::nullopt;
+    run.archivedLines.assign(run.config.lines.size(), {});
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
         std::fprintf(run.err, "Archive %s does not exist yet: the histories are read alone\n",
@@ -31,13 +32,13 @@ Stop ArchiveDays::open(Run& run) {
     const std::string reason = archive->open(path, DayArchive::Access::read);
     if (!reason.empty()) return cantRead(path, reason);
     archive_ = std::move(archive);
+    run.archiveFound = true;
     return std::nullopt;
 }
 
 Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& converter) {
-    days_.clear();
+    end_ = LineDays::noDay;
     counted_.clear();
-    cachedDay_ = -1;
     if (!archive_) return std::nullopt;
     const Line& line = run.config.lines[i];
     const bool advancedCps = line.advancedCps != 0;
@@ -49,7 +50,7 @@ Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& convert
     const std::string reason = archive_->readDays(
         line.source.path, firstDay,
         [&](const ArchivedDay& day) {
-            days_.push_back(day.day);
+            end_ = std::max(end_, shiftedEnd(day, line.timeShift));
             // A day is counted whole: its first and last record stand for
             // all of it in the period test.
             const std::optional<std::time_t> first = converter.toLocal(day.firstTime);
@@ -66,6 +67,7 @@ Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& convert
         });
     run.days.close(open, book, advancedCps, totals);
     if (!reason.empty()) return cantRead(run.config.settings.archivePath, reason);
+    run.archivedLines[i] = {line.source.path, counted_};
     return std::nullopt;
 }
 

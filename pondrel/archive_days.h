@@ -1,6 +1,6 @@
 // pondrel's part of the day archive: a line's days that the archive holds
-// are counted from their archived sums, and the history's records of
-// those days are passed over, so that every session counts once whether
+// are counted from their archived sums, and the history's records that
+// they took are passed over, so that every session counts once whether
 // its day is still in the history or was cut away.
 #pragma once
 
@@ -26,24 +26,16 @@ class ArchiveDays {
     // history is read.
     Stop countLine(Run& run, std::size_t i, LocalTimeConverter& converter);
 
-    // Whether the day of a history record's time (the history's clock
-    // plus the shift) came from the archive for the line last counted.
-    bool holds(std::int64_t shifted) {
-        if (days_.empty()) return false;
-        const std::int64_t day = dayOfTime(shifted);
-        if (day != cachedDay_) {
-            cachedDay_ = day;
-            cachedHeld_ = std::binary_search(days_.begin(), days_.end(), day);
-        }
-        return cachedHeld_;
-    }
+    // Whether a history record's time (the history's clock plus the
+    // shift) lies in the span of a day the archive holds for the line
+    // last counted: the line's days take the history's records up to the
+    // last one's end (archive/line_days.h).
+    bool holds(std::int64_t shifted) const { return shifted < end_; }
 
   private:
     std::unique_ptr<DayArchive> archive_;
-    std::vector<std::int64_t> days_;     // the line's archived days, in order
-    std::vector<std::int64_t> counted_;  // those of them the period takes
-    std::int64_t cachedDay_ = -1;
-    bool cachedHeld_ = false;
+    std::int64_t end_ = LineDays::noDay;  // the line's last archived day's end
+    std::vector<std::int64_t> counted_;   // the archived days the period takes
 };
 
 }  // namespace rv::pondrel

@@ -49,6 +49,28 @@ void writeJsonReport(std::FILE* file, const Report& report) {
     for (const Line* line : report.unreadLines)
         putUnreadLineJson(json, *line, line->source.path, line->source.type);
     json.endArray();
+    if (report.archive) {
+        const ArchiveUse& use = *report.archive;
+        json.key("archive").beginObject();
+        json.key("file").string(*use.file);
+        json.key("found").boolean(use.found);
+        json.key("lines").beginArray(true);
+        for (const ArchiveUse::LineDays& l : use.lines) {
+            json.beginObject();
+            putLineNameFields(json, *l.line, *l.history);
+            json.key("days").beginArray();
+            for (const DayRun& run : l.days) {
+                json.beginObject();
+                json.key("first").string(dayText(run.first));
+                json.key("last").string(dayText(run.last));
+                json.endObject();
+            }
+            json.endArray();
+            json.endObject();
+        }
+        json.endArray();
+        json.endObject();
+    }
     // Last, so that the keys before keep their places.
     json.key("days").beginArray(true);
     for (const ReportDay& day : report.days) {

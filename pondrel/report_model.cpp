@@ -38,6 +38,22 @@ void addDays(Report& report, const Run& run) {
     }
 }
 
+ArchiveUse archiveUse(const Run& run) {
+    ArchiveUse use{&run.config.settings.archivePath, run.archiveFound, {}};
+    for (std::size_t i = 0; i < run.archivedLines.size(); ++i) {
+        const Run::ArchivedLine& archived = run.archivedLines[i];
+        std::vector<DayRun> days;
+        for (const std::int64_t day : archived.days) {
+            if (!days.empty() && days.back().last + 1 == day)
+                days.back().last = day;
+            else
+                days.push_back({day, day});
+        }
+        use.lines.push_back({&run.config.lines[i], &archived.history, std::move(days)});
+    }
+    return use;
+}
+
 }  // namespace
 
 Report makeReport(const Run& run) {
@@ -51,6 +67,7 @@ Report makeReport(const Run& run) {
     for (std::size_t i : run.unreadLines)
         report.unreadLines.push_back(&run.config.lines[i]);
     addDays(report, run);
+    if (!s.archivePath.empty()) report.archive = archiveUse(run);
     return report;
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "pondrel/run_state.h"
@@ -16,6 +18,26 @@ namespace rv::pondrel {
 struct ReportDay {
     std::int64_t day = 0;  // days since 1970 in the lines' clock
     TrafficCounters totals;
+};
+
+// Consecutive days, first to last.
+struct DayRun {
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+};
+
+// What the day archive gave the report: per line (in their order) the
+// days of the period it counted from the archive; none for a line the
+// archive has no such day of.
+struct ArchiveUse {
+    struct LineDays {
+        const Line* line;
+        const std::string* history;  // as configured
+        std::vector<DayRun> days;
+    };
+    const std::string* file;
+    bool found;  // the file was there
+    std::vector<LineDays> lines;
 };
 
 struct Report {
@@ -32,6 +54,8 @@ struct Report {
     // tables.links and tables.groups.
     std::vector<const std::vector<DayBytes>*> linkDays;
     std::vector<const std::vector<DayBytes>*> groupDays;
+    // With an archive configured.
+    std::optional<ArchiveUse> archive;
 };
 
 Report makeReport(const Run& run);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/config_model.h"
@@ -43,6 +44,15 @@ struct Run {
     PrintableCounts printable;
     // The lines whose history could not be opened, in list order.
     std::vector<std::size_t> unreadLines;
+    // With an archive: whether it was there, and parallel to config.lines
+    // each line's history as configured (a pair's twin takes its place
+    // while read) with the days of the period it counted from the archive.
+    struct ArchivedLine {
+        std::string history;
+        std::vector<std::int64_t> days;
+    };
+    bool archiveFound = false;
+    std::vector<ArchivedLine> archivedLines;
 };
 
 }  // namespace rv::pondrel

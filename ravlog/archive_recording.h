@@ -1,6 +1,8 @@
 // ravlog's part of the day archive: every complete day that a line's
 // history holds and the archive lacks, or holds with fewer records than
-// the history now does, is recorded, all lines in one transaction. The
+// the history now does, is recorded, and records after the last recorded
+// day that the line's clock puts on it are added to it (LineDays), all
+// lines in one transaction. The
 // days are gathered from the reading for the reports (the history is read
 // once); the transaction is committed after the last line was read and
 // before any history is cut.
@@ -32,12 +34,15 @@ class ArchiveRecording {
     // read to its end (its days are then left for a later run).
     void lineRead(bool whole);
 
-    // Commits. Empty when every such day is in the archive; otherwise the
-    // reason, and nothing of this run is kept.
+    // Commits, and says on the run's output when the archive or a line in
+    // it was created. Empty when every such day is in the archive;
+    // otherwise the reason, and nothing of this run is kept.
     std::string finish();
 
   private:
     void fail(std::string reason);
+    // Adds a day's records gathered after its span to what the archive holds.
+    std::string addToDay(const ArchivedDay& added);
 
     Run& run_;
     SourceOpener& opener_;

@@ -54,14 +54,18 @@ void putTotalsFields(JsonWriter& json, const TrafficCounters& t) {
     json.key("time_online").number(t.timeOnline);
 }
 
-void putUnreadLineJson(JsonWriter& json, const Line& line, std::string_view history,
-                       HistoryType type) {
-    json.beginObject();
+void putLineNameFields(JsonWriter& json, const Line& line, std::string_view history) {
     if (line.hasName)
         json.key("name").string(line.name);
     else
         json.key("name").null();
     json.key("history").string(history);
+}
+
+void putUnreadLineJson(JsonWriter& json, const Line& line, std::string_view history,
+                       HistoryType type) {
+    json.beginObject();
+    putLineNameFields(json, line, history);
     json.key("type").number(type);
     json.endObject();
 }

@@ -27,6 +27,9 @@ void putTotalsFields(JsonWriter& json, const TrafficCounters& totals);
 // key: {those keys}.
 void putTotalsJson(JsonWriter& json, std::string_view key, const TrafficCounters& totals);
 
+// A line's name (null without one) and history as configured, as the
+// keys name and history of an open object.
+void putLineNameFields(JsonWriter& json, const Line& line, std::string_view history);
 // One element of "unread_lines": a line whose history could not be read,
 // as {name, history, type} with the history as configured.
 void putUnreadLineJson(JsonWriter& json, const Line& line, std::string_view history,

@@ -214,6 +214,20 @@ recipe "Traffic per month per link" "$(printf '%s\n' "$old|2:5020/100.0|1000|200
 recipe "The busiest day" "$old-05|3110" docs/archive.md "$archived"
 recipe "Links silent for 30 days" "$(printf '%s\n' 2:463/68.0 2:5020/545.7)" docs/archive.md \
     "$archived"
+# A history renamed from old.his to new.his (under the spool) after the
+# new name recorded the recent day: its days then are both of line a's.
+renamed=$work/renamed
+mkdir "$renamed"
+cp "$archived/a.his" "$spool/old.his"
+echo "2:5020/100 ${recent}T12:00:00 dur=60 rcvd=300 sent=400 flags=2" |
+    "$build/tools/histgen" write --type 3 --out "$spool/new.his" >/dev/null
+for name in old new; do
+    printf '%s\n' "[COMMON]" "Archive $spool/archive.db" "Addr *" "[LINE]" \
+        "History $spool/$name.his,1,1" >"$renamed/ravlog.ctl"
+    run_example "ravlog recording $name.his" "$renamed" \
+        <<<"ravlog -d$(date -u -d "$recent" +%-d.%-m.%Y)"
+done
+recipe "A renamed history" "$spool/new.his|2" docs/archive.md "$renamed"
 
 echo "$passes passed, $failures failed"
 [ $failures -eq 0 ]

@@ -73,8 +73,8 @@ TEST(DayArchiveRuns, ACutNodeWithAnArchiveReportsAsItsUncutCopy) {
         }
 }
 
-// An archive of the older version (no packed sums), one ravlog has since
-// brought up to date, and days whose packed sums were deleted by hand read
+// Archives of the older versions (no packed sums, no day ends), ones ravlog
+// has since brought up to date, and days whose packed sums were deleted by hand read
 // from their rows; a day whose packed sums are damaged is refused.
 TEST(DayArchiveRuns, OlderAndHandEditedArchivesReadAsRecorded) {
     testing::TimeZoneScope utc("UTC");
@@ -86,7 +86,8 @@ TEST(DayArchiveRuns, OlderAndHandEditedArchivesReadAsRecorded) {
     const std::string recorded = slurp(archive);
     const std::vector<std::string> period = {"-b1.4.2024", "-e30.6.2024", "-fjson"};
     const std::string full = pondrelOn(fullCtl, period);
-    const std::string older = "DROP TABLE day_sums; PRAGMA user_version = 1;";
+    const std::string version2 = "ALTER TABLE days DROP COLUMN history_end;";
+    const std::string older = version2 + "DROP TABLE day_sums; PRAGMA user_version = 1;";
     struct Case {
         std::string sql;
         bool ravlogAgain;
@@ -94,11 +95,13 @@ TEST(DayArchiveRuns, OlderAndHandEditedArchivesReadAsRecorded) {
         std::string report;  // "" for the uncut node's
     };
     const Case cases[] = {
-        {"DELETE FROM day_sums WHERE day = '2024-04-10';", false, 2, ""},
-        {"DELETE FROM day_sums WHERE day > '2024-05-20';", false, 2, ""},
+        {"DELETE FROM day_sums WHERE day = '2024-04-10';", false, 3, ""},
+        {"DELETE FROM day_sums WHERE day > '2024-05-20';", false, 3, ""},
         {older, false, 1, ""},
-        {older, true, 2, ""},
-        {"UPDATE day_sums SET sums = x'02' WHERE day = '2024-04-10';", false, 2,
+        {older, true, 3, ""},
+        {version2 + "PRAGMA user_version = 2;", false, 2, ""},
+        {version2 + "PRAGMA user_version = 2;", true, 3, ""},
+        {"UPDATE day_sums SET sums = x'02' WHERE day = '2024-04-10';", false, 3,
          "status 255: Can't read archive " + archive + ": damaged sums of 2024-04-10\n"},
     };
     for (const Case& c : cases) {
@@ -145,7 +148,10 @@ TEST(DayArchiveRuns, AnArchiveThatCannotBeWrittenStopsEveryCut) {
         const std::string archive = dir.file("archive.db");
         const std::string ctl = writeNode(dir, "node", "Archive " + archive + "\nCutHistory 30\n");
         if (c.real) {
-            ASSERT_EQ(DayArchive().open(archive, DayArchive::Access::write), "");
+            DayArchive made;
+            ASSERT_EQ(made.open(archive, DayArchive::Access::write), "");
+            ASSERT_EQ(made.begin(), "");
+            ASSERT_EQ(made.commit(), "");
         } else if (!*c.sql) {
             std::ofstream(archive) << "Not an archive at all\n";
         }

@@ -5,7 +5,6 @@
 // status 255. And the other endings a cron job relies on: brimsel fails
 // when it could read no history at all, and a misspelt keyword is named.
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -18,6 +17,7 @@
 #include "report_texts.h"
 #include "run_program.h"
 #include "scratch_dir.h"
+#include "small_file_system.h"
 #include "tools/node_history.h"
 
 namespace rv {
@@ -180,10 +180,7 @@ TEST(WriteFailures, ReportsOnAFullSmallFileSystem) {
     ScratchDir dir;
     writeNode(dir);
     const std::string small = dir.file("small");
-    ASSERT_EQ(::mkdir(small.c_str(), 0755), 0);
-    if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=12k") != 0)
+    if (!testing::mountSmallFileSystem(small, "12k"))
         GTEST_SKIP() << "no tmpfs can be mounted here (root only)";
     const ProgramResult r = runProgram(
         testing::builtProgram("ravlog"),

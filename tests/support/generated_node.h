@@ -56,22 +56,29 @@ inline std::string writeNode(const ScratchDir& dir, const std::string& sub,
 inline ProgramResult ravlogOn(const std::string& ctl, std::int64_t runDay) {
     CapturedStream out, err;
     int status = 0;
+    std::string ending;  // the message a failed run ends with, as on standard error
     {
         ravlog::Run run(static_cast<std::time_t>(runDay * daySeconds + 43200), out.get(),
                         err.get());
         FileOpener opener;
-        if (Stop stop = runRavlog(run, {"-c" + ctl}, opener)) status = stop->status;
+        if (Stop stop = runRavlog(run, {"-c" + ctl}, opener)) {
+            status = stop->status;
+            if (status != 0) ending = stop->message;
+        }
     }
-    return {out.text(), err.text(), status};
+    return {out.text(), err.text() + ending, status};
 }
 
-// ravlogOn in a child process, so that what PREPARE sets there (a limit,
-// another user) stays there, and so that the run can be killed: after
-// KILLAFTER microseconds, when not 0, it is sent SIGKILL (status -1 when
-// it was still running). The run's standard error comes back by a pipe.
-inline ProgramResult ravlogInChild(const std::string& ctl, std::int64_t runDay,
-                                   const std::function<void()>& prepare = {},
-                                   useconds_t killAfter = 0) {
+// A run in a child process, so that what PREPARE sets there (a limit,
+// another user) stays there, and so that runs can go at once or be
+// killed. Its standard output and error come back by a pipe.
+struct ChildRun {
+    pid_t pid = -1;
+    int fd = -1;
+};
+
+inline ChildRun startInChild(const std::function<ProgramResult()>& run,
+                             const std::function<void()>& prepare = {}) {
     int fds[2];
     if (::pipe(fds) != 0) return {};
     const pid_t pid = ::fork();
@@ -79,33 +86,50 @@ inline ProgramResult ravlogInChild(const std::string& ctl, std::int64_t runDay,
         ::close(fds[0]);
         ::signal(SIGXFSZ, SIG_IGN);  // as ravlog's main does
         if (prepare) prepare();
-        const ProgramResult r = ravlogOn(ctl, runDay);
-        const bool told =
-            ::write(fds[1], r.err.data(), r.err.size()) == static_cast<ssize_t>(r.err.size());
-        ::_exit(told ? r.status : 127);
+        const ProgramResult r = run();
+        const std::string told = r.out + '\0' + r.err;
+        const bool whole =
+            ::write(fds[1], told.data(), told.size()) == static_cast<ssize_t>(told.size());
+        ::_exit(whole ? r.status : 127);
     }
     ::close(fds[1]);
-    if (pid > 0 && killAfter > 0) {
+    return {pid, fds[0]};
+}
+
+// Waits for the run, after KILLAFTER microseconds (when not 0) sending it
+// SIGKILL (status -1 when it was still running).
+inline ProgramResult finishChild(const ChildRun& child, useconds_t killAfter = 0) {
+    if (child.pid > 0 && killAfter > 0) {
         ::usleep(killAfter);
-        ::kill(pid, SIGKILL);
+        ::kill(child.pid, SIGKILL);
     }
-    ProgramResult result;
+    std::string told;
     char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) != 0;)
+    for (ssize_t n; child.fd >= 0 && (n = ::read(child.fd, buffer, sizeof buffer)) != 0;)
         if (n > 0)
-            result.err.append(buffer, static_cast<std::size_t>(n));
+            told.append(buffer, static_cast<std::size_t>(n));
         else if (errno != EINTR)
             break;
-    ::close(fds[0]);
+    if (child.fd >= 0) ::close(child.fd);
+    ProgramResult result;
+    const std::size_t end = told.find('\0');
+    result.out = told.substr(0, end);
+    if (end != std::string::npos) result.err = told.substr(end + 1);
     int wstatus = 0;
-    if (pid > 0 && ::waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
+    if (child.pid > 0 && ::waitpid(child.pid, &wstatus, 0) == child.pid && WIFEXITED(wstatus))
         result.status = WEXITSTATUS(wstatus);
     return result;
 }
 
-// pondrel's report without the line that tells when it was made, or
-// "status N: " and the message it ends with when the run fails.
-inline std::string pondrelOn(const std::string& ctl, std::vector<std::string> args) {
+inline ProgramResult ravlogInChild(const std::string& ctl, std::int64_t runDay,
+                                   const std::function<void()>& prepare = {},
+                                   useconds_t killAfter = 0) {
+    return finishChild(startInChild([&] { return ravlogOn(ctl, runDay); }, prepare), killAfter);
+}
+
+// pondrel's report as written, or "status N: " and the message it ends
+// with when the run fails.
+inline std::string pondrelReport(const std::string& ctl, std::vector<std::string> args) {
     CapturedStream out, err;
     {
         pondrel::Run run(static_cast<std::time_t>((nodeEndDay + 10) * daySeconds), err.get());
@@ -115,7 +139,20 @@ inline std::string pondrelOn(const std::string& ctl, std::vector<std::string> ar
         if (Stop stop = pondrel::runPondrel(run, views, opener, out.get()); stop && stop->status)
             return "status " + std::to_string(stop->status) + ": " + stop->message;
     }
-    std::istringstream report(out.text());
+    return out.text();
+}
+
+// The report without the line that tells when it was made, and without
+// what a JSON report says of the archive (the days each line took from
+// it), which a report of the histories alone lacks: reports with and
+// without an archive compare.
+inline std::string pondrelOn(const std::string& ctl, std::vector<std::string> args) {
+    std::string written = pondrelReport(ctl, std::move(args));
+    if (written.rfind("status ", 0) == 0) return written;
+    const std::size_t archive = written.find(",\"archive\":{");
+    if (archive != std::string::npos)
+        written.erase(archive, written.rfind(",\"days\":[") - archive);
+    std::istringstream report(written);
     std::string text;
     for (std::string line; std::getline(report, line);)
         if (line.find("reat") == std::string::npos) text += line + "\n";
