@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,11 @@
 #include "stats/traffic_counters.h"
 
 struct sqlite3;
+
+namespace rv {
+class StatementWork;
+class SumsCheck;
+}  // namespace rv
 
 namespace rv {
 
@@ -65,7 +71,7 @@ class DayArchive {
   public:
     enum class Access : std::uint8_t { write, read };
 
-    DayArchive() = default;
+    DayArchive();
     ~DayArchive();
     DayArchive(const DayArchive&) = delete;
     DayArchive& operator=(const DayArchive&) = delete;
@@ -113,6 +119,10 @@ class DayArchive {
 
     sqlite3* db_ = nullptr;
     bool packedSums_ = false;  // the archive has day_sums (version 2)
+    // The bound on a statement's work (archive/sqlite_defenses.h) and the
+    // checks of the sums read (archive/row_checks.h).
+    std::unique_ptr<StatementWork> work_;
+    std::unique_ptr<SumsCheck> sumsCheck_;
 };
 
 }  // namespace rv

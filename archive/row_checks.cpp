@@ -1,0 +1,130 @@
+#include "archive/row_checks.h"
+
+#include <sqlite3.h>
+
+#include "core/session_record.h"
+#include "core/session_validity.h"
+
+namespace rv {
+
+namespace {
+
+constexpr const char* faultTexts[] = {
+    "",
+    "a value that is no integer",
+    "not a date",
+    "records out of range",
+    "times outside the day",
+    "an address no record has",
+    "unknown kind bits",
+    "a counter out of range",
+    "a part larger than its whole",
+    "more sessions than records",
+};
+static_assert(std::size(faultTexts) == static_cast<std::size_t>(RowFault::moreSessions) + 1);
+
+const char* faultText(RowFault f) {
+    return faultTexts[static_cast<std::size_t>(f)];
+}
+
+// How far a day's times may lie from the day.
+constexpr std::int64_t timeSlack = 2 * 86400;
+
+// The parts of a day's sums that count some of its sessions or some of
+// its time online.
+struct Part {
+    std::uint64_t TrafficCounters::*part;
+    std::uint64_t TrafficCounters::*whole;
+};
+constexpr Part parts[] = {
+    {&TrafficCounters::sessionsIn, &TrafficCounters::sessions},
+    {&TrafficCounters::sessionsOut, &TrafficCounters::sessions},
+    {&TrafficCounters::noTrafficSessions, &TrafficCounters::sessions},
+    {&TrafficCounters::zeroDurationSessions, &TrafficCounters::sessions},
+    {&TrafficCounters::timeIn, &TrafficCounters::timeOnline},
+    {&TrafficCounters::timeOut, &TrafficCounters::timeOnline},
+    {&TrafficCounters::trafficTime, &TrafficCounters::timeOnline},
+};
+
+bool integer(sqlite3_stmt* st, int column, std::int64_t& v) {
+    if (sqlite3_column_type(st, column) != SQLITE_INTEGER) return false;
+    v = sqlite3_column_int64(st, column);
+    return true;
+}
+
+}  // namespace
+
+RowFault readDayRow(sqlite3_stmt* st, ArchivedDay& day) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    day.day = text ? dayNumber(text) : -1;
+    if (day.day < 0) return RowFault::notADate;
+    std::int64_t records = 0;
+    if (!integer(st, 1, records) || !integer(st, 2, day.firstTime) || !integer(st, 3, day.lastTime))
+        return RowFault::notAnInteger;
+    if (records < 0 || static_cast<std::uint64_t>(records) >= archivedValueLimit)
+        return RowFault::records;
+    day.records = static_cast<std::uint64_t>(records);
+    const std::int64_t start = day.day * 86400;
+    if (day.firstTime < start - timeSlack || day.firstTime > day.lastTime ||
+        day.lastTime >= start + 86400 + timeSlack)
+        return RowFault::times;
+    return RowFault::none;
+}
+
+RowFault readTrafficRow(sqlite3_stmt* st, ArchivedSums& s) {
+    std::int64_t v[17];
+    for (int i = 0; i < 17; ++i)
+        if (!integer(st, i, v[i])) return RowFault::notAnInteger;
+    std::int16_t* const address[] = {&s.address.zone, &s.address.net, &s.address.node,
+                                     &s.address.point};
+    for (int i = 0; i < 4; ++i) {
+        if (v[i] < INT16_MIN || v[i] > INT16_MAX) return RowFault::address;
+        *address[i] = static_cast<std::int16_t>(v[i]);
+    }
+    if (v[4] < 0 || v[4] > UINT16_MAX) return RowFault::kind;
+    s.kind = static_cast<std::uint16_t>(v[4]);
+    int column = 5;
+    for (const auto counter : archivedCounters) {
+        if (v[column] < 0) return RowFault::counter;
+        s.counters.*counter = static_cast<std::uint64_t>(v[column++]);
+    }
+    if (v[column] < 0) return RowFault::counter;
+    s.protectedSessions = static_cast<std::uint64_t>(v[column]);
+    return RowFault::none;
+}
+
+RowFault SumsCheck::check(const ArchivedSums& s) {
+    const FidoAddress& a = s.address;
+    if (a.zone <= 0 || a.net < 0 || a.node < 0 || a.point < 0) return RowFault::address;
+    if ((s.kind & ~SessionFlags::kindMask) != 0) return RowFault::kind;
+    // Every value and every column's sum at once: one comparison of the
+    // bits they have together.
+    std::uint64_t seen = 0;
+    std::size_t i = 0;
+    for (const auto counter : archivedCounters) {
+        const std::uint64_t v = s.counters.*counter;
+        totals_[i] += v;
+        seen |= v | totals_[i++];
+    }
+    totals_[i] += s.protectedSessions;
+    seen |= s.protectedSessions | totals_[i];
+    if (seen >= archivedValueLimit) return RowFault::counter;
+    const TrafficCounters& c = s.counters;
+    for (const Part& p : parts)
+        if (c.*p.part > c.*p.whole) return RowFault::parts;
+    if (s.protectedSessions > c.sessions) return RowFault::parts;
+    if (c.sessions > sessionsLeft_) return RowFault::moreSessions;
+    sessionsLeft_ -= c.sessions;
+    return RowFault::none;
+}
+
+std::string damagedDay(const ArchivedDay& day, RowFault fault) {
+    if (fault == RowFault::notADate) return std::string("damaged day (") + faultText(fault) + ")";
+    return "damaged day " + dayText(day.day) + " (" + faultText(fault) + ")";
+}
+
+std::string damagedSums(std::int64_t day, RowFault fault) {
+    return "damaged sums of " + dayText(day) + " (" + faultText(fault) + ")";
+}
+
+}  // namespace rv
