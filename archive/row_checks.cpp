@@ -72,8 +72,10 @@ RowFault readDayRow(sqlite3_stmt* st, ArchivedDay& day) {
 }
 
 RowFault readTrafficRow(sqlite3_stmt* st, ArchivedSums& s) {
-    std::int64_t v[17];
-    for (int i = 0; i < 17; ++i)
+    // The address, the kind, the counters and the protected sessions.
+    constexpr int columns = 5 + static_cast<int>(std::size(archivedCounters)) + 1;
+    std::int64_t v[columns];
+    for (int i = 0; i < columns; ++i)
         if (!integer(st, i, v[i])) return RowFault::notAnInteger;
     std::int16_t* const address[] = {&s.address.zone, &s.address.net, &s.address.node,
                                      &s.address.point};
