@@ -321,8 +321,8 @@ std::string DayArchive::readDaysOf(
             if (packedDay >= d->day) break;
         }
         if (packedRc != SQLITE_ROW && packedRc != SQLITE_DONE) return failed("can't read");
-        sumsCheck_->startDay(*d);
-        RowFault fault = RowFault::none;
+        RowFault fault = sumsCheck_->startDay(*d);
+        if (fault != RowFault::none) return damagedDay(*d, fault);
         if (packedRc == SQLITE_ROW && packedDay == d->day) {
             const void* bytes = sqlite3_column_blob(packed.get(), 1);
             const std::string_view sums(

@@ -2,9 +2,6 @@
 
 #include <sqlite3.h>
 
-#include "core/session_record.h"
-#include "core/session_validity.h"
-
 namespace rv {
 
 namespace {
@@ -17,7 +14,8 @@ constexpr const char* faultTexts[] = {
     "times outside the day",
     "an address no record has",
     "unknown kind bits",
-    "a counter out of range",
+    "a negative count",
+    "no session, or more time or bytes than its sessions hold",
     "a part larger than its whole",
     "more sessions than records",
 };
@@ -29,22 +27,6 @@ const char* faultText(RowFault f) {
 
 // How far a day's times may lie from the day.
 constexpr std::int64_t timeSlack = 2 * 86400;
-
-// The parts of a day's sums that count some of its sessions or some of
-// its time online.
-struct Part {
-    std::uint64_t TrafficCounters::*part;
-    std::uint64_t TrafficCounters::*whole;
-};
-constexpr Part parts[] = {
-    {&TrafficCounters::sessionsIn, &TrafficCounters::sessions},
-    {&TrafficCounters::sessionsOut, &TrafficCounters::sessions},
-    {&TrafficCounters::noTrafficSessions, &TrafficCounters::sessions},
-    {&TrafficCounters::zeroDurationSessions, &TrafficCounters::sessions},
-    {&TrafficCounters::timeIn, &TrafficCounters::timeOnline},
-    {&TrafficCounters::timeOut, &TrafficCounters::timeOnline},
-    {&TrafficCounters::trafficTime, &TrafficCounters::timeOnline},
-};
 
 bool integer(sqlite3_stmt* st, int column, std::int64_t& v) {
     if (sqlite3_column_type(st, column) != SQLITE_INTEGER) return false;
@@ -61,7 +43,7 @@ RowFault readDayRow(sqlite3_stmt* st, ArchivedDay& day) {
     std::int64_t records = 0;
     if (!integer(st, 1, records) || !integer(st, 2, day.firstTime) || !integer(st, 3, day.lastTime))
         return RowFault::notAnInteger;
-    if (records < 0 || static_cast<std::uint64_t>(records) >= archivedValueLimit)
+    if (records < 0 || static_cast<std::uint64_t>(records) > archivedRecordLimit)
         return RowFault::records;
     day.records = static_cast<std::uint64_t>(records);
     const std::int64_t start = day.day * 86400;
@@ -87,36 +69,11 @@ RowFault readTrafficRow(sqlite3_stmt* st, ArchivedSums& s) {
     s.kind = static_cast<std::uint16_t>(v[4]);
     int column = 5;
     for (const auto counter : archivedCounters) {
-        if (v[column] < 0) return RowFault::counter;
+        if (v[column] < 0) return RowFault::negative;
         s.counters.*counter = static_cast<std::uint64_t>(v[column++]);
     }
-    if (v[column] < 0) return RowFault::counter;
+    if (v[column] < 0) return RowFault::negative;
     s.protectedSessions = static_cast<std::uint64_t>(v[column]);
-    return RowFault::none;
-}
-
-RowFault SumsCheck::check(const ArchivedSums& s) {
-    const FidoAddress& a = s.address;
-    if (a.zone <= 0 || a.net < 0 || a.node < 0 || a.point < 0) return RowFault::address;
-    if ((s.kind & ~SessionFlags::kindMask) != 0) return RowFault::kind;
-    // Every value and every column's sum at once: one comparison of the
-    // bits they have together.
-    std::uint64_t seen = 0;
-    std::size_t i = 0;
-    for (const auto counter : archivedCounters) {
-        const std::uint64_t v = s.counters.*counter;
-        totals_[i] += v;
-        seen |= v | totals_[i++];
-    }
-    totals_[i] += s.protectedSessions;
-    seen |= s.protectedSessions | totals_[i];
-    if (seen >= archivedValueLimit) return RowFault::counter;
-    const TrafficCounters& c = s.counters;
-    for (const Part& p : parts)
-        if (c.*p.part > c.*p.whole) return RowFault::parts;
-    if (s.protectedSessions > c.sessions) return RowFault::parts;
-    if (c.sessions > sessionsLeft_) return RowFault::moreSessions;
-    sessionsLeft_ -= c.sessions;
     return RowFault::none;
 }
 

@@ -3,12 +3,12 @@
 // value out of its range must neither wrap a sum nor count twice.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <iterator>
 #include <string>
 
 #include "archive/day_archive.h"
+#include "core/session_record.h"
+#include "core/session_validity.h"
 
 struct sqlite3_stmt;
 
@@ -23,15 +23,19 @@ enum class RowFault : std::uint8_t {
     times,
     address,
     kind,
+    negative,
     counter,
     parts,
     moreSessions,
 };
 
-// Every count, time or byte sum a value holds, and what the values of one
-// column add up to over all days read, stay below this: no sum of them,
-// nor such a sum plus what the histories add, wraps 64 bits.
-inline constexpr std::uint64_t archivedValueLimit = std::uint64_t{1} << 62;
+// The most records the days read may hold, each day's and all together:
+// a record adds one session, at most a day (longestSession) of time and 32
+// bits of bytes each way, so that no sum of the sums read (a group's, a
+// line's, the report's), nor such a sum with what the histories add,
+// wraps 64 bits. A thousand years of a node of a million sessions a year
+// stay below it.
+inline constexpr std::uint64_t archivedRecordLimit = std::uint64_t{1} << 31;
 
 // Reads the columns day, records, first_time and last_time (from column 0
 // on) of a days row into day, and checks them: a date from 1970 on, the
@@ -45,17 +49,43 @@ RowFault readDayRow(sqlite3_stmt* st, ArchivedDay& day);
 RowFault readTrafficRow(sqlite3_stmt* st, ArchivedSums& s);
 
 // The sums of the days read, rows or packed: an address as a counted
-// record has it, kind bits of The Brake!'s kinds only, every counter and
-// the sums of every counter within the limit, a part (sessions in, time
-// out, ...) within its whole, and a day's sessions within its records.
+// record has it, kind bits of The Brake!'s kinds only, at least one
+// session, no more time and bytes than its sessions can hold, a part
+// (sessions in, time out, ...) within its whole, a day's sessions within
+// its records and the records of all days read within the limit.
 class SumsCheck {
   public:
-    void startDay(const ArchivedDay& day) { sessionsLeft_ = day.records; }
-    RowFault check(const ArchivedSums& s);
+    RowFault startDay(const ArchivedDay& day) {
+        sessionsLeft_ = day.records;
+        recordsRead_ += day.records;  // a day's are within the limit
+        return recordsRead_ > archivedRecordLimit ? RowFault::records : RowFault::none;
+    }
+    // Inline: pondrel checks a year's sums, about 150,000, in its reading
+    // loop, with a few comparisons each.
+    RowFault check(const ArchivedSums& s) {
+        const FidoAddress& a = s.address;
+        if (a.zone <= 0 || a.net < 0 || a.node < 0 || a.point < 0) return RowFault::address;
+        if ((s.kind & ~SessionFlags::kindMask) != 0) return RowFault::kind;
+        const TrafficCounters& c = s.counters;
+        static_assert(longestSession < (1 << 17));
+        const bool counted = (c.sessions != 0) & ((c.timeOnline >> 17) < c.sessions) &
+                             ((c.bytesReceived >> 32) < c.sessions) &
+                             ((c.bytesSent >> 32) < c.sessions);
+        if (!counted) return RowFault::counter;
+        const bool partsFit = (c.sessionsIn <= c.sessions) & (c.sessionsOut <= c.sessions) &
+                              (c.noTrafficSessions <= c.sessions) &
+                              (c.zeroDurationSessions <= c.sessions) &
+                              (s.protectedSessions <= c.sessions) & (c.timeIn <= c.timeOnline) &
+                              (c.timeOut <= c.timeOnline) & (c.trafficTime <= c.timeOnline);
+        if (!partsFit) return RowFault::parts;
+        if (c.sessions > sessionsLeft_) return RowFault::moreSessions;
+        sessionsLeft_ -= c.sessions;
+        return RowFault::none;
+    }
 
   private:
     std::uint64_t sessionsLeft_ = 0;
-    std::array<std::uint64_t, std::size(archivedCounters) + 1> totals_{};
+    std::uint64_t recordsRead_ = 0;
 };
 
 // The reason a run gives for a damaged row: "damaged day 2024-04-10

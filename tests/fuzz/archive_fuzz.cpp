@@ -11,9 +11,11 @@
 // first day read), then the database.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -80,16 +82,24 @@ void checkStop(const Stop& stop, bool told) {
 // What the reader hands on is within the checks' ranges.
 void checkDay(const ArchivedDay& d) {
     const std::int64_t start = d.day * 86400;
-    if (d.day < 0 || d.records >= archivedValueLimit || d.firstTime > d.lastTime ||
+    if (d.day < 0 || d.records > archivedRecordLimit || d.firstTime > d.lastTime ||
         d.firstTime < start - 2 * 86400 || d.lastTime >= start + 3 * 86400)
         std::abort();
 }
+// And no sum of all the sums of an input wraps.
+std::uint64_t totals[std::size(archivedCounters) + 1];
 void checkSums(const ArchivedSums& s) {
+    const TrafficCounters& c = s.counters;
     if (s.address.zone <= 0 || s.address.net < 0 || s.address.node < 0 || s.address.point < 0 ||
-        (s.kind & ~SessionFlags::kindMask) != 0 || s.protectedSessions > s.counters.sessions)
+        (s.kind & ~SessionFlags::kindMask) != 0 || c.sessions == 0 ||
+        s.protectedSessions > c.sessions)
         std::abort();
-    for (const auto counter : archivedCounters)
-        if (s.counters.*counter >= archivedValueLimit) std::abort();
+    std::size_t i = 0;
+    for (const auto counter : archivedCounters) {
+        if (__builtin_add_overflow(totals[i], c.*counter, &totals[i])) std::abort();
+        ++i;
+    }
+    if (__builtin_add_overflow(totals[i], s.protectedSessions, &totals[i])) std::abort();
 }
 
 }  // namespace
@@ -111,6 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                static_cast<std::streamsize>(in.restSize()));
 
     {
+        std::fill(std::begin(totals), std::end(totals), 0);
         DayArchive archive;
         if (archive.open(path, DayArchive::Access::read).empty()) {
             const std::int64_t firstDay = dayOfDate(2024, 3, 3 + (control >> 1 & 3));
