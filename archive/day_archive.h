@@ -17,11 +17,9 @@
 struct sqlite3;
 
 namespace rv {
+
 class StatementWork;
 class SumsCheck;
-}  // namespace rv
-
-namespace rv {
 
 // The schema's version, kept in PRAGMA user_version.
 inline constexpr int archiveVersion = 2;
@@ -79,7 +77,8 @@ class DayArchive {
     // Opens the archive; the reason when it cannot be used, empty when it
     // can. For writing, a missing or empty file gets the schema and a
     // version 1 archive the table it lacks; a file that is not an archive
-    // of either version is never changed.
+    // of either version, or whose schema is not exactly ravlog's, is
+    // refused and never changed.
     std::string open(const std::string& path, Access access);
 
     // One transaction for the whole run: begin takes the write lock
