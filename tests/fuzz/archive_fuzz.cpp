@@ -87,8 +87,8 @@ void checkDay(const ArchivedDay& d) {
         std::abort();
 }
 // And no sum of all the sums of an input wraps.
-std::uint64_t totals[std::size(archivedCounters) + 1];
-void checkSums(const ArchivedSums& s) {
+using Totals = std::array<std::uint64_t, std::size(archivedCounters) + 1>;
+void checkSums(const ArchivedSums& s, Totals& totals) {
     const TrafficCounters& c = s.counters;
     if (s.address.zone <= 0 || s.address.net < 0 || s.address.node < 0 || s.address.point < 0 ||
         (s.kind & ~SessionFlags::kindMask) != 0 || c.sessions == 0 ||
@@ -121,14 +121,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                static_cast<std::streamsize>(in.restSize()));
 
     {
-        std::fill(std::begin(totals), std::end(totals), 0);
+        Totals totals{};
         DayArchive archive;
         if (archive.open(path, DayArchive::Access::read).empty()) {
             const std::int64_t firstDay = dayOfDate(2024, 3, 3 + (control >> 1 & 3));
             for (const char* line : {"a.his", "b.his"})
                 archive.readDays(
                     line, firstDay, [](const ArchivedDay& d) { checkDay(d); },
-                    [](std::int64_t, const ArchivedSums& s) { checkSums(s); });
+                    [&totals](std::int64_t, const ArchivedSums& s) { checkSums(s, totals); });
         }
     }
     MemoryOpener& opener = files();
