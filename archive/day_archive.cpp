@@ -11,8 +11,11 @@
 #include <ctime>
 
 #include "archive/archive_file.h"
+#include "archive/archive_schema.h"
 #include "archive/history_name.h"
 #include "archive/packed_sums.h"
+#include "archive/row_checks.h"
+#include "archive/sqlite_defenses.h"
 #include "core/time_text.h"
 
 namespace rv {
@@ -21,50 +24,6 @@ namespace {
 
 // A writer waits this long for another one before the run gives up.
 constexpr int busyTimeoutMs = 5000;
-
-// Version 2 added the packed copy of each day's traffic rows, which pondrel
-// reads; a version 1 archive gets the table when it is next written, and
-// its days are read from their rows until they are recorded anew.
-const char* const packedSumsTable =
-    "CREATE TABLE day_sums("
-    " line INTEGER NOT NULL REFERENCES lines(id),"
-    " day TEXT NOT NULL,"
-    " sums BLOB NOT NULL,"
-    " PRIMARY KEY(line, day)) WITHOUT ROWID;";
-
-// Version 3 keeps where each day ends in the history's own clock, so that
-// a line's days stay apart whatever its TimeShift does between runs; the
-// days of an older archive end at their midnight less the line's shift.
-const char* const historyEndColumn = "ALTER TABLE days ADD COLUMN history_end INTEGER;";
-
-// The tables of version 1.
-const char* const schema =
-    "CREATE TABLE lines("
-    " id INTEGER PRIMARY KEY,"
-    " history TEXT NOT NULL UNIQUE);"
-    "CREATE TABLE days("
-    " line INTEGER NOT NULL REFERENCES lines(id),"
-    " day TEXT NOT NULL,"
-    " records INTEGER NOT NULL,"
-    " first_time INTEGER NOT NULL,"
-    " last_time INTEGER NOT NULL,"
-    " recorded_at INTEGER NOT NULL,"
-    " PRIMARY KEY(line, day)) WITHOUT ROWID;"
-    "CREATE TABLE traffic("
-    " line INTEGER NOT NULL REFERENCES lines(id),"
-    " day TEXT NOT NULL,"
-    " seq INTEGER NOT NULL,"
-    " zone INTEGER NOT NULL, net INTEGER NOT NULL, node INTEGER NOT NULL,"
-    " point INTEGER NOT NULL,"
-    " kind INTEGER NOT NULL,"
-    " sessions INTEGER NOT NULL, sessions_in INTEGER NOT NULL,"
-    " sessions_out INTEGER NOT NULL,"
-    " time_online INTEGER NOT NULL, time_in INTEGER NOT NULL, time_out INTEGER NOT NULL,"
-    " traffic_time INTEGER NOT NULL,"
-    " bytes_received INTEGER NOT NULL, bytes_sent INTEGER NOT NULL,"
-    " no_traffic INTEGER NOT NULL, zero_duration INTEGER NOT NULL,"
-    " protected INTEGER NOT NULL,"
-    " PRIMARY KEY(line, day, seq)) WITHOUT ROWID;";
 
 // Line ?2's days go over to line ?1 where ?1 lacks them, and ?2 goes:
 // docs/archive.md gives the same statements for a renamed history.
@@ -108,9 +67,6 @@ class Statement {
 std::int64_t signedCount(std::uint64_t v) {
     return static_cast<std::int64_t>(v);
 }
-std::uint64_t count(std::int64_t v) {
-    return v < 0 ? 0 : static_cast<std::uint64_t>(v);
-}
 
 }  // namespace
 
@@ -140,8 +96,13 @@ std::int64_t dayNumber(const std::string& text) {
         }
     const auto [y, m, d] = value;
     if (m < 1 || m > 12 || d < 1 || d > 31) return -1;
-    return dayOfDate(y, m, d);
+    // A day past the month's end (2024-02-30) is no date either.
+    const std::int64_t number = dayOfDate(y, m, d);
+    if (number >= (m == 12 ? dayOfDate(y + 1, 1, 1) : dayOfDate(y, m + 1, 1))) return -1;
+    return number;
 }
+
+DayArchive::DayArchive() = default;
 
 DayArchive::~DayArchive() {
     // An open transaction is rolled back: nothing of an unfinished run stays.
@@ -158,6 +119,7 @@ std::string DayArchive::failed(const char* what) const {
     if (primary == SQLITE_NOTADB) return "not an archive (not an SQLite database)";
     if (primary == SQLITE_READONLY) return "read-only";
     if (primary == SQLITE_FULL) return "disk full";
+    if (primary == SQLITE_INTERRUPT) return "too much work";
     return std::string(what) + ": " + sqlite3_errmsg(db_);
 }
 
@@ -174,11 +136,17 @@ std::string DayArchive::open(const std::string& path, Access access) {
             return "read-only";
         return failed("can't open");
     }
+    // Nothing of the file is read before SQLite is set up for a hostile one.
+    work_ = std::make_unique<StatementWork>();
+    sumsCheck_ = std::make_unique<SumsCheck>();
+    if (std::string reason = defendConnection(db_, *work_); !reason.empty()) return reason;
     sqlite3_busy_timeout(db_, busyTimeoutMs);
     writing_ = access == Access::write;
-    if (writing_) return leaveWal();
+    // The schema is looked at before anything of the file changes, the
+    // journal mode included.
     bool empty = false;
     if (std::string reason = readVersion(empty); !reason.empty()) return reason;
+    if (writing_) return leaveWal();
     return empty ? "not an archive (empty)" : std::string();
 }
 
@@ -214,6 +182,8 @@ std::string DayArchive::readVersion(bool& empty) {
         return "archive version " + std::to_string(version) + ", expected " +
                std::to_string(archiveVersion);
     }
+    if (!empty)
+        if (std::string reason = checkArchiveSchema(db_, version); !reason.empty()) return reason;
     packedSums_ = version >= 2;
     historyEnds_ = version >= 3;
     return {};
@@ -241,9 +211,8 @@ std::string DayArchive::begin() {
     bool empty = false;
     if (std::string reason = readVersion(empty); !reason.empty()) return reason;
     created_ = empty;
-    if (empty) return changeSchema(std::string(schema) + packedSumsTable + historyEndColumn);
-    if (!packedSums_) return changeSchema(std::string(packedSumsTable) + historyEndColumn);
-    return historyEnds_ ? std::string() : changeSchema(historyEndColumn);
+    const int version = empty ? 0 : historyEnds_ ? 3 : packedSums_ ? 2 : 1;
+    return version == archiveVersion ? std::string() : changeSchema(archiveTablesAfter(version));
 }
 
 std::string DayArchive::commit() {
@@ -335,11 +304,11 @@ std::string DayArchive::daysOf(std::int64_t id, std::vector<ArchivedDay>& days) 
     if (!st) return failed("can't read");
     st.bind(1, id);
     int rc = 0;
+    ArchivedDay day;
     while ((rc = st.step()) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
-        const bool endKnown = sqlite3_column_type(st.get(), 4) != SQLITE_NULL;
-        days.push_back({dayNumber(text ? text : ""), count(st.column(1)), st.column(2),
-                        st.column(3), endKnown ? st.column(4) : ArchivedDay::unknownEnd});
+        if (const RowFault fault = readDayRow(st.get(), day); fault != RowFault::none)
+            return damagedDay(day, fault);
+        days.push_back(day);
     }
     if (rc != SQLITE_DONE) return failed("can't read");
     return {};
@@ -452,28 +421,28 @@ std::string DayArchive::readDaysOf(
             if (packedDay >= d->day) break;
         }
         if (packedRc != SQLITE_ROW && packedRc != SQLITE_DONE) return failed("can't read");
+        RowFault fault = sumsCheck_->startDay(*d);
+        if (fault != RowFault::none) return damagedDay(*d, fault);
         if (packedRc == SQLITE_ROW && packedDay == d->day) {
             const void* bytes = sqlite3_column_blob(packed.get(), 1);
             const std::string_view sums(
                 static_cast<const char*>(bytes),
                 bytes ? static_cast<std::size_t>(sqlite3_column_bytes(packed.get(), 1)) : 0);
-            if (!unpackSums(sums, [&](const ArchivedSums& one) { sumsFound(d->day, one); }))
+            if (!unpackSums(sums, [&](const ArchivedSums& one) {
+                    if (fault == RowFault::none) fault = sumsCheck_->check(one);
+                    if (fault == RowFault::none) sumsFound(d->day, one);
+                }))
                 return "damaged sums of " + dayText(d->day);
+            if (fault != RowFault::none) return damagedSums(d->day, fault);
             continue;
         }
         rows.bind(1, id);
         rows.bind(2, dayText(d->day));
         int rc = 0;
         while ((rc = rows.step()) == SQLITE_ROW) {
-            s.address = FidoAddress{static_cast<std::int16_t>(rows.column(0)),
-                                    static_cast<std::int16_t>(rows.column(1)),
-                                    static_cast<std::int16_t>(rows.column(2)),
-                                    static_cast<std::int16_t>(rows.column(3))};
-            s.kind = static_cast<std::uint16_t>(rows.column(4));
-            int column = 5;
-            for (const auto counter : archivedCounters)
-                s.counters.*counter = count(rows.column(column++));
-            s.protectedSessions = count(rows.column(column));
+            fault = readTrafficRow(rows.get(), s);
+            if (fault == RowFault::none) fault = sumsCheck_->check(s);
+            if (fault != RowFault::none) return damagedSums(d->day, fault);
             sumsFound(d->day, s);
         }
         if (rc != SQLITE_DONE) return failed("can't read");

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@
 struct sqlite3;
 
 namespace rv {
+
+class StatementWork;
+class SumsCheck;
 
 // The schema's version, kept in PRAGMA user_version.
 inline constexpr int archiveVersion = 3;
@@ -73,14 +77,16 @@ class DayArchive {
   public:
     enum class Access : std::uint8_t { write, read };
 
-    DayArchive() = default;
+    DayArchive();
     ~DayArchive();
     DayArchive(const DayArchive&) = delete;
     DayArchive& operator=(const DayArchive&) = delete;
 
     // Opens the archive; the reason when it cannot be used, empty when it
-    // can. A file that is not an archive of a known version is never
-    // changed.
+    // can. For writing, a missing or empty file gets the schema and an
+    // older archive what it lacks; a file that is not an archive of a known
+    // version, or whose schema is not exactly ravlog's, is refused and
+    // never changed.
     std::string open(const std::string& path, Access access);
 
     // One transaction for the whole run: begin takes the write lock
@@ -141,6 +147,10 @@ class DayArchive {
     std::vector<std::string> addedLines_;
     std::string cachedLine_;  // the line last found, and its id
     std::int64_t cachedId_ = -1;
+    // The bound on a statement's work (archive/sqlite_defenses.h) and the
+    // checks of the sums read (archive/row_checks.h).
+    std::unique_ptr<StatementWork> work_;
+    std::unique_ptr<SumsCheck> sumsCheck_;
 };
 
 }  // namespace rv

@@ -58,20 +58,26 @@ class LocalTimeConverter {
   public:
     explicit LocalTimeConverter(int runIsDst);
 
-    // The local calendar time of t; nullopt when t is negative and so
-    // cannot be broken down.
+    // The latest time converted: about a billion years, so that a day's
+    // last second and any zone's offset stay far from overflowing and the
+    // year fits a std::tm. Only an archive edited by hand holds later ones.
+    static constexpr std::int64_t lastTime = std::int64_t{1} << 55;
+
+    // The local calendar time of t; nullopt when t is negative or later
+    // than lastTime and so cannot be broken down.
     std::optional<std::time_t> toLocal(std::int64_t t) {
         // A history's records mostly follow one another on the same day:
         // the day last used answers without a division or a table look-up.
-        if (t >= current_.first && t < current_.first + secondsPerDay)
+        if (t >= current_.first && t < current_.end)
             return static_cast<std::time_t>(
                 t + (t - current_.first < current_.change ? current_.before : current_.after));
-        if (t < 0) return std::nullopt;
+        if (t < 0 || t > lastTime) return std::nullopt;
         const std::int64_t day = t / secondsPerDay;
         Day& d = dayOf(day);
         if (d.day != day) learn(d, day);
         if (d.direct) return convertDirect(t);
-        current_ = Current{day * secondsPerDay, d.change, d.before, d.after};
+        current_ =
+            Current{day * secondsPerDay, (day + 1) * secondsPerDay, d.change, d.before, d.after};
         return static_cast<std::time_t>(t +
                                         (t - day * secondsPerDay < d.change ? d.before : d.after));
     }
@@ -96,9 +102,10 @@ class LocalTimeConverter {
     void learn(Day& d, std::int64_t day);
 
     // The day of the last time converted through the table, with what was
-    // learnt of it; at first none (no time is that far back).
+    // learnt of it; at first none (an empty range, which no time falls in).
     struct Current {
-        std::int64_t first = std::numeric_limits<std::int64_t>::min();  // its first second
+        std::int64_t first = 0;  // its first second
+        std::int64_t end = 0;    // and the first of the next day
         std::int64_t change = 0;
         std::int64_t before = 0;
         std::int64_t after = 0;

@@ -219,3 +219,37 @@ History dated104.ihs
 TimeShift AUTO
 BusyHist I
 EOF2
+
+# ---- archives: a control byte (bit 0: 0 pondrel, 1 ravlog), then the
+# database, recorded by ravlog from the archive target's two histories and
+# made small (512-byte pages), then spoilt in the ways an archive can be
+ravlog="$build/ravlog/ravlog"
+if [ -x "$ravlog" ] && command -v sqlite3 >/dev/null; then
+    mkdir -p "$corpus/archive" "$work/archive"
+    cd "$work/archive"
+    printf '%s\n' "2:5020/100.0 2024-03-05T10:15:00 dur=0 rcvd=1000 sent=2048 flags=0x0d" \
+        "2:5020/9999 2024-03-05T23:59:59 dur=86400 flags=0x03" \
+        "1:3634/12.5 2024-03-05T00:00:00 dur=600 rcvd=4294967295 sent=1 flags=0x06" \
+        "2:5020/7 2024-03-04T22:00:00 dur=7200 flags=0x01" >a.lst
+    printf '%s\n' "ANSWER 2024-03-05T10:00:00 dur=30" "BBS 2024-03-05T10:01:00 dur=0" \
+        "2:5020/100 2024-03-04T10:02:00 dur=3 rcvd=5 flags=0x05" >b.lst
+    "$histgen" write --type 3 --out a.his a.lst
+    "$histgen" write --type 4 --out b.his b.lst
+    printf '[COMMON]\nGroup Yes\nBrakeSesStat ABDTE\nAddr 2:5020/#\nAddr *:*/*.*\nAddr ANSWER\n[LINE]\nHistory a.his,2,1\n[LINE]\nHistory b.his\n' >fuzz.ctl
+    TZ='CET-1CEST,M3.5.0,M10.5.0/3' "$ravlog" -cfuzz.ctl -rgood.db -d5.3.2024 >/dev/null 2>&1 || true
+    sqlite3 good.db "PRAGMA journal_mode=DELETE; PRAGMA page_size=512; VACUUM;" >/dev/null
+    archive() {
+        local control=$1 name=$2 sql=$3
+        cp good.db spoilt.db
+        [ -z "$sql" ] || sqlite3 spoilt.db "$sql" >/dev/null
+        { byte "$control"; cat spoilt.db; } >"$corpus/archive/seed-$name"
+    }
+    archive 0 good ""
+    archive 3 good-ravlog ""
+    archive 1 version1 "DROP TABLE day_sums; PRAGMA user_version=1; VACUUM;"
+    archive 0 rows "DELETE FROM day_sums; VACUUM;"
+    archive 0 view "DROP TABLE days; CREATE VIEW days(line, day, records, first_time, last_time, recorded_at) AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT 1, '2024-03-05', 1, 0, 0, n FROM r;"
+    archive 1 trigger "CREATE TRIGGER grow AFTER INSERT ON days BEGIN INSERT INTO traffic SELECT * FROM traffic; END;"
+    archive 2 values "UPDATE days SET first_time = 9223372036854720000 WHERE day = '2024-03-05'; UPDATE traffic SET kind = 8192, bytes_sent = 4611686018427387904; DELETE FROM day_sums WHERE day = '2024-03-04';"
+    cd "$here"
+fi

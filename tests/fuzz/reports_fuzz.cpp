@@ -3,10 +3,12 @@
 // examples/demo.ctl), so that names, labels, masks, windows, groups and
 // per-line settings from the text reach every report. ravlog's reports go
 // to the scratch directory (the options fix their paths, so the keywords
-// cannot move them), pondrel's to the sink.
+// cannot move them: JsonReport and HtmlReport are written there or not at
+// all, and no Archive is read or written), pondrel's to the sink.
 //
-// Input: a control byte (bit 0 picks the program), then the configuration.
-// A text that names CUTHISTORY is passed over: cutting rewrites real files.
+// Input: a control byte (bit 0 picks the program, bit 1 ravlog's JSON and
+// HTML reports), then the configuration. A text that names CUTHISTORY is
+// passed over: cutting rewrites real files.
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -66,12 +68,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if ((control & 1) == 0) {
         const std::string& dir = scratchDir();
-        const std::vector<std::string> args{"-cfuzz.ctl", "-e" + dir + "/ses", "-l" + dir + "/lnk",
-                                            "-o" + dir + "/out"};
+        const bool data = (control & 2) != 0;
+        const std::vector<std::string> args{"-cfuzz.ctl",
+                                            "-e" + dir + "/ses",
+                                            "-l" + dir + "/lnk",
+                                            "-o" + dir + "/out",
+                                            data ? "-j" + dir + "/report.json" : "-j",
+                                            data ? "-w" + dir + "/report.html" : "-w",
+                                            "-r"};
         ravlog::Run run(now, sink(), sink());
         checkStop(runRavlog(run, std::vector<std::string_view>(args.begin(), args.end()), opener));
     } else {
-        const std::vector<std::string_view> args{"-cfuzz.ctl", "-b1.3.2024", "-e6.3.2024"};
+        const std::vector<std::string_view> args{"-cfuzz.ctl", "-b1.3.2024", "-e6.3.2024", "-r"};
         pondrel::Run run(now, sink());
         checkStop(runPondrel(run, args, opener, sink()));
     }

@@ -5,10 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/time_text.h"
@@ -105,6 +108,29 @@ TEST(LocalTimeConverter, NegativeTimeCannotBeBrokenDown) {
     EXPECT_EQ(converter.mktimeCalls(), 0u);
     ASSERT_TRUE(converter.toLocal(0).has_value());
     EXPECT_EQ(*converter.toLocal(0), -3600);  // 1970-01-01 00:00 CET
+}
+
+// Times from an archive may be any 64-bit value: those beyond a calendar
+// are refused without overflowing, the last one taken still converts.
+TEST(LocalTimeConverter, ExtremeTimesAreRefusedNotOverflowed) {
+    TimeZoneScope zone(centralEurope);
+    constexpr std::int64_t last = LocalTimeConverter::lastTime;
+    const std::int64_t endOf9999 = utc(9999, 12, 31, 23, 59) + 59;
+    const std::pair<std::int64_t, std::optional<std::int64_t>> cases[] = {
+        {std::numeric_limits<std::int64_t>::max(), std::nullopt},
+        {9223372036854720000, std::nullopt},
+        {std::numeric_limits<std::int64_t>::max() - day + 1, std::nullopt},
+        {last + 1, std::nullopt},
+        {std::numeric_limits<std::int64_t>::min(), std::nullopt},
+        {endOf9999, endOf9999 - 3600},
+        {last - day, last - day - 3600},
+        {last, last - 3600},
+    };
+    LocalTimeConverter converter(0);
+    for (const auto& [t, local] : cases) {
+        const std::optional<std::time_t> got = converter.toLocal(t);
+        EXPECT_EQ(got ? std::optional<std::int64_t>(*got) : std::nullopt, local) << t;
+    }
 }
 
 TEST(LocalTimeConverter, ReadsFieldsWithTheRunFlag) {
