@@ -445,7 +445,7 @@ std::vector<std::uint8_t> withU32(std::uint32_t a, std::uint8_t at4) {
 TEST(HistoryDetection, BrakeNeedsAStartAfter1991) {
     auto at = [](std::uint32_t a, std::uint8_t b4, bool pair = false) {
         auto b = withU32(a, b4);
-        return detectHistoryType(b.data(), T::binkd, pair);
+        return detectHistoryType(b, T::binkd, pair);
     };
     EXPECT_EQ(at(662688000, 0xFE).type, T::binkd);
     Detection brake = at(662688001, 0xFE);
@@ -474,17 +474,17 @@ TEST(HistoryDetection, DateTestDecidesBetweenTypes8And5) {
     auto withByte = [&](std::size_t at, std::uint8_t v) {
         auto b = good;
         b[at] = v;
-        return detectHistoryType(b.data(), T::plain28, true).type;
+        return detectHistoryType(b, T::plain28, true).type;
     };
-    Detection d = detectHistoryType(good.data(), T::plain28, true);
+    Detection d = detectHistoryType(good, T::plain28, true);
     EXPECT_EQ(d.type, T::dated104);
     EXPECT_EQ(d.headerBytes, 104u);
     EXPECT_TRUE(d.isPair);
-    EXPECT_EQ(detectHistoryType(good.data(), T::plain28, false).type, T::plain28);
+    EXPECT_EQ(detectHistoryType(good, T::plain28, false).type, T::plain28);
     auto year = [&](std::uint16_t y) {
         auto b = good;
         storeU16(b.data(), y);
-        return detectHistoryType(b.data(), T::plain28, true).type;
+        return detectHistoryType(b, T::plain28, true).type;
     };
     EXPECT_EQ(year(1990), T::dated104);
     EXPECT_EQ(year(1989), T::pair116);
@@ -500,7 +500,7 @@ TEST(HistoryDetection, DateTestDecidesBetweenTypes8And5) {
     EXPECT_EQ(withByte(8, 60), T::pair116);  // minute
     EXPECT_EQ(withByte(8, 0), T::dated104);
     // The pair is detected (and paired) either way.
-    EXPECT_TRUE(detectHistoryType(good.data(), T::binkd, true).isPair);
+    EXPECT_TRUE(detectHistoryType(good, T::binkd, true).isPair);
 }
 
 TEST(HistoryDetection, Type7NeedsALaterTimeAtOffsetFive) {
