@@ -207,7 +207,7 @@ bool HistoryReader::openHistory(HistorySource& source, bool detectFormats) {
     direction_ = 0;
     pairPending_ = false;
     type_ = source.type;
-    source_ = opener_.open(source.path);
+    source_ = opener_.openHistory(source.path);
     if (!source_) return false;
     if (!detectFormats) return true;
 
@@ -233,7 +233,7 @@ HistoryReader::Twin HistoryReader::openTwin(HistorySource& source) {
     swapPairLetter(source);
     pairPending_ = false;
     direction_ = direction;
-    source_ = opener_.open(source.path);
+    source_ = opener_.openHistory(source.path);
     return source_ ? Twin::opened : Twin::failed;
 }
 

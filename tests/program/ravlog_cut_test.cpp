@@ -21,7 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include "child_group.h"
 #include "run_program.h"
+#include "same_text.h"
 #include "scratch_dir.h"
 #include "tools/history_writer.h"
 
@@ -516,6 +518,75 @@ TEST(RavlogCutJournal, JournalOfARunningCutIsNotTouched) {
     EXPECT_EQ(fileBytes(dir.file("hist.his")), historyOf(T::plain28, {session(2, m + 1)}));
     EXPECT_EQ(next.out.substr(next.out.find("Cut ")),
               "Cut hist.his: 1 records dropped, 1 kept, limit " + limitText(m) + "\n");
+}
+
+TEST(RavlogCutJournal, ReadersDuringACutWaitAndSeeItsResult) {
+    // 6000 old sessions and 6000 of today's: 168 KB to keep, three blocks of
+    // the rewrite. The cut stops itself with the history half rewritten
+    // (under its lock), then again while it holds the history's lease just
+    // before the shortening (kept records twice in the file); pondrel and
+    // brimsel, started then, must wait and read what the cut leaves, and
+    // never fail to open the history or call the running cut interrupted.
+    const std::int64_t m = runMidnight();
+    std::vector<SessionRecord> records, kept;
+    for (int i = 0; i < 12000; ++i) {
+        records.push_back(
+            session(static_cast<std::int16_t>(1 + i % 3000), i < 6000 ? m - 9 * day + i : m + i));
+        if (i >= 6000) kept.push_back(records.back());
+    }
+    const Bytes original = historyOf(T::plain28, records);
+    ScratchDir dir{testing::fastestBase()};
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 1\n"));
+    ASSERT_TRUE(dir.write("hist.his", original));
+    const std::string log = dir.file("steps.log");
+    testing::runProgram(faultPath, {}, dir.path(), {"TZ=UTC", "RAVLOG_CUT_PROBE=log=" + log});
+    std::vector<std::string> names;
+    std::istringstream steps(slurp(log));
+    for (std::string number, name; steps >> number >> name;)
+        names.push_back(name);
+    const std::vector<std::string> pondrelArgs = {"-fcsv"};
+    using namespace std::chrono_literals;
+    for (const long stop : {nth(names, "history-write", 2), nth(names, "history-truncate", 1)}) {
+        SCOPED_TRACE("stopped before step " + std::to_string(stop) + ", " + names.at(stop));
+        ASSERT_TRUE(dir.write("hist.his", original));
+        for (const char* out : {"cut.out", "pondrel.out", "brimsel.out"})
+            std::filesystem::remove(dir.file(out));
+        testing::ChildGroup cut, pondrel, brimsel;
+        ASSERT_TRUE(cut.start(faultPath, {}, dir.path(),
+                              {"TZ=UTC", "RAVLOG_CUT_PROBE=stop=" + std::to_string(stop)},
+                              dir.file("cut.out")));
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!cut.stopped() && cut.running() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(cut.stopped()) << slurp(dir.file("cut.out"));
+        ASSERT_TRUE(pondrel.start(pondrelPath, pondrelArgs, dir.path(), {"TZ=UTC"},
+                                  dir.file("pondrel.out")));
+        ASSERT_TRUE(
+            brimsel.start(brimselPath, {}, dir.path(), {"TZ=UTC"}, dir.file("brimsel.out")));
+        // Long enough for both to reach the history; they cannot read it yet.
+        std::this_thread::sleep_for(300ms);
+        EXPECT_TRUE(pondrel.running() && !pondrel.waitExit(0ms, nullptr));
+        EXPECT_TRUE(brimsel.running() && !brimsel.waitExit(0ms, nullptr));
+        cut.signal(SIGCONT);
+        int status = -1;
+        ASSERT_TRUE(cut.waitExit(10s, &status));
+        EXPECT_EQ(status, 0);
+        for (testing::ChildGroup* reader : {&pondrel, &brimsel}) {
+            ASSERT_TRUE(reader->waitExit(10s, &status));
+            EXPECT_EQ(status, 0);
+        }
+        const std::string said = slurp(dir.file("cut.out"));
+        EXPECT_NE(said.find("Cut hist.his: 6000 records dropped, 6000 kept"), std::string::npos)
+            << said;
+        EXPECT_EQ(said.find("Shortened"), std::string::npos) << said;
+        EXPECT_EQ(fileBytes(dir.file("hist.his")), historyOf(T::plain28, kept));
+        // What each reads of the cut history now, undisturbed.
+        const ProgramResult after = testing::runProgram(pondrelPath, pondrelArgs, dir.path());
+        EXPECT_TRUE(testing::sameText(slurp(dir.file("pondrel.out")), after.err + after.out));
+        EXPECT_NE(after.out.find(",6000,"), std::string::npos) << after.out;
+        const ProgramResult dump = testing::runProgram(brimselPath, {}, dir.path());
+        EXPECT_TRUE(testing::sameText(slurp(dir.file("brimsel.out")), dump.out + dump.err));
+    }
 }
 
 // Records spread evenly from 20 days before the run day to its end.
