@@ -362,23 +362,39 @@ const std::string faultPath = testing::cutFaultProgram();
 const std::string pondrelPath = testing::builtProgram("pondrel");
 const std::string brimselPath = testing::builtProgram("brimsel");
 
+// The steps of an undisturbed cut of hist.his, which holds original, by
+// their names.
+std::vector<std::string> cutSteps(const ScratchDir& dir, const Bytes& original) {
+    const std::string log = dir.file("steps.log");
+    std::vector<std::string> names;
+    if (!dir.write("hist.his", original)) return names;
+    testing::runProgram(faultPath, {}, dir.path(), {"TZ=UTC", "RAVLOG_CUT_PROBE=log=" + log});
+    std::istringstream in(slurp(log));
+    for (std::string number, name; in >> number >> name;)
+        names.push_back(name);
+    std::filesystem::remove(log);
+    return names;
+}
+
 // Kills the cut of hist.his at the step that the predicate picks from the
 // list of an undisturbed run's steps; false when none is picked.
 bool crashCut(const ScratchDir& dir, const Bytes& original,
               const std::function<long(const std::vector<std::string>&)>& pick) {
-    const std::string log = dir.file("steps.log");
-    if (!dir.write("hist.his", original)) return false;
-    testing::runProgram(faultPath, {}, dir.path(), {"TZ=UTC", "RAVLOG_CUT_PROBE=log=" + log});
-    std::vector<std::string> names;
-    std::istringstream in(slurp(log));
-    for (std::string number, name; in >> number >> name;)
-        names.push_back(name);
-    const long step = pick(names);
-    std::filesystem::remove(log);
+    const long step = pick(cutSteps(dir, original));
     if (step < 0 || !dir.write("hist.his", original)) return false;
     return testing::runProgram(faultPath, {}, dir.path(),
                                {"TZ=UTC", "RAVLOG_CUT_PROBE=kill=" + std::to_string(step)})
                .status == -1;
+}
+
+// COUNT sessions, the first half nine days before the run day, the second
+// half on it (those a cut to one day keeps).
+std::vector<SessionRecord> oldThenToday(std::int64_t m, int count) {
+    std::vector<SessionRecord> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(session(static_cast<std::int16_t>(1 + i % 5000),
+                                  i < count / 2 ? m - 9 * day + i : m + i));
+    return records;
 }
 
 long nth(const std::vector<std::string>& names, const std::string& name, int n) {
@@ -390,12 +406,8 @@ long nth(const std::vector<std::string>& names, const std::string& name, int n) 
 TEST(RavlogCutJournal, FoundBesideAHistoryIsReplayedOrLeftAsItIs) {
     const std::int64_t m = runMidnight();
     // 3000 of today's sessions (two blocks of the rewrite) after 3000 old ones.
-    std::vector<SessionRecord> records, kept;
-    for (int i = 0; i < 6000; ++i) {
-        records.push_back(
-            session(static_cast<std::int16_t>(1 + i % 5000), i < 3000 ? m - 9 * day + i : m + i));
-        if (i >= 3000) kept.push_back(records.back());
-    }
+    const std::vector<SessionRecord> records = oldThenToday(m, 6000);
+    const std::vector<SessionRecord> kept(records.begin() + 3000, records.end());
     const Bytes original = historyOf(T::plain28, records);
     const std::string pending =
         "An interrupted cut of hist.his is pending: the next ravlog run "
@@ -528,22 +540,12 @@ TEST(RavlogCutJournal, ReadersDuringACutWaitAndSeeItsResult) {
     // brimsel, started then, must wait and read what the cut leaves, and
     // never fail to open the history or call the running cut interrupted.
     const std::int64_t m = runMidnight();
-    std::vector<SessionRecord> records, kept;
-    for (int i = 0; i < 12000; ++i) {
-        records.push_back(
-            session(static_cast<std::int16_t>(1 + i % 3000), i < 6000 ? m - 9 * day + i : m + i));
-        if (i >= 6000) kept.push_back(records.back());
-    }
+    const std::vector<SessionRecord> records = oldThenToday(m, 12000);
+    const std::vector<SessionRecord> kept(records.begin() + 6000, records.end());
     const Bytes original = historyOf(T::plain28, records);
     ScratchDir dir{testing::fastestBase()};
     ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 1\n"));
-    ASSERT_TRUE(dir.write("hist.his", original));
-    const std::string log = dir.file("steps.log");
-    testing::runProgram(faultPath, {}, dir.path(), {"TZ=UTC", "RAVLOG_CUT_PROBE=log=" + log});
-    std::vector<std::string> names;
-    std::istringstream steps(slurp(log));
-    for (std::string number, name; steps >> number >> name;)
-        names.push_back(name);
+    const std::vector<std::string> names = cutSteps(dir, original);
     const std::vector<std::string> pondrelArgs = {"-fcsv"};
     using namespace std::chrono_literals;
     for (const long stop : {nth(names, "history-write", 2), nth(names, "history-truncate", 1)}) {
