@@ -147,8 +147,8 @@ Detection detectHistoryType(std::span<const std::uint8_t> head, HistoryType pars
                      first[8] <= 59;
         return dated ? Detection{dated104, 104, true} : Detection{pair116, 0, true};
     }
-    // A binkd log passes the 316-byte test whenever its first record comes
-    // from a net that is a multiple of 256 (2:5120/...): a line the
+    // A binkd log can pass the 316-byte test when its first record comes
+    // from a net whose low byte is 0 or 1 (2:5120/...): a line the
     // operator declared as BinkD keeps its type.
     if (parsed != binkd && startsAsWide316(first, size)) return {wide316, 0, false};
     return {parsed, 0, false};
