@@ -141,11 +141,13 @@ Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std
         };
         for (Line& line : settings.config.lines) {
             flush();
-            warnPendingCut(line.source.path, err);
             if (!reader.openHistory(line.source, settings.config.settings.supportNewFormat)) {
                 cantOpenHistory(line);
                 continue;
             }
+            // Only once the history is open: a cut that is running holds
+            // it, and its journal is no interrupted one.
+            warnPendingCut(line.source.path, err);
             ++read;
             // The twin's records come after the first file's, under its own name.
             if (!reader.readWithTwin(line.source,

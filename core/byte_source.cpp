@@ -1,12 +1,16 @@
 #include "core/byte_source.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
+
+#include "core/format.h"
 
 namespace rv {
 
@@ -49,26 +53,75 @@ class MemorySource final : public ByteSource {
 
 }  // namespace
 
-std::unique_ptr<ByteSource> FileOpener::open(const std::string& path) {
-    // O_NONBLOCK keeps a FIFO without writer from blocking the open; such
-    // files are refused right after.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+namespace {
+
+// Opens a regular file for reading, still without blocking; -1 when it
+// cannot be opened, with errno as the open left it and failure set.
+// O_NONBLOCK keeps a FIFO without writer from blocking the open; such
+// files are refused right after.
+int openRegular(const std::string& path, std::string& failure) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        failure_ = std::strerror(errno);
-        return nullptr;
+        failure = std::strerror(errno);
+        return -1;
     }
     struct stat st {};
     const bool statted = ::fstat(fd, &st) == 0;
     if (!statted || !S_ISREG(st.st_mode)) {
-        failure_ = !statted              ? std::strerror(errno)
-                   : S_ISDIR(st.st_mode) ? std::strerror(EISDIR)
-                                         : "Not a regular file";
+        failure = !statted              ? std::strerror(errno)
+                  : S_ISDIR(st.st_mode) ? std::strerror(EISDIR)
+                                        : "Not a regular file";
         ::close(fd);
-        return nullptr;
+        errno = 0;
+        return -1;
     }
+    return fd;
+}
+
+std::unique_ptr<ByteSource> blockingSource(int fd) {
     int fl = ::fcntl(fd, F_GETFL);
     if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
     return std::make_unique<FileSource>(fd);
+}
+
+// Between two tries to open a history that a cut holds.
+constexpr auto historyRetryPause = std::chrono::milliseconds(10);
+
+}  // namespace
+
+std::unique_ptr<ByteSource> FileOpener::open(const std::string& path) {
+    const int fd = openRegular(path, failure_);
+    return fd < 0 ? nullptr : blockingSource(fd);
+}
+
+std::unique_ptr<ByteSource> FileOpener::openHistory(const std::string& path) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + wait_;
+    const auto heldFor = [&](const char* what) {
+        failure_ = std::string("another program held ") + what + " for " +
+                   format("%g", static_cast<double>(wait_.count()) / 1000) + " seconds";
+        return nullptr;
+    };
+    for (;;) {
+        const bool late = Clock::now() >= deadline;
+        const int fd = openRegular(path, failure_);
+        if (fd < 0 && errno == EWOULDBLOCK) {
+            // A write lease: ravlog is shortening the history (microseconds).
+            if (late) return heldFor("it");
+            std::this_thread::sleep_for(historyRetryPause);
+            continue;
+        }
+        if (fd < 0) return nullptr;
+        if (::flock(fd, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
+            // Locked, or on a file system without flock: read as it is.
+            return blockingSource(fd);
+        }
+        // Held exclusively: ravlog is rewriting the history. The file must
+        // not stay open meanwhile, or ravlog could not lease it.
+        ::close(fd);
+        if (late) return heldFor("its lock");
+        std::this_thread::sleep_for(historyRetryPause);
+    }
 }
 
 void MemoryOpener::add(const std::string& path, std::vector<std::uint8_t> bytes) {

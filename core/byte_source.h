@@ -3,6 +3,7 @@
 // driven from buffers.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -25,6 +26,8 @@ class SourceOpener {
     // The opened source, or nullptr when the path cannot be opened for
     // reading; failure() then tells why, as the system words it.
     virtual std::unique_ptr<ByteSource> open(const std::string& path) = 0;
+    // The same for a history, which a cut may be rewriting.
+    virtual std::unique_ptr<ByteSource> openHistory(const std::string& path) { return open(path); }
     const std::string& failure() const { return failure_; }
 
   protected:
@@ -35,7 +38,24 @@ class SourceOpener {
 // confuse a run, it simply cannot be opened.
 class FileOpener final : public SourceOpener {
   public:
+    // How long opening a history waits at most for a cut that holds it.
+    static constexpr std::chrono::milliseconds historyWait{30000};
+
+    explicit FileOpener(std::chrono::milliseconds wait = historyWait) : wait_(wait) {}
+
     std::unique_ptr<ByteSource> open(const std::string& path) override;
+    // A history is read under a shared flock, so that ravlog, which holds
+    // it exclusively while it rewrites the history, is never read half-way
+    // through. While ravlog holds the lock, or a write lease in the moment
+    // it shortens the history (an open then fails at once: EWOULDBLOCK),
+    // the open is tried again every few milliseconds, closed in between
+    // (ravlog's lease needs the file open nowhere else), for up to wait.
+    // Then it fails: "another program held its lock for 30 seconds", or
+    // "another program held it for 30 seconds" for a lease.
+    std::unique_ptr<ByteSource> openHistory(const std::string& path) override;
+
+  private:
+    std::chrono::milliseconds wait_;
 };
 
 // Serves named buffers; a name it does not hold cannot be opened.

@@ -82,9 +82,11 @@ class JournalChecksum {
     std::uint64_t state_;
 };
 
-// For the programs that only read histories: when a committed journal
-// lies beside the history, says on warnings that an interrupted cut is
-// pending and that the next ravlog run restores it.
+// For the programs that only read histories, once the history is open
+// (FileOpener::openHistory waits while a cut holds it, so that a committed
+// journal found then is one that a crash or a failed rewrite left): says
+// on warnings that an interrupted cut is pending and that the next ravlog
+// run restores it.
 void warnPendingCut(const std::string& historyPath, std::FILE* warnings);
 
 }  // namespace rv

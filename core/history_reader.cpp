@@ -112,7 +112,31 @@ void decodeType8(const std::uint8_t* raw, SessionRecord& r, WallClockReader& clo
     r.cost = loadU16(raw + 100);
 }
 
-Detection detectHistoryType(const std::uint8_t first[9], HistoryType parsed, bool pairName) {
+namespace {
+
+// The 316-byte format has no signature. Its records hold the outgoing
+// byte (0 or 1) at offset 2 and the start time at 8; bytes 4 to 7 are not
+// used. The test it was always told by reads the 32-bit value at offset 5,
+// whose top byte is the low byte of the first start time: a history whose
+// first start time is 0 to 39 modulo 256 fails it. So the start time
+// itself passes too, with that of the second record when the file has
+// one: in a 28-byte history, where offset 8 is also a start time, offset
+// 324 holds the received bytes of its twelfth record, which are seldom
+// more than 662 MB. Every file that passed the old test still passes.
+bool startsAsWide316(const std::uint8_t* head, std::size_t size) {
+    if (head[2] != 0 && head[2] != 1) return false;
+    if (loadU32(head + 5) > plausibleTimeFloor) return true;
+    const bool secondStart = size >= 316 + 12;
+    return loadU32(head + 8) > plausibleTimeFloor &&
+           (!secondStart || loadU32(head + 316 + 8) > plausibleTimeFloor);
+}
+
+}  // namespace
+
+Detection detectHistoryType(std::span<const std::uint8_t> head, HistoryType parsed, bool pairName) {
+    std::uint8_t first[detectionBytes] = {};
+    const std::size_t size = std::min(head.size(), detectionBytes);
+    if (size > 0) std::memcpy(first, head.data(), size);
     std::uint32_t a = loadU32(first);
     if (first[4] == 0xFE && a > plausibleTimeFloor) return {brake, 6, false};
     if (a == 0xD51AFF04u) return {status64, 8, false};
@@ -123,12 +147,10 @@ Detection detectHistoryType(const std::uint8_t first[9], HistoryType parsed, boo
                      first[8] <= 59;
         return dated ? Detection{dated104, 104, true} : Detection{pair116, 0, true};
     }
-    // The 316-byte format is told only by a weak test that a binkd log
-    // passes whenever its first record comes from a net that is a multiple
-    // of 256 (2:5120/...); a line the operator declared as BinkD keeps its type.
-    std::uint32_t b = loadU32(first + 5);
-    if (parsed != binkd && (first[2] == 0 || first[2] == 1) && b > plausibleTimeFloor)
-        return {wide316, 0, false};
+    // A binkd log can pass the 316-byte test when its first record comes
+    // from a net whose low byte is 0 or 1 (2:5120/...): a line the
+    // operator declared as BinkD keeps its type.
+    if (parsed != binkd && startsAsWide316(first, size)) return {wide316, 0, false};
     return {parsed, 0, false};
 }
 
@@ -185,14 +207,13 @@ bool HistoryReader::openHistory(HistorySource& source, bool detectFormats) {
     direction_ = 0;
     pairPending_ = false;
     type_ = source.type;
-    source_ = opener_.open(source.path);
+    source_ = opener_.openHistory(source.path);
     if (!source_) return false;
     if (!detectFormats) return true;
 
-    std::uint8_t first[9] = {};
-    std::size_t have = fill(sizeof first);
-    std::memcpy(first, buffer_.data() + pos_, have);
-    Detection d = detectHistoryType(first, source.type, source.pairLetter >= 0);
+    const std::size_t have = fill(detectionBytes);
+    Detection d =
+        detectHistoryType({buffer_.data() + pos_, have}, source.type, source.pairLetter >= 0);
     type_ = source.type = d.type;
     const std::uint8_t* skipped = nullptr;
     take(d.headerBytes, skipped);
@@ -212,7 +233,7 @@ HistoryReader::Twin HistoryReader::openTwin(HistorySource& source) {
     swapPairLetter(source);
     pairPending_ = false;
     direction_ = direction;
-    source_ = opener_.open(source.path);
+    source_ = opener_.openHistory(source.path);
     return source_ ? Twin::opened : Twin::failed;
 }
 

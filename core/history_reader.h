@@ -34,16 +34,20 @@ void decodeType8(const std::uint8_t* raw, SessionRecord& r, WallClockReader& clo
 // On-disk record sizes of the fixed-size types (0 for type 4).
 std::size_t recordSize(HistoryType t);
 
-// Chooses the format of a file from its first nine bytes (missing bytes
-// read as zero) and whether its name is a pair name. Returns the type and
-// the number of header bytes before the first record; isPair tells
-// whether the file is one of an .IHS/.OHS pair.
+// Chooses the format of a file from its first bytes (head: as many of the
+// first detectionBytes as the file has; missing bytes read as zero) and
+// whether its name is a pair name. Returns the type and the number of
+// header bytes before the first record; isPair tells whether the file is
+// one of an .IHS/.OHS pair.
 struct Detection {
     HistoryType type;
     std::size_t headerBytes;
     bool isPair;
 };
-Detection detectHistoryType(const std::uint8_t first[9], HistoryType parsed, bool pairName);
+// The first nine bytes, and the start times of the first two 316-byte
+// records (offsets 8 and 324).
+inline constexpr std::size_t detectionBytes = 328;
+Detection detectHistoryType(std::span<const std::uint8_t> head, HistoryType parsed, bool pairName);
 
 class HistoryReader {
   public:

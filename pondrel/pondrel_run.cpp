@@ -61,12 +61,14 @@ inline bool periodTest(Run& run, std::time_t t, std::int64_t shown) {
 void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter& converter,
               ArchiveDays& archive) {
     Line& line = run.config.lines[i];
-    warnPendingCut(line.source.path, run.err);
     if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) {
         std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);
         run.unreadLines.push_back(i);
         return;
     }
+    // Only once the history is open: a cut that is running holds it, and
+    // its journal is no interrupted one.
+    warnPendingCut(line.source.path, run.err);
     const HistoryType type = reader.type();
     const LineDirectionRules rules{line.swapInOut != 0, type, line.source.n, line.source.m,
                                    line.binkdAbortedOut != 0};

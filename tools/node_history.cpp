@@ -202,9 +202,10 @@ void fillExtension(SessionRecord& r) {
 
 GeneratedFile encodeLine(const std::string& name, HistoryType type, std::vector<Planned> plan,
                          std::uint32_t firstTime) {
-    // The 316-byte format is told by the low byte of the first start time
-    // (it is the top byte of the value the detection reads); keep the first
-    // session's start off the few values that would fail.
+    // Readers before the 316-byte test read offset 8 told the format by the
+    // low byte of the first start time alone (the top byte of the value at
+    // offset 5) and failed for 0 to 39: the first session still leads and
+    // is kept off those values, so that the files stay as they were.
     if (type == HistoryTypes::wide316) {
         auto first = std::find_if(plan.begin(), plan.end(),
                                   [](const Planned& p) { return p.entry == Entry::mail; });

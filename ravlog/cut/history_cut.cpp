@@ -8,7 +8,11 @@
 #include <cstring>
 
 #include "core/cut_journal.h"
+#include "core/fido_address.h"
+#include "core/format.h"
+#include "core/le.h"
 #include "core/safe_open.h"
+#include "core/session_validity.h"
 #include "core/time_text.h"
 
 namespace rv::ravlog {
@@ -51,6 +55,7 @@ void HistoryCutter::reset() {
     failed_ = false;
     why_.clear();
     dropped_ = 0;
+    possible_ = impossible_ = 0;
     pending_.clear();
     lastSize_ = 0;
 }
@@ -99,6 +104,15 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
     if (type == HistoryTypes::long100) pending_.append("\xF1\x00", 2);
 }
 
+bool HistoryCutter::couldBeSession(const std::uint8_t* raw,
+                                   std::optional<std::int64_t> localStart) {
+    if (!localStart || *localStart <= 0) return false;
+    const FidoAddress a = addressFromBytes(raw);
+    const std::uint32_t duration = loadU32(raw + 12);
+    return a.zone >= 0 && a.net >= 0 && a.node >= 0 && a.point >= 0 && duration <= longestSession &&
+           *localStart + duration <= std::int64_t{INT32_MAX};
+}
+
 void HistoryCutter::keep(std::span<const std::uint8_t> raw) {
     if (failed_) return;
     pending_.append(reinterpret_cast<const char*>(raw.data()), raw.size());
@@ -122,6 +136,15 @@ void HistoryCutter::end(std::uint64_t bytesRead) {
         journal_.remove();  // nothing to drop: the history is not written at all
         return;
     }
+    // A history read in the wrong format (a 316-byte one on a BinkD line,
+    // a text file) reads as records that are mostly impossible; their
+    // "dates" are other bytes, and cutting by them destroys the file.
+    if (impossible_ > possible_)
+        giveUp(
+            format("read as %zu-byte records, %llu of its %llu records cannot be sessions: "
+                   "it is not a history of that format",
+                   recordSize_, static_cast<unsigned long long>(impossible_),
+                   static_cast<unsigned long long>(impossible_ + possible_)));
     const Outcome outcome = failed_ ? Outcome::notCut : rewrite(bytesRead);
     switch (outcome) {
         case Outcome::cut:

@@ -15,7 +15,9 @@
 //  - the history must still hold, under the lock, the last record that was
 //    read where it was read: a history rewritten meanwhile is left alone;
 //  - a file that starts with F1 00 but is read as 28-byte records
-//    (SupportNewFormat No) is never cut: its record borders are unknown.
+//    (SupportNewFormat No) is never cut: its record borders are unknown;
+//  - nor is a file whose reading shows that it was taken for the wrong
+//    format: more than half of its whole records cannot be sessions.
 #pragma once
 
 #include <algorithm>
@@ -58,7 +60,12 @@ class HistoryCutter {
         if (!active_) return;
         lastSize_ = std::min(raw.size(), last_.size());
         std::memcpy(last_.data(), raw.data(), lastSize_);
-        if (localStart && *localStart < limit_ && raw.size() == recordSize_) {
+        if (raw.size() != recordSize_) {
+            keep(raw);  // a truncated last record is never judged
+            return;
+        }
+        ++(couldBeSession(raw.data(), localStart) ? possible_ : impossible_);
+        if (localStart && *localStart < limit_) {
             ++dropped_;
             return;
         }
@@ -74,6 +81,9 @@ class HistoryCutter {
   private:
     enum class Outcome : std::uint8_t { cut, notCut, pending };
 
+    // A whole record in the common layout could be a session: its time can
+    // be read and, a zone of 0 aside, it passes the validity test.
+    static bool couldBeSession(const std::uint8_t* raw, std::optional<std::int64_t> localStart);
     void keep(std::span<const std::uint8_t> raw);
     bool flushPending();
     Outcome rewrite(std::uint64_t bytesRead);
@@ -97,6 +107,8 @@ class HistoryCutter {
     std::size_t recordSize_ = 0;
     std::time_t limit_ = 0;
     std::uint64_t dropped_ = 0;
+    std::uint64_t possible_ = 0;  // whole records that could be sessions
+    std::uint64_t impossible_ = 0;
     std::string pending_;
     std::array<std::uint8_t, 100> last_{};  // the last record read (a type 1 one at most)
     std::size_t lastSize_ = 0;

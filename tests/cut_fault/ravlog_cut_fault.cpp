@@ -7,6 +7,8 @@
 //                  before it is taken (steps are numbered from 0)
 //   kill=N         step N is not taken: the process kills itself (SIGKILL)
 //   fail=N         step N fails as on a full disk (ENOSPC)
+//   stop=N         before step N the process stops itself (SIGSTOP) until
+//                  it is continued: a test looks at what others see then
 //   unleased       every lease on the history is refused, as where the
 //                  system grants none
 //   history=FILE feed=FILE record=SIZE append=N,M,...
@@ -43,6 +45,7 @@ class EnvironmentProbe final : public rv::ravlog::CutProbe {
             if (key == "log") log_ = ::open(value.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
             if (key == "kill") kill_ = std::stol(value);
             if (key == "fail") fail_ = std::stol(value);
+            if (key == "stop") stop_ = std::stol(value);
             if (key == "unleased") unleased_ = true;
             if (key == "history") history_ = value;
             if (key == "feed") feed_ = value;
@@ -65,6 +68,7 @@ class EnvironmentProbe final : public rv::ravlog::CutProbe {
         }
         if (appends_.count(n)) appendSession();
         if (n == kill_) ::kill(::getpid(), SIGKILL);
+        if (n == stop_) ::raise(SIGSTOP);
         return n != fail_ && !(unleased_ && step == rv::ravlog::CutStep::historyLease);
     }
 
@@ -130,6 +134,7 @@ class EnvironmentProbe final : public rv::ravlog::CutProbe {
     long next_ = 0;
     long kill_ = -1;
     long fail_ = -1;
+    long stop_ = -1;
     bool unleased_ = false;
     std::string history_;
     std::string feed_;

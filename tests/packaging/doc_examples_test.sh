@@ -229,5 +229,28 @@ for name in old new; do
 done
 recipe "A renamed history" "$spool/new.his|2" docs/archive.md "$renamed"
 
+# docs/cutting.md's look at a journal that could not be restored, in a
+# directory without any configuration: the history, then what the cut
+# meant it to become (the journal's data from its byte 1024 on).
+journal=$work/journal
+mkdir -p "$journal/spool" "$journal/elsewhere"
+printf '%s\n' "2:5020/1 2024-03-01T10:00:00 dur=60" "2:5020/2 2024-03-05T10:00:00 dur=60" \
+    "2:5020/3 2024-03-05T11:00:00 dur=60" |
+    "$build/tools/histgen" write --type 2 --out "$journal/spool/hist.his" >/dev/null
+{
+    head -c 1024 /dev/zero
+    tail -c +29 "$journal/spool/hist.his"
+} >"$journal/spool/hist.his.journal"
+awk 'index($0, "Look at both with brimsel") == 1 { on = 1 } on && /^```$/ { exit }
+    on && fenced { print } on && /^```sh$/ { fenced = 1 }' "$src/docs/cutting.md" |
+    sed 's#<history>#../spool/hist.his#g' >"$work/journal-recipe"
+[ -s "$work/journal-recipe" ] && pass || fail "docs/cutting.md shows no look at a journal"
+if run_example "docs/cutting.md's look at a journal" "$journal/elsewhere" <"$work/journal-recipe"; then
+    rows=$(awk '/^File: / { files++ } /^│ 2:5020\// { rows[files]++ }
+        END { print files, rows[1], rows[2] }' "$work/out")
+    [ "$rows" = "2 3 2" ] && pass ||
+        fail "docs/cutting.md's look at a journal shows files and rows '$rows', not '2 3 2'"
+fi
+
 echo "$passes passed, $failures failed"
 [ $failures -eq 0 ]

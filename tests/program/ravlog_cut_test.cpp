@@ -21,7 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include "child_group.h"
 #include "run_program.h"
+#include "same_text.h"
 #include "scratch_dir.h"
 #include "tools/history_writer.h"
 
@@ -145,11 +147,10 @@ TEST(RavlogCut, LongRecordsKeepHeaderExtensionAndTruncatedTail) {
 TEST(RavlogCut, OtherFormatsAndPairsAreNeverChanged) {
     const std::int64_t m = runMidnight();
     ScratchDir dir;
-    // The 316-byte format is told by the first record's time, whose low
-    // byte is the high byte of the value tested: a midnight's low byte is 0
-    // every other day, so the first time lies 64 seconds past it.
-    const std::vector<SessionRecord> records = {session(1, m - 40 * day + 64),
-                                                session(2, m - 2 * day), session(3, m + 30)};
+    // The first time is a midnight, whose low byte is 0 every other day:
+    // the 316-byte history is told by it all the same, and left alone.
+    const std::vector<SessionRecord> records = {session(1, m - 40 * day), session(2, m - 2 * day),
+                                                session(3, m + 30)};
     HistoryWriter dated(T::dated104);
     dated.datedDummy(static_cast<std::uint32_t>(m - 50 * day));
     for (const SessionRecord& r : records)
@@ -361,23 +362,39 @@ const std::string faultPath = testing::cutFaultProgram();
 const std::string pondrelPath = testing::builtProgram("pondrel");
 const std::string brimselPath = testing::builtProgram("brimsel");
 
+// The steps of an undisturbed cut of hist.his, which holds original, by
+// their names.
+std::vector<std::string> cutSteps(const ScratchDir& dir, const Bytes& original) {
+    const std::string log = dir.file("steps.log");
+    std::vector<std::string> names;
+    if (!dir.write("hist.his", original)) return names;
+    testing::runProgram(faultPath, {}, dir.path(), {"TZ=UTC", "RAVLOG_CUT_PROBE=log=" + log});
+    std::istringstream in(slurp(log));
+    for (std::string number, name; in >> number >> name;)
+        names.push_back(name);
+    std::filesystem::remove(log);
+    return names;
+}
+
 // Kills the cut of hist.his at the step that the predicate picks from the
 // list of an undisturbed run's steps; false when none is picked.
 bool crashCut(const ScratchDir& dir, const Bytes& original,
               const std::function<long(const std::vector<std::string>&)>& pick) {
-    const std::string log = dir.file("steps.log");
-    if (!dir.write("hist.his", original)) return false;
-    testing::runProgram(faultPath, {}, dir.path(), {"TZ=UTC", "RAVLOG_CUT_PROBE=log=" + log});
-    std::vector<std::string> names;
-    std::istringstream in(slurp(log));
-    for (std::string number, name; in >> number >> name;)
-        names.push_back(name);
-    const long step = pick(names);
-    std::filesystem::remove(log);
+    const long step = pick(cutSteps(dir, original));
     if (step < 0 || !dir.write("hist.his", original)) return false;
     return testing::runProgram(faultPath, {}, dir.path(),
                                {"TZ=UTC", "RAVLOG_CUT_PROBE=kill=" + std::to_string(step)})
                .status == -1;
+}
+
+// COUNT sessions, the first half nine days before the run day, the second
+// half on it (those a cut to one day keeps).
+std::vector<SessionRecord> oldThenToday(std::int64_t m, int count) {
+    std::vector<SessionRecord> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(session(static_cast<std::int16_t>(1 + i % 5000),
+                                  i < count / 2 ? m - 9 * day + i : m + i));
+    return records;
 }
 
 long nth(const std::vector<std::string>& names, const std::string& name, int n) {
@@ -389,12 +406,8 @@ long nth(const std::vector<std::string>& names, const std::string& name, int n) 
 TEST(RavlogCutJournal, FoundBesideAHistoryIsReplayedOrLeftAsItIs) {
     const std::int64_t m = runMidnight();
     // 3000 of today's sessions (two blocks of the rewrite) after 3000 old ones.
-    std::vector<SessionRecord> records, kept;
-    for (int i = 0; i < 6000; ++i) {
-        records.push_back(
-            session(static_cast<std::int16_t>(1 + i % 5000), i < 3000 ? m - 9 * day + i : m + i));
-        if (i >= 3000) kept.push_back(records.back());
-    }
+    const std::vector<SessionRecord> records = oldThenToday(m, 6000);
+    const std::vector<SessionRecord> kept(records.begin() + 3000, records.end());
     const Bytes original = historyOf(T::plain28, records);
     const std::string pending =
         "An interrupted cut of hist.his is pending: the next ravlog run "
@@ -517,6 +530,65 @@ TEST(RavlogCutJournal, JournalOfARunningCutIsNotTouched) {
     EXPECT_EQ(fileBytes(dir.file("hist.his")), historyOf(T::plain28, {session(2, m + 1)}));
     EXPECT_EQ(next.out.substr(next.out.find("Cut ")),
               "Cut hist.his: 1 records dropped, 1 kept, limit " + limitText(m) + "\n");
+}
+
+TEST(RavlogCutJournal, ReadersDuringACutWaitAndSeeItsResult) {
+    // 6000 old sessions and 6000 of today's: 168 KB to keep, three blocks of
+    // the rewrite. The cut stops itself with the history half rewritten
+    // (under its lock), then again while it holds the history's lease just
+    // before the shortening (kept records twice in the file); pondrel and
+    // brimsel, started then, must wait and read what the cut leaves, and
+    // never fail to open the history or call the running cut interrupted.
+    const std::int64_t m = runMidnight();
+    const std::vector<SessionRecord> records = oldThenToday(m, 12000);
+    const std::vector<SessionRecord> kept(records.begin() + 6000, records.end());
+    const Bytes original = historyOf(T::plain28, records);
+    ScratchDir dir{testing::fastestBase()};
+    ASSERT_TRUE(dir.write("ravlog.ctl", common + "[LINE]\nHistory hist.his\nCutHistory 1\n"));
+    const std::vector<std::string> names = cutSteps(dir, original);
+    const std::vector<std::string> pondrelArgs = {"-fcsv"};
+    using namespace std::chrono_literals;
+    for (const long stop : {nth(names, "history-write", 2), nth(names, "history-truncate", 1)}) {
+        SCOPED_TRACE("stopped before step " + std::to_string(stop) + ", " + names.at(stop));
+        ASSERT_TRUE(dir.write("hist.his", original));
+        for (const char* out : {"cut.out", "pondrel.out", "brimsel.out"})
+            std::filesystem::remove(dir.file(out));
+        testing::ChildGroup cut, pondrel, brimsel;
+        ASSERT_TRUE(cut.start(faultPath, {}, dir.path(),
+                              {"TZ=UTC", "RAVLOG_CUT_PROBE=stop=" + std::to_string(stop)},
+                              dir.file("cut.out")));
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!cut.stopped() && cut.running() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(cut.stopped()) << slurp(dir.file("cut.out"));
+        ASSERT_TRUE(pondrel.start(pondrelPath, pondrelArgs, dir.path(), {"TZ=UTC"},
+                                  dir.file("pondrel.out")));
+        ASSERT_TRUE(
+            brimsel.start(brimselPath, {}, dir.path(), {"TZ=UTC"}, dir.file("brimsel.out")));
+        // Long enough for both to reach the history; they cannot read it yet.
+        std::this_thread::sleep_for(300ms);
+        EXPECT_TRUE(pondrel.running() && !pondrel.waitExit(0ms, nullptr));
+        EXPECT_TRUE(brimsel.running() && !brimsel.waitExit(0ms, nullptr));
+        cut.signal(SIGCONT);
+        int status = -1;
+        ASSERT_TRUE(cut.waitExit(10s, &status));
+        EXPECT_EQ(status, 0);
+        for (testing::ChildGroup* reader : {&pondrel, &brimsel}) {
+            ASSERT_TRUE(reader->waitExit(10s, &status));
+            EXPECT_EQ(status, 0);
+        }
+        const std::string said = slurp(dir.file("cut.out"));
+        EXPECT_NE(said.find("Cut hist.his: 6000 records dropped, 6000 kept"), std::string::npos)
+            << said;
+        EXPECT_EQ(said.find("Shortened"), std::string::npos) << said;
+        EXPECT_EQ(fileBytes(dir.file("hist.his")), historyOf(T::plain28, kept));
+        // What each reads of the cut history now, undisturbed.
+        const ProgramResult after = testing::runProgram(pondrelPath, pondrelArgs, dir.path());
+        EXPECT_TRUE(testing::sameText(slurp(dir.file("pondrel.out")), after.err + after.out));
+        EXPECT_NE(after.out.find(",6000,"), std::string::npos) << after.out;
+        const ProgramResult dump = testing::runProgram(brimselPath, {}, dir.path());
+        EXPECT_TRUE(testing::sameText(slurp(dir.file("brimsel.out")), dump.out + dump.err));
+    }
 }
 
 // Records spread evenly from 20 days before the run day to its end.

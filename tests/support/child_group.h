@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,6 +101,15 @@ class ChildGroup {
     }
 
     bool running() const { return pid_ > 0 && !leaderReaped_; }
+
+    // Whether the program itself is stopped (by SIGSTOP), as /proc shows it.
+    bool stopped() const {
+        if (!running()) return false;
+        std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+        const std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const std::size_t end = text.rfind(") ");  // the state follows the name
+        return end != std::string::npos && end + 2 < text.size() && text[end + 2] == 'T';
+    }
 
     // Sends sig to the program itself, such as SIGKILL at a random moment.
     void signal(int sig) {

@@ -104,14 +104,14 @@ std::vector<std::string> namesIn(const std::string& dir) {
 // that does not fit a signed 32-bit time counts as unreadable. Returns the
 // bytes read.
 std::uint64_t readAndOffer(HistoryCutter& cutter, const std::string& value, std::int16_t days,
-                           HistoryType* typeSeen = nullptr) {
+                           HistoryType* typeSeen = nullptr, bool supportNewFormat = true) {
     FileOpener opener;
     HistoryReader reader(opener);
     HistorySource source;
     parseHistoryValue(value, source);
     // The configuration's limit on names is not the cutter's business.
     if (value.find(',') == std::string::npos) source.path = value;
-    if (!reader.openHistory(source, true)) return 0;
+    if (!reader.openHistory(source, supportNewFormat)) return 0;
     if (typeSeen) *typeSeen = reader.type();
     cutter.begin(source.path, reader.type(), days, midnight);
     SessionRecord r;
@@ -201,6 +201,126 @@ TEST(HistoryCut, KeptRecordsAreCopiedByteForByteInEveryRewrittenType) {
         Bytes expected = historyOf(type, {threeDays[3], threeDays[4]});
         EXPECT_EQ(fileBytes(c.path), expected);
         EXPECT_EQ(c.warnings.text(), "");
+    }
+}
+
+// A program's words with the scratch directory's name taken out.
+std::string withoutDir(std::string text, const ScratchDir& dir) {
+    const std::string prefix = dir.path() + "/";
+    for (std::size_t at; (at = text.find(prefix)) != std::string::npos;)
+        text.erase(at, prefix.size());
+    return text;
+}
+
+// Every format, and the readings that take a file for another, with every
+// low byte of the first start time (once the top byte of the only value
+// the 316-byte format was told by): the type each is read as, and what a
+// cut to 7 days, which would drop the older half, does with it. "cut": the
+// kept records are the file; "left alone": a format that is never cut;
+// "refused": "Can't cut" with the cause, the file unchanged. Each row
+// sums the 256 outcomes up as runs of low bytes.
+TEST(HistoryCut, EveryFormatAndEveryFirstStartIsReadAsItselfAndCutOnlyThen) {
+    constexpr HistoryType text = 0;
+    struct Reading {
+        const char* what;
+        HistoryType written;  // text: a text file
+        std::string value;    // of the History keyword; the file is h.his or h.ohs
+        bool supportNewFormat;
+        std::string outcomes;
+        std::int16_t net = 5020;    // of every session
+        bool skippedFirst = false;  // 316-byte: a record the readers skip comes first
+    };
+    const std::vector<Reading> readings = {
+        {"100-byte records", T::long100, "h.his", true, "0-255: type 1, cut"},
+        {"28-byte records", T::plain28, "h.his", true, "0-255: type 2, cut"},
+        {"a BinkD line", T::plain28, "h.his,1,1", true, "0-255: type 3, cut"},
+        {"The Brake!", T::brake, "h.his", true, "0-255: type 4, left alone"},
+        {"116-byte pair", T::pair116, "h.ohs", true, "0-255: type 5, left alone"},
+        {"64-byte records", T::status64, "h.his", true, "0-255: type 6, left alone"},
+        {"316-byte records", T::wide316, "h.his", true, "0-255: type 7, left alone"},
+        {"316-byte records, a skipped one first", T::wide316, "h.his", true,
+         "0-255: type 7, left alone", 5020, true},
+        {"104-byte pair", T::dated104, "h.ohs", true, "0-255: type 8, left alone"},
+        // The first net's low byte is 0, as a 316-byte record's byte 2 is:
+        // read as 316-byte records as it always was (and so never cut).
+        {"28-byte records from 2:5120", T::plain28, "h.his", true,
+         "0-39: type 2, cut; 40-255: type 7, left alone", 5120},
+        {"316-byte records on a BinkD line", T::wide316, "h.his,1,1", true,
+         "0-255: type 3, refused: not of that format"},
+        {"316-byte records, SupportNewFormat No", T::wide316, "h.his", false,
+         "0-255: type 2, refused: not of that format"},
+        {"100-byte records, SupportNewFormat No", T::long100, "h.his", false,
+         "0-255: type 2, refused: starts with F1 00"},
+        {"a text file", text, "h.his", true, "0-255: type 2, refused: not of that format"},
+    };
+    std::string lines;
+    for (int i = 0; i < 40; ++i)
+        lines += "[LINE]\nHistory /var/spool/fido/binkd.his,2,1 ; line " + std::to_string(i) + "\n";
+    const std::string wrongFormat = " cannot be sessions: it is not a history of that format\n";
+    const std::string long100Refused =
+        "it starts with F1 00 (100-byte records) and is read as 28-byte records, as "
+        "SupportNewFormat No says\n";
+    for (const Reading& r : readings) {
+        SCOPED_TRACE(r.what);
+        std::string outcomes, last;
+        std::uint32_t runStart = 0;
+        for (std::uint32_t low = 0; low < 256; ++low) {
+            // 14 sessions, one every 1.5 days up to the run day: 7 older
+            // than a week.
+            std::vector<SessionRecord> records, kept;
+            const auto first = static_cast<std::uint32_t>(midnight - 20 * 86400);
+            for (std::uint32_t i = 0; i < 14; ++i) {
+                SessionRecord one = session(static_cast<std::int16_t>(i + 1),
+                                            ((first & ~0xFFu) | low) + i * 129600);
+                one.address.net = r.net;
+                records.push_back(one);
+                if (one.startTime >= midnight - 6 * 86400) kept.push_back(one);
+            }
+            HistoryWriter w(r.written == text ? T::plain28 : r.written);
+            if (r.written == T::dated104) w.datedDummy(records[0].startTime);
+            if (r.skippedFirst) w.wideSkipped(5, records[0].startTime);
+            for (const SessionRecord& one : records)
+                w.session(one);
+            const Bytes original =
+                r.written == text ? Bytes(lines.begin(), lines.end()) : w.bytes();
+
+            ScratchDir dir{testing::fastestBase()};
+            CapturedStream warnings, report;
+            HistoryCutter cutter(report.get(), warnings.get());
+            const std::string name = r.value.substr(0, 5), path = dir.file(name);
+            ASSERT_TRUE(dir.write(name, original));
+            HistoryType seen = 0;
+            cutter.end(readAndOffer(cutter, dir.file(r.value), 7, &seen, r.supportNewFormat));
+
+            const std::string said = warnings.text(), cantCut = "Can't cut " + path + ": ";
+            const std::string records28 = "read as 28-byte records, ";
+            const std::string of = " of its " + std::to_string(original.size() / 28) + " records";
+            const bool untouched =
+                fileBytes(path) == original && namesIn(dir.path()) == std::vector{name};
+            std::string outcome = "type " + std::to_string(seen) + ", ";
+            if (said.empty() && !report.text().empty() &&
+                namesIn(dir.path()) == std::vector{name} &&
+                fileBytes(path) == historyOf(seen == T::binkd ? T::plain28 : seen, kept))
+                outcome += "cut";
+            else if (said.empty() && report.text().empty() && untouched)
+                outcome += "left alone";
+            else if (report.text().empty() && untouched && said == cantCut + long100Refused)
+                outcome += "refused: starts with F1 00";
+            else if (report.text().empty() && untouched &&
+                     said.rfind(cantCut + records28, 0) == 0 &&
+                     said.find(of + wrongFormat) != std::string::npos)
+                outcome += "refused: not of that format";
+            else
+                outcome += "unexpected: \"" + withoutDir(said + report.text(), dir) + "\"";
+            if (low > 0 && outcome != last) {
+                outcomes +=
+                    std::to_string(runStart) + "-" + std::to_string(low - 1) + ": " + last + "; ";
+                runStart = low;
+            }
+            last = outcome;
+        }
+        outcomes += std::to_string(runStart) + "-255: " + last;
+        EXPECT_EQ(outcomes, r.outcomes);
     }
 }
 

@@ -1,9 +1,13 @@
 // The readers of the eight history formats, fed with files that histgen
 // writes: every field, the type detection and its thresholds, the skipped
 // records, pairs and their twins, truncated files and byte-exact records.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -445,7 +449,7 @@ std::vector<std::uint8_t> withU32(std::uint32_t a, std::uint8_t at4) {
 TEST(HistoryDetection, BrakeNeedsAStartAfter1991) {
     auto at = [](std::uint32_t a, std::uint8_t b4, bool pair = false) {
         auto b = withU32(a, b4);
-        return detectHistoryType(b.data(), T::binkd, pair);
+        return detectHistoryType(b, T::binkd, pair);
     };
     EXPECT_EQ(at(662688000, 0xFE).type, T::binkd);
     Detection brake = at(662688001, 0xFE);
@@ -474,17 +478,17 @@ TEST(HistoryDetection, DateTestDecidesBetweenTypes8And5) {
     auto withByte = [&](std::size_t at, std::uint8_t v) {
         auto b = good;
         b[at] = v;
-        return detectHistoryType(b.data(), T::plain28, true).type;
+        return detectHistoryType(b, T::plain28, true).type;
     };
-    Detection d = detectHistoryType(good.data(), T::plain28, true);
+    Detection d = detectHistoryType(good, T::plain28, true);
     EXPECT_EQ(d.type, T::dated104);
     EXPECT_EQ(d.headerBytes, 104u);
     EXPECT_TRUE(d.isPair);
-    EXPECT_EQ(detectHistoryType(good.data(), T::plain28, false).type, T::plain28);
+    EXPECT_EQ(detectHistoryType(good, T::plain28, false).type, T::plain28);
     auto year = [&](std::uint16_t y) {
         auto b = good;
         storeU16(b.data(), y);
-        return detectHistoryType(b.data(), T::plain28, true).type;
+        return detectHistoryType(b, T::plain28, true).type;
     };
     EXPECT_EQ(year(1990), T::dated104);
     EXPECT_EQ(year(1989), T::pair116);
@@ -500,7 +504,7 @@ TEST(HistoryDetection, DateTestDecidesBetweenTypes8And5) {
     EXPECT_EQ(withByte(8, 60), T::pair116);  // minute
     EXPECT_EQ(withByte(8, 0), T::dated104);
     // The pair is detected (and paired) either way.
-    EXPECT_TRUE(detectHistoryType(good.data(), T::binkd, true).isPair);
+    EXPECT_TRUE(detectHistoryType(good, T::binkd, true).isPair);
 }
 
 TEST(HistoryDetection, Type7NeedsALaterTimeAtOffsetFive) {
@@ -935,6 +939,31 @@ TEST(HistoryRoundTrip, RawRecordsOfTypes1To3AreTheStoredBytes) {
             EXPECT_EQ(back, records[i]);
         }
     }
+}
+
+// ---------------------------------------------------------------- opening
+
+// A cut holds the history with an exclusive flock while it rewrites it; a
+// reading waits for it (tests/program/ravlog_cut_test.cpp races one) and
+// gives up with a reason once its wait is over. Readers share the lock,
+// and the configuration is not waited for.
+TEST(HistoryOpen, GivesUpOnAHeldLockWithAReason) {
+    using namespace std::chrono_literals;
+    ScratchDir dir;
+    ASSERT_TRUE(dir.write("h.his", Bytes(28, 0x22)));
+    FileOpener brief(200ms);
+    auto reading = brief.openHistory(dir.file("h.his"));
+    EXPECT_NE(brief.openHistory(dir.file("h.his")), nullptr);
+    const int held = ::open(dir.file("h.his").c_str(), O_RDONLY);
+    reading.reset();
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_NE(brief.open(dir.file("h.his")), nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(brief.openHistory(dir.file("h.his")), nullptr);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+    EXPECT_EQ(brief.failure(), "another program held its lock for 0.2 seconds");
+    ::close(held);
+    EXPECT_EQ(FileOpener::historyWait, 30s);
 }
 
 }  // namespace
