@@ -1,5 +1,6 @@
 #include "core/log_year.h"
 
+#include <algorithm>
 #include <array>
 #include <ctime>
 
@@ -21,6 +22,7 @@ constexpr std::array<int, 12> daysBeforeMonth = {0,   31,  60,  91,  121, 152,
 constexpr std::int64_t fallBack = 2 * secondsPerDay;
 // The zones of the writing and the reading machine may differ this much.
 constexpr std::int64_t zoneSlack = 26 * 3600;
+constexpr std::int64_t maxYears = 10'000'000;
 
 std::int64_t placeInYear(const YearlessTime& t) {
     return (daysBeforeMonth[t.month - 1] + std::int64_t{t.day} - 1) * secondsPerDay + t.secondOfDay;
@@ -47,6 +49,9 @@ std::int64_t LogYearTracker::yearOf(const YearlessTime& t) {
 }
 
 std::int64_t wallSeconds(std::int64_t year, const YearlessTime& t) {
+    // A hostile log can turn the year once a line; far beyond the records'
+    // clock every year reads the same and nothing overflows.
+    year = std::clamp<std::int64_t>(year, -maxYears, maxYears);
     return daysFromCivil(year, t.month, 1) * secondsPerDay +
            std::int64_t{t.day - 1} * secondsPerDay + t.secondOfDay;
 }
