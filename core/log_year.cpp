@@ -60,7 +60,8 @@ std::int64_t yearOfLastLine(const YearlessTime& t, std::int64_t modified) {
     std::tm fields{};
     breakDownUtc(modified < 0 ? 0 : modified, fields);
     std::int64_t year = std::int64_t{fields.tm_year} + 1900 + 1;
-    while (wallSeconds(year, t) > modified + zoneSlack)
+    // The year after modified's, its own or the one before.
+    for (int step = 0; step < 2 && wallSeconds(year, t) > modified + zoneSlack; ++step)
         --year;
     return year;
 }
