@@ -13,8 +13,10 @@
 // protected after "pwd protected session". Nothing of it needs SwapInOut
 // or the BinkD settling.
 //
-// Use: the format is told by isBinkdTextLog; then open() and
-// readSession() until it returns false, as with HistoryReader.
+// Use: the format is told by isBinkdTextLog (also for a log that cannot
+// be opened: right after a rotation its copies still hold sessions); then
+// open() and readSession() until it returns false, as with HistoryReader.
+// A record has no raw bytes: the text log is never cut.
 #pragma once
 
 #include <array>
