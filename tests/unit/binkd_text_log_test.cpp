@@ -1,7 +1,8 @@
 // binkd's text log read as a history: the case files of
 // tests/data/binkd_log/ (a genuine log, interleaved sessions, failures,
 // the year's turn in the live file and across rotated copies, dateext
-// names, a file still being written), the test that tells the format,
+// names, a file still being written, the hour a clock goes back, a log of
+// another zone), the test that tells the format,
 // and hostile bytes between the lines of a case.
 #include <gtest/gtest.h>
 
@@ -58,7 +59,8 @@ std::string readRecords(const LogDirectory& files) {
 }
 
 const char* const caseNames[] = {"genuine",          "interleaved", "failed",       "new_year_live",
-                                 "new_year_rotated", "dateext",     "missing_live", "growing"};
+                                 "new_year_rotated", "dateext",     "missing_live", "growing",
+                                 "clock_back",       "other_zone"};
 
 TEST(BinkdTextLog, CaseFilesReadAsTheirRecords) {
     const TimeZoneScope utc("UTC0");
