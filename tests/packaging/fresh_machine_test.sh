@@ -112,7 +112,7 @@ git clone --quiet --no-hardlinks "$src" "$root$clone" &&
 cp "$root$clone/run" "$root/tmp/run"
 out=$(in_root --userspec=65534:65534 -- 'cd /tmp && ./run demo' 2>&1)
 status=$?
-if [ $status -eq 1 ] && [[ $out == *"apt-get install g++ cmake make libsqlite3-dev)"* ]]; then
+if [ $status -eq 1 ] && [[ $out == *"apt-get install g++ cmake make libsqlite3-dev zlib1g-dev)"* ]]; then
     pass
 else
     fail "./run demo without root nor sudo: status $status, said: $out"
