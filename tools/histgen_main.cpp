@@ -1,4 +1,5 @@
 // histgen: writes history files for tests, the demo and the benchmarks.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -10,11 +11,13 @@
 
 #include "core/history_reader.h"
 #include "core/time_text.h"
+#include "tools/binkd_text_log.h"
 #include "tools/bulk_links.h"
 #include "tools/history_writer.h"
 #include "tools/node_history.h"
 #include "tools/prng.h"
 #include "tools/record_list.h"
+#include "tools/rotated_log_files.h"
 
 namespace {
 
@@ -206,16 +209,65 @@ int nodeMode(int argc, char** argv) {
     return 0;
 }
 
+// One session of a bulk history: the i-th of count over span seconds
+// from start. Every type draws the same numbers, so that a seed gives
+// the same sessions in every form.
+SessionRecord bulkSession(Prng& prng, const std::optional<BulkLinks>& links, std::uint32_t start,
+                          std::uint64_t span, std::uint32_t i, std::uint32_t count) {
+    SessionRecord r;
+    r.address = links ? links->pick(prng) : bulkAddress(prng);
+    r.startTime = static_cast<std::uint32_t>(start + span * i / count);
+    r.duration = prng.between(0, 1800);
+    r.bytesReceived = prng.logUniform(24);
+    r.bytesSent = prng.logUniform(24);
+    r.flags = static_cast<std::uint16_t>(
+        (prng.chance(50) ? SessionFlags::incoming : SessionFlags::outgoing) |
+        (prng.chance(93) ? SessionFlags::normal : 0) |
+        (prng.chance(80) ? SessionFlags::protectedSession : 0));
+    r.cost = r.duration / 30;
+    return r;
+}
+
+struct RotatedFormName {
+    const char* name;
+    RotatedForm form;
+};
+constexpr RotatedFormName rotatedForms[] = {{"numbered", RotatedForm::numbered},
+                                            {"gzip", RotatedForm::numberedGzip},
+                                            {"dateext", RotatedForm::dated},
+                                            {"dateext-gzip", RotatedForm::datedGzip}};
+
+// The bulk sessions as binkd's text log, rotated as the plan says.
+int writeTextLog(Prng& prng, const std::optional<BulkLinks>& links, std::uint32_t start,
+                 std::uint64_t span, std::uint32_t records, std::uint64_t seed, RotationPlan plan) {
+    const std::string path = plan.path;
+    // The sessions of the last day end up to half an hour after the span.
+    RotatedLogFiles files(std::move(plan), start, static_cast<std::uint32_t>(start + span));
+    BinkdTextLog log(files, seed ^ 0x62696E6B64ull);  // its own numbers: "binkd"
+    log.start(start);
+    for (std::uint32_t i = 0; i < records; ++i)
+        log.session(bulkSession(prng, links, start, span, i, records));
+    log.finish();
+    if (!files.finish()) {
+        std::fprintf(stderr, "histgen: cannot write %s\n", files.failedPath().c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int bulkMode(int argc, char** argv) {
     std::string error;
-    auto args = splitArguments(
-        argc, argv, 2, {"type", "records", "out", "start", "span-days", "seed", "links"}, error);
+    auto args = splitArguments(argc, argv, 2,
+                               {"type", "records", "out", "start", "span-days", "seed", "links",
+                                "rotate", "rotate-days", "rotate-form"},
+                               error);
     if (!args) return usageError(error);
     if (!args->words.empty()) return usageError("unexpected " + args->words[0]);
-    auto type = numberOption(*args, "type");
+    const bool textLog = args->values["type"] == "log";
+    auto type = textLog ? std::optional<std::uint32_t>(0) : numberOption(*args, "type");
     auto records = numberOption(*args, "records");
-    if (!type || *type < 1 || *type > 8 || !records || !args->values.count("out"))
-        return usageError("bulk needs --type 1..8 --records COUNT --out FILE");
+    if (!type || (!textLog && (*type < 1 || *type > 8)) || !records || !args->values.count("out"))
+        return usageError("bulk needs --type 1..8|log --records COUNT --out FILE");
     std::int64_t startDay = 19723;  // 2024-01-01
     if (args->values.count("start")) {
         auto day = parseDay(args->values["start"]);
@@ -227,35 +279,50 @@ int bulkMode(int argc, char** argv) {
     const std::uint32_t linkCount = numberOption(*args, "links").value_or(0);
     if (args->values.count("links") && (linkCount < 1 || linkCount > maxBulkLinks))
         return usageError("--links must be 1.." + std::to_string(maxBulkLinks));
-    Prng prng(numberOption(*args, "seed").value_or(1));
+    const std::uint64_t seed = numberOption(*args, "seed").value_or(1);
+    Prng prng(seed);
     const std::optional<BulkLinks> links =
         linkCount ? std::optional<BulkLinks>(BulkLinks(linkCount, prng)) : std::nullopt;
 
     const std::string& out = args->values["out"];
+    const auto start = static_cast<std::uint32_t>(startDay * 86400);
+    const std::uint64_t span = std::uint64_t{spanDays} * 86400;
+    const bool rotates = args->values.count("rotate") || args->values.count("rotate-days") ||
+                         args->values.count("rotate-form");
+    if (rotates && !textLog) return usageError("--rotate is for --type log");
+    if (textLog) {
+        RotationPlan plan;
+        plan.path = out;
+        auto copies = numberOption(*args, "rotate");
+        auto days = numberOption(*args, "rotate-days");
+        if ((args->values.count("rotate") && !copies) ||
+            (args->values.count("rotate-days") && (!days || *days < 1)))
+            return usageError("--rotate and --rotate-days want a number (days at least 1)");
+        plan.copies = copies.value_or(0);
+        plan.periodDays = days.value_or(7);
+        if (args->values.count("rotate-form")) {
+            const std::string& name = args->values["rotate-form"];
+            const auto* it = std::find_if(std::begin(rotatedForms), std::end(rotatedForms),
+                                          [&](const RotatedFormName& f) { return name == f.name; });
+            if (it == std::end(rotatedForms))
+                return usageError("--rotate-form is numbered, gzip, dateext or dateext-gzip");
+            plan.form = it->form;
+        }
+        return writeTextLog(prng, links, start, span, *records, seed, std::move(plan));
+    }
+
     std::FILE* f = std::fopen(out.c_str(), "wb");
     if (!f) {
         std::fprintf(stderr, "histgen: cannot write %s\n", out.c_str());
         return 1;
     }
-    const auto start = static_cast<std::uint32_t>(startDay * 86400);
-    const std::uint64_t span = std::uint64_t{spanDays} * 86400;
     const auto htype = static_cast<HistoryType>(*type);
     HistoryWriter writer(htype, start + 1);
     if (htype == HistoryTypes::dated104) writer.datedDummy(start);
     bool ok = true;
     for (std::uint32_t i = 0; i < *records && ok; ++i) {
-        SessionRecord r;
-        r.address = links ? links->pick(prng) : bulkAddress(prng);
-        r.startTime = static_cast<std::uint32_t>(start + span * i / *records);
+        SessionRecord r = bulkSession(prng, links, start, span, i, *records);
         if (i == 0 && htype == HistoryTypes::wide316 && r.startTime % 256 < 40) r.startTime += 40;
-        r.duration = prng.between(0, 1800);
-        r.bytesReceived = prng.logUniform(24);
-        r.bytesSent = prng.logUniform(24);
-        r.flags = static_cast<std::uint16_t>(
-            (prng.chance(50) ? SessionFlags::incoming : SessionFlags::outgoing) |
-            (prng.chance(93) ? SessionFlags::normal : 0) |
-            (prng.chance(80) ? SessionFlags::protectedSession : 0));
-        r.cost = r.duration / 30;
         writer.session(r);
         if (writer.bytes().size() >= (1u << 20)) {
             ok = writeBytes(f, writer.bytes());
