@@ -41,6 +41,18 @@ constexpr const char* helpText =
     "      --start (default 2024-01-01), for benchmarks. Each session has an\n"
     "      address of its own; with --links, the sessions are those of a node\n"
     "      with L links, a few of them busy and most of them quiet.\n"
+    "  histgen bulk --type log ... [--rotate K] [--rotate-days P]\n"
+    "               [--rotate-form numbered|gzip|dateext|dateext-gzip]\n"
+    "      Writes the same sessions as binkd 1.1a's text log at loglevel 4 into\n"
+    "      FILE, sessions that overlap interleaved under their own process ids.\n"
+    "      With --rotate, FILE is rotated every P days (default 7) at 06:25 and\n"
+    "      the K newest copies are kept: FILE.1, FILE.2.gz, ... (gzip, the\n"
+    "      default), FILE.1, FILE.2, ... (numbered) or FILE-YYYYMMDD[.gz]\n"
+    "      (dateext, dateext-gzip), named after the day of the rotation; the\n"
+    "      newest copy is never gzipped. A line's time is the sessions' wall\n"
+    "      clock; a file's modification time is its last line's, taken in the\n"
+    "      zone of TZ, and a gzipped copy's that of the rotation that\n"
+    "      compressed it.\n"
     "\n"
     "Record list: one record per line; '#' starts a comment.\n"
     "  2:5020/100.0 2024-03-05T10:15:00 dur=60 rcvd=1000 sent=2048 flags=0x0d cost=3\n"
@@ -207,25 +219,6 @@ int nodeMode(int argc, char** argv) {
                     file.sessions, file.bytes.size());
     }
     return 0;
-}
-
-// One session of a bulk history: the i-th of count over span seconds
-// from start. Every type draws the same numbers, so that a seed gives
-// the same sessions in every form.
-SessionRecord bulkSession(Prng& prng, const std::optional<BulkLinks>& links, std::uint32_t start,
-                          std::uint64_t span, std::uint32_t i, std::uint32_t count) {
-    SessionRecord r;
-    r.address = links ? links->pick(prng) : bulkAddress(prng);
-    r.startTime = static_cast<std::uint32_t>(start + span * i / count);
-    r.duration = prng.between(0, 1800);
-    r.bytesReceived = prng.logUniform(24);
-    r.bytesSent = prng.logUniform(24);
-    r.flags = static_cast<std::uint16_t>(
-        (prng.chance(50) ? SessionFlags::incoming : SessionFlags::outgoing) |
-        (prng.chance(93) ? SessionFlags::normal : 0) |
-        (prng.chance(80) ? SessionFlags::protectedSession : 0));
-    r.cost = r.duration / 30;
-    return r;
 }
 
 struct RotatedFormName {
