@@ -50,15 +50,19 @@ std::uint32_t addressHash(const FidoAddress& a) {
     return h;
 }
 
-void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void appendf(std::string& out, const char* format, ...) {
+void vappendf(std::string& out, const char* format, va_list args) {
     char text[512];
-    va_list args;
-    va_start(args, format);
     const int n = std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
     if (n > 0)
         out.append(text, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof text - 1));
+}
+
+void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void appendf(std::string& out, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vappendf(out, format, args);
+    va_end(args);
 }
 
 // binkd's form of an address: no point when it is 0, and the domain.
@@ -92,14 +96,11 @@ struct BinkdTextLog::Pending {
 
 void BinkdTextLog::Pending::add(std::uint32_t time, char mark, std::uint32_t linePid,
                                 const char* format, ...) {
-    char message[512];
+    const auto begin = static_cast<std::uint32_t>(text.size());
     va_list args;
     va_start(args, format);
-    const int n = std::vsnprintf(message, sizeof message, format, args);
+    vappendf(text, format, args);
     va_end(args);
-    const auto begin = static_cast<std::uint32_t>(text.size());
-    text.append(message,
-                std::min<std::size_t>(n > 0 ? static_cast<std::size_t>(n) : 0, sizeof message - 1));
     lines.push_back({time, linePid, mark, begin, static_cast<std::uint32_t>(text.size())});
 }
 
