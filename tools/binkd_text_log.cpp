@@ -278,12 +278,12 @@ void BinkdTextLog::session(const SessionRecord& r) {
         p->add(start, debug, pid, "trying %s [%s]...", host.c_str(), ip);
         p->add(start, debug, pid, "connected");
         p->add(start, notice, pid, "outgoing session with %s:24554 [%s]", host.c_str(), ip);
-        if (password) {
-            p->add(start, info, pid, "OPT CRAM-MD5-%016llx%016llx",
-                   static_cast<unsigned long long>(prng_.next()),
-                   static_cast<unsigned long long>(prng_.next()));
-            p->add(start, notice, pid, "Remote requests MD mode");
-        }
+        // The answerer offers its challenge whether or not it has a
+        // password for us.
+        p->add(start, info, pid, "OPT CRAM-MD5-%016llx%016llx",
+               static_cast<unsigned long long>(prng_.next()),
+               static_cast<unsigned long long>(prng_.next()));
+        p->add(start, notice, pid, "Remote requests MD mode");
     } else {
         p->add(start, info, servmgr_, "incoming from %s (%u)", ip, 1024 + prng_.below(60000));
         p->add(start, notice, pid, "incoming session with %s", ip);
@@ -301,10 +301,14 @@ void BinkdTextLog::session(const SessionRecord& r) {
         p->add(hello, notice, pid, "holding %s (%s)", address.c_str(),
                holdText(hello + 600).c_str());
     } else {
-        p->add(start, info, pid, outgoingCall ? "OPT EXTCMD CRYPT GZ" : "OPT NDA EXTCMD CRYPT GZ");
+        // A caller offers encryption always, an answerer only to a caller
+        // it has a password for.
+        const bool crypt = !outgoingCall || password;
+        p->add(start, info, pid, "OPT %sEXTCMD %sGZ", outgoingCall ? "" : "NDA ",
+               crypt ? "CRYPT " : "");
         if (!outgoingCall) p->add(start, notice, pid, "Remote supports asymmetric ND mode");
         p->add(start, notice, pid, "Remote supports EXTCMD mode");
-        p->add(start, notice, pid, "Remote requests CRYPT mode");
+        if (crypt) p->add(start, notice, pid, "Remote requests CRYPT mode");
         p->add(start, notice, pid, "Remote supports GZ mode");
         if (wrongPassword) {
             p->add(hello, error, pid, "`CRAM-MD5-%016llx%016llx': incorrect password",
