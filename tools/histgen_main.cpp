@@ -1,5 +1,6 @@
 // histgen: writes history files for tests, the demo and the benchmarks.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -35,6 +36,9 @@ constexpr const char* helpText =
     "      brake.his (4), pair116.ohs/.ihs (5), status64.his (6), wide316.his (7)\n"
     "      and dated104.ohs/.ihs (8), N days ending with --end (default:\n"
     "      yesterday). The same seed and end date give the same files.\n"
+    "  histgen node ... --binkd-log NAME [--rotate K] [--rotate-days P] [--rotate-form F]\n"
+    "      Also writes the sessions of binkd.his as binkd's text log DIR/NAME,\n"
+    "      rotated as with bulk --type log below.\n"
     "  histgen bulk --type N --records COUNT --out FILE [--start YYYY-MM-DD]\n"
     "               [--span-days D] [--seed S] [--links L]\n"
     "      Writes COUNT sessions of type N spread over D days (default 365) from\n"
@@ -188,9 +192,75 @@ std::int64_t yesterday() {
            1;
 }
 
+struct RotatedFormName {
+    const char* name;
+    RotatedForm form;
+};
+constexpr RotatedFormName rotatedForms[] = {{"numbered", RotatedForm::numbered},
+                                            {"gzip", RotatedForm::numberedGzip},
+                                            {"dateext", RotatedForm::dated},
+                                            {"dateext-gzip", RotatedForm::datedGzip}};
+
+constexpr std::array<std::string_view, 3> rotationKeys{"rotate", "rotate-days", "rotate-form"};
+
+bool rotationGiven(const Arguments& args) {
+    for (std::string_view key : rotationKeys)
+        if (args.values.count(key)) return true;
+    return false;
+}
+
+// The rotation options as a plan for the log at path; an error text when
+// one is off.
+std::optional<RotationPlan> rotationPlan(const Arguments& args, const std::string& path,
+                                         std::string& error) {
+    RotationPlan plan;
+    plan.path = path;
+    auto copies = numberOption(args, "rotate");
+    auto days = numberOption(args, "rotate-days");
+    if ((args.values.count("rotate") && !copies) ||
+        (args.values.count("rotate-days") && (!days || *days < 1))) {
+        error = "--rotate and --rotate-days want a number (days at least 1)";
+        return std::nullopt;
+    }
+    plan.copies = copies.value_or(0);
+    plan.periodDays = days.value_or(7);
+    if (auto form = args.values.find("rotate-form"); form != args.values.end()) {
+        const auto* it =
+            std::find_if(std::begin(rotatedForms), std::end(rotatedForms),
+                         [&](const RotatedFormName& f) { return form->second == f.name; });
+        if (it == std::end(rotatedForms)) {
+            error = "--rotate-form is numbered, gzip, dateext or dateext-gzip";
+            return std::nullopt;
+        }
+        plan.form = it->form;
+    }
+    return plan;
+}
+
+// Sessions as binkd's text log, rotated as the plan says: next(r) gives
+// them in start order, false after the last.
+template <typename NextSession>
+int writeTextLog(RotationPlan plan, std::uint32_t start, std::uint32_t end, std::uint64_t seed,
+                 NextSession next) {
+    RotatedLogFiles files(std::move(plan), start, end);
+    BinkdTextLog log(files, seed ^ 0x62696E6B64ull);  // its own numbers: "binkd"
+    log.start(start);
+    SessionRecord r;
+    while (next(r))
+        log.session(r);
+    log.finish();
+    if (!files.finish()) {
+        std::fprintf(stderr, "histgen: cannot write %s\n", files.failedPath().c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int nodeMode(int argc, char** argv) {
     std::string error;
-    auto args = splitArguments(argc, argv, 2, {"dir", "days", "seed", "end"}, error);
+    auto args = splitArguments(
+        argc, argv, 2,
+        {"dir", "days", "seed", "end", "binkd-log", "rotate", "rotate-days", "rotate-form"}, error);
     if (!args) return usageError(error);
     if (!args->words.empty()) return usageError("unexpected " + args->words[0]);
     auto days = numberOption(*args, "days");
@@ -209,6 +279,14 @@ int nodeMode(int argc, char** argv) {
     if (options.endDay - options.days + 1 < 7671)  // 1991-01-01: the formats' time floor
         return usageError("the history would start before 1991");
     const std::string dir = args->values["dir"];
+    const auto logName = args->values.find("binkd-log");
+    if (rotationGiven(*args) && logName == args->values.end())
+        return usageError("--rotate is for --binkd-log");
+    std::optional<RotationPlan> plan;
+    if (logName != args->values.end()) {
+        plan = rotationPlan(*args, dir + "/" + logName->second, error);
+        if (!plan) return usageError(error);
+    }
     for (const GeneratedFile& file : generateNode(options)) {
         const std::string path = dir + "/" + file.name;
         if (!writeFile(path, file.bytes)) {
@@ -218,34 +296,16 @@ int nodeMode(int argc, char** argv) {
         std::printf("%-14s type %d  %6zu records  %8zu bytes\n", file.name.c_str(), file.type,
                     file.sessions, file.bytes.size());
     }
-    return 0;
-}
-
-struct RotatedFormName {
-    const char* name;
-    RotatedForm form;
-};
-constexpr RotatedFormName rotatedForms[] = {{"numbered", RotatedForm::numbered},
-                                            {"gzip", RotatedForm::numberedGzip},
-                                            {"dateext", RotatedForm::dated},
-                                            {"dateext-gzip", RotatedForm::datedGzip}};
-
-// The bulk sessions as binkd's text log, rotated as the plan says.
-int writeTextLog(Prng& prng, const std::optional<BulkLinks>& links, std::uint32_t start,
-                 std::uint64_t span, std::uint32_t records, std::uint64_t seed, RotationPlan plan) {
-    const std::string path = plan.path;
-    // The sessions of the last day end up to half an hour after the span.
-    RotatedLogFiles files(std::move(plan), start, static_cast<std::uint32_t>(start + span));
-    BinkdTextLog log(files, seed ^ 0x62696E6B64ull);  // its own numbers: "binkd"
-    log.start(start);
-    for (std::uint32_t i = 0; i < records; ++i)
-        log.session(bulkSession(prng, links, start, span, i, records));
-    log.finish();
-    if (!files.finish()) {
-        std::fprintf(stderr, "histgen: cannot write %s\n", files.failedPath().c_str());
-        return 1;
-    }
-    return 0;
+    if (!plan) return 0;
+    const std::vector<SessionRecord> sessions = binkdLineSessions(options);
+    const auto start = static_cast<std::uint32_t>((options.endDay - options.days + 1) * 86400);
+    const auto end = static_cast<std::uint32_t>((options.endDay + 1) * 86400);
+    std::size_t at = 0;
+    return writeTextLog(std::move(*plan), start, end, options.seed, [&](SessionRecord& r) {
+        if (at == sessions.size()) return false;
+        r = sessions[at++];
+        return true;
+    });
 }
 
 int bulkMode(int argc, char** argv) {
@@ -280,28 +340,17 @@ int bulkMode(int argc, char** argv) {
     const std::string& out = args->values["out"];
     const auto start = static_cast<std::uint32_t>(startDay * 86400);
     const std::uint64_t span = std::uint64_t{spanDays} * 86400;
-    const bool rotates = args->values.count("rotate") || args->values.count("rotate-days") ||
-                         args->values.count("rotate-form");
-    if (rotates && !textLog) return usageError("--rotate is for --type log");
+    if (rotationGiven(*args) && !textLog) return usageError("--rotate is for --type log");
     if (textLog) {
-        RotationPlan plan;
-        plan.path = out;
-        auto copies = numberOption(*args, "rotate");
-        auto days = numberOption(*args, "rotate-days");
-        if ((args->values.count("rotate") && !copies) ||
-            (args->values.count("rotate-days") && (!days || *days < 1)))
-            return usageError("--rotate and --rotate-days want a number (days at least 1)");
-        plan.copies = copies.value_or(0);
-        plan.periodDays = days.value_or(7);
-        if (args->values.count("rotate-form")) {
-            const std::string& name = args->values["rotate-form"];
-            const auto* it = std::find_if(std::begin(rotatedForms), std::end(rotatedForms),
-                                          [&](const RotatedFormName& f) { return name == f.name; });
-            if (it == std::end(rotatedForms))
-                return usageError("--rotate-form is numbered, gzip, dateext or dateext-gzip");
-            plan.form = it->form;
-        }
-        return writeTextLog(prng, links, start, span, *records, seed, std::move(plan));
+        auto plan = rotationPlan(*args, out, error);
+        if (!plan) return usageError(error);
+        std::uint32_t i = 0;
+        return writeTextLog(std::move(*plan), start, static_cast<std::uint32_t>(start + span), seed,
+                            [&](SessionRecord& r) {
+                                if (i == *records) return false;
+                                r = bulkSession(prng, links, start, span, i++, *records);
+                                return true;
+                            });
     }
 
     std::FILE* f = std::fopen(out.c_str(), "wb");

@@ -153,6 +153,29 @@ TEST(HistgenNode, SameSeedSameFiles) {
     EXPECT_TRUE(anyDifferent);
 }
 
+// The text log of the node tells of the sessions of binkd.his: the same
+// sessions in the same order, with the direction of a failed one, which
+// the binary log loses.
+TEST(HistgenNode, BinkdLineSessionsAreThoseOfTheBinaryLog) {
+    const NodeOptions options = weekOf(7);
+    const std::vector<SessionRecord> sessions = binkdLineSessions(options);
+    const Bytes binlog = generateNode(options).front().bytes;
+    ASSERT_EQ(binlog.size(), sessions.size() * 28);
+    for (std::size_t i = 0; i < sessions.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::uint8_t* p = binlog.data() + i * 28;
+        const SessionRecord& s = sessions[i];
+        const FidoAddress stored{loadS16(p), loadS16(p + 2), loadS16(p + 4), loadS16(p + 6)};
+        EXPECT_EQ(stored, s.address);
+        EXPECT_EQ(loadU32(p + 8), s.startTime);
+        EXPECT_EQ(loadU32(p + 12), s.duration);
+        EXPECT_EQ(loadU32(p + 16), s.bytesReceived);
+        EXPECT_EQ(loadU32(p + 20), s.bytesSent);
+        const bool failed = !(s.flags & SessionFlags::normal);
+        EXPECT_EQ(loadU16(p + 26), failed ? 3 : (s.flags & SessionFlags::incoming) ? 2 : 1);
+    }
+}
+
 // The History value under which the demo configuration names each file.
 std::string historyValue(const std::string& name) {
     return name == "binkd.his" ? "binkd.his,2,1" : name;
@@ -252,6 +275,7 @@ TEST(HistgenProgram, WriteBulkAndHelp) {
              {"bulk", "--type", "log", "--records", "1", "--out", "x", "--rotate-days", "0"},
              {"bulk", "--type", "log", "--records", "1", "--out", "x", "--rotate-form", "xz"},
              {"node", "--dir", "."},
+             {"node", "--dir", ".", "--days", "1", "--seed", "1", "--rotate", "2"},
              {"write", "--type", "2"},
              {"write", "--type", "2", "--out"},
              {"frobnicate"}}) {
