@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "core/time_text.h"
@@ -51,6 +53,11 @@ std::uint32_t addressHash(const FidoAddress& a) {
 }
 
 void vappendf(std::string& out, const char* format, va_list args) {
+    // Most of a session's lines are fixed texts.
+    if (!std::strchr(format, '%')) {
+        out += format;
+        return;
+    }
     char text[512];
     const int n = std::vsnprintf(text, sizeof text, format, args);
     if (n > 0)
@@ -130,8 +137,8 @@ void BinkdTextLog::writeLine(std::uint32_t time, char mark, std::uint32_t pid,
     out_ += stamp_;
     out_ += " [";
     char digits[12];
-    const int n = std::snprintf(digits, sizeof digits, "%u", pid);
-    out_.append(digits, static_cast<std::size_t>(n));
+    const auto digitsEnd = std::to_chars(digits, digits + sizeof digits, pid).ptr;
+    out_.append(digits, digitsEnd);
     out_ += "] ";
     out_ += message;
     out_ += '\n';
