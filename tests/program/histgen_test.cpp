@@ -411,6 +411,53 @@ TEST(HistgenTextLog, SmallLogsAsExpected) {
     }
 }
 
+// The kind of a log line: its mark and the plain words of its message
+// (names, numbers and paths left out), or only the keyword of a line in
+// which the remote describes itself.
+std::set<std::string> lineKinds(const std::string& text) {
+    std::set<std::string> kinds;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        int at = 0;
+        if (line.size() < 2 ||
+            std::sscanf(line.c_str() + 2, "%*d %*s %*d:%*d:%*d [%*u] %n", &at) != 0 || at == 0)
+            continue;
+        std::istringstream words(line.substr(2 + static_cast<std::size_t>(at)));
+        std::string kind(1, line[0]);
+        for (std::string word; words >> word;) {
+            if (kind.size() == 1 &&
+                std::set<std::string>{"SYS", "ZYZ", "LOC", "NDL", "TIME", "VER"}.count(word)) {
+                kind += " " + word;
+                break;
+            }
+            word.erase(0, word.find_first_not_of('('));
+            word.erase(word.find_last_not_of(",.:)") + 1);
+            if (!word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+                    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+                }))
+                kind += " " + word;
+        }
+        kinds.insert(kind);
+    }
+    return kinds;
+}
+
+// Every kind of line of the generated logs is one that binkd wrote, with
+// the same mark, in the hand run of tests/data/binkd_log (the answering
+// node's log, and the log of a caller whose password was wrong).
+TEST(HistgenTextLog, EveryKindOfLineIsOneBinkdWrote) {
+    const std::string data = std::string(RV_SOURCE_DIR) + "/tests/data/binkd_log/";
+    std::set<std::string> real = lineKinds(testing::slurp(data + "real-loglevel4.log"));
+    real.merge(lineKinds(testing::slurp(data + "real-loglevel4-caller.log")));
+    std::set<std::string> made;
+    for (const char* file :
+         {"one-day/binkd", "new-year/binkd", "new-year/binkd.1", "new-year/binkd.2"})
+        made.merge(lineKinds(testing::slurp(generatedLogs + file)));
+    EXPECT_GT(made.size(), 30u);
+    for (const std::string& kind : made)
+        EXPECT_TRUE(real.count(kind)) << "binkd wrote no line like \"" << kind << "\"";
+}
+
 // The log of a busy node, read back: time order, one process per session
 // at a time, and every session's outcome and bytes in its done line.
 TEST(HistgenTextLog, BusyNodeSessionsInterleaveUnderTheirOwnIds) {
