@@ -33,8 +33,8 @@ constexpr const char* inbound = "/var/spool/ftn/inb";
 
 // What a remote says of itself, picked by its address so that a link
 // says the same in every session.
-constexpr std::array<const char*, 6> sysops{"Ivan Ivanov",   "Pavel Gulchouck", "Sergey Petrov",
-                                            "Anna Smirnova", "Oleg Kuznetsov",  "Dmitry Orlov"};
+constexpr std::array<const char*, 6> sysops{"Ivan Ivanov",   "Pavel Sokolov",  "Sergey Petrov",
+                                            "Anna Smirnova", "Oleg Kuznetsov", "Dmitry Orlov"};
 constexpr std::array<const char*, 6> locations{"Moscow, Russia",   "Kiev, Ukraine",
                                                "Saint Petersburg", "Minsk, Belarus",
                                                "Novosibirsk",      "Riga, Latvia"};
