@@ -247,6 +247,20 @@ std::vector<std::uint32_t> fileSizes(std::uint32_t bytes, Prng& prng) {
     return sizes;
 }
 
+// Where a link is: a private address and the binkp.net name of its node.
+std::string remoteIp(std::uint32_t hash) {
+    std::string ip;
+    appendf(ip, "10.%u.%u.%u", hash % 250 + 1, (hash >> 8) % 250 + 1, (hash >> 16) % 250 + 1);
+    return ip;
+}
+
+std::string remoteHost(const FidoAddress& a) {
+    std::string host;
+    if (a.point) appendf(host, "p%d.", a.point);
+    appendf(host, "f%d.n%d.z%d.binkp.net", a.node, a.net, a.zone);
+    return host;
+}
+
 // An arcmail bundle's name, of the day the session is on.
 std::string bundleName(std::uint32_t time, Prng& prng) {
     std::string name;
@@ -257,134 +271,156 @@ std::string bundleName(std::uint32_t time, Prng& prng) {
 
 }  // namespace
 
+// What the lines of one session are made of.
+struct BinkdTextLog::Call {
+    const SessionRecord& r;
+    std::uint32_t pid;
+    std::uint32_t start, hello, end;  // the session, its password exchange, its end
+    std::uint32_t hash;               // of the remote's address
+    bool outgoing, failed, password, wrongPassword;
+    std::string address;
+    std::string ip;
+};
+
 void BinkdTextLog::session(const SessionRecord& r) {
     using namespace SessionFlags;
-    const std::uint32_t start = r.startTime, end = r.startTime + r.duration;
-    writeUntil(start);
+    writeUntil(r.startTime);
     Pending* p = fresh();
-    const std::uint32_t pid = p->pid;
-    const bool outgoingCall = (r.flags & incoming) == 0;
     const bool failed = (r.flags & normal) == 0;
     const bool password = (r.flags & protectedSession) != 0;
-    const std::uint32_t hash = addressHash(r.address);
-    const std::string address = addressText(r.address);
-    char ip[20];
-    std::snprintf(ip, sizeof ip, "10.%u.%u.%u", hash % 250 + 1, (hash >> 8) % 250 + 1,
-                  (hash >> 16) % 250 + 1);
     // A wrong password ends the session before any file; a session that
     // failed with files broke off in the middle of the next one.
     const bool wrongPassword =
         failed && password && r.bytesReceived == 0 && r.bytesSent == 0 && prng_.chance(60);
-    const std::uint32_t hello = r.duration >= 2 ? start + 1 : start;
-
-    if (outgoingCall) {
-        std::string host;
-        if (r.address.point) appendf(host, "p%d.", r.address.point);
-        appendf(host, "f%d.n%d.z%d.binkp.net", r.address.node, r.address.net, r.address.zone);
-        p->add(start, notice, pid, "call to %s", address.c_str());
-        p->add(start, debug, pid, "trying %s [%s]...", host.c_str(), ip);
-        p->add(start, debug, pid, "connected");
-        p->add(start, notice, pid, "outgoing session with %s:24554 [%s]", host.c_str(), ip);
-        // The answerer offers its challenge whether or not it has a
-        // password for us.
-        p->add(start, info, pid, "OPT CRAM-MD5-%016llx%016llx",
-               static_cast<unsigned long long>(prng_.next()),
-               static_cast<unsigned long long>(prng_.next()));
-        p->add(start, notice, pid, "Remote requests MD mode");
-    } else {
-        p->add(start, info, servmgr_, "incoming from %s (%u)", ip, 1024 + prng_.below(60000));
-        p->add(start, notice, pid, "incoming session with %s", ip);
-    }
-    p->add(start, info, pid, "SYS Station %d:%d/%d.%d", r.address.zone, r.address.net,
-           r.address.node, r.address.point);
-    p->add(start, info, pid, "ZYZ %s", sysops[hash % sysops.size()]);
-    p->add(start, info, pid, "LOC %s", locations[(hash >> 4) % locations.size()]);
-    p->add(start, info, pid, "NDL %s", (hash >> 7) % 3 ? "115200,TCP,BINKP" : "CM,IBN");
-    p->add(start, info, pid, "TIME %s", remoteTimeText(start, hash >> 9).c_str());
-    p->add(start, info, pid, "VER %s", versions[(hash >> 12) % versions.size()]);
-    p->add(start, notice, pid, "addr: %s", address.c_str());
-    if (wrongPassword && outgoingCall) {
-        p->add(hello, error, pid, "rerror: Bad password");
-        p->add(hello, notice, pid, "holding %s (%s)", address.c_str(),
-               holdText(hello + 600).c_str());
-    } else {
-        // A caller offers encryption always, an answerer only to a caller
-        // it has a password for.
-        const bool crypt = !outgoingCall || password;
-        p->add(start, info, pid, "OPT %sEXTCMD %sGZ", outgoingCall ? "" : "NDA ",
-               crypt ? "CRYPT " : "");
-        if (!outgoingCall) p->add(start, notice, pid, "Remote supports asymmetric ND mode");
-        p->add(start, notice, pid, "Remote supports EXTCMD mode");
-        if (crypt) p->add(start, notice, pid, "Remote requests CRYPT mode");
-        p->add(start, notice, pid, "Remote supports GZ mode");
-        if (wrongPassword) {
-            p->add(hello, error, pid, "`CRAM-MD5-%016llx%016llx': incorrect password",
-                   static_cast<unsigned long long>(prng_.next()),
-                   static_cast<unsigned long long>(prng_.next()));
-        } else if (password) {
-            p->add(hello, notice, pid, "pwd protected session (MD5)");
-            p->add(hello, info, pid, "session in CRYPT mode");
-        }
-    }
-
-    // The files, each way one after another over the session's time; a
-    // file's lines are written as it starts and as it is done.
-    const std::vector<std::uint32_t> sent = fileSizes(r.bytesSent, prng_);
-    const std::vector<std::uint32_t> received = fileSizes(r.bytesReceived, prng_);
-    const std::uint32_t span = end - hello;
-    for (std::size_t i = 0; i < sent.size(); ++i) {
-        const auto from = static_cast<std::uint32_t>(hello + std::uint64_t{span} * i / sent.size());
-        const auto to =
-            static_cast<std::uint32_t>(hello + std::uint64_t{span} * (i + 1) / sent.size());
-        const std::string name = bundleName(start, prng_);
-        p->add(from, notice, pid, "sending %s/%s as %s (%u)", outbound, name.c_str(), name.c_str(),
-               sent[i]);
-        p->add(to, notice, pid, "sent: %s/%s (%u, %.2f CPS, %s)", outbound, name.c_str(), sent[i],
-               static_cast<double>(sent[i]) / std::max<std::uint32_t>(1, to - from),
-               address.c_str());
-    }
-    // A failed session with files, or a third of those without, broke off
-    // while one more file was coming in.
-    const bool brokenOff =
-        failed && !wrongPassword && (!sent.empty() || !received.empty() || prng_.chance(33));
-    const std::size_t slots = received.size() + (brokenOff ? 1 : 0);
-    std::string unfinished;
-    std::uint32_t unfinishedSize = 1;
-    for (std::size_t i = 0; i < slots; ++i) {
-        const auto from = static_cast<std::uint32_t>(hello + std::uint64_t{span} * i / slots);
-        const auto to = static_cast<std::uint32_t>(hello + std::uint64_t{span} * (i + 1) / slots);
-        const std::string name = bundleName(start, prng_);
-        const std::uint32_t size = i < received.size() ? received[i] : 1000 + prng_.logUniform(22);
-        p->add(from, info, pid, "receiving %s (%u byte(s), off 0)", name.c_str(), size);
-        if (i == received.size()) {
-            p->add(end, error, pid, "recv: connection closed by foreign host");
-            unfinished = name;
-            unfinishedSize = size;
-            break;
-        }
-        p->add(to, notice, pid, "%s -> %s/%s", name.c_str(), inbound, name.c_str());
-        p->add(to, notice, pid, "rcvd: %s (%u, %.2f CPS, %s)", name.c_str(), size,
-               static_cast<double>(size) / std::max<std::uint32_t>(1, to - from), address.c_str());
-    }
-    if (failed && !wrongPassword && !brokenOff)
-        p->add(end, error, pid, "recv: Connection reset by peer");
-    p->add(end, notice, pid, "done (%s %s, %s, S/R: %zu/%zu (%u/%u bytes))",
-           outgoingCall ? "to" : "from", address.c_str(), failed ? "failed" : "OK", sent.size(),
-           received.size(), r.bytesSent, r.bytesReceived);
-    if (brokenOff)
-        p->add(end, error, pid, "receiving of %s interrupted at %u", unfinished.c_str(),
-               prng_.below(unfinishedSize));
-    p->add(end, debug, pid, "session closed, quitting...");
-    p->add(end, debug, outgoingCall ? clientmgr_ : servmgr_, "rc(%u)=0", pid);
+    const std::uint32_t hash = addressHash(r.address);
+    const Call call{r,
+                    p->pid,
+                    r.startTime,
+                    r.duration >= 2 ? r.startTime + 1 : r.startTime,
+                    r.startTime + r.duration,
+                    hash,
+                    (r.flags & incoming) == 0,
+                    failed,
+                    password,
+                    wrongPassword,
+                    addressText(r.address),
+                    remoteIp(hash)};
+    greet(*p, call);
+    exchange(*p, call);
     queue(p);
 
     // Now and then a caller that goes before it says who it is, and a
     // call that finds nobody; neither is a session of the history.
     const std::uint32_t noise = prng_.below(1000);
     if (noise < 4)
-        strayCaller(start);
+        strayCaller(r.startTime);
     else if (noise < 8)
-        refusedCall(start, r.address);
+        refusedCall(r.startTime, r.address);
+}
+
+// The call or the answer and the handshake, up to the password's outcome.
+void BinkdTextLog::greet(Pending& p, const Call& c) {
+    const std::uint32_t start = c.start, pid = c.pid;
+    const char* ip = c.ip.c_str();
+    const FidoAddress& a = c.r.address;
+    if (c.outgoing) {
+        const std::string host = remoteHost(a);
+        p.add(start, notice, pid, "call to %s", c.address.c_str());
+        p.add(start, debug, pid, "trying %s [%s]...", host.c_str(), ip);
+        p.add(start, debug, pid, "connected");
+        p.add(start, notice, pid, "outgoing session with %s:24554 [%s]", host.c_str(), ip);
+        // The answerer offers its challenge whether or not it has a
+        // password for us.
+        p.add(start, info, pid, "OPT CRAM-MD5-%016llx%016llx",
+              static_cast<unsigned long long>(prng_.next()),
+              static_cast<unsigned long long>(prng_.next()));
+        p.add(start, notice, pid, "Remote requests MD mode");
+    } else {
+        p.add(start, info, servmgr_, "incoming from %s (%u)", ip, 1024 + prng_.below(60000));
+        p.add(start, notice, pid, "incoming session with %s", ip);
+    }
+    p.add(start, info, pid, "SYS Station %d:%d/%d.%d", a.zone, a.net, a.node, a.point);
+    p.add(start, info, pid, "ZYZ %s", sysops[c.hash % sysops.size()]);
+    p.add(start, info, pid, "LOC %s", locations[(c.hash >> 4) % locations.size()]);
+    p.add(start, info, pid, "NDL %s", (c.hash >> 7) % 3 ? "115200,TCP,BINKP" : "CM,IBN");
+    p.add(start, info, pid, "TIME %s", remoteTimeText(start, c.hash >> 9).c_str());
+    p.add(start, info, pid, "VER %s", versions[(c.hash >> 12) % versions.size()]);
+    p.add(start, notice, pid, "addr: %s", c.address.c_str());
+    if (c.wrongPassword && c.outgoing) {
+        p.add(c.hello, error, pid, "rerror: Bad password");
+        p.add(c.hello, notice, pid, "holding %s (%s)", c.address.c_str(),
+              holdText(c.hello + 600).c_str());
+        return;
+    }
+    // A caller offers encryption always, an answerer only to a caller it
+    // has a password for.
+    const bool crypt = !c.outgoing || c.password;
+    p.add(start, info, pid, "OPT %sEXTCMD %sGZ", c.outgoing ? "" : "NDA ", crypt ? "CRYPT " : "");
+    if (!c.outgoing) p.add(start, notice, pid, "Remote supports asymmetric ND mode");
+    p.add(start, notice, pid, "Remote supports EXTCMD mode");
+    if (crypt) p.add(start, notice, pid, "Remote requests CRYPT mode");
+    p.add(start, notice, pid, "Remote supports GZ mode");
+    if (c.wrongPassword) {
+        p.add(c.hello, error, pid, "`CRAM-MD5-%016llx%016llx': incorrect password",
+              static_cast<unsigned long long>(prng_.next()),
+              static_cast<unsigned long long>(prng_.next()));
+    } else if (c.password) {
+        p.add(c.hello, notice, pid, "pwd protected session (MD5)");
+        p.add(c.hello, info, pid, "session in CRYPT mode");
+    }
+}
+
+// The files, each way one after another over the session's time (a
+// file's lines are written as it starts and as it is done), and the end.
+void BinkdTextLog::exchange(Pending& p, const Call& c) {
+    const std::uint32_t pid = c.pid, hello = c.hello, end = c.end;
+    const char* address = c.address.c_str();
+    const std::vector<std::uint32_t> sent = fileSizes(c.r.bytesSent, prng_);
+    const std::vector<std::uint32_t> received = fileSizes(c.r.bytesReceived, prng_);
+    const std::uint32_t span = end - hello;
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        const auto from = static_cast<std::uint32_t>(hello + std::uint64_t{span} * i / sent.size());
+        const auto to =
+            static_cast<std::uint32_t>(hello + std::uint64_t{span} * (i + 1) / sent.size());
+        const std::string name = bundleName(c.start, prng_);
+        p.add(from, notice, pid, "sending %s/%s as %s (%u)", outbound, name.c_str(), name.c_str(),
+              sent[i]);
+        p.add(to, notice, pid, "sent: %s/%s (%u, %.2f CPS, %s)", outbound, name.c_str(), sent[i],
+              static_cast<double>(sent[i]) / std::max<std::uint32_t>(1, to - from), address);
+    }
+    // A failed session with files, or a third of those without, broke off
+    // while one more file was coming in.
+    const bool brokenOff =
+        c.failed && !c.wrongPassword && (!sent.empty() || !received.empty() || prng_.chance(33));
+    const std::size_t slots = received.size() + (brokenOff ? 1 : 0);
+    std::string unfinished;
+    std::uint32_t unfinishedSize = 1;
+    for (std::size_t i = 0; i < slots; ++i) {
+        const auto from = static_cast<std::uint32_t>(hello + std::uint64_t{span} * i / slots);
+        const auto to = static_cast<std::uint32_t>(hello + std::uint64_t{span} * (i + 1) / slots);
+        const std::string name = bundleName(c.start, prng_);
+        const std::uint32_t size = i < received.size() ? received[i] : 1000 + prng_.logUniform(22);
+        p.add(from, info, pid, "receiving %s (%u byte(s), off 0)", name.c_str(), size);
+        if (i == received.size()) {
+            p.add(end, error, pid, "recv: connection closed by foreign host");
+            unfinished = name;
+            unfinishedSize = size;
+            break;
+        }
+        p.add(to, notice, pid, "%s -> %s/%s", name.c_str(), inbound, name.c_str());
+        p.add(to, notice, pid, "rcvd: %s (%u, %.2f CPS, %s)", name.c_str(), size,
+              static_cast<double>(size) / std::max<std::uint32_t>(1, to - from), address);
+    }
+    if (c.failed && !c.wrongPassword && !brokenOff)
+        p.add(end, error, pid, "recv: Connection reset by peer");
+    p.add(end, notice, pid, "done (%s %s, %s, S/R: %zu/%zu (%u/%u bytes))",
+          c.outgoing ? "to" : "from", address, c.failed ? "failed" : "OK", sent.size(),
+          received.size(), c.r.bytesSent, c.r.bytesReceived);
+    if (brokenOff)
+        p.add(end, error, pid, "receiving of %s interrupted at %u", unfinished.c_str(),
+              prng_.below(unfinishedSize));
+    p.add(end, debug, pid, "session closed, quitting...");
+    p.add(end, debug, c.outgoing ? clientmgr_ : servmgr_, "rc(%u)=0", pid);
 }
 
 void BinkdTextLog::strayCaller(std::uint32_t time) {
@@ -405,10 +441,9 @@ void BinkdTextLog::strayCaller(std::uint32_t time) {
 void BinkdTextLog::refusedCall(std::uint32_t time, const FidoAddress& to) {
     Pending* p = fresh();
     const std::string address = addressText(to);
-    const std::uint32_t hash = addressHash(to);
     p->add(time, notice, p->pid, "call to %s", address.c_str());
-    p->add(time, debug, p->pid, "trying f%d.n%d.z%d.binkp.net [10.%u.%u.%u]...", to.node, to.net,
-           to.zone, hash % 250 + 1, (hash >> 8) % 250 + 1, (hash >> 16) % 250 + 1);
+    p->add(time, debug, p->pid, "trying %s [%s]...", remoteHost(to).c_str(),
+           remoteIp(addressHash(to)).c_str());
     p->add(time, error, p->pid, "connection to %s failed: Connection refused", address.c_str());
     p->add(time, notice, p->pid, "holding %s (%s)", address.c_str(), holdText(time + 600).c_str());
     p->add(time, debug, clientmgr_, "rc(%u)=0", p->pid);

@@ -47,6 +47,7 @@ class BinkdTextLog {
 
   private:
     struct Pending;  // the lines of a session not yet written
+    struct Call;     // what a session's lines are made of
     struct Later {
         bool operator()(const Pending* a, const Pending* b) const;
     };
@@ -64,6 +65,8 @@ class BinkdTextLog {
     std::uint32_t takePid();
     Pending* fresh();
     void queue(Pending* p);
+    void greet(Pending& p, const Call& c);
+    void exchange(Pending& p, const Call& c);
     void strayCaller(std::uint32_t time);
     void refusedCall(std::uint32_t time, const FidoAddress& address);
 
