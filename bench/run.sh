@@ -24,6 +24,9 @@
 # archive (also by default): the day archive on the same year, timed
 # the same way; see section_archive.
 #
+# textlog (also by default): binkd's text log of a year of the same node;
+# see section_textlog.
+#
 # brimsel, ravlog, pondrel: the older throughput figures (records per
 # second beside `cat`, peak memory) over histories with an address per
 # session; RECORDS and REPEAT change their size and number of runs.
@@ -246,6 +249,62 @@ section_archive() {
         'BEGIN { printf "  archive of the year: %.1f MiB for %d days, %.1f KiB a day\n", bytes / 1048576, days, bytes / 1024 / days }'
 }
 
+# ---- textlog -----------------------------------------------------------------
+
+# Times a command in the text log's directory with its standard output in
+# a file: GNU grep, writing to /dev/null (as timed gives it), stops at the
+# first match of each file.
+textlog_timed() {
+    (cd "$work/textlog" && "$build/bench/timed" sh -c 'exec "$@" >"$0"' "$work/textlog.out" "$@")
+}
+
+# binkd's text log (loglevel 4) of a year of the floor's node: TEXTYEAR
+# sessions (default 100,000: a tenth of YEAR, for at loglevel 4 a session
+# is some 30 lines and 2 KB, so that a million would be 2 GB) of LINKS
+# links over 2024, rotated weekly with every copy kept and none gzipped,
+# so that grep and binkdlogstat read the same bytes as the programs. In
+# ROUNDS interleaved rounds (binkdlogstat, a Perl script, in three at
+# most), each as a multiple of `grep -c -F 'done ('` over the same files,
+# oldest first as binkdlogstat needs them.
+section_textlog() {
+    local rounds=${ROUNDS:-9} links=${LINKS:-500} sessions=${TEXTYEAR:-100000}
+    local histgen=$build/tools/histgen round
+    for program in "$histgen" "$build/bench/timed"; do
+        [[ -x $program ]] || { echo "missing $program (build first)" >&2; exit 1; }
+    done
+    mkdir -p "$work/textlog"
+    local began=$(date +%s%N)
+    "$histgen" bulk --type log --records "$sessions" --links "$links" --seed 7 \
+        --start 2024-01-01 --span-days 366 --rotate 53 --rotate-form numbered \
+        --out "$work/textlog/binkd"
+    local made=$(($(date +%s%N) - began))
+    local -a files
+    mapfile -t files < <(cd "$work/textlog" && ls binkd* | sort -t. -k2,2nr)
+    local stat=""
+    if [[ -x /usr/sbin/binkdlogstat ]]; then stat=/usr/sbin/binkdlogstat
+    elif command -v binkdlogstat >/dev/null; then stat=$(command -v binkdlogstat); fi
+
+    : >"$work/textlog.times"
+    for ((round = 0; round < rounds; round++)); do
+        echo "grep -c -F 'done ('|grep -c -F 'done ('|$(textlog_timed grep -c -F 'done (' "${files[@]}")"
+        if [[ -n $stat ]] && ((round < 3)); then
+            echo "binkdlogstat|grep -c -F 'done ('|$(textlog_timed "$stat" "${files[@]}")"
+        fi
+        # Hooks for the programs once they read the text log, timed the same
+        # way against grep (the daily run on 31 December, pondrel over 2024):
+        # echo "ravlog, 31.12.2024|grep -c -F 'done ('|$(textlog_timed "$build/ravlog/ravlog" -c... -d31.12.2024)"
+        # echo "pondrel, 2024|grep -c -F 'done ('|$(textlog_timed "$build/pondrel/pondrel" -c... -b1.1.2024 -e31.12.2024)"
+    done >>"$work/textlog.times"
+
+    echo "== textlog: binkd's text log (loglevel 4) of $sessions sessions of $links links over 2024,"
+    echo "   rotated weekly into ${#files[@]} plain files, $rounds interleaved rounds (binkdlogstat in three at most)"
+    awk -v bytes="$(cat "$work"/textlog/binkd* | wc -c)" -v lines="$(cat "$work"/textlog/binkd* | wc -l)" -v ns="$made" \
+        'BEGIN { printf "   %.1f MiB, %d lines, written by histgen in %.2f s (wall)\n", bytes / 1048576, lines, ns / 1e9 }'
+    [[ -n $stat ]] || echo "   (binkdlogstat not installed: not timed)"
+    echo "   processor time (user + system) in ms, and as a multiple of grep; wall time for reference"
+    summarize_times "$work/textlog.times"
+}
+
 # ---- throughput (older figures) ---------------------------------------------
 
 # Best wall time in seconds of running the command REPEAT times in the
@@ -313,7 +372,7 @@ section_ravlog() { BUILD=$build "$root/bench/ravlog.sh"; }
 section_pondrel() { BUILD=$build "$root/bench/pondrel.sh"; }
 
 sections=("$@")
-if [[ ${#sections[@]} -eq 0 ]]; then sections=(floor archive); fi
+if [[ ${#sections[@]} -eq 0 ]]; then sections=(floor archive textlog); fi
 for s in "${sections[@]}"; do
     "section_$s"
 done

@@ -31,4 +31,20 @@ const FidoAddress& BulkLinks::pick(Prng& prng) const {
     return addresses_[static_cast<std::size_t>(at - reach_.begin())];
 }
 
+SessionRecord bulkSession(Prng& prng, const std::optional<BulkLinks>& links, std::uint32_t start,
+                          std::uint64_t span, std::uint32_t i, std::uint32_t count) {
+    SessionRecord r;
+    r.address = links ? links->pick(prng) : bulkAddress(prng);
+    r.startTime = static_cast<std::uint32_t>(start + span * i / count);
+    r.duration = prng.between(0, 1800);
+    r.bytesReceived = prng.logUniform(24);
+    r.bytesSent = prng.logUniform(24);
+    r.flags = static_cast<std::uint16_t>(
+        (prng.chance(50) ? SessionFlags::incoming : SessionFlags::outgoing) |
+        (prng.chance(93) ? SessionFlags::normal : 0) |
+        (prng.chance(80) ? SessionFlags::protectedSession : 0));
+    r.cost = r.duration / 30;
+    return r;
+}
+
 }  // namespace rv::histgen

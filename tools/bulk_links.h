@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/fido_address.h"
+#include "core/session_record.h"
 #include "tools/prng.h"
 
 namespace rv::histgen {
@@ -34,5 +36,12 @@ class BulkLinks {
     std::vector<FidoAddress> addresses_;
     std::vector<std::uint32_t> reach_;  // running sum of the weights up to each link
 };
+
+// One session of a bulk history: the i-th of count over span seconds
+// from start, of one of the links or (without links) of an address of its
+// own. Every form of history draws the same numbers, so that a seed gives
+// the same sessions in every form.
+SessionRecord bulkSession(Prng& prng, const std::optional<BulkLinks>& links, std::uint32_t start,
+                          std::uint64_t span, std::uint32_t i, std::uint32_t count);
 
 }  // namespace rv::histgen

@@ -1,4 +1,6 @@
 // histgen: writes history files for tests, the demo and the benchmarks.
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -10,11 +12,13 @@
 
 #include "core/history_reader.h"
 #include "core/time_text.h"
+#include "tools/binkd_text_log.h"
 #include "tools/bulk_links.h"
 #include "tools/history_writer.h"
 #include "tools/node_history.h"
 #include "tools/prng.h"
 #include "tools/record_list.h"
+#include "tools/rotated_log_files.h"
 
 namespace {
 
@@ -32,12 +36,27 @@ constexpr const char* helpText =
     "      brake.his (4), pair116.ohs/.ihs (5), status64.his (6), wide316.his (7)\n"
     "      and dated104.ohs/.ihs (8), N days ending with --end (default:\n"
     "      yesterday). The same seed and end date give the same files.\n"
+    "  histgen node ... --binkd-log NAME [--rotate K] [--rotate-days P] [--rotate-form F]\n"
+    "      Also writes the sessions of binkd.his as binkd's text log DIR/NAME,\n"
+    "      rotated as with bulk --type log below.\n"
     "  histgen bulk --type N --records COUNT --out FILE [--start YYYY-MM-DD]\n"
     "               [--span-days D] [--seed S] [--links L]\n"
     "      Writes COUNT sessions of type N spread over D days (default 365) from\n"
     "      --start (default 2024-01-01), for benchmarks. Each session has an\n"
     "      address of its own; with --links, the sessions are those of a node\n"
     "      with L links, a few of them busy and most of them quiet.\n"
+    "  histgen bulk --type log ... [--rotate K] [--rotate-days P]\n"
+    "               [--rotate-form numbered|gzip|dateext|dateext-gzip]\n"
+    "      Writes the same sessions as binkd 1.1a's text log at loglevel 4 into\n"
+    "      FILE, sessions that overlap interleaved under their own process ids.\n"
+    "      With --rotate, FILE is rotated every P days (default 7) at 06:25 and\n"
+    "      the K newest copies are kept: FILE.1, FILE.2.gz, ... (gzip, the\n"
+    "      default), FILE.1, FILE.2, ... (numbered) or FILE-YYYYMMDD[.gz]\n"
+    "      (dateext, dateext-gzip), named after the day of the rotation; the\n"
+    "      newest copy is never gzipped. A line's time is the sessions' wall\n"
+    "      clock; a file's modification time is its last line's, taken in the\n"
+    "      zone of TZ, and a gzipped copy's that of the rotation that\n"
+    "      compressed it.\n"
     "\n"
     "Record list: one record per line; '#' starts a comment.\n"
     "  2:5020/100.0 2024-03-05T10:15:00 dur=60 rcvd=1000 sent=2048 flags=0x0d cost=3\n"
@@ -171,9 +190,75 @@ std::int64_t yesterday() {
            1;
 }
 
+struct RotatedFormName {
+    const char* name;
+    RotatedForm form;
+};
+constexpr RotatedFormName rotatedForms[] = {{"numbered", RotatedForm::numbered},
+                                            {"gzip", RotatedForm::numberedGzip},
+                                            {"dateext", RotatedForm::dated},
+                                            {"dateext-gzip", RotatedForm::datedGzip}};
+
+constexpr std::array<std::string_view, 3> rotationKeys{"rotate", "rotate-days", "rotate-form"};
+
+bool rotationGiven(const Arguments& args) {
+    for (std::string_view key : rotationKeys)
+        if (args.values.count(key)) return true;
+    return false;
+}
+
+// The rotation options as a plan for the log at path; an error text when
+// one is off.
+std::optional<RotationPlan> rotationPlan(const Arguments& args, const std::string& path,
+                                         std::string& error) {
+    RotationPlan plan;
+    plan.path = path;
+    auto copies = numberOption(args, "rotate");
+    auto days = numberOption(args, "rotate-days");
+    if ((args.values.count("rotate") && !copies) ||
+        (args.values.count("rotate-days") && (!days || *days < 1))) {
+        error = "--rotate and --rotate-days want a number (days at least 1)";
+        return std::nullopt;
+    }
+    plan.copies = copies.value_or(0);
+    plan.periodDays = days.value_or(7);
+    if (auto form = args.values.find("rotate-form"); form != args.values.end()) {
+        const auto* it =
+            std::find_if(std::begin(rotatedForms), std::end(rotatedForms),
+                         [&](const RotatedFormName& f) { return form->second == f.name; });
+        if (it == std::end(rotatedForms)) {
+            error = "--rotate-form is numbered, gzip, dateext or dateext-gzip";
+            return std::nullopt;
+        }
+        plan.form = it->form;
+    }
+    return plan;
+}
+
+// Sessions as binkd's text log, rotated as the plan says: next(r) gives
+// them in start order, false after the last.
+template <typename NextSession>
+int writeTextLog(RotationPlan plan, std::uint32_t start, std::uint32_t end, std::uint64_t seed,
+                 NextSession next) {
+    RotatedLogFiles files(std::move(plan), start, end);
+    BinkdTextLog log(files, seed ^ 0x62696E6B64ull);  // its own numbers: "binkd"
+    log.start(start);
+    SessionRecord r;
+    while (next(r))
+        log.session(r);
+    log.finish();
+    if (!files.finish()) {
+        std::fprintf(stderr, "histgen: cannot write %s\n", files.failedPath().c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int nodeMode(int argc, char** argv) {
     std::string error;
-    auto args = splitArguments(argc, argv, 2, {"dir", "days", "seed", "end"}, error);
+    auto args = splitArguments(
+        argc, argv, 2,
+        {"dir", "days", "seed", "end", "binkd-log", "rotate", "rotate-days", "rotate-form"}, error);
     if (!args) return usageError(error);
     if (!args->words.empty()) return usageError("unexpected " + args->words[0]);
     auto days = numberOption(*args, "days");
@@ -192,6 +277,14 @@ int nodeMode(int argc, char** argv) {
     if (options.endDay - options.days + 1 < 7671)  // 1991-01-01: the formats' time floor
         return usageError("the history would start before 1991");
     const std::string dir = args->values["dir"];
+    const auto logName = args->values.find("binkd-log");
+    if (rotationGiven(*args) && logName == args->values.end())
+        return usageError("--rotate is for --binkd-log");
+    std::optional<RotationPlan> plan;
+    if (logName != args->values.end()) {
+        plan = rotationPlan(*args, dir + "/" + logName->second, error);
+        if (!plan) return usageError(error);
+    }
     for (const GeneratedFile& file : generateNode(options)) {
         const std::string path = dir + "/" + file.name;
         if (!writeFile(path, file.bytes)) {
@@ -201,19 +294,31 @@ int nodeMode(int argc, char** argv) {
         std::printf("%-14s type %d  %6zu records  %8zu bytes\n", file.name.c_str(), file.type,
                     file.sessions, file.bytes.size());
     }
-    return 0;
+    if (!plan) return 0;
+    const std::vector<SessionRecord> sessions = binkdLineSessions(options);
+    const auto start = static_cast<std::uint32_t>((options.endDay - options.days + 1) * 86400);
+    const auto end = static_cast<std::uint32_t>((options.endDay + 1) * 86400);
+    std::size_t at = 0;
+    return writeTextLog(std::move(*plan), start, end, options.seed, [&](SessionRecord& r) {
+        if (at == sessions.size()) return false;
+        r = sessions[at++];
+        return true;
+    });
 }
 
 int bulkMode(int argc, char** argv) {
     std::string error;
-    auto args = splitArguments(
-        argc, argv, 2, {"type", "records", "out", "start", "span-days", "seed", "links"}, error);
+    auto args = splitArguments(argc, argv, 2,
+                               {"type", "records", "out", "start", "span-days", "seed", "links",
+                                "rotate", "rotate-days", "rotate-form"},
+                               error);
     if (!args) return usageError(error);
     if (!args->words.empty()) return usageError("unexpected " + args->words[0]);
-    auto type = numberOption(*args, "type");
+    const bool textLog = args->values["type"] == "log";
+    auto type = textLog ? std::optional<std::uint32_t>(0) : numberOption(*args, "type");
     auto records = numberOption(*args, "records");
-    if (!type || *type < 1 || *type > 8 || !records || !args->values.count("out"))
-        return usageError("bulk needs --type 1..8 --records COUNT --out FILE");
+    if (!type || (!textLog && (*type < 1 || *type > 8)) || !records || !args->values.count("out"))
+        return usageError("bulk needs --type 1..8|log --records COUNT --out FILE");
     std::int64_t startDay = 19723;  // 2024-01-01
     if (args->values.count("start")) {
         auto day = parseDay(args->values["start"]);
@@ -225,38 +330,42 @@ int bulkMode(int argc, char** argv) {
     const std::uint32_t linkCount = numberOption(*args, "links").value_or(0);
     if (args->values.count("links") && (linkCount < 1 || linkCount > maxBulkLinks))
         return usageError("--links must be 1.." + std::to_string(maxBulkLinks));
-    Prng prng(numberOption(*args, "seed").value_or(1));
+    const std::uint64_t seed = numberOption(*args, "seed").value_or(1);
+    Prng prng(seed);
     const std::optional<BulkLinks> links =
         linkCount ? std::optional<BulkLinks>(BulkLinks(linkCount, prng)) : std::nullopt;
 
     const std::string& out = args->values["out"];
+    const auto start = static_cast<std::uint32_t>(startDay * 86400);
+    const std::uint64_t span = std::uint64_t{spanDays} * 86400;
+    if (rotationGiven(*args) && !textLog) return usageError("--rotate is for --type log");
+    if (textLog) {
+        auto plan = rotationPlan(*args, out, error);
+        if (!plan) return usageError(error);
+        std::uint32_t i = 0;
+        return writeTextLog(std::move(*plan), start, static_cast<std::uint32_t>(start + span), seed,
+                            [&](SessionRecord& r) {
+                                if (i == *records) return false;
+                                r = bulkSession(prng, links, start, span, i++, *records);
+                                return true;
+                            });
+    }
+
     std::FILE* f = std::fopen(out.c_str(), "wb");
     if (!f) {
         std::fprintf(stderr, "histgen: cannot write %s\n", out.c_str());
         return 1;
     }
-    const auto start = static_cast<std::uint32_t>(startDay * 86400);
-    const std::uint64_t span = std::uint64_t{spanDays} * 86400;
     const auto htype = static_cast<HistoryType>(*type);
     HistoryWriter writer(htype, start + 1);
     if (htype == HistoryTypes::dated104) writer.datedDummy(start);
     bool ok = true;
     for (std::uint32_t i = 0; i < *records && ok; ++i) {
-        SessionRecord r;
-        r.address = links ? links->pick(prng) : bulkAddress(prng);
-        r.startTime = static_cast<std::uint32_t>(start + span * i / *records);
+        SessionRecord r = bulkSession(prng, links, start, span, i, *records);
         // Readers before the 316-byte test read offset 8 took such a file
         // for 28-byte records when the first start time was 0 to 39
         // modulo 256; the files stay as they were generated then.
         if (i == 0 && htype == HistoryTypes::wide316 && r.startTime % 256 < 40) r.startTime += 40;
-        r.duration = prng.between(0, 1800);
-        r.bytesReceived = prng.logUniform(24);
-        r.bytesSent = prng.logUniform(24);
-        r.flags = static_cast<std::uint16_t>(
-            (prng.chance(50) ? SessionFlags::incoming : SessionFlags::outgoing) |
-            (prng.chance(93) ? SessionFlags::normal : 0) |
-            (prng.chance(80) ? SessionFlags::protectedSession : 0));
-        r.cost = r.duration / 30;
         writer.session(r);
         if (writer.bytes().size() >= (1u << 20)) {
             ok = writeBytes(f, writer.bytes());

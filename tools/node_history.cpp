@@ -269,6 +269,19 @@ std::vector<Planned> onlyDirection(const std::vector<Planned>& plan, bool incomi
 
 }  // namespace
 
+// The binkd line: the first of the node, drawn with the first number of
+// the node's seed.
+constexpr LineProfile binkdProfile{20, 40, false, false};
+
+std::vector<SessionRecord> binkdLineSessions(const NodeOptions& options) {
+    Prng prng(options.seed);
+    Prng linePrng(prng.next());
+    std::vector<SessionRecord> sessions;
+    for (const Planned& p : planLine(linePrng, binkdProfile, options))
+        sessions.push_back(p.r);
+    return sessions;
+}
+
 std::vector<GeneratedFile> generateNode(const NodeOptions& options) {
     Prng prng(options.seed);
     const auto firstTime = static_cast<std::uint32_t>((options.endDay - options.days + 1) * 86400);
@@ -286,7 +299,7 @@ std::vector<GeneratedFile> generateNode(const NodeOptions& options) {
         files.push_back(
             encodeLine(std::string(stem) + ".ihs", type, onlyDirection(plan, true), firstTime));
     };
-    line("binkd.his", binkd, {20, 40, false, false});
+    line("binkd.his", binkd, binkdProfile);
     line("plain28.his", plain28, {10, 25, false, false});
     line("long100.his", long100, {8, 20, false, false});
     line("brake.his", brake, {6, 16, true, false});

@@ -35,4 +35,9 @@ struct GeneratedFile {
 // UTC for the 32-bit formats, calendar fields for type 8.
 std::vector<GeneratedFile> generateNode(const NodeOptions& options);
 
+// The sessions of binkd.his in start order, with the flags the node saw
+// (incoming or outgoing, normal unless it failed, protected), which
+// binkd's binary log does not keep but its text log tells.
+std::vector<SessionRecord> binkdLineSessions(const NodeOptions& options);
+
 }  // namespace rv::histgen
