@@ -35,6 +35,8 @@ inline constexpr std::uint8_t aborts = 0x02;      // normal is cleared for an ab
 inline constexpr std::uint8_t cost = 0x04;        // the cost of the session
 // No direction of its own: it comes from the .IHS/.OHS name of the file.
 inline constexpr std::uint8_t directionFromName = 0x08;
+// Events of the mailer (The Brake!'s Answer, Dial, ...) beside its sessions.
+inline constexpr std::uint8_t events = 0x10;
 }  // namespace Carries
 
 // Converts one record of a fixed layout (its bytes in raw, zero-padded to
@@ -81,6 +83,12 @@ bool startsAsWide316(const FileHead& head);
 // The date test of a pair's first record: passed, the pair is 104-byte.
 bool startsAsDated104(const FileHead& head);
 
+// Whether the cut rewrites the history in place: only formats whose
+// records are the common layout, which it writes back byte for byte.
+enum class Cut : std::uint8_t { never, inPlace };
+
+inline constexpr std::string_view noSignature{};
+
 struct HistoryFormat {
     HistoryType type;
     RecordLayout layout;
@@ -88,84 +96,41 @@ struct HistoryFormat {
     std::size_t headerSize;      // bytes before the first record, when detected
     std::string_view signature;  // the bytes every file of it starts with
     std::uint8_t carries;        // Carries bits
-    bool cuttable;               // records in the common layout, which the cut rewrites
-    DecodeRecord decode;         // fixed layout
-    IsSession isSession;         // nullptr: every record is a session
-    StartsAs startsAs;           // nullptr: told by its name or the History value
+    Cut cut;
+    DecodeRecord decode;  // fixed layout
+    IsSession isSession;  // nullptr: every record is a session
+    StartsAs startsAs;    // nullptr: told by its name or the History value
 };
 
 // A format's row. A new format is its row here, its name in HistoryType,
 // its layout's case in the reader (HistoryReader::readAnySession) when it
 // brings a new one, its place in detectHistoryType's order and its case in
-// histgen's writer.
+// histgen's writer. The columns: the type, the layout, the record size,
+// the header size, the signature, what it carries, whether it is cut, the
+// decoder, which records are sessions and the test of its first bytes.
 inline constexpr std::array historyFormats{
     HistoryFormat{HistoryType::long100, RecordLayout::fixed, longRecordSize, 2,
-                  std::string_view("\xF1\x00", 2), Carries::protection | Carries::aborts, true,
-                  decodeLong100, nullptr, startsAsLong100},
-    HistoryFormat{HistoryType::plain28,
-                  RecordLayout::fixed,
-                  shortRecordSize,
-                  0,
-                  {},
-                  Carries::nothing,
-                  true,
-                  decodePlain28,
-                  nullptr,
-                  nullptr},
-    HistoryFormat{HistoryType::binkd,
-                  RecordLayout::fixed,
-                  shortRecordSize,
-                  0,
-                  {},
-                  Carries::aborts,
-                  true,
-                  decodePlain28,
-                  nullptr,
-                  nullptr},
-    HistoryFormat{HistoryType::brake,
-                  RecordLayout::brake,
-                  0,
-                  6,
-                  {},
-                  Carries::nothing,
-                  false,
-                  nullptr,
-                  nullptr,
-                  startsAsBrake},
-    HistoryFormat{HistoryType::pair116,
-                  RecordLayout::fixed,
-                  116,
-                  0,
-                  {},
-                  Carries::cost | Carries::directionFromName,
-                  false,
-                  decodePair116,
-                  nullptr,
+                  std::string_view("\xF1\x00", 2), Carries::protection | Carries::aborts,
+                  Cut::inPlace, decodeLong100, nullptr, startsAsLong100},
+    HistoryFormat{HistoryType::plain28, RecordLayout::fixed, shortRecordSize, 0, noSignature,
+                  Carries::nothing, Cut::inPlace, decodePlain28, nullptr, nullptr},
+    HistoryFormat{HistoryType::binkd, RecordLayout::fixed, shortRecordSize, 0, noSignature,
+                  Carries::aborts, Cut::inPlace, decodePlain28, nullptr, nullptr},
+    HistoryFormat{HistoryType::brake, RecordLayout::brake, 0, 6, noSignature, Carries::events,
+                  Cut::never, nullptr, nullptr, startsAsBrake},
+    HistoryFormat{HistoryType::pair116, RecordLayout::fixed, 116, 0, noSignature,
+                  Carries::cost | Carries::directionFromName, Cut::never, decodePair116, nullptr,
                   nullptr},
     HistoryFormat{HistoryType::status64, RecordLayout::fixed, 64, 8,
                   std::string_view("\x04\xFF\x1A\xD5", 4), Carries::protection | Carries::aborts,
-                  false, decodeStatus64, nullptr, startsAsStatus64},
-    HistoryFormat{HistoryType::wide316,
-                  RecordLayout::fixed,
-                  316,
-                  0,
-                  {},
-                  Carries::protection | Carries::aborts,
-                  false,
-                  decodeWide316,
-                  isWide316Session,
-                  startsAsWide316},
+                  Cut::never, decodeStatus64, nullptr, startsAsStatus64},
+    HistoryFormat{HistoryType::wide316, RecordLayout::fixed, 316, 0, noSignature,
+                  Carries::protection | Carries::aborts, Cut::never, decodeWide316,
+                  isWide316Session, startsAsWide316},
     // The first record of the first file of a pair is a header, passed
     // over; its twin is read whole.
-    HistoryFormat{HistoryType::dated104,
-                  RecordLayout::fixed,
-                  104,
-                  104,
-                  {},
-                  Carries::cost | Carries::directionFromName,
-                  false,
-                  decodeDated104,
-                  nullptr,
+    HistoryFormat{HistoryType::dated104, RecordLayout::fixed, 104, 104, noSignature,
+                  Carries::cost | Carries::directionFromName, Cut::never, decodeDated104, nullptr,
                   startsAsDated104},
 };
 
@@ -178,9 +143,10 @@ inline constexpr bool historyFormatsWhole = [] {
         if (number(f.type) != i + 1) return false;
         if ((f.layout == RecordLayout::fixed) != (f.recordSize > 0 && f.decode != nullptr))
             return false;
-        if (f.cuttable && f.recordSize != shortRecordSize && f.recordSize != longRecordSize)
+        if (f.cut == Cut::inPlace && f.recordSize != shortRecordSize &&
+            f.recordSize != longRecordSize)
             return false;
-        if (f.cuttable && f.headerSize != f.signature.size()) return false;
+        if (f.cut == Cut::inPlace && f.headerSize != f.signature.size()) return false;
         if (f.signature.size() > f.headerSize) return false;
     }
     return true;
@@ -189,16 +155,9 @@ static_assert(historyFormatsWhole, "HistoryType and historyFormats must list the
 
 // What a history not (yet) read as any format is: it carries nothing and
 // reads nothing.
-inline constexpr HistoryFormat noFormat{HistoryType::none,
-                                        RecordLayout::none,
-                                        0,
-                                        0,
-                                        {},
-                                        Carries::nothing,
-                                        false,
-                                        nullptr,
-                                        nullptr,
-                                        nullptr};
+inline constexpr HistoryFormat noFormat{
+    HistoryType::none, RecordLayout::none, 0,       0,       noSignature,
+    Carries::nothing,  Cut::never,         nullptr, nullptr, nullptr};
 
 constexpr const HistoryFormat& formatOf(HistoryType t) {
     return t == HistoryType::none ? noFormat : historyFormats[number(t) - 1];
@@ -219,9 +178,12 @@ constexpr bool recordsAborts(HistoryType t) {
 constexpr bool recordsCost(HistoryType t) {
     return (formatOf(t).carries & Carries::cost) != 0;
 }
+constexpr bool recordsEvents(HistoryType t) {
+    return (formatOf(t).carries & Carries::events) != 0;
+}
 // On-disk record size of a format the cut rewrites (0 for the others).
 constexpr std::size_t commonRecordSize(HistoryType t) {
-    return formatOf(t).cuttable ? formatOf(t).recordSize : 0;
+    return formatOf(t).cut == Cut::inPlace ? formatOf(t).recordSize : 0;
 }
 
 }  // namespace rv

@@ -23,11 +23,13 @@ namespace {
 constexpr std::size_t pendingLimit = 1 << 16;
 
 // A file read as 28-byte records that begins as a 100-byte record history.
-bool startsAsLong100(const std::string& path) {
+bool fileStartsAsLong100(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
-    std::uint8_t first[2] = {};
-    const bool found = readExactly(fd, first, sizeof first, 0) && first[0] == 0xF1 && first[1] == 0;
+    std::uint8_t first[detectionBytes] = {};
+    const std::size_t signature = formatOf(HistoryType::long100).signature.size();
+    const bool found =
+        readExactly(fd, first, signature, 0) && startsAsLong100(FileHead{first, signature});
     ::close(fd);
     return found;
 }
@@ -65,7 +67,7 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
                           std::time_t runMidnight) {
     reset();
     const HistoryFormat& format = formatOf(type);
-    if (cutHistory == 0 || !format.cuttable) return;
+    if (cutHistory == 0 || format.cut != Cut::inPlace) return;
     active_ = true;
     path_ = path;
     type_ = type;
@@ -84,7 +86,7 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
     }
     device_ = st.st_dev;
     inode_ = st.st_ino;
-    if (type != HistoryType::long100 && startsAsLong100(path)) {
+    if (type != HistoryType::long100 && fileStartsAsLong100(path)) {
         // With SupportNewFormat No a 100-byte record history is read in
         // 28-byte pieces: cutting by them would drop parts of records.
         giveUp(
