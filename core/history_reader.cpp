@@ -91,7 +91,6 @@ bool HistoryReader::openHistory(HistorySource& source, bool detectFormats) {
     direction_ = 0;
     pairPending_ = false;
     type_ = source.type;
-    format_ = &formatOf(type_);
     source_ = opener_.openHistory(source.path);
     if (!source_) return false;
     if (!detectFormats) return true;
@@ -100,7 +99,6 @@ bool HistoryReader::openHistory(HistorySource& source, bool detectFormats) {
     Detection d =
         detectHistoryType({buffer_.data() + pos_, have}, source.type, source.pairLetter >= 0);
     type_ = source.type = d.type;
-    format_ = &formatOf(type_);
     const std::uint8_t* skipped = nullptr;
     take(d.headerBytes, skipped);
     if (d.isPair) {
@@ -123,27 +121,52 @@ HistoryReader::Twin HistoryReader::openTwin(HistorySource& source) {
     return source_ ? Twin::opened : Twin::failed;
 }
 
-bool HistoryReader::readAnySession(SessionRecord& r) {
-    if (!source_) return false;
-    switch (format_->layout) {
-        case RecordLayout::none:
-            return false;
-        case RecordLayout::brake:
-            return readBrakeRecord(r);
-        case RecordLayout::fixed:
-            break;
-    }
-    const std::size_t size = format_->recordSize;
+template <HistoryType type>
+bool HistoryReader::readFixed(SessionRecord& r) {
+    constexpr HistoryFormat format = formatOf(type);
+    static_assert(format.layout == RecordLayout::fixed);
     const std::uint8_t* p = nullptr;
     std::size_t got = 0;
-    do {
-        got = take(size, p);
+    for (;;) {
+        got = take(format.recordSize, p);
         if (got == 0) return false;
-    } while (format_->isSession && !format_->isSession(p));
-    format_->decode(p, r, wallClock_);
+        if constexpr (format.isSession == nullptr)
+            break;
+        else if (format.isSession(p))
+            break;
+    }
+    format.decode(p, r, wallClock_);
     raw_ = p;
     rawSize_ = got;
     return true;
+}
+
+// Every format has its case, so that the compiler names a format without
+// one; each calls its row's decoder directly, which the hot loop of a
+// whole history needs.
+bool HistoryReader::readAnySession(SessionRecord& r) {
+    if (!source_) return false;
+    switch (type_) {
+        case HistoryType::none:
+            return false;
+        case HistoryType::long100:
+            return readFixed<HistoryType::long100>(r);
+        case HistoryType::plain28:
+            return readFixed<HistoryType::plain28>(r);
+        case HistoryType::binkd:
+            return readFixed<HistoryType::binkd>(r);
+        case HistoryType::brake:
+            return readBrakeRecord(r);
+        case HistoryType::pair116:
+            return readFixed<HistoryType::pair116>(r);
+        case HistoryType::status64:
+            return readFixed<HistoryType::status64>(r);
+        case HistoryType::wide316:
+            return readFixed<HistoryType::wide316>(r);
+        case HistoryType::dated104:
+            return readFixed<HistoryType::dated104>(r);
+    }
+    return false;
 }
 
 bool HistoryReader::readBrakeRecord(SessionRecord& r) {

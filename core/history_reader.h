@@ -23,7 +23,10 @@ namespace rv {
 // first detectionBytes as the file has; missing bytes read as zero) and
 // whether its name is a pair name. Returns the type and the number of
 // header bytes before the first record; isPair tells whether the file is
-// one of an .IHS/.OHS pair.
+// one of an .IHS/.OHS pair. The order of the tests is part of the rule:
+// the signatures (The Brake!, 64-byte, 100-byte), then for a pair name the
+// date test, then the 316-byte test unless the line is a BinkD one; a file
+// that passes none keeps the type its History value gives.
 struct Detection {
     HistoryType type;
     std::size_t headerBytes;
@@ -80,15 +83,19 @@ class HistoryReader {
     // incoming or outgoing for a file of a pair, 0 otherwise.
     std::uint16_t direction() const { return direction_; }
     HistoryType type() const { return type_; }
-    // Raw bytes of the record last returned, as they stand in the file
-    // (types 1 to 3: exactly what history cutting writes back; shorter than
-    // the record size for a truncated last record).
+    // Raw bytes of the record last returned by a format of fixed-size
+    // records, as they stand in the file (for the formats the cut rewrites,
+    // exactly what it writes back; shorter than the record size for a
+    // truncated last record).
     std::span<const std::uint8_t> rawRecord() const { return {raw_, rawSize_}; }
     // Bytes of the current file consumed so far, header included.
     std::uint64_t consumed() const { return consumed_; }
 
   private:
     bool readAnySession(SessionRecord& r);
+    // A record of a format of fixed-size records (RecordLayout::fixed).
+    template <HistoryType type>
+    bool readFixed(SessionRecord& r);
     bool readBrakeRecord(SessionRecord& r);
     // Makes up to n bytes available at the read position; returns how many.
     std::size_t fill(std::size_t n);
@@ -104,7 +111,6 @@ class HistoryReader {
     bool exhausted_ = false;
     std::uint64_t consumed_ = 0;
     HistoryType type_ = HistoryType::none;
-    const HistoryFormat* format_ = &noFormat;  // type_'s row
     std::uint16_t direction_ = 0;
     bool pairPending_ = false;
     const std::uint8_t* raw_ = nullptr;
