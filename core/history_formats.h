@@ -103,9 +103,9 @@ struct HistoryFormat {
 };
 
 // A format's row. A new format is its row here, its name in HistoryType,
-// its layout's case in the reader (HistoryReader::readAnySession) when it
-// brings a new one, its place in detectHistoryType's order and its case in
-// histgen's writer. The columns: the type, the layout, the record size,
+// its case in the reader (HistoryReader::readAnySession), its place in
+// detectHistoryType's order, its case in histgen's writer and its fuzz
+// target. The columns: the type, the layout, the record size,
 // the header size, the signature, what it carries, whether it is cut, the
 // decoder, which records are sessions and the test of its first bytes.
 inline constexpr std::array historyFormats{
