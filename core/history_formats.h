@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string_view>
 
 #include "core/history_type.h"
@@ -163,7 +162,7 @@ constexpr const HistoryFormat& formatOf(HistoryType t) {
     return t == HistoryType::none ? noFormat : historyFormats[number(t) - 1];
 }
 
-// The format of a number as the configuration or a command line gives it.
+// The format numbered n, if there is one (histgen's --type, a fuzz target's).
 constexpr std::optional<HistoryType> historyTypeNumbered(std::int64_t n) {
     if (n < 1 || n > static_cast<std::int64_t>(historyFormats.size())) return std::nullopt;
     return historyFormats[static_cast<std::size_t>(n - 1)].type;
