@@ -24,7 +24,7 @@ enum class Aborted : std::uint8_t { no, yes, noSession };
 
 struct DumpRow {
     std::string_view file;  // the path as the "File:" line shows it
-    HistoryType type = 0;
+    HistoryType type = HistoryType::none;
     FidoAddress address;  // the stored values; an event holds its key
     // The stored time plus the line's shift, to be broken down as UTC;
     // negative when it cannot be.

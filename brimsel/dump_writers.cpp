@@ -112,7 +112,7 @@ class JsonLinesDump : public DumpWriter {
     using DumpWriter::DumpWriter;
 
     void beginFile(std::string_view path, HistoryType type) override {
-        prefix_ = "{\"file\":" + jsonString(path) + ",\"type\":" + std::to_string(type) +
+        prefix_ = "{\"file\":" + jsonString(path) + ",\"type\":" + std::to_string(number(type)) +
                   ",\"address\":\"";
     }
 
@@ -176,7 +176,7 @@ class CsvDump : public DumpWriter {
     }
 
     void beginFile(std::string_view path, HistoryType type) override {
-        prefix_ = csvField(path) + "," + std::to_string(type) + ",";
+        prefix_ = csvField(path) + "," + std::to_string(number(type)) + ",";
     }
 
     void row(const DumpRow& r) override {

@@ -290,7 +290,7 @@ class Reader {
                 // A value without a file name would leave a line that can never be read.
                 if (parseHistoryValue(v, source) == 0)
                     return configError(kw.lineNumber, invalidText());
-                if (source.type == HistoryTypes::binkd && source.n == 0 && source.m == 0)
+                if (source.type == HistoryType::binkd && source.n == 0 && source.m == 0)
                     return configError(kw.lineNumber, "invalid parameters value for BinkD line");
                 anyHistory_ = true;
                 lineHasHistory_ = true;

@@ -25,7 +25,7 @@ std::uint16_t swapDirection(std::uint16_t f) {
 
 std::uint16_t applyDirectionRules(std::uint16_t flags, const LineDirectionRules& rules) {
     if (rules.swapInOut) flags = swapDirection(flags);
-    if (rules.type == HistoryTypes::binkd)
+    if (rules.type == HistoryType::binkd)
         flags = settleBinkdDirection(flags, rules.n, rules.m, rules.binkdAbortedOut);
     return flags;
 }

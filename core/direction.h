@@ -20,7 +20,7 @@ std::uint16_t swapDirection(std::uint16_t flags);
 
 struct LineDirectionRules {
     bool swapInOut = false;
-    HistoryType type = 0;
+    HistoryType type = HistoryType::none;
     std::uint16_t n = 0;
     std::uint16_t m = 0;
     bool binkdAbortedOut = false;

@@ -12,41 +12,26 @@
 #include <vector>
 
 #include "core/byte_source.h"
+#include "core/history_formats.h"
 #include "core/history_source.h"
 #include "core/session_record.h"
 #include "core/wall_clock.h"
 
 namespace rv {
 
-// Converts one record of the given type (its bytes in raw, zero-padded to
-// the full size) into r. Types 5 and 8 leave the direction to the file name.
-void decodeType1(const std::uint8_t* raw, SessionRecord& r);
-void decodeType2or3(const std::uint8_t* raw, SessionRecord& r);
-void decodeType4Session(std::uint32_t time, std::uint8_t code, const std::uint8_t* payload,
-                        SessionRecord& r);
-void decodeType4Event(std::uint32_t time, std::uint8_t code, const std::uint8_t* payload,
-                      SessionRecord& r);
-void decodeType5(const std::uint8_t* raw, SessionRecord& r);
-void decodeType6(const std::uint8_t* raw, SessionRecord& r);
-void decodeType7(const std::uint8_t* raw, SessionRecord& r);
-void decodeType8(const std::uint8_t* raw, SessionRecord& r, WallClockReader& clock);
-
-// On-disk record sizes of the fixed-size types (0 for type 4).
-std::size_t recordSize(HistoryType t);
-
 // Chooses the format of a file from its first bytes (head: as many of the
 // first detectionBytes as the file has; missing bytes read as zero) and
 // whether its name is a pair name. Returns the type and the number of
 // header bytes before the first record; isPair tells whether the file is
-// one of an .IHS/.OHS pair.
+// one of an .IHS/.OHS pair. The order of the tests is part of the rule:
+// the signatures (The Brake!, 64-byte, 100-byte), then for a pair name the
+// date test, then the 316-byte test unless the line is a BinkD one; a file
+// that passes none keeps the type its History value gives.
 struct Detection {
     HistoryType type;
     std::size_t headerBytes;
     bool isPair;
 };
-// The first nine bytes, and the start times of the first two 316-byte
-// records (offsets 8 and 324).
-inline constexpr std::size_t detectionBytes = 328;
 Detection detectHistoryType(std::span<const std::uint8_t> head, HistoryType parsed, bool pairName);
 
 class HistoryReader {
@@ -64,7 +49,7 @@ class HistoryReader {
     // The next session of the open file; false at its end.
     bool readSession(SessionRecord& r) {
         // The common case inline: a 28-byte record wholly in the block.
-        if ((type_ == HistoryTypes::plain28 || type_ == HistoryTypes::binkd) &&
+        if ((type_ == HistoryType::plain28 || type_ == HistoryType::binkd) &&
             end_ - pos_ >= shortRecordSize) {
             raw_ = buffer_.data() + pos_;
             rawSize_ = shortRecordSize;
@@ -98,15 +83,20 @@ class HistoryReader {
     // incoming or outgoing for a file of a pair, 0 otherwise.
     std::uint16_t direction() const { return direction_; }
     HistoryType type() const { return type_; }
-    // Raw bytes of the record last returned, as they stand in the file
-    // (types 1 to 3: exactly what history cutting writes back; shorter than
-    // the record size for a truncated last record).
+    // Raw bytes of the record last returned by a format of fixed-size
+    // records, as they stand in the file (for the formats the cut rewrites,
+    // exactly what it writes back; shorter than the record size for a
+    // truncated last record).
     std::span<const std::uint8_t> rawRecord() const { return {raw_, rawSize_}; }
     // Bytes of the current file consumed so far, header included.
     std::uint64_t consumed() const { return consumed_; }
 
   private:
     bool readAnySession(SessionRecord& r);
+    // A record of a format of fixed-size records (RecordLayout::fixed).
+    template <HistoryType type>
+    bool readFixed(SessionRecord& r);
+    bool readBrakeRecord(SessionRecord& r);
     // Makes up to n bytes available at the read position; returns how many.
     std::size_t fill(std::size_t n);
     // Takes the next record of n bytes; returns the bytes that were there
@@ -120,7 +110,7 @@ class HistoryReader {
     std::size_t end_ = 0;
     bool exhausted_ = false;
     std::uint64_t consumed_ = 0;
-    HistoryType type_ = HistoryTypes::none;
+    HistoryType type_ = HistoryType::none;
     std::uint16_t direction_ = 0;
     bool pairPending_ = false;
     const std::uint8_t* raw_ = nullptr;

@@ -28,13 +28,13 @@ std::size_t parseHistoryValue(std::string_view value, HistorySource& source) {
     if (overlong) len = maxHistoryPath;
 
     source.path.assign(value.substr(0, len));
-    source.type = HistoryTypes::plain28;
+    source.type = HistoryType::plain28;
     source.n = 0;
     source.m = 0;
     source.pairLetter = -1;
 
     if (!overlong && len < value.size() && value[len] == ',') {
-        source.type = HistoryTypes::binkd;
+        source.type = HistoryType::binkd;
         std::string_view rest = value.substr(len + 1);
         source.n = static_cast<std::uint16_t>(leadingInt(rest));
         for (std::size_t i = 0; i < rest.size() && !endsParameterScan(rest[i]); ++i) {

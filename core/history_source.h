@@ -15,12 +15,12 @@ inline constexpr std::size_t maxHistoryPath = 261;
 
 struct HistorySource {
     std::string path;
-    HistoryType type = HistoryTypes::none;  // parsed 2 or 3, then the detected type
-    std::uint16_t n = 0;                    // BinkD incoming channels
-    std::uint16_t m = 0;                    // BinkD outgoing channels
-    int pairLetter = -1;                    // index of the I/O of a .IHS/.OHS extension, or -1
+    HistoryType type = HistoryType::none;  // parsed 2 or 3, then the detected type
+    std::uint16_t n = 0;                   // BinkD incoming channels
+    std::uint16_t m = 0;                   // BinkD outgoing channels
+    int pairLetter = -1;                   // index of the I/O of a .IHS/.OHS extension, or -1
 
-    bool hasBinkdParameters() const { return type == HistoryTypes::binkd; }
+    bool hasBinkdParameters() const { return type == HistoryType::binkd; }
 };
 
 // Parses a History value into source; returns the length of the file name,

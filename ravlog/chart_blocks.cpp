@@ -123,8 +123,8 @@ std::vector<ChartBlock> chartBlocks(const Run& run) {
         for (std::size_t i = 0; i < lineCount; ++i) {
             const Line& line = run.config.lines[i];
             const LineResult& result = run.lines[i];
-            const bool binkd = result.type == HistoryTypes::binkd;
-            if (protKind && result.type != HistoryTypes::long100 &&
+            const bool binkd = result.type == HistoryType::binkd;
+            if (protKind && result.type != HistoryType::long100 &&
                 result.totals.protectedPart.sessions == 0)
                 continue;
             if (!(line.busyHistMask & info.maskBit)) continue;

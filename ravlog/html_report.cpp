@@ -141,7 +141,7 @@ void putLine(OutBuffer& out, const Run& run, const Report& report, std::size_t i
     out.put("</h2>\n<p class=\"m\">History ");
     putHtmlText(out, result.history);
     out.put(", type ");
-    out.putUnsigned(result.type, 0);
+    out.putUnsigned(number(result.type), 0);
     out.put("</p>\n");
     if (!result.opened) {
         out.put("<p>Not read: the history could not be opened.</p>\n</section>\n");

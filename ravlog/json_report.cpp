@@ -133,7 +133,7 @@ bool JsonReport::write(std::FILE* file, const Run& run, const Report& report, st
         else
             json.key("name").null();
         json.key("history").string(result.history);
-        json.key("type").number(result.type);
+        json.key("type").number(number(result.type));
         putLineTotals(json, result.totals);
         json.key("busy").beginObject();
         putSlotLength(json, *run.layout);

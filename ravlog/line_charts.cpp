@@ -5,6 +5,7 @@
 
 #include "core/busy_mask.h"
 #include "core/format.h"
+#include "core/history_formats.h"
 #include "ravlog/chart_text.h"
 
 namespace rv::ravlog {
@@ -58,7 +59,7 @@ struct Block {
 
     const char* row(int i) const { return r[static_cast<std::size_t>(i)].c_str(); }
     bool showsProtection() const {
-        return line.type == HistoryTypes::long100 || t.protectedPart.sessions > 0;
+        return line.type == HistoryType::long100 || t.protectedPart.sessions > 0;
     }
 
     // The hour labels, then the chart's share behind ending.
@@ -93,14 +94,14 @@ void writeBusyBlock(const Block& b) {
     std::fprintf(out, " Out:   %s  %s     %s\n", count(t.sessionsOut, 5).c_str(), b.row(6),
                  formatDuration(t.timeOnline, 10).c_str());
     std::fprintf(out, " %s  %s  %s\n", rule12, b.row(7), rule13);
-    if (b.line.type == HistoryTypes::brake)
+    if (recordsEvents(b.line.type))
         std::fprintf(out, " External:%s  %s  In:%s\n", count(t.externalEvents, 3).c_str(), b.row(8),
                      formatDuration(t.timeIn, 10).c_str());
     else
         std::fprintf(out, " Aborted:%s  %s  In:%s\n",
                      count(minus(t.sessions, t.normalSessions), 4).c_str(), b.row(8),
                      formatDuration(t.timeIn, 10).c_str());
-    if (b.line.type == HistoryTypes::brake)
+    if (recordsEvents(b.line.type))
         std::fprintf(out, " BBS:    %s  ", count(t.bbsEvents, 4).c_str());
     else if (b.showsProtection())
         std::fprintf(out, " Protect:%s  ", count(t.protectedPart.sessions, 4).c_str());

@@ -1,5 +1,6 @@
 #include "ravlog/report_model.h"
 
+#include "core/history_formats.h"
 #include "ravlog/run_state.h"
 
 namespace rv::ravlog {

@@ -25,7 +25,7 @@ namespace rv::ravlog {
 struct LineResult {
     std::string history;  // the line's history file as configured (a pair's first file)
     bool opened = false;
-    HistoryType type = 0;
+    HistoryType type = HistoryType::none;
     LineTotals totals;
     BusyHistogram busy;
 };

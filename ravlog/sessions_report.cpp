@@ -2,6 +2,7 @@
 
 #include "core/drawing_set.h"
 #include "core/format.h"
+#include "core/history_formats.h"
 #include "core/program_text.h"
 
 namespace rv::ravlog {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/history_formats.h"
+
 namespace rv {
 
 using namespace SessionFlags;

@@ -66,7 +66,7 @@ void putUnreadLineJson(JsonWriter& json, const Line& line, std::string_view hist
                        HistoryType type) {
     json.beginObject();
     putLineNameFields(json, line, history);
-    json.key("type").number(type);
+    json.key("type").number(number(type));
     json.endObject();
 }
 

@@ -137,19 +137,28 @@ bool isPairName(std::string_view name) {
 // the record list may well have meant that, but it should not go unnoticed.
 void noteDetectedType(const std::string& path, HistoryType type, const Bytes& bytes) {
     const HistoryType parsed =
-        type == HistoryTypes::binkd ? HistoryTypes::binkd : HistoryTypes::plain28;
+        type == HistoryType::binkd ? HistoryType::binkd : HistoryType::plain28;
     const Detection d = detectHistoryType(bytes, parsed, isPairName(path));
     if (d.type != type)
-        std::fprintf(stderr, "histgen: note: the readers take %s for type %d, not %d\n",
-                     path.c_str(), d.type, type);
+        std::fprintf(stderr, "histgen: note: the readers take %s for type %u, not %u\n",
+                     path.c_str(), number(d.type), number(type));
+}
+
+// The format --type names, if it names one.
+std::optional<HistoryType> typeOption(const Arguments& args) {
+    const auto n = numberOption(args, "type");
+    return n ? historyTypeNumbered(*n) : std::nullopt;
+}
+std::string typeRange() {
+    return "1.." + std::to_string(historyFormats.size());
 }
 
 int writeMode(int argc, char** argv) {
     std::string error;
     auto args = splitArguments(argc, argv, 2, {"type", "out"}, error);
     if (!args) return usageError(error);
-    auto type = numberOption(*args, "type");
-    if (!type || *type < 1 || *type > 8) return usageError("--type 1..8 is required");
+    const auto type = typeOption(*args);
+    if (!type) return usageError("--type " + typeRange() + " is required");
     if (!args->values.count("out")) return usageError("--out FILE is required");
     if (args->words.size() > 1) return usageError("at most one record list");
     std::string text;
@@ -160,7 +169,7 @@ int writeMode(int argc, char** argv) {
     if (in != stdin) std::fclose(in);
     if (!ok) return usageError("cannot read " + listPath);
 
-    HistoryWriter writer(static_cast<HistoryType>(*type));
+    HistoryWriter writer(*type);
     if (auto listError = writeRecordList(text, writer)) {
         std::fprintf(stderr, "histgen: %s, line %d: %s\n", listPath.c_str(), listError->line,
                      listError->message.c_str());
@@ -173,7 +182,7 @@ int writeMode(int argc, char** argv) {
         std::fprintf(stderr, "histgen: cannot write %s\n", out.c_str());
         return 1;
     }
-    noteDetectedType(out, static_cast<HistoryType>(*type), writer.bytes());
+    noteDetectedType(out, *type, writer.bytes());
     return 0;
 }
 
@@ -291,8 +300,8 @@ int nodeMode(int argc, char** argv) {
             std::fprintf(stderr, "histgen: cannot write %s\n", path.c_str());
             return 1;
         }
-        std::printf("%-14s type %d  %6zu records  %8zu bytes\n", file.name.c_str(), file.type,
-                    file.sessions, file.bytes.size());
+        std::printf("%-14s type %u  %6zu records  %8zu bytes\n", file.name.c_str(),
+                    number(file.type), file.sessions, file.bytes.size());
     }
     if (!plan) return 0;
     const std::vector<SessionRecord> sessions = binkdLineSessions(options);
@@ -315,10 +324,10 @@ int bulkMode(int argc, char** argv) {
     if (!args) return usageError(error);
     if (!args->words.empty()) return usageError("unexpected " + args->words[0]);
     const bool textLog = args->values["type"] == "log";
-    auto type = textLog ? std::optional<std::uint32_t>(0) : numberOption(*args, "type");
+    const auto type = textLog ? std::optional<HistoryType>(HistoryType::none) : typeOption(*args);
     auto records = numberOption(*args, "records");
-    if (!type || (!textLog && (*type < 1 || *type > 8)) || !records || !args->values.count("out"))
-        return usageError("bulk needs --type 1..8|log --records COUNT --out FILE");
+    if (!type || !records || !args->values.count("out"))
+        return usageError("bulk needs --type " + typeRange() + "|log --records COUNT --out FILE");
     std::int64_t startDay = 19723;  // 2024-01-01
     if (args->values.count("start")) {
         auto day = parseDay(args->values["start"]);
@@ -356,16 +365,16 @@ int bulkMode(int argc, char** argv) {
         std::fprintf(stderr, "histgen: cannot write %s\n", out.c_str());
         return 1;
     }
-    const auto htype = static_cast<HistoryType>(*type);
+    const HistoryType htype = *type;
     HistoryWriter writer(htype, start + 1);
-    if (htype == HistoryTypes::dated104) writer.datedDummy(start);
+    if (htype == HistoryType::dated104) writer.datedDummy(start);
     bool ok = true;
     for (std::uint32_t i = 0; i < *records && ok; ++i) {
         SessionRecord r = bulkSession(prng, links, start, span, i, *records);
         // Readers before the 316-byte test read offset 8 took such a file
         // for 28-byte records when the first start time was 0 to 39
         // modulo 256; the files stay as they were generated then.
-        if (i == 0 && htype == HistoryTypes::wide316 && r.startTime % 256 < 40) r.startTime += 40;
+        if (i == 0 && htype == HistoryType::wide316 && r.startTime % 256 < 40) r.startTime += 40;
         writer.session(r);
         if (writer.bytes().size() >= (1u << 20)) {
             ok = writeBytes(f, writer.bytes());

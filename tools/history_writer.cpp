@@ -10,25 +10,32 @@ namespace rv::histgen {
 
 namespace {
 
+// The headers are written from the formats' own descriptions rather than
+// from the readers' table, so that the files test the readers.
 constexpr std::uint32_t type6Signature = 0xD51AFF04u;
 
 }  // namespace
 
 HistoryWriter::HistoryWriter(HistoryType type, std::uint32_t brakeHeaderTime) : type_(type) {
     switch (type) {
-        case HistoryTypes::long100:
+        case HistoryType::long100:
             storeU16(grow(2), 0x00F1);
             break;
-        case HistoryTypes::brake: {
+        case HistoryType::brake: {
             std::uint8_t* p = grow(6);
             storeU32(p, brakeHeaderTime);
             p[4] = 0xFE;
             break;
         }
-        case HistoryTypes::status64:
+        case HistoryType::status64:
             storeU32(grow(8), type6Signature);
             break;
-        default:
+        case HistoryType::none:
+        case HistoryType::plain28:
+        case HistoryType::binkd:
+        case HistoryType::pair116:
+        case HistoryType::wide316:
+        case HistoryType::dated104:
             break;
     }
 }
@@ -58,14 +65,14 @@ void HistoryWriter::putCalendar(std::uint8_t* p, std::uint32_t time) {
 void HistoryWriter::session(const SessionRecord& r, const LayoutDetails& details) {
     using namespace SessionFlags;
     switch (type_) {
-        case HistoryTypes::long100:
+        case HistoryType::long100:
             encodeCommonLayout(r, longRecordSize, grow(longRecordSize));
             break;
-        case HistoryTypes::plain28:
-        case HistoryTypes::binkd:
+        case HistoryType::plain28:
+        case HistoryType::binkd:
             encodeCommonLayout(r, shortRecordSize, grow(shortRecordSize));
             break;
-        case HistoryTypes::brake: {
+        case HistoryType::brake: {
             brakeHeader(r.startTime, (r.flags & incoming) ? 5 : 6);
             std::uint8_t* p = grow(60);
             addressBytes(r.address, p);
@@ -80,7 +87,7 @@ void HistoryWriter::session(const SessionRecord& r, const LayoutDetails& details
             }
             break;
         }
-        case HistoryTypes::pair116: {
+        case HistoryType::pair116: {
             std::uint8_t* p = grow(116);
             addressBytes(r.address, p);
             storeU32(p + 24, r.startTime);
@@ -90,7 +97,7 @@ void HistoryWriter::session(const SessionRecord& r, const LayoutDetails& details
             storeU32(p + 112, r.cost);
             break;
         }
-        case HistoryTypes::status64: {
+        case HistoryType::status64: {
             std::uint8_t* p = grow(64);
             addressBytes(r.address, p);
             storeU32(p + 8, r.startTime);
@@ -103,7 +110,7 @@ void HistoryWriter::session(const SessionRecord& r, const LayoutDetails& details
             storeU32(p + 40, details.status.value_or(status));
             break;
         }
-        case HistoryTypes::wide316: {
+        case HistoryType::wide316: {
             std::uint8_t* p = grow(316);
             p[2] = (r.flags & outgoing) ? 1 : 0;
             p[3] = details.recordKind;
@@ -116,7 +123,7 @@ void HistoryWriter::session(const SessionRecord& r, const LayoutDetails& details
             p[253] = (r.flags & normal) ? 0 : 1;
             break;
         }
-        case HistoryTypes::dated104: {
+        case HistoryType::dated104: {
             std::uint8_t* p = grow(104);
             putCalendar(p, r.startTime);
             addressBytes(r.address, p + 12);
@@ -127,7 +134,7 @@ void HistoryWriter::session(const SessionRecord& r, const LayoutDetails& details
             storeU16(p + 100, static_cast<std::uint16_t>(r.cost));
             break;
         }
-        default:
+        case HistoryType::none:
             break;
     }
 }
@@ -157,11 +164,11 @@ void HistoryWriter::wideSkipped(std::uint8_t kind, std::uint32_t time) {
 }
 
 void HistoryWriter::setBrakeHeaderTime(std::uint32_t time) {
-    if (type_ == HistoryTypes::brake && bytes_.size() >= 6) storeU32(bytes_.data(), time);
+    if (type_ == HistoryType::brake && bytes_.size() >= 6) storeU32(bytes_.data(), time);
 }
 
 void HistoryWriter::defaultBrakeHeaderToFirstRecord() {
-    if (type_ == HistoryTypes::brake && bytes_.size() >= 14 &&
+    if (type_ == HistoryType::brake && bytes_.size() >= 14 &&
         loadU32(bytes_.data()) == defaultBrakeHeaderTime)
         storeU32(bytes_.data(), loadU32(bytes_.data() + 6));
 }

@@ -206,7 +206,7 @@ GeneratedFile encodeLine(const std::string& name, HistoryType type, std::vector<
     // low byte of the first start time alone (the top byte of the value at
     // offset 5) and failed for 0 to 39: the first session still leads and
     // is kept off those values, so that the files stay as they were.
-    if (type == HistoryTypes::wide316) {
+    if (type == HistoryType::wide316) {
         auto first = std::find_if(plan.begin(), plan.end(),
                                   [](const Planned& p) { return p.entry == Entry::mail; });
         if (first != plan.end()) {
@@ -216,7 +216,7 @@ GeneratedFile encodeLine(const std::string& name, HistoryType type, std::vector<
     }
     HistoryWriter writer(type, firstTime);
     GeneratedFile file{name, type, 0, {}};
-    if (type == HistoryTypes::dated104) writer.datedDummy(firstTime);
+    if (type == HistoryType::dated104) writer.datedDummy(firstTime);
     for (Planned& p : plan) {
         switch (p.entry) {
             case Entry::event:
@@ -224,26 +224,26 @@ GeneratedFile encodeLine(const std::string& name, HistoryType type, std::vector<
                 ++file.sessions;
                 break;
             case Entry::skipped:
-                if (type == HistoryTypes::brake) writer.brakeSkipped(p.code, p.r.startTime);
-                if (type == HistoryTypes::wide316) writer.wideSkipped(p.code, p.r.startTime);
+                if (type == HistoryType::brake) writer.brakeSkipped(p.code, p.r.startTime);
+                if (type == HistoryType::wide316) writer.wideSkipped(p.code, p.r.startTime);
                 break;
             case Entry::mail: {
                 SessionRecord r = p.r;
                 LayoutDetails details;
-                if (type == HistoryTypes::binkd) {
+                if (type == HistoryType::binkd) {
                     // binkd's binary log keeps only the direction, the other way round
                     // (0x0001 on calls it made, 0x0002 on calls it answered), and both
                     // bits for a session that failed; its line needs SwapInOut Yes.
                     r.flags = p.aborted ? (incoming | outgoing) : p.incoming ? outgoing : incoming;
                     r.cost = 0;
-                } else if (type == HistoryTypes::long100) {
+                } else if (type == HistoryType::long100) {
                     fillExtension(r);
-                } else if (type == HistoryTypes::brake) {
+                } else if (type == HistoryType::brake) {
                     // Mail, files and other traffic in the three counters.
                     const std::uint32_t rm = r.bytesReceived / 3, sm = r.bytesSent / 4;
                     details.receivedParts = {{rm, r.bytesReceived - rm - rm / 2, rm / 2}};
                     details.sentParts = {{sm, r.bytesSent - sm - sm / 3, sm / 3}};
-                } else if (type == HistoryTypes::dated104) {
+                } else if (type == HistoryType::dated104) {
                     r.duration = std::min<std::uint32_t>(r.duration, 65535);
                     r.cost = std::min<std::uint32_t>(r.cost, 65535);
                 }
@@ -286,7 +286,7 @@ std::vector<GeneratedFile> generateNode(const NodeOptions& options) {
     Prng prng(options.seed);
     const auto firstTime = static_cast<std::uint32_t>((options.endDay - options.days + 1) * 86400);
     std::vector<GeneratedFile> files;
-    using namespace HistoryTypes;
+    using enum HistoryType;
     auto line = [&](const char* name, HistoryType type, LineProfile profile) {
         Prng linePrng(prng.next());
         files.push_back(encodeLine(name, type, planLine(linePrng, profile, options), firstTime));

@@ -136,7 +136,7 @@ std::optional<std::string> listLine(const std::vector<std::string_view>& words,
     const HistoryType type = writer.type();
     std::uint8_t code = 0;
     if (eventKind(first, code)) {
-        if (type != HistoryTypes::brake) return std::string("events belong to type 4 only");
+        if (type != HistoryType::brake) return std::string("events belong to type 4 only");
         if (words.size() != 3 || words[2].substr(0, 4) != "dur=")
             return std::string("expected: EVENT TIME dur=N");
         auto time = parseTime(words[1]);
@@ -151,10 +151,10 @@ std::optional<std::string> listLine(const std::vector<std::string_view>& words,
         auto time = parseTime(words[2]);
         if (!skipCode || *skipCode > 255 || !time) return std::string("bad SKIP code or time");
         const auto c = static_cast<std::uint8_t>(*skipCode);
-        if (type == HistoryTypes::brake) {
+        if (type == HistoryType::brake) {
             if (c <= 6) return std::string("type 4 codes 0 to 6 are not skipped");
             writer.brakeSkipped(c, *time);
-        } else if (type == HistoryTypes::wide316) {
+        } else if (type == HistoryType::wide316) {
             if (c == 0 || c == 9) return std::string("type 7 kinds 0 and 9 are sessions");
             writer.wideSkipped(c, *time);
         } else {
@@ -163,14 +163,14 @@ std::optional<std::string> listLine(const std::vector<std::string_view>& words,
         return std::nullopt;
     }
     if (startsWithNoCase(first, "HEADER") && first.size() == 6) {
-        if (type != HistoryTypes::brake) return std::string("HEADER belongs to type 4 only");
+        if (type != HistoryType::brake) return std::string("HEADER belongs to type 4 only");
         auto time = words.size() == 2 ? parseTime(words[1]) : std::nullopt;
         if (!time) return std::string("expected: HEADER TIME");
         writer.setBrakeHeaderTime(*time);
         return std::nullopt;
     }
     if (startsWithNoCase(first, "DUMMY") && first.size() == 5) {
-        if (type != HistoryTypes::dated104) return std::string("DUMMY belongs to type 8 only");
+        if (type != HistoryType::dated104) return std::string("DUMMY belongs to type 8 only");
         if (words.size() != 2) return std::string("expected: DUMMY TIME");
         auto time = parseTime(words[1]);
         if (!time) return std::string("bad time");

@@ -10,6 +10,7 @@
 #include "core/cut_journal.h"
 #include "core/fido_address.h"
 #include "core/format.h"
+#include "core/history_formats.h"
 #include "core/le.h"
 #include "core/safe_open.h"
 #include "core/session_validity.h"
@@ -22,11 +23,13 @@ namespace {
 constexpr std::size_t pendingLimit = 1 << 16;
 
 // A file read as 28-byte records that begins as a 100-byte record history.
-bool startsAsLong100(const std::string& path) {
+bool fileStartsAsLong100(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
-    std::uint8_t first[2] = {};
-    const bool found = readExactly(fd, first, sizeof first, 0) && first[0] == 0xF1 && first[1] == 0;
+    std::uint8_t first[detectionBytes] = {};
+    const std::size_t signature = formatOf(HistoryType::long100).signature.size();
+    const bool found =
+        readExactly(fd, first, signature, 0) && startsAsLong100(FileHead{first, signature});
     ::close(fd);
     return found;
 }
@@ -63,11 +66,12 @@ void HistoryCutter::reset() {
 void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_t cutHistory,
                           std::time_t runMidnight) {
     reset();
-    if (cutHistory == 0 || !isCommonLayoutType(type)) return;
+    const HistoryFormat& format = formatOf(type);
+    if (cutHistory == 0 || format.cut != Cut::inPlace) return;
     active_ = true;
     path_ = path;
     type_ = type;
-    recordSize_ = commonRecordSize(type);
+    recordSize_ = format.recordSize;
     // A negative count of days reads as its unsigned 16-bit value.
     const auto days = static_cast<std::uint16_t>(cutHistory);
     limit_ = runMidnight - static_cast<std::time_t>(days - 1) * 86400;
@@ -82,7 +86,7 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
     }
     device_ = st.st_dev;
     inode_ = st.st_ino;
-    if (type != HistoryTypes::long100 && startsAsLong100(path)) {
+    if (type != HistoryType::long100 && fileStartsAsLong100(path)) {
         // With SupportNewFormat No a 100-byte record history is read in
         // 28-byte pieces: cutting by them would drop parts of records.
         giveUp(
@@ -101,7 +105,7 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
         giveUp("can't create its journal " + journalPath, errno);
         return;
     }
-    if (type == HistoryTypes::long100) pending_.append("\xF1\x00", 2);
+    pending_.append(format.signature);
 }
 
 bool HistoryCutter::couldBeSession(const std::uint8_t* raw,
@@ -223,7 +227,7 @@ HistoryCutter::Outcome HistoryCutter::giveUp(std::string_view cause, int reason)
 }
 
 void HistoryCutter::reportCut() const {
-    const std::uint64_t header = type_ == HistoryTypes::long100 ? 2 : 0;
+    const std::uint64_t header = formatOf(type_).headerSize;
     const std::uint64_t content = journal_.header().contentLength;
     const std::uint64_t kept = (content - header + recordSize_ - 1) / recordSize_;
     // The limit is a midnight of the run's daylight-saving frame, in which

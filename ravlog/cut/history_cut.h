@@ -103,7 +103,7 @@ class HistoryCutter {
     std::string path_;
     std::uint64_t device_ = 0;
     std::uint64_t inode_ = 0;
-    HistoryType type_ = 0;
+    HistoryType type_ = HistoryType::none;
     std::size_t recordSize_ = 0;
     std::time_t limit_ = 0;
     std::uint64_t dropped_ = 0;

@@ -60,8 +60,8 @@ const char events[] =
 MemoryOpener& files() {
     static MemoryOpener opener = [] {
         MemoryOpener files;
-        for (const auto& [name, type, list] : {std::tuple{"a.his", HistoryTypes::binkd, sessions},
-                                               {"b.his", HistoryTypes::brake, events}}) {
+        for (const auto& [name, type, list] : {std::tuple{"a.his", HistoryType::binkd, sessions},
+                                               {"b.his", HistoryType::brake, events}}) {
             histgen::HistoryWriter writer(type);
             if (histgen::writeRecordList(list, writer)) std::abort();
             files.add(name, writer.bytes());

@@ -26,8 +26,11 @@
 #include "stats/chart_layout.h"
 
 #ifndef HISTORY_TYPE
-#error "HISTORY_TYPE (1 to 8) names the format this target forces"
+#error "HISTORY_TYPE (a number of historyFormats) names the format this target forces"
 #endif
+static_assert(HISTORY_FORMATS == rv::historyFormats.size(),
+              "tests/fuzz/CMakeLists.txt builds a target for every history format");
+static_assert(rv::historyTypeNumbered(HISTORY_TYPE).has_value());
 
 namespace rv::fuzz {
 namespace {
@@ -212,7 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The decoder alone, whatever the first bytes say.
     HistorySource forced;
     parseHistoryValue("forced.his", forced);
-    forced.type = HISTORY_TYPE;
+    forced.type = *historyTypeNumbered(HISTORY_TYPE);
     readLine(opener, pipeline, forced, false);
     // Detection, pairs and twins; then SupportNewFormat No on a pair name.
     for (const Naming& n : namings) {

@@ -66,7 +66,7 @@ void soak(bool killing) {
     // Sessions of two months ago, up to 200 of which are appended in one write
     // before every run, as a mailer that catches up would.
     const auto old = static_cast<std::uint32_t>(std::time(nullptr) - 60 * 86400);
-    histgen::HistoryWriter olds(HistoryTypes::plain28);
+    histgen::HistoryWriter olds(HistoryType::plain28);
     for (int i = 0; i < 200; ++i)
         olds.session({{2, 5020, 9999, 0}, old, 0, 0, 0, 0, 1, 0, {}});
     long kills = 0, runs = 0;

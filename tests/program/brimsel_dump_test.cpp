@@ -69,7 +69,7 @@ std::string table(const std::string& file, const std::vector<std::string>& rows,
 
 // The histories and configuration of the main dump test.
 void writeDumpFixture(const ScratchDir& dir) {
-    writeHistory(dir, "first.his", HistoryTypes::brake,
+    writeHistory(dir, "first.his", HistoryType::brake,
                  "ANSWER 2024-03-05T10:00:00 dur=30\n"
                  "BBS 2024-03-05T10:05:00 dur=600\n"
                  "SKIP 254 2024-03-05T10:06:00\n"
@@ -80,12 +80,12 @@ void writeDumpFixture(const ScratchDir& dir) {
                  "EXTERNAL 2024-03-05T11:00:00 dur=1\n"
                  "TERMINAL 2024-03-05T11:01:00 dur=2\n"
                  "DIAL 2024-03-05T11:02:00 dur=3\n");
-    writeHistory(dir, "plain.his", HistoryTypes::plain28,
+    writeHistory(dir, "plain.his", HistoryType::plain28,
                  "2:5020/100.0 2024-03-05T10:15:00 dur=60 rcvd=1000 sent=2048 flags=0x0d\n"
                  "21:12345/12345.123 2024-02-29T23:59:59 dur=0 rcvd=1023 sent=1024 flags=2\n"
                  "-1:-2/5 1999-12-31T23:00:00 dur=86400 rcvd=1500000 sent=209715200 flags=0xf\n"
                  "2:5020/1 2024-03-05T00:00:00 dur=100000 rcvd=0 sent=999999 flags=0x1f00\n");
-    writeHistory(dir, "binkd.his", HistoryTypes::binkd,
+    writeHistory(dir, "binkd.his", HistoryType::binkd,
                  "2:5020/52 2024-03-05T00:30:00 dur=5 rcvd=104857599 sent=104857600 flags=3\n"
                  "2:5020/53 1800 dur=1 rcvd=1 sent=0 flags=1\n");
     ASSERT_TRUE(dir.write("ravlog.ctl",
@@ -158,16 +158,16 @@ TEST(BrimselDump, WholeOutputInAscii) {
 
 TEST(BrimselDump, PairsPrintTheNamedFileThenItsTwin) {
     ScratchDir dir;
-    writeHistory(dir, "p.OHS", HistoryTypes::pair116,
+    writeHistory(dir, "p.OHS", HistoryType::pair116,
                  "2:5020/100 2024-03-05T10:15:00 dur=60 rcvd=10 sent=20 cost=5\n");
-    writeHistory(dir, "p.IHS", HistoryTypes::pair116,
+    writeHistory(dir, "p.IHS", HistoryType::pair116,
                  "2:463/68.10 2024-03-05T11:00:00 dur=61 rcvd=30 sent=40\n"
                  "2:463/68.10 2024-03-05T12:00:00 dur=62 rcvd=50 sent=60\n");
     // Type 8: the dummy of the first file is dropped, the twin's shows.
-    writeHistory(dir, "d.ihs", HistoryTypes::dated104,
+    writeHistory(dir, "d.ihs", HistoryType::dated104,
                  "DUMMY 2024-03-01T00:00:00\n"
                  "2:5020/1 2024-03-05T10:00:00 dur=9 rcvd=1 sent=2 flags=4\n");
-    writeHistory(dir, "d.ohs", HistoryTypes::dated104,
+    writeHistory(dir, "d.ohs", HistoryType::dated104,
                  "DUMMY 2024-03-02T00:00:00\n"
                  "2:5020/2 2024-03-05T10:01:00 dur=8 rcvd=3 sent=4 status=2\n");
     ASSERT_TRUE(dir.write("ravlog.ctl", "[LINE]\nHistory p.OHS\n[LINE]\nHistory d.ihs\n"));
@@ -199,7 +199,7 @@ TEST(BrimselDump, PairsPrintTheNamedFileThenItsTwin) {
 
 TEST(BrimselDump, SupportNewFormatNoReadsThePlainLayout) {
     ScratchDir dir;
-    writeHistory(dir, "x.ohs", HistoryTypes::plain28,
+    writeHistory(dir, "x.ohs", HistoryType::plain28,
                  "2:5020/7 2024-03-05T10:15:00 dur=3 rcvd=4 sent=5 flags=0x0c\n");
     ASSERT_TRUE(
         dir.write("ravlog.ctl",
@@ -217,9 +217,9 @@ TEST(BrimselDump, SupportNewFormatNoReadsThePlainLayout) {
 
 TEST(BrimselHistoryFiles, UnreadableHistoriesAreSkipped) {
     ScratchDir dir;
-    writeHistory(dir, "ok.his", HistoryTypes::plain28,
+    writeHistory(dir, "ok.his", HistoryType::plain28,
                  "2:5020/7 2024-03-05T10:15:00 dur=3 flags=4\n");
-    writeHistory(dir, "lone.ohs", HistoryTypes::pair116, "2:5020/8 2024-03-05T10:15:00 dur=4\n");
+    writeHistory(dir, "lone.ohs", HistoryType::pair116, "2:5020/8 2024-03-05T10:15:00 dur=4\n");
     ASSERT_TRUE(dir.write("ravlog.ctl",
                           "[LINE]\nHistory missing.his\n[LINE]\nHistory lone.ohs\n"
                           "[LINE]\nHistory ok.his\n"));

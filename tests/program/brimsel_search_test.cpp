@@ -59,9 +59,9 @@ std::int64_t utcSeconds(int year, unsigned month, unsigned day) {
 // Three histories around 5 March 2024, with records on the shown day's
 // first and last second and one whose shown time falls before 1970.
 std::vector<History> makeHistories() {
-    std::vector<History> histories{{"mail.his", HistoryTypes::plain28, 2, {}},
-                                   {"brake.his", HistoryTypes::brake, 0, {}},
-                                   {"binkd.his", HistoryTypes::binkd, -1, {}}};
+    std::vector<History> histories{{"mail.his", HistoryType::plain28, 2, {}},
+                                   {"brake.his", HistoryType::brake, 0, {}},
+                                   {"binkd.his", HistoryType::binkd, -1, {}}};
     const char* kinds[] = {"Answer", "BBS", "External", "Terminal", "Dial"};
     std::uint32_t seed = 12345;
     const auto next = [&seed](std::uint32_t bound) {
@@ -78,7 +78,7 @@ std::vector<History> makeHistories() {
             r.net = next(2) ? 5020 : 5030;
             r.node = 1 + static_cast<int>(next(3));
             r.point = static_cast<int>(next(3));
-            if (h.type == HistoryTypes::brake && next(4) == 0) r.kind = kinds[next(5)];
+            if (h.type == HistoryType::brake && next(4) == 0) r.kind = kinds[next(5)];
             r.time = from + next(6 * 86400);
             h.records.push_back(r);
         }
@@ -167,7 +167,7 @@ TEST(BrimselSearch, ShowsExactlyTheRecordsOfThePeriodAndPatterns) {
         ASSERT_FALSE(error) << error->message << " in line " << error->line;
         writer.defaultBrakeHeaderToFirstRecord();
         ASSERT_TRUE(dir.write(h.file, writer.bytes()));
-        config += "[LINE]\nHistory " + h.file + (h.type == HistoryTypes::binkd ? ",1,1" : "") +
+        config += "[LINE]\nHistory " + h.file + (h.type == HistoryType::binkd ? ",1,1" : "") +
                   "\nTimeShift " + std::to_string(h.timeShift) + "\n";
     }
     ASSERT_TRUE(dir.write("ravlog.ctl", config));

@@ -109,7 +109,7 @@ TEST(CodePageReports, DemoNodeInBothCodePagesByOptionAndKeyword) {
 // column, in both code pages the reports the data files hold.
 TEST(CodePageReports, CharactersConvertedToNothingKeepTheirColumns) {
     ScratchDir dir;
-    testing::writeHistory(dir, "a.his", HistoryTypes::plain28,
+    testing::writeHistory(dir, "a.his", HistoryType::plain28,
                           "2:5020/1 2024-03-12T10:00:00 dur=600 rcvd=1000 sent=2000 flags=5\n"
                           "2:5020/2 2024-03-12T11:00:00 dur=60 flags=6\n");
     const std::string hidden = "\xF3\xA0\x80\x81", broken = "\xC0\xAF";

@@ -55,7 +55,7 @@ SessionRecord session(std::int64_t i, std::int64_t start) {
 }
 
 Bytes bytesOf(const std::vector<SessionRecord>& records) {
-    HistoryWriter w(HistoryTypes::plain28);
+    HistoryWriter w(HistoryType::plain28);
     for (const SessionRecord& r : records)
         w.session(r);
     return w.bytes();

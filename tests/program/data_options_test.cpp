@@ -183,7 +183,7 @@ TEST(DataOptions, BrimselBannerLeavesTheDataAlone) {
 TEST(DataRuns, RavlogJsonReportWholeOrNotAtAll) {
     using namespace testing;
     ScratchDir dir;
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/1 2024-03-05T10:00:00 dur=10 rcvd=100 flags=0x05\n");
     ASSERT_TRUE(
         dir.write("ravlog.ctl", std::string("[COMMON]\nADDR 2:*\n[LINE]\nHISTORY a.his\n")));

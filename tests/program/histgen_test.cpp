@@ -32,7 +32,7 @@ namespace {
 using namespace histgen;
 using testing::ProgramResult;
 using testing::ScratchDir;
-namespace T = HistoryTypes;
+using T = HistoryType;
 
 const std::string histgenPath = testing::builtFile("tools/histgen");
 

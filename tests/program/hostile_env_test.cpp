@@ -50,7 +50,7 @@ bool isRoot() {
 
 // A history of the given type with one session of 2:5020/100 at 10:15 UTC
 // on 5 March 2024: the report day of every ravlog run below.
-Bytes oneSession(HistoryType type = HistoryTypes::plain28) {
+Bytes oneSession(HistoryType type = HistoryType::plain28) {
     HistoryWriter w(type);
     SessionRecord r;
     r.address = FidoAddress{2, 5020, 100, 0};
@@ -224,7 +224,7 @@ TEST(HostileEnvHistories, WhatCannotBeReadIsReportedAndTheRunGoesOn) {
     ASSERT_EQ(::mkdir(dir.file("dir.his").c_str(), 0755), 0);
     ASSERT_EQ(::mkfifo(dir.file("fifo.his").c_str(), 0644), 0);  // no writer: an open would block
     // A pair whose twin is a directory: the first file is read, the twin reported.
-    ASSERT_TRUE(dir.write("p.ohs", oneSession(HistoryTypes::pair116)));
+    ASSERT_TRUE(dir.write("p.ohs", oneSession(HistoryType::pair116)));
     ASSERT_EQ(::mkdir(dir.file("p.ihs").c_str(), 0755), 0);
     std::string lines = "[LINE]\nHistory dir.his\n[LINE]\nHistory fifo.his\n";
     std::string expected =

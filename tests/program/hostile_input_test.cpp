@@ -28,7 +28,7 @@ using histgen::HistoryWriter;
 using histgen::Prng;
 using testing::ProgramResult;
 using testing::ScratchDir;
-namespace T = HistoryTypes;
+using T = HistoryType;
 
 const std::string brimselPath = testing::builtProgram("brimsel");
 
@@ -116,7 +116,8 @@ TEST(HostileHistories, RandomBytesInEveryShape) {
 
 TEST(HostileHistories, EveryTruncationOfEveryFormat) {
     const std::uint32_t t0 = histgen::utcSeconds(2024, 3, 5, 10, 15, 0);
-    for (HistoryType type = 1; type <= 8; ++type) {
+    for (const HistoryFormat& format : historyFormats) {
+        const HistoryType type = format.type;
         HistoryWriter w(type, t0);
         if (type == T::dated104) w.datedDummy(t0);
         for (std::uint32_t i = 0; i < 4; ++i) {

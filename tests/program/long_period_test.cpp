@@ -113,7 +113,7 @@ void expectFramed(const std::string& name, const std::string& text) {
 // protected, one record of an impossible length for the dump.
 TEST(LongPeriodFigures, EveryTextReportKeepsItsFrame) {
     ScratchDir dir;
-    histgen::HistoryWriter writer(HistoryTypes::long100);
+    histgen::HistoryWriter writer(HistoryType::long100);
     const std::uint32_t midnight = histgen::utcSeconds(2024, 3, 5);
     SessionRecord s;
     s.address = {2, 5020, 1, 0};
@@ -172,7 +172,7 @@ TEST(ChartWindowEnd, LastSecondsOfOneAndThreeHourWindows) {
         SCOPED_TRACE(c.window);
         ScratchDir dir;
         testing::writeHistory(
-            dir, "a.his", HistoryTypes::plain28,
+            dir, "a.his", HistoryType::plain28,
             std::string("2:5020/1 2024-03-05T") + c.start + " dur=45 rcvd=1000 flags=0x05\n");
         ASSERT_TRUE(dir.write("ravlog.ctl",
                               "[COMMON]\nBusyHist T\nAddr 2:5020/1\n[LINE]\nHistory a.his\n"));

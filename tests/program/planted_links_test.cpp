@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 std::string nodeScene(const ScratchDir& dir) {
     fs::create_directories(dir.file("node"));
     fs::create_directories(dir.file("outside"));
-    writeHistory(dir, "node/hist.his", HistoryTypes::plain28,
+    writeHistory(dir, "node/hist.his", HistoryType::plain28,
                  "2:5020/1 1717156800 dur=120 rcvd=5000 flags=0x6\n"
                  "2:5020/1 1717243200 dur=120 rcvd=5000 flags=0x6\n");
     EXPECT_TRUE(dir.write(

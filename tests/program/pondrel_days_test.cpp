@@ -37,7 +37,7 @@ TEST(PondrelDays, EveryDayOfThePeriodInOrderAddingUpToTheTotals) {
         testing::writeNode(dir, "node", "Archive " + dir.file("archive.db") + "\nCutHistory 30\n");
     ASSERT_EQ(testing::ravlogOn(node, testing::nodeEndDay - 10).status, 0);
     // A line without a session on 2024-03-03.
-    testing::writeHistory(dir, "gap.his", HistoryTypes::plain28,
+    testing::writeHistory(dir, "gap.his", HistoryType::plain28,
                           "2:5020/1 2024-03-01T23:59:00 dur=60 rcvd=10 sent=20\n"
                           "2:5020/2 2024-03-02T00:00:30 dur=5 flags=1\n"
                           "2:5020/1 2024-03-04T12:00:00 dur=9 rcvd=7 sent=1\n");

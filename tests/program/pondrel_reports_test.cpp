@@ -112,7 +112,7 @@ ProgramResult pondrel(const ScratchDir& dir, const std::vector<std::string>& arg
 // Records that the filter drops (too long, zone 0, a negative part) come
 // last and must leave no trace, not even in the period.
 void writeNode(const ScratchDir& dir, const std::string& extraConfig = "") {
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:4500/17 2024-03-05T10:15:00 dur=300 rcvd=1000 sent=2048 flags=0x05\n"
                  "2:4500/17 2024-03-05T12:00:00 dur=3725 rcvd=2000000 sent=500 flags=0x06\n"
                  "2:5020/30 2024-03-06T08:00:00 dur=60 flags=0x05\n"
@@ -125,7 +125,7 @@ void writeNode(const ScratchDir& dir, const std::string& extraConfig = "") {
                  "0:4500/17 2024-03-09T00:00:00 dur=10 rcvd=1 flags=0x05\n"
                  "2:4500/17.-1 2024-03-09T00:00:00 dur=10 rcvd=1 flags=0x05\n"
                  "2:-4500/17 2024-03-09T00:00:00 dur=10 rcvd=1 flags=0x05\n");
-    writeHistory(dir, "b.his", HistoryTypes::brake,
+    writeHistory(dir, "b.his", HistoryType::brake,
                  "BBS 2024-03-06T20:00:00 dur=120\n"
                  "ANSWER 2024-03-06T21:00:00 dur=30\n");
     ASSERT_TRUE(dir.write("ravlog.ctl",
@@ -323,11 +323,11 @@ TEST(PondrelProgram, GroupsWithoutLinks) {
 // with its own entry: a.his holds /1 to /3, b.his, read after it, /4 to /6
 // with earlier times.
 void writePeriodNode(const ScratchDir& dir) {
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5/1 2024-03-10T12:00:00 dur=10 rcvd=100 flags=0x05\n"
                  "2:5/2 2024-03-11T12:00:00 dur=10 rcvd=100 flags=0x05\n"
                  "2:5/3 2024-03-11T12:00:01 dur=10 rcvd=100 flags=0x05\n");
-    writeHistory(dir, "b.his", HistoryTypes::plain28,
+    writeHistory(dir, "b.his", HistoryType::plain28,
                  "2:5/4 2024-03-09T06:00:00 dur=10 rcvd=100 flags=0x05\n"
                  "2:5/5 2024-03-10T06:00:00 dur=10 rcvd=100 flags=0x05\n"
                  "2:5/6 2024-03-10T06:00:01 dur=10 rcvd=100 flags=0x05\n");
@@ -411,7 +411,7 @@ TEST(PondrelPeriod, EndOverridesDays) {
 
 TEST(PondrelPeriod, BeginAndEndAreInclusive) {
     ScratchDir dir;
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5/1 2024-03-09T23:59:59 dur=10 rcvd=100 flags=0x05\n"
                  "2:5/2 2024-03-10T00:00:00 dur=10 rcvd=100 flags=0x05\n"
                  "2:5/3 2024-03-10T23:59:59 dur=10 rcvd=100 flags=0x05\n"
@@ -433,10 +433,10 @@ TEST(PondrelPeriod, BeginAndEndAreInclusive) {
 // UTC they keep their clock, and the line's TimeShift moves them.
 TEST(PondrelPeriod, HistoryTimesAreLocalWallClockPlusTheShift) {
     ScratchDir dir;
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5/1 2024-03-09T23:59:59 dur=10 rcvd=100 flags=0x05\n"
                  "2:5/2 2024-03-10T00:00:00 dur=10 rcvd=100 flags=0x05\n");
-    writeHistory(dir, "b.his", HistoryTypes::plain28,
+    writeHistory(dir, "b.his", HistoryType::plain28,
                  "2:5/3 2024-03-09T21:59:59 dur=10 rcvd=100 flags=0x05\n"
                  "2:5/4 2024-03-10T21:59:59 dur=10 rcvd=100 flags=0x05\n");
     ASSERT_TRUE(dir.write("ravlog.ctl",
@@ -644,7 +644,7 @@ TEST(PondrelOutput, NameMacrosAndFailures) {
 // prints its true value; the cells widen only then.
 TEST(PondrelBusyLink, CountsAndSumsBeyondSixteenAndThirtyTwoBits) {
     ScratchDir dir;
-    histgen::HistoryWriter writer(HistoryTypes::plain28);
+    histgen::HistoryWriter writer(HistoryType::plain28);
     SessionRecord r{};
     r.address = {2, 4500, 17, 0};
     r.flags = 0x06;

@@ -35,7 +35,7 @@ using histgen::HistoryWriter;
 using testing::ProgramResult;
 using testing::ScratchDir;
 using testing::slurp;
-namespace T = HistoryTypes;
+using T = HistoryType;
 
 const std::string ravlogPath = testing::builtProgram("ravlog");
 constexpr std::int64_t day = 86400;

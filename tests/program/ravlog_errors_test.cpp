@@ -18,7 +18,7 @@ const std::string simpleConfig = "[COMMON]\nADDR 2:*\n[LINE]\nHISTORY a.his\n";
 
 // A directory with a one-session history and the given configuration.
 void prepare(const ScratchDir& dir, const std::string& config) {
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/1 2024-03-05T10:00:00 dur=10 rcvd=100 flags=0x05\n");
     ASSERT_TRUE(dir.write("ravlog.ctl", config));
 }
@@ -79,7 +79,7 @@ TEST(RavlogEnds, OptionErrors) {
 
 TEST(RavlogEnds, ConfigurationFileMissing) {
     ScratchDir dir;
-    writeHistory(dir, "a.his", HistoryTypes::plain28, "");
+    writeHistory(dir, "a.his", HistoryType::plain28, "");
     ProgramResult r = ravlog(dir, {"-d5.3.2024"});
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.out, ravlogBanner);
@@ -169,7 +169,7 @@ TEST(RavlogEnds, NoHistoryOpensSoNothingToReport) {
 
 TEST(RavlogWarnings, TheRunGoesOnAfterEachWarning) {
     ScratchDir dir;
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/1 2023-04-30T10:00:00 dur=10 rcvd=100 flags=0x05\n");
     ASSERT_TRUE(dir.write("ravlog.ctl",
                           "[COMMON]\n"

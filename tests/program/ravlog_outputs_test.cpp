@@ -29,7 +29,7 @@ void cutScene(const ScratchDir& dir, const std::vector<std::int64_t>& starts, in
     std::string list;
     for (const std::int64_t start : starts)
         list += "2:5020/1 " + std::to_string(start) + " dur=120 rcvd=5000 flags=0x6\n";
-    writeHistory(dir, "hist.his", HistoryTypes::plain28, list);
+    writeHistory(dir, "hist.his", HistoryType::plain28, list);
     ASSERT_TRUE(dir.write("ravlog.ctl", "[COMMON]\nAddr 2:5020/*\nCutHistory " +
                                             std::to_string(days) + "\n[LINE]\nHistory hist.his\n"));
 }

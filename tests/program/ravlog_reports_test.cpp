@@ -175,7 +175,7 @@ const std::string nodeRow100 = "2:5020/100.*   " + historyCells({{0, "▐"}}) + 
 const std::string nodeRow200 = "2:5020/200.*   " + historyCells({{2, "▐"}}) + "  1     0     0\n";
 
 TEST_F(ReportRun, HeadingsOfOneLine) {
-    addHistory("a.his", HistoryTypes::plain28, twoNodes);
+    addHistory("a.his", HistoryType::plain28, twoNodes);
     const Reports r = run("[COMMON]\nAddr 2:5020/*\n[LINE]\nHistory a.his\n");
     ASSERT_FALSE(r.stop) << r.stop->message;
     EXPECT_TRUE(sameText(r.links.substr(0, r.links.find("║  2:5020")),
@@ -187,7 +187,7 @@ TEST_F(ReportRun, SummaryHeadingCountsTheOpenedLines) {
     std::string config = "[COMMON]\nAddr 2:5020/*\n";
     for (int i = 1; i <= 12; ++i) {
         const std::string name = "h" + std::to_string(i) + ".his";
-        addHistory(name, HistoryTypes::plain28,
+        addHistory(name, HistoryType::plain28,
                    "2:5020/100 2024-03-05T00:00:00 dur=60 rcvd=1 sent=1 flags=0x05\n");
         config += "[LINE]\nHistory " + name + "\n";
         if (i == 9 || i == 10) {
@@ -215,7 +215,7 @@ TEST_F(ReportRun, SummaryHeadingCountsTheOpenedLines) {
 }
 
 TEST_F(ReportRun, MiddLineYesWritesLabelsBeforeSeparators) {
-    addHistory("a.his", HistoryTypes::plain28, twoNodes);
+    addHistory("a.his", HistoryType::plain28, twoNodes);
     const Reports r =
         run("[COMMON]\nMiddLine Yes\nGroup Yes\nAddr 2:5020/100 \"Uplink\"\n"
             "Addr 2:5020/200 \"Hub\"\n[LINE]\nHistory a.his\n");
@@ -229,7 +229,7 @@ TEST_F(ReportRun, MiddLineYesWritesLabelsBeforeSeparators) {
 }
 
 TEST_F(ReportRun, MiddLineNoWritesRowsOnly) {
-    addHistory("a.his", HistoryTypes::plain28, twoNodes);
+    addHistory("a.his", HistoryType::plain28, twoNodes);
     const Reports r =
         run("[COMMON]\nMiddLine No\nAddr 2:5020/100 \"Uplink\"\nAddr 2:5020/200 \"Hub\"\n"
             "[LINE]\nHistory a.his\n");
@@ -246,7 +246,7 @@ const std::string groupRow100 = "2:5020/100.*   " + historyCells({{0, "▐"}}) +
 const std::string groupRow7 = "2:5030/7.*     " + historyCells({{1, "▐"}}) + "  1   43k     0\n";
 
 TEST_F(ReportRun, MiddLineGroupSeparatesMatchedGroupsFromLinksBeforeThem) {
-    addHistory("a.his", HistoryTypes::plain28, groupDay);
+    addHistory("a.his", HistoryType::plain28, groupDay);
     const Reports r =
         run("[COMMON]\nMiddLine Group\nGroup Yes\nAddr 2:5020/100 \"Uplink\"\n"
             "Addr 2:5030/# \"Net 5030\"\nAddr 2:5020/200 \"Hub\"\n[LINE]\nHistory a.his\n");
@@ -277,7 +277,7 @@ TEST_F(ReportRun, MiddLineGroupSeparatesMatchedGroupsFromLinksBeforeThem) {
 }
 
 TEST_F(ReportRun, GroupSectionWithMiddLineYes) {
-    addHistory("a.his", HistoryTypes::plain28,
+    addHistory("a.his", HistoryType::plain28,
                "2:5030/7 2024-03-05T00:30:00 dur=900 flags=0x05\n"
                "2:5040/9 2024-03-05T01:00:00 dur=900 flags=0x05\n");
     const Reports r =
@@ -292,7 +292,7 @@ TEST_F(ReportRun, GroupSectionWithMiddLineYes) {
 }
 
 TEST_F(ReportRun, WholeReportsWithAGroup) {
-    addHistory("a.his", HistoryTypes::plain28, groupDay);
+    addHistory("a.his", HistoryType::plain28, groupDay);
     const Reports r =
         run("[COMMON]\nMiddLine Group\nGroup Yes\nAddr 2:5020/100 \"Uplink\"\n"
             "Addr 2:5030/# \"Net 5030\"\nAddr 2:5020/200 \"Hub\"\n[LINE]\nHistory a.his\n");
@@ -320,7 +320,7 @@ TEST_F(ReportRun, WholeReportsWithAGroup) {
 }
 
 TEST_F(ReportRun, OnlyGroupsToPrint) {
-    addHistory("a.his", HistoryTypes::plain28,
+    addHistory("a.his", HistoryType::plain28,
                "2:9999/1 2024-03-05T00:00:00 dur=60 rcvd=1 sent=1 flags=0x05\n");
     const std::string config =
         "[COMMON]\nKeepAll Yes\nAddr 2:5030/# \"Net 5030\"\n[LINE]\nHistory a.his\n";
@@ -350,13 +350,13 @@ TEST_F(ReportRun, OnlyGroupsToPrint) {
 
 // A T-Mail line (type 1) and an Argus-style line (type 6) over 2:5020/100.
 void addProtectingLines(MemoryOpener& opener) {
-    opener.add("t1.his", historyBytes(HistoryTypes::long100,
+    opener.add("t1.his", historyBytes(HistoryType::long100,
                                       "2:5020/100 2024-03-05T00:00:00 dur=600 rcvd=1000 "
                                       "sent=2000 flags=0x0d\n"
                                       "2:5020/100 2024-03-05T01:00:00 dur=300 rcvd=10 sent=20 "
                                       "flags=0x06\n"));
     // An aborted protected outgoing session and an unprotected incoming one.
-    opener.add("t6.his", historyBytes(HistoryTypes::status64,
+    opener.add("t6.his", historyBytes(HistoryType::status64,
                                       "2:5020/100 2024-03-05T02:00:00 dur=1200 rcvd=5000 "
                                       "flags=0x0a\n"
                                       "2:5020/100 2024-03-05T03:00:00 dur=60 rcvd=7 sent=3 "
@@ -400,7 +400,7 @@ TEST_F(ReportRun, TotalsBoxWithProtectSummary) {
 }
 
 TEST_F(ReportRun, EventEntriesNeedBrakeSesStatForTheirTableRow) {
-    addHistory("brake.his", HistoryTypes::brake,
+    addHistory("brake.his", HistoryType::brake,
                "2:5020/100 2024-03-05T01:00:00 dur=900 rcvd=10 sent=10 flags=0x05\n"
                "ANSWER 2024-03-05T02:00:00 dur=900\n");
     const std::string config = "[COMMON]\nAddr Answer\nAddr 2:5020/*\n[LINE]\nHistory brake.his\n";
@@ -470,8 +470,8 @@ const char* const secondHistory =
 TEST(LinksAndHistoryFiles, WholeReportsOfASmallNode) {
     ScratchDir dir;
     ASSERT_TRUE(dir.write("ravlog.ctl", std::string(nodeConfig)));
-    ASSERT_TRUE(dir.write("main.his", historyBytes(HistoryTypes::long100, mainHistory)));
-    ASSERT_TRUE(dir.write("second.his", historyBytes(HistoryTypes::plain28, secondHistory)));
+    ASSERT_TRUE(dir.write("main.his", historyBytes(HistoryType::long100, mainHistory)));
+    ASSERT_TRUE(dir.write("second.his", historyBytes(HistoryType::plain28, secondHistory)));
     const ProgramResult result = testing::runProgram(ravlogPath, {"-d5.3.2024"}, dir.path(),
                                                      {std::string("TZ=") + testing::centralEurope});
     ASSERT_EQ(result.status, 0) << result.err;
@@ -568,7 +568,7 @@ TEST(LinksAndHistoryFiles, WholeReportsOverMidnight) {
                           std::string("[COMMON]\nAddr 2:5020/100\n[LINE]\nHistory night.his\n")));
     ASSERT_TRUE(dir.write(
         "night.his",
-        historyBytes(HistoryTypes::plain28,
+        historyBytes(HistoryType::plain28,
                      // N1: from before the window: its last 600 s fill slots 0 and 1.
                      "2:5020/100 2024-03-04T21:50:00 dur=1200 rcvd=1000 sent=1000 flags=0x05\n"
                      // N2: slots 6 and 7.

@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(Zones, RavlogZones, ::testing::Values("UTC", "Europe/Be
 // is dropped silently, a negative point and an overlong session are reported.
 TEST_P(RavlogZones, SingleUnnamedLine) {
     ScratchDir dir;
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/100 2024-03-04T23:55:00 dur=600 rcvd=1000 sent=2000 flags=0x05\n"
                  "2:5020/101 2024-03-04T23:50:00 dur=600 flags=0x06\n"
                  "2:5020/666 2024-03-05T08:00:00 dur=120 rcvd=5000 flags=0x06\n"
@@ -101,12 +101,12 @@ TEST_P(RavlogZones, SingleUnnamedLine) {
 TEST_P(RavlogZones, DaysAroundTheChangeToSummerTime) {
     const bool berlin = GetParam() != "UTC";
     ScratchDir dir;
-    writeHistory(dir, "local.his", HistoryTypes::plain28,
+    writeHistory(dir, "local.his", HistoryType::plain28,
                  "2:5020/1 2024-03-30T23:30:00 dur=3600 rcvd=3600 flags=0x05\n"
                  "2:5020/2 2024-03-31T02:30:00 dur=60 sent=600 flags=0x06\n"
                  "2:5020/3 2024-03-31T23:59:59 dur=2 flags=0x05\n"
                  "2:5020/4 2024-04-01T12:00:00 dur=100 sent=1000 flags=0x06\n");
-    writeHistory(dir, "utc.his", HistoryTypes::plain28,
+    writeHistory(dir, "utc.his", HistoryType::plain28,
                  "2:5020/5 2024-03-30T23:30:00 dur=60 rcvd=60 flags=0x05\n"
                  "2:5020/6 2024-03-31T12:00:00 dur=60 sent=120 flags=0x06\n");
     ASSERT_TRUE(dir.write("ravlog.ctl",
@@ -177,15 +177,15 @@ TEST_P(RavlogZones, DaysAroundTheChangeToSummerTime) {
 // counts; a named line is headed by its name, centred by its characters.
 TEST(RavlogReports, SeveralLinesNumberedAndNamed) {
     ScratchDir dir;
-    writeHistory(dir, "cmd.his", HistoryTypes::plain28,
+    writeHistory(dir, "cmd.his", HistoryType::plain28,
                  "2:5020/10 2024-03-05T01:00:00 dur=100 rcvd=2000 flags=0x05\n");
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/11 2024-03-04T10:00:00 dur=60 rcvd=10 flags=0x05\n");
-    writeHistory(dir, "b.his", HistoryTypes::long100,
+    writeHistory(dir, "b.his", HistoryType::long100,
                  "2:5020/20.1 2024-03-05T02:00:00 dur=30 sent=3000 flags=0x0E\n"
                  "2:5020/21 2024-03-05T03:00:00 dur=45 rcvd=450 flags=0x01\n"
                  "1:1/1 2024-03-05T04:00:00 dur=10 flags=0x0B\n");
-    writeHistory(dir, "c.his", HistoryTypes::plain28,
+    writeHistory(dir, "c.his", HistoryType::plain28,
                  "2:5020/30 2024-03-05T05:00:00 dur=3661 rcvd=1000000 sent=999999 "
                  "flags=0x06\n");
     ASSERT_TRUE(dir.write("ravlog.ctl",
@@ -237,7 +237,7 @@ TEST(RavlogReports, SeveralLinesNumberedAndNamed) {
 // one starting at 6:00:00 (the window's last second) is in, 6:00:01 is out.
 TEST(RavlogReports, WindowWrappingMidnight) {
     ScratchDir dir;
-    writeHistory(dir, "w.his", HistoryTypes::plain28,
+    writeHistory(dir, "w.his", HistoryType::plain28,
                  "2:5020/1 2024-03-04T21:50:00 dur=1200 rcvd=600 flags=0x05\n"
                  "2:5020/2 2024-03-04T21:40:00 dur=1200 flags=0x05\n"
                  "2:5020/3 2024-03-04T23:30:00 dur=3600 rcvd=36000 sent=36000 flags=0x06\n"
@@ -272,7 +272,7 @@ TEST(RavlogReports, WindowWrappingMidnight) {
 // of the report day, not a window wrapping into it.
 TEST(RavlogReports, WindowEndingAtHourZero) {
     ScratchDir dir;
-    writeHistory(dir, "w.his", HistoryTypes::plain28,
+    writeHistory(dir, "w.his", HistoryType::plain28,
                  "2:5020/1 2024-03-04T22:30:00 dur=60 flags=0x05\n"
                  "2:5020/2 2024-03-05T21:59:00 dur=120 rcvd=240 flags=0x06\n"
                  "2:5020/3 2024-03-05T23:59:59 dur=1 flags=0x05\n");
@@ -300,16 +300,16 @@ TEST(RavlogReports, WindowEndingAtHourZero) {
 // SwapInOut turns the unmatched sessions of its line as well.
 TEST(RavlogReports, BinkdAndSwappedLinesListTheSettledDirection) {
     ScratchDir dir;
-    writeHistory(dir, "binkd.his", HistoryTypes::binkd,
+    writeHistory(dir, "binkd.his", HistoryType::binkd,
                  "2:5020/1 2024-03-05T10:00:00 dur=60 rcvd=100 sent=200 flags=0x03\n"
                  "2:5020/2 2024-03-05T11:00:00 dur=60 rcvd=600 flags=0x01\n"
                  "1:1/1 2024-03-05T12:00:00 dur=60 flags=0x02\n"
                  "1:1/2 2024-03-05T12:30:00 dur=60 flags=0x03\n");
-    writeHistory(dir, "outonly.his", HistoryTypes::binkd,
+    writeHistory(dir, "outonly.his", HistoryType::binkd,
                  "2:5020/3 2024-03-05T13:00:00 dur=100 rcvd=1000 flags=0x01\n"
                  "1:1/3 2024-03-05T14:00:00 dur=100 flags=0x01\n"
                  "2:5020/4 2024-03-05T15:00:00 dur=100 flags=0x03\n");
-    writeHistory(dir, "swap.his", HistoryTypes::plain28,
+    writeHistory(dir, "swap.his", HistoryType::plain28,
                  "2:5020/7 2024-03-05T16:00:00 dur=10 flags=0x01\n"
                  "1:1/4 2024-03-05T16:30:00 dur=10 flags=0x05\n"
                  "2:5020/8 2024-03-05T17:00:00 dur=10 flags=0x00\n");
@@ -371,9 +371,9 @@ TEST(RavlogReports, BinkdAndSwappedLinesListTheSettledDirection) {
 // A line named x.ohs reads x.ohs as outgoing, then x.ihs as incoming, in one table.
 TEST(RavlogReports, OhsIhsPairInOneTable) {
     ScratchDir dir;
-    writeHistory(dir, "x.ohs", HistoryTypes::pair116,
+    writeHistory(dir, "x.ohs", HistoryType::pair116,
                  "2:5020/1 2024-03-05T08:00:00 dur=300 rcvd=1500 sent=3000 cost=12\n");
-    writeHistory(dir, "x.ihs", HistoryTypes::pair116,
+    writeHistory(dir, "x.ihs", HistoryType::pair116,
                  "2:5020/2 2024-03-05T07:00:00 dur=200 rcvd=2000 cost=5\n"
                  "2:5020/3 2024-03-05T09:00:00 dur=100\n");
     ASSERT_TRUE(dir.write("ravlog.ctl", "[COMMON]\nADDR 2:5020/*\n[LINE]\nHISTORY x.ohs\n"));
@@ -400,7 +400,7 @@ TEST(RavlogReports, OhsIhsPairInOneTable) {
 // counts its events' time, which are no sessions of either direction.
 TEST(RavlogReports, BrakeEventsWithBrakeSesStat) {
     ScratchDir dir;
-    writeHistory(dir, "brake.his", HistoryTypes::brake,
+    writeHistory(dir, "brake.his", HistoryType::brake,
                  "ANSWER 2024-03-05T10:00:00 dur=30\n"
                  "DIAL 2024-03-05T10:05:00 dur=20\n"
                  "BBS 2024-03-05T10:10:00 dur=600\n"
@@ -439,7 +439,7 @@ TEST(RavlogReports, BrakeEventsWithBrakeSesStat) {
 // shifting its clock back two hours.
 TEST(RavlogReports, AdvancedCpsAndTimeShiftPerLine) {
     ScratchDir dir;
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/1 2024-03-05T10:00:00 dur=100 rcvd=1000 flags=0x05\n"
                  "2:5020/2 2024-03-05T11:00:00 dur=50 flags=0x06\n"
                  "2:5020/3 2024-03-05T12:00:00 dur=100 sent=1000 flags=0x06\n"
@@ -491,7 +491,7 @@ TEST(RavlogReports, AdvancedCpsAndTimeShiftPerLine) {
 
 TEST(RavlogReports, AppendModeAddsAWholeReport) {
     ScratchDir dir;
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/1 2024-03-05T10:00:00 dur=10 rcvd=100 flags=0x05\n");
     ASSERT_TRUE(dir.write("ravlog.ctl",
                           "[COMMON]\nADDR 2:5020/*\nSESSIONSTAT config.ses\n[LINE]\nHISTORY "
@@ -526,7 +526,7 @@ TEST(RavlogReports, AppendModeAddsAWholeReport) {
 // 4 GiB of traffic, the totals show the true figures.
 TEST(RavlogReports, TotalsBeyondSixteenAndThirtyTwoBits) {
     ScratchDir dir;
-    histgen::HistoryWriter writer(HistoryTypes::plain28);
+    histgen::HistoryWriter writer(HistoryType::plain28);
     SessionRecord s;
     s.address = {2, 5020, 1, 0};
     s.duration = 1;
@@ -561,7 +561,7 @@ TEST(RavlogReports, TotalsBeyondSixteenAndThirtyTwoBits) {
 
 TEST(RavlogReports, NoAddressWithDataWritesOnlyTheSessionsFile) {
     ScratchDir dir;
-    writeHistory(dir, "a.his", HistoryTypes::plain28,
+    writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/1 2024-03-05T10:00:00 dur=10 rcvd=100 flags=0x05\n");
     ASSERT_TRUE(dir.write("ravlog.ctl", "[COMMON]\nADDR 3:*\nKEEPALL No\n[LINE]\nHISTORY a.his\n"));
     const ProgramResult r = ravlog(dir, {"-d5.3.2024"});

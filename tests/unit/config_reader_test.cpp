@@ -258,10 +258,10 @@ TEST(ConfigHistory, LinesFollowTheCommandLineSources) {
     ASSERT_EQ(r.config.lines.size(), 3u);
     EXPECT_EQ(r.config.lines[0].source.path, "cmd.his");
     EXPECT_EQ(r.config.lines[1].source.path, "first.his");
-    EXPECT_EQ(r.config.lines[1].source.type, HistoryTypes::plain28);
+    EXPECT_EQ(r.config.lines[1].source.type, HistoryType::plain28);
     const HistorySource& binkd = r.config.lines[2].source;
     EXPECT_EQ(binkd.path, "binkd.his");
-    EXPECT_EQ(binkd.type, HistoryTypes::binkd);
+    EXPECT_EQ(binkd.type, HistoryType::binkd);
     EXPECT_EQ(binkd.n, 2);
     EXPECT_EQ(binkd.m, 1);
 }

@@ -41,7 +41,7 @@ using testing::CapturedStream;
 using testing::ScratchDir;
 using testing::slurp;
 using testing::TimeZoneScope;
-namespace T = HistoryTypes;
+using T = HistoryType;
 
 const std::time_t midnight = utcSeconds(2024, 3, 10);
 const std::time_t now = midnight + 10 * 3600;
@@ -188,10 +188,10 @@ TEST(HistoryCut, LimitCountsWholeDaysBackFromRunMidnight) {
 
 TEST(HistoryCut, KeptRecordsAreCopiedByteForByteInEveryRewrittenType) {
     for (HistoryType type : {T::long100, T::plain28, T::binkd}) {
-        SCOPED_TRACE(int{type});
+        SCOPED_TRACE(number(type));
         CutCase c;
         ASSERT_TRUE(c.dir.write("hist.his", historyOf(type, threeDays)));
-        HistoryType seen = 0;
+        HistoryType seen = T::none;
         const std::uint64_t bytesRead =
             readAndOffer(c.cutter, c.path + (type == T::binkd ? ",1,1" : ""), 1, &seen);
         ASSERT_EQ(seen, type);
@@ -220,7 +220,7 @@ std::string withoutDir(std::string text, const ScratchDir& dir) {
 // "refused": "Can't cut" with the cause, the file unchanged. Each row
 // sums the 256 outcomes up as runs of low bytes.
 TEST(HistoryCut, EveryFormatAndEveryFirstStartIsReadAsItselfAndCutOnlyThen) {
-    constexpr HistoryType text = 0;
+    constexpr HistoryType text = T::none;
     struct Reading {
         const char* what;
         HistoryType written;  // text: a text file
@@ -289,7 +289,7 @@ TEST(HistoryCut, EveryFormatAndEveryFirstStartIsReadAsItselfAndCutOnlyThen) {
             HistoryCutter cutter(report.get(), warnings.get());
             const std::string name = r.value.substr(0, 5), path = dir.file(name);
             ASSERT_TRUE(dir.write(name, original));
-            HistoryType seen = 0;
+            HistoryType seen = T::none;
             cutter.end(readAndOffer(cutter, dir.file(r.value), 7, &seen, r.supportNewFormat));
 
             const std::string said = warnings.text(), cantCut = "Can't cut " + path + ": ";
@@ -297,7 +297,7 @@ TEST(HistoryCut, EveryFormatAndEveryFirstStartIsReadAsItselfAndCutOnlyThen) {
             const std::string of = " of its " + std::to_string(original.size() / 28) + " records";
             const bool untouched =
                 fileBytes(path) == original && namesIn(dir.path()) == std::vector{name};
-            std::string outcome = "type " + std::to_string(seen) + ", ";
+            std::string outcome = "type " + std::to_string(number(seen)) + ", ";
             if (said.empty() && !report.text().empty() &&
                 namesIn(dir.path()) == std::vector{name} &&
                 fileBytes(path) == historyOf(seen == T::binkd ? T::plain28 : seen, kept))

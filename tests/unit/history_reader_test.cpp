@@ -30,7 +30,7 @@ using histgen::LayoutDetails;
 using histgen::utcSeconds;
 using testing::ScratchDir;
 namespace F = SessionFlags;
-namespace T = HistoryTypes;
+using T = HistoryType;
 
 SessionRecord session(FidoAddress a, std::uint32_t start, std::uint32_t duration,
                       std::uint32_t received, std::uint32_t sent, std::uint16_t flags,
@@ -835,8 +835,8 @@ TEST(HistoryTruncation, ATruncatedLastRecordIsYieldedOnce) {
         w.session(b);
         const Bytes whole = w.bytes();
         for (std::size_t cut = 1; cut < f.recordSize; ++cut) {
-            SCOPED_TRACE(std::to_string(f.type) + " without its last " + std::to_string(cut) +
-                         " bytes");
+            SCOPED_TRACE(std::to_string(number(f.type)) + " without its last " +
+                         std::to_string(cut) + " bytes");
             const Bytes bytes(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(cut));
             const std::string file = std::string(f.name).substr(0, 5);
             // Real files for a few cuts; memory for the rest keeps the test quick.

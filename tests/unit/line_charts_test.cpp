@@ -70,7 +70,7 @@ LineResult collected(HistoryType type, const std::vector<Session>& sessions,
     return line;
 }
 
-Line lineWith(std::uint8_t mask, HistoryType type = HistoryTypes::plain28, std::uint16_t n = 0,
+Line lineWith(std::uint8_t mask, HistoryType type = HistoryType::plain28, std::uint16_t n = 0,
               std::uint16_t m = 0) {
     Line line;
     line.source.path = "history";
@@ -81,7 +81,7 @@ Line lineWith(std::uint8_t mask, HistoryType type = HistoryTypes::plain28, std::
     return line;
 }
 
-LineResult notOpened(HistoryType parsedType = HistoryTypes::plain28) {
+LineResult notOpened(HistoryType parsedType = HistoryType::plain28) {
     LineResult line;
     line.type = parsedType;
     return line;
@@ -191,8 +191,8 @@ std::vector<Session> tmailDay() {
 }
 
 TEST_F(LineCharts, AllFiveBlocksOfOneLine) {
-    addLine(lineWith(BusyMask::all, HistoryTypes::long100),
-            collected(HistoryTypes::long100, tmailDay()));
+    addLine(lineWith(BusyMask::all, HistoryType::long100),
+            collected(HistoryType::long100, tmailDay()));
 
     // Busy: every slot. Cell 0 shows slot 0 on its right; cell c slots 2c-1 and 2c.
     // Row 0 (90 %): 95 % is half (3) and 91 % a trace (1): "▄" in cell 4.
@@ -318,7 +318,7 @@ std::vector<Session> plainDay(std::uint16_t extraFlags = 0) {
 }
 
 TEST_F(LineCharts, TypeTwoHasNoProtectionFigures) {
-    addLine(lineWith(BusyMask::all), collected(HistoryTypes::plain28, plainDay()));
+    addLine(lineWith(BusyMask::all), collected(HistoryType::plain28, plainDay()));
     const std::vector<Block> blocks = blocksOf(charts());
     // Without a protected session a type 2 line has no protected charts.
     ASSERT_EQ(titlesOf(charts()), (std::vector<std::string>{"Busy Histogram", "Incoming Histogram",
@@ -348,10 +348,10 @@ TEST_F(LineCharts, TypeTwoHasNoProtectionFigures) {
 TEST_F(LineCharts, TypeOneShowsProtectionFiguresEvenWithoutProtectedSessions) {
     // An incoming session fills slot 0; an aborted outgoing one takes 450 s
     // of slot 1 (50 %) and a normal outgoing one 300 s of slot 2 (33 %).
-    addLine(lineWith(BusyMask::busy | BusyMask::incoming, HistoryTypes::long100),
-            collected(HistoryTypes::long100, {{at(0, 0, 0), 900, incoming | normal, 1, 1},
-                                              {at(0, 15, 0), 450, outgoing, 1, 1},
-                                              {at(0, 30, 0), 300, outgoing | normal, 1, 1}}));
+    addLine(lineWith(BusyMask::busy | BusyMask::incoming, HistoryType::long100),
+            collected(HistoryType::long100, {{at(0, 0, 0), 900, incoming | normal, 1, 1},
+                                             {at(0, 15, 0), 450, outgoing, 1, 1},
+                                             {at(0, 30, 0), 300, outgoing | normal, 1, 1}}));
     const std::vector<Block> blocks = blocksOf(charts());
     ASSERT_EQ(blocks.size(), 2u);
     const std::string low = "▐█" + sp(47);
@@ -375,7 +375,7 @@ TEST_F(LineCharts, CostTypesShowCostsUnlessProtected) {
     std::vector<Session> sessions = plainDay();
     sessions.push_back({at(1, 0, 0), 600, incoming | normal, 0, 100, 30});
     addLine(lineWith(BusyMask::incoming | BusyMask::outgoing),
-            collected(HistoryTypes::pair116, sessions));
+            collected(HistoryType::pair116, sessions));
     const std::vector<Block> blocks = blocksOf(charts());
     ASSERT_EQ(blocks.size(), 2u);
     // Incoming: slot 0 full, slot 4 at 600 s (66 %): half in row 3.
@@ -420,7 +420,7 @@ TEST_F(LineCharts, CostTypeWithProtectedSessionsShowsProtection) {
     // The outgoing session of 450 s is protected: the blocks show the
     // protected figures in place of the costs.
     addLine(lineWith(BusyMask::incoming | BusyMask::outgoing),
-            collected(HistoryTypes::dated104, plainDay(protectedSession)));
+            collected(HistoryType::dated104, plainDay(protectedSession)));
     const std::string text = charts();
     EXPECT_EQ(text.find("Cost"), std::string::npos);
     const std::vector<Block> blocks = blocksOf(text);
@@ -444,12 +444,12 @@ TEST_F(LineCharts, CostTypeWithProtectedSessionsShowsProtection) {
 TEST_F(LineCharts, TheBrakeShowsExternalAndBbsCounts) {
     // A mail session, a BBS event, two External events (counted as
     // sessions) and an Answer event (not counted, but drawn).
-    addLine(lineWith(BusyMask::busy, HistoryTypes::brake),
-            collected(HistoryTypes::brake, {{at(0, 0, 0), 900, incoming | normal, 1000, 1000},
-                                            {at(0, 15, 0), 900, kindBbs},
-                                            {at(0, 30, 0), 300, kindExternal},
-                                            {at(0, 35, 0), 300, kindExternal},
-                                            {at(1, 0, 0), 60, kindAnswer}}));
+    addLine(lineWith(BusyMask::busy, HistoryType::brake),
+            collected(HistoryType::brake, {{at(0, 0, 0), 900, incoming | normal, 1000, 1000},
+                                           {at(0, 15, 0), 900, kindBbs},
+                                           {at(0, 30, 0), 300, kindExternal},
+                                           {at(0, 35, 0), 300, kindExternal},
+                                           {at(1, 0, 0), 60, kindAnswer}}));
     // Slots 0 and 1 full, slot 2 at 600 s (66 %), slot 4 at 60 s (6 %: half in row 9).
     const std::string r[10] = {"▐▌" + sp(47), "▐▌" + sp(47), "▐▌" + sp(47), "▐█" + sp(47),
                                "▐█" + sp(47), "▐█" + sp(47), "▐█" + sp(47), "▐█" + sp(47),
@@ -477,8 +477,8 @@ TEST_F(LineCharts, BinkdChannelsScaleTheCharts) {
     const std::uint16_t inOk = incoming | normal;
     addLine(
         lineWith(BusyMask::busy | BusyMask::incoming | BusyMask::outgoing | BusyMask::protectedOnly,
-                 HistoryTypes::binkd, 2, 1),
-        collected(HistoryTypes::binkd,
+                 HistoryType::binkd, 2, 1),
+        collected(HistoryType::binkd,
                   {{at(0, 0, 0), 900, static_cast<std::uint16_t>(inOk | protectedSession)},
                    {at(0, 0, 0), 900, inOk},
                    {at(0, 0, 0), 900, outgoing | normal},
@@ -512,10 +512,10 @@ TEST_F(LineCharts, BinkdChannelsScaleTheCharts) {
 TEST_F(LineCharts, BinkdWithoutChannelsOnOneSideDrawsNoChartForIt) {
     // Line 1: n = 0 (its incoming sessions count as outgoing), line 2: m = 0.
     const std::uint8_t tio = BusyMask::busy | BusyMask::incoming | BusyMask::outgoing;
-    addLine(lineWith(tio, HistoryTypes::binkd, 0, 1),
-            collected(HistoryTypes::binkd, {{at(0, 0, 0), 900, outgoing | normal}}));
-    addLine(lineWith(tio, HistoryTypes::binkd, 1, 0),
-            collected(HistoryTypes::binkd, {{at(0, 0, 0), 900, incoming | normal}}));
+    addLine(lineWith(tio, HistoryType::binkd, 0, 1),
+            collected(HistoryType::binkd, {{at(0, 0, 0), 900, outgoing | normal}}));
+    addLine(lineWith(tio, HistoryType::binkd, 1, 0),
+            collected(HistoryType::binkd, {{at(0, 0, 0), 900, incoming | normal}}));
     const std::string text = charts();
     // Kinds first, lines within each kind.
     EXPECT_EQ(titlesOf(text), (std::vector<std::string>{
@@ -531,8 +531,8 @@ TEST_F(LineCharts, BinkdWithoutChannelsOnOneSideDrawsNoChartForIt) {
 TEST_F(LineCharts, DollarLeavesOutEmptyCharts) {
     const std::vector<Session> onlyIn = {{at(0, 0, 0), 900, incoming | normal, 10, 10}};
     const std::uint8_t tio = BusyMask::busy | BusyMask::incoming | BusyMask::outgoing;
-    addLine(lineWith(tio | BusyMask::skipEmpty), collected(HistoryTypes::plain28, onlyIn));
-    addLine(lineWith(tio), collected(HistoryTypes::plain28, onlyIn));
+    addLine(lineWith(tio | BusyMask::skipEmpty), collected(HistoryType::plain28, onlyIn));
+    addLine(lineWith(tio), collected(HistoryType::plain28, onlyIn));
     const std::string text = charts();
     EXPECT_EQ(titlesOf(text), (std::vector<std::string>{
                                   "Line 1 - Busy Histogram", "Line 2 - Busy Histogram",
@@ -561,9 +561,9 @@ TEST_F(LineCharts, TitlesNumberEveryConfiguredLine) {
     // Three lines, the second of which could not be opened: its block is
     // drawn from zero figures, and the third line is still number 3.
     const std::vector<Session> one = {{at(0, 0, 0), 900, incoming | normal, 10, 10}};
-    addLine(lineWith(BusyMask::busy), collected(HistoryTypes::plain28, one));
+    addLine(lineWith(BusyMask::busy), collected(HistoryType::plain28, one));
     addLine(lineWith(BusyMask::busy), notOpened());
-    addLine(lineWith(BusyMask::busy), collected(HistoryTypes::plain28, one));
+    addLine(lineWith(BusyMask::busy), collected(HistoryType::plain28, one));
     const std::string text = charts();
     ASSERT_EQ(titlesOf(text),
               (std::vector<std::string>{"Line 1 - Busy Histogram", "Line 2 - Busy Histogram",
@@ -594,7 +594,7 @@ TEST_F(LineCharts, TitlesNumberEveryConfiguredLine) {
 TEST_F(LineCharts, OneOpenedLineGivesUnnumberedTitles) {
     addLine(lineWith(BusyMask::busy), notOpened());
     addLine(lineWith(BusyMask::busy),
-            collected(HistoryTypes::plain28, {{at(0, 0, 0), 900, incoming | normal}}));
+            collected(HistoryType::plain28, {{at(0, 0, 0), 900, incoming | normal}}));
     const std::string text = charts();
     EXPECT_EQ(titlesOf(text), (std::vector<std::string>{"Busy Histogram", "Busy Histogram"}));
     EXPECT_EQ(text.substr(0, 48), sp(33) + "Busy Histogram\n");
@@ -605,16 +605,16 @@ TEST_F(LineCharts, NamedLinesCentreTheirTitles) {
     named.hasName = true;
     named.name = "Узел Москва";  // 11 characters, 21 bytes
     named.nameWidth = 11;
-    addLine(named, collected(HistoryTypes::plain28, {}));
+    addLine(named, collected(HistoryType::plain28, {}));
     Line wide = lineWith(BusyMask::busy);
     wide.hasName = true;
     wide.name = std::string(61, 'x');  // 61 + 4 + 13 = 78: one blank
     wide.nameWidth = 61;
-    addLine(wide, collected(HistoryTypes::plain28, {}));
+    addLine(wide, collected(HistoryType::plain28, {}));
     Line wider = wide;
     wider.name = std::string(62, 'y');  // 79: no blank
     wider.nameWidth = 62;
-    addLine(wider, collected(HistoryTypes::plain28, {}));
+    addLine(wider, collected(HistoryType::plain28, {}));
 
     std::vector<std::string> titleLines;
     for (const Block& b : blocksOf(charts()))
@@ -629,9 +629,9 @@ TEST_F(LineCharts, NamedLinesCentreTheirTitles) {
 TEST_F(LineCharts, ProtectedChartsNeedTypeOneOrProtectedSessions) {
     const std::uint8_t pu = BusyMask::protectedOnly | BusyMask::unprotected;
     const std::vector<Session> plain = {{at(0, 0, 0), 900, incoming | normal}};
-    addLine(lineWith(pu, HistoryTypes::long100), collected(HistoryTypes::long100, plain));
-    addLine(lineWith(pu, HistoryTypes::status64), collected(HistoryTypes::status64, plain));
-    addLine(lineWith(pu), collected(HistoryTypes::plain28,
+    addLine(lineWith(pu, HistoryType::long100), collected(HistoryType::long100, plain));
+    addLine(lineWith(pu, HistoryType::status64), collected(HistoryType::status64, plain));
+    addLine(lineWith(pu), collected(HistoryType::plain28,
                                     {{at(0, 0, 0), 900, incoming | normal | protectedSession}}));
     addLine(lineWith(pu), notOpened());
     EXPECT_EQ(titlesOf(charts()),
@@ -643,9 +643,9 @@ TEST_F(LineCharts, ProtectedChartsNeedTypeOneOrProtectedSessions) {
 TEST_F(LineCharts, UsageCountsTheWindowNotTheChartSpan) {
     // 08:00-13:00 is 5 hours drawn on the 6-hour layout (225 s slots).
     useWindow(5, 8);
-    addLine(lineWith(BusyMask::busy),
-            collected(HistoryTypes::plain28, {{0, 225, incoming | normal, 1, 1}},
-                      chooseChartLayout(6)));
+    addLine(
+        lineWith(BusyMask::busy),
+        collected(HistoryType::plain28, {{0, 225, incoming | normal, 1, 1}}, chooseChartLayout(6)));
     const std::vector<Block> blocks = blocksOf(charts());
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_EQ(chartRowsOf(blocks[0].text), std::vector<std::string>(10, "▐" + sp(48)));

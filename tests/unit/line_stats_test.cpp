@@ -64,7 +64,7 @@ void expectTotals(const LineTotals& actual, const LineTotals& expected) {
 TEST(LineTotals, ProtectedIncomingSessionWithCost) {
     LineTotals t;
     addToLineTotals(t, session(incoming | normal | protectedSession, 60, 100, 200, 7), false,
-                    HistoryTypes::pair116);
+                    HistoryType::pair116);
     LineTotals e;
     e.bytesReceived = 100;
     e.bytesSent = 200;
@@ -84,7 +84,7 @@ TEST(LineTotals, ProtectedIncomingSessionWithCost) {
 TEST(LineTotals, AbortedSessionWithoutTrafficAndZeroDuration) {
     LineTotals t;
     // A stored duration of 0 is counted as one second.
-    addToLineTotals(t, session(outgoing, 1, 0, 0, 9), true, HistoryTypes::plain28);
+    addToLineTotals(t, session(outgoing, 1, 0, 0, 9), true, HistoryType::plain28);
     LineTotals e;
     e.timeOnline = 1;
     e.timeOut = 1;
@@ -98,8 +98,8 @@ TEST(LineTotals, AbortedSessionWithoutTrafficAndZeroDuration) {
 TEST(LineTotals, BothDirectionsCountTwiceNeitherCountsNowhere) {
     LineTotals t;
     addToLineTotals(t, session(incoming | outgoing | normal, 10, 1, 0, 3), false,
-                    HistoryTypes::dated104);
-    addToLineTotals(t, session(normal, 20, 0, 5), false, HistoryTypes::dated104);
+                    HistoryType::dated104);
+    addToLineTotals(t, session(normal, 20, 0, 5), false, HistoryType::dated104);
     LineTotals e;
     e.bytesReceived = 1;
     e.bytesSent = 5;
@@ -120,7 +120,7 @@ TEST(LineTotals, BothDirectionsCountTwiceNeitherCountsNowhere) {
 
 TEST(LineTotals, BrakeEvents) {
     LineTotals t;
-    const HistoryType brake = HistoryTypes::brake;
+    const HistoryType brake = HistoryType::brake;
     // Answer, Dial and Terminal are no sessions; BBS and External are.
     addToLineTotals(t, session(kindAnswer, 30, 0, 0), false, brake);
     addToLineTotals(t, session(kindDial, 40, 0, 0), false, brake);
@@ -145,7 +145,7 @@ TEST(LineTotals, CountersGoBeyondSixteenAndThirtyTwoBits) {
     const SessionRecord r =
         session(incoming | normal | protectedSession, 86400, 4000000000u, 3000000000u);
     for (int i = 0; i < 70000; ++i)
-        addToLineTotals(t, r, false, HistoryTypes::long100);
+        addToLineTotals(t, r, false, HistoryType::long100);
     EXPECT_EQ(t.sessions, 70000u);
     EXPECT_EQ(t.sessionsIn, 70000u);
     EXPECT_EQ(t.protectedPart.sessionsIn, 70000u);
@@ -164,11 +164,13 @@ TEST(LineTotals, CountersGoBeyondSixteenAndThirtyTwoBits) {
 TEST(LineTotals, PartsOfSeveralLinesSumAndLeaveNoNegativeRest) {
     LineTotals a;
     LineTotals b;
-    addToLineTotals(a, session(incoming | protectedSession, 10, 1, 2), false, 1);
-    addToLineTotals(a, session(kindAnswer | protectedSession, 5, 0, 0), false, 1);
-    addToLineTotals(a, session(kindAnswer | protectedSession, 5, 0, 0), false, 1);
-    addToLineTotals(b, session(outgoing | protectedSession, 20, 3, 4), false, 1);
-    addToLineTotals(b, session(outgoing, 30, 5, 6), false, 1);
+    addToLineTotals(a, session(incoming | protectedSession, 10, 1, 2), false, HistoryType::long100);
+    addToLineTotals(a, session(kindAnswer | protectedSession, 5, 0, 0), false,
+                    HistoryType::long100);
+    addToLineTotals(a, session(kindAnswer | protectedSession, 5, 0, 0), false,
+                    HistoryType::long100);
+    addToLineTotals(b, session(outgoing | protectedSession, 20, 3, 4), false, HistoryType::long100);
+    addToLineTotals(b, session(outgoing, 30, 5, 6), false, HistoryType::long100);
     TrafficCounters all;
     TrafficCounters prot;
     for (const LineTotals* t : {&a, &b}) {
@@ -314,7 +316,7 @@ TEST(AdvancedCps, LinesAndAddressEntriesAgree) {
             context.advancedCps = true;
             context.zeroDuration = s.zeroDuration;
             accountSession(book, totals, session(incoming, s.duration, s.bytes, 0), context,
-                           HistoryTypes::plain28);
+                           HistoryType::plain28);
         }
         applyAdvancedCps(totals);
         book.finishEntries(false);

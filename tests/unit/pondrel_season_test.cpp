@@ -18,7 +18,7 @@ using testing::CapturedStream;
 using testing::TimeZoneScope;
 
 std::vector<std::uint8_t> historyOf(std::initializer_list<std::uint32_t> starts) {
-    histgen::HistoryWriter writer(HistoryTypes::plain28);
+    histgen::HistoryWriter writer(HistoryType::plain28);
     for (std::uint32_t start : starts) {
         SessionRecord r;
         r.address = {2, 5020, 100, 0};

@@ -135,10 +135,10 @@ TEST(RavlogOptions, HistorySourcesInOrder) {
     const std::vector<Line>& l = p.config.lines;
     ASSERT_EQ(l.size(), 4u);
     EXPECT_EQ(l[0].source.path, "a.his");
-    EXPECT_EQ(l[0].source.type, HistoryTypes::plain28);
+    EXPECT_EQ(l[0].source.type, HistoryType::plain28);
     // Both BinkD numbers 0 are accepted on the command line.
     EXPECT_EQ(l[1].source.path, "binkd.his");
-    EXPECT_EQ(l[1].source.type, HistoryTypes::binkd);
+    EXPECT_EQ(l[1].source.type, HistoryType::binkd);
     EXPECT_EQ(l[1].source.n, 0);
     EXPECT_EQ(l[1].source.m, 0);
     EXPECT_EQ(l[2].source.pairLetter, 2);  // the O of OHS

@@ -243,21 +243,21 @@ TEST(DirectionRules, SwapInOut) {
 }
 
 TEST(DirectionRules, SwapFirstThenBinkdOnBinkdLinesOnly) {
-    LineDirectionRules binkd{true, HistoryTypes::binkd, 1, 0, false};
+    LineDirectionRules binkd{true, HistoryType::binkd, 1, 0, false};
     // in -> (swap) out -> (m 0) in, and normal.
     EXPECT_EQ(applyDirectionRules(incoming, binkd), incoming | normal);
     // none -> (swap) both -> aborted, n set and m 0: incoming.
     EXPECT_EQ(applyDirectionRules(0, binkd), incoming);
 
-    LineDirectionRules plain{true, HistoryTypes::plain28, 1, 0, false};
+    LineDirectionRules plain{true, HistoryType::plain28, 1, 0, false};
     EXPECT_EQ(applyDirectionRules(incoming, plain), outgoing);
     EXPECT_EQ(applyDirectionRules(0, plain), incoming | outgoing);
 
-    LineDirectionRules untouched{false, HistoryTypes::long100, 0, 0, true};
+    LineDirectionRules untouched{false, HistoryType::long100, 0, 0, true};
     EXPECT_EQ(applyDirectionRules(incoming | outgoing, untouched), incoming | outgoing);
     EXPECT_EQ(applyDirectionRules(incoming, untouched), incoming);
 
-    LineDirectionRules binkdOnly{false, HistoryTypes::binkd, 0, 1, false};
+    LineDirectionRules binkdOnly{false, HistoryType::binkd, 0, 1, false};
     EXPECT_EQ(applyDirectionRules(incoming, binkdOnly), outgoing | normal);
 }
 
