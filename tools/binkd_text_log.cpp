@@ -263,9 +263,12 @@ std::string remoteHost(const FidoAddress& a) {
 
 // An arcmail bundle's name, of the day the session is on.
 std::string bundleName(std::uint32_t time, Prng& prng) {
+    // Drawn one at a time: the order of a call's arguments is the
+    // compiler's, and the same seed must give the same log with any.
+    const auto digit = static_cast<unsigned>(prng.below(10));
+    const auto hash = static_cast<unsigned>(prng.next() & 0xFFFFFFFFu);
     std::string name;
-    appendf(name, "%08x.%s%u", static_cast<unsigned>(prng.next() & 0xFFFFFFFFu),
-            bundleDays[(time / 86400 + 4) % 7], prng.below(10));
+    appendf(name, "%08x.%s%u", hash, bundleDays[(time / 86400 + 4) % 7], digit);
     return name;
 }
 
@@ -331,9 +334,9 @@ void BinkdTextLog::greet(Pending& p, const Call& c) {
         p.add(start, notice, pid, "outgoing session with %s:24554 [%s]", host.c_str(), ip);
         // The answerer offers its challenge whether or not it has a
         // password for us.
-        p.add(start, info, pid, "OPT CRAM-MD5-%016llx%016llx",
-              static_cast<unsigned long long>(prng_.next()),
-              static_cast<unsigned long long>(prng_.next()));
+        const auto low = static_cast<unsigned long long>(prng_.next());
+        const auto high = static_cast<unsigned long long>(prng_.next());
+        p.add(start, info, pid, "OPT CRAM-MD5-%016llx%016llx", high, low);
         p.add(start, notice, pid, "Remote requests MD mode");
     } else {
         p.add(start, info, servmgr_, "incoming from %s (%u)", ip, 1024 + prng_.below(60000));
@@ -361,9 +364,9 @@ void BinkdTextLog::greet(Pending& p, const Call& c) {
     if (crypt) p.add(start, notice, pid, "Remote requests CRYPT mode");
     p.add(start, notice, pid, "Remote supports GZ mode");
     if (c.wrongPassword) {
-        p.add(c.hello, error, pid, "`CRAM-MD5-%016llx%016llx': incorrect password",
-              static_cast<unsigned long long>(prng_.next()),
-              static_cast<unsigned long long>(prng_.next()));
+        const auto low = static_cast<unsigned long long>(prng_.next());
+        const auto high = static_cast<unsigned long long>(prng_.next());
+        p.add(c.hello, error, pid, "`CRAM-MD5-%016llx%016llx': incorrect password", high, low);
     } else if (c.password) {
         p.add(c.hello, notice, pid, "pwd protected session (MD5)");
         p.add(c.hello, info, pid, "session in CRYPT mode");
