@@ -126,7 +126,7 @@ Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener
     writeSessionsBanner(run.sessionsFile.get());
     writePeriodHeader(run.sessionsFile.get(), period);
     {
-        HistoryReader reader(opener);
+        HistoryReader reader(opener, *run.directory, run.clock.now);
         HistoryCutter cutter(run.out, run.err, run.cutProbe);
         LocalTimeConverter converter(run.clock.isDst);
         // With an archive every line's days are gathered while it is read

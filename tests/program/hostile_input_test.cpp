@@ -51,7 +51,8 @@ Drained drain(SourceOpener& opener, const std::string& value, bool detect, std::
     Drained d;
     HistorySource source;
     parseHistoryValue(value, source);
-    HistoryReader reader(opener);
+    MemoryDirectory directory;
+    HistoryReader reader(opener, directory, 0);
     if (!reader.openHistory(source, detect)) return d;
     d.opened = true;
     SessionRecord r;

@@ -62,7 +62,8 @@ LineRead readLine(SourceOpener& opener, const std::string& value, bool detect = 
     LineRead out;
     HistorySource source;
     parseHistoryValue(value, source);
-    HistoryReader reader(opener);
+    MemoryDirectory directory;
+    HistoryReader reader(opener, directory, 0);
     if (!reader.openHistory(source, detect)) return out;
     out.opened = true;
     out.type = reader.type();
@@ -224,7 +225,8 @@ TEST(HistoryReaderFormats, Type4EventClearsWhatTheSessionBeforeLeft) {
     memory.add("b.his", w.bytes());
     HistorySource source;
     parseHistoryValue("b.his", source);
-    HistoryReader reader(memory);
+    MemoryDirectory directory;
+    HistoryReader reader(memory, directory, 0);
     ASSERT_TRUE(reader.openHistory(source, true));
     SessionRecord r;
     ASSERT_TRUE(reader.readSession(r));
@@ -695,7 +697,8 @@ TEST(HistoryPairs, TwinIsOpenedOnceOnly) {
     memory.add("r.ihs", {});
     HistorySource source;
     parseHistoryValue("r.ohs", source);
-    HistoryReader reader(memory);
+    MemoryDirectory directory;
+    HistoryReader reader(memory, directory, 0);
     ASSERT_TRUE(reader.openHistory(source, true));
     EXPECT_EQ(reader.openTwin(source), HistoryReader::Twin::opened);
     EXPECT_EQ(reader.direction(), F::incoming);
