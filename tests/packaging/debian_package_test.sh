@@ -53,6 +53,7 @@ expect Maintainer "$(field Maintainer)" "?*<?*@?*>"
 expect Depends "$(field Depends)" "*libc6*"
 expect Depends "$(field Depends)" "*libstdc++6*"
 expect Depends "$(field Depends)" "*libsqlite3-0*"
+expect Depends "$(field Depends)" "*zlib1g*"
 description=$(field Description)
 expect "Description synopsis" "${description%%$'\n'*}" "?*"
 expect "Description text" "$description" "*ravlog*pondrel*brimsel*"
