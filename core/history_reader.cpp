@@ -31,10 +31,12 @@ Detection detectHistoryType(std::span<const std::uint8_t> head, HistoryType pars
     for (HistoryType t : bySignature)
         if (formatOf(t).startsAs(h)) return found(t);
     if (pairName) return found(startsAsDated104(h) ? HistoryType::dated104 : HistoryType::pair116);
-    // binkd's text log after the signatures and the pair names, which no
-    // line of text can wear, and before the 316-byte test, which the
-    // digits of a line's time pass: a file read by a binary format today
-    // keeps its reading unless its first line is exactly binkd's.
+    // binkd's text log after the signatures, whose bytes no line starts
+    // with, and the pair names, which keep their pair: the strict test of
+    // the first line is the first one a file without either meets. No
+    // line passes the 316-byte test (its byte 2, a blank or a digit, is
+    // never 0 or 1), so a file read by a binary format today keeps its
+    // reading unless its first line is exactly binkd's.
     if (startsAsTextLog(h)) return found(HistoryType::textLog);
     // A binkd log can pass the 316-byte test when its first record comes
     // from a net whose low byte is 0 or 1 (2:5120/...): a line the
