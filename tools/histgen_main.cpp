@@ -329,8 +329,7 @@ int bulkMode(int argc, char** argv) {
                                error);
     if (!args) return usageError(error);
     if (!args->words.empty()) return usageError("unexpected " + args->words[0]);
-    const bool textLog = args->values["type"] == "log" ||
-                         args->values["type"] == std::to_string(number(HistoryType::textLog));
+    const bool textLog = args->values["type"] == "log";
     const auto type = textLog ? std::optional<HistoryType>(HistoryType::none) : typeOption(*args);
     auto records = numberOption(*args, "records");
     if (!type || !records || !args->values.count("out"))
