@@ -194,7 +194,11 @@ TEST_P(GeneratedLog, ReportsAsTheSameSessionsInABinaryHistory) {
 INSTANTIATE_TEST_SUITE_P(Rotations, GeneratedLog,
                          ::testing::Values(GeneratedCase{"gzip", false},
                                            GeneratedCase{"dateext", false},
-                                           GeneratedCase{"gzip", true}));
+                                           GeneratedCase{"gzip", true}),
+                         [](const ::testing::TestParamInfo<GeneratedCase>& info) {
+                             return std::string(info.param.form) +
+                                    (info.param.liveRemoved ? "_LiveRemoved" : "");
+                         });
 
 }  // namespace
 }  // namespace rv
