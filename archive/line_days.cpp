@@ -129,10 +129,10 @@ void LineDays::end() {
 }
 
 bool LineDays::read(const Line& line, bool detectFormats, SourceOpener& opener,
-                    std::int64_t beforeDay, const std::vector<ArchivedDay>& recorded,
-                    std::vector<std::int64_t> again) {
+                    FileDirectory& directory, std::time_t now, std::int64_t beforeDay,
+                    const std::vector<ArchivedDay>& recorded, std::vector<std::int64_t> again) {
     HistorySource source = line.source;  // a pair's twin takes the copy's place
-    HistoryReader reader(opener);
+    HistoryReader reader(opener, directory, now);
     if (!reader.openHistory(source, detectFormats)) {
         failure_ = reader.openFailure();
         return false;

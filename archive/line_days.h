@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ctime>
 #include <limits>
 #include <map>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "core/byte_source.h"
 #include "core/config_model.h"
 #include "core/direction.h"
+#include "core/file_directory.h"
 #include "core/session_record.h"
 
 namespace rv {
@@ -86,8 +88,9 @@ class LineDays {
 
     // begin, take every record of the line's history (and a pair's twin),
     // end. False, with the reason, when the history cannot be read whole.
-    bool read(const Line& line, bool detectFormats, SourceOpener& opener, std::int64_t beforeDay,
-              const std::vector<ArchivedDay>& recorded, std::vector<std::int64_t> again);
+    bool read(const Line& line, bool detectFormats, SourceOpener& opener, FileDirectory& directory,
+              std::time_t now, std::int64_t beforeDay, const std::vector<ArchivedDay>& recorded,
+              std::vector<std::int64_t> again);
     const std::string& failure() const { return failure_; }
 
     // Parallel to recorded: the records the history holds in each day's

@@ -280,6 +280,8 @@ section_textlog() {
     local made=$(($(date +%s%N) - began))
     local -a files
     mapfile -t files < <(cd "$work/textlog" && ls binkd* | sort -t. -k2,2nr)
+    printf '[COMMON]\nOutput r.out\nPondrel r.lnk\nSessionStat r.ses\nAddr 2:*\nAddr #:#/#.#\n[LINE]\nName binkd\nHistory binkd,1,1\n' \
+        >"$work/textlog/ravlog.ctl"
     local stat=""
     if [[ -x /usr/sbin/binkdlogstat ]]; then stat=/usr/sbin/binkdlogstat
     elif command -v binkdlogstat >/dev/null; then stat=$(command -v binkdlogstat); fi
@@ -290,10 +292,10 @@ section_textlog() {
         if [[ -n $stat ]] && ((round < 3)); then
             echo "binkdlogstat|grep -c -F 'done ('|$(textlog_timed "$stat" "${files[@]}")"
         fi
-        # Hooks for the programs once they read the text log, timed the same
-        # way against grep (the daily run on 31 December, pondrel over 2024):
-        # echo "ravlog, 31.12.2024|grep -c -F 'done ('|$(textlog_timed "$build/ravlog/ravlog" -c... -d31.12.2024)"
-        # echo "pondrel, 2024|grep -c -F 'done ('|$(textlog_timed "$build/pondrel/pondrel" -c... -b1.1.2024 -e31.12.2024)"
+        # The programs over the same files, the line naming the live log:
+        # the daily run on 31 December, pondrel over 2024.
+        echo "ravlog, 31.12.2024|grep -c -F 'done ('|$(textlog_timed "$build/ravlog/ravlog" -cravlog.ctl -d31.12.2024)"
+        echo "pondrel, 2024|grep -c -F 'done ('|$(textlog_timed "$build/pondrel/pondrel" -cravlog.ctl -b1.1.2024 -e31.12.2024)"
     done >>"$work/textlog.times"
 
     echo "== textlog: binkd's text log (loglevel 4) of $sessions sessions of $links links over 2024,"

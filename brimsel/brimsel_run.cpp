@@ -119,7 +119,7 @@ void dumpFile(HistoryReader& reader, const Line& line, DumpFilter& filter, DumpW
 }  // namespace
 
 Stop dumpLines(DumpSettings& settings, SourceOpener& opener, std::FILE* out, std::FILE* err) {
-    HistoryReader reader(opener);
+    HistoryReader reader(opener, *settings.directory, settings.now);
     ReportFile output;
     // Only the text dump is converted; JSON and CSV stay UTF-8.
     if (settings.format == ReportFormat::text) output.convertTo(settings.config.settings.charset);
@@ -168,6 +168,7 @@ Stop runBrimsel(DumpSettings& settings, const std::vector<std::string_view>& arg
     writeBanner(settings.format == ReportFormat::text ? out : err);
     if (options) return options;
     const RunClock clock = makeRunClock(now);
+    settings.now = now;
     if (Stop stop = DumpFilter::make(settings.filterOptions, clock, err, settings.filter))
         return stop;
     const std::string& configPath = settings.config.settings.configPath;

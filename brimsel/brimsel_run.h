@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "core/config_model.h"
 #include "core/config_reader.h"
 #include "core/exit_request.h"
+#include "core/file_directory.h"
 #include "core/history_source.h"
 #include "core/report_format.h"
 
@@ -25,6 +27,9 @@ struct DumpSettings {
     ReportFormat format = ReportFormat::text;
     FilterOptions filterOptions;  // as given
     DumpFilter filter;            // made from them once the banner is out
+    std::time_t now = 0;          // the run's time, for the year of a text log's lines
+    // Where a text log's rotated copies are looked for (memory in tests).
+    std::unique_ptr<FileDirectory> directory = std::make_unique<SystemDirectory>();
 };
 
 extern const char* const usageText;

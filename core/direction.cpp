@@ -24,6 +24,8 @@ std::uint16_t swapDirection(std::uint16_t f) {
 }
 
 std::uint16_t applyDirectionRules(std::uint16_t flags, const LineDirectionRules& rules) {
+    // binkd's text log says who called: its flags are the suite's own.
+    if (rules.type == HistoryType::textLog) return flags;
     if (rules.swapInOut) flags = swapDirection(flags);
     if (rules.type == HistoryType::binkd)
         flags = settleBinkdDirection(flags, rules.n, rules.m, rules.binkdAbortedOut);

@@ -1,6 +1,7 @@
 // The direction rules of a line, applied to a session before it is
 // matched and counted: SwapInOut, then the settling of a BinkD session
-// from the line's channel counts.
+// from the line's channel counts; neither for binkd's text log, whose
+// records carry their true direction.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "core/binkd_text_log.h"
 #include "core/le.h"
 #include "core/session_kind.h"
 
@@ -130,6 +131,10 @@ bool startsAsDated104(const FileHead& head) {
     const std::uint8_t* b = head.bytes;
     return loadU16(b) >= 1990 && loadU16(b + 2) >= 1 && loadU16(b + 2) <= 12 && b[5] == 0 &&
            loadU16(b + 6) <= 23 && b[8] <= 59;
+}
+
+bool startsAsTextLog(const FileHead& head) {
+    return startsAsBinkdTextLog({head.bytes, head.size});
 }
 
 }  // namespace rv

@@ -22,6 +22,7 @@ enum class RecordLayout : std::uint8_t {
     none,   // no format: nothing is read
     fixed,  // records of the row's size, one after the other
     brake,  // The Brake!'s 8-byte headers, each with its own payload
+    lines,  // lines of text, a session assembled from several (binkd_text_log.h)
 };
 
 // What a format's records tell beyond the address, the times and the
@@ -81,6 +82,8 @@ bool startsAsStatus64(const FileHead& head);
 bool startsAsWide316(const FileHead& head);
 // The date test of a pair's first record: passed, the pair is 104-byte.
 bool startsAsDated104(const FileHead& head);
+// The first line has binkd's line form exactly (startsAsBinkdTextLog).
+bool startsAsTextLog(const FileHead& head);
 
 // Whether the cut rewrites the history in place: only formats whose
 // records are the common layout, which it writes back byte for byte.
@@ -131,6 +134,11 @@ inline constexpr std::array historyFormats{
     HistoryFormat{HistoryType::dated104, RecordLayout::fixed, 104, 104, noSignature,
                   Carries::cost | Carries::directionFromName, Cut::never, decodeDated104, nullptr,
                   startsAsDated104},
+    // Its records are the sessions of its lines, in the suite's own
+    // direction flags; it is rotated by logrotate, never cut.
+    HistoryFormat{HistoryType::textLog, RecordLayout::lines, 0, 0, noSignature,
+                  Carries::protection | Carries::aborts, Cut::never, nullptr, nullptr,
+                  startsAsTextLog},
 };
 
 // Row i holds the format numbered i + 1, and each row is whole: a fixed

@@ -31,6 +31,13 @@ Detection detectHistoryType(std::span<const std::uint8_t> head, HistoryType pars
     for (HistoryType t : bySignature)
         if (formatOf(t).startsAs(h)) return found(t);
     if (pairName) return found(startsAsDated104(h) ? HistoryType::dated104 : HistoryType::pair116);
+    // binkd's text log after the signatures, whose bytes no line starts
+    // with, and the pair names, which keep their pair: the strict test of
+    // the first line is the first one a file without either meets. No
+    // line passes the 316-byte test (its byte 2, a blank or a digit, is
+    // never 0 or 1), so a file read by a binary format today keeps its
+    // reading unless its first line is exactly binkd's.
+    if (startsAsTextLog(h)) return found(HistoryType::textLog);
     // A binkd log can pass the 316-byte test when its first record comes
     // from a net whose low byte is 0 or 1 (2:5120/...): a line the
     // operator declared as BinkD keeps its type.
@@ -38,7 +45,11 @@ Detection detectHistoryType(std::span<const std::uint8_t> head, HistoryType pars
     return {parsed, 0, false};
 }
 
-HistoryReader::HistoryReader(SourceOpener& opener) : opener_(opener), buffer_(blockSize) {}
+HistoryReader::HistoryReader(SourceOpener& opener, FileDirectory& directory, std::time_t now)
+    : opener_(opener),
+      directory_(directory),
+      buffer_(blockSize),
+      textLog_(opener, directory, now) {}
 
 void HistoryReader::close() {
     source_.reset();
@@ -91,13 +102,22 @@ bool HistoryReader::openHistory(HistorySource& source, bool detectFormats) {
     direction_ = 0;
     pairPending_ = false;
     type_ = source.type;
+    if (type_ == HistoryType::textLog) return textLog_.open(source.path);
     source_ = opener_.openHistory(source.path);
-    if (!source_) return false;
-    if (!detectFormats) return true;
+    if (!detectFormats) return source_ != nullptr;
 
-    const std::size_t have = fill(detectionBytes);
+    const std::size_t have = source_ ? fill(detectionBytes) : 0;
     Detection d =
         detectHistoryType({buffer_.data() + pos_, have}, source.type, source.pairLetter >= 0);
+    // An empty or missing text log, just rotated, is told by its copies.
+    if (have == 0 && source.pairLetter < 0 && isBinkdTextLog(source.path, {}, opener_, directory_))
+        d = found(HistoryType::textLog);
+    if (d.type == HistoryType::textLog) {
+        close();
+        type_ = source.type = d.type;
+        return textLog_.open(source.path);
+    }
+    if (!source_) return false;
     type_ = source.type = d.type;
     const std::uint8_t* skipped = nullptr;
     take(d.headerBytes, skipped);
@@ -145,7 +165,8 @@ bool HistoryReader::readFixed(SessionRecord& r) {
 // one; each calls its row's decoder directly, which the hot loop of a
 // whole history needs.
 bool HistoryReader::readAnySession(SessionRecord& r) {
-    if (!source_) return false;
+    // The text log reads its files through a reader of its own.
+    if (!source_ && type_ != HistoryType::textLog) return false;
     switch (type_) {
         case HistoryType::none:
             return false;
@@ -165,6 +186,11 @@ bool HistoryReader::readAnySession(SessionRecord& r) {
             return readFixed<HistoryType::wide316>(r);
         case HistoryType::dated104:
             return readFixed<HistoryType::dated104>(r);
+        case HistoryType::textLog:
+            // Its records have no bytes of their own: it is never cut.
+            raw_ = nullptr;
+            rawSize_ = 0;
+            return textLog_.readSession(r);
     }
     return false;
 }

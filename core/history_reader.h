@@ -6,12 +6,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "core/binkd_text_log.h"
 #include "core/byte_source.h"
+#include "core/file_directory.h"
 #include "core/history_formats.h"
 #include "core/history_source.h"
 #include "core/session_record.h"
@@ -25,8 +28,9 @@ namespace rv {
 // header bytes before the first record; isPair tells whether the file is
 // one of an .IHS/.OHS pair. The order of the tests is part of the rule:
 // the signatures (The Brake!, 64-byte, 100-byte), then for a pair name the
-// date test, then the 316-byte test unless the line is a BinkD one; a file
-// that passes none keeps the type its History value gives.
+// date test, then binkd's text log, then the 316-byte test unless the line
+// is a BinkD one; a file that passes none keeps the type its History value
+// gives.
 struct Detection {
     HistoryType type;
     std::size_t headerBytes;
@@ -38,7 +42,9 @@ class HistoryReader {
   public:
     static constexpr std::size_t blockSize = 1 << 16;
 
-    explicit HistoryReader(SourceOpener& opener);
+    // directory and now serve binkd's text log: the names of its rotated
+    // copies and the year of its lines.
+    HistoryReader(SourceOpener& opener, FileDirectory& directory, std::time_t now);
 
     // Opens source.path; with detectFormats chooses the type (stored in
     // source.type) and consumes the file header. False when the file
@@ -104,6 +110,7 @@ class HistoryReader {
     std::size_t take(std::size_t n, const std::uint8_t*& out);
 
     SourceOpener& opener_;
+    FileDirectory& directory_;
     std::unique_ptr<ByteSource> source_;
     std::vector<std::uint8_t> buffer_;
     std::size_t pos_ = 0;
@@ -117,6 +124,7 @@ class HistoryReader {
     std::size_t rawSize_ = 0;
     std::uint8_t padded_[316] = {};
     WallClockReader wallClock_;  // type 8 stores local calendar fields
+    BinkdTextLogReader textLog_;
 };
 
 }  // namespace rv

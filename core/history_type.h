@@ -1,5 +1,6 @@
 // The history formats by name, numbered as the configuration and the
-// reports know them: 1 to 8, 3 a BinkD line, 4 The Brake!. What each one
+// reports know them: 1 to 9, 3 a BinkD line, 4 The Brake!, 9 binkd's text
+// log. What each one
 // is and how it is read is its row of historyFormats (history_formats.h).
 #pragma once
 
@@ -19,6 +20,7 @@ enum class HistoryType : std::uint8_t {
     status64 = 6,  // 8-byte header, 64-byte records
     wide316 = 7,   // 316-byte records, some skipped
     dated104 = 8,  // .IHS/.OHS pair, 104-byte records with calendar dates
+    textLog = 9,   // binkd's text log and its rotated copies
 };
 
 // The number the reports, the dumps and the data forms show.

@@ -146,7 +146,7 @@ Stop runPondrel(Run& run, const std::vector<std::string_view>& args, SourceOpene
     {
         ArchiveDays archive;
         if (Stop stop = archive.open(run)) return stop;
-        HistoryReader reader(opener);
+        HistoryReader reader(opener, *run.directory, run.clock.now);
         LocalTimeConverter converter(run.clock.isDst);
         for (std::size_t i = 0; i < run.config.lines.size(); ++i) {
             if (Stop stop = archive.countLine(run, i, converter)) return stop;

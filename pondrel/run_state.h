@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/config_model.h"
+#include "core/file_directory.h"
 #include "core/local_clock.h"
 #include "pondrel/period_days.h"
 #include "pondrel/pondrel_options.h"
@@ -24,6 +25,8 @@ struct Run {
     explicit Run(std::time_t now, std::FILE* err = stderr) : clock(makeRunClock(now)), err(err) {}
 
     RunClock clock;
+    // Where a text log's rotated copies are looked for (memory in tests).
+    std::unique_ptr<FileDirectory> directory = std::make_unique<SystemDirectory>();
     std::FILE* err;
     Configuration config;
     Options options;

@@ -42,7 +42,7 @@ void ArchiveRecording::lineRead(bool whole) {
     for (std::size_t i = 0; i < recorded_.size(); ++i)
         if (history_.held()[i] > recorded_[i].records) again.push_back(recorded_[i].day);
     if (!again.empty() && !history_.read(line_, run_.config.settings.supportNewFormat, opener_,
-                                         today_, recorded_, again))
+                                         *run_.directory, run_.clock.now, today_, recorded_, again))
         return;
     for (const ArchivedDay& d : history_.days()) {
         const bool known = std::binary_search(

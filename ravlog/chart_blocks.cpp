@@ -123,7 +123,10 @@ std::vector<ChartBlock> chartBlocks(const Run& run) {
         for (std::size_t i = 0; i < lineCount; ++i) {
             const Line& line = run.config.lines[i];
             const LineResult& result = run.lines[i];
-            const bool binkd = result.type == HistoryType::binkd;
+            // A text log keeps the channel counts its History value gives.
+            const bool binkd =
+                result.type == HistoryType::binkd ||
+                (result.type == HistoryType::textLog && line.source.hasBinkdParameters());
             if (protKind && result.type != HistoryType::long100 &&
                 result.totals.protectedPart.sessions == 0)
                 continue;

@@ -171,6 +171,12 @@ void cutLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutt
     // A history that could not be read was told so; one that cannot be
     // opened now is left as it is.
     if (!run.lines[i].opened || line.cutHistory == 0) return;
+    // A text log is not read again only to be told it is never cut.
+    if (run.lines[i].type == HistoryType::textLog) {
+        cutter.begin(line.source.path, run.lines[i].type,
+                     static_cast<std::int16_t>(line.cutHistory), run.clock.midnight);
+        return;
+    }
     if (!reader.openHistory(line.source, run.config.settings.supportNewFormat)) return;
     cutter.begin(line.source.path, reader.type(), static_cast<std::int16_t>(line.cutHistory),
                  run.clock.midnight);

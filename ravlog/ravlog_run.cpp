@@ -31,12 +31,28 @@ std::string cantWriteArchive(const std::string& path, std::string_view reason) {
                   reason.data());
 }
 
+// Whether the line's history will read as binkd's text log, which is
+// never written: its first bytes, or its copies when it is missing.
+bool readsAsTextLog(const Run& run, const Line& line, SourceOpener& opener) {
+    if (!run.config.settings.supportNewFormat || line.source.pairLetter >= 0) return false;
+    std::uint8_t head[detectionBytes] = {};
+    std::size_t have = 0;
+    if (std::unique_ptr<ByteSource> source = opener.openHistory(line.source.path))
+        while (have < sizeof head) {
+            const long got = source->read(head + have, sizeof head - have);
+            if (got <= 0) break;
+            have += static_cast<std::size_t>(got);
+        }
+    return isBinkdTextLog(line.source.path, {head, have}, opener, *run.directory);
+}
+
 // The other files the run may write, the histories to cut and the
 // archive, looked at with the reports: none is reached through another
-// user's link, and the archive is a file of its own, no history.
-Stop checkWrittenFiles(const Run& run, const HistoryFiles& histories) {
+// user's link (a text log, never written, aside), and the archive is a
+// file of its own, no history.
+Stop checkWrittenFiles(const Run& run, const HistoryFiles& histories, SourceOpener& opener) {
     for (const Line& line : run.config.lines)
-        if (line.cutHistory != 0)
+        if (line.cutHistory != 0 && !readsAsTextLog(run, line, opener))
             if (std::string why = linkRefusal(line.source.path); !why.empty())
                 return failure(cantOpen(line.source.path, why));
     const std::string& archive = run.config.settings.archivePath;
@@ -52,10 +68,10 @@ Stop checkWrittenFiles(const Run& run, const HistoryFiles& histories) {
 // run with no file changed. Reserved outputs that are never written are
 // let go at the end as they were found (ReportFile::reserve). No output
 // may be a history the run reads.
-Stop reserveReports(Run& run) {
+Stop reserveReports(Run& run, SourceOpener& opener) {
     const Settings& s = run.config.settings;
     const HistoryFiles histories(run.config.lines);
-    if (Stop stop = checkWrittenFiles(run, histories)) return stop;
+    if (Stop stop = checkWrittenFiles(run, histories, opener)) return stop;
     struct Output {
         ReportFile& file;
         const std::string& path;
@@ -115,7 +131,7 @@ Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener
     run.lines.assign(run.config.lines.size(), LineResult{});
     const PeriodView period = periodView(run);
 
-    if (Stop stop = reserveReports(run)) return stop;
+    if (Stop stop = reserveReports(run, opener)) return stop;
     if (!s.jsonReportPath.empty()) {
         run.json = std::make_unique<JsonReport>();
         if (!run.json->open())
@@ -126,7 +142,7 @@ Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener
     writeSessionsBanner(run.sessionsFile.get());
     writePeriodHeader(run.sessionsFile.get(), period);
     {
-        HistoryReader reader(opener);
+        HistoryReader reader(opener, *run.directory, run.clock.now);
         HistoryCutter cutter(run.out, run.err, run.cutProbe);
         LocalTimeConverter converter(run.clock.isDst);
         // With an archive every line's days are gathered while it is read

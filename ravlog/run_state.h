@@ -10,6 +10,7 @@
 
 #include "core/config_model.h"
 #include "core/dates.h"
+#include "core/file_directory.h"
 #include "core/local_clock.h"
 #include "core/report_file.h"
 #include "ravlog/cut/cut_io.h"
@@ -54,6 +55,8 @@ struct Run {
     std::unique_ptr<JsonReport> json;  // when a JSON report is asked for
     ReportFile jsonFile;
     ReportFile htmlFile;  // open when an HTML report is asked for
+    // Where a text log's rotated copies are looked for (memory in tests).
+    std::unique_ptr<FileDirectory> directory = std::make_unique<SystemDirectory>();
 };
 
 }  // namespace rv::ravlog

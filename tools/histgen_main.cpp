@@ -144,13 +144,19 @@ void noteDetectedType(const std::string& path, HistoryType type, const Bytes& by
                      path.c_str(), number(d.type), number(type));
 }
 
-// The format --type names, if it names one.
+// The binary format --type names, if it names one: the text log is
+// written by its own path (--type log, node --binkd-log).
 std::optional<HistoryType> typeOption(const Arguments& args) {
     const auto n = numberOption(args, "type");
-    return n ? historyTypeNumbered(*n) : std::nullopt;
+    const std::optional<HistoryType> type = n ? historyTypeNumbered(*n) : std::nullopt;
+    if (type && formatOf(*type).layout == RecordLayout::lines) return std::nullopt;
+    return type;
 }
 std::string typeRange() {
-    return "1.." + std::to_string(historyFormats.size());
+    std::size_t binary = 0;
+    for (const HistoryFormat& f : historyFormats)
+        if (f.layout != RecordLayout::lines) ++binary;
+    return "1.." + std::to_string(binary);
 }
 
 int writeMode(int argc, char** argv) {

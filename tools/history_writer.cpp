@@ -36,6 +36,8 @@ HistoryWriter::HistoryWriter(HistoryType type, std::uint32_t brakeHeaderTime) : 
         case HistoryType::pair116:
         case HistoryType::wide316:
         case HistoryType::dated104:
+        // binkd's text log is lines, written by binkd_text_log.h.
+        case HistoryType::textLog:
             break;
     }
 }
@@ -135,6 +137,9 @@ void HistoryWriter::session(const SessionRecord& r, const LayoutDetails& details
             break;
         }
         case HistoryType::none:
+        // Never a record of bytes: histgen writes the text log's lines
+        // through its own path (--type log, --binkd-log).
+        case HistoryType::textLog:
             break;
     }
 }

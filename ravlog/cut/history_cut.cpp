@@ -67,6 +67,10 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
                           std::time_t runMidnight) {
     reset();
     const HistoryFormat& format = formatOf(type);
+    // A text log is told so: its operator asked for a cut that can never be.
+    if (cutHistory != 0 && format.layout == RecordLayout::lines)
+        std::fprintf(warnings_, "Can't cut %s: a text log is rotated by logrotate, not cut\n",
+                     path.c_str());
     if (cutHistory == 0 || format.cut != Cut::inPlace) return;
     active_ = true;
     path_ = path;

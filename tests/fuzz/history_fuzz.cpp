@@ -186,7 +186,8 @@ const Naming namings[] = {
 };
 
 void readLine(MemoryOpener& opener, LinePipeline& pipeline, HistorySource source, bool detect) {
-    HistoryReader reader(opener);
+    MemoryDirectory directory;
+    HistoryReader reader(opener, directory, 0);
     if (!reader.openHistory(source, detect)) return;
     pipeline.readAll(reader, source);
     if (reader.openTwin(source) == HistoryReader::Twin::opened) pipeline.readAll(reader, source);

@@ -49,10 +49,11 @@ expect "file name" "$(basename "$deb")" "ravlog_${version}-1_$(field Architectur
 expect Section "$(field Section)" "@(net|utils)"
 expect Maintainer "$(field Maintainer)" "?*<?*@?*>"
 # dpkg-shlibdeps found the C and C++ runtime libraries the programs link,
-# and the SQLite library of the day archive.
+# the SQLite library of the day archive and zlib of the text log's copies.
 expect Depends "$(field Depends)" "*libc6*"
 expect Depends "$(field Depends)" "*libstdc++6*"
 expect Depends "$(field Depends)" "*libsqlite3-0*"
+expect Depends "$(field Depends)" "*zlib1g*"
 description=$(field Description)
 expect "Description synopsis" "${description%%$'\n'*}" "?*"
 expect "Description text" "$description" "*ravlog*pondrel*brimsel*"

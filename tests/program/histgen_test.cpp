@@ -196,7 +196,8 @@ TEST(HistgenNode, EveryFileReadsAsItsTypeWithTheSessionsANodeSees) {
             SCOPED_TRACE(f.name + " seed " + std::to_string(seed));
             HistorySource source;
             parseHistoryValue(historyValue(f.name), source);
-            HistoryReader reader(memory);
+            MemoryDirectory directory;
+            HistoryReader reader(memory, directory, 0);
             ASSERT_TRUE(reader.openHistory(source, true));
             EXPECT_EQ(reader.type(), f.type);
             SessionRecord r;

@@ -51,7 +51,8 @@ Drained drain(SourceOpener& opener, const std::string& value, bool detect, std::
     Drained d;
     HistorySource source;
     parseHistoryValue(value, source);
-    HistoryReader reader(opener);
+    MemoryDirectory directory;
+    HistoryReader reader(opener, directory, 0);
     if (!reader.openHistory(source, detect)) return d;
     d.opened = true;
     SessionRecord r;
@@ -118,6 +119,9 @@ TEST(HostileHistories, EveryTruncationOfEveryFormat) {
     const std::uint32_t t0 = histgen::utcSeconds(2024, 3, 5, 10, 15, 0);
     for (const HistoryFormat& format : historyFormats) {
         const HistoryType type = format.type;
+        // binkd's text log is lines, not records: its reader's own tests
+        // read it under hostile bytes and as a growing file.
+        if (format.layout == RecordLayout::lines) continue;
         HistoryWriter w(type, t0);
         if (type == T::dated104) w.datedDummy(t0);
         for (std::uint32_t i = 0; i < 4; ++i) {

@@ -85,6 +85,27 @@ TEST(PlantedLinks, NoFileOutsideTheDirectoryChangesThroughAnotherUsersLink) {
     }
 }
 
+// binkd's text log is never written: another user's link to it (as a
+// log directory of the mailer's user may hold) is read, CutHistory or not.
+TEST(PlantedLinks, ATextLogThroughAnotherUsersLinkIsReadAndLeft) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root gives a link to another user";
+    ScratchDir dir;
+    const std::string node = nodeScene(dir);
+    fs::copy_file(std::string(RV_SOURCE_DIR) + "/tests/data/binkd_log/real-loglevel4.log",
+                  dir.file("outside/binkd"));
+    ASSERT_EQ(::symlink(dir.file("outside/binkd").c_str(), (node + "/binkd").c_str()), 0);
+    ASSERT_EQ(::lchown((node + "/binkd").c_str(), 65534u, 65534u), 0);
+    ASSERT_TRUE(dir.write("node/ravlog.ctl",
+                          "[COMMON]\nDate 9.12.2026\nAddr 2:5020/*\nCutHistory 30\n"
+                          "[LINE]\nHistory binkd\n"));
+    const auto outside = snapshot(dir.file("outside"));
+    const ProgramResult r = run({"ravlog"}, node);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "Can't cut binkd: a text log is rotated by logrotate, not cut\n");
+    EXPECT_NE(slurp(node + "/ravlog.ses").find("2:5020/3.0"), std::string::npos);
+    EXPECT_EQ(snapshot(dir.file("outside")), outside);
+}
+
 TEST(PlantedLinks, NoOutputOverAHistoryAndNoArchiveThatIsNoFileOfItsOwn) {
     ScratchDir dir;
     const std::string node = nodeScene(dir);

@@ -106,7 +106,8 @@ std::vector<std::string> namesIn(const std::string& dir) {
 std::uint64_t readAndOffer(HistoryCutter& cutter, const std::string& value, std::int16_t days,
                            HistoryType* typeSeen = nullptr, bool supportNewFormat = true) {
     FileOpener opener;
-    HistoryReader reader(opener);
+    MemoryDirectory directory;
+    HistoryReader reader(opener, directory, 0);
     HistorySource source;
     parseHistoryValue(value, source);
     // The configuration's limit on names is not the cutter's business.

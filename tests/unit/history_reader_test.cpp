@@ -58,11 +58,14 @@ struct LineRead {
     HistoryReader::Twin twin = HistoryReader::Twin::none;
 };
 
-LineRead readLine(SourceOpener& opener, const std::string& value, bool detect = true) {
+LineRead readLine(SourceOpener& opener, const std::string& value, bool detect = true,
+                  FileDirectory* names = nullptr) {
     LineRead out;
     HistorySource source;
     parseHistoryValue(value, source);
-    HistoryReader reader(opener);
+    MemoryDirectory none;
+    // The run's time: 10 December 2026, the year of a text log's lines.
+    HistoryReader reader(opener, names ? *names : none, 1796860800);
     if (!reader.openHistory(source, detect)) return out;
     out.opened = true;
     out.type = reader.type();
@@ -224,7 +227,8 @@ TEST(HistoryReaderFormats, Type4EventClearsWhatTheSessionBeforeLeft) {
     memory.add("b.his", w.bytes());
     HistorySource source;
     parseHistoryValue("b.his", source);
-    HistoryReader reader(memory);
+    MemoryDirectory directory;
+    HistoryReader reader(memory, directory, 0);
     ASSERT_TRUE(reader.openHistory(source, true));
     SessionRecord r;
     ASSERT_TRUE(reader.readSession(r));
@@ -574,6 +578,48 @@ TEST(HistoryDetection, FileStartingWithF100IsType1EvenWhenNamedIhs) {
     EXPECT_EQ(got.directions, (std::vector<std::uint16_t>{0}));
 }
 
+TEST(HistoryDetection, BinkdTextLogByItsFirstLineOnly) {
+    const std::string line =
+        "\n  09 Dec 13:57:24 [7034] BEGIN\n"
+        "+ 09 Dec 13:57:26 [7087] incoming session with 127.0.0.1\n"
+        "+ 09 Dec 13:57:26 [7087] done (from 2:5020/2@fidonet, OK, "
+        "S/R: 2/2 (102407/200005 bytes))\n";
+    const Bytes text(line.begin(), line.end());
+    Bytes notQuite = text;
+    notQuite[19] = 'x';  // "[7034]" without its bracket
+    MemoryOpener memory;
+    MemoryDirectory names;
+    for (const char* path : {"log", "log.ihs", "gone.1"})
+        memory.add(path, text);
+    memory.add("odd", notQuite);
+    names.add("gone.1", t0);
+    struct Case {
+        const char* value;
+        bool detect;
+        HistoryType type;
+        std::size_t records;  // of a text log's sessions, or of the bytes as stored
+    };
+    const std::size_t as28 = (text.size() + 27) / 28, as116 = (text.size() + 115) / 116;
+    const Case cases[] = {
+        {"log", true, T::textLog, 1},         {"log,2,1", true, T::textLog, 1},
+        {"log", false, T::plain28, as28},      // SupportNewFormat No: as stored
+        {"log.ihs", true, T::pair116, as116},  // a pair name keeps its pair
+        {"odd", true, T::plain28, as28},       // not binkd's form: as before
+        {"gone", true, T::textLog, 1},         // just rotated with nocreate: from its copy
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        const LineRead got = readLine(memory, c.value, c.detect, &names);
+        EXPECT_TRUE(got.opened);
+        EXPECT_EQ(got.type, c.type);
+        EXPECT_EQ(got.records.size(), c.records);
+        if (c.type != T::textLog) continue;
+        EXPECT_EQ(got.records[0].address, (FidoAddress{2, 5020, 2, 0}));
+        EXPECT_EQ(got.records[0].flags, F::incoming | F::normal);
+        EXPECT_TRUE(got.raws[0].empty());  // nothing for a cut
+    }
+}
+
 // ------------------------------------------------------------ History values
 
 TEST(HistoryValue, NamesAndBinkdParameters) {
@@ -695,7 +741,8 @@ TEST(HistoryPairs, TwinIsOpenedOnceOnly) {
     memory.add("r.ihs", {});
     HistorySource source;
     parseHistoryValue("r.ohs", source);
-    HistoryReader reader(memory);
+    MemoryDirectory directory;
+    HistoryReader reader(memory, directory, 0);
     ASSERT_TRUE(reader.openHistory(source, true));
     EXPECT_EQ(reader.openTwin(source), HistoryReader::Twin::opened);
     EXPECT_EQ(reader.direction(), F::incoming);
