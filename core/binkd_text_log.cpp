@@ -43,13 +43,7 @@ bool isBinkdTextLog(const std::string& path, std::span<const std::uint8_t> head,
     std::unique_ptr<ByteSource> newest = openLogFile(files[files.size() - 2], opener);
     if (!newest) return false;
     std::array<std::uint8_t, headBytes> bytes{};
-    std::size_t have = 0;
-    while (have < bytes.size()) {
-        const long got = newest->read(bytes.data() + have, bytes.size() - have);
-        if (got <= 0) break;
-        have += static_cast<std::size_t>(got);
-    }
-    return startsAsBinkdTextLog({bytes.data(), have});
+    return startsAsBinkdTextLog({bytes.data(), readUpTo(*newest, bytes.data(), bytes.size())});
 }
 
 BinkdTextLogReader::BinkdTextLogReader(SourceOpener& opener, FileDirectory& directory,

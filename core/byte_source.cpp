@@ -53,6 +53,16 @@ class MemorySource final : public ByteSource {
 
 }  // namespace
 
+std::size_t readUpTo(ByteSource& source, std::uint8_t* dst, std::size_t n) {
+    std::size_t have = 0;
+    while (have < n) {
+        const long got = source.read(dst + have, n - have);
+        if (got <= 0) break;
+        have += static_cast<std::size_t>(got);
+    }
+    return have;
+}
+
 namespace {
 
 // Opens a regular file for reading, still without blocking; -1 when it

@@ -20,6 +20,10 @@ class ByteSource {
     virtual long read(std::uint8_t* dst, std::size_t n) = 0;
 };
 
+// Reads into dst until n bytes are there or the source ends (an error
+// ends it too): the count read. For the first bytes a format is told by.
+std::size_t readUpTo(ByteSource& source, std::uint8_t* dst, std::size_t n);
+
 class SourceOpener {
   public:
     virtual ~SourceOpener() = default;

@@ -35,8 +35,8 @@ std::string_view CodePageEncoder::next(std::string_view& text) {
 // whole, is converted again a character at a time.
 char* CodePageEncoder::convertEachCharacter(char* from, char* to, char* dst) {
     while (from != to) {
-        const auto n = static_cast<std::size_t>(
-            utf8SequenceAt(std::string_view(from, static_cast<std::size_t>(to - from)), 0));
+        const std::size_t n =
+            utf8PieceLength(std::string_view(from, static_cast<std::size_t>(to - from)), 0);
         char* src = from;
         std::size_t left = n;
         char* const start = dst;
@@ -66,8 +66,7 @@ std::string_view CodePageEncoder::convert() {
         }
         if (whole || error != EILSEQ) break;  // EINVAL: cut off at the end, kept for the next piece
         // A character the code page lacks, or a broken piece: one '?'.
-        const long n = utf8SequenceAt(std::string_view(src, left), 0);
-        const std::size_t skip = static_cast<std::size_t>(n > 0 ? n : -n);
+        const std::size_t skip = utf8PieceLength(std::string_view(src, left), 0);
         *dst++ = '?';
         --room;
         src += skip;
@@ -79,13 +78,9 @@ std::string_view CodePageEncoder::convert() {
 }
 
 std::string_view CodePageEncoder::finish() {
-    std::size_t written = 0;
-    const std::string_view rest(in_.get(), held_);
-    for (std::size_t i = 0; i < rest.size(); ++written) {
-        const long n = utf8SequenceAt(rest, i);
-        i += static_cast<std::size_t>(n > 0 ? n : -n);
-        out_[written] = '?';
-    }
+    // What is left is cut off: one '?' for each piece.
+    const std::size_t written = displayWidth(std::string_view(in_.get(), held_));
+    std::memset(out_.get(), '?', written);
     held_ = 0;
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     return std::string_view(out_.get(), written);

@@ -308,8 +308,8 @@ class Reader {
             case Keyword::jsonReport:
             case Keyword::htmlReport:
             case Keyword::archive: {
-                bool append =
-                    false;  // a report's '+' is refused above; an archive is never appended
+                // A report's '+' is refused above; an archive is never appended.
+                bool append = false;
                 readFileName(v,
                              id == Keyword::jsonReport   ? settings_.jsonReportPath
                              : id == Keyword::htmlReport ? settings_.htmlReportPath

@@ -45,6 +45,14 @@ Detection detectHistoryType(std::span<const std::uint8_t> head, HistoryType pars
     return {parsed, 0, false};
 }
 
+Detection detectHistory(std::span<const std::uint8_t> head, const HistorySource& source,
+                        SourceOpener& opener, FileDirectory& directory) {
+    const bool pairName = source.pairLetter >= 0;
+    if (head.empty() && !pairName && isBinkdTextLog(source.path, {}, opener, directory))
+        return found(HistoryType::textLog);
+    return detectHistoryType(head, source.type, pairName);
+}
+
 HistoryReader::HistoryReader(SourceOpener& opener, FileDirectory& directory, std::time_t now)
     : opener_(opener),
       directory_(directory),
@@ -107,11 +115,7 @@ bool HistoryReader::openHistory(HistorySource& source, bool detectFormats) {
     if (!detectFormats) return source_ != nullptr;
 
     const std::size_t have = source_ ? fill(detectionBytes) : 0;
-    Detection d =
-        detectHistoryType({buffer_.data() + pos_, have}, source.type, source.pairLetter >= 0);
-    // An empty or missing text log, just rotated, is told by its copies.
-    if (have == 0 && source.pairLetter < 0 && isBinkdTextLog(source.path, {}, opener_, directory_))
-        d = found(HistoryType::textLog);
+    const Detection d = detectHistory({buffer_.data() + pos_, have}, source, opener_, directory_);
     if (d.type == HistoryType::textLog) {
         close();
         type_ = source.type = d.type;

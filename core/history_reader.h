@@ -38,6 +38,13 @@ struct Detection {
 };
 Detection detectHistoryType(std::span<const std::uint8_t> head, HistoryType parsed, bool pairName);
 
+// detectHistoryType for a line's history, with the one rule that needs
+// more than its head: a missing or empty file (a text log just rotated,
+// with logrotate's nocreate) whose newest copy starts as binkd's text log
+// is that log.
+Detection detectHistory(std::span<const std::uint8_t> head, const HistorySource& source,
+                        SourceOpener& opener, FileDirectory& directory);
+
 class HistoryReader {
   public:
     static constexpr std::size_t blockSize = 1 << 16;

@@ -16,14 +16,8 @@ Validity checkSession(const SessionRecord& r, std::int16_t timeShift, LocalTimeC
     const std::optional<std::time_t> local = converter.toLocal(time.shifted);
     time.brokenDown = local.has_value();
     if (local) time.localStart = *local;
-    const FidoAddress& a = r.address;
-    if (!time.brokenDown || a.zone <= 0)
-        return a.zone == 0 ? Validity::dropSilently : Validity::invalid;
-    if (a.net < 0 || a.node < 0 || a.point < 0) return Validity::invalid;
-    if (r.duration > longestSession || time.localStart <= 0 ||
-        time.localStart + r.duration > std::int64_t{INT32_MAX})
-        return Validity::invalid;
-    return Validity::valid;
+    if (r.address.zone == 0) return Validity::dropSilently;
+    return r.address.zone > 0 && validApartFromZone(r, time) ? Validity::valid : Validity::invalid;
 }
 
 void reportInvalidRecord(std::FILE* warnings, const std::string& path, const SessionRecord& r,

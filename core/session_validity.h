@@ -27,6 +27,17 @@ struct SessionTime {
     std::tm shown() const;
 };
 
+inline constexpr std::int64_t longestSession = 86400;
+
+// The tests of checkSession but the zone's: a record a history of its
+// format can hold at all, also with zone 0.
+inline bool validApartFromZone(const SessionRecord& r, const SessionTime& time) {
+    const FidoAddress& a = r.address;
+    return time.brokenDown && a.zone >= 0 && a.net >= 0 && a.node >= 0 && a.point >= 0 &&
+           r.duration <= longestSession && time.localStart > 0 &&
+           time.localStart + r.duration <= std::int64_t{INT32_MAX};
+}
+
 // Computes the record's times and judges it. The times are filled in for
 // every record whose shifted start is readable, valid or not.
 Validity checkSession(const SessionRecord& r, std::int16_t timeShift, LocalTimeConverter& converter,
@@ -35,8 +46,6 @@ Validity checkSession(const SessionRecord& r, std::int16_t timeShift, LocalTimeC
 // "Invalid record in <path>: <address> <time>\n" on warnings.
 void reportInvalidRecord(std::FILE* warnings, const std::string& path, const SessionRecord& r,
                          const SessionTime& time);
-
-inline constexpr std::int64_t longestSession = 86400;
 
 // The start of a record in the history's clock plus the line's shift.
 inline std::int64_t shiftedStart(const SessionRecord& r, std::int16_t timeShift) {

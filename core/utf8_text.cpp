@@ -44,19 +44,15 @@ bool isValidUtf8(std::string_view text) {
 
 std::size_t prefixOfWidth(std::string_view text, std::size_t columns) {
     std::size_t i = 0;
-    for (; i < text.size() && columns > 0; --columns) {
-        const long n = utf8SequenceAt(text, i);
-        i += static_cast<std::size_t>(n > 0 ? n : -n);
-    }
+    for (; i < text.size() && columns > 0; --columns)
+        i += utf8PieceLength(text, i);
     return i;
 }
 
 std::size_t displayWidth(std::string_view text) {
     std::size_t columns = 0;
-    for (std::size_t i = 0; i < text.size(); ++columns) {
-        const long n = utf8SequenceAt(text, i);
-        i += static_cast<std::size_t>(n > 0 ? n : -n);
-    }
+    for (std::size_t i = 0; i < text.size(); ++columns)
+        i += utf8PieceLength(text, i);
     return columns;
 }
 

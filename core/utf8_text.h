@@ -19,6 +19,12 @@ bool isValidUtf8(std::string_view text);
 // stands for.
 long utf8SequenceAt(std::string_view text, std::size_t i);
 
+// The bytes of the character or broken piece at text[i]: one column.
+inline std::size_t utf8PieceLength(std::string_view text, std::size_t i) {
+    const long n = utf8SequenceAt(text, i);
+    return static_cast<std::size_t>(n > 0 ? n : -n);
+}
+
 // The text with every invalid piece replaced by U+FFFD.
 std::string validUtf8(std::string_view text);
 

@@ -53,12 +53,6 @@ void takeSession(LinePass& pass, SessionRecord& r, bool zeroDuration, const Sess
     }
 }
 
-// Hands the cutter a record with its local start, as checkSession found it.
-void offerToCut(HistoryCutter& cutter, const HistoryReader& reader, const SessionTime& time) {
-    cutter.offer(reader.rawRecord(),
-                 time.brokenDown ? std::optional<std::int64_t>(time.localStart) : std::nullopt);
-}
-
 // Only types 1 to 3 are cut, and they have no twin: the cut is done after
 // the first file, with the reading closed, for the history can be held
 // against mailers only while nobody else has it open.
@@ -108,7 +102,7 @@ void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
         } else if (validity == Validity::invalid) {
             reportInvalidRecord(run.err, pass.line.source.path, r, time);
         }
-        if (cutter) offerToCut(*cutter, reader, time);
+        if (cutter) cutter->offer(reader.rawRecord(), r, time);
     }
     if constexpr (counting) days->tally() = tally;
 }
@@ -187,7 +181,7 @@ void cutLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& cutt
         while (reader.readSession(r)) {
             if (r.duration == 0) r.duration = 1;
             checkSession(r, line.timeShift, converter, time);
-            offerToCut(cutter, reader, time);
+            cutter.offer(reader.rawRecord(), r, time);
         }
         endCut(cutter, reader);
     }

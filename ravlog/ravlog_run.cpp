@@ -32,18 +32,15 @@ std::string cantWriteArchive(const std::string& path, std::string_view reason) {
 }
 
 // Whether the line's history will read as binkd's text log, which is
-// never written: its first bytes, or its copies when it is missing.
+// never written: detection as its reading will make it.
 bool readsAsTextLog(const Run& run, const Line& line, SourceOpener& opener) {
-    if (!run.config.settings.supportNewFormat || line.source.pairLetter >= 0) return false;
+    if (!run.config.settings.supportNewFormat) return false;
     std::uint8_t head[detectionBytes] = {};
     std::size_t have = 0;
     if (std::unique_ptr<ByteSource> source = opener.openHistory(line.source.path))
-        while (have < sizeof head) {
-            const long got = source->read(head + have, sizeof head - have);
-            if (got <= 0) break;
-            have += static_cast<std::size_t>(got);
-        }
-    return isBinkdTextLog(line.source.path, {head, have}, opener, *run.directory);
+        have = readUpTo(*source, head, sizeof head);
+    return detectHistory({head, have}, line.source, opener, *run.directory).type ==
+           HistoryType::textLog;
 }
 
 // The other files the run may write, the histories to cut and the

@@ -8,12 +8,9 @@
 #include <cstring>
 
 #include "core/cut_journal.h"
-#include "core/fido_address.h"
 #include "core/format.h"
 #include "core/history_formats.h"
-#include "core/le.h"
 #include "core/safe_open.h"
-#include "core/session_validity.h"
 #include "core/time_text.h"
 
 namespace rv::ravlog {
@@ -110,15 +107,6 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
         return;
     }
     pending_.append(format.signature);
-}
-
-bool HistoryCutter::couldBeSession(const std::uint8_t* raw,
-                                   std::optional<std::int64_t> localStart) {
-    if (!localStart || *localStart <= 0) return false;
-    const FidoAddress a = addressFromBytes(raw);
-    const std::uint32_t duration = loadU32(raw + 12);
-    return a.zone >= 0 && a.net >= 0 && a.node >= 0 && a.point >= 0 && duration <= longestSession &&
-           *localStart + duration <= std::int64_t{INT32_MAX};
 }
 
 void HistoryCutter::keep(std::span<const std::uint8_t> raw) {

@@ -32,6 +32,8 @@
 #include <string_view>
 
 #include "core/history_type.h"
+#include "core/session_record.h"
+#include "core/session_validity.h"
 #include "ravlog/cut/cut_io.h"
 #include "ravlog/cut/journal_file.h"
 
@@ -54,17 +56,21 @@ class HistoryCutter {
     bool active() const { return active_; }
     std::time_t limit() const { return limit_; }
 
-    // Every record read, as its raw bytes, with its local start time when
-    // that can be read at all.
-    void offer(std::span<const std::uint8_t> raw, std::optional<std::int64_t> localStart) {
+    // Every record read, as its raw bytes, decoded and with its times as
+    // checkSession found them.
+    void offer(std::span<const std::uint8_t> raw, const SessionRecord& r, const SessionTime& time) {
         if (!active_) return;
+        const std::optional<std::int64_t> localStart =
+            time.brokenDown ? std::optional<std::int64_t>(time.localStart) : std::nullopt;
         lastSize_ = std::min(raw.size(), last_.size());
         std::memcpy(last_.data(), raw.data(), lastSize_);
         if (raw.size() != recordSize_) {
             keep(raw);  // a truncated last record is never judged
             return;
         }
-        ++(couldBeSession(raw.data(), localStart) ? possible_ : impossible_);
+        // A record that could be a session: a zone of 0 aside, it passes
+        // the validity test.
+        ++(validApartFromZone(r, time) ? possible_ : impossible_);
         if (localStart && *localStart < limit_) {
             ++dropped_;
             return;
@@ -81,9 +87,6 @@ class HistoryCutter {
   private:
     enum class Outcome : std::uint8_t { cut, notCut, pending };
 
-    // A whole record in the common layout could be a session: its time can
-    // be read and, a zone of 0 aside, it passes the validity test.
-    static bool couldBeSession(const std::uint8_t* raw, std::optional<std::int64_t> localStart);
     void keep(std::span<const std::uint8_t> raw);
     bool flushPending();
     Outcome rewrite(std::uint64_t bytesRead);

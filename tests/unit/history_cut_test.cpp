@@ -117,9 +117,10 @@ std::uint64_t readAndOffer(HistoryCutter& cutter, const std::string& value, std:
     cutter.begin(source.path, reader.type(), days, midnight);
     SessionRecord r;
     while (reader.readSession(r)) {
-        const auto start = static_cast<std::int32_t>(r.startTime);
-        cutter.offer(reader.rawRecord(),
-                     start >= 0 ? std::optional<std::int64_t>(start) : std::nullopt);
+        SessionTime time;
+        time.shifted = time.localStart = static_cast<std::int32_t>(r.startTime);
+        time.brokenDown = time.shifted >= 0;
+        cutter.offer(reader.rawRecord(), r, time);
     }
     return reader.consumed();
 }
