@@ -6,11 +6,16 @@
 #   - the guide's walk-through (its ```sh block), every command it quotes
 #     in the text, and its crontab lines (```crontab blocks);
 #   - the configuration examples (ravlog.ctl(5)'s .EX block that is a
-#     configuration, the guide's ```ini settings) with each program.
+#     configuration, the guide's ```ini settings) with each program;
+#   - the guide's Debian binkd node (its ```ini debian and ```crontab
+#     debian blocks, apart from the nightly settings) over a rotated text
+#     log and a day archive;
+#   - docs/binkd.md's week beside binkdlogstat (its ```sh blocks), with
+#     the outputs it shows and the figures it says agree.
 # Each must end with status 0 and write nothing on standard error but a
 # banner (pondrel's, and brimsel's when it dumps data). The examples name
-# /etc/fido, /var/spool/fido and /tmp: here those lie under a scratch
-# root, which holds a node's histories of the last week (today included),
+# /etc/fido, /var/spool/fido and /tmp (the Debian node also /var/log/binkd
+# and /var/lib/ravlog): here those lie under a scratch root, which holds a node's histories of the last week (today included),
 # the example configuration beside them, and /etc/fido/ravlog.ctl made of
 # the example configuration and the guide's nightly settings. `less` is
 # `cat` here.
@@ -39,7 +44,14 @@ programs=$work/bin:$build/ravlog:$build/pondrel:$build/brimsel:/usr/bin:/bin
 # The paths the examples name, moved under the scratch root.
 rooted() {
     sed -e "s#/tmp/#$root/tmp/#g" -e "s#/etc/fido#$root/etc/fido#g" \
-        -e "s#/var/spool/fido#$root/var/spool/fido#g"
+        -e "s#/var/spool/fido#$root/var/spool/fido#g" \
+        -e "s#/var/log/binkd#$root/var/log/binkd#g" -e "s#/var/lib/ravlog#$root/var/lib/ravlog#g"
+}
+
+# fenced INFO FILE: the lines of every ``` block of FILE whose info string
+# is INFO exactly (```sh, ```ini debian).
+fenced() {
+    awk -v open='```'"$1" '$0 == open { on = 1; next } on && /^```$/ { on = 0 } on' "$2"
 }
 
 # A crontab line as cron runs it: the five time fields dropped and \% read
@@ -92,8 +104,7 @@ run_example() {
 
 # ---- the configurations ------------------------------------------------
 # The guide's ```ini blocks are the settings of the nightly run.
-awk '/^```ini$/ { on = 1; next } on && /^```$/ { on = 0 } on' "$src/docs/guide.md" \
-    >"$work/guide-settings.ctl"
+fenced ini "$src/docs/guide.md" >"$work/guide-settings.ctl"
 [ -s "$work/guide-settings.ctl" ] && pass || fail "the guide shows no nightly settings"
 cat "$src/examples/ravlog.ctl" "$work/guide-settings.ctl" >"$root/etc/fido/ravlog.ctl"
 
@@ -130,8 +141,7 @@ tree=$work/tree
 mkdir "$tree"
 ln -s "$build" "$tree/build"
 ln -s "$src/examples" "$tree/examples"
-awk '/^```sh$/ { on = 1; next } on && /^```$/ { on = 0 } on' "$src/docs/guide.md" \
-    >"$work/walk-through.sh"
+fenced sh "$src/docs/guide.md" >"$work/walk-through.sh"
 if run "the guide's walk-through" "$tree" "$work/walk-through.sh"; then
     # Every command the text quotes (a program name and its options), over
     # the walk-through's histories.
@@ -144,12 +154,172 @@ if run "the guide's walk-through" "$tree" "$work/walk-through.sh"; then
     done <"$work/quoted"
 fi
 # The crontab lines, each on its own.
-awk '/^```crontab$/ { on = 1; next } on && /^```$/ { on = 0 } on' "$src/docs/guide.md" \
-    >"$work/crontab"
+fenced crontab "$src/docs/guide.md" >"$work/crontab"
 [ -s "$work/crontab" ] && pass || fail "the guide shows no crontab line"
 while IFS= read -r line; do
     run_example "the guide's crontab line $line" "$root" <<<"$line"
 done <"$work/crontab"
+
+# ---- the guide's Debian binkd node -----------------------------------------
+# Its configuration and crontab lines under a root of their own, whose
+# /var/log/binkd holds binkd's text log rotated weekly as Debian's
+# logrotate leaves it (four copies kept). Three weeks ago a nightly run
+# filled the archive from the log as it was then; since, logrotate has
+# dropped the copies of those weeks, and the log begins five weeks back.
+# Both crontab lines run as cron would; then pondrel over eight weeks must
+# count the weeks before the log from the archive, and none without it.
+main_root=$root
+root=$work/debian
+mkdir -p "$root/etc/fido" "$root/var/log/binkd" "$root/var/lib/ravlog" "$root/var/spool/fido/stat"
+fenced 'ini debian' "$src/docs/guide.md" | rooted >"$root/etc/fido/ravlog.ctl"
+fenced 'crontab debian' "$src/docs/guide.md" >"$work/debian-crontab"
+if [ -s "$root/etc/fido/ravlog.ctl" ] && [ -s "$work/debian-crontab" ]; then
+    pass
+else
+    fail "the guide shows no Debian node's configuration and crontab lines"
+fi
+# install_log DIR DAYS END: the node's log of DAYS days up to END, all from
+# the same first day (eight weeks ago), so that the rotations fall alike.
+install_log() {
+    mkdir "$1"
+    "$build/tools/histgen" node --dir "$1" --days "$2" --seed 7 --end "$3" --binkd-log binkd \
+        --rotate 4 >/dev/null
+    rm -f "$root"/var/log/binkd/binkd*
+    cp -p "$1"/binkd "$1"/binkd.[1-9]* "$root/var/log/binkd/"
+}
+then_day=$(date -u -d '-22 days' +%F)
+install_log "$work/debian-then" 35 "$then_day"
+run_example "the Debian node's night three weeks ago" "$root/var/spool/fido" \
+    <<<"ravlog -c/etc/fido/ravlog.ctl -d$(date -u -d "$then_day" +%-d.%-m.%Y)"
+install_log "$work/debian-now" 56 "$(date -u -d '-1 day' +%F)"
+while IFS= read -r line; do
+    run_example "the guide's Debian crontab line $line" "$root" <<<"$line"
+done <"$work/debian-crontab"
+for report in "stat/his$(date -u +%Y%m%d).txt" "stat/month$(date -u +%Y%m).txt"; do
+    [ -s "$root/var/spool/fido/$report" ] && pass || fail "the Debian node's crontab wrote no $report"
+done
+# The log's oldest copy begins five weeks back, at the rotation's 06:25.
+log_begins=$(date -u -d '-35 days' +%F)
+for archive in with without; do
+    option=; [ $archive = without ] && option=-r
+    run_example "pondrel over the Debian node's eight weeks $archive the archive" \
+        "$root/var/spool/fido" <<<"pondrel -c/etc/fido/ravlog.ctl $option -b-56 -e-1 -fjson" &&
+        jq --arg day "$log_begins" '[.days[] | select(.date < $day) | .sessions] | add // 0' \
+            "$work/out" >"$work/before-log-$archive"
+done
+with=$(cat "$work/before-log-with" 2>/dev/null)
+without=$(cat "$work/before-log-without" 2>/dev/null)
+if [ "${with:-0}" -gt 0 ] && [ "$without" = 0 ]; then
+    pass
+else
+    fail "pondrel counts '${with:-}' sessions before the Debian node's log with the archive, '${without:-}' without"
+fi
+root=$main_root
+
+# ---- docs/binkd.md: a Debian week beside binkdlogstat ------------------------
+# Its ```sh blocks, one after another in one shell from a copy of the
+# source tree's layout (build/ and tests/), as a reader runs them. Where
+# /usr/sbin/binkdlogstat is not installed, the blocks that run it are left
+# out with a notice, and so are the checks of its figures. Every block
+# marked <!-- output:FILE --> must stand in FILE as the commands wrote it:
+# its lines in their order, each run of them unbroken but where the block
+# writes "...". And binkdlogstat's figures must agree with pondrel's where
+# the text says they do.
+binkd_doc=$src/docs/binkd.md
+btree=$work/binkd-tree
+mkdir "$btree"
+ln -s "$build" "$btree/build"
+ln -s "$src/tests" "$btree/tests"
+stat=/usr/sbin/binkdlogstat
+awk -v have="$([ -x $stat ] && echo 1)" -v stat="$stat" '
+    /^```sh$/ { on = 1; block = ""; next }
+    on && /^```$/ { on = 0; if (have || index(block, stat) == 0) printf "%s", block; next }
+    on { block = block $0 "\n" }' "$binkd_doc" >"$work/binkd-week.sh"
+[ -x $stat ] || echo "NOTE: $stat not installed: docs/binkd.md's binkdlogstat figures not checked"
+if grep -q histgen "$work/binkd-week.sh" && run "docs/binkd.md's week" "$btree" "$work/binkd-week.sh"; then
+    week=$btree/debian-week
+    mkdir "$work/shown"
+    # Each output block into shown/FILE, without the indentation of its fence.
+    awk -v dir="$work/shown" '
+        match($0, /^ *<!-- output:[^ ]+ -->$/) { name = $0; sub(/^ *<!-- output:/, "", name);
+            sub(/ -->$/, "", name); next }
+        name != "" && match($0, /^ *```$/) { indent = RLENGTH - 3; file = dir "/" name; name = "";
+            printf "" >file; next }
+        file != "" && /^ *```$/ { close(file); file = ""; next }
+        file != "" { print substr($0, indent + 1) >>file }' "$binkd_doc"
+    ls "$work/shown" | grep -q . && pass || fail "docs/binkd.md shows no output"
+    for shown in "$work"/shown/*; do
+        name=$(basename "$shown")
+        # What binkdlogstat writes is there only where it is installed.
+        if [ ! -x $stat ] && grep "$stat" "$binkd_doc" | grep -q ">$name\$"; then
+            continue
+        fi
+        missing=$(awk -v shown="$shown" '
+            BEGIN { while ((getline l <shown) > 0) want[++n] = l }
+            { sub(/\r$/, ""); line[++m] = $0 }  # CSV ends its lines in CR LF
+            END {
+                at = 1
+                for (i = 1; i <= n; i = j) {
+                    if (want[i] == "...") { j = i + 1; continue }
+                    for (j = i; j <= n && want[j] != "..."; j++) {}
+                    for (p = at; p + j - i - 1 <= m; p++) {
+                        for (k = i; k < j && line[p + k - i] == want[k]; k++) {}
+                        if (k == j) break
+                    }
+                    if (p + j - i - 1 > m) { print want[i]; exit }
+                    at = p + j - i
+                }
+            }' "$week/$name" 2>/dev/null)
+        if [ -e "$week/$name" ] && [ -z "$missing" ]; then
+            pass
+        else
+            fail "docs/binkd.md shows $name otherwise than the commands write it, from: $missing"
+        fi
+    done
+    if [ -x $stat ]; then
+        # agree STAT CSV [ADDRESS BYTES]: for every address of binkdlogstat's
+        # table STAT, its sessions In OK + In Fail and Out OK + Out Fail are
+        # pondrel's incoming and outgoing ones in CSV, its kilobytes pondrel's
+        # bytes / 1024 rounded down, but for ADDRESS, whose sent kilobytes
+        # also hold BYTES more; the totals likewise, and pondrel has no
+        # address binkdlogstat lacks. Prints what differs, and the rows of
+        # addresses without a session ("zero rows: ...").
+        agree() {
+            awk -v csv="$2" -v odd="${3:-}" -v extra="${4:-0}" '
+                BEGIN {
+                    while ((getline l <csv) > 0) {
+                        split(l, f, ",")
+                        if (f[1] == "link") { rows[f[2]] = l; left[f[2]] = 1 }
+                        if (f[1] == "total") rows["total"] = l
+                    }
+                }
+                $1 ~ /^[0-9]+:/ || $1 == "Total" {
+                    a = $1 == "Total" ? "total" : ($1 ~ /\./ ? $1 : $1 ".0")
+                    if (!(a in rows)) {
+                        if ($2 + $3 + $4 + $5 + $6 + $7 + $8 + $9 == 0) { zero = zero " " $1; next }
+                        print "no pondrel row for " $1; next
+                    }
+                    delete left[a]
+                    split(rows[a], f, ",")
+                    sent = f[10] + (a == odd || (a == "total" && odd != "") ? extra : 0)
+                    if ($2 + $3 != f[4] || $4 + $5 != f[6])
+                        print a ": sessions " $2 "+" $3 "/" $4 "+" $5 ", pondrel " f[4] "/" f[6]
+                    if ($6 != int(sent / 1024) || $7 != int(f[9] / 1024))
+                        print a ": KB " $6 "/" $7 ", pondrel bytes " sent "/" f[9]
+                }
+                END { for (a in left) print "no binkdlogstat row for " a; print "zero rows:" zero }' "$1"
+        }
+        result=$(agree "$week/binkdlogstat.txt" "$week/week.csv" 2:450/102.0 3970821)
+        [ "$result" = "zero rows:" ] && pass ||
+            fail "binkdlogstat and pondrel over binkd.1 differ otherwise than docs/binkd.md says: $result"
+        result=$(agree "$week/real.txt" "$week/real.csv")
+        [ "$result" = "zero rows: 2:5020/5" ] && pass ||
+            fail "binkdlogstat and pondrel over real-loglevel4.log differ otherwise than docs/binkd.md says: $result"
+        failed=$(awk '$1 == "Total" { printf "{\"in\":%d,\"out\":%d}", $3, $5 }' "$week/binkdlogstat.txt")
+        [ "$failed" = "$(cat "$week/failed.txt")" ] && pass ||
+            fail "binkdlogstat's failed sessions $failed are not brimsel's $(cat "$week/failed.txt")"
+    fi
+fi
 
 # ---- the recipes, with their answers -----------------------------------------
 # two_lines DIR SETTING RECORD...: a node of two lines in DIR, the records
