@@ -44,11 +44,31 @@ endforeach()
 # spelled out so that a renamed project keeps the documented place.
 set(RAVLOG_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/ravlog)
 file(GLOB ravlog_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
-if(EXISTS ${PROJECT_SOURCE_DIR}/README.md)
-  list(APPEND ravlog_docs ${PROJECT_SOURCE_DIR}/README.md)
-endif()
+# The documents lie side by side there, the README among them: its links
+# into docs/ (the picture of the HTML report too) are made to point beside it.
+file(READ ${PROJECT_SOURCE_DIR}/README.md ravlog_readme)
+string(REPLACE "](docs/" "](" ravlog_readme "${ravlog_readme}")
+string(REPLACE "[docs/" "[" ravlog_readme "${ravlog_readme}")
+file(WRITE ${PROJECT_BINARY_DIR}/doc/README.md "${ravlog_readme}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/ravlog.ctl ${ravlog_docs}
+  ${PROJECT_BINARY_DIR}/doc/README.md ${PROJECT_SOURCE_DIR}/docs/html-report.png
+  ${PROJECT_SOURCE_DIR}/cmake/debian/copyright
   DESTINATION ${RAVLOG_DOCDIR})
+# Debian wants the package's changelog compressed under the name of a
+# packaged release (changelog.Debian.gz); -n keeps the package reproducible.
+if(RAVLOG_GZIP)
+  set(ravlog_changelog ${PROJECT_BINARY_DIR}/doc/changelog.Debian.gz)
+  add_custom_command(OUTPUT ${ravlog_changelog}
+    COMMAND ${RAVLOG_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${ravlog_changelog}
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog
+    COMMENT "Compressing the changelog")
+  add_custom_target(changelog ALL DEPENDS ${ravlog_changelog})
+  install(FILES ${ravlog_changelog} DESTINATION ${RAVLOG_DOCDIR})
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/changelog DESTINATION ${RAVLOG_DOCDIR}
+    RENAME changelog.Debian)
+endif()
 
 # The Debian package.
 set(RAVLOG_MAINTAINER "Ravlog developers <ravlog@example.org>"
