@@ -44,13 +44,13 @@ endforeach()
 # spelled out so that a renamed project keeps the documented place.
 set(RAVLOG_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/ravlog)
 file(GLOB ravlog_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
-# The documents lie side by side there, the README among them: its links
-# into docs/ (the picture of the HTML report too) are made to point beside it.
-file(READ ${PROJECT_SOURCE_DIR}/README.md ravlog_readme)
-string(REPLACE "](docs/" "](" ravlog_readme "${ravlog_readme}")
-string(REPLACE "[docs/" "[" ravlog_readme "${ravlog_readme}")
-file(WRITE ${PROJECT_BINARY_DIR}/doc/README.md "${ravlog_readme}")
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
+# The documents lie side by side there, the README among them.
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/doc/README.md
+  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/README.md
+    -DOUT=${PROJECT_BINARY_DIR}/doc/README.md -P ${PROJECT_SOURCE_DIR}/cmake/installed_readme.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/cmake/installed_readme.cmake
+  COMMENT "The README as installed")
+add_custom_target(installed_readme ALL DEPENDS ${PROJECT_BINARY_DIR}/doc/README.md)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/ravlog.ctl ${ravlog_docs}
   ${PROJECT_BINARY_DIR}/doc/README.md ${PROJECT_SOURCE_DIR}/docs/html-report.png
   ${PROJECT_SOURCE_DIR}/cmake/debian/copyright
