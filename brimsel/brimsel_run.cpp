@@ -34,6 +34,7 @@ const char* const usageText =
     "\t                        -u-  ASCII output\n"
     "\t                        -u   as -u+\n"
     "\t                        -u<charset>  text dump in UTF-8 (default), CP866 or CP437\n"
+    "\t-q                      Leave out the banner\n"
     "\t-?, --help              This help\n";
 
 void writeBanner(std::FILE* out) {
@@ -165,7 +166,7 @@ Stop runBrimsel(DumpSettings& settings, const std::vector<std::string_view>& arg
                 SourceOpener& opener, std::time_t now, std::FILE* out, std::FILE* err) {
     // The banner comes first either way; options only choose where it goes.
     const Stop options = parseOptions(args, settings);
-    writeBanner(settings.format == ReportFormat::text ? out : err);
+    if (!bannerLeftOut(args)) writeBanner(settings.format == ReportFormat::text ? out : err);
     if (options) return options;
     const RunClock clock = makeRunClock(now);
     settings.now = now;

@@ -44,11 +44,31 @@ endforeach()
 # spelled out so that a renamed project keeps the documented place.
 set(RAVLOG_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/ravlog)
 file(GLOB ravlog_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
-if(EXISTS ${PROJECT_SOURCE_DIR}/README.md)
-  list(APPEND ravlog_docs ${PROJECT_SOURCE_DIR}/README.md)
-endif()
+# The documents lie side by side there, the README among them.
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/doc/README.md
+  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/README.md
+    -DOUT=${PROJECT_BINARY_DIR}/doc/README.md -P ${PROJECT_SOURCE_DIR}/cmake/installed_readme.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/cmake/installed_readme.cmake
+  COMMENT "The README as installed")
+add_custom_target(installed_readme ALL DEPENDS ${PROJECT_BINARY_DIR}/doc/README.md)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/ravlog.ctl ${ravlog_docs}
+  ${PROJECT_BINARY_DIR}/doc/README.md ${PROJECT_SOURCE_DIR}/docs/html-report.png
+  ${PROJECT_SOURCE_DIR}/cmake/debian/copyright
   DESTINATION ${RAVLOG_DOCDIR})
+# Debian wants the package's changelog compressed under the name of a
+# packaged release (changelog.Debian.gz); -n keeps the package reproducible.
+if(RAVLOG_GZIP)
+  set(ravlog_changelog ${PROJECT_BINARY_DIR}/doc/changelog.Debian.gz)
+  add_custom_command(OUTPUT ${ravlog_changelog}
+    COMMAND ${RAVLOG_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${ravlog_changelog}
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog
+    COMMENT "Compressing the changelog")
+  add_custom_target(changelog ALL DEPENDS ${ravlog_changelog})
+  install(FILES ${ravlog_changelog} DESTINATION ${RAVLOG_DOCDIR})
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/changelog DESTINATION ${RAVLOG_DOCDIR}
+    RENAME changelog.Debian)
+endif()
 
 # The Debian package.
 set(RAVLOG_MAINTAINER "Ravlog developers <ravlog@example.org>"

@@ -26,6 +26,9 @@ bool parseSharedOption(std::string_view arg, Configuration& config, const char* 
         case '?':
             stop = ExitRequest{0, usage};
             return true;
+        case 'q':
+            if (!value.empty()) stop = unknownOption(arg);
+            return true;
         case '-':
             stop = value.size() == 4 && startsWithNoCase(value, "help") ? ExitRequest{0, usage}
                                                                         : unknownOption(arg);
@@ -33,6 +36,12 @@ bool parseSharedOption(std::string_view arg, Configuration& config, const char* 
         default:
             return false;
     }
+}
+
+bool bannerLeftOut(const std::vector<std::string_view>& args) {
+    for (std::string_view arg : args)
+        if (arg.size() == 2 && isOptionArgument(arg) && arg[1] == 'q') return true;
+    return false;
 }
 
 bool readDrawingOption(std::string_view value, bool& ascii, Settings& settings,

@@ -1,10 +1,11 @@
 // What the three programs' command lines share: an argument is an option
 // when it starts with '-' or '/'; -c, -h, -? and --help mean the same in
-// each; -u chooses the drawing set of pondrel and brimsel, and the
-// charset of the text reports of all three.
+// each, and so does -q, which leaves the banner out; -u chooses the drawing set of pondrel and
+// brimsel, and the charset of the text reports of all three.
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "core/config_model.h"
 #include "core/config_reader.h"
@@ -16,6 +17,10 @@ namespace rv {
 // then set when the option ends the run (usage, a path too long). Returns
 // false for every other argument.
 bool parseSharedOption(std::string_view arg, Configuration& config, const char* usage, Stop& stop);
+
+// Whether args hold -q. Looked for before the options are read, since the
+// banner comes first, ahead of any message about them.
+bool bannerLeftOut(const std::vector<std::string_view>& args);
 
 // The value of pondrel's and brimsel's -u: "-" chooses ASCII, "" and "+"
 // leave the choice, a code-page name (parseCharset) sets the charset of

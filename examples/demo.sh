@@ -22,13 +22,14 @@ echo "== Histories of a node ($days days to yesterday, seed $seed) in $out"
 "$build/tools/histgen" node --dir "$out" --days "$days" --seed "$seed"
 
 # Runs one program in the demo directory; its standard output goes to a
-# file, of which the first lines are shown.
+# file, of which the first lines are shown. Standard error stays on the
+# terminal: the banner, and anything the program has to say.
 show() {
     local name=$1 result=$2
     shift 2
     echo
     echo "== $name${*:+ $*}"
-    (cd "$out" && "$build/$name/$name" "$@" >"$result" 2>/dev/null)
+    (cd "$out" && "$build/$name/$name" "$@" >"$result")
     head -n 40 "$out/$result"
     echo "   ... $(wc -l <"$out/$result") lines in all: $out/$result"
 }
@@ -49,8 +50,8 @@ done
 # pondrel: the whole generated period, in UTF-8 and in plain ASCII.
 show pondrel pondrel.txt
 show pondrel pondrel-ascii.txt -u-
-(cd "$out" && "$build/pondrel/pondrel" -fhtml -oweek.html 2>/dev/null &&
-    "$build/pondrel/pondrel" -fjson -oweek.json 2>/dev/null)
+(cd "$out" && "$build/pondrel/pondrel" -q -fhtml -oweek.html &&
+    "$build/pondrel/pondrel" -q -fjson -oweek.json)
 
 echo
 echo "== The same reports for a browser, and as JSON for other programs"

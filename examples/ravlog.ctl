@@ -94,6 +94,12 @@ TimeShift 0
 ; guarantees if the run is interrupted.
 CutHistory 0
 
+; The day archive: an SQLite file in which ravlog records every complete
+; day of every line before a cut can remove it, so that pondrel still
+; reports periods the histories no longer hold (see docs/archive.md).
+; Created by the first run that names it; off unless named:
+;   Archive     archive.db
+
 ; CPS figures leave out the time that sessions without traffic spent on
 ; the handshake (an estimate).
 AdvancedCPS Yes

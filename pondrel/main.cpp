@@ -4,11 +4,12 @@
 #include <ctime>
 
 #include "core/program_main.h"
+#include "core/program_options.h"
 #include "pondrel/pondrel_run.h"
 
 int main(int argc, char** argv) {
     return rv::programMain(argc, argv, [](const rv::ProgramArgs& args) {
-        rv::pondrel::writeBanner(stderr);
+        if (!rv::bannerLeftOut(args)) rv::pondrel::writeBanner(stderr);
         rv::pondrel::Run run(std::time(nullptr));
         rv::FileOpener opener;
         return rv::pondrel::runPondrel(run, args, opener, stdout);

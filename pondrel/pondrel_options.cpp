@@ -31,6 +31,7 @@ const char* const usageText =
     "\t                        -u-  ASCII output\n"
     "\t                        -u   as -u+\n"
     "\t                        -u<charset>  text report in UTF-8 (default), CP866 or CP437\n"
+    "\t-q                      Leave out the banner\n"
     "\t-?, --help              This help\n";
 
 void writeBanner(std::FILE* out) {

@@ -44,6 +44,7 @@ const char* const ravlogUsage =
     "\t                        -sc       set 'ShowValue CPS'\n"
     "\t-u<charset>             Reports in UTF-8, CP866 or CP437 (override 'Charset' in config "
     "file)\n"
+    "\t-q                      Leave out the banner\n"
     "\t-?, --help              This help\n";
 
 void writeRavlogBanner(std::FILE* out) {

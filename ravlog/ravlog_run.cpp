@@ -11,6 +11,7 @@
 #include "core/format.h"
 #include "core/history_reader.h"
 #include "core/program_main.h"
+#include "core/program_options.h"
 #include "core/program_text.h"
 #include "core/safe_open.h"
 #include "core/time_text.h"
@@ -204,7 +205,7 @@ int ravlogMain(int argc, char** argv, CutProbe* cutProbe) {
     ReportFile standardOut;
     ExitRequest ending = runShell(argc, argv, [&](const ProgramArgs& args) {
         standardOut.useStream(stdout, "standard output");
-        writeRavlogBanner(standardOut.get());
+        if (!bannerLeftOut(args)) writeRavlogBanner(standardOut.get());
         Run run(std::time(nullptr), standardOut.get());
         run.cutProbe = cutProbe;
         FileOpener opener;

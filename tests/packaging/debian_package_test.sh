@@ -84,5 +84,52 @@ for page in usr/share/man/man1/ravlog.1.gz usr/share/man/man1/pondrel.1.gz \
     [ -f "$work/root/$page" ] && pass || fail "$page is not in the package"
 done
 
+# Debian's own files: the copyright of the source, and the changelog whose
+# newest entry is this version.
+doc=$work/root/usr/share/doc/ravlog
+[ -f "$doc/copyright" ] && pass || fail "usr/share/doc/ravlog/copyright is not in the package"
+if [ -f "$doc/changelog.Debian.gz" ]; then
+    expect "changelog's newest entry" "$(gzip -dc "$doc/changelog.Debian.gz" | head -n 1)" \
+        "ravlog ($(field Version)) *"
+else
+    fail "usr/share/doc/ravlog/changelog.Debian.gz is not in the package"
+fi
+# What the installed documents point to is installed beside them: the
+# README's links and picture, the documents the manual pages name.
+while read -r target; do
+    [ -e "$doc/$target" ] && pass || fail "README.md links $target, which the package lacks"
+done < <(grep -o '](\([^)#]*\))' "$doc/README.md" | sed 's/^](//; s/)$//' | grep -v '^[a-z]*:' | sort -u)
+for page in "$work"/root/usr/share/man/man*/*.gz; do
+    while read -r name; do
+        [ -e "$doc/$name" ] && pass || fail "$(basename "$page") names $name, which the package lacks"
+    done < <(gzip -dc "$page" | grep -o '^\.I[R]* [a-z]*\.md' | sed 's/^\.I[R]* //' | sort -u)
+    if gzip -dc "$page" | grep -q 'docs/'; then fail "$(basename "$page") points into docs/"; else pass; fi
+done
+
+# lintian, Debian's package checker: no error, and no warning but these,
+# each for its reason.
+allowed_warnings=(
+    # The package is not uploaded to Debian: there is no ITP bug to close.
+    initial-upload-closes-no-bugs
+)
+if command -v lintian >/dev/null; then
+    lintian --no-cfg "$deb" >"$work/lintian.txt" 2>"$work/lintian.err"
+    while read -r kind _ tag _; do
+        case $kind in
+        E:) fail "lintian error: $tag ($(grep -F " $tag" "$work/lintian.txt" | head -n 1))" ;;
+        W:)
+            if printf '%s\n' "${allowed_warnings[@]}" | grep -qx -- "$tag"; then
+                pass
+            else
+                fail "lintian warning: $tag ($(grep -F " $tag" "$work/lintian.txt" | head -n 1))"
+            fi
+            ;;
+        esac
+    done <"$work/lintian.txt"
+    grep -q '^[EW]: ' "$work/lintian.txt" || pass
+else
+    echo "NOTE: lintian is not installed (Debian package lintian); the package is not linted"
+fi
+
 echo "$passes passed, $failures failed"
 [ $failures -eq 0 ]

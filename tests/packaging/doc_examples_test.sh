@@ -377,6 +377,10 @@ two_lines "$archived" "Archive $spool/archive.db" \
     "b 2:463/68 $(date -u -d '-400 days' +%F)T08:00:00 dur=30 rcvd=1 sent=1 flags=2" \
     "b 2:5020/545.7 ${old}-05T11:00:00 dur=60 rcvd=50 sent=60 flags=2" \
     "b 2:5020/545.7 ${old}-06T09:00:00 dur=60 rcvd=7 sent=3 flags=2"
+# And The Brake!'s line answering on the busiest day: an event, no link.
+echo "ANSWER ${old}-05T10:30:00 dur=30" |
+    "$build/tools/histgen" write --type 4 --out "$archived/c.his" >/dev/null
+printf '%s\n' "[COMMON]" "Addr ANSWER" "[LINE]" "History c.his" >>"$archived/ravlog.ctl"
 run_example "ravlog filling the archive" "$archived" \
     <<<"ravlog -d$(date -u -d "$recent" +%-d.%-m.%Y)"
 recipe "Traffic per month per link" "$(printf '%s\n' "$old|2:5020/100.0|1000|2000" \

@@ -50,7 +50,7 @@ check_tree() {
         fi
     done
     # The example configuration and every document of the sources.
-    for doc in "$src"/examples/ravlog.ctl "$src"/docs/*.md "$src"/README.md; do
+    for doc in "$src"/examples/ravlog.ctl "$src"/docs/*.md "$src"/docs/html-report.png; do
         [ -f "$doc" ] || continue
         if cmp -s "$doc" "$tree/share/doc/ravlog/$(basename "$doc")"; then
             pass
@@ -58,6 +58,12 @@ check_tree() {
             fail "$what: share/doc/ravlog/$(basename "$doc") not installed as in the sources"
         fi
     done
+    # The README lies beside the documents it links into docs/.
+    if sed 's|](docs/|](|g; s|\[docs/|[|g' "$src/README.md" | cmp -s - "$tree/share/doc/ravlog/README.md"; then
+        pass
+    else
+        fail "$what: share/doc/ravlog/README.md is not the README with its links beside it"
+    fi
     # Nothing but those: no libraries, headers or project tools.
     local stray
     stray=$(cd "$tree" && find . -type f ! -path './bin/*' ! -path './share/man/*' \

@@ -518,7 +518,7 @@ TEST(PondrelEndings, UsageAndBadOptions) {
     EXPECT_EQ(r.err, banner + "Unknown option or invalid value: report.txt" + badOptionTail);
     EXPECT_FALSE(std::filesystem::exists(dir.file("report.txt")));
 
-    for (const char* bad : {"-ux", "-g++", "-kyes", "--helpme", "-q"}) {
+    for (const char* bad : {"-ux", "-g++", "-kyes", "--helpme", "-v"}) {
         r = pondrel(dir, {bad});
         EXPECT_EQ(r.status, exitFailure) << bad;
         EXPECT_EQ(r.err, banner + "Unknown option or invalid value: " + bad + badOptionTail);
