@@ -122,10 +122,12 @@ TEST_P(RealLogPair, ReadsAsItsBinaryLogWithTheTrueDirections) {
     EXPECT_TRUE(testing::sameText(json[1], json[0]));
 }
 
-// real-loglevel4: a hand run of two to four nodes (docs/binkd.md tells how
-// it was made).
+// real-loglevel4: a hand run of two to four nodes; peer-overlap: node A of
+// the peer test (tests/interop/binkd_peer_test.cpp), calls made and
+// answered at once (docs/binkd.md tells how each was made).
 INSTANTIATE_TEST_SUITE_P(Binkd, RealLogPair,
-                         ::testing::Values(RealLog{"real-loglevel4", "9.12.2026"}),
+                         ::testing::Values(RealLog{"real-loglevel4", "9.12.2026"},
+                                           RealLog{"peer-overlap", "9.12.2026"}),
                          [](const ::testing::TestParamInfo<RealLog>& info) {
                              std::string name = info.param.stem;
                              std::replace(name.begin(), name.end(), '-', '_');
