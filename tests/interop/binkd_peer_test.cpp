@@ -19,15 +19,25 @@
 //    *.ihs they are read as one .OHS/.IHS pair, whose direction comes from the
 //    names: that line must not swap.
 //  - A call that never connects (refused) leaves no record at all.
+//  - The text log (log): the sessions of every process of A in one file,
+//    lines of sessions at once interleaved under their process ids, and
+//    more than the binlog: failed calls made apart from failed calls
+//    answered, the sessions under a password marked. Read as a line's
+//    history it gives the binlog's sessions (docs/binkd.md).
 //
-// The sessions, all with node A (2:5020/1), in this order:
+// The sessions, all with node A (2:5020/1), in the order they end (that of
+// the binlog's records and the text log's "done" lines):
 //   S1 A polls B (2:5020/2, password) with nothing to send either way;
 //   S2 B calls A, files of a few bytes, ~100 KB and ~3 MB in both directions;
 //   S3 A calls C (2:5020/3, no password), a few bytes out, ~100 KB in;
 //   S4 C polls A with nothing to send;
 //   S5 D (2:5020/4) calls A with a wrong password: a failed session;
-//   S6 B calls A, rate-limited, and is stopped while its second file is on
-//      the way: a failed session in which one file of 5 bytes was completed;
+//   S6 A calls C again, with files, while S8 is running;
+//   S7 A calls D, which has another password for A: a failed call made,
+//      also while S8 is running;
+//   S8 B calls A, rate-limited, before S6, and is stopped after S7 while its
+//      second file is on the way: a failed session in which one file of 5
+//      bytes was completed;
 // and then A calls E (2:5020/5), where nothing listens: no session.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -36,6 +46,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -45,6 +56,7 @@
 #include <vector>
 
 #include "binkd_nodes.h"
+#include "brimsel_csv.h"
 #include "child_group.h"
 #include "core/le.h"
 #include "run_program.h"
@@ -53,7 +65,9 @@
 namespace rv {
 namespace {
 
+using testing::brimselCsvRows;
 using testing::ChildGroup;
+using enum testing::BrimselColumn;
 using testing::fileSize;
 using testing::findBinkd;
 using testing::freeLoopbackPort;
@@ -95,7 +109,8 @@ struct Planned {
 };
 
 // B sends 5 + 100000 + 3000000 = 3100005 bytes (2 MiB + 1002853: "2.9M");
-// A sends 7 + 102400 + 3145728 = 3248135 (3 MiB + 102407: "3.0M").
+// A sends 7 + 102400 + 3145728 = 3248135 (3 MiB + 102407: "3.0M");
+// 54321 bytes are 53 KiB and 49 bytes.
 const Planned plan[] = {
     {"S1 A polls B", 2, true, false, true, 0, 0, "     0", "     0", "     0", "     0"},
     {"S2 B calls A with files", 2, false, false, true, 3100005, 3248135, "  2.9M", "  3.0M",
@@ -105,10 +120,22 @@ const Planned plan[] = {
     {"S4 C polls A", 3, false, false, false, 0, 0, "     0", "     0", "     0", "     0"},
     {"S5 D fails its password", 4, false, true, false, 0, 0, "     0", "     0", "     0",
      "     0"},
-    {"S6 B's call breaks off mid-file", 2, false, true, true, 5, 0, "     5", "     0", "     5",
+    {"S6 A calls C during S8", 3, true, false, false, 54321, 777, " 54321", "   777", "   53k",
+     "   777"},
+    {"S7 A fails D's password during S8", 4, true, true, false, 0, 0, "     0", "     0", "     0",
+     "     0"},
+    {"S8 B's call breaks off mid-file", 2, false, true, true, 5, 0, "     5", "     0", "     5",
      "     0"},
 };
 constexpr std::size_t sessionCount = std::size(plan);
+// S8 began before S6 and S7 and ended after them.
+constexpr std::size_t overlapped = 7;
+constexpr std::size_t firstDuring = 5, lastDuring = 6;
+
+std::size_t callsMade() {
+    return static_cast<std::size_t>(std::count_if(std::begin(plan), std::end(plan),
+                                                  [](const Planned& p) { return p.aCalled; }));
+}
 
 // A history record as binkd stored it, decoded here on its own.
 struct Stored {
@@ -206,6 +233,14 @@ class BinkdPeer : public ::testing::Test {
         setupError_ = runExchange();
     }
     static void TearDownTestSuite() {
+        // RV_BINKD_PEER_KEEP=DIR keeps node A's text log and binlog there
+        // as peer-overlap.log and .his (tests/data/binkd_log/ holds a pair).
+        const char* keep = std::getenv("RV_BINKD_PEER_KEEP");
+        if (keep && dir_ && setupError_.empty())
+            for (const char* ext : {"log", "his"})
+                std::filesystem::copy_file(his(std::string("binkd.") + ext),
+                                           std::string(keep) + "/peer-overlap." + ext,
+                                           std::filesystem::copy_options::overwrite_existing);
         delete dir_;
         dir_ = nullptr;
     }
@@ -229,7 +264,8 @@ class BinkdPeer : public ::testing::Test {
     }
 
     static std::string runExchange();
-    static std::string breakOffSession(ChildGroup& client, const Node& a, const Node& b);
+    static std::string overlappingSessions(ChildGroup& slow, ChildGroup& client, const Node& a,
+                                           const Node& b, const Node& c, const Node& d);
     // The binlog records that a node must hold once a session is over.
     struct Records {
         const Node* node;
@@ -260,20 +296,22 @@ std::vector<std::pair<std::time_t, std::time_t>> BinkdPeer::spans_;
 bool BinkdPeer::refusedCallTried_ = false;
 bool BinkdPeer::refusedCallRecorded_ = true;
 
-// S6: B calls A at 500 000 bytes a second with a small file and a large
-// one, and is stopped once the small file is in A's inbound and the large
-// one has begun to arrive. A records a failed session whose bytes are those
-// of the small file only.
-std::string BinkdPeer::breakOffSession(ChildGroup& client, const Node& a, const Node& b) {
-    const std::size_t index = 5;
+// S8 around S6 and S7: B calls A at 100 000 bytes a second with a small
+// file and a large one. Once the small file is in A's inbound and the large
+// one has begun to arrive, A makes its two calls, which take a moment
+// where the large file would take half a minute; then B is stopped. A
+// records a failed session whose bytes are those of the small file only.
+std::string BinkdPeer::overlappingSessions(ChildGroup& slow, ChildGroup& client, const Node& a,
+                                           const Node& b, const Node& c, const Node& d) {
     const std::time_t before = std::time(nullptr);
+    const std::string what = plan[overlapped].what;
     writeFilled(b.file("again-tiny"), 5, 'i');
     writeFilled(b.file("again-3m"), 3000000, 'j');
     writeText(b.flowTo(1), b.file("again-tiny") + "\n" + b.file("again-3m") + "\n");
-    const std::string slow = b.file("slow.cfg");
-    writeText(slow, slurp(b.config()) + "limit-rate 500000 *\n");
-    if (!client.start(binkd_, {"-p", slow}, b.dir, {"TZ=" + tz_}, b.file("client.out")))
-        return std::string(plan[index].what) + ": cannot start binkd";
+    const std::string slowConfig = b.file("slow.cfg");
+    writeText(slowConfig, slurp(b.config()) + "limit-rate 100000 *\n");
+    if (!slow.start(binkd_, {"-p", slowConfig}, b.dir, {"TZ=" + tz_}, b.file("client.out")))
+        return what + ": cannot start binkd";
     auto partArrived = [&a] {
         if (!std::filesystem::exists(a.dir + "/inbound/again-tiny")) return false;
         std::error_code ec;
@@ -283,13 +321,36 @@ std::string BinkdPeer::breakOffSession(ChildGroup& client, const Node& a, const 
     };
     const auto deadline = Clock::now() + 10s;
     while (!partArrived()) {
-        if (!client.running() || client.waitExit(0ms, nullptr) || Clock::now() >= deadline)
-            return std::string(plan[index].what) + ": the large file never began to arrive";
+        if (!slow.running() || slow.waitExit(0ms, nullptr) || Clock::now() >= deadline)
+            return what + ": the large file never began to arrive";
         std::this_thread::sleep_for(5ms);
     }
-    client.stop();
-    if (!waitForSize(a.file("binkd.his"), (index + 1) * binlogRecord, 10s))
-        return std::string(plan[index].what) + ": no history record from node A";
+    const std::time_t arrived = std::time(nullptr);  // S8 began in this second or before
+
+    writeFilled(a.file("to-c-again"), 777, 'k');
+    writeText(a.flowTo(3), a.file("to-c-again") + "\n");
+    writeFilled(c.file("to-a-again"), 54321, 'l');
+    writeText(c.flowTo(1), c.file("to-a-again") + "\n");
+    std::string error = runSession(client, a, {"-p", "-P", c.address()}, firstDuring, {{&a, 6}});
+    if (!error.empty()) return error;
+    error = runSession(client, a, {"-p", "-P", d.address()}, lastDuring, {{&a, 7}, {&d, 2}});
+    if (!error.empty()) return error;
+    // The failed call leaves its poll in A's outbound, and the next client
+    // of A (the refused call) would make it again.
+    const std::filesystem::path pollToD = a.flowTo(d.number);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(pollToD.parent_path(), ec))
+        if (entry.path().stem() == pollToD.stem()) std::filesystem::remove(entry.path(), ec);
+    if (slow.waitExit(0ms, nullptr) || fileSize(a.file("binkd.his")) != 7 * binlogRecord)
+        return what + ": ended before the calls made during it";
+
+    // S8 ends in a later second than it began, so that its duration, in
+    // both logs, is not the 0 of the sessions of a moment on loopback.
+    while (std::time(nullptr) <= arrived)
+        std::this_thread::sleep_for(20ms);
+    slow.stop();
+    if (!waitForSize(a.file("binkd.his"), sessionCount * binlogRecord, 10s))
+        return what + ": no history record from node A";
     spans_.push_back({before, std::time(nullptr)});
     return "";
 }
@@ -352,8 +413,8 @@ std::string BinkdPeer::runExchange() {
     if (e.port == 0) return "no free port on 127.0.0.1";
 
     SubreaperScope reaper;
-    ChildGroup servers[3];
-    const Node* serving[3] = {&a, &b, &c};
+    ChildGroup servers[4];
+    const Node* serving[4] = {&a, &b, &c, &d};
     // A port picked as free may be taken by someone else before binkd binds
     // it; then the servers start over on other ports.
     for (int attempt = 1;; ++attempt) {
@@ -365,12 +426,12 @@ std::string BinkdPeer::runExchange() {
         writeConfig(b, {{&a, "ab-secret"}});
         writeConfig(c, {{&a, "-"}});
         writeConfig(d, {{&a, "not-the-secret"}});
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 4; ++i)
             if (!servers[i].start(binkd_, {"-s", serving[i]->config()}, serving[i]->dir,
                                   {"TZ=" + tz_}, serving[i]->file("server.out")))
                 return "cannot start binkd";
         std::string problem;
-        for (int i = 0; i < 3 && problem.empty(); ++i) {
+        for (int i = 0; i < 4 && problem.empty(); ++i) {
             const Node& n = *serving[i];
             testing::awaitListener(servers[i], n.port);
             const std::vector<std::string> listeners = listenersOn(n.port);
@@ -415,11 +476,12 @@ std::string BinkdPeer::runExchange() {
     error = runSession(client, d, {"-p", "-P", a.address()}, 4, {{&a, 5}, {&d, 1}});
     if (!error.empty()) return error;
 
-    error = breakOffSession(client, a, b);
+    ChildGroup slow;
+    error = overlappingSessions(slow, client, a, b, c, d);
     if (!error.empty()) return error;
 
-    if (!waitForSize(a.file("binkd.ohs"), 2 * fdRecord, 10s) ||
-        !waitForSize(a.file("binkd.ihs"), 4 * fdRecord, 10s))
+    if (!waitForSize(a.file("binkd.ohs"), callsMade() * fdRecord, 10s) ||
+        !waitForSize(a.file("binkd.ihs"), (sessionCount - callsMade()) * fdRecord, 10s))
         return "node A did not complete its fdouthist/fdinhist";
 
     // A call that finds nobody: binkd gives up and records nothing.
@@ -449,11 +511,17 @@ std::string BinkdPeer::runExchange() {
 
 // binkd's own account of each session, the figures the histories must agree
 // with: "done (to|from <address>, OK|failed, S/R: files (sent/received bytes))".
+// And S6 and S7 ran while S8 did: their lines stand between S8's start and
+// its "done", each process under its own id.
 TEST_F(BinkdPeer, TextLogStatesTheSessionsThatWerePlanned) {
     std::vector<std::string> sessions;
     std::vector<unsigned long> passworded;  // ids of the processes that held one
+    std::vector<std::pair<unsigned long, std::size_t>> starts;  // id and line number
+    std::vector<unsigned long> donePid;
+    std::vector<std::size_t> doneAt, startAt;  // line numbers, per session in plan order
     std::istringstream log(slurp(his("binkd.log")));
-    for (std::string line; std::getline(log, line);) {
+    std::size_t number = 0;
+    for (std::string line; std::getline(log, line); ++number) {
         const std::size_t id = line.find('[');
         if (id == std::string::npos) continue;
         unsigned long pid = 0, node = 0, sent = 0, received = 0;
@@ -463,6 +531,9 @@ TEST_F(BinkdPeer, TextLogStatesTheSessionsThatWerePlanned) {
         if (std::sscanf(text, "[%lu] pwd protected session%n", &pid, &end) == 1 && end > 0)
             passworded.push_back(pid);
         end = 0;
+        if (std::sscanf(text, "[%lu] %*[a-z] session with %n", &pid, &end) == 1 && end > 0)
+            starts.push_back({pid, number});
+        end = 0;
         if (std::sscanf(text,
                         "[%lu] done (%4[a-z] 2:5020/%lu@fidonet, %6[a-zOK], S/R: %*u/%*u (%lu/%lu "
                         "bytes))%n",
@@ -471,6 +542,12 @@ TEST_F(BinkdPeer, TextLogStatesTheSessionsThatWerePlanned) {
             continue;
         const bool isPassworded =
             std::find(passworded.begin(), passworded.end(), pid) != passworded.end();
+        donePid.push_back(pid);
+        doneAt.push_back(number);
+        std::size_t at = number;  // the start: the latest of its process before
+        for (const auto& [startPid, startLine] : starts)
+            if (startPid == pid) at = startLine;
+        startAt.push_back(at);
         sessions.push_back(std::string(way) + " " + std::to_string(node) + " " + outcome +
                            " sent " + std::to_string(sent) + " received " +
                            std::to_string(received) + (isPassworded ? " protected" : ""));
@@ -482,6 +559,13 @@ TEST_F(BinkdPeer, TextLogStatesTheSessionsThatWerePlanned) {
                            " received " + std::to_string(p.received) +
                            (p.passworded ? " protected" : ""));
     EXPECT_EQ(sessions, expected);
+    ASSERT_EQ(donePid.size(), sessionCount);
+    for (std::size_t i = firstDuring; i <= lastDuring; ++i) {
+        SCOPED_TRACE(plan[i].what);
+        EXPECT_NE(donePid[i], donePid[overlapped]);
+        EXPECT_LT(startAt[overlapped], startAt[i]);
+        EXPECT_LT(doneAt[i], doneAt[overlapped]);
+    }
 }
 
 TEST_F(BinkdPeer, BinlogHasCallerAndAnswererBitsLocalTimeAndCompletedBytes) {
@@ -509,10 +593,18 @@ TEST_F(BinkdPeer, BinlogHasCallerAndAnswererBitsLocalTimeAndCompletedBytes) {
     EXPECT_EQ(atB[1].flags, 0x0001);
     EXPECT_EQ(atB[1].received, plan[1].sent);
     EXPECT_EQ(atB[1].sent, plan[1].received);
-    // And the caller of the failed session marks it failed the same way.
+    // S6 and S7 inside S8 in whole seconds too, S8 not the 0 s of a moment.
+    EXPECT_GE(stored_[overlapped].duration, 1u);
+    for (std::size_t i = firstDuring; i <= lastDuring; ++i) {
+        EXPECT_LE(stored_[overlapped].start, stored_[i].start);
+        EXPECT_LE(stored_[i].start + stored_[i].duration,
+                  stored_[overlapped].start + stored_[overlapped].duration);
+    }
+    // And D marks its failed call (S5) and its failed answer (S7) the same way.
     const std::vector<Stored> atD = readBinlog(dir_->file("D/binkd.his"));
-    ASSERT_EQ(atD.size(), 1u);
+    ASSERT_EQ(atD.size(), 2u);
     EXPECT_EQ(atD[0].flags, 0x0003);
+    EXPECT_EQ(atD[1].flags, 0x0003);
 }
 
 TEST_F(BinkdPeer, CallThatNeverConnectsLeavesNoRecord) {
@@ -534,8 +626,7 @@ std::vector<std::size_t> fileOrder() {
 TEST_F(BinkdPeer, FdHistoriesSplitCallsMadeAndAnsweredFailuresIncluded) {
     const std::vector<Stored> out = readFdHistory(his("binkd.ohs"));
     const std::vector<Stored> in = readFdHistory(his("binkd.ihs"));
-    const std::size_t calls = static_cast<std::size_t>(std::count_if(
-        std::begin(plan), std::end(plan), [](const Planned& p) { return p.aCalled; }));
+    const std::size_t calls = callsMade();
     EXPECT_EQ(fileSize(his("binkd.ohs")), calls * fdRecord);
     EXPECT_EQ(fileSize(his("binkd.ihs")), (sessionCount - calls) * fdRecord);
     const std::vector<std::size_t> order = fileOrder();
@@ -586,6 +677,38 @@ const char* const fdConfig =
     "[LINE]\n"
     "History binkd.ohs\n";
 
+// binkd's text log: directions, failures and protection of its own.
+const char* const textLogConfig =
+    "[COMMON]\n"
+    "SessionStat text.ses\n"
+    "Pondrel text.lnk\n"
+    "Output text.out\n"
+    "Addr 2:5020/2\n"
+    "Addr 2:5020/3\n"
+    "Addr 2:5020/4\n"
+    "[LINE]\n"
+    "History binkd.log\n";
+
+// The text log and the binlog, each as its line reads it, in one dump.
+const char* const bothLogsConfig =
+    "[LINE]\n"
+    "History binkd.log\n"
+    "[LINE]\n"
+    "History binkd.his,1,1\n"
+    "SwapInOut Yes\n"
+    "TimeShift 0\n";
+
+// A start as brimsel's data forms write it, in the records' local seconds.
+std::uint32_t localSeconds(const std::string& iso) {
+    std::tm parts{};
+    if (std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d:%d", &parts.tm_year, &parts.tm_mon, &parts.tm_mday,
+                    &parts.tm_hour, &parts.tm_min, &parts.tm_sec) != 6)
+        return 0;
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    return static_cast<std::uint32_t>(::timegm(&parts));
+}
+
 std::string brimselRow(const Planned& p, const Stored& s, const char* pnoi) {
     return "│ 2:5020/" + std::to_string(p.node) + ".0      │ " +
            timeText(s.start, "%a %b %d %H:%M:%S %Y") + " │ " + fmt("%5lu", s.duration) + " │ " +
@@ -623,6 +746,7 @@ TEST_F(BinkdPeer, BrimselShowsEverySessionAsStored) {
 struct Tally {
     unsigned long in = 0, out = 0, timeIn = 0, timeOut = 0, cpsTime = 0;
     std::uint32_t received = 0, sent = 0;
+    bool protectedSession = false;  // one was counted: the P of its link row
     unsigned long online() const { return timeIn + timeOut; }
     std::uint32_t cps() const {
         const std::uint32_t bytes = received + sent;
@@ -630,19 +754,31 @@ struct Tally {
     }
 };
 
-// Both kinds of history agree on the direction here: the only failed
-// session was answered by A, and a failed binlog session counts as incoming
-// under the default BinkDAborted.
-bool countsIncoming(const Planned& p) {
-    return !p.aCalled;
-}
+// A line as the reports must count it: the sessions in the order it reads
+// them, with the start and duration it holds for each.
+struct Line {
+    std::string stem;  // of its configuration and report files
+    std::vector<std::size_t> order;
+    std::vector<std::uint32_t> starts, durations;  // by plan index; a recorded 0 s lasts 1 s
+    bool failedIncoming;  // the binlog: a failed session has both bits, BinkDAborted In
+    bool abortColumn;     // its format tells aborted sessions
+    bool protection;      // and protected ones
 
-std::string ravlogSessionRow(const Planned& p, const Stored& s, std::uint32_t d, bool abortColumn) {
-    const char abortMark = abortColumn && p.failed ? 'A' : ' ';
-    return "║  " + timeText(s.start, "%H:%M:%S") + "  │ " + (countsIncoming(p) ? "In " : "Out") +
-           " │  2:5020/" + std::to_string(p.node) + ".0       " + abortMark + "│" +
-           hms("%3lu:%02lu:%02lu", d) + " │ " + p.receivedPlain + " │ " + p.sentPlain + " │ " +
-           plainTraffic((p.received + p.sent) / d) + " ║";
+    bool countsIncoming(const Planned& p) const {
+        return (failedIncoming && p.failed) || !p.aCalled;
+    }
+};
+
+std::string ravlogSessionRow(const Line& line, std::size_t i) {
+    const Planned& p = plan[i];
+    const std::uint32_t d = line.durations[i];
+    const char abortMark = line.abortColumn && p.failed ? 'A' : ' ';
+    const char protMark = line.protection && p.passworded ? 'P' : ' ';
+    return "║  " + timeText(line.starts[i], "%H:%M:%S") + "  │ " +
+           (line.countsIncoming(p) ? "In " : "Out") + " │  2:5020/" + std::to_string(p.node) +
+           ".0      " + protMark + abortMark + "│" + hms("%3lu:%02lu:%02lu", d) + " │ " +
+           p.receivedPlain + " │ " + p.sentPlain + " │ " + plainTraffic((p.received + p.sent) / d) +
+           " ║";
 }
 
 std::string ravlogLinkRow(int node, const Tally& t) {
@@ -652,9 +788,10 @@ std::string ravlogLinkRow(int node, const Tally& t) {
     };
     const std::string cps =
         t.cps() < 1000000 ? fmt(" %6lu║", t.cps()) : " " + plainTraffic(t.cps()) + "║";
-    return "║  2:5020/" + std::to_string(node) + ".*     ║" + cell(t.in, t.timeIn) +
-           cell(t.out, t.timeOut) + hms("%2lu:%02lu:%02lu ║", t.online()) +
-           plainTraffic(t.received) + "║" + plainTraffic(t.sent) + "║" + cps;
+    return std::string("║") + (t.protectedSession ? "P" : " ") + " 2:5020/" + std::to_string(node) +
+           ".*     ║" + cell(t.in, t.timeIn) + cell(t.out, t.timeOut) +
+           hms("%2lu:%02lu:%02lu ║", t.online()) + plainTraffic(t.received) + "║" +
+           plainTraffic(t.sent) + "║" + cps;
 }
 
 std::string pondrelLinkRow(int node, const Tally& t) {
@@ -668,14 +805,24 @@ std::string pondrelLinkRow(int node, const Tally& t) {
            "║";
 }
 
-// Expected report lines, built from the plan and the durations binkd stored.
+// Expected report lines, built from the plan and the durations the line holds.
 struct Reports : BinkdPeer {
-    static Tally tally(int node) {
+    static Line binaryLine(const std::string& stem, std::vector<std::size_t> order,
+                           bool failedIncoming, bool abortColumn) {
+        Line line{stem, std::move(order), {}, {}, failedIncoming, abortColumn, false};
+        for (std::size_t i = 0; i < sessionCount; ++i) {
+            line.starts.push_back(stored_[i].start);
+            line.durations.push_back(duration(i));
+        }
+        return line;
+    }
+
+    static Tally tally(const Line& line, int node) {
         Tally t;
         for (std::size_t i = 0; i < sessionCount; ++i) {
             if (node != 0 && plan[i].node != node) continue;
-            const std::uint32_t d = duration(i);
-            if (countsIncoming(plan[i])) {
+            const std::uint32_t d = line.durations[i];
+            if (line.countsIncoming(plan[i])) {
                 ++t.in;
                 t.timeIn += d;
             } else {
@@ -685,16 +832,18 @@ struct Reports : BinkdPeer {
             t.received += plan[i].received;
             t.sent += plan[i].sent;
             if (plan[i].received + plan[i].sent > 0) t.cpsTime += d;
+            if (line.protection && plan[i].passworded) t.protectedSession = true;
         }
         return t;
     }
 
-    static std::vector<std::string> ravlogLinkRows() {
-        return {ravlogLinkRow(2, tally(2)), ravlogLinkRow(3, tally(3)), ravlogLinkRow(4, tally(4))};
+    static std::vector<std::string> ravlogLinkRows(const Line& line) {
+        return {ravlogLinkRow(2, tally(line, 2)), ravlogLinkRow(3, tally(line, 3)),
+                ravlogLinkRow(4, tally(line, 4))};
     }
 
-    static std::string ravlogFooter() {
-        const Tally t = tally(0);
+    static std::string ravlogFooter(const Line& line) {
+        const Tally t = tally(line, 0);
         return "║   Total:" + fmt("%4lu", t.in + t.out) + "    In:" + fmt("%4lu", t.in) +
                "    Out:" + fmt("%4lu", t.out) + "   │" + hms("%3lu:%02lu:%02lu", t.online()) +
                " │ " + plainTraffic(t.received) + " │ " + plainTraffic(t.sent) + " │" +
@@ -702,41 +851,46 @@ struct Reports : BinkdPeer {
     }
 
     // Runs ravlog for the report day of the sessions and checks the
-    // sessions statistic table (rows in the order given) and link rows.
-    static void checkRavlog(const std::string& config, const std::string& stem,
-                            const std::vector<std::size_t>& order, bool abortColumn) {
-        const ProgramResult r = run(ravlogPath, {"-c" + config, "-d" + reportDate()});
+    // sessions statistic table (rows in the line's order) and link rows.
+    static void checkRavlog(const Line& line) {
+        const ProgramResult r = run(ravlogPath, {"-c" + line.stem + ".ctl", "-d" + reportDate()});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
-        const std::string sessions = slurp(his(stem + ".ses"));
+        const std::string sessions = slurp(his(line.stem + ".ses"));
         std::vector<std::string> expected;
-        for (std::size_t i : order)
-            expected.push_back(ravlogSessionRow(plan[i], stored_[i], duration(i), abortColumn));
+        for (std::size_t i : line.order)
+            expected.push_back(ravlogSessionRow(line, i));
         std::vector<std::string> rows;
-        for (const std::string& line : linesStarting(sessions, "║  "))
-            if (line.find("│  2:5020/") != std::string::npos) rows.push_back(line);
+        for (const std::string& text : linesStarting(sessions, "║  "))
+            if (text.find("│  2:5020/") != std::string::npos) rows.push_back(text);
         EXPECT_EQ(rows, expected) << sessions;
-        EXPECT_EQ(linesStarting(sessions, "║   Total:"), std::vector<std::string>{ravlogFooter()});
+        EXPECT_EQ(linesStarting(sessions, "║   Total:"),
+                  std::vector<std::string>{ravlogFooter(line)});
 
-        const std::string links = slurp(his(stem + ".lnk"));
-        EXPECT_EQ(linesStarting(links, "║  2:5020/"), ravlogLinkRows()) << links;
+        const std::string links = slurp(his(line.stem + ".lnk"));
+        std::vector<std::string> linkRows;
+        for (const std::string& text : linesStarting(links, "║"))
+            if (text.find(" 2:5020/") == std::string("║ ").size()) linkRows.push_back(text);
+        EXPECT_EQ(linkRows, ravlogLinkRows(line)) << links;
     }
 
-    static void checkPondrel(const std::string& config) {
+    static void checkPondrel(const Line& line) {
         const std::string day = reportDate();
-        const ProgramResult r = run(pondrelPath, {"-c" + config, "-b" + day, "-e" + day});
+        const ProgramResult r =
+            run(pondrelPath, {"-c" + line.stem + ".ctl", "-b" + day, "-e" + day});
         ASSERT_EQ(r.status, 0) << r.err;
-        const std::vector<std::string> expected = {
-            pondrelLinkRow(2, tally(2)), pondrelLinkRow(3, tally(3)), pondrelLinkRow(4, tally(4))};
+        const std::vector<std::string> expected = {pondrelLinkRow(2, tally(line, 2)),
+                                                   pondrelLinkRow(3, tally(line, 3)),
+                                                   pondrelLinkRow(4, tally(line, 4))};
         EXPECT_EQ(linesStarting(r.out, "║ 2:5020/"), expected) << r.out;
 
+        // The earliest and the latest start, wherever they stand in the line.
         const char* const span = "%H:%M:%S, %d %B %Y, %A";
-        EXPECT_NE(r.out.find("From: " + timeText(stored_.front().start, span) + "\n"),
-                  std::string::npos);
-        EXPECT_NE(r.out.find("To  : " + timeText(stored_.back().start, span) + "\n"),
-                  std::string::npos);
+        const auto [first, last] = std::minmax_element(line.starts.begin(), line.starts.end());
+        EXPECT_NE(r.out.find("From: " + timeText(*first, span) + "\n"), std::string::npos);
+        EXPECT_NE(r.out.find("To  : " + timeText(*last, span) + "\n"), std::string::npos);
 
-        const Tally t = tally(0);
+        const Tally t = tally(line, 0);
         const std::vector<std::string> box = {
             "│ Total Received :  " + plainTraffic(t.received) + " │ Sessions In   :" +
                 fmt("%6lu", t.in) + " │ Time In     :" + hms("%5lu:%02lu:%02lu", t.timeIn) + " │",
@@ -749,19 +903,78 @@ struct Reports : BinkdPeer {
     }
 };
 
-TEST_F(BinkdPeer, RavlogAndPondrelCountTheBinlogLine) {
-    writeText(his("binlog.ctl"), binlogConfig);
+std::vector<std::size_t> planOrder() {
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < sessionCount; ++i)
         order.push_back(i);
-    Reports::checkRavlog("binlog.ctl", "binlog", order, true);
-    Reports::checkPondrel("binlog.ctl");
+    return order;
+}
+
+TEST_F(BinkdPeer, RavlogAndPondrelCountTheBinlogLine) {
+    writeText(his("binlog.ctl"), binlogConfig);
+    const Line line = Reports::binaryLine("binlog", planOrder(), true, true);
+    Reports::checkRavlog(line);
+    Reports::checkPondrel(line);
 }
 
 TEST_F(BinkdPeer, RavlogAndPondrelCountTheFdPair) {
     writeText(his("fd.ctl"), fdConfig);
-    Reports::checkRavlog("fd.ctl", "fd", fileOrder(), false);
-    Reports::checkPondrel("fd.ctl");
+    const Line line = Reports::binaryLine("fd", fileOrder(), false, false);
+    Reports::checkRavlog(line);
+    Reports::checkPondrel(line);
+}
+
+// The text log read as a line: every session the binlog holds, with its
+// address and bytes, its start and duration within a second (the text log
+// has the second of a line, the binlog its own rounding), the direction of
+// an OK session the binlog's after SwapInOut, and beyond the binlog the
+// password sessions protected and the failed ones in their true direction.
+// Then ravlog's and pondrel's reports over it count the plan, in the
+// direction the text log tells and with its durations.
+TEST_F(BinkdPeer, TextLogLineReadsTheBinlogsSessionsAndTellsMore) {
+    writeText(his("both.ctl"), bothLogsConfig);
+    const ProgramResult dump = run(brimselPath, {"-cboth.ctl", "-fcsv"});
+    ASSERT_EQ(dump.status, 0) << dump.err;
+    const auto text = brimselCsvRows(dump.out, "binkd.log");
+    const auto binary = brimselCsvRows(dump.out, "binkd.his");
+    ASSERT_EQ(text.size(), sessionCount) << dump.out;
+    ASSERT_EQ(binary.size(), sessionCount) << dump.out;
+    Line line{"text", planOrder(), {}, {}, false, true, true};
+    for (std::size_t i = 0; i < sessionCount; ++i) {
+        SCOPED_TRACE(plan[i].what);
+        const auto& t = text[i];
+        const auto& b = binary[i];
+        ASSERT_EQ(t.size(), csvAborted + 1u);
+        ASSERT_EQ(b.size(), csvAborted + 1u);
+        EXPECT_EQ(t[csvType], "9");
+        EXPECT_EQ(t[csvAddress], "2:5020/" + std::to_string(plan[i].node) + ".0");
+        EXPECT_EQ(t[csvAddress], b[csvAddress]);
+        EXPECT_EQ(t[csvReceived], std::to_string(plan[i].received));
+        EXPECT_EQ(t[csvReceived], b[csvReceived]);
+        EXPECT_EQ(t[csvSent], std::to_string(plan[i].sent));
+        EXPECT_EQ(t[csvSent], b[csvSent]);
+        const std::uint32_t start = localSeconds(t[csvStart]);
+        const long duration = std::stol(t[csvDuration]);
+        EXPECT_EQ(localSeconds(b[csvStart]), stored_[i].start);
+        EXPECT_LE(std::labs(static_cast<long>(start) - static_cast<long>(stored_[i].start)), 1);
+        EXPECT_LE(std::labs(duration - static_cast<long>(stored_[i].duration)), 1);
+        // The dump shows the binlog's bits as stored, which SwapInOut turns.
+        if (!plan[i].failed) {
+            EXPECT_EQ(t[csvIncoming], b[csvOutgoing]);
+            EXPECT_EQ(t[csvOutgoing], b[csvIncoming]);
+        }
+        EXPECT_EQ(t[csvIncoming], plan[i].aCalled ? "0" : "1");
+        EXPECT_EQ(t[csvOutgoing], plan[i].aCalled ? "1" : "0");
+        EXPECT_EQ(t[csvNormal], plan[i].failed ? "0" : "1");
+        EXPECT_EQ(t[csvAborted], plan[i].failed ? "1" : "0");
+        EXPECT_EQ(t[csvProtected], plan[i].passworded ? "1" : "0");
+        line.starts.push_back(start);
+        line.durations.push_back(duration == 0 ? 1 : static_cast<std::uint32_t>(duration));
+    }
+
+    writeText(his("text.ctl"), textLogConfig);
+    Reports::checkRavlog(line);
+    Reports::checkPondrel(line);
 }
 
 }  // namespace

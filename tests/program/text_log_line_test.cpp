@@ -4,12 +4,17 @@
 // history that carries their directions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "brimsel_csv.h"
 #include "dir_snapshot.h"
 #include "run_program.h"
 #include "same_text.h"
@@ -18,6 +23,8 @@
 namespace rv {
 namespace {
 
+using testing::brimselCsvRows;
+using enum testing::BrimselColumn;
 using testing::builtFile;
 using testing::builtProgram;
 using testing::ChildSetup;
@@ -27,68 +34,71 @@ using testing::ScratchDir;
 
 const std::string binkdLogData = std::string(RV_SOURCE_DIR) + "/tests/data/binkd_log/";
 
-// brimsel's CSV rows of one file, each split at its commas (no field of
-// these dumps holds one).
-std::vector<std::vector<std::string>> csvRows(const std::string& csv, const std::string& file) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream in(csv);
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind(file + ",", 0) != 0) continue;
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        for (std::string cell; std::getline(cells, cell, ',');)
-            fields.push_back(cell);
-        rows.push_back(fields);
-    }
-    return rows;
-}
-
-// Seconds of an ISO start within one day (the real log is of one day).
+// Seconds of an ISO start within one day (each real log is of one day).
 long secondOfDay(const std::string& iso) {
     return std::stol(iso.substr(11, 2)) * 3600 + std::stol(iso.substr(14, 2)) * 60 +
            std::stol(iso.substr(17, 2));
 }
 
-// The columns of brimsel's CSV.
-enum Column { address = 2, start = 7, duration, received, sent, incoming, outgoing, normal };
+// A text log binkd wrote and the binary log it wrote beside it, named
+// stem.log and stem.his, with the whole dump of the text log in stem.csv.
+struct RealLog {
+    const char* stem;
+    const char* day;  // of its sessions, as ravlog's -d takes it
+};
 
-TEST(TextLogLine, RealLogReadsAsItsBinaryLogWithTheTrueDirections) {
+class RealLogPair : public ::testing::TestWithParam<RealLog> {};
+
+TEST_P(RealLogPair, ReadsAsItsBinaryLogWithTheTrueDirections) {
     ScratchDir dir;
-    for (const char* name : {"real-loglevel4.log", "real-loglevel4.his"})
+    const std::string stem = GetParam().stem;
+    const std::string log = stem + ".log", his = stem + ".his";
+    for (const std::string& name : {log, his})
         std::filesystem::copy_file(binkdLogData + name, dir.file(name));
-    ASSERT_TRUE(dir.write("ravlog.ctl",
-                          "[LINE]\nHistory real-loglevel4.log\n"
-                          "[LINE]\nHistory real-loglevel4.his,1,1\nSwapInOut Yes\nTimeShift 0\n"));
+    // The year of the log's lines follows from its time: the day after its
+    // sessions, whenever the test runs.
+    const std::string day = GetParam().day;
+    std::tm next{};
+    ASSERT_EQ(std::sscanf(day.c_str(), "%d.%d.%d", &next.tm_mday, &next.tm_mon, &next.tm_year), 3);
+    next.tm_mon -= 1;
+    next.tm_year -= 1900;
+    next.tm_mday += 1;
+    next.tm_hour = 12;
+    std::filesystem::last_write_time(
+        dir.file(log),
+        std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(::timegm(&next))));
+    ASSERT_TRUE(dir.write("ravlog.ctl", "[LINE]\nHistory " + log + "\n[LINE]\nHistory " + his +
+                                            ",1,1\nSwapInOut Yes\nTimeShift 0\n"));
     const ProgramResult dump =
         runProgram(builtProgram("brimsel"), {"-fcsv"}, dir.path(), ChildSetup{});
     ASSERT_EQ(dump.status, 0) << dump.err;
-    const auto text = csvRows(dump.out, "real-loglevel4.log");
-    const auto binary = csvRows(dump.out, "real-loglevel4.his");
+    const auto text = brimselCsvRows(dump.out, log);
+    const auto binary = brimselCsvRows(dump.out, his);
     ASSERT_EQ(text.size(), binary.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         SCOPED_TRACE("session " + std::to_string(i + 1));
         const auto& t = text[i];
         const auto& b = binary[i];
-        EXPECT_EQ(t[1], "9");
-        EXPECT_EQ(t[address], b[address]);
-        EXPECT_EQ(t[received], b[received]);
-        EXPECT_EQ(t[sent], b[sent]);
-        EXPECT_LE(std::labs(secondOfDay(t[start]) - secondOfDay(b[start])), 1);
-        EXPECT_LE(std::labs(std::stol(t[duration]) - std::stol(b[duration])), 1);
+        EXPECT_EQ(t[csvType], "9");
+        EXPECT_EQ(t[csvAddress], b[csvAddress]);
+        EXPECT_EQ(t[csvReceived], b[csvReceived]);
+        EXPECT_EQ(t[csvSent], b[csvSent]);
+        EXPECT_LE(std::labs(secondOfDay(t[csvStart]) - secondOfDay(b[csvStart])), 1);
+        EXPECT_LE(std::labs(std::stol(t[csvDuration]) - std::stol(b[csvDuration])), 1);
         // One direction, the true one; an OK session's is the binary log's
         // after SwapInOut.
-        EXPECT_NE(t[incoming], t[outgoing]);
-        if (t[normal] == "1" && b[incoming] != b[outgoing]) {
-            EXPECT_EQ(t[incoming], b[outgoing]);
+        EXPECT_NE(t[csvIncoming], t[csvOutgoing]);
+        if (t[csvNormal] == "1" && b[csvIncoming] != b[csvOutgoing]) {
+            EXPECT_EQ(t[csvIncoming], b[csvOutgoing]);
         }
     }
     // The whole dump of the text log: protection, failures and directions.
-    std::string expected = testing::slurp(binkdLogData + "real-loglevel4.csv");
+    std::string expected = testing::slurp(binkdLogData + stem + ".csv");
     std::string got;
     for (const auto& row : text) {
         for (std::size_t c = 0; c < row.size(); ++c)
             got += (c ? "," : "") + row[c];
-        got += "\n";
+        got += "\r\n";  // as brimsel ends a record
     }
     EXPECT_TRUE(testing::sameText(got, expected));
 
@@ -96,21 +106,33 @@ TEST(TextLogLine, RealLogReadsAsItsBinaryLogWithTheTrueDirections) {
     // of a ",n,m" leave them, and the channel counts of 1 change no chart.
     const std::string report =
         "[COMMON]\nOutput o.out\nPondrel o.lnk\nSessionStat o.ses\n"
-        "Addr 2:*\n[LINE]\nHistory real-loglevel4.log";
+        "Addr 2:*\n[LINE]\nHistory " +
+        log;
     ASSERT_TRUE(dir.write("plain.ctl", report + "\n"));
     ASSERT_TRUE(dir.write("binkd.ctl", report + ",1,1\nSwapInOut Yes\n"));
     std::string json[2];
     for (int i = 0; i < 2; ++i) {
-        const ProgramResult run =
-            runProgram(builtProgram("ravlog"),
-                       {i ? "-cbinkd.ctl" : "-cplain.ctl", "-d9.12.2026", "-jday.json"}, dir.path(),
-                       ChildSetup{});
+        const ProgramResult run = runProgram(
+            builtProgram("ravlog"), {i ? "-cbinkd.ctl" : "-cplain.ctl", "-d" + day, "-jday.json"},
+            dir.path(), ChildSetup{});
         ASSERT_EQ(run.status, 0) << run.err;
         json[i] = testing::slurp(dir.file("day.json"));
     }
     EXPECT_NE(json[0].find("\"direction\":\"out\",\"address\":\"2:5020/2.0\""), std::string::npos);
     EXPECT_TRUE(testing::sameText(json[1], json[0]));
 }
+
+// real-loglevel4: a hand run of two to four nodes; peer-overlap: node A of
+// the peer test (tests/interop/binkd_peer_test.cpp), calls made and
+// answered at once (docs/binkd.md tells how each was made).
+INSTANTIATE_TEST_SUITE_P(Binkd, RealLogPair,
+                         ::testing::Values(RealLog{"real-loglevel4", "9.12.2026"},
+                                           RealLog{"peer-overlap", "9.12.2026"}),
+                         [](const ::testing::TestParamInfo<RealLog>& info) {
+                             std::string name = info.param.stem;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 // A run's output with the text log's name and type number read as the
 // binary history's, which is all two runs over the same sessions differ in.
