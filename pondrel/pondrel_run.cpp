@@ -79,6 +79,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
     PeriodDays::Open day;
     SessionRecord r;
     const bool whole = reader.readWithTwin(line.source, [&] {
+        const std::uint16_t direction = reader.direction();  // the file's, for all its records
         while (reader.readSession(r)) {
             const bool zeroDuration = r.duration == 0;
             if (zeroDuration) r.duration = 1;
@@ -88,8 +89,7 @@ void readLine(Run& run, std::size_t i, HistoryReader& reader, LocalTimeConverter
             if (!t || !periodTest(run, *t, *shifted)) continue;
             if (!day.holds(*shifted))
                 run.days.moveTo(day, dayOfTime(*shifted), book, context.advancedCps, totals);
-            r.flags = applyDirectionRules(static_cast<std::uint16_t>(r.flags | reader.direction()),
-                                          rules);
+            r.flags = applyDirectionRules(static_cast<std::uint16_t>(r.flags | direction), rules);
             if (!r.has(SessionFlags::kindMask) && book.tallySession(r, zeroDuration)) continue;
             // The Brake!'s events and the few sessions that cannot be
             // tallied are counted at once: the line counts Answer, Dial and

@@ -62,49 +62,100 @@ void endCut(HistoryCutter& cutter, HistoryReader& reader) {
     cutter.end(bytesRead);
 }
 
-// Counting: the line's days are counted for the archive (pass.days). A
-// loop of its own, so that a run without archive pays nothing for it.
-template <bool counting>
-void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter* cutter,
-              LocalTimeConverter& converter) {
+// The reading loop calls one step per concern: the archive's day count,
+// the reports and the cut. Each step is a type of its own, chosen when
+// the file is read, so that a run pays only for the concerns it has.
+
+// The archive's step: every record that pondrel would count is counted on
+// its day. The loop keeps the day's span and count (LineDays::Tally) at
+// hand; LineDays is called only when a record leaves the span, which in a
+// history in time order is when the day changes.
+class DayCount {
+  public:
+    DayCount(LineDays& days, std::int16_t timeShift, std::uint16_t fileDirection)
+        : days_(days), tally_(days.tally()), timeShift_(timeShift), direction_(fileDirection) {}
+
+    // A record that passes by the report window: its address and length
+    // are valid and its time converts, unless its zone is 0.
+    void passedBy(const SessionRecord& r) {
+        if (r.address.zone != 0) count(r, shiftedStart(r, timeShift_));
+    }
+    // A record that the report window may hold, before it is judged.
+    void judged(const SessionRecord& r) {
+        if (const std::optional<std::int64_t> t = countedTime(r, timeShift_)) count(r, *t);
+    }
+    // After the file's last record.
+    void end() { days_.tally() = tally_; }
+
+  private:
+    void count(const SessionRecord& r, std::int64_t t) {
+        if (!tally_.count(t)) tally_ = days_.take(r, t, direction_, tally_);
+    }
+
+    LineDays& days_;
+    LineDays::Tally tally_;
+    const std::int16_t timeShift_;
+    const std::uint16_t direction_;
+};
+
+// A run without an archive counts no days.
+struct NoDayCount {
+    void passedBy(const SessionRecord&) {}
+    void judged(const SessionRecord&) {}
+    void end() {}
+};
+
+// The reports' step: a record that the raw window test could not pass by
+// is judged, reported when impossible, and taken when it lies in the
+// report window. Its times are left for the cut.
+void reportStep(LinePass& pass, SessionRecord& r, std::uint16_t fileDirection,
+                LocalTimeConverter& converter, SessionTime& time) {
     Run& run = pass.run;
-    const std::int64_t windowStart = run.period.windowStart;
-    const std::int64_t windowEnd = run.period.windowEnd;
-    const std::int16_t timeShift = pass.line.timeShift;
-    const RawWindow rawWindow(windowStart, windowEnd, timeShift);
-    LineDays* const days = pass.days;
+    const bool zeroDuration = r.duration == 0;
+    if (zeroDuration) r.duration = 1;
+    const Validity validity = checkSession(r, pass.line.timeShift, converter, time);
+    if (validity == Validity::valid) {
+        // windowEnd is the window's last second: a session starting then belongs to it.
+        if (time.localStart <= run.period.windowEnd &&
+            time.localStart + r.duration > run.period.windowStart)
+            takeSession(pass, r, zeroDuration, time, fileDirection);
+    } else if (validity == Validity::invalid) {
+        reportInvalidRecord(run.err, pass.line.source.path, r, time);
+    }
+}
+
+// The cut needs every record with its local time: while a line cuts, no
+// record passes by the reports' step. Without a cut (cutting false) the
+// loop has no test of it left.
+template <bool cutting, class Days>
+void readRecords(LinePass& pass, HistoryReader& reader, HistoryCutter& cutter,
+                 LocalTimeConverter& converter, Days& days) {
+    const RawWindow rawWindow(pass.run.period.windowStart, pass.run.period.windowEnd,
+                              pass.line.timeShift);
     const std::uint16_t direction = reader.direction();  // the file's, for all its records
-    LineDays::Tally tally;
-    if constexpr (counting) tally = days->tally();
     SessionRecord r;
     SessionTime time;
     while (reader.readSession(r)) {
-        // Most records lie on other days: they cost only this test, unless
-        // the cutter needs every record's local time. Those it passes by
-        // with a zone are counted, and the archive counts them by day.
-        if (!cutter && rawWindow.passesBy(r)) {
-            if (counting && r.address.zone != 0) {
-                const std::int64_t t = shiftedStart(r, timeShift);
-                if (!tally.count(t)) tally = days->take(r, t, direction, tally);
-            }
+        // Most records lie on other days: they cost only this test and
+        // the day count.
+        if (!cutting && rawWindow.passesBy(r)) {
+            days.passedBy(r);
             continue;
         }
-        if constexpr (counting)
-            if (const std::optional<std::int64_t> t = countedTime(r, timeShift))
-                if (!tally.count(*t)) tally = days->take(r, *t, direction, tally);
-        const bool zeroDuration = r.duration == 0;
-        if (zeroDuration) r.duration = 1;
-        const Validity validity = checkSession(r, pass.line.timeShift, converter, time);
-        if (validity == Validity::valid) {
-            // windowEnd is the window's last second: a session starting then belongs to it.
-            if (time.localStart <= windowEnd && time.localStart + r.duration > windowStart)
-                takeSession(pass, r, zeroDuration, time, direction);
-        } else if (validity == Validity::invalid) {
-            reportInvalidRecord(run.err, pass.line.source.path, r, time);
-        }
-        if (cutter) cutter->offer(reader.rawRecord(), r, time);
+        days.judged(r);
+        reportStep(pass, r, direction, converter, time);
+        if (cutting) cutter.offer(reader.rawRecord(), r, time);
     }
-    if constexpr (counting) days->tally() = tally;
+    days.end();
+}
+
+template <class Days>
+void readFile(LinePass& pass, HistoryReader& reader, HistoryCutter& cutter,
+              LocalTimeConverter& converter, Days&& days) {
+    if (cutter.active())
+        readRecords<true>(pass, reader, cutter, converter, days);
+    else
+        readRecords<false>(pass, reader, cutter, converter, days);
 }
 
 }  // namespace
@@ -144,11 +195,11 @@ void collectLine(Run& run, std::size_t i, HistoryReader& reader, HistoryCutter& 
                  archive ? std::int16_t{0} : static_cast<std::int16_t>(line.cutHistory),
                  run.clock.midnight);
     const bool whole = reader.readWithTwin(line.source, [&] {
-        HistoryCutter* const cutting = cutter.active() ? &cutter : nullptr;
         if (pass.days)
-            readFile<true>(pass, reader, cutting, converter);
+            readFile(pass, reader, cutter, converter,
+                     DayCount(*pass.days, line.timeShift, reader.direction()));
         else
-            readFile<false>(pass, reader, cutting, converter);
+            readFile(pass, reader, cutter, converter, NoDayCount{});
         if (cutter.active()) endCut(cutter, reader);
     });
     if (!whole) std::fputs(cantOpen(line.source.path, reader.openFailure()).c_str(), run.err);

@@ -1,5 +1,5 @@
 // The cut's journal proven by killing. ravlog built with a probe on the
-// steps of cutting (tests/cut_fault) cuts a 20 MB history and is killed
+// steps of cutting (tests/cut_fault) cuts a 9 MB history and is killed
 // with SIGKILL at step after step — or has that one step fail as on a
 // full disk — while a "mailer" appends sessions before, during and after
 // the cut. Then ravlog runs again (sometimes killed in its turn while it
@@ -124,15 +124,21 @@ struct Scene {
     Bytes feedBytes;  // sessions that the mailer appends, in this order
 };
 
-// 20 MB: twenty days of sessions older than the limit (ten days back) and
-// the seven days before today, which are kept; the mailer logs today's.
-// No session lies within a day of the limit, so that a day turning during
-// the test changes nothing.
-void makeScene(Scene& s, std::size_t megabytes = 20) {
+// The sessions of the seven days before today, which the cut keeps, and
+// a tenth as many of twenty days older than the limit (ten days back),
+// which it drops; the mailer logs today's. The kept ones make the steps
+// (the journal and the history are written in blocks of 64 KiB): by
+// default 8 MB, 129 blocks of each copy. The dropped ones only have to be
+// picked out from among them, so few do, and every run reads a small
+// history. No session lies within a day of the limit, so that a day
+// turning during the test changes nothing.
+constexpr std::int64_t keptByDefault = 299594;
+
+void makeScene(Scene& s, std::int64_t keptCount = keptByDefault) {
     const std::int64_t now = std::time(nullptr);
     const std::int64_t midnight = now - now % day;
-    const auto total = static_cast<std::int64_t>(((megabytes << 20) + recordSize - 1) / recordSize);
-    const std::int64_t old = total * 3 / 5;
+    const std::int64_t old = keptCount / 10;
+    const std::int64_t total = old + keptCount;
     std::vector<SessionRecord> dropped, kept;
     for (std::int64_t i = 0; i < old; ++i)
         dropped.push_back(session(i, midnight - 30 * day + i * (20 * day) / old));
@@ -142,7 +148,7 @@ void makeScene(Scene& s, std::size_t megabytes = 20) {
     // restored backups may leave it: the cut must pick records, not a tail.
     std::vector<SessionRecord> all;
     for (std::size_t d = 0, k = 0; d < dropped.size() || k < kept.size();) {
-        for (int n = 0; n < 5000 && d < dropped.size(); ++n)
+        for (int n = 0; n < 100 && d < dropped.size(); ++n)
             all.push_back(dropped[d++]);
         for (int n = 0; n < 1000 && k < kept.size(); ++n)
             all.push_back(kept[k++]);
@@ -154,7 +160,8 @@ void makeScene(Scene& s, std::size_t megabytes = 20) {
     s.feedBytes = bytesOf(feed);
     ASSERT_TRUE(histgen::writeFile(s.original, bytesOf(all)));
     ASSERT_TRUE(histgen::writeFile(s.feed, s.feedBytes));
-    ASSERT_GE(std::filesystem::file_size(s.original), megabytes << 20);
+    ASSERT_EQ(std::filesystem::file_size(s.original),
+              static_cast<std::uintmax_t>(total) * recordSize);
     ASSERT_TRUE(
         s.dir.write("ravlog.ctl", std::string("[COMMON]\nAddr 2:*/*\n"
                                               "[LINE]\nHistory hist.his\nCutHistory 10\n")));
@@ -347,7 +354,7 @@ std::string verdict(const Map& m, const Point& p, const Outcome& o) {
 
 // The points are shared out among the test's instances, every shares-th
 // one to each, so that ctest runs the shares side by side.
-constexpr int shares = 4;
+constexpr int shares = 8;
 
 std::vector<std::string> runShare(const Scene& s, const Map& m, const std::vector<long>& appends,
                                   const std::vector<Point>& points, std::size_t first) {
@@ -424,10 +431,10 @@ TEST_P(CutCrashShare, KilledOrFailingAtEveryStepLosesDoublesAndChangesNothing) {
     }
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started);
     std::printf(
-        "%zu kill points and %zu failing writes over %ld steps, %zu MB history, %zu "
+        "%zu kill points and %zu failing writes over %ld steps, %zu kB history, %zu "
         "appends per run: share %d of %d, %zu bad, %.1f s\n",
         kills, points.size() - kills, steps,
-        static_cast<std::size_t>(std::filesystem::file_size(s.original) >> 20), appends.size(),
+        static_cast<std::size_t>(std::filesystem::file_size(s.original) >> 10), appends.size(),
         GetParam() + 1, shares, bad.size(), seconds.count());
 }
 
@@ -440,7 +447,7 @@ INSTANTIATE_TEST_SUITE_P(Shares, CutCrashShare, ::testing::Range(0, shares));
 // the session goes with the old tail.
 TEST(CutCrash, SessionLoggedRightBeforeTheShorteningWaitsForTheLease) {
     Scene s;
-    makeScene(s, 1);
+    makeScene(s, keptByDefault / 20);
     if (HasFatalFailure()) return;
     ASSERT_TRUE(freshHistory(s));
     ASSERT_EQ(runFault(s, probeText(s, {}, "")).status, 0);
