@@ -215,7 +215,7 @@ TEST(BrimselDump, SupportNewFormatNoReadsThePlainLayout) {
                 false));
 }
 
-TEST(BrimselHistoryFiles, UnreadableHistoriesAreSkipped) {
+TEST(BrimselDumpHistoryFiles, UnreadableHistoriesAreSkipped) {
     ScratchDir dir;
     writeHistory(dir, "ok.his", HistoryType::plain28,
                  "2:5020/7 2024-03-05T10:15:00 dur=3 flags=4\n");
@@ -242,7 +242,7 @@ TEST(BrimselHistoryFiles, UnreadableHistoriesAreSkipped) {
                 false));
 }
 
-TEST(BrimselOptions, UsageEndsWithStatusZero) {
+TEST(BrimselDumpOptions, UsageEndsWithStatusZero) {
     ScratchDir dir;  // no configuration: usage comes before it is read
     for (std::string arg : {"-?", "-?whatever", "/?", "--help", "--HeLp", "-h", "-h,1,2"}) {
         ProgramResult r = brimsel(dir, {"-u-", arg, "-bogus"});
@@ -252,7 +252,7 @@ TEST(BrimselOptions, UsageEndsWithStatusZero) {
     }
 }
 
-TEST(BrimselOptions, UnknownOptionsEndWithStatus255) {
+TEST(BrimselDumpOptions, UnknownOptionsEndWithStatus255) {
     ScratchDir dir;
     ASSERT_TRUE(dir.write("ravlog.ctl", "[LINE]\nHistory a.his\n"));
     for (std::string arg :
@@ -265,7 +265,7 @@ TEST(BrimselOptions, UnknownOptionsEndWithStatus255) {
     }
 }
 
-TEST(BrimselConfig, MissingConfigurationFile) {
+TEST(BrimselDumpConfig, MissingConfigurationFile) {
     ScratchDir dir;
     ProgramResult r = brimsel(dir, {"-ha.his"});
     EXPECT_EQ(r.status, 255);
@@ -281,7 +281,7 @@ TEST(BrimselConfig, MissingConfigurationFile) {
     EXPECT_EQ(directory.err, "Can't open conf.d: Is a directory\n");
 }
 
-TEST(BrimselConfig, ConfigurationErrors) {
+TEST(BrimselDumpConfig, ConfigurationErrors) {
     struct Case {
         std::string text;
         std::string err;
@@ -317,7 +317,7 @@ TEST(BrimselConfig, ConfigurationErrors) {
     }
 }
 
-TEST(BrimselConfig, NoHistoryDefined) {
+TEST(BrimselDumpConfig, NoHistoryDefined) {
     ScratchDir dir;
     ASSERT_TRUE(dir.write("none.ctl", "[COMMON]\nTimeShift 1\n"));
     ProgramResult none = brimsel(dir, {"-cnone.ctl"});

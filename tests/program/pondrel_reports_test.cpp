@@ -192,7 +192,7 @@ const std::string nodeReportAscii =
     "+-----------------------------------------------------------------------------+\n"
     "\n";
 
-TEST(PondrelProgram, WholeReportInAscii) {
+TEST(PondrelReportsProgram, WholeReportInAscii) {
     ScratchDir dir;
     writeNode(dir);
     const ProgramResult r = pondrel(dir, {"-u-"});
@@ -205,7 +205,7 @@ TEST(PondrelProgram, WholeReportInAscii) {
 
 // One day of the node in UTF-8 with KeepAll: the entries without sessions
 // show dashes, the unmatched kind entry stays out.
-TEST(PondrelProgram, WholeReportInUtf8WithKeepAll) {
+TEST(PondrelReportsProgram, WholeReportInUtf8WithKeepAll) {
     ScratchDir dir;
     writeNode(dir);
     const ProgramResult r = pondrel(dir, {"-b6.3.2024", "-e6.3.2024", "-k+"});
@@ -254,7 +254,7 @@ TEST(PondrelProgram, WholeReportInUtf8WithKeepAll) {
     EXPECT_TRUE(sameReport(r.out, expected));
 }
 
-TEST(PondrelProgram, GroupAndKeepAllInvertTheConfiguration) {
+TEST(PondrelReportsProgram, GroupAndKeepAllInvertTheConfiguration) {
     ScratchDir dir;
     writeNode(dir);
     // Group Yes and KeepAll No in the file: -g drops the group table, -k
@@ -293,7 +293,7 @@ TEST(PondrelProgram, GroupAndKeepAllInvertTheConfiguration) {
 
 // With KeepAll the group prints without sessions while no link does: the
 // links table is its header and bottom.
-TEST(PondrelProgram, GroupsWithoutLinks) {
+TEST(PondrelReportsProgram, GroupsWithoutLinks) {
     ScratchDir dir;
     writeNode(dir);
     ASSERT_TRUE(dir.write("only-group.ctl",
@@ -358,7 +358,7 @@ std::string periodReport(const std::string& from, const std::string& to,
 
 // -d without -b: the earliest record met so far opens the period, also
 // when a later line holds an earlier record; the ends are inclusive.
-TEST(PondrelPeriod, DaysFromTheEarliestRecordAcrossLines) {
+TEST(PondrelReportsPeriod, DaysFromTheEarliestRecordAcrossLines) {
     ScratchDir dir;
     writePeriodNode(dir);
     const ProgramResult r = pondrel(dir, {"-u-", "-d1"});
@@ -370,7 +370,7 @@ TEST(PondrelPeriod, DaysFromTheEarliestRecordAcrossLines) {
                                                "12:00:00, 11 March 2024, Monday", {1, 2, 4, 5})));
 }
 
-TEST(PondrelPeriod, DaysFromTheBegin) {
+TEST(PondrelReportsPeriod, DaysFromTheBegin) {
     ScratchDir dir;
     writePeriodNode(dir);
     const ProgramResult r = pondrel(dir, {"-u-", "-b10.3.2024", "-d1"});
@@ -380,7 +380,7 @@ TEST(PondrelPeriod, DaysFromTheBegin) {
                                                "12:00:00, 10 March 2024, Sunday", {1, 5, 6})));
 }
 
-TEST(PondrelPeriod, ZeroDaysRemoveTheEndLimit) {
+TEST(PondrelReportsPeriod, ZeroDaysRemoveTheEndLimit) {
     ScratchDir dir;
     writePeriodNode(dir);
     const ProgramResult r = pondrel(dir, {"-u-", "-b10.3.2024", "-d0"});
@@ -391,7 +391,7 @@ TEST(PondrelPeriod, ZeroDaysRemoveTheEndLimit) {
                                        "12:00:01, 11 March 2024, Monday", {1, 2, 3, 5, 6})));
 }
 
-TEST(PondrelPeriod, EndOverridesDays) {
+TEST(PondrelReportsPeriod, EndOverridesDays) {
     ScratchDir dir;
     writePeriodNode(dir);
     const ProgramResult r = pondrel(dir, {"-u-", "-d3", "-e10.3.2024"});
@@ -409,7 +409,7 @@ TEST(PondrelPeriod, EndOverridesDays) {
                                           "12:00:00, 10 March 2024, Sunday", {1, 4, 5, 6})));
 }
 
-TEST(PondrelPeriod, BeginAndEndAreInclusive) {
+TEST(PondrelReportsPeriod, BeginAndEndAreInclusive) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5/1 2024-03-09T23:59:59 dur=10 rcvd=100 flags=0x05\n"
@@ -431,7 +431,7 @@ TEST(PondrelPeriod, BeginAndEndAreInclusive) {
 
 // The histories hold wall-clock times: read in a zone three hours east of
 // UTC they keep their clock, and the line's TimeShift moves them.
-TEST(PondrelPeriod, HistoryTimesAreLocalWallClockPlusTheShift) {
+TEST(PondrelReportsPeriod, HistoryTimesAreLocalWallClockPlusTheShift) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5/1 2024-03-09T23:59:59 dur=10 rcvd=100 flags=0x05\n"
@@ -454,7 +454,7 @@ TEST(PondrelPeriod, HistoryTimesAreLocalWallClockPlusTheShift) {
              "| Total Traffic  :     200 | Sessions Total:     2 | Time Online :    0:00:20 |"})));
 }
 
-TEST(PondrelPeriod, DateMessages) {
+TEST(PondrelReportsPeriod, DateMessages) {
     ScratchDir dir;
     writeNode(dir);
     ProgramResult r = pondrel(dir, {"-u-", "-b29.2.2023", "-e29.2.2024"});
@@ -503,7 +503,7 @@ TEST(PondrelPeriod, DateMessages) {
 
 // ---- endings -------------------------------------------------------------------
 
-TEST(PondrelEndings, UsageAndBadOptions) {
+TEST(PondrelReportsEndings, UsageAndBadOptions) {
     ScratchDir dir;
     for (const char* help : {"--help", "-?", "-h"}) {
         const ProgramResult r = pondrel(dir, {"-u-", help});
@@ -525,7 +525,7 @@ TEST(PondrelEndings, UsageAndBadOptions) {
     }
 }
 
-TEST(PondrelEndings, ConfigurationAndHistories) {
+TEST(PondrelReportsEndings, ConfigurationAndHistories) {
     ScratchDir dir;
     writeNode(dir);
     ProgramResult r = pondrel(dir, {"-cmissing.ctl"});
@@ -558,7 +558,7 @@ TEST(PondrelEndings, ConfigurationAndHistories) {
              "| Total Traffic  :       0 | Sessions Total:     1 | Time Online :    2:00:00 |"})));
 }
 
-TEST(PondrelEndings, NothingToReport) {
+TEST(PondrelReportsEndings, NothingToReport) {
     ScratchDir dir;
     writeNode(dir);
     ProgramResult r = pondrel(dir, {"-b1.4.2024"});
@@ -582,7 +582,7 @@ TEST(PondrelEndings, NothingToReport) {
 
 // ---- the output file -----------------------------------------------------------
 
-TEST(PondrelOutput, CreatedTruncatedOrAppended) {
+TEST(PondrelReportsOutput, CreatedTruncatedOrAppended) {
     ScratchDir dir;
     writeNode(dir);
     ASSERT_TRUE(dir.write("report.txt", std::string("an older report\n")));
@@ -607,7 +607,7 @@ TEST(PondrelOutput, CreatedTruncatedOrAppended) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("new.txt ignored")));
 }
 
-TEST(PondrelOutput, NameMacrosAndFailures) {
+TEST(PondrelReportsOutput, NameMacrosAndFailures) {
     ScratchDir dir;
     writeNode(dir);
     const auto yearNow = [] {
@@ -642,7 +642,7 @@ TEST(PondrelOutput, NameMacrosAndFailures) {
 // outgoing hours with 2,000,000,000 bytes sent each: more sessions than 16
 // bits count and more bytes than 32 bits sum, on one link. Every figure
 // prints its true value; the cells widen only then.
-TEST(PondrelBusyLink, CountsAndSumsBeyondSixteenAndThirtyTwoBits) {
+TEST(PondrelReportsBusyLink, CountsAndSumsBeyondSixteenAndThirtyTwoBits) {
     ScratchDir dir;
     histgen::HistoryWriter writer(HistoryType::plain28);
     SessionRecord r{};
@@ -687,7 +687,7 @@ TEST(PondrelBusyLink, CountsAndSumsBeyondSixteenAndThirtyTwoBits) {
 // Every value below was once read as something else than written: brimsel's
 // -a and pondrel's -d refuse such a value, an Addr line is read but warned
 // of, and pondrel's '+' is refused for a report that is one document.
-TEST(ValueReading, RefusedOrWarnedThroughWholeRuns) {
+TEST(PondrelReportsValueReading, RefusedOrWarnedThroughWholeRuns) {
     ScratchDir dir;
     // Malformed Addr lines among silent well-formed ones, from line 11 on.
     const std::pair<std::string, std::string> addrLines[] = {

@@ -29,7 +29,7 @@ void expectNoReports(const ScratchDir& dir, const std::string& context) {
     EXPECT_FALSE(exists(dir, "ravlog.out")) << context;
 }
 
-TEST(RavlogEnds, UsageOnStandardOutputWithStatusZero) {
+TEST(RavlogErrorsEnds, UsageOnStandardOutputWithStatusZero) {
     ScratchDir dir;
     prepare(dir, simpleConfig);
     for (const char* arg : {"-?", "/?", "--help", "--Help", "-h", "-h,2,1"}) {
@@ -41,7 +41,7 @@ TEST(RavlogEnds, UsageOnStandardOutputWithStatusZero) {
     }
 }
 
-TEST(RavlogEnds, OptionErrors) {
+TEST(RavlogErrorsEnds, OptionErrors) {
     ScratchDir dir;
     prepare(dir, simpleConfig);
     const std::string unknownTail = "\nUse -? or --help to help\n";
@@ -77,7 +77,7 @@ TEST(RavlogEnds, OptionErrors) {
     }
 }
 
-TEST(RavlogEnds, ConfigurationFileMissing) {
+TEST(RavlogErrorsEnds, ConfigurationFileMissing) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28, "");
     ProgramResult r = ravlog(dir, {"-d5.3.2024"});
@@ -90,7 +90,7 @@ TEST(RavlogEnds, ConfigurationFileMissing) {
     expectNoReports(dir, "missing configuration");
 }
 
-TEST(RavlogEnds, ConfigurationErrors) {
+TEST(RavlogErrorsEnds, ConfigurationErrors) {
     struct Case {
         const char* config;
         const char* err;
@@ -132,7 +132,7 @@ TEST(RavlogEnds, ConfigurationErrors) {
     }
 }
 
-TEST(RavlogEnds, ReportFileThatCannotBeOpened) {
+TEST(RavlogErrorsEnds, ReportFileThatCannotBeOpened) {
     ScratchDir dir;
     prepare(dir, simpleConfig);
     ProgramResult r = ravlog(dir, {"-d5.3.2024", "-enodir/x.ses"});
@@ -146,7 +146,7 @@ TEST(RavlogEnds, ReportFileThatCannotBeOpened) {
     expectNoReports(dir, "-l");
 }
 
-TEST(RavlogEnds, NoHistoryOpensSoNothingToReport) {
+TEST(RavlogErrorsEnds, NoHistoryOpensSoNothingToReport) {
     ScratchDir dir;
     ASSERT_TRUE(dir.write("ravlog.ctl",
                           "[COMMON]\nADDR 2:*\n[LINE]\nHISTORY gone.his\n[LINE]\nHISTORY "
@@ -167,7 +167,7 @@ TEST(RavlogEnds, NoHistoryOpensSoNothingToReport) {
     EXPECT_FALSE(exists(dir, "ravlog.out"));
 }
 
-TEST(RavlogWarnings, TheRunGoesOnAfterEachWarning) {
+TEST(RavlogErrorsWarnings, TheRunGoesOnAfterEachWarning) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/1 2023-04-30T10:00:00 dur=10 rcvd=100 flags=0x05\n");

@@ -22,7 +22,7 @@ std::string lineHeading(int number) {
 
 // ---- One line, and the same under two zones ---------------------------------------
 
-class RavlogZones : public ::testing::TestWithParam<std::string> {
+class RavlogSessionsFileZones : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
         if (!hasZoneData(GetParam()))
@@ -30,7 +30,7 @@ class RavlogZones : public ::testing::TestWithParam<std::string> {
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(Zones, RavlogZones, ::testing::Values("UTC", "Europe/Berlin"),
+INSTANTIATE_TEST_SUITE_P(Zones, RavlogSessionsFileZones, ::testing::Values("UTC", "Europe/Berlin"),
                          [](const auto& info) {
                              return info.param == "UTC" ? std::string("Utc")
                                                         : std::string("Berlin");
@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Zones, RavlogZones, ::testing::Values("UTC", "Europe/Be
 // stay out; one starting on the window's last second is in; an excluded
 // address is not listed, an unmatched one is listed and not counted; zone 0
 // is dropped silently, a negative point and an overlong session are reported.
-TEST_P(RavlogZones, SingleUnnamedLine) {
+TEST_P(RavlogSessionsFileZones, SingleUnnamedLine) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/100 2024-03-04T23:55:00 dur=600 rcvd=1000 sent=2000 flags=0x05\n"
@@ -98,7 +98,7 @@ TEST_P(RavlogZones, SingleUnnamedLine) {
 // clock is read as local calendar fields, so a plain line reports the same
 // sessions in every zone; a line whose mailer writes UTC is moved by
 // TIMESHIFT AUTO, the standard offset: one hour in Berlin, none in UTC.
-TEST_P(RavlogZones, DaysAroundTheChangeToSummerTime) {
+TEST_P(RavlogSessionsFileZones, DaysAroundTheChangeToSummerTime) {
     const bool berlin = GetParam() != "UTC";
     ScratchDir dir;
     writeHistory(dir, "local.his", HistoryType::plain28,
@@ -175,7 +175,7 @@ TEST_P(RavlogZones, DaysAroundTheChangeToSummerTime) {
 // and the line numbers count only the lines whose history opened. Type 1
 // shows the protection and abort marks, also of a session that no entry
 // counts; a named line is headed by its name, centred by its characters.
-TEST(RavlogReports, SeveralLinesNumberedAndNamed) {
+TEST(RavlogSessionsFile, SeveralLinesNumberedAndNamed) {
     ScratchDir dir;
     writeHistory(dir, "cmd.his", HistoryType::plain28,
                  "2:5020/10 2024-03-05T01:00:00 dur=100 rcvd=2000 flags=0x05\n");
@@ -235,7 +235,7 @@ TEST(RavlogReports, SeveralLinesNumberedAndNamed) {
 // 22-6 wraps midnight: it starts on the evening before the report day. A
 // session that ends at 22:00 stays out, one that runs into the window is in,
 // one starting at 6:00:00 (the window's last second) is in, 6:00:01 is out.
-TEST(RavlogReports, WindowWrappingMidnight) {
+TEST(RavlogSessionsFile, WindowWrappingMidnight) {
     ScratchDir dir;
     writeHistory(dir, "w.his", HistoryType::plain28,
                  "2:5020/1 2024-03-04T21:50:00 dur=1200 rcvd=600 flags=0x05\n"
@@ -270,7 +270,7 @@ TEST(RavlogReports, WindowWrappingMidnight) {
 
 // An end hour 0 is the end of the day (as 24): 22-0 is the last two hours
 // of the report day, not a window wrapping into it.
-TEST(RavlogReports, WindowEndingAtHourZero) {
+TEST(RavlogSessionsFile, WindowEndingAtHourZero) {
     ScratchDir dir;
     writeHistory(dir, "w.his", HistoryType::plain28,
                  "2:5020/1 2024-03-04T22:30:00 dur=60 flags=0x05\n"
@@ -298,7 +298,7 @@ TEST(RavlogReports, WindowEndingAtHourZero) {
 // BinkD lines settle every selected session, also one that no entry counts:
 // it is listed with its settled direction and without a false abort mark.
 // SwapInOut turns the unmatched sessions of its line as well.
-TEST(RavlogReports, BinkdAndSwappedLinesListTheSettledDirection) {
+TEST(RavlogSessionsFile, BinkdAndSwappedLinesListTheSettledDirection) {
     ScratchDir dir;
     writeHistory(dir, "binkd.his", HistoryType::binkd,
                  "2:5020/1 2024-03-05T10:00:00 dur=60 rcvd=100 sent=200 flags=0x03\n"
@@ -369,7 +369,7 @@ TEST(RavlogReports, BinkdAndSwappedLinesListTheSettledDirection) {
 // ---- Pairs and The Brake! ------------------------------------------------------------
 
 // A line named x.ohs reads x.ohs as outgoing, then x.ihs as incoming, in one table.
-TEST(RavlogReports, OhsIhsPairInOneTable) {
+TEST(RavlogSessionsFile, OhsIhsPairInOneTable) {
     ScratchDir dir;
     writeHistory(dir, "x.ohs", HistoryType::pair116,
                  "2:5020/1 2024-03-05T08:00:00 dur=300 rcvd=1500 sent=3000 cost=12\n");
@@ -398,7 +398,7 @@ TEST(RavlogReports, OhsIhsPairInOneTable) {
 
 // Events are listed when their kind is in BRAKESESSTAT; an Answer entry
 // counts its events' time, which are no sessions of either direction.
-TEST(RavlogReports, BrakeEventsWithBrakeSesStat) {
+TEST(RavlogSessionsFile, BrakeEventsWithBrakeSesStat) {
     ScratchDir dir;
     writeHistory(dir, "brake.his", HistoryType::brake,
                  "ANSWER 2024-03-05T10:00:00 dur=30\n"
@@ -437,7 +437,7 @@ TEST(RavlogReports, BrakeEventsWithBrakeSesStat) {
 // Per-line settings: the same history read by two lines, one correcting its
 // CPS for the handshake time of a session without traffic, the other
 // shifting its clock back two hours.
-TEST(RavlogReports, AdvancedCpsAndTimeShiftPerLine) {
+TEST(RavlogSessionsFile, AdvancedCpsAndTimeShiftPerLine) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/1 2024-03-05T10:00:00 dur=100 rcvd=1000 flags=0x05\n"
@@ -489,7 +489,7 @@ TEST(RavlogReports, AdvancedCpsAndTimeShiftPerLine) {
 
 // ---- Append mode and large counts --------------------------------------------------------
 
-TEST(RavlogReports, AppendModeAddsAWholeReport) {
+TEST(RavlogSessionsFile, AppendModeAddsAWholeReport) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/1 2024-03-05T10:00:00 dur=10 rcvd=100 flags=0x05\n");
@@ -524,7 +524,7 @@ TEST(RavlogReports, AppendModeAddsAWholeReport) {
 
 // 70,000 sessions of 64 KiB each: beyond 16-bit session counts and beyond
 // 4 GiB of traffic, the totals show the true figures.
-TEST(RavlogReports, TotalsBeyondSixteenAndThirtyTwoBits) {
+TEST(RavlogSessionsFile, TotalsBeyondSixteenAndThirtyTwoBits) {
     ScratchDir dir;
     histgen::HistoryWriter writer(HistoryType::plain28);
     SessionRecord s;
@@ -559,7 +559,7 @@ TEST(RavlogReports, TotalsBeyondSixteenAndThirtyTwoBits) {
 
 // ---- Nothing to report -------------------------------------------------------------------
 
-TEST(RavlogReports, NoAddressWithDataWritesOnlyTheSessionsFile) {
+TEST(RavlogSessionsFile, NoAddressWithDataWritesOnlyTheSessionsFile) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5020/1 2024-03-05T10:00:00 dur=10 rcvd=100 flags=0x05\n");

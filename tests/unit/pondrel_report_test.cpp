@@ -52,7 +52,7 @@ std::string incomingCell(std::uint64_t sessions, std::uint64_t seconds) {
     return text.substr(lead.size(), end - lead.size());
 }
 
-TEST(PondrelRow, EntryWithoutSessions) {
+TEST(PondrelReportRow, EntryWithoutSessions) {
     const AddrEntry e = entryFor(2, 4500, 17, 0);
     EXPECT_EQ(row(e),
               "║ 2:4500/17.0   ║   -│ -:--:-- ║   -│ -:--:-- ║ 0:00:00 ║     0║     0║      0║\n");
@@ -60,7 +60,7 @@ TEST(PondrelRow, EntryWithoutSessions) {
               "| 2:4500/17.0   |   -| -:--:-- |   -| -:--:-- | 0:00:00 |     0|     0|      0|\n");
 }
 
-TEST(PondrelRow, SessionCellForms) {
+TEST(PondrelReportRow, SessionCellForms) {
     // Up to 9999 sessions the count has its own four columns and a bar.
     EXPECT_EQ(incomingCell(12, 5 * hours + 3 * 60 + 7), "  12│ 5:03:07 ║");
     EXPECT_EQ(incomingCell(1, 0), "   1│ 0:00:00 ║");
@@ -81,7 +81,7 @@ TEST(PondrelRow, SessionCellForms) {
     EXPECT_EQ(incomingCell(123456, 2000 * hours), "123k│ 83d08:00║");
 }
 
-TEST(PondrelRow, OutgoingCellAndTimeOnlineForms) {
+TEST(PondrelReportRow, OutgoingCellAndTimeOnlineForms) {
     AddrEntry e = entryFor(2, 4500, 17, 0);
     e.sessionsOut = 3;
     e.timeOut = 45;
@@ -100,7 +100,7 @@ TEST(PondrelRow, OutgoingCellAndTimeOnlineForms) {
               "║ 2:4500/17.0   ║   -│ -:--:-- ║   3│ 0:00:45 ║ 41d16:01║     0║     0║      0║\n");
 }
 
-TEST(PondrelRow, TrafficAndCps) {
+TEST(PondrelReportRow, TrafficAndCps) {
     AddrEntry e = entryFor(2, 4500, 17, 0);
     e.sessionsIn = 2;
     e.timeIn = 100;
@@ -129,7 +129,7 @@ TEST(PondrelRow, TrafficAndCps) {
     EXPECT_EQ(row(e, true).substr(57), " 6675M| 1000M|  1918M|\n");
 }
 
-TEST(PondrelRow, AddressColumn) {
+TEST(PondrelReportRow, AddressColumn) {
     AddrEntry e = entryFor(2, 4500, 1234, 567);  // 15 characters: the zone goes
     EXPECT_EQ(row(e, true).substr(0, 17), "| 4500/1234.567 |");
     e.pattern = {2, 4500, 1234, 56};  // 14 characters fit
@@ -146,7 +146,7 @@ TEST(PondrelRow, AddressColumn) {
 
 // The event names fit the address column: every event row is as wide as
 // the table, in both drawing sets.
-TEST(PondrelRow, KindEntryKeepsTheTableWidth) {
+TEST(PondrelReportRow, KindEntryKeepsTheTableWidth) {
     for (const SessionKind& kind : sessionKinds) {
         AddrEntry e;
         e.pattern = eventKeyAddress(kind);
@@ -163,7 +163,7 @@ TEST(PondrelRow, KindEntryKeepsTheTableWidth) {
     }
 }
 
-TEST(PondrelDrawing, FramePiecesOfBothSets) {
+TEST(PondrelReportDrawing, FramePiecesOfBothSets) {
     const DrawingSet& u = drawingSet(false);
     EXPECT_STREQ(u.outerBar, "║");
     EXPECT_STREQ(u.innerBar, "│");
