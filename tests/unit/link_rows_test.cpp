@@ -22,7 +22,6 @@ namespace {
 using namespace ravlog;
 
 using testing::bufferedText;
-using testing::CapturedStream;
 
 constexpr std::uint32_t hours = 3600;
 
@@ -46,28 +45,6 @@ std::string historyRow(const AddrEntry& e, ShowValueMode mode) {
 }
 
 // ─── links statistic table ───────────────────────────────────────────────
-
-TEST(LinkRowsTable, HeaderWithAndWithoutTheProtectedMarker) {
-    const std::string common =
-        "╔═════════════════╦═══════════════════════════╦═════════╦═════════════╦═══════╗\n"
-        "║                 ║      Sessions / Time      ║  Time   ║   Traffic   ║       ║\n"
-        "║     Address     ╠═════════════╦═════════════╣ online  ╠══════╦══════╣  CPS  ║\n";
-    CapturedStream plain, prot;
-    writeLinkTableHeader(plain.get(), false);
-    writeLinkTableHeader(prot.get(), true);
-    EXPECT_EQ(
-        plain.text(),
-        common +
-            "║                 ║   Incoming  ║   Outgoing  ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
-            "╠═════════════════╬═══╤═════════╬═══╤═════════╬═════════╬══════╬══════╬═══════╣"
-            "\n");
-    EXPECT_EQ(
-        prot.text(),
-        common +
-            "║Prot             ║   Incoming  ║   Outgoing  ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
-            "╠│════════════════╬═══╤═════════╬═══╤═════════╬═════════╬══════╬══════╬═══════╣"
-            "\n");
-}
 
 TEST(LinkRowsTable, EntryWithoutSessionsShowsDashesAndZeros) {
     AddrEntry e = entryAt({2, 5020, 17, 0});

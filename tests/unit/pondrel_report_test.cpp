@@ -1,5 +1,5 @@
-// pondrel's table rows, one cell form at a time, and the drawing sets.
-// Whole reports are compared in tests/program/pondrel_reports_test.cpp.
+// pondrel's table rows, one cell form at a time. Whole reports, with the
+// frames of both drawing sets, are expected outputs (tests/expected/pondrel_*).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,13 +18,6 @@ namespace {
 using testing::bufferedText;
 
 constexpr std::uint64_t hours = 3600;
-
-std::string repeat(const std::string& piece, int n) {
-    std::string text;
-    for (int i = 0; i < n; ++i)
-        text += piece;
-    return text;
-}
 
 AddrEntry entryFor(std::int16_t zone, std::int16_t net, std::int16_t node, std::int16_t point) {
     AddrEntry e;
@@ -161,33 +154,6 @@ TEST(PondrelReportRow, KindEntryKeepsTheTableWidth) {
             << name;
         EXPECT_EQ(displayWidth(row(e, false)), 80u) << name;  // 79 and the newline
     }
-}
-
-TEST(PondrelReportDrawing, FramePiecesOfBothSets) {
-    const DrawingSet& u = drawingSet(false);
-    EXPECT_STREQ(u.outerBar, "║");
-    EXPECT_STREQ(u.innerBar, "│");
-    EXPECT_EQ(titleBox(u, 0, " Links Statistic "),
-              "┌" + repeat("─", 47) + "┐\n│ ░░░▒▒▒▓▓▓███   Links Statistic   ███▓▓▓▒▒▒░░░ │\n└" +
-                  repeat("─", 47) + "┘");
-    EXPECT_STREQ(u.headingLeft, "│ ░░░▒▒▒▓▓▓███  ");
-    EXPECT_STREQ(u.headingRight, "  ███▓▓▓▒▒▒░░░ │\n");
-    EXPECT_EQ(u.boxTop,
-              "┌" + repeat("─", 26) + "┬" + repeat("─", 23) + "┬" + repeat("─", 26) + "┐\n");
-    EXPECT_EQ(u.boxBottom,
-              "└" + repeat("─", 26) + "┴" + repeat("─", 23) + "┴" + repeat("─", 26) + "┘\n");
-
-    const DrawingSet& a = drawingSet(true);
-    EXPECT_STREQ(a.outerBar, "|");
-    EXPECT_STREQ(a.innerBar, "|");
-    const std::string asciiTop = "+" + repeat("-", 47) + "+";
-    EXPECT_EQ(titleBox(a, 0, " Links Statistic "),
-              asciiTop + "\n| ############   Links Statistic   ############ |\n" + asciiTop);
-    EXPECT_STREQ(a.headingLeft, "| ############  ");
-    EXPECT_STREQ(a.headingRight, "  ############ |\n");
-    EXPECT_EQ(a.tableBottom, "+" + repeat("=", 77) + "+\n");
-    EXPECT_EQ(a.boxTop, "+" + repeat("-", 77) + "+\n");
-    EXPECT_EQ(a.boxBottom, a.boxTop);
 }
 
 }  // namespace
