@@ -81,7 +81,9 @@ for name in "$@"; do
         continue
     fi
     listing "$dir" >"$work/before"
-    (cd "$dir" && "${environment[@]}" sh -c "$(cat "$case/cmd")" </dev/null >.stdout 2>.stderr)
+    # A hang fails its case (status 124) instead of stalling the runner.
+    (cd "$dir" && timeout 120 "${environment[@]}" sh -c "$(cat "$case/cmd")" </dev/null \
+        >.stdout 2>.stderr)
     status=$?
     listing "$dir" >"$work/after"
 
