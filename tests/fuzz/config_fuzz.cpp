@@ -116,11 +116,6 @@ void checkCodePageText(std::string_view text, std::size_t width) {
     if (written != columnsOf(text) || width != written) std::abort();
 }
 
-void checkStop(const Stop& stop) {
-    // Every ending carries its message, and only usage texts end with 0.
-    if (stop && (stop->message.empty() || stop->status != exitFailure)) std::abort();
-}
-
 }  // namespace
 }  // namespace rv::fuzz
 

@@ -91,4 +91,10 @@ std::vector<std::string_view> splitArguments(const std::uint8_t* data, std::size
     return args;
 }
 
+void checkStop(const Stop& stop, StopAllowance allowed) {
+    if (!stop) return;
+    const bool status = stop->status == exitFailure || (allowed.usage && stop->status == 0);
+    if (!status || (stop->message.empty() && !allowed.toldOnWarnings)) std::abort();
+}
+
 }  // namespace rv::fuzz

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/exit_request.h"
+
 namespace rv::fuzz {
 
 // /dev/null as a FILE*, opened once: warnings and reports are written in
@@ -31,6 +33,18 @@ std::time_t prepareClock();
 
 // The report day of the seeds: 2024-03-05, local midnight.
 std::time_t seedDay();
+
+// What else than a failure with its message may end a run: a usage text
+// (status 0, of the option parsers), or no message at all when the run has
+// told its fault on its warnings by then (ravlog's archive not written).
+struct StopAllowance {
+    bool usage = false;
+    bool toldOnWarnings = false;
+};
+
+// Aborts unless the stop, if any, ends the run as allowed: status 255
+// with a message.
+void checkStop(const Stop& stop, StopAllowance allowed = {});
 
 // Reads an input front to back; bytes past the end read as zero.
 class InputCursor {

@@ -15,11 +15,6 @@
 namespace rv::fuzz {
 namespace {
 
-void checkStop(const Stop& stop) {
-    if (!stop) return;
-    if (stop->message.empty() || (stop->status != 0 && stop->status != exitFailure)) std::abort();
-}
-
 void checkLines(const Configuration& config) {
     for (const Line& line : config.lines)
         if (line.source.path.empty() || line.source.path.size() > maxHistoryPath) std::abort();
@@ -43,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             config.settings.reportDate = clock.midnight;
             ravlog::Options options;
             const Stop stop = parseRavlogOptions(args, config, options, clock, sink());
-            checkStop(stop);
+            checkStop(stop, {.usage = true});
             checkLines(config);
             if (!stop) applySwitchOptions(options, config.settings);
             break;
@@ -52,13 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Configuration config;
             pondrel::Options options;
             const Stop stop = pondrel::parseOptions(args, config, options, clock, sink());
-            checkStop(stop);
+            checkStop(stop, {.usage = true});
             checkLines(config);
             break;
         }
         case 2: {
             brimsel::DumpSettings settings;
-            checkStop(brimsel::parseOptions(args, settings));
+            checkStop(brimsel::parseOptions(args, settings), {.usage = true});
             checkLines(settings.config);
             break;
         }

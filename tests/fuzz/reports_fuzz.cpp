@@ -49,10 +49,6 @@ bool namesCutting(const std::uint8_t* data, std::size_t size) {
     return std::search(data, data + size, keyword.begin(), keyword.end(), same) != data + size;
 }
 
-void checkStop(const Stop& stop) {
-    if (stop && (stop->message.empty() || stop->status != exitFailure)) std::abort();
-}
-
 }  // namespace
 }  // namespace rv::fuzz
 

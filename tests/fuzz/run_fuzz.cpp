@@ -76,10 +76,6 @@ std::vector<std::string> pondrelArguments(std::uint8_t c) {
     return args;
 }
 
-void checkStop(const Stop& stop) {
-    if (stop && (stop->message.empty() || stop->status != exitFailure)) std::abort();
-}
-
 }  // namespace
 }  // namespace rv::fuzz
 

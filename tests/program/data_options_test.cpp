@@ -180,7 +180,7 @@ TEST(DataOptions, BrimselBannerLeavesTheDataAlone) {
     EXPECT_EQ(out.text().find("Brimsel"), 0u);
 }
 
-TEST(DataRuns, RavlogJsonReportWholeOrNotAtAll) {
+TEST(DataOptionsRuns, RavlogJsonReportWholeOrNotAtAll) {
     using namespace testing;
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28,

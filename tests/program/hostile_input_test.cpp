@@ -70,7 +70,7 @@ Drained drain(SourceOpener& opener, const std::string& value, bool detect, std::
 // Every name under which a file is read differently: plain, BinkD, pair.
 const char* const allNames[] = {"f.his", "f.his,1,1", "f.ihs", "f.ohs"};
 
-TEST(HostileHistories, RandomBytesInEveryShape) {
+TEST(HostileInputHistories, RandomBytesInEveryShape) {
     Prng prng(20240305);
     for (int round = 0; round < 400; ++round) {
         const std::size_t size = round < 40 ? static_cast<std::size_t>(round) : prng.below(3000);
@@ -115,7 +115,7 @@ TEST(HostileHistories, RandomBytesInEveryShape) {
     }
 }
 
-TEST(HostileHistories, EveryTruncationOfEveryFormat) {
+TEST(HostileInputHistories, EveryTruncationOfEveryFormat) {
     const std::uint32_t t0 = histgen::utcSeconds(2024, 3, 5, 10, 15, 0);
     for (const HistoryFormat& format : historyFormats) {
         const HistoryType type = format.type;
@@ -162,7 +162,7 @@ TEST(HostileHistories, EveryTruncationOfEveryFormat) {
     }
 }
 
-TEST(HostileHistories, BrakeStreamOfRandomCodes) {
+TEST(HostileInputHistories, BrakeStreamOfRandomCodes) {
     Prng prng(7);
     for (int round = 0; round < 100; ++round) {
         HistoryWriter w(T::brake, 700000000);
@@ -181,7 +181,7 @@ TEST(HostileHistories, BrakeStreamOfRandomCodes) {
     }
 }
 
-TEST(HostileHistories, DumpOfRandomFilesEndsCleanly) {
+TEST(HostileInputHistories, DumpOfRandomFilesEndsCleanly) {
     Prng prng(99);
     std::FILE* sink = std::fopen("/dev/null", "w");
     ASSERT_NE(sink, nullptr);
@@ -204,7 +204,7 @@ TEST(HostileHistories, DumpOfRandomFilesEndsCleanly) {
 
 // ------------------------------------------------------- odd kinds of file
 
-TEST(HostileFiles, OnlyRegularFilesOpen) {
+TEST(HostileInputFiles, OnlyRegularFilesOpen) {
     ScratchDir dir;
     FileOpener opener;
     EXPECT_EQ(opener.open(dir.path()), nullptr);
@@ -219,7 +219,7 @@ TEST(HostileFiles, OnlyRegularFilesOpen) {
     EXPECT_EQ(empty->read(b, sizeof b), 0);
 }
 
-TEST(HostileFiles, UnreadableFile) {
+TEST(HostileInputFiles, UnreadableFile) {
     if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
     ScratchDir dir;
     ASSERT_TRUE(dir.write("secret.his", Bytes(28, 1)));
@@ -228,7 +228,7 @@ TEST(HostileFiles, UnreadableFile) {
     EXPECT_EQ(opener.open(dir.file("secret.his")), nullptr);
 }
 
-TEST(HostileFiles, BrimselSkipsWhatIsNoHistoryFile) {
+TEST(HostileInputFiles, BrimselSkipsWhatIsNoHistoryFile) {
     ScratchDir dir;
     ASSERT_EQ(::mkfifo(dir.file("fifo.his").c_str(), 0644), 0);
     ASSERT_EQ(::mkfifo(dir.file("fifo.ctl").c_str(), 0644), 0);
@@ -258,7 +258,7 @@ const std::string dos2unix =
     "invalid keyword or parameter, or config file not in unix-like format (use dos2unix to "
     "convert it)";
 
-TEST(HostileConfigs, CleanErrorsForTextThatIsNoConfiguration) {
+TEST(HostileInputConfigs, CleanErrorsForTextThatIsNoConfiguration) {
     using namespace std::string_literals;
     struct Case {
         std::string text;
@@ -287,7 +287,7 @@ TEST(HostileConfigs, CleanErrorsForTextThatIsNoConfiguration) {
     }
 }
 
-TEST(HostileConfigs, RandomConfigurationsEndCleanly) {
+TEST(HostileInputConfigs, RandomConfigurationsEndCleanly) {
     Prng prng(5);
     const char* pieces[] = {"[LINE]\n",  "[COMMON]\n", "History a.his",
                             ",1",        ",0,0",       "TimeShift ",
@@ -323,7 +323,7 @@ TEST(HostileConfigs, RandomConfigurationsEndCleanly) {
     }
 }
 
-TEST(HostileConfigs, BrimselReportsAHugeLineAndGoesNoFurther) {
+TEST(HostileInputConfigs, BrimselReportsAHugeLineAndGoesNoFurther) {
     ScratchDir dir;
     ASSERT_TRUE(dir.write("ravlog.ctl", "[LINE]\nHistory " + std::string(1 << 20, 'h') + "\n"));
     ProgramResult r = testing::runProgram(brimselPath, {}, dir.path(), {"TZ=UTC"}, 20);

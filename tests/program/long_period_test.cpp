@@ -164,7 +164,7 @@ TEST(LongPeriodFigures, EveryTextReportKeepsItsFrame) {
 
 // The 1- and 3-hour charts' slots reach the window's end: a session in its
 // last minute shows in the text chart, the JSON slots and the page.
-TEST(ChartWindowEnd, LastSecondsOfOneAndThreeHourWindows) {
+TEST(LongPeriodChartWindowEnd, LastSecondsOfOneAndThreeHourWindows) {
     struct Case {
         const char* window;
         const char* start;

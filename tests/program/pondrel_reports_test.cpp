@@ -1,7 +1,7 @@
 // pondrel as its users meet it: the built program run in a scratch
-// directory over histories that histgen writes, its whole standard output
-// compared with reports written out by hand (the "created at" line by
-// pattern), and its messages and exit status for every way a run ends.
+// directory over histories that histgen writes, its periods and its
+// messages and exit status for every way a run ends. Its whole reports of
+// the node are expected outputs (tests/expected/pondrel_*).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -108,213 +108,19 @@ ProgramResult pondrel(const ScratchDir& dir, const std::vector<std::string>& arg
 
 // ---- the main fixture --------------------------------------------------------
 
-// Two lines: mail sessions in a type 2 history, and The Brake! events.
-// Records that the filter drops (too long, zone 0, a negative part) come
-// last and must leave no trace, not even in the period.
+// The node of the expected outputs' pondrel cases (tests/expected/inputs/
+// pondrel_*): two lines, mail sessions in a type 2 history and The Brake!
+// events, with EXTRACONFIG among the common keywords.
+std::string expectedInput(const std::string& name) {
+    return testing::slurp(std::string(RV_SOURCE_DIR) + "/tests/expected/inputs/" + name);
+}
+
 void writeNode(const ScratchDir& dir, const std::string& extraConfig = "") {
-    writeHistory(dir, "a.his", HistoryType::plain28,
-                 "2:4500/17 2024-03-05T10:15:00 dur=300 rcvd=1000 sent=2048 flags=0x05\n"
-                 "2:4500/17 2024-03-05T12:00:00 dur=3725 rcvd=2000000 sent=500 flags=0x06\n"
-                 "2:5020/30 2024-03-06T08:00:00 dur=60 flags=0x05\n"
-                 "2:5020/7 2024-03-06T09:00:00 dur=0 rcvd=10 sent=10 flags=0x06\n"
-                 "2:5020/30.1 2024-03-06T10:00:00 dur=40 rcvd=400 flags=0x05\n"
-                 "2:4500/99 2024-03-06T11:00:00 dur=100 rcvd=5 sent=5 flags=0x05\n"
-                 "2:4500/5.2 2024-03-07T09:30:00 dur=7200 flags=0x06\n"
-                 "1:1/1 2024-03-07T12:00:00 dur=10 rcvd=1 sent=1 flags=0x05\n"
-                 "2:4500/17 2024-03-08T00:00:00 dur=86401 rcvd=1 flags=0x05\n"
-                 "0:4500/17 2024-03-09T00:00:00 dur=10 rcvd=1 flags=0x05\n"
-                 "2:4500/17.-1 2024-03-09T00:00:00 dur=10 rcvd=1 flags=0x05\n"
-                 "2:-4500/17 2024-03-09T00:00:00 dur=10 rcvd=1 flags=0x05\n");
-    writeHistory(dir, "b.his", HistoryType::brake,
-                 "BBS 2024-03-06T20:00:00 dur=120\n"
-                 "ANSWER 2024-03-06T21:00:00 dur=30\n");
-    ASSERT_TRUE(dir.write("ravlog.ctl",
-                          "[COMMON]\n"
-                          "Group Yes\n"
-                          "BrakeSesStat B\n"
-                          "Addr 2:4500/17.0\n"
-                          "Addr 2:5020/#\n"
-                          "Addr !2:4500/99\n"
-                          "Addr 2:4500/*\n"
-                          "Addr 2:4500/55.0\n"
-                          "Addr BBS\n"
-                          "Addr Dial\n" +
-                              extraConfig +
-                              "[LINE]\n"
-                              "History a.his\n"
-                              "[LINE]\n"
-                              "History b.his\n"));
-}
-
-// The whole node in ASCII, written out from the rules: the first entry
-// takes 2:4500/17; the group counts 2:5020/30, /7 and /30.1 and spawns
-// 7.* and 30.* in address order behind itself; 2:4500/99 is excluded;
-// 2:4500/5.2 falls to the wildcard; the BBS event to its kind entry, one
-// column wider; the Answer event and 1:1/1 match nothing but still make
-// the period's end. The zero-length session lasts one second.
-const std::string nodeReportAscii =
-    "\n"
-    "               +-----------------------------------------------+\n"
-    "               | ############   Links Statistic   ############ |\n"
-    "               +-----------------------------------------------+\n"
-    "\n"
-    "                     From: 10:15:00, 05 March 2024, Tuesday\n"
-    "                     To  : 12:00:00, 07 March 2024, Thursday\n"
-    "\n"
-    "+=============================================================================+\n"
-    "|               |       Sessions / Time       |  Time   |   Traffic   |       |\n"
-    "|    Address    |=============================| online  |=============|  CPS  |\n"
-    "|               |   Incoming   |   Outgoing   | In+Out  | Rcvd | Sent |       |\n"
-    "|===============+==============+==============+=========+======+======+=======|\n"
-    "| 2:4500/17.0   |   1| 0:05:00 |   1| 1:02:05 | 1:07:05 |  1.9M|  2548|    497|\n"
-    "| 2:5020/7.*    |   -| -:--:-- |   1| 0:00:01 | 0:00:01 |    10|    10|     20|\n"
-    "| 2:5020/30.*   |   2| 0:01:40 |   -| -:--:-- | 0:01:40 |   400|     0|     10|\n"
-    "| 2:4500/*.*    |   -| -:--:-- |   1| 2:00:00 | 2:00:00 |     0|     0|      0|\n"
-    "| BBS           |   -| -:--:-- |   -| -:--:-- | 0:02:00 |     0|     0|      0|\n"
-    "+=============================================================================+\n"
-    "\n"
-    "               +-----------------------------------------------+\n"
-    "               | ############   Group Statistic   ############ |\n"
-    "               +-----------------------------------------------+\n"
-    "\n"
-    "+=============================================================================+\n"
-    "|               |       Sessions / Time       |  Time   |   Traffic   |       |\n"
-    "|    Address    |=============================| online  |=============|  CPS  |\n"
-    "|               |   Incoming   |   Outgoing   | In+Out  | Rcvd | Sent |       |\n"
-    "|===============+==============+==============+=========+======+======+=======|\n"
-    "| 2:5020/#.*    |   2| 0:01:40 |   1| 0:00:01 | 0:01:41 |   410|    10|     10|\n"
-    "+=============================================================================+\n"
-    "\n"
-    "+-----------------------------------------------------------------------------+\n"
-    "| Total Received :    1.9M | Sessions In   :     3 | Time In     :    0:06:40 |\n"
-    "| Total Sent     :    2558 | Sessions Out  :     3 | Time Out    :    3:02:06 |\n"
-    "| Total Traffic  :    1.9M | Sessions Total:     7 | Time Online :    3:10:46 |\n"
-    "+-----------------------------------------------------------------------------+\n"
-    "\n";
-
-TEST(PondrelProgram, WholeReportInAscii) {
-    ScratchDir dir;
-    writeNode(dir);
-    const ProgramResult r = pondrel(dir, {"-u-"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, banner);
-    EXPECT_TRUE(sameReport(r.out, nodeReportAscii));
-    // -u+ and -u after -u- keep the ASCII set.
-    EXPECT_TRUE(sameReport(pondrel(dir, {"-u-", "-u+", "-u"}).out, nodeReportAscii));
-}
-
-// One day of the node in UTF-8 with KeepAll: the entries without sessions
-// show dashes, the unmatched kind entry stays out.
-TEST(PondrelProgram, WholeReportInUtf8WithKeepAll) {
-    ScratchDir dir;
-    writeNode(dir);
-    const ProgramResult r = pondrel(dir, {"-b6.3.2024", "-e6.3.2024", "-k+"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, banner);
-    const std::string header =
-        "╔═══════════════╦═════════════════════════════╦═════════╦═════════════╦═══════╗\n"
-        "║               ║       Sessions / Time       ║  Time   ║   Traffic   ║       ║\n"
-        "║    Address    ╠══════════════╦══════════════╣ online  ╠══════╦══════╣  CPS  ║\n"
-        "║               ║   Incoming   ║   Outgoing   ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
-        "╠═══════════════╬════╤═════════╬════╤═════════╬═════════╬══════╬══════╬═══════╣\n";
-    const std::string bottom =
-        "╚═══════════════╩════╧═════════╩════╧═════════╩═════════╩══════╩══════╩═══════╝\n";
-    const std::string expected =
-        "\n"
-        "               ┌───────────────────────────────────────────────┐\n"
-        "               │ ░░░▒▒▒▓▓▓███   Links Statistic   ███▓▓▓▒▒▒░░░ │\n"
-        "               └───────────────────────────────────────────────┘\n"
-        "\n"
-        "                    From: 08:00:00, 06 March 2024, Wednesday\n"
-        "                    To  : 21:00:00, 06 March 2024, Wednesday\n"
-        "\n" +
-        header +
-        "║ 2:4500/17.0   ║   -│ -:--:-- ║   -│ -:--:-- ║ 0:00:00 ║     0║     0║      0║\n"
-        "║ 2:5020/7.*    ║   -│ -:--:-- ║   1│ 0:00:01 ║ 0:00:01 ║    10║    10║     20║\n"
-        "║ 2:5020/30.*   ║   2│ 0:01:40 ║   -│ -:--:-- ║ 0:01:40 ║   400║     0║     10║\n"
-        "║ 2:4500/*.*    ║   -│ -:--:-- ║   -│ -:--:-- ║ 0:00:00 ║     0║     0║      0║\n"
-        "║ 2:4500/55.0   ║   -│ -:--:-- ║   -│ -:--:-- ║ 0:00:00 ║     0║     0║      0║\n"
-        "║ BBS           ║   -│ -:--:-- ║   -│ -:--:-- ║ 0:02:00 ║     0║     0║      0║\n" +
-        bottom +
-        "\n"
-        "               ┌───────────────────────────────────────────────┐\n"
-        "               │ ░░░▒▒▒▓▓▓███   Group Statistic   ███▓▓▓▒▒▒░░░ │\n"
-        "               └───────────────────────────────────────────────┘\n"
-        "\n" +
-        header +
-        "║ 2:5020/#.*    ║   2│ 0:01:40 ║   1│ 0:00:01 ║ 0:01:41 ║   410║    10║     10║\n" +
-        bottom +
-        "\n"
-        "┌──────────────────────────┬───────────────────────┬──────────────────────────┐\n"
-        "│ Total Received :     410 │ Sessions In   :     2 │ Time In     :    0:01:40 │\n"
-        "│ Total Sent     :      10 │ Sessions Out  :     1 │ Time Out    :    0:00:01 │\n"
-        "│ Total Traffic  :     420 │ Sessions Total:     4 │ Time Online :    0:03:41 │\n"
-        "└──────────────────────────┴───────────────────────┴──────────────────────────┘\n"
-        "\n";
-    EXPECT_TRUE(sameReport(r.out, expected));
-}
-
-TEST(PondrelProgram, GroupAndKeepAllInvertTheConfiguration) {
-    ScratchDir dir;
-    writeNode(dir);
-    // Group Yes and KeepAll No in the file: -g drops the group table, -k
-    // keeps the entries without sessions.
-    const ProgramResult r = pondrel(dir, {"-u-", "-g", "-k"});
-    EXPECT_EQ(r.status, 0);
-    const std::string noSessions =
-        "|   -| -:--:-- |   -| -:--:-- | 0:00:00 |     0|     0|      0|";
-    EXPECT_TRUE(sameReport(
-        r.out,
-        asciiReport(
-            "10:15:00, 05 March 2024, Tuesday", "12:00:00, 07 March 2024, Thursday",
-            {"| 2:4500/17.0   |   1| 0:05:00 |   1| 1:02:05 | 1:07:05 |  1.9M|  2548|    497|",
-             "| 2:5020/7.*    |   -| -:--:-- |   1| 0:00:01 | 0:00:01 |    10|    10|     20|",
-             "| 2:5020/30.*   |   2| 0:01:40 |   -| -:--:-- | 0:01:40 |   400|     0|     10|",
-             "| 2:4500/*.*    |   -| -:--:-- |   1| 2:00:00 | 2:00:00 |     0|     0|      0|",
-             "| 2:4500/55.0   " + noSessions,
-             "| BBS           |   -| -:--:-- |   -| -:--:-- | 0:02:00 |     0|     0|      0|"},
-            {},
-            {"| Total Received :    1.9M | Sessions In   :     3 | Time In     :    0:06:40 |",
-             "| Total Sent     :    2558 | Sessions Out  :     3 | Time Out    :    3:02:06 |",
-             "| Total Traffic  :    1.9M | Sessions Total:     7 | Time Online :    3:10:46 |"})));
-    // -g- and -k- fix the settings whatever the file says.
-    const ProgramResult fixed = pondrel(dir, {"-u-", "-g-", "-k-"});
-    EXPECT_EQ(fixed.out.find("Group Statistic"), std::string::npos);
-    EXPECT_EQ(fixed.out.find("2:4500/55.0"), std::string::npos);
-
-    ScratchDir other;
-    writeNode(other, "Group No\nKeepAll Yes\n");
-    const ProgramResult inverted = pondrel(other, {"-u-", "-g"});
-    EXPECT_NE(inverted.out.find("Group Statistic"), std::string::npos);
-    EXPECT_NE(inverted.out.find("| 2:4500/55.0   " + noSessions), std::string::npos);
-    const ProgramResult on = pondrel(other, {"-u-", "-g+", "-k-"});
-    EXPECT_TRUE(sameReport(on.out, nodeReportAscii));
-}
-
-// With KeepAll the group prints without sessions while no link does: the
-// links table is its header and bottom.
-TEST(PondrelProgram, GroupsWithoutLinks) {
-    ScratchDir dir;
-    writeNode(dir);
-    ASSERT_TRUE(dir.write("only-group.ctl",
-                          "[COMMON]\nGroup Yes\nKeepAll Yes\nAddr 2:5020/#\n"
-                          "[LINE]\nHistory a.his\n"));
-    const ProgramResult r = pondrel(dir, {"-conly-group.ctl", "-u-", "-b7.3.2024", "-e7.3.2024"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, banner);
-    EXPECT_TRUE(sameReport(
-        r.out,
-        asciiReport(
-            "09:30:00, 07 March 2024, Thursday", "12:00:00, 07 March 2024, Thursday", {},
-            {"| 2:5020/#.*    |   -| -:--:-- |   -| -:--:-- | 0:00:00 |     0|     0|      0|"},
-            {"| Total Received :       0 | Sessions In   :     0 | Time In     :    0:00:00 |",
-             "| Total Sent     :       0 | Sessions Out  :     0 | Time Out    :    0:00:00 |",
-             "| Total Traffic  :       0 | Sessions Total:     0 | Time Online :    0:00:00 |"})));
-
-    const ProgramResult off = pondrel(dir, {"-conly-group.ctl", "-b7.3.2024", "-e7.3.2024", "-g-"});
-    EXPECT_EQ(off.status, exitFailure);
-    EXPECT_EQ(off.out, "");
-    EXPECT_EQ(off.err, banner + "No information for selected addresses found.\n");
+    writeHistory(dir, "a.his", HistoryType::plain28, expectedInput("pondrel_mail.list"));
+    writeHistory(dir, "b.his", HistoryType::brake, expectedInput("pondrel_events.list"));
+    std::string config = expectedInput("pondrel.ctl");
+    config.insert(config.find("[LINE]"), extraConfig);
+    ASSERT_TRUE(dir.write("ravlog.ctl", config));
 }
 
 // ---- the period ----------------------------------------------------------------
@@ -358,7 +164,7 @@ std::string periodReport(const std::string& from, const std::string& to,
 
 // -d without -b: the earliest record met so far opens the period, also
 // when a later line holds an earlier record; the ends are inclusive.
-TEST(PondrelPeriod, DaysFromTheEarliestRecordAcrossLines) {
+TEST(PondrelReportsPeriod, DaysFromTheEarliestRecordAcrossLines) {
     ScratchDir dir;
     writePeriodNode(dir);
     const ProgramResult r = pondrel(dir, {"-u-", "-d1"});
@@ -370,7 +176,7 @@ TEST(PondrelPeriod, DaysFromTheEarliestRecordAcrossLines) {
                                                "12:00:00, 11 March 2024, Monday", {1, 2, 4, 5})));
 }
 
-TEST(PondrelPeriod, DaysFromTheBegin) {
+TEST(PondrelReportsPeriod, DaysFromTheBegin) {
     ScratchDir dir;
     writePeriodNode(dir);
     const ProgramResult r = pondrel(dir, {"-u-", "-b10.3.2024", "-d1"});
@@ -380,7 +186,7 @@ TEST(PondrelPeriod, DaysFromTheBegin) {
                                                "12:00:00, 10 March 2024, Sunday", {1, 5, 6})));
 }
 
-TEST(PondrelPeriod, ZeroDaysRemoveTheEndLimit) {
+TEST(PondrelReportsPeriod, ZeroDaysRemoveTheEndLimit) {
     ScratchDir dir;
     writePeriodNode(dir);
     const ProgramResult r = pondrel(dir, {"-u-", "-b10.3.2024", "-d0"});
@@ -391,7 +197,7 @@ TEST(PondrelPeriod, ZeroDaysRemoveTheEndLimit) {
                                        "12:00:01, 11 March 2024, Monday", {1, 2, 3, 5, 6})));
 }
 
-TEST(PondrelPeriod, EndOverridesDays) {
+TEST(PondrelReportsPeriod, EndOverridesDays) {
     ScratchDir dir;
     writePeriodNode(dir);
     const ProgramResult r = pondrel(dir, {"-u-", "-d3", "-e10.3.2024"});
@@ -409,7 +215,7 @@ TEST(PondrelPeriod, EndOverridesDays) {
                                           "12:00:00, 10 March 2024, Sunday", {1, 4, 5, 6})));
 }
 
-TEST(PondrelPeriod, BeginAndEndAreInclusive) {
+TEST(PondrelReportsPeriod, BeginAndEndAreInclusive) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5/1 2024-03-09T23:59:59 dur=10 rcvd=100 flags=0x05\n"
@@ -431,7 +237,7 @@ TEST(PondrelPeriod, BeginAndEndAreInclusive) {
 
 // The histories hold wall-clock times: read in a zone three hours east of
 // UTC they keep their clock, and the line's TimeShift moves them.
-TEST(PondrelPeriod, HistoryTimesAreLocalWallClockPlusTheShift) {
+TEST(PondrelReportsPeriod, HistoryTimesAreLocalWallClockPlusTheShift) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28,
                  "2:5/1 2024-03-09T23:59:59 dur=10 rcvd=100 flags=0x05\n"
@@ -454,7 +260,7 @@ TEST(PondrelPeriod, HistoryTimesAreLocalWallClockPlusTheShift) {
              "| Total Traffic  :     200 | Sessions Total:     2 | Time Online :    0:00:20 |"})));
 }
 
-TEST(PondrelPeriod, DateMessages) {
+TEST(PondrelReportsPeriod, DateMessages) {
     ScratchDir dir;
     writeNode(dir);
     ProgramResult r = pondrel(dir, {"-u-", "-b29.2.2023", "-e29.2.2024"});
@@ -503,7 +309,7 @@ TEST(PondrelPeriod, DateMessages) {
 
 // ---- endings -------------------------------------------------------------------
 
-TEST(PondrelEndings, UsageAndBadOptions) {
+TEST(PondrelReportsEndings, UsageAndBadOptions) {
     ScratchDir dir;
     for (const char* help : {"--help", "-?", "-h"}) {
         const ProgramResult r = pondrel(dir, {"-u-", help});
@@ -525,7 +331,7 @@ TEST(PondrelEndings, UsageAndBadOptions) {
     }
 }
 
-TEST(PondrelEndings, ConfigurationAndHistories) {
+TEST(PondrelReportsEndings, ConfigurationAndHistories) {
     ScratchDir dir;
     writeNode(dir);
     ProgramResult r = pondrel(dir, {"-cmissing.ctl"});
@@ -558,7 +364,7 @@ TEST(PondrelEndings, ConfigurationAndHistories) {
              "| Total Traffic  :       0 | Sessions Total:     1 | Time Online :    2:00:00 |"})));
 }
 
-TEST(PondrelEndings, NothingToReport) {
+TEST(PondrelReportsEndings, NothingToReport) {
     ScratchDir dir;
     writeNode(dir);
     ProgramResult r = pondrel(dir, {"-b1.4.2024"});
@@ -582,32 +388,7 @@ TEST(PondrelEndings, NothingToReport) {
 
 // ---- the output file -----------------------------------------------------------
 
-TEST(PondrelOutput, CreatedTruncatedOrAppended) {
-    ScratchDir dir;
-    writeNode(dir);
-    ASSERT_TRUE(dir.write("report.txt", std::string("an older report\n")));
-    ProgramResult r = pondrel(dir, {"-u-", "-oreport.txt"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, banner);
-    const std::string first = testing::slurp(dir.file("report.txt"));
-    EXPECT_TRUE(sameReport(first, nodeReportAscii));
-
-    r = pondrel(dir, {"-u-", "-o+report.txt"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
-    const std::string both = testing::slurp(dir.file("report.txt"));
-    ASSERT_EQ(both.substr(0, first.size()), first);
-    EXPECT_TRUE(sameReport(both.substr(first.size()), nodeReportAscii));
-
-    // The name ends at a blank inside the argument.
-    r = pondrel(dir, {"-u-", "-onew.txt ignored"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(sameReport(testing::slurp(dir.file("new.txt")), nodeReportAscii));
-    EXPECT_FALSE(std::filesystem::exists(dir.file("new.txt ignored")));
-}
-
-TEST(PondrelOutput, NameMacrosAndFailures) {
+TEST(PondrelReportsOutput, NameMacrosAndFailures) {
     ScratchDir dir;
     writeNode(dir);
     const auto yearNow = [] {
@@ -642,7 +423,7 @@ TEST(PondrelOutput, NameMacrosAndFailures) {
 // outgoing hours with 2,000,000,000 bytes sent each: more sessions than 16
 // bits count and more bytes than 32 bits sum, on one link. Every figure
 // prints its true value; the cells widen only then.
-TEST(PondrelBusyLink, CountsAndSumsBeyondSixteenAndThirtyTwoBits) {
+TEST(PondrelReportsBusyLink, CountsAndSumsBeyondSixteenAndThirtyTwoBits) {
     ScratchDir dir;
     histgen::HistoryWriter writer(HistoryType::plain28);
     SessionRecord r{};
@@ -687,7 +468,7 @@ TEST(PondrelBusyLink, CountsAndSumsBeyondSixteenAndThirtyTwoBits) {
 // Every value below was once read as something else than written: brimsel's
 // -a and pondrel's -d refuse such a value, an Addr line is read but warned
 // of, and pondrel's '+' is refused for a report that is one document.
-TEST(ValueReading, RefusedOrWarnedThroughWholeRuns) {
+TEST(PondrelReportsValueReading, RefusedOrWarnedThroughWholeRuns) {
     ScratchDir dir;
     // Malformed Addr lines among silent well-formed ones, from line 11 on.
     const std::pair<std::string, std::string> addrLines[] = {

@@ -29,7 +29,7 @@ void expectNoReports(const ScratchDir& dir, const std::string& context) {
     EXPECT_FALSE(exists(dir, "ravlog.out")) << context;
 }
 
-TEST(RavlogEnds, UsageOnStandardOutputWithStatusZero) {
+TEST(RavlogErrorsEnds, UsageOnStandardOutputWithStatusZero) {
     ScratchDir dir;
     prepare(dir, simpleConfig);
     for (const char* arg : {"-?", "/?", "--help", "--Help", "-h", "-h,2,1"}) {
@@ -41,7 +41,7 @@ TEST(RavlogEnds, UsageOnStandardOutputWithStatusZero) {
     }
 }
 
-TEST(RavlogEnds, OptionErrors) {
+TEST(RavlogErrorsEnds, OptionErrors) {
     ScratchDir dir;
     prepare(dir, simpleConfig);
     const std::string unknownTail = "\nUse -? or --help to help\n";
@@ -77,7 +77,7 @@ TEST(RavlogEnds, OptionErrors) {
     }
 }
 
-TEST(RavlogEnds, ConfigurationFileMissing) {
+TEST(RavlogErrorsEnds, ConfigurationFileMissing) {
     ScratchDir dir;
     writeHistory(dir, "a.his", HistoryType::plain28, "");
     ProgramResult r = ravlog(dir, {"-d5.3.2024"});
@@ -90,7 +90,7 @@ TEST(RavlogEnds, ConfigurationFileMissing) {
     expectNoReports(dir, "missing configuration");
 }
 
-TEST(RavlogEnds, ConfigurationErrors) {
+TEST(RavlogErrorsEnds, ConfigurationErrors) {
     struct Case {
         const char* config;
         const char* err;
@@ -132,7 +132,7 @@ TEST(RavlogEnds, ConfigurationErrors) {
     }
 }
 
-TEST(RavlogEnds, ReportFileThatCannotBeOpened) {
+TEST(RavlogErrorsEnds, ReportFileThatCannotBeOpened) {
     ScratchDir dir;
     prepare(dir, simpleConfig);
     ProgramResult r = ravlog(dir, {"-d5.3.2024", "-enodir/x.ses"});
@@ -144,60 +144,6 @@ TEST(RavlogEnds, ReportFileThatCannotBeOpened) {
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.err, "Can\'t open nodir/x.lnk: No such file or directory\n");
     expectNoReports(dir, "-l");
-}
-
-TEST(RavlogEnds, NoHistoryOpensSoNothingToReport) {
-    ScratchDir dir;
-    ASSERT_TRUE(dir.write("ravlog.ctl",
-                          "[COMMON]\nADDR 2:*\n[LINE]\nHISTORY gone.his\n[LINE]\nHISTORY "
-                          "x.ohs\n"));
-    const ProgramResult r = ravlog(dir, {"-d5.3.2024"});
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.err,
-              "Can\'t open gone.his: No such file or directory\n"
-              "Can\'t open x.ohs: No such file or directory\n"
-              "No information for selected addresses found. Links/Groups history and statistic "
-              "were not created.\n");
-    // The sessions file holds its banner, period and footer only.
-    EXPECT_TRUE(sameSessionsFile(dir, "ravlog.ses",
-                                 sessionsBanner() +
-                                     "From 0:00:00 to 23:59:59, 05 March 2024, Tuesday\n\n" +
-                                     sessionsFooter()));
-    EXPECT_FALSE(exists(dir, "ravlog.lnk"));
-    EXPECT_FALSE(exists(dir, "ravlog.out"));
-}
-
-TEST(RavlogWarnings, TheRunGoesOnAfterEachWarning) {
-    ScratchDir dir;
-    writeHistory(dir, "a.his", HistoryType::plain28,
-                 "2:5020/1 2023-04-30T10:00:00 dur=10 rcvd=100 flags=0x05\n");
-    ASSERT_TRUE(dir.write("ravlog.ctl",
-                          "[COMMON]\n"
-                          "BUSYHIST TX\n"
-                          "BRAKESESSTAT A!\n"
-                          "SUPPORTNEWFORMAT No\n"
-                          "ADDR Dial\n"
-                          "ADDR 2:*\n"
-                          "[LINE]\n"
-                          "HISTORY a.his\n"));
-    const ProgramResult r = ravlog(dir, {"-d31.4.2023", "-eses%q.txt"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, ravlogBanner);
-    EXPECT_EQ(r.err,
-              "Date adjusted to Sun Apr 30 00:00:00 2023\n"
-              "Skipping invalid character 'X' in BusyHist mask\n"
-              "Skipping invalid character '!' in  BrakeSesStat mask\n"
-              "Skip extended The Brake!-style Addr in config line 5 due to 'SupportNewFormat "
-              "No'\n"
-              "Skipping invalid filename macros '%q'\n");
-    const std::string expected =
-        sessionsBanner() + " From 0:00:00 to 23:59:59, 30 April 2023, Sunday\n\n" +
-        table(
-            false, false,
-            {row("10:00:00", "In ", "2:5020/1.0", "  ", "  0:00:10", "   100", "     0", "    10")},
-            totals("   1", "   1", "   0", "  0:00:10", "   100", "     0", "     10")) +
-        sessionsFooter();
-    EXPECT_TRUE(sameSessionsFile(dir, "ses.txt", expected));
 }
 
 }  // namespace

@@ -198,7 +198,7 @@ TEST(WriteFailures, ReportsOnAFullSmallFileSystem) {
 // brimsel only dumps histories: a run that could open none of them fails
 // (one that opened any succeeds, see brimsel_test). A misspelt keyword is
 // read as the keyword it begins with, and every program names it.
-TEST(HonestEndings, NoHistoryReadAndMisspeltKeywords) {
+TEST(WriteFailureEndings, NoHistoryReadAndMisspeltKeywords) {
     ScratchDir dir;
     writeNode(dir);
     ASSERT_EQ(::mkdir(dir.file("sub.his").c_str(), 0755), 0);

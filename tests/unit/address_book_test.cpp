@@ -76,7 +76,7 @@ const AddrEntry& entryAt(const AddressBook& book, std::size_t index) {
 using Strings = std::vector<std::string>;
 using Counts = std::vector<std::uint64_t>;
 
-TEST(AddressMatching, ExcludedEntryStopsTheWalkOnlyWhereItStands) {
+TEST(AddressBookMatching, ExcludedEntryStopsTheWalkOnlyWhereItStands) {
     AddressBook before({addr(2, 4500, 99, any, true), addr(2, 4500, any, any)});
     MatchResult r = before.matchSession(session({2, 4500, 99, 0}), {});
     EXPECT_EQ(r.end, WalkEnd::excludedEntry);
@@ -98,7 +98,7 @@ TEST(AddressMatching, ExcludedEntryStopsTheWalkOnlyWhereItStands) {
     EXPECT_EQ(sessionCounts(after), (Counts{1, 0}));
 }
 
-TEST(AddressMatching, GroupSpawnsEntriesInAddressOrder) {
+TEST(AddressBookMatching, GroupSpawnsEntriesInAddressOrder) {
     AddressBook book({addr(2, 4500, each, any, false, "Region 45      ")});
     for (FidoAddress a : {FidoAddress{2, 4500, 30, 0}, {2, 4500, 7, 0}, {2, 4500, 30, 1}}) {
         const MatchResult r = book.matchSession(session(a), {});
@@ -121,7 +121,7 @@ TEST(AddressMatching, GroupSpawnsEntriesInAddressOrder) {
     EXPECT_EQ(sessionCounts(points), (Counts{3, 1, 1, 1}));
 }
 
-TEST(AddressMatching, ConfiguredEntriesBehindAGroup) {
+TEST(AddressBookMatching, ConfiguredEntriesBehindAGroup) {
     // A node entry standing in the group's run is the session's own entry.
     AddressBook book(
         {addr(2, 4500, each, any), addr(2, 4500, 50, 0, false, "Fifty"), addr(2, 5020, any, any)});
@@ -151,7 +151,7 @@ TEST(AddressMatching, ConfiguredEntriesBehindAGroup) {
     EXPECT_FALSE(entryAt(excluded, 0).has(AddrFlags::hasProtected));
 }
 
-TEST(AddressMatching, LaterSpawnCanTakeOverAConfiguredEntry) {
+TEST(AddressBookMatching, LaterSpawnCanTakeOverAConfiguredEntry) {
     // 2:4500/30.0 spawns 30.* in front of the configured 30.5, which from
     // then on no longer receives 30.5's sessions.
     AddressBook book({addr(2, 4500, each, any), addr(2, 4500, 30, 5)});
@@ -162,7 +162,7 @@ TEST(AddressMatching, LaterSpawnCanTakeOverAConfiguredEntry) {
     EXPECT_EQ(sessionCounts(book), (Counts{3, 2, 1}));
 }
 
-TEST(AddressMatching, EventsCountOnlyInKindEntries) {
+TEST(AddressBookMatching, EventsCountOnlyInKindEntries) {
     const SessionKind& answer = sessionKinds[0];
     const SessionKind& dial = sessionKinds[1];
     AddressBook book({addr(each, any, any, any), kindAddr(answer), addr(any, any, any, any)});
@@ -181,7 +181,7 @@ TEST(AddressMatching, EventsCountOnlyInKindEntries) {
     EXPECT_EQ(fenced.matchSession(eventSession(answer), {}).end, WalkEnd::excludedEntry);
 }
 
-TEST(AddressCounting, CountersAndMarks) {
+TEST(AddressBookCounting, CountersAndMarks) {
     AddressBook book({addr(2, 4500, any, any)});
     using namespace SessionFlags;
     book.matchSession(session({2, 4500, 1, 0}, incoming, 100, 1000, 500), {});
@@ -217,14 +217,14 @@ TEST(AddressCounting, CountersAndMarks) {
     EXPECT_EQ(b.bytesReceived, 70000u * std::uint64_t{0xFFFFFFFFu});
 }
 
-TEST(AddressCounting, ProtectedMarkGoesToTheAccountingEntry) {
+TEST(AddressBookCounting, ProtectedMarkGoesToTheAccountingEntry) {
     AddressBook book({addr(2, 4500, each, any)});
     book.matchSession(session({2, 4500, 7, 0}, SessionFlags::protectedSession), {});
     EXPECT_FALSE(entryAt(book, 0).has(AddrFlags::hasProtected));
     EXPECT_TRUE(entryAt(book, 1).has(AddrFlags::hasProtected));
 }
 
-TEST(AddressCounting, HistoryRowsWithALayout) {
+TEST(AddressBookCounting, HistoryRowsWithALayout) {
     const ChartLayout& layout = chooseChartLayout(1);
     AddressBook book({addr(2, 4500, each, any), kindAddr(sessionKinds[0])}, &layout);
     EXPECT_EQ(entryAt(book, 0).historyRow->view(), layout.historyTemplate);
@@ -243,7 +243,7 @@ TEST(AddressCounting, HistoryRowsWithALayout) {
     EXPECT_EQ(entryAt(book, 2).historyRow->view(), expected);
 }
 
-TEST(AddressFinish, AdvancedCps) {
+TEST(AddressBookFinish, AdvancedCps) {
     const MatchContext advanced{.advancedCps = true};
     using namespace SessionFlags;
     {  // a zero-duration record: half a second off per session with traffic
@@ -292,7 +292,7 @@ TEST(AddressFinish, AdvancedCps) {
     }
 }
 
-TEST(AddressFinish, PrintableCounts) {
+TEST(AddressBookFinish, PrintableCounts) {
     const auto addrLines = [] {
         return std::vector<AddrSpec>{addr(1, 1, 1, 0),       addr(2, 4500, each, any),
                                      addr(3, 3, 3, 0, true), kindAddr(sessionKinds[0]),
@@ -375,7 +375,7 @@ struct ReferenceBook {
     }
 };
 
-TEST(AddressMatching, RememberedWalksAgreeWithFreshWalks) {
+TEST(AddressBookMatching, RememberedWalksAgreeWithFreshWalks) {
     // Groups with and without '*' components, with configured entries
     // standing in their runs in no particular order or with spawns alone,
     // exclusions and events.

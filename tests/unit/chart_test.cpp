@@ -140,7 +140,7 @@ TEST(ChartLayout, HistoryHeaderAndFooter) {
 
 // History rows on the 1-hour layout: 37-second slots, 19 seconds half a
 // slot. Each case marks its sessions and names the cells that change.
-TEST(HistoryRowMarks, ShortEndsAreLeftOutHalvesCombineAndTheEndIsClipped) {
+TEST(ChartHistoryRowMarks, ShortEndsAreLeftOutHalvesCombineAndTheEndIsClipped) {
     using Spans = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
     const ChartLayout& layout = chooseChartLayout(1);
     const std::string grid = "|           |           |           |           |";
@@ -182,7 +182,7 @@ TEST(HistoryRowMarks, ShortEndsAreLeftOutHalvesCombineAndTheEndIsClipped) {
     }
 }
 
-TEST(BusyHistMask, LettersInAnyCaseAndWarningsForOthers) {
+TEST(ChartBusyHistMask, LettersInAnyCaseAndWarningsForOthers) {
     std::string warnings;
     std::uint8_t mask = 0;
     warnings = written([&](std::FILE* f) { mask = parseBusyHistMask("tio", f); });

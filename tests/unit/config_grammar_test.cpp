@@ -52,7 +52,7 @@ const std::string dos2unix =
     "invalid keyword or parameter, or config file not in unix-like format (use dos2unix to "
     "convert it)";
 
-TEST(ConfigChecks, EachProgramsTextsInCheckOrder) {
+TEST(ConfigGrammarChecks, EachProgramsTextsInCheckOrder) {
     struct Case {
         std::string text;
         std::string ravlog;
@@ -89,7 +89,7 @@ TEST(ConfigChecks, EachProgramsTextsInCheckOrder) {
     }
 }
 
-TEST(ConfigChecks, KeywordsAllowedInBothSections) {
+TEST(ConfigGrammarChecks, KeywordsAllowedInBothSections) {
     for (const char* kw : {"BUSYHIST", "TIMESHIFT 1", "CUTHISTORY 5", "ADVANCEDCPS yes",
                            "SWAPINOUT no", "BINKDABORTED out"}) {
         SCOPED_TRACE(kw);
@@ -102,7 +102,7 @@ TEST(ConfigChecks, KeywordsAllowedInBothSections) {
     }
 }
 
-TEST(ConfigChecks, ValuesAreOptionalOnlyWhereTheTableSaysSo) {
+TEST(ConfigGrammarChecks, ValuesAreOptionalOnlyWhereTheTableSaysSo) {
     Outcome out = read("[LINE]\nBUSYHIST\nNAME ; no name\n[COMMON]\nBUSYHIST\n");
     EXPECT_FALSE(out.stop);
     ASSERT_EQ(out.seen.size(), 5u);
@@ -115,7 +115,7 @@ TEST(ConfigChecks, ValuesAreOptionalOnlyWhereTheTableSaysSo) {
     }
 }
 
-TEST(ConfigLines, PhysicalLineNumbersCountCommentsAndBlankLines) {
+TEST(ConfigGrammarLines, PhysicalLineNumbersCountCommentsAndBlankLines) {
     const std::string text =
         "; comment\n"
         "\n"
@@ -137,7 +137,7 @@ TEST(ConfigLines, PhysicalLineNumbersCountCommentsAndBlankLines) {
     EXPECT_EQ(out.seen[1].section, Section::common);
 }
 
-TEST(ConfigLines, LongLinesAreCutAt511Bytes) {
+TEST(ConfigGrammarLines, LongLinesAreCutAt511Bytes) {
     // 511 bytes with the newline: one line.
     const std::string fits = "[COMMON]\nOUTPUT " + std::string(510 - 7, 'x') + "\nbogus\n";
     Outcome one = read(fits);
@@ -167,14 +167,14 @@ TEST(ConfigLines, LongLinesAreCutAt511Bytes) {
     EXPECT_EQ(errorOf(garbage, Program::brimsel), "Config error, line 2: " + dos2unix + "\n");
 }
 
-TEST(ConfigLines, LastLineWithoutNewline) {
+TEST(ConfigGrammarLines, LastLineWithoutNewline) {
     Outcome out = read("[COMMON]\nOUTPUT out.txt");
     EXPECT_FALSE(out.stop);
     ASSERT_EQ(out.seen.size(), 2u);
     EXPECT_EQ(out.seen[1].value, "out.txt");
 }
 
-TEST(ConfigKeywords, PrefixMatchInTableOrder) {
+TEST(ConfigGrammarKeywords, PrefixMatchInTableOrder) {
     Outcome out = read(
         "[COMMON]\n"
         "TIMESHIFTX 3\n"
@@ -210,7 +210,7 @@ TEST(ConfigKeywords, PrefixMatchInTableOrder) {
 // A keyword directly followed by a letter or digit is still read as that
 // keyword, and the word as written is named in a warning; a blank, a sign
 // or nothing behind a keyword is no typo.
-TEST(ConfigKeywords, LongerWordIsReadWithAWarning) {
+TEST(ConfigGrammarKeywords, LongerWordIsReadWithAWarning) {
     struct Case {
         const char* line;
         const char* keyword;
@@ -240,7 +240,7 @@ TEST(ConfigKeywords, LongerWordIsReadWithAWarning) {
     }
 }
 
-TEST(ConfigKeywords, TableHasTheTwentyEightKeywordsInOrder) {
+TEST(ConfigGrammarKeywords, TableHasTheTwentyEightKeywordsInOrder) {
     const char* expected[] = {"HISTORY",     "OUTPUT",           "TIMESHIFT",
                               "DATE",        "MIDDLINE",         "KEEPALL",
                               "GROUP",       "NODRAWZERO",       "ADDR",
@@ -256,7 +256,7 @@ TEST(ConfigKeywords, TableHasTheTwentyEightKeywordsInOrder) {
         EXPECT_EQ(keywordTable[i].text, expected[i]);
 }
 
-TEST(ConfigLines, CarriageReturns) {
+TEST(ConfigGrammarLines, CarriageReturns) {
     // A line of nothing but a carriage return is not blank.
     EXPECT_EQ(errorOf("[COMMON]\n\r\n", Program::brimsel),
               "Config error, line 2: " + dos2unix + "\n");
@@ -275,7 +275,7 @@ TEST(ConfigLines, CarriageReturns) {
 
 // A NUL byte anywhere, a comment or the rest of a long line included,
 // is an error of its line in every program.
-TEST(ConfigLines, ANulByteIsAnErrorOfItsLine) {
+TEST(ConfigGrammarLines, ANulByteIsAnErrorOfItsLine) {
     using namespace std::string_literals;
     const std::pair<std::string, int> cases[] = {
         {"[COMMON]\nOUT\0PUT x\n"s, 2},
@@ -292,7 +292,7 @@ TEST(ConfigLines, ANulByteIsAnErrorOfItsLine) {
                 << text.substr(0, 20);
 }
 
-TEST(ConfigReading, HandlerStopEndsTheReading) {
+TEST(ConfigGrammarReading, HandlerStopEndsTheReading) {
     std::string text = "[COMMON]\nOUTPUT a\nOUTPUT b\n";
     auto source = memorySource(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     int calls = 0;
@@ -307,7 +307,7 @@ TEST(ConfigReading, HandlerStopEndsTheReading) {
     EXPECT_EQ(calls, 2);
 }
 
-TEST(ConfigReading, SkipBlanksTellsWhetherAValueFollows) {
+TEST(ConfigGrammarReading, SkipBlanksTellsWhetherAValueFollows) {
     std::string_view a = " \t x";
     EXPECT_TRUE(skipBlanks(a));
     EXPECT_EQ(a, "x");

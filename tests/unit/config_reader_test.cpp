@@ -78,7 +78,7 @@ AddrSpec readAddr(std::string_view value) {
 
 // ---- ADDR ------------------------------------------------------------------
 
-TEST(ConfigAddr, PatternsWildcardsAndOmittedComponents) {
+TEST(ConfigReaderAddr, PatternsWildcardsAndOmittedComponents) {
     struct Case {
         const char* value;
         FidoAddress pattern;
@@ -109,7 +109,7 @@ TEST(ConfigAddr, PatternsWildcardsAndOmittedComponents) {
     }
 }
 
-TEST(ConfigAddr, ZeroBeforeColonOrSlashLeavesTheComponentAny) {
+TEST(ConfigReaderAddr, ZeroBeforeColonOrSlashLeavesTheComponentAny) {
     EXPECT_EQ(readAddr("0:5020/100.0").pattern, (FidoAddress{any, 5020, 100, 0}));
     EXPECT_EQ(readAddr("2:0/100.0").pattern, (FidoAddress{2, any, 100, 0}));
     EXPECT_EQ(readAddr("0/100").pattern, (FidoAddress{any, any, 100, any}));
@@ -118,14 +118,14 @@ TEST(ConfigAddr, ZeroBeforeColonOrSlashLeavesTheComponentAny) {
     EXPECT_EQ(readAddr("2:5020/100.0").pattern.point, 0);
 }
 
-TEST(ConfigAddr, CharactersAfterANumberArePassedOverUpToTheSeparator) {
+TEST(ConfigReaderAddr, CharactersAfterANumberArePassedOverUpToTheSeparator) {
     EXPECT_EQ(readAddr("2x:5020abc/100zz.3q").pattern, (FidoAddress{2, 5020, 100, 3}));
     EXPECT_EQ(readAddr("2:5020/1\t; comment").pattern, (FidoAddress{2, 5020, 1, any}));
     // '*' and '#' also swallow what follows them.
     EXPECT_EQ(readAddr("2:50*0/#x").pattern, (FidoAddress{2, 50, each, any}));
 }
 
-TEST(ConfigAddr, SessionKindEntries) {
+TEST(ConfigReaderAddr, SessionKindEntries) {
     struct Case {
         const char* value;
         std::size_t kind;
@@ -146,7 +146,7 @@ TEST(ConfigAddr, SessionKindEntries) {
     EXPECT_EQ(excluded.pattern, (FidoAddress{any, any, any, any}));
 }
 
-TEST(ConfigAddr, KindEntriesNeedSupportNewFormat) {
+TEST(ConfigReaderAddr, KindEntriesNeedSupportNewFormat) {
     const ReadResult before = readText(
         "[COMMON]\n"
         "ADDR 2:5020/1\n"
@@ -175,7 +175,7 @@ TEST(ConfigAddr, KindEntriesNeedSupportNewFormat) {
     EXPECT_EQ(maybe.config.addresses.size(), 1u);
 }
 
-TEST(ConfigAddr, LabelsAreCutAtFifteenCharactersAndPadded) {
+TEST(ConfigReaderAddr, LabelsAreCutAtFifteenCharactersAndPadded) {
     EXPECT_EQ(readAddr("1:234/56 \"Node Bob\"").displayName, "Node Bob       ");
     EXPECT_EQ(readAddr("1:234/56\t \"Boss\" ; comment").displayName, "Boss           ");
     // The quote ends the pattern: no blank is needed before it.
@@ -191,7 +191,7 @@ TEST(ConfigAddr, LabelsAreCutAtFifteenCharactersAndPadded) {
     EXPECT_EQ(readAddr("2:5020/1 Bob").displayName, "");
 }
 
-TEST(ConfigAddr, CyrillicLabelsCountCharactersNotBytes) {
+TEST(ConfigReaderAddr, CyrillicLabelsCountCharactersNotBytes) {
     // Four Cyrillic letters are eight bytes but four columns.
     EXPECT_EQ(readAddr("2:5020/1 \"Узел\"").displayName, "Узел           ");
     // Cut after the 15th character, never inside one.
@@ -199,7 +199,7 @@ TEST(ConfigAddr, CyrillicLabelsCountCharactersNotBytes) {
     EXPECT_EQ(readAddr("2:5020/1 \"Узел №1 Москва-Юг\"").displayName, "Узел №1 Москва-");
 }
 
-TEST(ConfigAddr, PondrelReadsLabelsAsRavlog) {
+TEST(ConfigReaderAddr, PondrelReadsLabelsAsRavlog) {
     const ReadResult r = readText(withCommon("ADDR 1:234/56 \"Node Bob\"\n"),
                                   ReadOptions{Program::pondrel, {}, {}, {}});
     ASSERT_FALSE(r.stop);
@@ -210,7 +210,7 @@ TEST(ConfigAddr, PondrelReadsLabelsAsRavlog) {
 
 // ---- Sections and histories --------------------------------------------------
 
-TEST(ConfigHistory, ErrorsNameTheirLine) {
+TEST(ConfigReaderHistory, ErrorsNameTheirLine) {
     EXPECT_EQ(failureText(readText("[LINE]\nHISTORY a.his\nHISTORY b.his\n")),
               "Config error, line 3: parameter 'History' already defined in current [LINE] "
               "section\n");
@@ -232,7 +232,7 @@ TEST(ConfigHistory, ErrorsNameTheirLine) {
         "Config error, line 2: " + std::string(dos2unix) + "\n");
 }
 
-TEST(ConfigHistory, EndOfFileChecks) {
+TEST(ConfigReaderHistory, EndOfFileChecks) {
     EXPECT_EQ(failureText(readText("; only comments\n\n[COMMON]\nADDR 2:5020/1\n")),
               "No history file defined.\n");
     EXPECT_EQ(failureText(readText("[LINE]\nHISTORY a.his\n[LINE]\nNAME \"x\"\n")),
@@ -248,7 +248,7 @@ TEST(ConfigHistory, EndOfFileChecks) {
     ASSERT_EQ(ok.config.lines.size(), 1u);
 }
 
-TEST(ConfigHistory, LinesFollowTheCommandLineSources) {
+TEST(ConfigReaderHistory, LinesFollowTheCommandLineSources) {
     ReadOptions withH;
     withH.presetLines.emplace_back();
     withH.presetLines.back().source.path = "cmd.his";
@@ -268,7 +268,7 @@ TEST(ConfigHistory, LinesFollowTheCommandLineSources) {
 
 // ---- Value handlers ------------------------------------------------------------
 
-TEST(ConfigValues, ReportFileNames) {
+TEST(ConfigReaderValues, ReportFileNames) {
     const ReadResult r =
         readText(withCommon("OUTPUT +report.txt\n"
                             "PONDREL links a b\n"
@@ -296,7 +296,7 @@ TEST(ConfigValues, ReportFileNames) {
     EXPECT_TRUE(append) << "append, once set, stays set";
 }
 
-TEST(ConfigValues, TimeShift) {
+TEST(ConfigReaderValues, TimeShift) {
     TimeZoneScope zone(testing::centralEurope);
     const ReadResult r = readText(
         "[COMMON]\n"
@@ -312,7 +312,7 @@ TEST(ConfigValues, TimeShift) {
     EXPECT_EQ(lines[2].timeShift, -2);  // from [COMMON]
 }
 
-TEST(ConfigValues, DateAndTimeWindow) {
+TEST(ConfigReaderValues, DateAndTimeWindow) {
     TimeZoneScope zone("UTC");
     const ReadResult r = readText(withCommon("DATE 15.3.2024 ; the ides\nTIME 8:30 - 17:30\n"));
     ASSERT_FALSE(r.stop);
@@ -344,7 +344,7 @@ TEST(ConfigValues, DateAndTimeWindow) {
     EXPECT_EQ(w.endHourBound, 24);
 }
 
-TEST(ConfigValues, ModeKeywordsIgnoreValuesTheyDoNotKnow) {
+TEST(ConfigReaderValues, ModeKeywordsIgnoreValuesTheyDoNotKnow) {
     const ReadResult r =
         readText(withCommon("MIDDLINE Yes\nMIDDLINE No\n"
                             "SHOWVALUE CPS\nSHOWVALUE Ses\n"
@@ -367,7 +367,7 @@ TEST(ConfigValues, ModeKeywordsIgnoreValuesTheyDoNotKnow) {
     EXPECT_EQ(none.config.settings.showValue, ShowValueMode::ses);
 }
 
-TEST(ConfigValues, BrakeSesStatForms) {
+TEST(ConfigReaderValues, BrakeSesStatForms) {
     struct Case {
         const char* value;
         std::uint16_t mask;
@@ -395,7 +395,7 @@ TEST(ConfigValues, BrakeSesStatForms) {
     EXPECT_EQ(replaced.config.settings.brakeSesStatMask, 0x1000);
 }
 
-TEST(ConfigValues, BusyHistInEachSection) {
+TEST(ConfigReaderValues, BusyHistInEachSection) {
     const ReadResult r = readText(
         "[COMMON]\nBUSYHIST tio$x\n"
         "[LINE]\nHISTORY a.his\nBUSYHIST No\n"
@@ -411,7 +411,7 @@ TEST(ConfigValues, BusyHistInEachSection) {
     EXPECT_EQ(r.config.lines[3].busyHistMask, 0x27);
 }
 
-TEST(ConfigValues, LineNames) {
+TEST(ConfigReaderValues, LineNames) {
     const ReadResult r = readText(
         "[LINE]\nHISTORY a.his\nNAME \"Modem line\" ; rest\n"
         "[LINE]\nHISTORY b.his\nNAME Unquoted\n"
@@ -433,7 +433,7 @@ TEST(ConfigValues, LineNames) {
     EXPECT_FALSE(l[4].hasName);
 }
 
-TEST(ConfigValues, PerLineSwitchesAndCutHistory) {
+TEST(ConfigReaderValues, PerLineSwitchesAndCutHistory) {
     const ReadResult r = readText(
         "[COMMON]\nADVANCEDCPS Yes\nSWAPINOUT Yes\nBINKDABORTED Outgoing\nCUTHISTORY 30\n"
         "[LINE]\nHISTORY a.his\nADVANCEDCPS No\nSWAPINOUT no\nBINKDABORTED In\nCUTHISTORY 0\n"
@@ -460,7 +460,7 @@ TEST(ConfigValues, PerLineSwitchesAndCutHistory) {
 // every program alike, also in one that does not act on the keyword. In a
 // [LINE] under [COMMON] with 7, so that a value taken for the unset marker
 // shows as 7.
-TEST(ConfigValues, ShiftAndCutTakeWholeNumbersOrStopInEveryProgram) {
+TEST(ConfigReaderValues, ShiftAndCutTakeWholeNumbersOrStopInEveryProgram) {
     TimeZoneScope zone(testing::centralEurope);
     struct Case {
         std::string keyword;
@@ -517,7 +517,7 @@ TEST(ConfigValues, ShiftAndCutTakeWholeNumbersOrStopInEveryProgram) {
 
 // ---- Filling and precedence ------------------------------------------------------
 
-TEST(ConfigFilling, CommonAfterTheLastLineStillReachesEveryLine) {
+TEST(ConfigReaderFilling, CommonAfterTheLastLineStillReachesEveryLine) {
     ReadOptions withH;
     withH.presetLines.emplace_back();
     withH.presetLines.back().source.path = "cmd.his";
@@ -547,7 +547,7 @@ TEST(ConfigFilling, CommonAfterTheLastLineStillReachesEveryLine) {
     }
 }
 
-TEST(ConfigFixed, OptionsWinOverTheirKeywords) {
+TEST(ConfigReaderFixed, OptionsWinOverTheirKeywords) {
     ReadOptions options;
     using K = Keyword;
     options.fixed = {K::output,     K::pondrel,        K::sessionStat, K::date,
@@ -593,7 +593,7 @@ TEST(ConfigFixed, OptionsWinOverTheirKeywords) {
 
 // Each program reads one configuration per keyword: the setting shows
 // in the programs that act on the keyword and nowhere else.
-TEST(ConfigPrograms, EachActsOnItsOwnKeywords) {
+TEST(ConfigReaderPrograms, EachActsOnItsOwnKeywords) {
     using C = const Configuration&;
     struct Case {
         const char* common;

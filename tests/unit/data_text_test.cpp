@@ -19,7 +19,7 @@ using testing::CapturedStream;
 
 const std::string fffd = "\xEF\xBF\xBD";
 
-TEST(Utf8Text, BrokenPiecesBecomeOneReplacementEach) {
+TEST(DataTextUtf8, BrokenPiecesBecomeOneReplacementEach) {
     struct Case {
         std::string in;
         std::string out;
@@ -51,7 +51,7 @@ TEST(Utf8Text, BrokenPiecesBecomeOneReplacementEach) {
     }
 }
 
-TEST(JsonText, StringsEscapeWhatJsonForbids) {
+TEST(DataTextJson, StringsEscapeWhatJsonForbids) {
     struct Case {
         std::string in;
         std::string out;
@@ -81,7 +81,7 @@ TEST(JsonText, StringsEscapeWhatJsonForbids) {
     }
 }
 
-TEST(CsvText, FieldsAreQuotedOnlyWhenTheyMustBe) {
+TEST(DataTextCsv, FieldsAreQuotedOnlyWhenTheyMustBe) {
     struct Case {
         std::string in;
         std::string out;
@@ -111,7 +111,7 @@ TEST(CsvText, FieldsAreQuotedOnlyWhenTheyMustBe) {
     }
 }
 
-TEST(JsonText, WriterPlacesCommasAndLineBreaks) {
+TEST(DataTextJson, WriterPlacesCommasAndLineBreaks) {
     CapturedStream captured;
     {
         OutBuffer out(captured.get());
@@ -142,7 +142,7 @@ TEST(JsonText, WriterPlacesCommasAndLineBreaks) {
               "],\"empty\":[],\"slots\":[0,900]}");
 }
 
-TEST(ReportFormats, NamesInAnyCase) {
+TEST(DataTextReportFormats, NamesInAnyCase) {
     EXPECT_EQ(parseReportFormat("text"), ReportFormat::text);
     EXPECT_EQ(parseReportFormat("JSON"), ReportFormat::json);
     EXPECT_EQ(parseReportFormat("Csv"), ReportFormat::csv);

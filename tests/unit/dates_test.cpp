@@ -24,7 +24,7 @@ std::int64_t utcMidnight(int year, unsigned month, unsigned mday) {
 
 // Dates are read relative to a run on Tuesday 5 March 2024, 10:15 CET, in
 // Central European time. A winter run reads every date as CET (UTC+1).
-class DateValue : public ::testing::Test {
+class DatesValue : public ::testing::Test {
   protected:
     TimeZoneScope zone{centralEurope};
     RunClock clock = makeRunClock(utcMidnight(2024, 3, 5) + 9 * hour + 15 * 60);
@@ -50,7 +50,7 @@ class DateValue : public ::testing::Test {
     }
 };
 
-TEST_F(DateValue, RelativeForms) {
+TEST_F(DatesValue, RelativeForms) {
     EXPECT_EQ(date(""), cet(2024, 3, 5));
     EXPECT_EQ(date(""), clock.midnight);
     EXPECT_EQ(date("0"), cet(2024, 3, 5));
@@ -70,7 +70,7 @@ TEST_F(DateValue, RelativeForms) {
     EXPECT_EQ(warnings.text(), "");
 }
 
-TEST_F(DateValue, DayStepsAcrossMonthsAndLeapDays) {
+TEST_F(DatesValue, DayStepsAcrossMonthsAndLeapDays) {
     EXPECT_EQ(date("-5"), cet(2024, 2, 29));
     EXPECT_EQ(date("-6"), cet(2024, 2, 28));
     EXPECT_EQ(date("-5.0.2023"), cet(2023, 2, 28));
@@ -98,7 +98,7 @@ void stepBackOneDay(int& year, int& month, int& mday) {
     mday = daysInMonth(month, year);
 }
 
-TEST_F(DateValue, FarDayStepsMatchSingleSteps) {
+TEST_F(DatesValue, FarDayStepsMatchSingleSteps) {
     for (int year : {1900, 1901, 2024, 2301, 2302, 2750}) {
         for (int month : {1, 2, 3, 12}) {
             for (int steps : {1, 28, 59, 365, 366, 146096, 146097, 146098, 300001}) {
@@ -116,7 +116,7 @@ TEST_F(DateValue, FarDayStepsMatchSingleSteps) {
     }
 }
 
-TEST_F(DateValue, YearsNeverStepBelow1900) {
+TEST_F(DatesValue, YearsNeverStepBelow1900) {
     EXPECT_EQ(date("0.0.-124"), cet(1900, 3, 5));
     EXPECT_EQ(date("0.0.-200"), cet(1900, 3, 5));
     EXPECT_EQ(date("0.0.1900"), cet(1900, 3, 5));
@@ -133,7 +133,7 @@ TEST_F(DateValue, YearsNeverStepBelow1900) {
     EXPECT_EQ(date("-2000000000"), cet(1900, 12, 31) - 290 * day);
 }
 
-TEST_F(DateValue, KeptDayRollsOverIntoTheNextMonth) {
+TEST_F(DatesValue, KeptDayRollsOverIntoTheNextMonth) {
     const RunClock jan31 = runOn(2024, 1, 31);
     EXPECT_EQ(date("0.2", jan31), cet(2024, 3, 2));    // 31 February 2024
     EXPECT_EQ(date("0.-2", jan31), cet(2023, 12, 1));  // 31 November 2023
@@ -143,12 +143,12 @@ TEST_F(DateValue, KeptDayRollsOverIntoTheNextMonth) {
     EXPECT_EQ(warnings.text(), "");
 }
 
-TEST_F(DateValue, DayBeyondTheMonthIsAdjustedWithAWarning) {
+TEST_F(DatesValue, DayBeyondTheMonthIsAdjustedWithAWarning) {
     EXPECT_EQ(date("31.4"), cet(2024, 4, 30));
     EXPECT_EQ(warnings.text(), "Date adjusted to Tue Apr 30 00:00:00 2024\n");
 }
 
-TEST_F(DateValue, TwentyNinthOfFebruary) {
+TEST_F(DatesValue, TwentyNinthOfFebruary) {
     EXPECT_EQ(date("29.2.2000"), cet(2000, 2, 29));
     EXPECT_EQ(date("29.2.2024"), cet(2024, 2, 29));
     EXPECT_EQ(warnings.text(), "");
@@ -159,7 +159,7 @@ TEST_F(DateValue, TwentyNinthOfFebruary) {
               "Date adjusted to Wed Feb 28 00:00:00 1900\n");
 }
 
-TEST_F(DateValue, YearAndMonthOutOfRangeStop) {
+TEST_F(DatesValue, YearAndMonthOutOfRangeStop) {
     EXPECT_EQ(stopMessage("15.3.24"), "Invalid Date (year): 15.3.24\n");
     EXPECT_EQ(stopMessage("1.1.1899"), "Invalid Date (year): 1.1.1899\n");
     EXPECT_EQ(stopMessage("1.13"), "Invalid Date (month): 1.13\n");
@@ -171,7 +171,7 @@ TEST_F(DateValue, YearAndMonthOutOfRangeStop) {
 // Only day[.month[.year]] of signed decimal numbers is a date: anything
 // else stops with the message of the part it stands in, and every form of
 // that shape, empty parts included, is still read.
-TEST_F(DateValue, OnlyTheDateFormIsRead) {
+TEST_F(DatesValue, OnlyTheDateFormIsRead) {
     struct Refused {
         const char* text;
         const char* message;
@@ -208,7 +208,7 @@ TEST_F(DateValue, OnlyTheDateFormIsRead) {
     EXPECT_EQ(warnings.text(), "");
 }
 
-TEST_F(DateValue, ConvertedWithTheRunsDaylightSavingFlag) {
+TEST_F(DatesValue, ConvertedWithTheRunsDaylightSavingFlag) {
     // A winter run reads a summer date as CET, a summer run a winter date as CEST.
     EXPECT_EQ(date("15.7"), cet(2024, 7, 15));
     const RunClock summer = runOn(2024, 7, 15);
@@ -217,7 +217,7 @@ TEST_F(DateValue, ConvertedWithTheRunsDaylightSavingFlag) {
     EXPECT_EQ(date("", summer), utcMidnight(2024, 7, 15) - 2 * hour);
 }
 
-TEST(StepBackMonth, JanuaryGoesToDecemberButNotBelow1900) {
+TEST(DatesStepBackMonth, JanuaryGoesToDecemberButNotBelow1900) {
     std::tm date{};
     date.tm_year = 124;
     date.tm_mon = 0;
@@ -233,7 +233,7 @@ TEST(StepBackMonth, JanuaryGoesToDecemberButNotBelow1900) {
     EXPECT_EQ(date.tm_mon, 11);
 }
 
-TEST(DaysInMonth, GregorianLeapYears) {
+TEST(DatesDaysInMonth, GregorianLeapYears) {
     EXPECT_EQ(daysInMonth(1, 2023), 31);
     EXPECT_EQ(daysInMonth(4, 2023), 30);
     EXPECT_EQ(daysInMonth(6, 2023), 30);
@@ -249,14 +249,14 @@ TEST(DaysInMonth, GregorianLeapYears) {
 
 // ---- pondrel's period bounds ------------------------------------------------
 
-class PeriodBound : public DateValue {
+class DatesPeriodBound : public DatesValue {
   protected:
     DateResult bound(std::string_view text, bool isEnd) {
         return parsePeriodBound(text, isEnd, clock, warnings.get());
     }
 };
 
-TEST_F(PeriodBound, BeginAtMidnightEndAtLastSecond) {
+TEST_F(DatesPeriodBound, BeginAtMidnightEndAtLastSecond) {
     EXPECT_EQ(bound("", false).time, cet(2024, 3, 5));
     EXPECT_EQ(bound("", true).time, cet(2024, 3, 5) + day - 1);
     EXPECT_EQ(bound("-1", false).time, cet(2024, 3, 4));
@@ -268,7 +268,7 @@ TEST_F(PeriodBound, BeginAtMidnightEndAtLastSecond) {
     EXPECT_EQ(warnings.text(), "");
 }
 
-TEST_F(PeriodBound, AdjustedDayNamesTheBound) {
+TEST_F(DatesPeriodBound, AdjustedDayNamesTheBound) {
     EXPECT_EQ(bound("29.2.2023", false).time, cet(2023, 2, 28));
     EXPECT_EQ(bound("31.2.2023", true).time, cet(2023, 2, 28) + day - 1);
     EXPECT_EQ(bound("29.2.1900", false).time, cet(1900, 2, 28));
@@ -278,7 +278,7 @@ TEST_F(PeriodBound, AdjustedDayNamesTheBound) {
               "Begin date adjusted to Wed Feb 28 00:00:00 1900\n");
 }
 
-TEST_F(PeriodBound, InvalidYearAndMonthNameTheBound) {
+TEST_F(DatesPeriodBound, InvalidYearAndMonthNameTheBound) {
     struct Case {
         const char* text;
         bool isEnd;
@@ -326,7 +326,7 @@ std::ostream& operator<<(std::ostream& out, const WindowFields& f) {
                << ':' << f.endMinute << ':' << f.endSecond << " bound " << f.bound;
 }
 
-TEST(TimeWindow, ValidForms) {
+TEST(DatesTimeWindow, ValidForms) {
     struct Case {
         const char* text;
         WindowFields fields;
@@ -361,7 +361,7 @@ TEST(TimeWindow, ValidForms) {
     }
 }
 
-TEST(TimeWindow, InvalidFormsLeaveTheWindowAlone) {
+TEST(DatesTimeWindow, InvalidFormsLeaveTheWindowAlone) {
     const char* const texts[] = {
         "24-1",          // start hour above 23
         "8:60-9",        // minute above 59
@@ -392,7 +392,7 @@ TEST(TimeWindow, InvalidFormsLeaveTheWindowAlone) {
     }
 }
 
-TEST(ReportPeriod, DefaultWindowIsTheWholeReportDay) {
+TEST(DatesReportPeriod, DefaultWindowIsTheWholeReportDay) {
     const std::time_t reportDate = 1709593200;
     const ReportPeriod period = computePeriod(reportDate, TimeWindow{});
     EXPECT_EQ(period.windowStart, reportDate);
@@ -400,7 +400,7 @@ TEST(ReportPeriod, DefaultWindowIsTheWholeReportDay) {
     EXPECT_EQ(period.windowHours, 24);
 }
 
-TEST(ReportPeriod, DerivedFromParsedWindows) {
+TEST(DatesReportPeriod, DerivedFromParsedWindows) {
     struct Case {
         const char* text;
         std::int64_t start;  // seconds from the report date

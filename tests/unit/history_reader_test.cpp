@@ -450,7 +450,7 @@ std::vector<std::uint8_t> withU32(std::uint32_t a, std::uint8_t at4) {
     return b;
 }
 
-TEST(HistoryDetection, BrakeNeedsAStartAfter1991) {
+TEST(HistoryReaderDetection, BrakeNeedsAStartAfter1991) {
     auto at = [](std::uint32_t a, std::uint8_t b4, bool pair = false) {
         auto b = withU32(a, b4);
         return detectHistoryType(b, T::binkd, pair);
@@ -464,7 +464,7 @@ TEST(HistoryDetection, BrakeNeedsAStartAfter1991) {
     EXPECT_EQ(at(662688001, 0xFD).type, T::binkd);
 }
 
-TEST(HistoryDetection, SignaturesComeBeforeTheName) {
+TEST(HistoryReaderDetection, SignaturesComeBeforeTheName) {
     Detection six = detect({0x04, 0xFF, 0x1A, 0xD5, 0, 0, 0, 0, 0}, T::plain28, true);
     EXPECT_EQ(six.type, T::status64);
     EXPECT_EQ(six.headerBytes, 8u);
@@ -476,7 +476,7 @@ TEST(HistoryDetection, SignaturesComeBeforeTheName) {
     EXPECT_EQ(detect({0xF1, 0x01}).type, T::plain28);
 }
 
-TEST(HistoryDetection, DateTestDecidesBetweenTypes8And5) {
+TEST(HistoryReaderDetection, DateTestDecidesBetweenTypes8And5) {
     // year 2024 (0x07E8), month 3, day 5, hour 23, minute 59
     const std::vector<std::uint8_t> good{0xE8, 0x07, 3, 0, 5, 0, 23, 0, 59};
     auto withByte = [&](std::size_t at, std::uint8_t v) {
@@ -511,7 +511,7 @@ TEST(HistoryDetection, DateTestDecidesBetweenTypes8And5) {
     EXPECT_TRUE(detectHistoryType(good, T::binkd, true).isPair);
 }
 
-TEST(HistoryDetection, Type7NeedsALaterTimeAtOffsetFive) {
+TEST(HistoryReaderDetection, Type7NeedsALaterTimeAtOffsetFive) {
     auto wide = [](std::uint8_t byte2, std::uint32_t b, HistoryType parsed = T::plain28) {
         std::uint8_t bytes[9] = {2, 0, byte2, 0x13, 0};
         storeU32(bytes + 5, b);
@@ -530,7 +530,7 @@ TEST(HistoryDetection, Type7NeedsALaterTimeAtOffsetFive) {
     EXPECT_EQ(wide(2, 5, T::binkd).headerBytes, 0u);
 }
 
-TEST(HistoryDetection, ShortAndEmptyFilesOpenWithoutRecords) {
+TEST(HistoryReaderDetection, ShortAndEmptyFilesOpenWithoutRecords) {
     MemoryOpener memory;
     memory.add("empty.his", {});
     memory.add("five.his", {0xF1, 0x00, 1, 2, 3});
@@ -550,7 +550,7 @@ TEST(HistoryDetection, ShortAndEmptyFilesOpenWithoutRecords) {
     EXPECT_EQ(emptyPair.finalPath, "empty.ohs");
 }
 
-TEST(HistoryDetection, SupportNewFormatOffReadsEverythingAsStored) {
+TEST(HistoryReaderDetection, SupportNewFormatOffReadsEverythingAsStored) {
     HistoryWriter w(T::brake, t0);
     w.brakeEvent(0, t0, 30);
     MemoryOpener memory;
@@ -567,7 +567,7 @@ TEST(HistoryDetection, SupportNewFormatOffReadsEverythingAsStored) {
     EXPECT_EQ(detected.twin, HistoryReader::Twin::none);
 }
 
-TEST(HistoryDetection, FileStartingWithF100IsType1EvenWhenNamedIhs) {
+TEST(HistoryReaderDetection, FileStartingWithF100IsType1EvenWhenNamedIhs) {
     HistoryWriter w(T::long100);
     w.session(session({2, 5020, 1, 0}, t0, 5, 6, 7, F::incoming));
     MemoryOpener memory;
@@ -578,7 +578,7 @@ TEST(HistoryDetection, FileStartingWithF100IsType1EvenWhenNamedIhs) {
     EXPECT_EQ(got.directions, (std::vector<std::uint16_t>{0}));
 }
 
-TEST(HistoryDetection, BinkdTextLogByItsFirstLineOnly) {
+TEST(HistoryReaderDetection, BinkdTextLogByItsFirstLineOnly) {
     const std::string line =
         "\n  09 Dec 13:57:24 [7034] BEGIN\n"
         "+ 09 Dec 13:57:26 [7087] incoming session with 127.0.0.1\n"
@@ -622,7 +622,7 @@ TEST(HistoryDetection, BinkdTextLogByItsFirstLineOnly) {
 
 // ------------------------------------------------------------ History values
 
-TEST(HistoryValue, NamesAndBinkdParameters) {
+TEST(HistoryReaderValue, NamesAndBinkdParameters) {
     struct Case {
         std::string value;
         std::size_t length;
@@ -662,7 +662,7 @@ TEST(HistoryValue, NamesAndBinkdParameters) {
     }
 }
 
-TEST(HistoryValue, EmptyNameLeavesTheSourceAlone) {
+TEST(HistoryReaderValue, EmptyNameLeavesTheSourceAlone) {
     for (std::string value : {std::string(",1,2"), std::string(""), std::string(" a.his"),
                               std::string(";x"), std::string("\x80.his")}) {
         HistorySource s;
@@ -676,7 +676,7 @@ TEST(HistoryValue, EmptyNameLeavesTheSourceAlone) {
     }
 }
 
-TEST(HistoryValue, NamesAreCutAt261Characters) {
+TEST(HistoryReaderValue, NamesAreCutAt261Characters) {
     const std::string name261(257, 'a');
     HistorySource fits;
     EXPECT_EQ(parseHistoryValue(name261 + ".his,1,2", fits), 261u);
@@ -695,7 +695,7 @@ TEST(HistoryValue, NamesAreCutAt261Characters) {
     EXPECT_EQ(cutPair.pairLetter, 258);
 }
 
-TEST(HistoryValue, SwapPairLetterKeepsCase) {
+TEST(HistoryReaderValue, SwapPairLetterKeepsCase) {
     HistorySource s;
     parseHistoryValue("d.Ihs", s);
     swapPairLetter(s);
@@ -709,7 +709,7 @@ TEST(HistoryValue, SwapPairLetterKeepsCase) {
 
 // --------------------------------------------------------- twins and pairs
 
-TEST(HistoryPairs, OhsThenIhsWithTheirDirections) {
+TEST(HistoryReaderPairs, OhsThenIhsWithTheirDirections) {
     HistoryWriter out(T::pair116);
     out.session(session({2, 5020, 1, 0}, t0, 5, 6, 7, 0));
     HistoryWriter in(T::pair116);
@@ -726,7 +726,7 @@ TEST(HistoryPairs, OhsThenIhsWithTheirDirections) {
     EXPECT_EQ(fromIn.finalPath, "p.ohs");
 }
 
-TEST(HistoryPairs, MissingTwinEndsTheLineWithTheFirstFile) {
+TEST(HistoryReaderPairs, MissingTwinEndsTheLineWithTheFirstFile) {
     HistoryWriter out(T::pair116);
     out.session(session({2, 5020, 1, 0}, t0, 5, 6, 7, 0));
     LineRead got = readBothWays({{"q.OHS", out.bytes()}}, "q.OHS");
@@ -735,7 +735,7 @@ TEST(HistoryPairs, MissingTwinEndsTheLineWithTheFirstFile) {
     EXPECT_EQ(got.records.size(), 1u);
 }
 
-TEST(HistoryPairs, TwinIsOpenedOnceOnly) {
+TEST(HistoryReaderPairs, TwinIsOpenedOnceOnly) {
     MemoryOpener memory;
     memory.add("r.ohs", {});
     memory.add("r.ihs", {});
@@ -787,7 +787,7 @@ class TrickleOpener final : public SourceOpener {
 // Skipped The Brake! records of every payload size, events and sessions
 // placed so that each straddles the end of the first 64 KiB block at
 // several offsets.
-TEST(HistoryBlocks, Type4RecordsAcrossTheBlockBoundary) {
+TEST(HistoryReaderBlocks, Type4RecordsAcrossTheBlockBoundary) {
     struct Straddler {
         const char* what;
         std::uint8_t code;
@@ -838,7 +838,7 @@ TEST(HistoryBlocks, Type4RecordsAcrossTheBlockBoundary) {
     }
 }
 
-TEST(HistoryBlocks, FixedSizeRecordsAcrossManyBlocks) {
+TEST(HistoryReaderBlocks, FixedSizeRecordsAcrossManyBlocks) {
     // 316 and 104 do not divide 64 KiB: records straddle every block end.
     for (HistoryType type : {T::long100, T::plain28, T::status64, T::wide316, T::pair116}) {
         SCOPED_TRACE(static_cast<int>(type));
@@ -862,7 +862,7 @@ TEST(HistoryBlocks, FixedSizeRecordsAcrossManyBlocks) {
 
 // -------------------------------------------------------- truncated files
 
-TEST(HistoryTruncation, ATruncatedLastRecordIsYieldedOnce) {
+TEST(HistoryReaderTruncation, ATruncatedLastRecordIsYieldedOnce) {
     struct Format {
         HistoryType type;
         const char* name;
@@ -922,7 +922,7 @@ TEST(HistoryTruncation, ATruncatedLastRecordIsYieldedOnce) {
     }
 }
 
-TEST(HistoryTruncation, RecordTailReadsAsZero) {
+TEST(HistoryReaderTruncation, RecordTailReadsAsZero) {
     HistoryWriter w(T::plain28);
     w.session(session({2, 5020, 1, 0}, t0, 10, 0x11111111u, 0x22222222u, 0x0007));
     Bytes bytes = w.bytes();
@@ -939,7 +939,7 @@ TEST(HistoryTruncation, RecordTailReadsAsZero) {
 
 // ------------------------------------------------------ byte-exact records
 
-TEST(HistoryRoundTrip, CommonLayoutDecodesAndEncodesByteForByte) {
+TEST(HistoryReaderRoundTrip, CommonLayoutDecodesAndEncodesByteForByte) {
     std::uint32_t x = 12345;
     auto nextByte = [&x] {
         x = x * 1103515245u + 12345u;
@@ -959,7 +959,7 @@ TEST(HistoryRoundTrip, CommonLayoutDecodesAndEncodesByteForByte) {
     }
 }
 
-TEST(HistoryRoundTrip, RawRecordsOfTypes1To3AreTheStoredBytes) {
+TEST(HistoryReaderRoundTrip, RawRecordsOfTypes1To3AreTheStoredBytes) {
     std::uint32_t x = 99;
     auto nextByte = [&x] {
         x = x * 1664525u + 1013904223u;
@@ -994,7 +994,7 @@ TEST(HistoryRoundTrip, RawRecordsOfTypes1To3AreTheStoredBytes) {
 // reading waits for it (tests/program/ravlog_cut_test.cpp races one) and
 // gives up with a reason once its wait is over. Readers share the lock,
 // and the configuration is not waited for.
-TEST(HistoryOpen, GivesUpOnAHeldLockWithAReason) {
+TEST(HistoryReaderOpen, GivesUpOnAHeldLockWithAReason) {
     using namespace std::chrono_literals;
     ScratchDir dir;
     ASSERT_TRUE(dir.write("h.his", Bytes(28, 0x22)));

@@ -61,7 +61,7 @@ void expectTotals(const LineTotals& actual, const LineTotals& expected) {
 
 // ---- Line totals ------------------------------------------------------------
 
-TEST(LineTotals, ProtectedIncomingSessionWithCost) {
+TEST(LineStatsTotals, ProtectedIncomingSessionWithCost) {
     LineTotals t;
     addToLineTotals(t, session(incoming | normal | protectedSession, 60, 100, 200, 7), false,
                     HistoryType::pair116);
@@ -81,7 +81,7 @@ TEST(LineTotals, ProtectedIncomingSessionWithCost) {
     expectTotals(t, e);
 }
 
-TEST(LineTotals, AbortedSessionWithoutTrafficAndZeroDuration) {
+TEST(LineStatsTotals, AbortedSessionWithoutTrafficAndZeroDuration) {
     LineTotals t;
     // A stored duration of 0 is counted as one second.
     addToLineTotals(t, session(outgoing, 1, 0, 0, 9), true, HistoryType::plain28);
@@ -95,7 +95,7 @@ TEST(LineTotals, AbortedSessionWithoutTrafficAndZeroDuration) {
     expectTotals(t, e);
 }
 
-TEST(LineTotals, BothDirectionsCountTwiceNeitherCountsNowhere) {
+TEST(LineStatsTotals, BothDirectionsCountTwiceNeitherCountsNowhere) {
     LineTotals t;
     addToLineTotals(t, session(incoming | outgoing | normal, 10, 1, 0, 3), false,
                     HistoryType::dated104);
@@ -118,7 +118,7 @@ TEST(LineTotals, BothDirectionsCountTwiceNeitherCountsNowhere) {
     expectTotals(t, e);
 }
 
-TEST(LineTotals, BrakeEvents) {
+TEST(LineStatsTotals, BrakeEvents) {
     LineTotals t;
     const HistoryType brake = HistoryType::brake;
     // Answer, Dial and Terminal are no sessions; BBS and External are.
@@ -140,7 +140,7 @@ TEST(LineTotals, BrakeEvents) {
     expectTotals(t, e);
 }
 
-TEST(LineTotals, CountersGoBeyondSixteenAndThirtyTwoBits) {
+TEST(LineStatsTotals, CountersGoBeyondSixteenAndThirtyTwoBits) {
     LineTotals t;
     const SessionRecord r =
         session(incoming | normal | protectedSession, 86400, 4000000000u, 3000000000u);
@@ -161,7 +161,7 @@ TEST(LineTotals, CountersGoBeyondSixteenAndThirtyTwoBits) {
 // The totals box adds up the lines and their protected parts and shows
 // what is left as unprotected. A protected Answer event is among the
 // protected sessions only, so that part can outnumber the whole.
-TEST(LineTotals, PartsOfSeveralLinesSumAndLeaveNoNegativeRest) {
+TEST(LineStatsTotals, PartsOfSeveralLinesSumAndLeaveNoNegativeRest) {
     LineTotals a;
     LineTotals b;
     addToLineTotals(a, session(incoming | protectedSession, 10, 1, 2), false, HistoryType::long100);
@@ -203,7 +203,7 @@ TEST(LineTotals, PartsOfSeveralLinesSumAndLeaveNoNegativeRest) {
 
 // ---- CPS ----------------------------------------------------------------------
 
-TEST(LineCps, DividesOnlyByATrafficTimeAboveOne) {
+TEST(LineStatsCps, DividesOnlyByATrafficTimeAboveOne) {
     LineTotals t;
     t.bytesReceived = 1000;
     t.bytesSent = 500;
@@ -217,7 +217,7 @@ TEST(LineCps, DividesOnlyByATrafficTimeAboveOne) {
     EXPECT_EQ(cps(t), 214u);  // truncated
 }
 
-TEST(AdvancedCps, ZeroDurationSessionsTakeHalfASecondEach) {
+TEST(LineStatsAdvancedCps, ZeroDurationSessionsTakeHalfASecondEach) {
     LineTotals t;
     t.sessions = 5;
     t.noTrafficSessions = 1;
@@ -233,7 +233,7 @@ TEST(AdvancedCps, ZeroDurationSessionsTakeHalfASecondEach) {
     EXPECT_EQ(t.trafficTime, 99u);  // (4 - 1) / 2 = 1
 }
 
-TEST(AdvancedCps, HandshakeOverheadOfSessionsWithoutTraffic) {
+TEST(LineStatsAdvancedCps, HandshakeOverheadOfSessionsWithoutTraffic) {
     LineTotals t;
     t.sessions = 4;
     t.noTrafficSessions = 2;
@@ -266,7 +266,7 @@ TEST(AdvancedCps, HandshakeOverheadOfSessionsWithoutTraffic) {
     EXPECT_EQ(edge.trafficTime, 50u);
 }
 
-TEST(AdvancedCps, NothingToCorrect) {
+TEST(LineStatsAdvancedCps, NothingToCorrect) {
     LineTotals t;
     t.sessions = 3;
     t.timeOnline = 300;
@@ -280,7 +280,7 @@ TEST(AdvancedCps, NothingToCorrect) {
 
 // The same sessions corrected as a line and as an address entry, which
 // count them each into their own counters, held to one table of cases.
-TEST(AdvancedCps, LinesAndAddressEntriesAgree) {
+TEST(LineStatsAdvancedCps, LinesAndAddressEntriesAgree) {
     struct Session {
         std::uint32_t duration;
         std::uint32_t bytes;
@@ -330,7 +330,7 @@ TEST(AdvancedCps, LinesAndAddressEntriesAgree) {
 
 // ---- Chart axis ---------------------------------------------------------------
 
-TEST(AxisPosition, OffsetFromTheHourTheWindowStartsIn) {
+TEST(LineStatsAxisPosition, OffsetFromTheHourTheWindowStartsIn) {
     const std::int64_t windowStart = 1709627400;  // some 08:30:00
     // Window 8:30:15-...: the axis begins at 8:00:00, so the window start is at 1815.
     AxisSpan a = axisPosition(windowStart + 100, 50, windowStart, 30, 15);
@@ -342,7 +342,7 @@ TEST(AxisPosition, OffsetFromTheHourTheWindowStartsIn) {
     EXPECT_EQ(a.end, 1u);
 }
 
-TEST(AxisPosition, ThePartBeforeTheWindowIsCutOff) {
+TEST(LineStatsAxisPosition, ThePartBeforeTheWindowIsCutOff) {
     const std::int64_t windowStart = 1709596800;
     // 23:50 to 00:10 over a window from midnight: ten minutes remain.
     AxisSpan a = axisPosition(windowStart - 600, 1200, windowStart, 0, 0);
@@ -358,7 +358,7 @@ TEST(AxisPosition, ThePartBeforeTheWindowIsCutOff) {
 const ChartLayout& wholeDay = chooseChartLayout(24);
 const ChartLayout& oneHour = chooseChartLayout(1);
 
-TEST(BusyHistogram, QuarterHourSlotsTakeTheirOverlap) {
+TEST(LineStatsBusyHistogram, QuarterHourSlotsTakeTheirOverlap) {
     BusyHistogram busy;
     addToBusyHistogram(busy, {800, 2000}, incoming | protectedSession, wholeDay);
     for (const SlotValues* values :
@@ -375,7 +375,7 @@ TEST(BusyHistogram, QuarterHourSlotsTakeTheirOverlap) {
     }
 }
 
-TEST(BusyHistogram, DirectionAndProtectionSelectTheArrays) {
+TEST(LineStatsBusyHistogram, DirectionAndProtectionSelectTheArrays) {
     BusyHistogram busy;
     addToBusyHistogram(busy, {0, 900}, outgoing, wholeDay);
     addToBusyHistogram(busy, {0, 300}, incoming | outgoing, wholeDay);
@@ -392,7 +392,7 @@ TEST(BusyHistogram, DirectionAndProtectionSelectTheArrays) {
     EXPECT_EQ(busy.unprotectedOut[0], 1200u);
 }
 
-TEST(BusyHistogram, TimeBeyondTheLastSlotIsNotKept) {
+TEST(LineStatsBusyHistogram, TimeBeyondTheLastSlotIsNotKept) {
     BusyHistogram busy;
     addToBusyHistogram(busy, {95 * 900 + 100, 96 * 900 + 500}, incoming, wholeDay);
     EXPECT_EQ(busy.all[95], 800u);
@@ -403,7 +403,7 @@ TEST(BusyHistogram, TimeBeyondTheLastSlotIsNotKept) {
         EXPECT_EQ(v, 0u);
 }
 
-TEST(BusyHistogram, SlotsOfOneAndThreeHoursTileTheirSpan) {
+TEST(LineStatsBusyHistogram, SlotsOfOneAndThreeHoursTileTheirSpan) {
     // 3600 / 96 = 37.5: the slots are 37 and 38 seconds long in turn.
     BusyHistogram busy;
     addToBusyHistogram(busy, {30, 80}, outgoing, oneHour);  // slots [0,37) [37,75) [75,112)
@@ -435,7 +435,7 @@ TEST(BusyHistogram, SlotsOfOneAndThreeHoursTileTheirSpan) {
     }
 }
 
-TEST(BusyHistogram, WholeDaySessionFillsEachSlot) {
+TEST(LineStatsBusyHistogram, WholeDaySessionFillsEachSlot) {
     BusyHistogram busy;
     addToBusyHistogram(busy, {0, 86400}, incoming, wholeDay);
     std::uint64_t sum = 0;

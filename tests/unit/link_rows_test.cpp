@@ -22,7 +22,6 @@ namespace {
 using namespace ravlog;
 
 using testing::bufferedText;
-using testing::CapturedStream;
 
 constexpr std::uint32_t hours = 3600;
 
@@ -47,36 +46,14 @@ std::string historyRow(const AddrEntry& e, ShowValueMode mode) {
 
 // ─── links statistic table ───────────────────────────────────────────────
 
-TEST(LinkTable, HeaderWithAndWithoutTheProtectedMarker) {
-    const std::string common =
-        "╔═════════════════╦═══════════════════════════╦═════════╦═════════════╦═══════╗\n"
-        "║                 ║      Sessions / Time      ║  Time   ║   Traffic   ║       ║\n"
-        "║     Address     ╠═════════════╦═════════════╣ online  ╠══════╦══════╣  CPS  ║\n";
-    CapturedStream plain, prot;
-    writeLinkTableHeader(plain.get(), false);
-    writeLinkTableHeader(prot.get(), true);
-    EXPECT_EQ(
-        plain.text(),
-        common +
-            "║                 ║   Incoming  ║   Outgoing  ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
-            "╠═════════════════╬═══╤═════════╬═══╤═════════╬═════════╬══════╬══════╬═══════╣"
-            "\n");
-    EXPECT_EQ(
-        prot.text(),
-        common +
-            "║Prot             ║   Incoming  ║   Outgoing  ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
-            "╠│════════════════╬═══╤═════════╬═══╤═════════╬═════════╬══════╬══════╬═══════╣"
-            "\n");
-}
-
-TEST(LinkTable, EntryWithoutSessionsShowsDashesAndZeros) {
+TEST(LinkRowsTable, EntryWithoutSessionsShowsDashesAndZeros) {
     AddrEntry e = entryAt({2, 5020, 17, 0});
     e.flags = 0;  // kept by KeepAll
     EXPECT_EQ(tableRow(e),
               "║  2:5020/17.0    ║  -│ -:--:-- ║  -│ -:--:-- ║ 0:00:00 ║     0║     0║      0║\n");
 }
 
-TEST(LinkTable, ProtectionMarkAndGroupRow) {
+TEST(LinkRowsTable, ProtectionMarkAndGroupRow) {
     AddrEntry e = entryAt({2, 5020, anyComponent, anyComponent});
     e.flags |= AddrFlags::hasAny | AddrFlags::hasProtected;
     e.sessions = e.sessionsIn = 3;
@@ -101,7 +78,7 @@ struct CellCase {
     const char* cell;
 };
 
-TEST(LinkTable, SessionCellWidthForms) {
+TEST(LinkRowsTable, SessionCellWidthForms) {
     const CellCase cases[] = {
         {1, 59, "  1│ 0:00:59 ║"},
         {999, 99 * hours + 59 * 60 + 59, "999│99:59:59 ║"},
@@ -140,7 +117,7 @@ TEST(LinkTable, SessionCellWidthForms) {
               "║  2:5020/1.0     ║  -│ -:--:-- ║12k│15:00:00 ║15:00:00 ║     0║     0║      0║\n");
 }
 
-TEST(LinkTable, TimeOnlineFromAHundredHoursAndCpsFromAMillion) {
+TEST(LinkRowsTable, TimeOnlineFromAHundredHoursAndCpsFromAMillion) {
     AddrEntry e = entryAt({2, 5020, 1, 0});
     e.sessions = e.sessionsIn = 500;
     e.timeIn = e.timeOnline = 123 * hours + 4 * 60 + 5;
@@ -186,7 +163,7 @@ std::string figures(const FigureCase& c, ShowValueMode mode) {
     return row.substr(row.size() - 16, 15);
 }
 
-TEST(HistoryFigures, SessionsCutToFifteenColumns) {
+TEST(LinkRowsHistoryFigures, SessionsCutToFifteenColumns) {
     const FigureCase cases[] = {
         // "     7" keeps 3 columns, "   100" and "    2k" stay whole.
         {"three digits", 7, 60, 60, 100, 2048, "  7   100    2k"},
@@ -204,7 +181,7 @@ TEST(HistoryFigures, SessionsCutToFifteenColumns) {
         EXPECT_EQ(figures(c, ShowValueMode::ses), c.figures) << c.what;
 }
 
-TEST(HistoryFigures, MinutesCutLikeSessions) {
+TEST(LinkRowsHistoryFigures, MinutesCutLikeSessions) {
     const FigureCase cases[] = {
         {"whole minutes", 1, 179, 179, 1023, 1024, "  2  1023    1k"},
         {"four digits", 1, 9999 * 60 + 59, 1, 5, 976 * 1024, "9999    5  976k"},
@@ -215,7 +192,7 @@ TEST(HistoryFigures, MinutesCutLikeSessions) {
         EXPECT_EQ(figures(c, ShowValueMode::time), c.figures) << c.what;
 }
 
-TEST(HistoryFigures, CpsAndItsExtraCut) {
+TEST(LinkRowsHistoryFigures, CpsAndItsExtraCut) {
     const FigureCase cases[] = {
         // 6000 / 60 = 100: "   100" from position 2, "    3k" from 1.
         {"small", 1, 60, 60, 4000, 2000, " 100   3k    1k"},
@@ -237,7 +214,7 @@ TEST(HistoryFigures, CpsAndItsExtraCut) {
 
 // The 24-hour layout: 900-second slots, half a slot is 450 s, grid lines in
 // every fourth cell.
-class HistoryRows : public ::testing::Test {
+class LinkRowsHistory : public ::testing::Test {
   protected:
     const ChartLayout& layout = chooseChartLayout(24);
 
@@ -274,7 +251,7 @@ std::string grid(const std::string& firstGroups, std::size_t groups = 1) {
     return firstGroups + emptyGrid.substr(groups * groupBytes);
 }
 
-TEST_F(HistoryRows, OneSessionWithinASlot) {
+TEST_F(LinkRowsHistory, OneSessionWithinASlot) {
     // 1000..1300 lies in slot 1 only: the left half of cell 1.
     EXPECT_EQ(rowOf({{1000, 1300}}),
               "2:5020/100.*   │▌  │   │   │   │   │   │   │   │   │   │   │   │  1  1000    2k\n");
@@ -287,7 +264,7 @@ TEST_F(HistoryRows, OneSessionWithinASlot) {
               "2:5020/100.*   │   │   │   │   │   │   │   │   │   │   │   │   ▌  1  1000    2k\n");
 }
 
-TEST_F(HistoryRows, SessionsThatStraddleSlotBoundaries) {
+TEST_F(LinkRowsHistory, SessionsThatStraddleSlotBoundaries) {
     // Slot 1 is [900, 1800), slot 2 [1800, 2700), slot 3 [2700, 3600),
     // slot 4 [3600, 4500); cell 1 holds slots 1 and 2, cell 2 slots 3 and 4.
     struct Case {
@@ -311,7 +288,7 @@ TEST_F(HistoryRows, SessionsThatStraddleSlotBoundaries) {
     }
 }
 
-TEST_F(HistoryRows, HalvesOfOneCellCombine) {
+TEST_F(LinkRowsHistory, HalvesOfOneCellCombine) {
     // Slot 1 (left half of cell 1) from one session, slot 2 (right half) from
     // another; 2000 bytes received show as "    1k".
     EXPECT_EQ(rowOf({{900, 1000}, {2000, 2100}}),

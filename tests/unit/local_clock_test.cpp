@@ -33,7 +33,7 @@ std::int64_t utc(int year, unsigned month, unsigned mday, int hour = 0, int minu
 
 // ---- Run clock --------------------------------------------------------------
 
-TEST(RunClock, TakesLocalDateValuesAndMidnight) {
+TEST(LocalClockRunClock, TakesLocalDateValuesAndMidnight) {
     TimeZoneScope zone(centralEurope);
     // Tuesday 5 March 2024, 10:15 CET.
     const RunClock clock = makeRunClock(utc(2024, 3, 5, 9, 15));
@@ -47,7 +47,7 @@ TEST(RunClock, TakesLocalDateValuesAndMidnight) {
     EXPECT_EQ(clock.midnight, utc(2024, 3, 5) - 3600);
 }
 
-TEST(RunClock, DateIsLocalNotUtc) {
+TEST(LocalClockRunClock, DateIsLocalNotUtc) {
     TimeZoneScope zone(centralEurope);
     // 23:30 UTC on Saturday 9 March is already Sunday 10 March in Berlin.
     const RunClock clock = makeRunClock(utc(2024, 3, 9, 23, 30));
@@ -56,14 +56,14 @@ TEST(RunClock, DateIsLocalNotUtc) {
     EXPECT_EQ(clock.midnight, utc(2024, 3, 10) - 3600);
 }
 
-TEST(RunClock, LastDayOfLeapYear) {
+TEST(LocalClockRunClock, LastDayOfLeapYear) {
     TimeZoneScope zone(centralEurope);
     const RunClock clock = makeRunClock(utc(2024, 12, 31, 12));
     EXPECT_EQ(clock.date.dayOfYear, 366);
     EXPECT_EQ(clock.date.weekday, 2);
 }
 
-TEST(RunClock, SummerRunKeepsItsFlagForMidnight) {
+TEST(LocalClockRunClock, SummerRunKeepsItsFlagForMidnight) {
     TimeZoneScope zone(centralEurope);
     const RunClock summer = makeRunClock(utc(2024, 7, 15, 8));
     EXPECT_EQ(summer.isDst, 1);
@@ -77,7 +77,7 @@ TEST(RunClock, SummerRunKeepsItsFlagForMidnight) {
 
 // ---- TimeShift AUTO ---------------------------------------------------------
 
-TEST(AutoTimeShift, StandardOffsetInWholeHoursTowardZero) {
+TEST(LocalClockAutoTimeShift, StandardOffsetInWholeHoursTowardZero) {
     struct Case {
         const char* zone;
         std::int64_t now;
@@ -100,7 +100,7 @@ TEST(AutoTimeShift, StandardOffsetInWholeHoursTowardZero) {
 
 // ---- Local time converter: behaviour ----------------------------------------
 
-TEST(LocalTimeConverter, NegativeTimeCannotBeBrokenDown) {
+TEST(LocalClockConverter, NegativeTimeCannotBeBrokenDown) {
     TimeZoneScope zone(centralEurope);
     LocalTimeConverter converter(0);
     EXPECT_FALSE(converter.toLocal(-1).has_value());
@@ -112,7 +112,7 @@ TEST(LocalTimeConverter, NegativeTimeCannotBeBrokenDown) {
 
 // Times from an archive may be any 64-bit value: those beyond a calendar
 // are refused without overflowing, the last one taken still converts.
-TEST(LocalTimeConverter, ExtremeTimesAreRefusedNotOverflowed) {
+TEST(LocalClockConverter, ExtremeTimesAreRefusedNotOverflowed) {
     TimeZoneScope zone(centralEurope);
     constexpr std::int64_t last = LocalTimeConverter::lastTime;
     const std::int64_t endOf9999 = utc(9999, 12, 31, 23, 59) + 59;
@@ -133,7 +133,7 @@ TEST(LocalTimeConverter, ExtremeTimesAreRefusedNotOverflowed) {
     }
 }
 
-TEST(LocalTimeConverter, ReadsFieldsWithTheRunFlag) {
+TEST(LocalClockConverter, ReadsFieldsWithTheRunFlag) {
     TimeZoneScope zone(centralEurope);
     LocalTimeConverter winterRun(0);
     LocalTimeConverter summerRun(1);
@@ -145,7 +145,7 @@ TEST(LocalTimeConverter, ReadsFieldsWithTheRunFlag) {
     EXPECT_EQ(*summerRun.toLocal(januaryNoon), januaryNoon - 7200);
 }
 
-TEST(LocalTimeConverter, CallsMktimeOncePerDayOfADenseStream) {
+TEST(LocalClockConverter, CallsMktimeOncePerDayOfADenseStream) {
     TimeZoneScope zone(centralEurope);
     LocalTimeConverter converter(0);
     const std::int64_t start = utc(2024, 5, 1);
@@ -243,7 +243,7 @@ std::vector<std::int64_t> switchWallTimes(std::int64_t from, std::int64_t to) {
 // On 26 October 2014 Moscow went from UTC+4 to UTC+3 for good: with the
 // flag fixed, mktime's offset changes within that day. The days around it
 // cost a call each, the day itself a bisection for the second.
-TEST(LocalTimeConverter, ADayWithAnOffsetChangeCostsABisection) {
+TEST(LocalClockConverter, ADayWithAnOffsetChangeCostsABisection) {
     if (!zoneInstalled("Europe/Moscow")) GTEST_SKIP() << "Europe/Moscow is not installed";
     TimeZoneScope zone("Europe/Moscow");
     LocalTimeConverter converter(0);
@@ -260,7 +260,7 @@ TEST(LocalTimeConverter, ADayWithAnOffsetChangeCostsABisection) {
 // At 02:00 that night the clocks went back to 01:00, so that every time
 // from 01:00:00 to 01:59:59 occurred twice. They read as their first
 // occurrence (UTC+4), whichever times were converted before.
-TEST(LocalTimeConverter, ATimeThatOccursTwiceReadsAsTheFirst) {
+TEST(LocalClockConverter, ATimeThatOccursTwiceReadsAsTheFirst) {
     if (!zoneInstalled("Europe/Moscow")) GTEST_SKIP() << "Europe/Moscow is not installed";
     TimeZoneScope zone("Europe/Moscow");
     const std::int64_t night = utc(2014, 10, 26);
@@ -297,7 +297,7 @@ void PrintTo(const ZoneCase& zone, std::ostream* out) {
 
 using ZoneAndFlag = std::tuple<ZoneCase, int>;
 
-class ConverterAgainstMktime : public ::testing::TestWithParam<ZoneAndFlag> {};
+class LocalClockAgainstMktime : public ::testing::TestWithParam<ZoneAndFlag> {};
 
 // Every 7 minutes over 2023 and 2024; every second for an hour either side
 // of each daylight-saving switch of those years; every second around each
@@ -310,7 +310,7 @@ class ConverterAgainstMktime : public ::testing::TestWithParam<ZoneAndFlag> {};
 // daylight saving a summer-time run makes mktime search years around each
 // time for a summer-time neighbour (up to 0.3 ms a call), so there the
 // 7-minute sweep covers only January 2023 and the other samples are fewer.
-TEST_P(ConverterAgainstMktime, IdenticalResults) {
+TEST_P(LocalClockAgainstMktime, IdenticalResults) {
     const auto [zoneCase, isDst] = GetParam();
     const std::string name = zoneCase.name;
     const bool posixRule = name.find(',') != std::string::npos;
@@ -366,7 +366,7 @@ TEST_P(ConverterAgainstMktime, IdenticalResults) {
 constexpr const char* midnightSwitch = "<-03>3<-02>,M10.3.0/0,M2.3.0/0";
 
 INSTANTIATE_TEST_SUITE_P(
-    Zones, ConverterAgainstMktime,
+    Zones, LocalClockAgainstMktime,
     ::testing::Combine(
         ::testing::Values(ZoneCase{centralEurope, 4}, ZoneCase{"Europe/Berlin", 4},
                           ZoneCase{"America/New_York", 4}, ZoneCase{"Australia/Lord_Howe", 4},
@@ -389,7 +389,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Stored local calendar fields, in range or not, read as mktime reads them
 // with the flag left to it; where mktime's answer is the later occurrence
 // of a wall time that occurs twice, the reader's is the earlier one.
-TEST(WallClockReader, AgreesWithMktimeButForTheSecondOccurrence) {
+TEST(LocalClockWallReader, AgreesWithMktimeButForTheSecondOccurrence) {
     const char* zones[] = {centralEurope,         "Europe/Berlin", "America/Sao_Paulo",
                            "Australia/Lord_Howe", "Europe/Moscow", "UTC"};
     std::mt19937 random(104);
@@ -453,7 +453,7 @@ Timing timeConversions(const std::vector<std::int64_t>& times, bool viaConverter
     return timing;
 }
 
-TEST(LocalTimeConverterTiming, ConversionsPerSecond) {
+TEST(LocalClockConverterTiming, ConversionsPerSecond) {
     std::mt19937_64 random(7);
     std::vector<std::int64_t> dense;     // a busy node: a session every minute or so
     std::vector<std::int64_t> sparse;    // a quiet one: about one an hour

@@ -264,7 +264,7 @@ TEST_F(PondrelOptions, UnknownArguments) {
 
 // ---- the record filter's period test -----------------------------------------
 
-class PeriodTest : public ::testing::Test {
+class PondrelOptionsPeriod : public ::testing::Test {
   protected:
     pondrel::Run run{0};
 
@@ -277,7 +277,7 @@ class PeriodTest : public ::testing::Test {
     }
 };
 
-TEST_F(PeriodTest, BeginAndEndAreInclusive) {
+TEST_F(PondrelOptionsPeriod, BeginAndEndAreInclusive) {
     run.options.begin = 1000;
     run.options.end = 2000;
     EXPECT_EQ(passing({999, 1000, 1500, 2000, 2001}), (std::vector<std::time_t>{1000, 1500, 2000}));
@@ -285,7 +285,7 @@ TEST_F(PeriodTest, BeginAndEndAreInclusive) {
     EXPECT_EQ(run.latest, 2000);
 }
 
-TEST_F(PeriodTest, EarliestIsTakenBeforeTheEndTest) {
+TEST_F(PondrelOptionsPeriod, EarliestIsTakenBeforeTheEndTest) {
     run.options.begin = 1000;
     run.options.end = 2000;
     EXPECT_EQ(passing({3000}), (std::vector<std::time_t>{}));
@@ -298,14 +298,14 @@ TEST_F(PeriodTest, EarliestIsTakenBeforeTheEndTest) {
     EXPECT_EQ(run.earliest, 3000);
 }
 
-TEST_F(PeriodTest, NoEndLimit) {
+TEST_F(PondrelOptionsPeriod, NoEndLimit) {
     run.options.end = 0;  // -d0
     EXPECT_EQ(passing({5, 2147483647, 1}), (std::vector<std::time_t>{5, 2147483647, 1}));
     EXPECT_EQ(run.earliest, 1);
     EXPECT_EQ(run.latest, 2147483647);
 }
 
-TEST_F(PeriodTest, DaysCountFromTheBegin) {
+TEST_F(PondrelOptionsPeriod, DaysCountFromTheBegin) {
     run.options.begin = 100000;
     run.options.end = -2 * day;
     EXPECT_EQ(passing({99999, 100000, 100000 + 2 * day, 100001 + 2 * day}),
@@ -314,7 +314,7 @@ TEST_F(PeriodTest, DaysCountFromTheBegin) {
 
 // Without -b the earliest time met so far opens the period, so a later
 // but earlier record moves the start back for the records after it.
-TEST_F(PeriodTest, DaysCountFromTheEarliestRecordSoFar) {
+TEST_F(PondrelOptionsPeriod, DaysCountFromTheEarliestRecordSoFar) {
     run.options.end = -1 * day;
     const std::time_t t0 = 10 * day;
     EXPECT_EQ(passing({t0, t0 + day, t0 + day + 1, t0 - 3600, t0 + day - 3600, t0 + day - 3599}),

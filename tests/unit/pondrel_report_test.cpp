@@ -1,5 +1,5 @@
-// pondrel's table rows, one cell form at a time, and the drawing sets.
-// Whole reports are compared in tests/program/pondrel_reports_test.cpp.
+// pondrel's table rows, one cell form at a time. Whole reports, with the
+// frames of both drawing sets, are expected outputs (tests/expected/pondrel_*).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,13 +18,6 @@ namespace {
 using testing::bufferedText;
 
 constexpr std::uint64_t hours = 3600;
-
-std::string repeat(const std::string& piece, int n) {
-    std::string text;
-    for (int i = 0; i < n; ++i)
-        text += piece;
-    return text;
-}
 
 AddrEntry entryFor(std::int16_t zone, std::int16_t net, std::int16_t node, std::int16_t point) {
     AddrEntry e;
@@ -52,7 +45,7 @@ std::string incomingCell(std::uint64_t sessions, std::uint64_t seconds) {
     return text.substr(lead.size(), end - lead.size());
 }
 
-TEST(PondrelRow, EntryWithoutSessions) {
+TEST(PondrelReportRow, EntryWithoutSessions) {
     const AddrEntry e = entryFor(2, 4500, 17, 0);
     EXPECT_EQ(row(e),
               "║ 2:4500/17.0   ║   -│ -:--:-- ║   -│ -:--:-- ║ 0:00:00 ║     0║     0║      0║\n");
@@ -60,7 +53,7 @@ TEST(PondrelRow, EntryWithoutSessions) {
               "| 2:4500/17.0   |   -| -:--:-- |   -| -:--:-- | 0:00:00 |     0|     0|      0|\n");
 }
 
-TEST(PondrelRow, SessionCellForms) {
+TEST(PondrelReportRow, SessionCellForms) {
     // Up to 9999 sessions the count has its own four columns and a bar.
     EXPECT_EQ(incomingCell(12, 5 * hours + 3 * 60 + 7), "  12│ 5:03:07 ║");
     EXPECT_EQ(incomingCell(1, 0), "   1│ 0:00:00 ║");
@@ -81,7 +74,7 @@ TEST(PondrelRow, SessionCellForms) {
     EXPECT_EQ(incomingCell(123456, 2000 * hours), "123k│ 83d08:00║");
 }
 
-TEST(PondrelRow, OutgoingCellAndTimeOnlineForms) {
+TEST(PondrelReportRow, OutgoingCellAndTimeOnlineForms) {
     AddrEntry e = entryFor(2, 4500, 17, 0);
     e.sessionsOut = 3;
     e.timeOut = 45;
@@ -100,7 +93,7 @@ TEST(PondrelRow, OutgoingCellAndTimeOnlineForms) {
               "║ 2:4500/17.0   ║   -│ -:--:-- ║   3│ 0:00:45 ║ 41d16:01║     0║     0║      0║\n");
 }
 
-TEST(PondrelRow, TrafficAndCps) {
+TEST(PondrelReportRow, TrafficAndCps) {
     AddrEntry e = entryFor(2, 4500, 17, 0);
     e.sessionsIn = 2;
     e.timeIn = 100;
@@ -129,7 +122,7 @@ TEST(PondrelRow, TrafficAndCps) {
     EXPECT_EQ(row(e, true).substr(57), " 6675M| 1000M|  1918M|\n");
 }
 
-TEST(PondrelRow, AddressColumn) {
+TEST(PondrelReportRow, AddressColumn) {
     AddrEntry e = entryFor(2, 4500, 1234, 567);  // 15 characters: the zone goes
     EXPECT_EQ(row(e, true).substr(0, 17), "| 4500/1234.567 |");
     e.pattern = {2, 4500, 1234, 56};  // 14 characters fit
@@ -146,7 +139,7 @@ TEST(PondrelRow, AddressColumn) {
 
 // The event names fit the address column: every event row is as wide as
 // the table, in both drawing sets.
-TEST(PondrelRow, KindEntryKeepsTheTableWidth) {
+TEST(PondrelReportRow, KindEntryKeepsTheTableWidth) {
     for (const SessionKind& kind : sessionKinds) {
         AddrEntry e;
         e.pattern = eventKeyAddress(kind);
@@ -161,33 +154,6 @@ TEST(PondrelRow, KindEntryKeepsTheTableWidth) {
             << name;
         EXPECT_EQ(displayWidth(row(e, false)), 80u) << name;  // 79 and the newline
     }
-}
-
-TEST(PondrelDrawing, FramePiecesOfBothSets) {
-    const DrawingSet& u = drawingSet(false);
-    EXPECT_STREQ(u.outerBar, "║");
-    EXPECT_STREQ(u.innerBar, "│");
-    EXPECT_EQ(titleBox(u, 0, " Links Statistic "),
-              "┌" + repeat("─", 47) + "┐\n│ ░░░▒▒▒▓▓▓███   Links Statistic   ███▓▓▓▒▒▒░░░ │\n└" +
-                  repeat("─", 47) + "┘");
-    EXPECT_STREQ(u.headingLeft, "│ ░░░▒▒▒▓▓▓███  ");
-    EXPECT_STREQ(u.headingRight, "  ███▓▓▓▒▒▒░░░ │\n");
-    EXPECT_EQ(u.boxTop,
-              "┌" + repeat("─", 26) + "┬" + repeat("─", 23) + "┬" + repeat("─", 26) + "┐\n");
-    EXPECT_EQ(u.boxBottom,
-              "└" + repeat("─", 26) + "┴" + repeat("─", 23) + "┴" + repeat("─", 26) + "┘\n");
-
-    const DrawingSet& a = drawingSet(true);
-    EXPECT_STREQ(a.outerBar, "|");
-    EXPECT_STREQ(a.innerBar, "|");
-    const std::string asciiTop = "+" + repeat("-", 47) + "+";
-    EXPECT_EQ(titleBox(a, 0, " Links Statistic "),
-              asciiTop + "\n| ############   Links Statistic   ############ |\n" + asciiTop);
-    EXPECT_STREQ(a.headingLeft, "| ############  ");
-    EXPECT_STREQ(a.headingRight, "  ############ |\n");
-    EXPECT_EQ(a.tableBottom, "+" + repeat("=", 77) + "+\n");
-    EXPECT_EQ(a.boxTop, "+" + repeat("-", 77) + "+\n");
-    EXPECT_EQ(a.boxBottom, a.boxTop);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ std::string reportAt(std::time_t now, const std::vector<std::uint8_t>& history) 
     return out.text();
 }
 
-TEST(PondrelSeasons, PeriodLinesShowTheHistoryClockInEitherSeason) {
+TEST(PondrelSeason, PeriodLinesShowTheHistoryClockInEitherSeason) {
     if (!testing::hasZoneData("Europe/Berlin")) GTEST_SKIP() << "no zone data for Europe/Berlin";
     TimeZoneScope zone("Europe/Berlin");
     // Sessions at 12:00:00 on 1 July and 18:30:00 on 2 July 2024, wall clock.

@@ -39,7 +39,7 @@ std::string blanks(int n) {
     return std::string(static_cast<std::size_t>(n), ' ');
 }
 
-TEST(PeriodHeader, WindowWithinTheDay) {
+TEST(RavlogPeriodHeader, WindowWithinTheDay) {
     TimeZoneScope zone(testing::centralEurope);
     EXPECT_EQ(header(5, 3, 2024, 0, "0-24"),
               "From 0:00:00 to 23:59:59, 05 March 2024, Tuesday\n\n");
@@ -52,7 +52,7 @@ TEST(PeriodHeader, WindowWithinTheDay) {
     EXPECT_EQ(header(6, 5, 2024, 1, "0-24"), "  From 0:00:00 to 23:59:59, 06 May 2024, Monday\n\n");
 }
 
-TEST(PeriodHeader, WrappingWindowShowsBothDates) {
+TEST(RavlogPeriodHeader, WrappingWindowShowsBothDates) {
     TimeZoneScope zone(testing::centralEurope);
     EXPECT_EQ(header(5, 3, 2024, 0, "22-6"), blanks(6) + "From: 22:00:00, 04 March 2024, Monday\n" +
                                                  blanks(21) +
@@ -66,7 +66,7 @@ TEST(PeriodHeader, WrappingWindowShowsBothDates) {
 // A run started in winter reads a summer day's midnight an hour late, one
 // started in summer reads a winter day's an hour early; the dates shown
 // are still those of the report day.
-TEST(PeriodHeader, DatesOfDaysOfTheOtherSeason) {
+TEST(RavlogPeriodHeader, DatesOfDaysOfTheOtherSeason) {
     TimeZoneScope zone(testing::centralEurope);
     EXPECT_EQ(header(15, 6, 2024, 0, "23-24"),
               "From 23:00:00 to 23:59:59, 15 June 2024, Saturday\n\n");

@@ -50,7 +50,7 @@ std::string report(const SessionRecord& r, std::int16_t shift = 0) {
 
 // ---- Validity ------------------------------------------------------------------
 
-TEST(SessionValidity, AddressesZoneZeroIsSilentOthersAreReported) {
+TEST(RavlogRecordSessionValidity, AddressesZoneZeroIsSilentOthersAreReported) {
     TimeZoneScope zone("UTC");
     const std::uint32_t t = utcSeconds(2024, 3, 5, 10, 15);
     EXPECT_EQ(check(record({2, 5020, 1, 0}, t, 60)).validity, Validity::valid);
@@ -69,7 +69,7 @@ TEST(SessionValidity, AddressesZoneZeroIsSilentOthersAreReported) {
               "Invalid record in hist/a.his: 2:5020/1.-1 Sun Mar 03 09:05:07 2024\n");
 }
 
-TEST(SessionValidity, LengthOfADayAtMost) {
+TEST(RavlogRecordSessionValidity, LengthOfADayAtMost) {
     TimeZoneScope zone("UTC");
     const std::uint32_t t = utcSeconds(2024, 3, 5);
     EXPECT_EQ(check(record({2, 5020, 1, 0}, t, 86400)).validity, Validity::valid);
@@ -78,7 +78,7 @@ TEST(SessionValidity, LengthOfADayAtMost) {
               "Invalid record in hist/a.his: 2:5020/1.0 Tue Mar 05 00:00:00 2024\n");
 }
 
-TEST(SessionValidity, TimesThatCannotBeTaken) {
+TEST(RavlogRecordSessionValidity, TimesThatCannotBeTaken) {
     TimeZoneScope zone("UTC");
     // A start from 2^31 on reads as a negative time: it cannot be broken down.
     const Checked negative = check(record({2, 5020, 1, 0}, 0x80000000u, 60));
@@ -96,7 +96,7 @@ TEST(SessionValidity, TimesThatCannotBeTaken) {
     EXPECT_EQ(check(record({2, 5020, 1, 0}, 2147483647u - 10, 11)).validity, Validity::invalid);
 }
 
-TEST(SessionValidity, ShiftedStartIsShownAndReadAsLocalTime) {
+TEST(RavlogRecordSessionValidity, ShiftedStartIsShownAndReadAsLocalTime) {
     const std::uint32_t t = utcSeconds(2024, 3, 5, 10, 15);
     {
         TimeZoneScope zone("UTC");
@@ -129,7 +129,7 @@ TEST(SessionValidity, ShiftedStartIsShownAndReadAsLocalTime) {
 // every few minutes over a week around windows on the days clocks change,
 // in zones with daylight saving and with the widest offsets, with time
 // shifts either way, and at the ends of the calendar range.
-TEST(RawWindow, DropsOnlyWhatTheFullTestDrops) {
+TEST(RavlogRecordRawWindow, DropsOnlyWhatTheFullTestDrops) {
     struct ZoneCase {
         const char* tz;
         int year, month, day;  // a report day, on which clocks change where they do
@@ -202,7 +202,7 @@ TEST(RawWindow, DropsOnlyWhatTheFullTestDrops) {
 
 // ---- Direction rules -----------------------------------------------------------------
 
-TEST(DirectionRules, BinkdSettling) {
+TEST(RavlogRecordDirectionRules, BinkdSettling) {
     struct Case {
         std::uint16_t flags;
         std::uint16_t n;
@@ -233,7 +233,7 @@ TEST(DirectionRules, BinkdSettling) {
     }
 }
 
-TEST(DirectionRules, SwapInOut) {
+TEST(RavlogRecordDirectionRules, SwapInOut) {
     EXPECT_EQ(swapDirection(incoming), outgoing);
     EXPECT_EQ(swapDirection(outgoing | normal | protectedSession),
               incoming | normal | protectedSession);
@@ -242,7 +242,7 @@ TEST(DirectionRules, SwapInOut) {
     EXPECT_EQ(swapDirection(kindBbs | normal), kindBbs | normal | incoming | outgoing);
 }
 
-TEST(DirectionRules, SwapFirstThenBinkdOnBinkdLinesOnly) {
+TEST(RavlogRecordDirectionRules, SwapFirstThenBinkdOnBinkdLinesOnly) {
     LineDirectionRules binkd{true, HistoryType::binkd, 1, 0, false};
     // in -> (swap) out -> (m 0) in, and normal.
     EXPECT_EQ(applyDirectionRules(incoming, binkd), incoming | normal);

@@ -1,0 +1,7 @@
+[COMMON]
+Addr Answer
+Addr 2:5020/*
+[LINE]
+History brake.his
+[COMMON]
+BrakeSesStat A

@@ -1,0 +1,5 @@
+[COMMON]
+Addr Answer
+Addr 2:5020/*
+[LINE]
+History brake.his

@@ -1,0 +1,5 @@
+[COMMON]
+KeepAll Yes
+Addr 2:5030/# "Net 5030"
+[LINE]
+History a.his

@@ -1,0 +1,4 @@
+[COMMON]
+Addr 2:5020/*
+[LINE]
+History a.his

@@ -1,0 +1,7 @@
+[COMMON]
+ProtectSummary Yes
+Addr 2:5020/*
+[LINE]
+History t1.his
+[LINE]
+History t6.his

@@ -1,0 +1,6 @@
+[COMMON]
+Addr 2:5020/*
+[LINE]
+History h1.his
+[LINE]
+History h2.his

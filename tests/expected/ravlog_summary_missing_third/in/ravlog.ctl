@@ -1,0 +1,8 @@
+[COMMON]
+Addr 2:5020/*
+[LINE]
+History h1.his
+[LINE]
+History h2.his
+[LINE]
+History missing.his
