@@ -1,6 +1,7 @@
 #include "core/binkd_log_line.h"
 
 #include <array>
+#include <cstring>
 #include <limits>
 
 namespace rv {
@@ -11,6 +12,25 @@ namespace {
 constexpr std::string_view binkdMarks = "!?+- ";
 constexpr std::array<std::string_view, 12> monthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// Three letters as one number, so that a month is told by integer compares
+// rather than a string compare per name.
+constexpr std::uint32_t threeLetters(char a, char b, char c) {
+    return std::uint32_t{static_cast<unsigned char>(a)} << 16 |
+           std::uint32_t{static_cast<unsigned char>(b)} << 8 | static_cast<unsigned char>(c);
+}
+constexpr std::array<std::uint32_t, 12> monthKeys = [] {
+    std::array<std::uint32_t, 12> keys{};
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        keys[i] = threeLetters(monthNames[i][0], monthNames[i][1], monthNames[i][2]);
+    return keys;
+}();
+
+constexpr bool isMark(char c) {
+    for (const char mark : binkdMarks)
+        if (c == mark) return true;
+    return false;
+}
 
 // The fixed part of a line before the process id: "X DD Mon HH:MM:SS [".
 constexpr std::size_t pidColumn = 19;
@@ -31,7 +51,7 @@ bool twoDigits(std::string_view text, std::size_t at, unsigned low, unsigned hig
 // Reads the head of a line; the message starts at `message`.
 bool parseHead(std::string_view text, BinkdLogLine& line, std::size_t& message) {
     if (text.size() < pidColumn + 3) return false;
-    if (binkdMarks.find(text[0]) == std::string_view::npos) return false;
+    if (!isMark(text[0])) return false;
     if (text[1] != ' ' || text[4] != ' ' || text[8] != ' ' || text[11] != ':' || text[14] != ':' ||
         text[17] != ' ' || text[18] != '[')
         return false;
@@ -39,10 +59,11 @@ bool parseHead(std::string_view text, BinkdLogLine& line, std::size_t& message) 
     if (!twoDigits(text, 2, 1, 31, day) || !twoDigits(text, 9, 0, 23, hour) ||
         !twoDigits(text, 12, 0, 59, minute) || !twoDigits(text, 15, 0, 60, second))
         return false;
+    const std::uint32_t key = threeLetters(text[5], text[6], text[7]);
     unsigned month = 0;
-    while (month < monthNames.size() && text.substr(5, 3) != monthNames[month])
+    while (month < monthKeys.size() && key != monthKeys[month])
         ++month;
-    if (month == monthNames.size()) return false;
+    if (month == monthKeys.size()) return false;
 
     std::size_t at = pidColumn;
     std::uint64_t pid = 0;
@@ -64,8 +85,10 @@ bool parseHead(std::string_view text, BinkdLogLine& line, std::size_t& message) 
 struct Cursor {
     std::string_view text;
 
+    // w is a literal: a compare of known length, which the compiler does in place.
     bool word(std::string_view w) {
-        if (text.substr(0, w.size()) != w) return false;
+        if (text.size() < w.size() || std::memcmp(text.data(), w.data(), w.size()) != 0)
+            return false;
         text.remove_prefix(w.size());
         return true;
     }
@@ -144,6 +167,10 @@ bool startsWithBinkdLineHead(std::string_view text) {
 
 BinkdMessage classifyBinkdMessage(std::string_view message) {
     BinkdMessage m;
+    if (message.empty()) return m;
+    // Most lines are none of these: their first letter alone tells so.
+    const char first = message[0];
+    if (first != 'd' && first != 'o' && first != 'i' && first != 'p') return m;
     Cursor c{message};
     if (c.word("done (")) {
         if (parseSessionEnd(c, m.end)) m.kind = BinkdMessage::Kind::sessionEnd;

@@ -55,6 +55,7 @@ bool BinkdTextLogReader::open(const std::string& path) {
     source_.reset();
     current_ = 0;
     sessions_ = {};
+    open_ = 0;
     std::string failure;
     bool opened = false;
     // The first reading counts the year's turns up to the last line and
@@ -105,23 +106,27 @@ bool BinkdTextLogReader::nextLine(std::string_view& line) {
 }
 
 BinkdTextLogReader::OpenSession* BinkdTextLogReader::findSession(std::uint32_t pid) {
-    for (OpenSession& s : sessions_)
-        if (s.used && s.pid == pid) return &s;
+    for (std::size_t i = 0; i < open_; ++i)
+        if (sessions_[i].pid == pid) return &sessions_[i];
     return nullptr;
 }
 
 BinkdTextLogReader::OpenSession& BinkdTextLogReader::newSession(std::uint32_t pid) {
     OpenSession* slot = findSession(pid);  // a start without its done: begun afresh
+    if (!slot && open_ < sessions_.size()) slot = &sessions_[open_++];
     if (!slot) {
-        // A free place, or else the session begun longest ago, whose binkd
-        // has likely died without its done.
-        slot = &*std::min_element(sessions_.begin(), sessions_.end(),
-                                  [](const OpenSession& a, const OpenSession& b) {
-                                      return a.used != b.used ? !a.used : a.order < b.order;
-                                  });
+        // All places taken: the session begun longest ago, whose binkd has
+        // likely died without its done.
+        slot = &*std::min_element(
+            sessions_.begin(), sessions_.end(),
+            [](const OpenSession& a, const OpenSession& b) { return a.order < b.order; });
     }
-    *slot = OpenSession{true, pid, false, false, 0, ++started_};
+    *slot = OpenSession{pid, false, false, 0, ++started_};
     return *slot;
+}
+
+void BinkdTextLogReader::closeSession(OpenSession& s) {
+    s = sessions_[--open_];
 }
 
 bool BinkdTextLogReader::makeRecord(const OpenSession& s, const BinkdSessionEnd& end,
@@ -151,14 +156,15 @@ bool BinkdTextLogReader::readSession(SessionRecord& r) {
     while (nextLine(text)) {
         const std::optional<BinkdLogLine> line = parseBinkdLogLine(text);
         if (!line) continue;
+        // Every line moves the year on; only a session's lines need their time.
         const YearlessTime t{line->month, line->day, line->secondOfDay};
-        const std::int64_t when = wallSeconds(years_.yearOf(t), t);
+        const std::int64_t year = years_.yearOf(t);
         const BinkdMessage m = classifyBinkdMessage(line->message);
         switch (m.kind) {
             case BinkdMessage::Kind::sessionStart: {
                 OpenSession& s = newSession(line->pid);
                 s.outgoing = m.outgoing;
-                s.start = when;
+                s.start = wallSeconds(year, t);
                 break;
             }
             case BinkdMessage::Kind::passwordProtected:
@@ -166,8 +172,9 @@ bool BinkdTextLogReader::readSession(SessionRecord& r) {
                 break;
             case BinkdMessage::Kind::sessionEnd:
                 if (OpenSession* s = findSession(line->pid)) {
-                    s->used = false;
-                    if (makeRecord(*s, m.end, when, r)) return true;
+                    const OpenSession ended = *s;
+                    closeSession(*s);
+                    if (makeRecord(ended, m.end, wallSeconds(year, t), r)) return true;
                 }
                 break;
             case BinkdMessage::Kind::other:

@@ -73,7 +73,6 @@ class BinkdTextLogReader {
         std::uint64_t completeBytes = 0;  // through its last newline, as first read
     };
     struct OpenSession {
-        bool used = false;
         std::uint32_t pid = 0;
         bool outgoing = false;
         bool passwordProtected = false;
@@ -84,6 +83,7 @@ class BinkdTextLogReader {
     bool nextLine(std::string_view& line);
     OpenSession* findSession(std::uint32_t pid);
     OpenSession& newSession(std::uint32_t pid);
+    void closeSession(OpenSession& s);
     // Fills r from the end of the session s; false when it cannot be a
     // record (a time beyond the records' clock).
     static bool makeRecord(const OpenSession& s, const BinkdSessionEnd& end, std::int64_t endTime,
@@ -97,7 +97,10 @@ class BinkdTextLogReader {
     std::unique_ptr<ByteSource> source_;
     LineScanner lines_;
     LogYearTracker years_;
+    // The open sessions are the first open_ places, so that a line's
+    // process is looked up among those alone.
     std::array<OpenSession, maxOpenSessions> sessions_{};
+    std::size_t open_ = 0;
     std::uint64_t started_ = 0;
 };
 
