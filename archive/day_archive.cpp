@@ -16,7 +16,6 @@
 #include "archive/packed_sums.h"
 #include "archive/row_checks.h"
 #include "archive/sqlite_defenses.h"
-#include "core/time_text.h"
 
 namespace rv {
 
@@ -69,38 +68,6 @@ std::int64_t signedCount(std::uint64_t v) {
 }
 
 }  // namespace
-
-std::int64_t dayOfDate(int year, int month, int day) {
-    return daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-}
-
-std::string dayText(std::int64_t day) {
-    std::tm date{};
-    breakDownUtc(day * 86400, date);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.tm_year + 1900, date.tm_mon + 1,
-                  date.tm_mday);
-    return text;
-}
-
-std::int64_t dayNumber(const std::string& text) {
-    // Read by hand: a run reads every recorded day of every line.
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return -1;
-    int value[3] = {0, 0, 0};
-    const std::size_t starts[3] = {0, 5, 8};
-    const std::size_t lengths[3] = {4, 2, 2};
-    for (std::size_t f = 0; f < 3; ++f)
-        for (std::size_t i = starts[f]; i < starts[f] + lengths[f]; ++i) {
-            if (text[i] < '0' || text[i] > '9') return -1;
-            value[f] = value[f] * 10 + (text[i] - '0');
-        }
-    const auto [y, m, d] = value;
-    if (m < 1 || m > 12 || d < 1 || d > 31) return -1;
-    // A day past the month's end (2024-02-30) is no date either.
-    const std::int64_t number = dayOfDate(y, m, d);
-    if (number >= (m == 12 ? dayOfDate(y + 1, 1, 1) : dayOfDate(y, m + 1, 1))) return -1;
-    return number;
-}
 
 DayArchive::DayArchive() = default;
 

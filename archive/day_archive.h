@@ -5,6 +5,7 @@
 // and sqlite3 may read it meanwhile.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/dates.h"
 #include "core/fido_address.h"
 #include "stats/traffic_counters.h"
 
@@ -25,8 +27,8 @@ class SumsCheck;
 // The schema's version, kept in PRAGMA user_version.
 inline constexpr int archiveVersion = 3;
 
-// What the archive knows of one day of a line. day counts days since
-// 1970-01-01 in the line's clock (the history's clock plus TimeShift);
+// What the archive knows of one day of a line. day is a day number
+// (core/dates.h) in the line's clock (the history's clock plus TimeShift);
 // the times are seconds in that clock. A line's days take the history's
 // records in turns: each those that started before its end, in the
 // history's own clock (before TimeShift), and after the day before's.
@@ -67,11 +69,14 @@ inline constexpr std::uint64_t TrafficCounters::*archivedCounters[] = {
     &TrafficCounters::noTrafficSessions,
     &TrafficCounters::zeroDurationSessions};
 
-// "YYYY-MM-DD" of a day number, and back (-1 for a text that is no date).
-std::string dayText(std::int64_t day);
-std::int64_t dayNumber(const std::string& text);
-// The day number of a calendar date.
-std::int64_t dayOfDate(int year, int month, int day);
+// Where a recorded day ends in the line's clock of this run (the
+// history's plus timeShift hours). An end read from the archive is held
+// to a range no arithmetic on it can leave.
+inline std::int64_t shiftedEnd(const ArchivedDay& d, std::int16_t timeShift) {
+    constexpr std::int64_t limit = std::int64_t{1} << 50;
+    if (d.end == ArchivedDay::unknownEnd) return std::clamp(d.day, -limit, limit) * 86400 + 86400;
+    return std::clamp(d.end, -limit, limit) + std::int64_t{timeShift} * 3600;
+}
 
 class DayArchive {
   public:

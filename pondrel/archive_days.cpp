@@ -37,7 +37,7 @@ Stop ArchiveDays::open(Run& run) {
 }
 
 Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& converter) {
-    end_ = LineDays::noDay;
+    end_ = noDay;
     counted_.clear();
     if (!archive_) return std::nullopt;
     const Line& line = run.config.lines[i];

@@ -7,7 +7,8 @@ namespace rv::ravlog {
 
 ArchiveRecording::ArchiveRecording(Run& run, SourceOpener& opener) : run_(run), opener_(opener) {
     const RunDate& today = run.clock.date;
-    today_ = dayOfDate(today.year, today.month, today.day);
+    today_ = daysFromCivil(today.year, static_cast<unsigned>(today.month),
+                           static_cast<unsigned>(today.day));
     std::string reason = archive_.open(run.config.settings.archivePath, DayArchive::Access::write);
     if (reason.empty()) reason = archive_.begin();
     if (!reason.empty()) fail(std::move(reason));

@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Totals totals{};
         DayArchive archive;
         if (archive.open(path, DayArchive::Access::read).empty()) {
-            const std::int64_t firstDay = dayOfDate(2024, 3, 3 + (control >> 1 & 3));
+            const std::int64_t firstDay = daysFromCivil(2024, 3, 3 + (control >> 1 & 3));
             for (const char* line : {"a.his", "b.his"})
                 archive.readDays(
                     line, firstDay, [](const ArchivedDay& d) { checkDay(d); },
