@@ -129,7 +129,8 @@ class HistoryReader {
     bool pairPending_ = false;
     const std::uint8_t* raw_ = nullptr;
     std::size_t rawSize_ = 0;
-    std::uint8_t padded_[316] = {};
+    // A truncated last record, or The Brake!'s smaller payload.
+    std::uint8_t padded_[largestRecordSize] = {};
     WallClockReader wallClock_;  // type 8 stores local calendar fields
     BinkdTextLogReader textLog_;
 };
