@@ -70,9 +70,10 @@ class LineDays {
 
     // begin, take every record of the line's history (and a pair's twin),
     // end. False, with the reason, when the history cannot be read whole.
-    bool read(const Line& line, bool detectFormats, SourceOpener& opener, FileDirectory& directory,
-              std::time_t now, std::int64_t beforeDay, const std::vector<ArchivedDay>& recorded,
-              std::vector<std::int64_t> again);
+    [[nodiscard]] bool read(const Line& line, bool detectFormats, SourceOpener& opener,
+                            FileDirectory& directory, std::time_t now, std::int64_t beforeDay,
+                            const std::vector<ArchivedDay>& recorded,
+                            std::vector<std::int64_t> again);
     const std::string& failure() const { return failure_; }
 
     // Parallel to recorded: the records the history holds in each day's
