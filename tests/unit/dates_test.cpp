@@ -222,7 +222,7 @@ TEST_F(DateValue, ConvertedWithTheRunsDaylightSavingFlag) {
 // texts must sort as the days do.
 TEST(DayNumbers, TextsReadBackAndSortAsTheDays) {
     std::string before;
-    for (std::int64_t d = 0; d < daysFromCivil(2400, 1, 1); ++d) {
+    for (std::int64_t d = 0; d < daysFromCivil(2101, 1, 1); ++d) {
         const std::string text = dayText(d);
         ASSERT_EQ(dayNumber(text), d) << text;
         ASSERT_LT(before, text);
