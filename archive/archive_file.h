@@ -13,6 +13,6 @@ namespace rv {
 
 // Why the archive at path cannot be used so, for "Can't read archive" or
 // "Can't write archive"; empty when it can. Never blocks, changes nothing.
-std::string archiveFileRefusal(const std::string& path, DayArchive::Access access);
+[[nodiscard]] std::string archiveFileRefusal(const std::string& path, DayArchive::Access access);
 
 }  // namespace rv

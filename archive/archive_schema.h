@@ -16,6 +16,6 @@ std::string archiveTablesAfter(int version);
 
 // Empty when the database's schema is exactly that of an archive of the
 // version (1 to archiveVersion); otherwise what differs, for the run's message.
-std::string checkArchiveSchema(sqlite3* db, int version);
+[[nodiscard]] std::string checkArchiveSchema(sqlite3* db, int version);
 
 }  // namespace rv

@@ -16,7 +16,6 @@
 #include "archive/packed_sums.h"
 #include "archive/row_checks.h"
 #include "archive/sqlite_defenses.h"
-#include "core/time_text.h"
 
 namespace rv {
 
@@ -70,38 +69,6 @@ std::int64_t signedCount(std::uint64_t v) {
 
 }  // namespace
 
-std::int64_t dayOfDate(int year, int month, int day) {
-    return daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-}
-
-std::string dayText(std::int64_t day) {
-    std::tm date{};
-    breakDownUtc(day * 86400, date);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.tm_year + 1900, date.tm_mon + 1,
-                  date.tm_mday);
-    return text;
-}
-
-std::int64_t dayNumber(const std::string& text) {
-    // Read by hand: a run reads every recorded day of every line.
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return -1;
-    int value[3] = {0, 0, 0};
-    const std::size_t starts[3] = {0, 5, 8};
-    const std::size_t lengths[3] = {4, 2, 2};
-    for (std::size_t f = 0; f < 3; ++f)
-        for (std::size_t i = starts[f]; i < starts[f] + lengths[f]; ++i) {
-            if (text[i] < '0' || text[i] > '9') return -1;
-            value[f] = value[f] * 10 + (text[i] - '0');
-        }
-    const auto [y, m, d] = value;
-    if (m < 1 || m > 12 || d < 1 || d > 31) return -1;
-    // A day past the month's end (2024-02-30) is no date either.
-    const std::int64_t number = dayOfDate(y, m, d);
-    if (number >= (m == 12 ? dayOfDate(y + 1, 1, 1) : dayOfDate(y, m + 1, 1))) return -1;
-    return number;
-}
-
 DayArchive::DayArchive() = default;
 
 DayArchive::~DayArchive() {
@@ -109,7 +76,16 @@ DayArchive::~DayArchive() {
     sqlite3_close_v2(db_);
 }
 
-std::string DayArchive::failed(const char* what) const {
+bool DayArchive::refuse(std::string reason) {
+    failure_ = std::move(reason);
+    return false;
+}
+
+bool DayArchive::failed(const char* what) {
+    return refuse(sqliteReason(what));
+}
+
+std::string DayArchive::sqliteReason(const char* what) const {
     const int code = sqlite3_extended_errcode(db_);
     const int primary = code & 0xFF;
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return "locked by another program";
@@ -123,34 +99,36 @@ std::string DayArchive::failed(const char* what) const {
     return std::string(what) + ": " + sqlite3_errmsg(db_);
 }
 
-std::string DayArchive::open(const std::string& path, Access access) {
-    if (std::string why = archiveFileRefusal(path, access); !why.empty()) return why;
+bool DayArchive::open(const std::string& path, Access access) {
+    if (std::string why = archiveFileRefusal(path, access); !why.empty())
+        return refuse(std::move(why));
     // One thread uses the connection: SQLite's own locks are not needed.
     const int flags =
         SQLITE_OPEN_NOMUTEX | (access == Access::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
                                                        : SQLITE_OPEN_READONLY);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        if (db_ == nullptr) return "out of memory";
+        if (db_ == nullptr) return refuse("out of memory");
         if (access == Access::write && (sqlite3_errcode(db_) & 0xFF) == SQLITE_CANTOPEN &&
             ::access(path.c_str(), F_OK) == 0)
-            return "read-only";
+            return refuse("read-only");
         return failed("can't open");
     }
     // Nothing of the file is read before SQLite is set up for a hostile one.
     work_ = std::make_unique<StatementWork>();
     sumsCheck_ = std::make_unique<SumsCheck>();
-    if (std::string reason = defendConnection(db_, *work_); !reason.empty()) return reason;
+    if (std::string why = defendConnection(db_, *work_); !why.empty())
+        return refuse(std::move(why));
     sqlite3_busy_timeout(db_, busyTimeoutMs);
     writing_ = access == Access::write;
     // The schema is looked at before anything of the file changes, the
     // journal mode included.
     bool empty = false;
-    if (std::string reason = readVersion(empty); !reason.empty()) return reason;
+    if (!readVersion(empty)) return false;
     if (writing_) return leaveWal();
-    return empty ? "not an archive (empty)" : std::string();
+    return !empty || refuse("not an archive (empty)");
 }
 
-std::string DayArchive::leaveWal() {
+bool DayArchive::leaveWal() {
     // The archive stays in rollback-journal mode (an older one written in
     // WAL mode is turned back): a reader needs nothing but read access to
     // the file, where WAL would have it write the -shm beside it, and a
@@ -161,11 +139,12 @@ std::string DayArchive::leaveWal() {
     if (!mode || mode.step() != SQLITE_ROW) return failed("can't set the journal mode");
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(mode.get(), 0));
     // WAL is left only when no other connection has the archive open.
-    if (text == nullptr || std::strcmp(text, "delete") != 0) return "locked by another program";
-    return {};
+    if (text == nullptr || std::strcmp(text, "delete") != 0)
+        return refuse("locked by another program");
+    return true;
 }
 
-std::string DayArchive::readVersion(bool& empty) {
+bool DayArchive::readVersion(bool& empty) {
     int version = 0;
     int objects = 0;
     {
@@ -178,56 +157,55 @@ std::string DayArchive::readVersion(bool& empty) {
     }
     empty = objects == 0 && version == 0;
     if (!empty && (version < 1 || version > archiveVersion)) {
-        if (version == 0) return "not an archive";
-        return "archive version " + std::to_string(version) + ", expected " +
-               std::to_string(archiveVersion);
+        if (version == 0) return refuse("not an archive");
+        return refuse("archive version " + std::to_string(version) + ", expected " +
+                      std::to_string(archiveVersion));
     }
     if (!empty)
-        if (std::string reason = checkArchiveSchema(db_, version); !reason.empty()) return reason;
+        if (std::string why = checkArchiveSchema(db_, version); !why.empty())
+            return refuse(std::move(why));
     packedSums_ = version >= 2;
     historyEnds_ = version >= 3;
-    return {};
+    return true;
 }
 
-std::string DayArchive::execute(const char* sql, const char* what) {
+bool DayArchive::execute(const char* sql, const char* what) {
     if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) return failed(what);
-    return {};
+    return true;
 }
 
-std::string DayArchive::changeSchema(const std::string& tables) {
+bool DayArchive::changeSchema(const std::string& tables) {
     const std::string sql = tables + "PRAGMA user_version=" + std::to_string(archiveVersion) + ";";
-    if (std::string reason = execute(sql.c_str(), "can't create the tables"); !reason.empty())
-        return reason;
+    if (!execute(sql.c_str(), "can't create the tables")) return false;
     packedSums_ = true;
     historyEnds_ = true;
-    return {};
+    return true;
 }
 
-std::string DayArchive::begin() {
-    if (std::string reason = execute("BEGIN IMMEDIATE", "can't begin"); !reason.empty())
-        return reason;
+bool DayArchive::begin() {
+    if (!execute("BEGIN IMMEDIATE", "can't begin")) return false;
     // Looked at under the write lock, so that of two runs that start on a
     // new archive together the second finds the tables the first made.
     bool empty = false;
-    if (std::string reason = readVersion(empty); !reason.empty()) return reason;
+    if (!readVersion(empty)) return false;
     created_ = empty;
     const int version = empty ? 0 : historyEnds_ ? 3 : packedSums_ ? 2 : 1;
-    return version == archiveVersion ? std::string() : changeSchema(archiveTablesAfter(version));
+    return version == archiveVersion || changeSchema(archiveTablesAfter(version));
 }
 
-std::string DayArchive::commit() {
-    std::string reason = execute("COMMIT", "can't commit");
+bool DayArchive::commit() {
+    if (execute("COMMIT", "can't commit")) return true;
     // A commit that failed (a full disk) is rolled back at once: its
     // journal goes and the file is as it was.
-    if (!reason.empty()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    return reason;
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
 }
 
-std::string DayArchive::lineId(const std::string& line, bool create, std::int64_t& id) {
+bool DayArchive::lineId(const std::string& line, bool create, std::int64_t& id) {
     const std::string name = archivedHistoryName(line);
     if (name == cachedLine_ && cachedId_ >= 0) {
         id = cachedId_;
-        return {};
+        return true;
     }
     id = -1;
     // The row of the name as written now, and those of other spellings an
@@ -249,8 +227,8 @@ std::string DayArchive::lineId(const std::string& line, bool create, std::int64_
     }
     if (!writing_) {
         if (id < 0 && !others.empty()) id = others.front();
-    } else if (std::string reason = joinSpellings(name, id, others); !reason.empty()) {
-        return reason;
+    } else if (!joinSpellings(name, id, others)) {
+        return false;
     }
     if (id < 0 && create) {
         Statement add(db_, "INSERT INTO lines(history) VALUES(?1)");
@@ -264,11 +242,11 @@ std::string DayArchive::lineId(const std::string& line, bool create, std::int64_
         cachedLine_ = name;
         cachedId_ = id;
     }
-    return {};
+    return true;
 }
 
-std::string DayArchive::joinSpellings(const std::string& name, std::int64_t& id,
-                                      const std::vector<std::int64_t>& others) {
+bool DayArchive::joinSpellings(const std::string& name, std::int64_t& id,
+                               const std::vector<std::int64_t>& others) {
     auto other = others.begin();
     if (id < 0 && other != others.end()) {
         id = *other++;
@@ -286,17 +264,17 @@ std::string DayArchive::joinSpellings(const std::string& name, std::int64_t& id,
             join.bind(2, *other);
             if (join.step() != SQLITE_DONE) return failed("can't write");
         }
-    return {};
+    return true;
 }
 
-std::string DayArchive::recordedDays(const std::string& line, std::vector<ArchivedDay>& days) {
+bool DayArchive::recordedDays(const std::string& line, std::vector<ArchivedDay>& days) {
     days.clear();
     std::int64_t id = -1;
-    if (std::string reason = lineId(line, false, id); !reason.empty()) return reason;
-    return id < 0 ? std::string() : daysOf(id, days);
+    if (!lineId(line, false, id)) return false;
+    return id < 0 || daysOf(id, days);
 }
 
-std::string DayArchive::daysOf(std::int64_t id, std::vector<ArchivedDay>& days) {
+bool DayArchive::daysOf(std::int64_t id, std::vector<ArchivedDay>& days) {
     Statement st(db_, historyEnds_ ? "SELECT day, records, first_time, last_time, history_end"
                                      " FROM days WHERE line = ?1 ORDER BY day"
                                    : "SELECT day, records, first_time, last_time, NULL"
@@ -307,17 +285,17 @@ std::string DayArchive::daysOf(std::int64_t id, std::vector<ArchivedDay>& days) 
     ArchivedDay day;
     while ((rc = st.step()) == SQLITE_ROW) {
         if (const RowFault fault = readDayRow(st.get(), day); fault != RowFault::none)
-            return damagedDay(day, fault);
+            return refuse(damagedDay(day, fault));
         days.push_back(day);
     }
     if (rc != SQLITE_DONE) return failed("can't read");
-    return {};
+    return true;
 }
 
-std::string DayArchive::recordDay(const std::string& line, const ArchivedDay& day,
-                                  const std::vector<const ArchivedSums*>& sums) {
+bool DayArchive::recordDay(const std::string& line, const ArchivedDay& day,
+                           const std::vector<const ArchivedSums*>& sums) {
     std::int64_t id = -1;
-    if (std::string reason = lineId(line, true, id); !reason.empty()) return reason;
+    if (!lineId(line, true, id)) return false;
     const std::string text = dayText(day.day);
     Statement dropSums(db_, "DELETE FROM traffic WHERE line = ?1 AND day = ?2");
     Statement putDay(db_,
@@ -367,30 +345,30 @@ std::string DayArchive::recordDay(const std::string& line, const ArchivedDay& da
     sqlite3_bind_blob(putPacked.get(), 3, packed.data(), static_cast<int>(packed.size()),
                       SQLITE_STATIC);
     if (putPacked.step() != SQLITE_DONE) return failed("can't write");
-    return {};
+    return true;
 }
 
-std::string DayArchive::readDays(
+bool DayArchive::readDays(
     const std::string& line, std::int64_t firstDay,
     const std::function<void(const ArchivedDay&)>& dayFound,
     const std::function<void(std::int64_t day, const ArchivedSums&)>& sumsFound) {
     std::int64_t id = -1;
-    if (std::string reason = lineId(line, false, id); !reason.empty()) return reason;
-    if (id < 0) return {};
+    if (!lineId(line, false, id)) return false;
+    if (id < 0) return true;
     // One read transaction: the days and their sums as one run left them.
     // A writer reads in its own.
     if (writing_) return readDaysOf(id, firstDay, dayFound, sumsFound);
-    if (std::string reason = execute("BEGIN", "can't read"); !reason.empty()) return reason;
-    std::string reason = readDaysOf(id, firstDay, dayFound, sumsFound);
+    if (!execute("BEGIN", "can't read")) return false;
+    const bool read = readDaysOf(id, firstDay, dayFound, sumsFound);
     sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-    return reason;
+    return read;
 }
 
-std::string DayArchive::readDaysOf(
+bool DayArchive::readDaysOf(
     std::int64_t id, std::int64_t firstDay, const std::function<void(const ArchivedDay&)>& dayFound,
     const std::function<void(std::int64_t day, const ArchivedSums&)>& sumsFound) {
     std::vector<ArchivedDay> days;
-    if (std::string reason = daysOf(id, days); !reason.empty()) return reason;
+    if (!daysOf(id, days)) return false;
     const auto first =
         std::lower_bound(days.begin(), days.end(), firstDay,
                          [](const ArchivedDay& d, std::int64_t day) { return d.day < day; });
@@ -422,7 +400,7 @@ std::string DayArchive::readDaysOf(
         }
         if (packedRc != SQLITE_ROW && packedRc != SQLITE_DONE) return failed("can't read");
         RowFault fault = sumsCheck_->startDay(*d);
-        if (fault != RowFault::none) return damagedDay(*d, fault);
+        if (fault != RowFault::none) return refuse(damagedDay(*d, fault));
         if (packedRc == SQLITE_ROW && packedDay == d->day) {
             const void* bytes = sqlite3_column_blob(packed.get(), 1);
             const std::string_view sums(
@@ -432,8 +410,8 @@ std::string DayArchive::readDaysOf(
                     if (fault == RowFault::none) fault = sumsCheck_->check(one);
                     if (fault == RowFault::none) sumsFound(d->day, one);
                 }))
-                return "damaged sums of " + dayText(d->day);
-            if (fault != RowFault::none) return damagedSums(d->day, fault);
+                return refuse("damaged sums of " + dayText(d->day));
+            if (fault != RowFault::none) return refuse(damagedSums(d->day, fault));
             continue;
         }
         rows.bind(1, id);
@@ -442,13 +420,13 @@ std::string DayArchive::readDaysOf(
         while ((rc = rows.step()) == SQLITE_ROW) {
             fault = readTrafficRow(rows.get(), s);
             if (fault == RowFault::none) fault = sumsCheck_->check(s);
-            if (fault != RowFault::none) return damagedSums(d->day, fault);
+            if (fault != RowFault::none) return refuse(damagedSums(d->day, fault));
             sumsFound(d->day, s);
         }
         if (rc != SQLITE_DONE) return failed("can't read");
         rows.reset();
     }
-    return {};
+    return true;
 }
 
 }  // namespace rv

@@ -8,10 +8,8 @@
 // itself.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <ctime>
-#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -21,25 +19,12 @@
 #include "archive/day_archive.h"
 #include "core/byte_source.h"
 #include "core/config_model.h"
+#include "core/dates.h"
 #include "core/direction.h"
 #include "core/file_directory.h"
 #include "core/session_record.h"
 
 namespace rv {
-
-// The local day of such a time.
-inline std::int64_t dayOfTime(std::int64_t t) {
-    return t >= 0 ? t / 86400 : (t - 86399) / 86400;
-}
-
-// Where a recorded day ends in the line's clock of this run (the
-// history's plus timeShift hours). An end read from the archive is held
-// to a range no arithmetic on it can leave.
-inline std::int64_t shiftedEnd(const ArchivedDay& d, std::int16_t timeShift) {
-    constexpr std::int64_t limit = std::int64_t{1} << 50;
-    if (d.end == ArchivedDay::unknownEnd) return std::clamp(d.day, -limit, limit) * 86400 + 86400;
-    return std::clamp(d.end, -limit, limit) + std::int64_t{timeShift} * 3600;
-}
 
 // A line's days are spans of its history's clock that follow each other:
 // a recorded day takes the records from the end of the day recorded
@@ -50,9 +35,6 @@ inline std::int64_t shiftedEnd(const ArchivedDay& d, std::int16_t timeShift) {
 // added to that day.
 class LineDays {
   public:
-    // Far enough from every counted time that no record falls on it.
-    static constexpr std::int64_t noDay = std::numeric_limits<std::int64_t>::min() / 2;
-
     // Starts a line: recorded holds the days the archive has (in order),
     // again those of them gathered anew; only days before beforeDay are
     // looked at. The sums of every other day are gathered.
@@ -88,9 +70,10 @@ class LineDays {
 
     // begin, take every record of the line's history (and a pair's twin),
     // end. False, with the reason, when the history cannot be read whole.
-    bool read(const Line& line, bool detectFormats, SourceOpener& opener, FileDirectory& directory,
-              std::time_t now, std::int64_t beforeDay, const std::vector<ArchivedDay>& recorded,
-              std::vector<std::int64_t> again);
+    [[nodiscard]] bool read(const Line& line, bool detectFormats, SourceOpener& opener,
+                            FileDirectory& directory, std::time_t now, std::int64_t beforeDay,
+                            const std::vector<ArchivedDay>& recorded,
+                            std::vector<std::int64_t> again);
     const std::string& failure() const { return failure_; }
 
     // Parallel to recorded: the records the history holds in each day's

@@ -38,7 +38,7 @@ bool integer(sqlite3_stmt* st, int column, std::int64_t& v) {
 
 RowFault readDayRow(sqlite3_stmt* st, ArchivedDay& day) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-    day.day = text ? dayNumber(text) : -1;
+    day.day = text ? dayNumber(text) : noDay;
     if (day.day < 0) return RowFault::notADate;
     std::int64_t records = 0;
     if (!integer(st, 1, records) || !integer(st, 2, day.firstTime) || !integer(st, 3, day.lastTime))

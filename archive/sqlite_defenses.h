@@ -42,6 +42,6 @@ class StatementWork {
 // Sets the defenses on a connection just opened, before anything of the
 // file is read; work must outlive the connection. Empty when every
 // defense holds, else which one SQLite refused.
-std::string defendConnection(sqlite3* db, StatementWork& work);
+[[nodiscard]] std::string defendConnection(sqlite3* db, StatementWork& work);
 
 }  // namespace rv

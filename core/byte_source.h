@@ -29,9 +29,11 @@ class SourceOpener {
     virtual ~SourceOpener() = default;
     // The opened source, or nullptr when the path cannot be opened for
     // reading; failure() then tells why, as the system words it.
-    virtual std::unique_ptr<ByteSource> open(const std::string& path) = 0;
+    [[nodiscard]] virtual std::unique_ptr<ByteSource> open(const std::string& path) = 0;
     // The same for a history, which a cut may be rewriting.
-    virtual std::unique_ptr<ByteSource> openHistory(const std::string& path) { return open(path); }
+    [[nodiscard]] virtual std::unique_ptr<ByteSource> openHistory(const std::string& path) {
+        return open(path);
+    }
     const std::string& failure() const { return failure_; }
 
   protected:

@@ -222,34 +222,11 @@ std::string_view withoutNewline(std::string_view v) {
 std::uint16_t readBrakeMask(std::string_view value, std::FILE* warnings) {
     std::uint16_t mask = 0;
     for (char c : value) {
-        switch (c) {
-            case 'A':
-            case 'a':
-                mask |= 0x0400;
-                break;
-            case 'D':
-            case 'd':
-                mask |= 0x0800;
-                break;
-            case 'T':
-            case 't':
-                mask |= 0x1000;
-                break;
-            case 'B':
-            case 'b':
-                mask |= 0x0100;
-                break;
-            case 'E':
-            case 'e':
-                mask |= 0x0200;
-                break;
-            case '\n':
-                break;
-            default:
-                std::fprintf(warnings, "Skipping invalid character '%c' in  BrakeSesStat mask\n",
-                             c);
-                break;
-        }
+        if (c == '\n') continue;
+        if (const SessionKind* kind = kindOfMaskLetter(c))
+            mask |= kind->entryFlag;
+        else
+            std::fprintf(warnings, "Skipping invalid character '%c' in  BrakeSesStat mask\n", c);
     }
     return mask;
 }

@@ -9,6 +9,46 @@
 
 namespace rv {
 
+// ---- Day numbers -------------------------------------------------------------
+
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+    // Howard Hinnant's days_from_civil.
+    year -= month <= 2;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const auto yoe = static_cast<unsigned>(year - era * 400);
+    const unsigned doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+std::string dayText(std::int64_t day) {
+    std::tm date{};
+    breakDownUtc(day * 86400, date);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.tm_year + 1900, date.tm_mon + 1,
+                  date.tm_mday);
+    return text;
+}
+
+std::int64_t dayNumber(std::string_view text) {
+    // Read by hand: a run reads every recorded day of every line.
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return noDay;
+    unsigned value[3] = {0, 0, 0};
+    const std::size_t starts[3] = {0, 5, 8};
+    const std::size_t lengths[3] = {4, 2, 2};
+    for (std::size_t f = 0; f < 3; ++f)
+        for (std::size_t i = starts[f]; i < starts[f] + lengths[f]; ++i) {
+            if (text[i] < '0' || text[i] > '9') return noDay;
+            value[f] = value[f] * 10 + static_cast<unsigned>(text[i] - '0');
+        }
+    const auto [y, m, d] = value;
+    if (m < 1 || m > 12 || d < 1 || d > 31) return noDay;
+    // A day past the month's end (2024-02-30) is no date either.
+    const std::int64_t number = daysFromCivil(y, m, d);
+    if (number >= (m == 12 ? daysFromCivil(y + 1, 1, 1) : daysFromCivil(y, m + 1, 1))) return noDay;
+    return number;
+}
+
 // ---- Dates -----------------------------------------------------------------
 
 int daysInMonth(int month, int year) {

@@ -5,8 +5,11 @@
 // daylight-saving flag.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <limits>
+#include <string>
 #include <string_view>
 
 #include "core/config_model.h"
@@ -14,6 +17,32 @@
 #include "core/local_clock.h"
 
 namespace rv {
+
+// ---- Day numbers -------------------------------------------------------------
+// The suite's one calendar: a day is the count of days since 1970-01-01
+// (proleptic Gregorian) in the clock its times are counted in, the line's
+// clock for the archive's and pondrel's days. The archive keeps a day as
+// its dayText.
+
+// No day, and no time of one: so far from every day and time counted that
+// no record falls on it, and arithmetic on it (a time less it) cannot
+// overflow.
+inline constexpr std::int64_t noDay = std::numeric_limits<std::int64_t>::min() / 2;
+static_assert((std::int64_t{1} << 40) - noDay > 0, "a time less noDay must not overflow");
+
+// The day of a date (month 1..12).
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
+
+// The day of a time in seconds since 1970-01-01 of the same clock; a time
+// before 1970 is on a day before day 0.
+constexpr std::int64_t dayOfTime(std::int64_t t) {
+    return t >= 0 ? t / 86400 : (t - 86399) / 86400;
+}
+
+// "YYYY-MM-DD" of a day from 1970 on, and back: noDay for a text that is
+// no date (a day past its month's end among them).
+std::string dayText(std::int64_t day);
+std::int64_t dayNumber(std::string_view text);
 
 // ---- Dates -----------------------------------------------------------------
 

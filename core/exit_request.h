@@ -16,7 +16,12 @@ struct ExitRequest {
     std::string message;
 };
 
-using Stop = std::optional<ExitRequest>;
+// What a unit returns: empty to go on, or how the run ends. Never
+// dropped: a stop that its caller does not hand on lets the run go on
+// past what ended it.
+struct [[nodiscard]] Stop : std::optional<ExitRequest> {
+    using std::optional<ExitRequest>::optional;
+};
 
 inline ExitRequest failure(std::string message) {
     return {exitFailure, std::move(message)};

@@ -27,7 +27,8 @@ void decodeBrakeSession(std::uint32_t time, std::uint8_t code, const std::uint8_
     // Each sum wraps modulo 2^32, as the format's own counters do.
     r.bytesSent = loadU32(p + 16) + loadU32(p + 24) + loadU32(p + 32);
     r.bytesReceived = loadU32(p + 20) + loadU32(p + 28) + loadU32(p + 36);
-    r.flags = code == 5 ? 0x0005 : 0x0006;
+    r.flags = static_cast<std::uint16_t>(
+        (code == 5 ? SessionFlags::incoming : SessionFlags::outgoing) | SessionFlags::normal);
 }
 
 void decodeBrakeEvent(std::uint32_t time, std::uint8_t code, const std::uint8_t* p,
@@ -119,12 +120,14 @@ bool startsAsStatus64(const FileHead& head) {
 // 324 holds the received bytes of its twelfth record, which are seldom
 // more than 662 MB. Every file that passed the old test still passes.
 bool startsAsWide316(const FileHead& head) {
+    constexpr std::size_t second = formatOf(HistoryType::wide316).recordSize + 8;
+    static_assert(detectionBytes == second + 4, "detection sees the second record's start time");
     const std::uint8_t* b = head.bytes;
     if (b[2] != 0 && b[2] != 1) return false;
     if (loadU32(b + 5) > plausibleTimeFloor) return true;
-    const bool secondStart = head.size >= 316 + 12;
+    const bool secondStart = head.size >= second + 4;
     return loadU32(b + 8) > plausibleTimeFloor &&
-           (!secondStart || loadU32(b + 316 + 8) > plausibleTimeFloor);
+           (!secondStart || loadU32(b + second) > plausibleTimeFloor);
 }
 
 bool startsAsDated104(const FileHead& head) {

@@ -170,6 +170,14 @@ constexpr const HistoryFormat& formatOf(HistoryType t) {
     return t == HistoryType::none ? noFormat : historyFormats[number(t) - 1];
 }
 
+// The largest record of a fixed layout, which a reader may have to pad.
+inline constexpr std::size_t largestRecordSize = [] {
+    std::size_t largest = 0;
+    for (const HistoryFormat& f : historyFormats)
+        largest = f.recordSize > largest ? f.recordSize : largest;
+    return largest;
+}();
+
 // The format numbered n, if there is one (histgen's --type, a fuzz target's).
 constexpr std::optional<HistoryType> historyTypeNumbered(std::int64_t n) {
     if (n < 1 || n > static_cast<std::int64_t>(historyFormats.size())) return std::nullopt;

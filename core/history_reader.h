@@ -56,7 +56,7 @@ class HistoryReader {
     // Opens source.path; with detectFormats chooses the type (stored in
     // source.type) and consumes the file header. False when the file
     // cannot be opened; openFailure() tells why.
-    bool openHistory(HistorySource& source, bool detectFormats);
+    [[nodiscard]] bool openHistory(HistorySource& source, bool detectFormats);
     const std::string& openFailure() const { return opener_.failure(); }
 
     // The next session of the open file; false at its end.
@@ -77,13 +77,13 @@ class HistoryReader {
     // After the end of the first file of a pair: swaps the path to its
     // twin and opens it (same type, no detection, nothing skipped).
     enum class Twin { none, opened, failed };
-    Twin openTwin(HistorySource& source);
+    [[nodiscard]] Twin openTwin(HistorySource& source);
 
     // Reads a line whose history is open: read() for the history, then for
     // its pair twin if it has one. False when the twin could not be opened
     // (openFailure() says why).
     template <class Read>
-    bool readWithTwin(HistorySource& source, Read&& read) {
+    [[nodiscard]] bool readWithTwin(HistorySource& source, Read&& read) {
         read();
         const Twin twin = openTwin(source);
         if (twin == Twin::opened) read();
@@ -129,7 +129,8 @@ class HistoryReader {
     bool pairPending_ = false;
     const std::uint8_t* raw_ = nullptr;
     std::size_t rawSize_ = 0;
-    std::uint8_t padded_[316] = {};
+    // A truncated last record, or The Brake!'s smaller payload.
+    std::uint8_t padded_[largestRecordSize] = {};
     WallClockReader wallClock_;  // type 8 stores local calendar fields
     BinkdTextLogReader textLog_;
 };

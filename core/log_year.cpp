@@ -4,6 +4,7 @@
 #include <array>
 #include <ctime>
 
+#include "core/dates.h"
 #include "core/time_text.h"
 
 namespace rv {

@@ -87,7 +87,7 @@ ReportFile::ReportFile() = default;
 ReportFile::~ReportFile() {
     // A whole report that was not closed on purpose was not written whole.
     if (sink_ && !sink_->whole.empty()) abandon();
-    close();
+    shut();
 }
 
 namespace {
@@ -123,7 +123,7 @@ void ReportFile::attach(std::unique_ptr<Sink> sink) {
 }
 
 bool ReportFile::reserve(const std::string& path, bool append) {
-    close();
+    shut();
     failure_.clear();
     std::unique_ptr<Sink> sink = makeSink(charset_);
     if (!sink) return fail(errno);
@@ -148,7 +148,7 @@ bool ReportFile::reserveWhole(const std::string& path) {
     struct stat st {};
     const bool existing = ::lstat(path.c_str(), &st) == 0;
     if (existing && (!S_ISREG(st.st_mode) || st.st_nlink > 1)) return reserve(path, false);
-    close();
+    shut();
     failure_.clear();
     // The new file goes into the directory path names: none on the way may
     // be another user's link.
@@ -215,12 +215,12 @@ void ReportFile::abandon() {
     if (!sink_ || sink_->whole.empty()) return;
     const std::string temporary = sink_->whole;
     sink_->whole.clear();
-    close();
+    shut();
     ::unlink(temporary.c_str());
 }
 
 bool ReportFile::useStream(std::FILE* stream, std::string name) {
-    close();
+    shut();
     name_ = std::move(name);
     if (stream != stdout && charset_ == Charset::utf8) {
         file_ = stream;
@@ -244,7 +244,7 @@ bool ReportFile::useStream(std::FILE* stream, std::string name) {
     return true;
 }
 
-int ReportFile::close() {
+int ReportFile::shut() {
     if (!file_) {
         release();
         return 0;
@@ -267,11 +267,15 @@ int ReportFile::close() {
     return reason;
 }
 
+bool ReportFile::close() {
+    const int reason = shut();
+    return reason == 0 || fail(reason);
+}
+
 bool closeReport(ReportFile& file, std::FILE* err) {
     const std::string name = file.name();
-    const int reason = file.close();
-    if (reason == 0) return true;
-    std::fprintf(err, "Can't write %s: %s\n", name.c_str(), std::strerror(reason));
+    if (file.close()) return true;
+    std::fprintf(err, "Can't write %s: %s\n", name.c_str(), file.failure().c_str());
     return false;
 }
 

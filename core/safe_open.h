@@ -15,12 +15,13 @@ namespace rv {
 // Why the run may not write through path: "a link owned by another user",
 // or "DIR is a link owned by another user" for a directory on the way.
 // Empty when it may; a name that cannot be looked at is no link.
-std::string linkRefusal(const std::string& path);
+[[nodiscard]] std::string linkRefusal(const std::string& path);
 
 // open(2) of a file to write or to create: -1 with refusal set when
 // linkRefusal refuses path, else open's result (refusal empty, errno set
 // on failure). A name that is no link when looked at is opened without
 // following one, so that a link put there meanwhile is not followed either.
-int openToWrite(const std::string& path, int flags, mode_t mode, std::string& refusal);
+[[nodiscard]] int openToWrite(const std::string& path, int flags, mode_t mode,
+                              std::string& refusal);
 
 }  // namespace rv

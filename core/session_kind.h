@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/fido_address.h"
+#include "core/session_record.h"
 
 namespace rv {
 
@@ -17,14 +18,31 @@ struct SessionKind {
     std::uint16_t entryFlag;       // flag of an ADDR entry of this kind
 };
 
-// Indexed by the record code of a The Brake! event (0 to 4).
+// Indexed by the record code of a The Brake! event (0 to 4). A BBS or
+// external session ends normally or not, as a mail session does.
 inline constexpr std::array<SessionKind, 5> sessionKinds{{
-    {"ANSWER", "Answer         ", 0x0400, 0x0400},
-    {"DIAL", "Dial           ", 0x0800, 0x0800},
-    {"TERMINAL", "Terminal       ", 0x1000, 0x1000},
-    {"BBS", "BBS            ", 0x0104, 0x0100},
-    {"EXTERNAL", "External       ", 0x0204, 0x0200},
+    {"ANSWER", "Answer         ", SessionFlags::kindAnswer, SessionFlags::kindAnswer},
+    {"DIAL", "Dial           ", SessionFlags::kindDial, SessionFlags::kindDial},
+    {"TERMINAL", "Terminal       ", SessionFlags::kindTerminal, SessionFlags::kindTerminal},
+    {"BBS", "BBS            ", SessionFlags::kindBbs | SessionFlags::normal, SessionFlags::kindBbs},
+    {"EXTERNAL", "External       ", SessionFlags::kindExternal | SessionFlags::normal,
+     SessionFlags::kindExternal},
 }};
+
+// A kind's letter in the BrakeSesStat mask is its keyword's first, which
+// no other kind's keyword starts with.
+constexpr const SessionKind* kindOfMaskLetter(char letter) {
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    for (const SessionKind& kind : sessionKinds)
+        if (kind.keyword.front() == letter) return &kind;
+    return nullptr;
+}
+inline constexpr bool maskLettersDistinct = [] {
+    for (const SessionKind& kind : sessionKinds)
+        if (kindOfMaskLetter(kind.keyword.front()) != &kind) return false;
+    return true;
+}();
+static_assert(maskLettersDistinct, "each kind needs a BrakeSesStat letter of its own");
 
 inline constexpr std::size_t eventKeySize = 8;
 

@@ -2,17 +2,9 @@
 
 #include <cstring>
 
-namespace rv {
+#include "core/dates.h"
 
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
-    // Howard Hinnant's days_from_civil.
-    year -= month <= 2;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const auto yoe = static_cast<unsigned>(year - era * 400);
-    const unsigned doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
+namespace rv {
 
 bool breakDownUtc(std::int64_t t, std::tm& out) {
     if (t < 0) return false;

@@ -26,9 +26,6 @@ class UtcDayCache {
     std::tm date_{};
 };
 
-// Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
-
 // The asctime form of tm, without a newline: 24 characters up to the year
 // 9999, more for a later year (whose digits are all written).
 using AsctimeText = std::array<char, 32>;

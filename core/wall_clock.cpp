@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "core/time_text.h"
+#include "core/dates.h"
 
 namespace rv {
 

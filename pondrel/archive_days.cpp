@@ -29,15 +29,14 @@ Stop ArchiveDays::open(Run& run) {
         return std::nullopt;
     }
     auto archive = std::make_unique<DayArchive>();
-    const std::string reason = archive->open(path, DayArchive::Access::read);
-    if (!reason.empty()) return cantRead(path, reason);
+    if (!archive->open(path, DayArchive::Access::read)) return cantRead(path, archive->failure());
     archive_ = std::move(archive);
     run.archiveFound = true;
     return std::nullopt;
 }
 
 Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& converter) {
-    end_ = LineDays::noDay;
+    end_ = noDay;
     counted_.clear();
     if (!archive_) return std::nullopt;
     const Line& line = run.config.lines[i];
@@ -47,7 +46,7 @@ Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& convert
     AddressBook& book = *run.book;
     TrafficCounters& totals = run.totals[i];
     PeriodDays::Open open;
-    const std::string reason = archive_->readDays(
+    const bool read = archive_->readDays(
         line.source.path, firstDay,
         [&](const ArchivedDay& day) {
             end_ = std::max(end_, shiftedEnd(day, line.timeShift));
@@ -66,7 +65,7 @@ Stop ArchiveDays::countLine(Run& run, std::size_t i, LocalTimeConverter& convert
                            advancedCps, open.counters);
         });
     run.days.close(open, book, advancedCps, totals);
-    if (!reason.empty()) return cantRead(run.config.settings.archivePath, reason);
+    if (!read) return cantRead(run.config.settings.archivePath, archive_->failure());
     run.archivedLines[i] = {line.source.path, counted_};
     return std::nullopt;
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/day_archive.h"
-#include "archive/line_days.h"
+#include "core/dates.h"
 #include "core/exit_request.h"
 #include "core/local_clock.h"
 #include "pondrel/run_state.h"
@@ -34,8 +34,8 @@ class ArchiveDays {
 
   private:
     std::unique_ptr<DayArchive> archive_;
-    std::int64_t end_ = LineDays::noDay;  // the line's last archived day's end
-    std::vector<std::int64_t> counted_;   // the archived days the period takes
+    std::int64_t end_ = noDay;           // the line's last archived day's end
+    std::vector<std::int64_t> counted_;  // the archived days the period takes
 };
 
 }  // namespace rv::pondrel

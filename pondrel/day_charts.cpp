@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "archive/day_archive.h"
+#include "core/dates.h"
 #include "core/format.h"
 #include "core/html_page.h"
 #include "stats/chart_svg.h"

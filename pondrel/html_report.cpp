@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "archive/day_archive.h"
+#include "core/dates.h"
 #include "core/html_page.h"
 #include "core/time_text.h"
 #include "pondrel/day_charts.h"

@@ -10,9 +10,9 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <vector>
 
+#include "core/dates.h"
 #include "stats/address_book.h"
 #include "stats/traffic_counters.h"
 
@@ -26,8 +26,6 @@ struct DayBytes {
 
 class PeriodDays {
   public:
-    static constexpr std::int64_t noDay = std::numeric_limits<std::int64_t>::min();
-
     // The day a line is counting and what it counted on it since opened.
     struct Open {
         std::int64_t day = noDay;

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <memory>
 
-#include "archive/line_days.h"
 #include "core/config_reader.h"
 #include "core/cut_journal.h"
 #include "core/dates.h"

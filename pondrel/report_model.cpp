@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "archive/line_days.h"
+#include "core/dates.h"
 #include "core/time_text.h"
 
 namespace rv::pondrel {

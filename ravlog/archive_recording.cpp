@@ -7,21 +7,23 @@ namespace rv::ravlog {
 
 ArchiveRecording::ArchiveRecording(Run& run, SourceOpener& opener) : run_(run), opener_(opener) {
     const RunDate& today = run.clock.date;
-    today_ = dayOfDate(today.year, today.month, today.day);
-    std::string reason = archive_.open(run.config.settings.archivePath, DayArchive::Access::write);
-    if (reason.empty()) reason = archive_.begin();
-    if (!reason.empty()) fail(std::move(reason));
+    today_ = daysFromCivil(today.year, static_cast<unsigned>(today.month),
+                           static_cast<unsigned>(today.day));
+    if (!archive_.open(run.config.settings.archivePath, DayArchive::Access::write) ||
+        !archive_.begin())
+        fail();
 }
 
-void ArchiveRecording::fail(std::string reason) {
-    if (failure_.empty()) failure_ = std::move(reason);
+void ArchiveRecording::fail() {
+    if (!failed_) failure_ = archive_.failure();
+    failed_ = true;
 }
 
 LineDays* ArchiveRecording::lineOpened(const LineDirectionRules& rules) {
     reading_ = false;
-    if (!failure_.empty()) return nullptr;
-    if (std::string reason = archive_.recordedDays(line_.source.path, recorded_); !reason.empty()) {
-        fail(std::move(reason));
+    if (failed_) return nullptr;
+    if (!archive_.recordedDays(line_.source.path, recorded_)) {
+        fail();
         return nullptr;
     }
     // Mostly one new day a run: only the days not recorded yet are summed.
@@ -48,21 +50,21 @@ void ArchiveRecording::lineRead(bool whole) {
         const bool known = std::binary_search(
             recorded_.begin(), recorded_.end(), d,
             [](const ArchivedDay& a, const ArchivedDay& b) { return a.day < b.day; });
-        std::string reason = !known || std::binary_search(again.begin(), again.end(), d.day)
-                                 ? archive_.recordDay(line_.source.path, d, history_.sumsOf(d.day))
-                                 : addToDay(d);
-        if (!reason.empty()) {
-            fail(std::move(reason));
+        const bool recorded = !known || std::binary_search(again.begin(), again.end(), d.day)
+                                  ? archive_.recordDay(line_.source.path, d, history_.sumsOf(d.day))
+                                  : addToDay(d);
+        if (!recorded) {
+            fail();
             return;
         }
     }
 }
 
-std::string ArchiveRecording::addToDay(const ArchivedDay& added) {
+bool ArchiveRecording::addToDay(const ArchivedDay& added) {
     // The sums the archive holds of the day, with the new records' added.
     ArchivedDay day = added;
     std::vector<ArchivedSums> sums;
-    std::string reason = archive_.readDays(
+    const bool read = archive_.readDays(
         line_.source.path, added.day,
         [&](const ArchivedDay& held) {
             if (held.day != added.day) return;
@@ -73,7 +75,7 @@ std::string ArchiveRecording::addToDay(const ArchivedDay& added) {
         [&](std::int64_t d, const ArchivedSums& held) {
             if (d == added.day) sums.push_back(held);
         });
-    if (!reason.empty()) return reason;
+    if (!read) return false;
     for (const ArchivedSums* more : history_.sumsOf(added.day)) {
         const auto same = std::find_if(sums.begin(), sums.end(), [&](const ArchivedSums& s) {
             return s.address == more->address && s.kind == more->kind;
@@ -92,16 +94,16 @@ std::string ArchiveRecording::addToDay(const ArchivedDay& added) {
     return archive_.recordDay(line_.source.path, day, all);
 }
 
-std::string ArchiveRecording::finish() {
-    if (failure_.empty()) fail(archive_.commit());
-    if (!failure_.empty()) return failure_;
+bool ArchiveRecording::finish() {
+    if (!failed_ && !archive_.commit()) fail();
+    if (failed_) return false;
     // One line each in the mail cron sends: a new archive or line where
     // days were expected is a gap the operator should see.
     const std::string& path = run_.config.settings.archivePath;
     if (archive_.created()) std::fprintf(run_.out, "Created archive %s\n", path.c_str());
     for (const std::string& line : archive_.addedLines())
         std::fprintf(run_.out, "Archive %s: new line %s\n", path.c_str(), line.c_str());
-    return failure_;
+    return true;
 }
 
 }  // namespace rv::ravlog

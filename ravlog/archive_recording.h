@@ -35,18 +35,21 @@ class ArchiveRecording {
     void lineRead(bool whole);
 
     // Commits, and says on the run's output when the archive or a line in
-    // it was created. Empty when every such day is in the archive;
-    // otherwise the reason, and nothing of this run is kept.
-    std::string finish();
+    // it was created. True when every such day is in the archive;
+    // otherwise nothing of this run is kept and failure() says why.
+    [[nodiscard]] bool finish();
+    const std::string& failure() const { return failure_; }
 
   private:
-    void fail(std::string reason);
+    // The archive failed: its first reason is the run's.
+    void fail();
     // Adds a day's records gathered after its span to what the archive holds.
-    std::string addToDay(const ArchivedDay& added);
+    [[nodiscard]] bool addToDay(const ArchivedDay& added);
 
     Run& run_;
     SourceOpener& opener_;
     DayArchive archive_;
+    bool failed_ = false;
     std::string failure_;
     std::int64_t today_ = 0;
     Line line_;  // the line being read, as configured

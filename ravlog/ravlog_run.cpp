@@ -151,9 +151,10 @@ Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener
         for (std::size_t i = 0; i < run.config.lines.size(); ++i)
             collectLine(run, i, reader, cutter, converter, archive ? &*archive : nullptr);
         if (archive) {
-            const std::string reason = archive->finish();
+            const bool recorded = archive->finish();
+            const std::string reason = archive->failure();
             archive.reset();  // the archive closed before any cut
-            if (!reason.empty()) {
+            if (!recorded) {
                 std::fputs(cantWriteArchive(s.archivePath, reason).c_str(), run.err);
                 run.archiveFailed = true;
             } else {
@@ -203,8 +204,9 @@ Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener
 
 int ravlogMain(int argc, char** argv, CutProbe* cutProbe) {
     ReportFile standardOut;
-    ExitRequest ending = runShell(argc, argv, [&](const ProgramArgs& args) {
-        standardOut.useStream(stdout, "standard output");
+    ExitRequest ending = runShell(argc, argv, [&](const ProgramArgs& args) -> Stop {
+        if (!standardOut.useStream(stdout, "standard output"))
+            return failure(cantOpen("standard output", standardOut.failure()));
         if (!bannerLeftOut(args)) writeRavlogBanner(standardOut.get());
         Run run(std::time(nullptr), standardOut.get());
         run.cutProbe = cutProbe;

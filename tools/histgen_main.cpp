@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/dates.h"
 #include "core/history_reader.h"
 #include "core/time_text.h"
 #include "tools/binkd_text_log.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "core/dates.h"
 #include "core/le.h"
 #include "core/time_text.h"
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "core/dates.h"
 #include "core/session_kind.h"
 #include "core/text_scan.h"
-#include "core/time_text.h"
 
 namespace rv::histgen {
 

@@ -238,6 +238,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         line.timeShift = controls.timeShift;
         dump.config.lines.push_back(line);
     }
-    brimsel::dumpLines(dump, opener, sink(), sink());
+    // Only the reading is checked: a dump with no history read stops, as it should.
+    static_cast<void>(brimsel::dumpLines(dump, opener, sink(), sink()));
     return 0;
 }

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/byte_source.h"
-#include "core/time_text.h"
+#include "core/dates.h"
 #include "fuzz_support.h"
 #include "pondrel/pondrel_run.h"
 #include "ravlog/ravlog_run.h"

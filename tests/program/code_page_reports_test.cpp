@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/time_text.h"
+#include "core/dates.h"
 #include "history_files.h"
 #include "report_texts.h"
 #include "run_program.h"

@@ -149,9 +149,9 @@ TEST(DayArchiveRuns, AnArchiveThatCannotBeWrittenStopsEveryCut) {
         const std::string ctl = writeNode(dir, "node", "Archive " + archive + "\nCutHistory 30\n");
         if (c.real) {
             DayArchive made;
-            ASSERT_EQ(made.open(archive, DayArchive::Access::write), "");
-            ASSERT_EQ(made.begin(), "");
-            ASSERT_EQ(made.commit(), "");
+            ASSERT_TRUE(made.open(archive, DayArchive::Access::write)) << made.failure();
+            ASSERT_TRUE(made.begin()) << made.failure();
+            ASSERT_TRUE(made.commit()) << made.failure();
         } else if (!*c.sql) {
             std::ofstream(archive) << "Not an archive at all\n";
         }

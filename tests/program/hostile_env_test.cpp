@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "core/dates.h"
 #include "core/session_record.h"
-#include "core/time_text.h"
 #include "run_program.h"
 #include "scratch_dir.h"
 #include "tools/history_writer.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/time_text.h"
+#include "core/dates.h"
 #include "report_texts.h"
 #include "run_program.h"
 #include "scratch_dir.h"

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "core/byte_source.h"
+#include "core/dates.h"
 #include "core/file_directory.h"
-#include "core/time_text.h"
 
 namespace rv::testing {
 

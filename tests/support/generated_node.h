@@ -27,7 +27,7 @@
 namespace rv::testing {
 
 constexpr std::int64_t daySeconds = 86400;
-inline const std::int64_t nodeEndDay = dayOfDate(2024, 6, 30);
+inline const std::int64_t nodeEndDay = daysFromCivil(2024, 6, 30);
 
 // The node in DIR/SUB; returns its configuration, which has EXTRA among
 // the common keywords.

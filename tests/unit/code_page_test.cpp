@@ -25,7 +25,7 @@ std::string written(Charset charset, const std::vector<std::string>& pieces) {
         std::fputs(piece.c_str(), file.get());
         std::fflush(file.get());
     }
-    return file.close() == 0 ? testing::slurp(dir.file("report")) : "<not written>";
+    return file.close() ? testing::slurp(dir.file("report")) : "<not written>";
 }
 
 const std::string run(CodePageEncoder::blockSize - 1, 'x');

@@ -217,6 +217,32 @@ TEST_F(DatesValue, ConvertedWithTheRunsDaylightSavingFlag) {
     EXPECT_EQ(date("", summer), utcMidnight(2024, 7, 15) - 2 * hour);
 }
 
+// The archive keeps a day as its text and compares the texts in SQL
+// (ORDER BY day, day >= ?): a text must read back as its day, and the
+// texts must sort as the days do.
+TEST(DatesDayNumbers, TextsReadBackAndSortAsTheDays) {
+    std::string before;
+    for (std::int64_t d = 0; d < daysFromCivil(2101, 1, 1); ++d) {
+        const std::string text = dayText(d);
+        ASSERT_EQ(dayNumber(text), d) << text;
+        ASSERT_LT(before, text);
+        before = text;
+    }
+    EXPECT_EQ(dayText(daysFromCivil(2024, 2, 29)), "2024-02-29");
+    for (const char* notADate :
+         {"2024-02-30", "2023-02-29", "2100-02-29", "2024-04-31", "2024-13-01", "2024-00-10",
+          "2024-01-00", "2024-1-01", "2024/01/01", "2024-01-01 ", "", "20x4-01-01"})
+        EXPECT_EQ(dayNumber(notADate), noDay) << notADate;
+}
+
+TEST(DatesDayNumbers, ATimeIsOnTheDayThatHoldsIt) {
+    for (std::int64_t t = -3 * day; t <= 3 * day; t += hour)
+        for (const std::int64_t s : {t - 1, t, t + 1}) {
+            const std::int64_t d = dayOfTime(s);
+            EXPECT_TRUE(d * day <= s && s < (d + 1) * day) << s;
+        }
+}
+
 TEST(DatesStepBackMonth, JanuaryGoesToDecemberButNotBelow1900) {
     std::tm date{};
     date.tm_year = 124;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "brimsel/dump_row.h"
+#include "core/dates.h"
 #include "core/format.h"
 #include "core/time_text.h"
 

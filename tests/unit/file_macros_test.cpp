@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "captured_stream.h"
-#include "core/time_text.h"
+#include "core/dates.h"
 #include "time_zone_scope.h"
 
 namespace rv {

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/dates.h"
 #include "core/time_text.h"
 #include "core/wall_clock.h"
 #include "time_zone_scope.h"

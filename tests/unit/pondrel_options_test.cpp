@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "captured_stream.h"
-#include "core/time_text.h"
+#include "core/dates.h"
 #include "pondrel/pondrel_run.h"
 #include "time_zone_scope.h"
 

@@ -57,7 +57,7 @@ TEST(ReportFileWhole, TakesThePlaceOnlyWhenWrittenWhole) {
                       c.existing ? "old report" : "-")
                 << c.what;
             if (c.end == End::close) {
-                EXPECT_EQ(file.close(), 0) << c.what;
+                EXPECT_TRUE(file.close()) << c.what << file.failure();
             } else if (c.end == End::abandon) {
                 file.abandon();
             }
@@ -74,13 +74,13 @@ TEST(ReportFileWhole, DevicesAndLinkedFilesAreWrittenInPlace) {
     ReportFile file;
     ASSERT_TRUE(file.openWhole(dir.file("day.json")));
     std::fputs("new", file.get());
-    EXPECT_EQ(file.close(), 0);
+    EXPECT_TRUE(file.close()) << file.failure();
     EXPECT_EQ(slurp(dir.file("other.json")), "new");  // the link holds
     EXPECT_EQ(filesIn(dir), 2u);
 
     ASSERT_TRUE(file.openWhole("/dev/null"));
     std::fputs("nothing", file.get());
-    EXPECT_EQ(file.close(), 0);
+    EXPECT_TRUE(file.close()) << file.failure();
     struct stat st {};
     ASSERT_EQ(::stat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
