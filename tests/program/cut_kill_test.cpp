@@ -366,9 +366,9 @@ std::vector<std::string> runShare(const Scene& s, const Map& m, const std::vecto
     return bad;
 }
 
-class CutCrashShare : public ::testing::TestWithParam<int> {};
+class CutKillShare : public ::testing::TestWithParam<int> {};
 
-TEST_P(CutCrashShare, KilledOrFailingAtEveryStepLosesDoublesAndChangesNothing) {
+TEST_P(CutKillShare, KilledOrFailingAtEveryStepLosesDoublesAndChangesNothing) {
     const auto started = std::chrono::steady_clock::now();
     Scene s;
     makeScene(s);
@@ -438,14 +438,14 @@ TEST_P(CutCrashShare, KilledOrFailingAtEveryStepLosesDoublesAndChangesNothing) {
         GetParam() + 1, shares, bad.size(), seconds.count());
 }
 
-INSTANTIATE_TEST_SUITE_P(Shares, CutCrashShare, ::testing::Range(0, shares));
+INSTANTIATE_TEST_SUITE_P(Shares, CutKillShare, ::testing::Range(0, shares));
 
 // The instant between the last look at the history's length and its
 // shortening: a mailer opening the history there waits for ravlog's lease
 // and logs its session behind the new end. Without the lease (refused, or
 // a reader keeps the history open) the cut is made as before, says so, and
 // the session goes with the old tail.
-TEST(CutCrash, SessionLoggedRightBeforeTheShorteningWaitsForTheLease) {
+TEST(CutKill, SessionLoggedRightBeforeTheShorteningWaitsForTheLease) {
     Scene s;
     makeScene(s, keptByDefault / 20);
     if (HasFatalFailure()) return;

@@ -47,9 +47,9 @@ struct RealLog {
     const char* day;  // of its sessions, as ravlog's -d takes it
 };
 
-class RealLogPair : public ::testing::TestWithParam<RealLog> {};
+class TextLogLineRealPair : public ::testing::TestWithParam<RealLog> {};
 
-TEST_P(RealLogPair, ReadsAsItsBinaryLogWithTheTrueDirections) {
+TEST_P(TextLogLineRealPair, ReadsAsItsBinaryLogWithTheTrueDirections) {
     ScratchDir dir;
     const std::string stem = GetParam().stem;
     const std::string log = stem + ".log", his = stem + ".his";
@@ -125,7 +125,7 @@ TEST_P(RealLogPair, ReadsAsItsBinaryLogWithTheTrueDirections) {
 // real-loglevel4: a hand run of two to four nodes; peer-overlap: node A of
 // the peer test (tests/interop/binkd_peer_test.cpp), calls made and
 // answered at once (docs/binkd.md tells how each was made).
-INSTANTIATE_TEST_SUITE_P(Binkd, RealLogPair,
+INSTANTIATE_TEST_SUITE_P(Binkd, TextLogLineRealPair,
                          ::testing::Values(RealLog{"real-loglevel4", "9.12.2026"},
                                            RealLog{"peer-overlap", "9.12.2026"}),
                          [](const ::testing::TestParamInfo<RealLog>& info) {
@@ -150,9 +150,9 @@ struct GeneratedCase {
     bool liveRemoved;  // a rotation with nocreate: no live file until binkd writes again
 };
 
-class GeneratedLog : public ::testing::TestWithParam<GeneratedCase> {};
+class TextLogLineGenerated : public ::testing::TestWithParam<GeneratedCase> {};
 
-TEST_P(GeneratedLog, ReportsAsTheSameSessionsInABinaryHistory) {
+TEST_P(TextLogLineGenerated, ReportsAsTheSameSessionsInABinaryHistory) {
     ScratchDir dir;
     const std::string histgen = builtFile("tools/histgen");
     const std::vector<std::string> common = {"--records",   "3000", "--start", "2025-12-01",
@@ -213,7 +213,7 @@ TEST_P(GeneratedLog, ReportsAsTheSameSessionsInABinaryHistory) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rotations, GeneratedLog,
+INSTANTIATE_TEST_SUITE_P(Rotations, TextLogLineGenerated,
                          ::testing::Values(GeneratedCase{"gzip", false},
                                            GeneratedCase{"dateext", false},
                                            GeneratedCase{"gzip", true}),
