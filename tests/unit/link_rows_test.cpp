@@ -52,17 +52,14 @@ TEST(LinkTable, HeaderWithAndWithoutTheProtectedMarker) {
         "╔═════════════════╦═══════════════════════════╦═════════╦═════════════╦═══════╗\n"
         "║                 ║      Sessions / Time      ║  Time   ║   Traffic   ║       ║\n"
         "║     Address     ╠═════════════╦═════════════╣ online  ╠══════╦══════╣  CPS  ║\n";
-    CapturedStream plain, prot;
-    writeLinkTableHeader(plain.get(), false);
-    writeLinkTableHeader(prot.get(), true);
     EXPECT_EQ(
-        plain.text(),
+        linkTableHeader(ravlogLinkTable(), false),
         common +
             "║                 ║   Incoming  ║   Outgoing  ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
             "╠═════════════════╬═══╤═════════╬═══╤═════════╬═════════╬══════╬══════╬═══════╣"
             "\n");
     EXPECT_EQ(
-        prot.text(),
+        linkTableHeader(ravlogLinkTable(), true),
         common +
             "║Prot             ║   Incoming  ║   Outgoing  ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
             "╠│════════════════╬═══╤═════════╬═══╤═════════╬═════════╬══════╬══════╬═══════╣"

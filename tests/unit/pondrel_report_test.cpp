@@ -185,7 +185,7 @@ TEST(PondrelDrawing, FramePiecesOfBothSets) {
               asciiTop + "\n| ############   Links Statistic   ############ |\n" + asciiTop);
     EXPECT_STREQ(a.headingLeft, "| ############  ");
     EXPECT_STREQ(a.headingRight, "  ############ |\n");
-    EXPECT_EQ(a.tableBottom, "+" + repeat("=", 77) + "+\n");
+    EXPECT_EQ(linkTableBottom(pondrelLinkTable(a)), "+" + repeat("=", 77) + "+\n");
     EXPECT_EQ(a.boxTop, "+" + repeat("-", 77) + "+\n");
     EXPECT_EQ(a.boxBottom, a.boxTop);
 }
