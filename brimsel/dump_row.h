@@ -64,6 +64,7 @@ enum class DumpField : std::uint8_t {
 struct DumpColumn {
     std::string_view key;
     DumpField field;
+    std::uint16_t flag = 0;  // the stored flag a yes-or-no field shows
 };
 
 inline constexpr std::array dumpColumns{
@@ -78,10 +79,10 @@ inline constexpr std::array dumpColumns{
     DumpColumn{"duration", DumpField::duration},
     DumpColumn{"received", DumpField::received},
     DumpColumn{"sent", DumpField::sent},
-    DumpColumn{"incoming", DumpField::incoming},
-    DumpColumn{"outgoing", DumpField::outgoing},
-    DumpColumn{"normal", DumpField::normal},
-    DumpColumn{"protected", DumpField::protectedMark},
+    DumpColumn{"incoming", DumpField::incoming, SessionFlags::incoming},
+    DumpColumn{"outgoing", DumpField::outgoing, SessionFlags::outgoing},
+    DumpColumn{"normal", DumpField::normal, SessionFlags::normal},
+    DumpColumn{"protected", DumpField::protectedMark, SessionFlags::protectedSession},
     DumpColumn{"kind", DumpField::kind},
     DumpColumn{"aborted", DumpField::aborted},
 };

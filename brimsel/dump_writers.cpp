@@ -231,16 +231,10 @@ class DataDump : public DumpWriter {
                 out_.putUnsigned(r.sent, 0);
                 return;
             case DumpField::incoming:
-                Form::boolean(out_, r.flags & incoming);
-                return;
             case DumpField::outgoing:
-                Form::boolean(out_, r.flags & outgoing);
-                return;
             case DumpField::normal:
-                Form::boolean(out_, r.flags & normal);
-                return;
             case DumpField::protectedMark:
-                Form::boolean(out_, r.flags & protectedSession);
+                Form::boolean(out_, r.flags & dumpColumns[static_cast<std::size_t>(field)].flag);
                 return;
             case DumpField::kind:
                 if (const SessionKind* kind = eventKind(r.flags)) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/format.h"
 #include "stats/link_rows.h"
 #include "stats/traffic_counters.h"
 
@@ -111,6 +112,41 @@ inline constexpr bool linkColumnsInOrder = [] {
     return true;
 }();
 static_assert(linkColumnsInOrder, "LinkColumn and linkColumns must list the columns alike");
+
+// Hands the value of a column in a row to a sink with string(text),
+// null(), number(figure) and boolean(flag), as JsonWriter has them: the
+// one reading of a cell that the data forms share. addressWidth is the
+// Address cell's width in the program's text table.
+template <class Sink>
+void putLinkCell(Sink& sink, const LinkColumnDef& column, const LinkRow& row,
+                 std::size_t addressWidth) {
+    switch (column.value) {
+        case LinkValue::address:
+            sink.string(trimmedCell(linkAddressCell(row, addressWidth).view()));
+            return;
+        case LinkValue::kind:
+            if (row.kind)
+                sink.string(kindName(*row.kind));
+            else
+                sink.null();
+            return;
+        case LinkValue::count:
+        case LinkValue::seconds:
+        case LinkValue::bytes:
+        case LinkValue::bytesPerSecond:
+            sink.number(row.*column.figure);
+            return;
+        case LinkValue::label:
+            if (row.label.empty())
+                sink.null();
+            else
+                sink.string(trimmedCell(row.label));
+            return;
+        case LinkValue::protection:
+            sink.boolean(row.protectedSessions);
+            return;
+    }
+}
 
 // A figure of a totals box: its key in the JSON totals, its label on the
 // page and how it reads there.

@@ -2,9 +2,21 @@
 
 #include "core/format.h"
 #include "stats/link_columns.h"
-#include "stats/link_rows_json.h"
 
 namespace rv {
+
+namespace {
+
+// JsonWriter's calls for putLinkCell, as CSV fields; null is an empty one.
+struct CsvCells {
+    CsvWriter& csv;
+    void string(std::string_view text) { csv.text(text); }
+    void null() { csv.empty(); }
+    void number(std::uint64_t figure) { csv.number(figure); }
+    void boolean(bool flag) { csv.boolean(flag); }
+};
+
+}  // namespace
 
 void putLinkCsvHeader(CsvWriter& csv) {
     csv.text("section");
@@ -17,32 +29,9 @@ void putLinkRowsCsv(CsvWriter& csv, std::string_view section, const std::vector<
                     std::size_t addressWidth) {
     for (const LinkRow& row : rows) {
         csv.text(section);
-        for (const LinkColumnDef& column : linkColumns) {
-            if (!column.inCsv) continue;
-            switch (column.value) {
-                case LinkValue::address:
-                    csv.text(trimmedCell(linkAddressCell(row, addressWidth).view()));
-                    break;
-                case LinkValue::kind:
-                    if (row.kind)
-                        csv.text(kindName(*row.kind));
-                    else
-                        csv.empty();
-                    break;
-                case LinkValue::count:
-                case LinkValue::seconds:
-                case LinkValue::bytes:
-                case LinkValue::bytesPerSecond:
-                    csv.number(row.*column.figure);
-                    break;
-                case LinkValue::label:
-                    csv.text(trimmedCell(row.label));
-                    break;
-                case LinkValue::protection:
-                    csv.boolean(row.protectedSessions);
-                    break;
-            }
-        }
+        CsvCells cells{csv};
+        for (const LinkColumnDef& column : linkColumns)
+            if (column.inCsv) putLinkCell(cells, column, row, addressWidth);
         csv.endRecord();
         csv.buffer().maybeFlush();
     }

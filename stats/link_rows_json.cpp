@@ -4,10 +4,6 @@
 
 namespace rv {
 
-std::string_view kindName(const SessionKind& kind) {
-    return trimmedCell(kind.displayText);
-}
-
 void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<LinkRow>& rows,
                      std::size_t addressWidth) {
     json.key(key).beginArray(true);
@@ -15,32 +11,7 @@ void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<L
         json.beginObject();
         for (const LinkColumnDef& column : linkColumns) {
             json.key(column.key);
-            switch (column.value) {
-                case LinkValue::address:
-                    json.string(trimmedCell(linkAddressCell(row, addressWidth).view()));
-                    break;
-                case LinkValue::kind:
-                    if (row.kind)
-                        json.string(kindName(*row.kind));
-                    else
-                        json.null();
-                    break;
-                case LinkValue::count:
-                case LinkValue::seconds:
-                case LinkValue::bytes:
-                case LinkValue::bytesPerSecond:
-                    json.number(row.*column.figure);
-                    break;
-                case LinkValue::label:
-                    if (row.label.empty())
-                        json.null();
-                    else
-                        json.string(trimmedCell(row.label));
-                    break;
-                case LinkValue::protection:
-                    json.boolean(row.protectedSessions);
-                    break;
-            }
+            putLinkCell(json, column, row, addressWidth);
         }
         json.endObject();
     }
