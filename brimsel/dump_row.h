@@ -1,6 +1,7 @@
 // One row of brimsel's dump: a history record exactly as the readers see
 // it, with its file, its time as the dump shows it and its flags with the
-// direction of a pair file. The text, JSON Lines and CSV writers render it.
+// direction of a pair file, and its fields in the data forms. The text,
+// JSON Lines and CSV writers render it.
 #pragma once
 
 #include <array>
@@ -35,6 +36,67 @@ struct DumpRow {
     std::uint16_t flags = 0;  // as stored, with the direction of an .IHS/.OHS file
     Aborted aborted = Aborted::no;
 };
+
+// The fields of a row in the data forms, in the order of dumpColumns: the
+// JSON Lines keys and the CSV columns. A new field is its row there, its
+// name here and its value in the data writer (dump_writers.cpp), whose
+// switch over DumpField has no default.
+enum class DumpField : std::uint8_t {
+    file,
+    type,
+    address,
+    zone,
+    net,
+    node,
+    point,
+    start,
+    duration,
+    received,
+    sent,
+    incoming,
+    outgoing,
+    normal,
+    protectedMark,
+    kind,
+    aborted
+};
+
+struct DumpColumn {
+    std::string_view key;
+    DumpField field;
+    std::uint16_t flag = 0;  // the stored flag a yes-or-no field shows
+};
+
+inline constexpr std::array dumpColumns{
+    DumpColumn{"file", DumpField::file},
+    DumpColumn{"type", DumpField::type},
+    DumpColumn{"address", DumpField::address},
+    DumpColumn{"zone", DumpField::zone},
+    DumpColumn{"net", DumpField::net},
+    DumpColumn{"node", DumpField::node},
+    DumpColumn{"point", DumpField::point},
+    DumpColumn{"start", DumpField::start},
+    DumpColumn{"duration", DumpField::duration},
+    DumpColumn{"received", DumpField::received},
+    DumpColumn{"sent", DumpField::sent},
+    DumpColumn{"incoming", DumpField::incoming, SessionFlags::incoming},
+    DumpColumn{"outgoing", DumpField::outgoing, SessionFlags::outgoing},
+    DumpColumn{"normal", DumpField::normal, SessionFlags::normal},
+    DumpColumn{"protected", DumpField::protectedMark, SessionFlags::protectedSession},
+    DumpColumn{"kind", DumpField::kind},
+    DumpColumn{"aborted", DumpField::aborted},
+};
+
+// The fields every row of a file shares, which lead.
+inline constexpr std::size_t fileFields = 2;
+
+// Row i holds DumpField i, the file's fields first.
+inline constexpr bool dumpColumnsInOrder = [] {
+    for (std::size_t i = 0; i < dumpColumns.size(); ++i)
+        if (static_cast<std::size_t>(dumpColumns[i].field) != i) return false;
+    return dumpColumns[0].field == DumpField::file && dumpColumns[1].field == DumpField::type;
+}();
+static_assert(dumpColumnsInOrder, "DumpField and dumpColumns must list the fields alike");
 
 // Fills the row of record r, read from the file with the reader's
 // direction, for a line with the TimeShift in hours and its direction rules.

@@ -1,7 +1,9 @@
 #include "brimsel/dump_writers.h"
 
+#include <array>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "core/csv_writer.h"
 #include "core/format.h"
@@ -105,117 +107,167 @@ class TextDump : public DumpWriter {
     std::size_t flagsAt_ = 0;
 };
 
-// One object per line; the keys that every record of a file shares are
-// made once per file.
-class JsonLinesDump : public DumpWriter {
+// The text before field I of a JSON object, {"key": or ,"key":, made when
+// compiled.
+template <std::size_t I>
+struct JsonKey {
+    static constexpr std::string_view key = dumpColumns[I].key;
+    static constexpr std::array<char, key.size() + 4> text = [] {
+        std::array<char, key.size() + 4> t{};
+        t[0] = I == 0 ? '{' : ',';
+        t[1] = '"';
+        for (std::size_t i = 0; i < key.size(); ++i)
+            t[2 + i] = key[i];
+        t[key.size() + 2] = '"';
+        t[key.size() + 3] = ':';
+        return t;
+    }();
+    static constexpr std::string_view view{text.data(), text.size()};
+};
+
+// The punctuation of the two data forms; the values between are alike.
+struct JsonForm {
+    template <std::size_t I>
+    static void separate(OutBuffer& out) {
+        out.put(JsonKey<I>::view);
+    }
+    template <std::size_t I>
+    static std::string separator() {
+        return std::string(JsonKey<I>::view);
+    }
+    static std::string fileText(std::string_view path) { return jsonString(path); }
+    static void quote(OutBuffer& out) { out.put('"'); }
+    static void null(OutBuffer& out) { out.put("null"); }
+    static void boolean(OutBuffer& out, bool value) { out.put(value ? "true" : "false"); }
+    static void end(OutBuffer& out) { out.put("}\n"); }
+};
+
+struct CsvForm {
+    template <std::size_t I>
+    static void separate(OutBuffer& out) {
+        if constexpr (I > 0) out.put(',');
+    }
+    template <std::size_t I>
+    static std::string separator() {
+        return I == 0 ? "" : ",";
+    }
+    static std::string fileText(std::string_view path) { return csvField(path); }
+    static void quote(OutBuffer&) {}
+    static void null(OutBuffer&) {}
+    static void boolean(OutBuffer& out, bool value) { out.put(value ? '1' : '0'); }
+    static void end(OutBuffer& out) { out.put("\r\n"); }
+};
+
+// JSON Lines, one object per record, or CSV, one header and a row per
+// record, their fields those of dumpColumns in its order. The fields that
+// every record of a file shares are made once per file.
+template <class Form>
+class DataDump : public DumpWriter {
   public:
     using DumpWriter::DumpWriter;
 
     void beginFile(std::string_view path, HistoryType type) override {
-        prefix_ = "{\"file\":" + jsonString(path) + ",\"type\":" + std::to_string(number(type)) +
-                  ",\"address\":\"";
+        prefix_ = Form::template separator<0>() + Form::fileText(path) +
+                  Form::template separator<1>() + std::to_string(number(type));
     }
 
     void row(const DumpRow& r) override {
         out_.put(prefix_);
-        out_.put(trimmedCell(addresses_.view(r.address)));
-        out_.put("\",\"zone\":");
-        out_.putSigned(r.address.zone);
-        out_.put(",\"net\":");
-        out_.putSigned(r.address.net);
-        out_.put(",\"node\":");
-        out_.putSigned(r.address.node);
-        out_.put(",\"point\":");
-        out_.putSigned(r.address.point);
-        std::tm start;
-        if (days_.breakDown(r.start, start)) {
-            out_.put(",\"start\":\"");
-            putIsoTime(out_, start);
-            out_.put("\",\"duration\":");
-        } else {
-            out_.put(",\"start\":null,\"duration\":");
-        }
-        out_.putUnsigned(r.duration, 0);
-        out_.put(",\"received\":");
-        out_.putUnsigned(r.received, 0);
-        out_.put(",\"sent\":");
-        out_.putUnsigned(r.sent, 0);
-        out_.put(r.flags & incoming ? ",\"incoming\":true" : ",\"incoming\":false");
-        out_.put(r.flags & outgoing ? ",\"outgoing\":true" : ",\"outgoing\":false");
-        out_.put(r.flags & normal ? ",\"normal\":true" : ",\"normal\":false");
-        out_.put(r.flags & protectedSession ? ",\"protected\":true" : ",\"protected\":false");
-        if (const SessionKind* kind = eventKind(r.flags)) {
-            out_.put(",\"kind\":\"");
-            out_.put(trimmedCell(kind->displayText));
-            out_.put("\"");
-        } else {
-            out_.put(",\"kind\":null");
-        }
-        out_.put(r.aborted == Aborted::yes  ? ",\"aborted\":true}\n"
-                 : r.aborted == Aborted::no ? ",\"aborted\":false}\n"
-                                            : ",\"aborted\":null}\n");
+        putFields(r, std::make_index_sequence<dumpColumns.size() - fileFields>{});
+        Form::end(out_);
         out_.maybeFlush();
     }
 
     void endFile() override {}
 
   private:
+    template <std::size_t... I>
+    void putFields(const DumpRow& r, std::index_sequence<I...>) {
+        ((Form::template separate<fileFields + I>(out_),
+          putField<dumpColumns[fileFields + I].field>(r)),
+         ...);
+    }
+
+    // The field is known when compiled: each row is a run of puts.
+    template <DumpField field>
+    void putField(const DumpRow& r) {
+        switch (field) {
+            case DumpField::file:
+            case DumpField::type:
+                return;  // in the file's prefix
+            case DumpField::address:
+                Form::quote(out_);
+                out_.put(trimmedCell(addresses_.view(r.address)));
+                Form::quote(out_);
+                return;
+            case DumpField::zone:
+                out_.putSigned(r.address.zone);
+                return;
+            case DumpField::net:
+                out_.putSigned(r.address.net);
+                return;
+            case DumpField::node:
+                out_.putSigned(r.address.node);
+                return;
+            case DumpField::point:
+                out_.putSigned(r.address.point);
+                return;
+            case DumpField::start:
+                if (std::tm start; days_.breakDown(r.start, start)) {
+                    Form::quote(out_);
+                    putIsoTime(out_, start);
+                    Form::quote(out_);
+                } else {
+                    Form::null(out_);
+                }
+                return;
+            case DumpField::duration:
+                out_.putUnsigned(r.duration, 0);
+                return;
+            case DumpField::received:
+                out_.putUnsigned(r.received, 0);
+                return;
+            case DumpField::sent:
+                out_.putUnsigned(r.sent, 0);
+                return;
+            case DumpField::incoming:
+            case DumpField::outgoing:
+            case DumpField::normal:
+            case DumpField::protectedMark:
+                Form::boolean(out_, r.flags & dumpColumns[static_cast<std::size_t>(field)].flag);
+                return;
+            case DumpField::kind:
+                if (const SessionKind* kind = eventKind(r.flags)) {
+                    Form::quote(out_);
+                    out_.put(trimmedCell(kind->displayText));
+                    Form::quote(out_);
+                } else {
+                    Form::null(out_);
+                }
+                return;
+            case DumpField::aborted:
+                if (r.aborted == Aborted::noSession)
+                    Form::null(out_);
+                else
+                    Form::boolean(out_, r.aborted == Aborted::yes);
+                return;
+        }
+    }
+
     std::string prefix_;
     AddressCells addresses_;
     UtcDayCache days_;
 };
 
-class CsvDump : public DumpWriter {
+// The CSV file's header names the columns.
+class CsvDump : public DataDump<CsvForm> {
   public:
-    explicit CsvDump(std::FILE* out) : DumpWriter(out), csv_(out_) {
-        for (const char* name :
-             {"file", "type", "address", "zone", "net", "node", "point", "start", "duration",
-              "received", "sent", "incoming", "outgoing", "normal", "protected", "kind", "aborted"})
-            csv_.text(name);
-        csv_.endRecord();
+    explicit CsvDump(std::FILE* out) : DataDump(out) {
+        CsvWriter csv(out_);
+        for (const DumpColumn& column : dumpColumns)
+            csv.text(column.key);
+        csv.endRecord();
     }
-
-    void beginFile(std::string_view path, HistoryType type) override {
-        prefix_ = csvField(path) + "," + std::to_string(number(type)) + ",";
-    }
-
-    void row(const DumpRow& r) override {
-        out_.put(prefix_);
-        out_.put(trimmedCell(addresses_.view(r.address)));
-        out_.put(',');
-        out_.putSigned(r.address.zone);
-        out_.put(',');
-        out_.putSigned(r.address.net);
-        out_.put(',');
-        out_.putSigned(r.address.node);
-        out_.put(',');
-        out_.putSigned(r.address.point);
-        out_.put(',');
-        if (std::tm start; days_.breakDown(r.start, start)) putIsoTime(out_, start);
-        out_.put(',');
-        out_.putUnsigned(r.duration, 0);
-        out_.put(',');
-        out_.putUnsigned(r.received, 0);
-        out_.put(',');
-        out_.putUnsigned(r.sent, 0);
-        out_.put(r.flags & incoming ? ",1" : ",0");
-        out_.put(r.flags & outgoing ? ",1" : ",0");
-        out_.put(r.flags & normal ? ",1" : ",0");
-        out_.put(r.flags & protectedSession ? ",1," : ",0,");
-        if (const SessionKind* kind = eventKind(r.flags)) out_.put(trimmedCell(kind->displayText));
-        out_.put(r.aborted == Aborted::yes  ? ",1\r\n"
-                 : r.aborted == Aborted::no ? ",0\r\n"
-                                            : ",\r\n");
-        out_.maybeFlush();
-    }
-
-    void endFile() override {}
-
-  private:
-    CsvWriter csv_;
-    std::string prefix_;
-    AddressCells addresses_;
-    UtcDayCache days_;
 };
 
 }  // namespace
@@ -224,7 +276,7 @@ std::unique_ptr<DumpWriter> makeDumpWriter(ReportFormat format, const DrawingSet
                                            std::FILE* out) {
     switch (format) {
         case ReportFormat::json:
-            return std::make_unique<JsonLinesDump>(out);
+            return std::make_unique<DataDump<JsonForm>>(out);
         case ReportFormat::csv:
             return std::make_unique<CsvDump>(out);
         case ReportFormat::text:

@@ -1,7 +1,8 @@
 // The two character sets the reports are drawn in: UTF-8 box drawing (the
 // default) and plain ASCII for terminals and mail that cannot show it.
-// Every frame piece of pondrel's and brimsel's tables and of the title
-// boxes of all three programs comes from one set.
+// Every frame piece of pondrel's totals box, brimsel's table and the title
+// boxes of all three programs comes from one set (the links tables' frames
+// stand beside their rows, stats/link_table_text.h).
 #pragma once
 
 #include <cstddef>
@@ -22,9 +23,7 @@ struct DrawingSet {
     const char* bottomRight;
     const char* headingLeft;
     const char* headingRight;
-    // pondrel's links table and totals box.
-    const char* tableHeader;
-    const char* tableBottom;
+    // pondrel's totals box.
     const char* boxTop;
     const char* boxBottom;
     // brimsel's dump table: its head, and its foot with the flag legend.

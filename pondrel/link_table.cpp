@@ -25,12 +25,12 @@ void putHeading(OutBuffer& out, const DrawingSet& d, const char* title) {
 
 void putTable(OutBuffer& out, const std::vector<LinkRow>& rows, const DrawingSet& d) {
     const LinkTableStyle style = pondrelLinkTable(d);
-    out.put(d.tableHeader);
+    out.put(linkTableHeader(style));
     for (const LinkRow& row : rows) {
         putLinkRow(out, row, style, false);
         out.maybeFlush();
     }
-    out.put(d.tableBottom);
+    out.put(linkTableBottom(style));
     out.put('\n');
 }
 

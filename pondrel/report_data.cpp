@@ -3,8 +3,8 @@
 #include "archive/day_archive.h"
 #include "core/csv_writer.h"
 #include "core/json_writer.h"
+#include "stats/link_rows_csv.h"
 #include "stats/link_rows_json.h"
-#include "stats/link_table_text.h"
 
 namespace rv::pondrel {
 
@@ -12,27 +12,6 @@ namespace {
 
 // The Address cell's width in pondrel's table, which the data repeats.
 constexpr std::size_t addressWidth = 14;
-
-void putCsvRows(CsvWriter& csv, const char* section, const std::vector<LinkRow>& rows) {
-    for (const LinkRow& row : rows) {
-        csv.text(section);
-        csv.text(trimmedCell(linkAddressCell(row, addressWidth).view()));
-        if (row.kind)
-            csv.text(kindName(*row.kind));
-        else
-            csv.empty();
-        csv.number(row.sessionsIn);
-        csv.number(row.timeIn);
-        csv.number(row.sessionsOut);
-        csv.number(row.timeOut);
-        csv.number(row.timeOnline);
-        csv.number(row.received);
-        csv.number(row.sent);
-        csv.number(row.cps);
-        csv.endRecord();
-        csv.buffer().maybeFlush();
-    }
-}
 
 }  // namespace
 
@@ -87,28 +66,10 @@ void writeJsonReport(std::FILE* file, const Report& report) {
 void writeCsvReport(std::FILE* file, const Report& report, bool continued) {
     OutBuffer out(file);
     CsvWriter csv(out);
-    if (!continued) {
-        for (const char* name :
-             {"section", "address", "kind", "sessions_in", "time_in", "sessions_out", "time_out",
-              "time_online", "received", "sent", "cps"})
-            csv.text(name);
-        csv.endRecord();
-    }
-    putCsvRows(csv, "link", report.tables.links);
-    putCsvRows(csv, "group", report.tables.groups);
-    const TrafficCounters& t = report.totals;
-    csv.text("total");
-    csv.empty();
-    csv.empty();
-    csv.number(t.sessionsIn);
-    csv.number(t.timeIn);
-    csv.number(t.sessionsOut);
-    csv.number(t.timeOut);
-    csv.number(t.timeOnline);
-    csv.number(t.bytesReceived);
-    csv.number(t.bytesSent);
-    csv.empty();
-    csv.endRecord();
+    if (!continued) putLinkCsvHeader(csv);
+    putLinkRowsCsv(csv, "link", report.tables.links, addressWidth);
+    putLinkRowsCsv(csv, "group", report.tables.groups, addressWidth);
+    putTotalsCsv(csv, report.totals);
 }
 
 }  // namespace rv::pondrel

@@ -60,17 +60,6 @@ std::string historyFigures(const LinkRow& row, ShowValueMode showValue) {
 
 }  // namespace
 
-void writeLinkTableHeader(std::FILE* out, bool withProtected) {
-    std::fprintf(
-        out,
-        "╔═════════════════╦═══════════════════════════╦═════════╦═════════════╦═══════╗\n"
-        "║                 ║      Sessions / Time      ║  Time   ║   Traffic   ║       ║\n"
-        "║     Address     ╠═════════════╦═════════════╣ online  ╠══════╦══════╣  CPS  ║\n"
-        "║%s             ║   Incoming  ║   Outgoing  ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
-        "╠%s════════════════╬═══╤═════════╬═══╤═════════╬═════════╬══════╬══════╬═══════╣\n",
-        withProtected ? "Prot" : "    ", withProtected ? "│" : "═");
-}
-
 void putHistoryRow(OutBuffer& out, const HistoryItem& item, ShowValueMode showValue) {
     out.put(formatAddress(item.figures.address, 15).view());
     for (char c : item.figures.marks) {

@@ -1,5 +1,5 @@
-// The rows of address entries in ravlog's reports: their line in the
-// links statistic table and their chart row in the sessions history.
+// The rows of address entries in ravlog's sessions history: their chart
+// row (their line in the links statistic is stats/link_table_text.h's).
 #pragma once
 
 #include <cstdio>
@@ -9,9 +9,6 @@
 #include "ravlog/report_model.h"
 
 namespace rv::ravlog {
-
-// The table header; with the "Prot" column marker when a protected session was counted.
-void writeLinkTableHeader(std::FILE* out, bool withProtected);
 
 // Address, chart row in glyphs and the value, received and sent texts.
 void putHistoryRow(OutBuffer& out, const HistoryItem& item, ShowValueMode showValue);

@@ -7,7 +7,6 @@
 #include "core/html_page.h"
 #include "core/time_text.h"
 #include "ravlog/chart_text.h"
-#include "ravlog/run_state.h"
 #include "stats/chart_svg.h"
 #include "stats/link_rows_html.h"
 
@@ -127,10 +126,9 @@ void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis)
     out.maybeFlush();
 }
 
-void putLine(OutBuffer& out, const Run& run, const Report& report, std::size_t i,
-             const ChartAxis& axis) {
-    const Line& line = run.config.lines[i];
-    const LineResult& result = run.lines[i];
+void putLine(OutBuffer& out, const Report& report, std::size_t i, const ChartAxis& axis) {
+    const Line& line = *report.lines[i].line;
+    const LineResult& result = *report.lines[i].result;
     out.put("<section>\n<h2>");
     if (line.hasName) {
         putHtmlText(out, line.name);
@@ -156,16 +154,16 @@ void putLine(OutBuffer& out, const Run& run, const Report& report, std::size_t i
 
 }  // namespace
 
-void writeHtmlReport(std::FILE* file, const Run& run, const Report& report) {
+void writeHtmlReport(std::FILE* file, const Report& report) {
     OutBuffer out(file);
-    const ChartAxis axis{run.layout, run.config.settings.timeWindow.startHour};
+    const ChartAxis axis{report.layout, report.period.window.startHour};
     putHtmlStart(out, "Sessions History");
     out.put("<h1>Sessions History</h1>\n");
     putPeriod(out, report.period);
     putLegend(out, report.charts);
-    for (std::size_t i = 0; i < run.config.lines.size(); ++i)
-        putLine(out, run, report, i, axis);
-    putLinkTablesHtml(out, report.tables, LinkTableHtml{15, run.hasProtectedSessions, &axis});
+    for (std::size_t i = 0; i < report.lines.size(); ++i)
+        putLine(out, report, i, axis);
+    putLinkTablesHtml(out, report.tables, LinkTableHtml{15, report.protectedMarks, &axis});
     putTotalsRowsHtml(out, "All lines", report.totals.all);
     if (report.totals.showsProtection) {
         putTotalsRowsHtml(out, "Protected", report.totals.protectedOnly);

@@ -11,8 +11,6 @@
 
 namespace rv::ravlog {
 
-struct Run;
-
-void writeHtmlReport(std::FILE* file, const Run& run, const Report& report);
+void writeHtmlReport(std::FILE* file, const Report& report);
 
 }  // namespace rv::ravlog

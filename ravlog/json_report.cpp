@@ -4,8 +4,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ravlog/run_state.h"
-
 #include "core/format.h"
 #include "core/json_writer.h"
 #include "stats/link_rows_json.h"
@@ -109,7 +107,7 @@ void JsonReport::endLine() {
     lines_.back().end = std::ftell(spool_);
 }
 
-bool JsonReport::write(std::FILE* file, const Run& run, const Report& report, std::FILE* err) {
+bool JsonReport::write(std::FILE* file, const Report& report, std::FILE* err) {
     out_->flush();
     errno = 0;
     if (std::fflush(spool_) != 0 || std::ferror(spool_)) {
@@ -125,8 +123,8 @@ bool JsonReport::write(std::FILE* file, const Run& run, const Report& report, st
     std::vector<char> block(1 << 16);
     bool copied = true;
     for (const Rows& rows : lines_) {
-        const Line& line = run.config.lines[rows.line];
-        const LineResult& result = run.lines[rows.line];
+        const Line& line = *report.lines[rows.line].line;
+        const LineResult& result = *report.lines[rows.line].result;
         json.beginObject();
         if (line.hasName)
             json.key("name").string(line.name);
@@ -136,7 +134,7 @@ bool JsonReport::write(std::FILE* file, const Run& run, const Report& report, st
         json.key("type").number(number(result.type));
         putLineTotals(json, result.totals);
         json.key("busy").beginObject();
-        putSlotLength(json, *run.layout);
+        putSlotLength(json, *report.layout);
         putSlots(json, "all", result.busy.all);
         putSlots(json, "incoming", result.busy.incoming);
         putSlots(json, "outgoing", result.busy.outgoing);
@@ -172,9 +170,8 @@ bool JsonReport::write(std::FILE* file, const Run& run, const Report& report, st
     json.endObject();
     // The lines the page names as not read, which have no entry in "lines".
     json.key("unread_lines").beginArray(true);
-    for (std::size_t i = 0; i < run.lines.size(); ++i)
-        if (!run.lines[i].opened)
-            putUnreadLineJson(json, run.config.lines[i], run.lines[i].history, run.lines[i].type);
+    for (const ReportLine& l : report.lines)
+        if (!l.result->opened) putUnreadLineJson(json, *l.line, l.result->history, l.result->type);
     json.endArray();
     json.endObject();
     out.put('\n');

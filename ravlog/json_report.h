@@ -14,8 +14,6 @@
 
 namespace rv::ravlog {
 
-struct Run;
-
 class JsonReport {
   public:
     JsonReport();
@@ -31,7 +29,7 @@ class JsonReport {
     void endLine();
     // The whole report into file; false, told on err, when the spool could
     // not be written or read back.
-    bool write(std::FILE* file, const Run& run, const Report& report, std::FILE* err);
+    bool write(std::FILE* file, const Report& report, std::FILE* err);
 
   private:
     struct Rows {

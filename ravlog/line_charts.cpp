@@ -51,7 +51,7 @@ void writeTitle(std::FILE* out, const Line& line, int lineNo, std::string_view k
 
 struct Block {
     std::FILE* out;
-    const Run& run;
+    const Report& report;
     const LineResult& line;
     const ChartRows& r;
     const LineTotals& t;
@@ -66,15 +66,15 @@ struct Block {
     void hourLabels(const char* ending) const {
         const PercentText share = formatPercent(block.time, block.whole);
         const char* value = share.c_str();
-        const unsigned end =
-            writeHourLabels(out, *run.layout, run.config.settings.timeWindow.startHour);
-        std::fprintf(out, "%.*s%2u%s%s\n\n", static_cast<int>(run.layout->labelGap.size()),
-                     run.layout->labelGap.data(), end, ending, value);
+        const ChartLayout& layout = *report.layout;
+        const unsigned end = writeHourLabels(out, layout, report.period.window.startHour);
+        std::fprintf(out, "%.*s%2u%s%s\n\n", static_cast<int>(layout.labelGap.size()),
+                     layout.labelGap.data(), end, ending, value);
     }
     void bottomRuler(const char* right) const {
         std::fprintf(out, "             0%%%.*s  %s\n",
-                     static_cast<int>(run.layout->chartBottomRuler.size()),
-                     run.layout->chartBottomRuler.data(), right);
+                     static_cast<int>(report.layout->chartBottomRuler.size()),
+                     report.layout->chartBottomRuler.data(), right);
     }
 };
 
@@ -226,17 +226,13 @@ void writeBlock(const Block& b) {
 
 }  // namespace
 
-void writeLineCharts(std::FILE* out, const Run& run, const std::vector<ChartBlock>& blocks) {
-    for (const ChartBlock& block : blocks) {
-        const LineResult& result = run.lines[block.line];
-        writeTitle(out, run.config.lines[block.line], block.number, chartKindName(block.kind));
-        const ChartRows rows = renderChart(block.values, *run.layout);
-        writeBlock(Block{out, run, result, rows, result.totals, block});
+void writeLineCharts(std::FILE* out, const Report& report) {
+    for (const ChartBlock& block : report.charts) {
+        const ReportLine& line = report.lines[block.line];
+        writeTitle(out, *line.line, block.number, chartKindName(block.kind));
+        const ChartRows rows = renderChart(block.values, *report.layout);
+        writeBlock(Block{out, report, *line.result, rows, line.result->totals, block});
     }
-}
-
-void writeLineCharts(std::FILE* out, const Run& run) {
-    writeLineCharts(out, run, chartBlocks(run));
 }
 
 }  // namespace rv::ravlog

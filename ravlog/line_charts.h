@@ -6,14 +6,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "ravlog/chart_blocks.h"
-#include "ravlog/run_state.h"
+#include "ravlog/report_model.h"
 
 namespace rv::ravlog {
 
-void writeLineCharts(std::FILE* out, const Run& run, const std::vector<ChartBlock>& blocks);
-
-// The same with the run's blocks.
-void writeLineCharts(std::FILE* out, const Run& run);
+// The report's blocks, report.charts.
+void writeLineCharts(std::FILE* out, const Report& report);
 
 }  // namespace rv::ravlog

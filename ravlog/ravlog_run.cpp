@@ -180,15 +180,15 @@ Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener
         if (Stop stop = startReport(*file)) return stop;
     }
     const Report report = makeReport(run);
-    writeLinkAndHistoryReports(run, report);
+    writeLinkAndHistoryReports(run.linksFile.get(), run.historyFile.get(), report);
     bool htmlWritten = true;
     if (run.htmlFile) {
-        writeHtmlReport(run.htmlFile.get(), run, report);
+        writeHtmlReport(run.htmlFile.get(), report);
         htmlWritten = closeReport(run.htmlFile, run.err);
     }
     bool jsonWritten = true;
     if (run.json) {
-        jsonWritten = run.json->write(run.jsonFile.get(), run, report, run.err);
+        jsonWritten = run.json->write(run.jsonFile.get(), report, run.err);
         if (jsonWritten)
             jsonWritten = closeReport(run.jsonFile, run.err);
         else

@@ -58,6 +58,14 @@ Report makeReport(const Run& run) {
     const Settings& s = run.config.settings;
     Report report;
     report.period = periodView(run);
+    report.layout = run.layout;
+    report.showValue = s.showValue;
+    report.middLine = s.middLine;
+    report.protectedMarks = run.hasProtectedSessions;
+    report.openedLines = run.openedLines;
+    report.lines.reserve(run.lines.size());
+    for (std::size_t i = 0; i < run.lines.size(); ++i)
+        report.lines.push_back({&run.config.lines[i], &run.lines[i]});
     report.tables = linkTables(*run.book, s.keepAll, s.group, s.brakeSesStatMask);
     report.linkHistory = run.printable.links > 0;
     bool linkSeen = false;

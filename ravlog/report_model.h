@@ -1,9 +1,9 @@
 // What ravlog reports, as plain values: the rows of the lines' sessions
 // tables (made one at a time while the histories are read, so that no
-// history is held in memory), and, once every line is read, the links
-// and group rows, the link histories and the totals box. The lines'
-// figures and busy arrays are the run's LineResults. The text writers
-// and the JSON writer render the same values.
+// history is held in memory), and, once every line is read, the report:
+// the lines with what each gathered, the links and group rows, the link
+// histories, the busy charts, the totals box and the settings that shape
+// them. The text, JSON and HTML writers render it and read nothing else.
 #pragma once
 
 #include <cstdint>
@@ -11,16 +11,28 @@
 #include <string>
 #include <vector>
 
+#include "core/config_model.h"
+#include "core/history_type.h"
 #include "core/session_record.h"
 #include "ravlog/chart_blocks.h"
 #include "ravlog/report_period.h"
 #include "stats/address_book.h"
+#include "stats/chart_layout.h"
 #include "stats/line_stats.h"
 #include "stats/link_rows.h"
 
 namespace rv::ravlog {
 
 struct Run;
+
+// What a line gathered while its history was read.
+struct LineResult {
+    std::string history;  // the line's history file as configured (a pair's first file)
+    bool opened = false;
+    HistoryType type = HistoryType::none;
+    LineTotals totals;
+    BusyHistogram busy;
+};
 
 enum class SessionDirection : std::uint8_t { none, in, out };
 
@@ -64,8 +76,21 @@ struct TotalsBox {
     TrafficCounters unprotected;
 };
 
+// A configured line, read or not, and what it gathered: views of the
+// run's, valid while it lives.
+struct ReportLine {
+    const Line* line;
+    const LineResult* result;
+};
+
 struct Report {
     PeriodView period;
+    const ChartLayout* layout = nullptr;  // the charts' geometry over the window
+    ShowValueMode showValue = ShowValueMode::ses;
+    MiddLineMode middLine = MiddLineMode::no;
+    bool protectedMarks = false;      // a protected session was counted: the links' P column
+    int openedLines = 0;              // lines whose history was read
+    std::vector<ReportLine> lines;    // every configured line, in order
     LinkTables tables;                // the links statistic's rows
     bool linkHistory = false;         // some link is printable: the link history is drawn
     std::vector<HistoryItem> links;   // its rows, with the marks of groups between them

@@ -18,8 +18,6 @@ namespace rv::ravlog {
 
 namespace {
 
-constexpr const char* tableBottom =
-    "╚═════════════════╩═══╧═════════╩═══╧═════════╩═════════╩══════╩══════╩═══════╝";
 constexpr const char* blank15 = "               ";
 
 void putMiddleLine(OutBuffer& out, const ChartLayout& layout) {
@@ -32,18 +30,24 @@ void putLabel(OutBuffer& out, const HistoryItem& item) {
     out.put(label.empty() ? std::string_view(blank15) : label);
 }
 
-void writeHeadings(const Run& run, const Report& report) {
+// The two files the writers fill.
+struct Files {
+    std::FILE* links;
+    std::FILE* history;
+};
+
+void writeHeadings(const Files& files, const Report& report) {
     const DrawingSet& d = drawingSet(false);
-    std::FILE* links = run.linksFile.get();
-    std::FILE* history = run.historyFile.get();
+    std::FILE* links = files.links;
+    std::FILE* history = files.history;
     std::fprintf(links, "\n%s\n\n               ", titleBox(d, 15, " Links Statistic ").c_str());
     writePeriodHeader(links, report.period);
-    writeLinkTableHeader(links, run.hasProtectedSessions);
-    const std::string title = run.openedLines > 1
-                                  ? format("Summary Sessions History for %d lines", run.openedLines)
-                                  : std::string("Sessions  History");
+    std::fputs(linkTableHeader(ravlogLinkTable(), report.protectedMarks).c_str(), links);
+    const int lines = report.openedLines;
+    const std::string title = lines > 1 ? format("Summary Sessions History for %d lines", lines)
+                                        : std::string("Sessions  History");
     std::fprintf(history, "\n%s\n\n               ",
-                 titleBox(d, run.openedLines > 1 ? 6 : 15, title).c_str());
+                 titleBox(d, lines > 1 ? 6 : 15, title).c_str());
     writePeriodHeader(history, report.period);
 }
 
@@ -56,11 +60,10 @@ void writeTableRows(std::FILE* file, const std::vector<LinkRow>& rows, bool asGr
     }
 }
 
-void writeLinkHistory(const Run& run, const Report& report) {
-    const Settings& s = run.config.settings;
-    std::FILE* history = run.historyFile.get();
-    const unsigned startHour = s.timeWindow.startHour;
-    writeHistoryHeader(history, *run.layout, startHour, s.showValue);
+void writeLinkHistory(std::FILE* history, const Report& report) {
+    const ChartLayout& layout = *report.layout;
+    const unsigned startHour = report.period.window.startHour;
+    writeHistoryHeader(history, layout, startHour, report.showValue);
     {
         OutBuffer out(history);
         std::size_t rowsLeft = 0;
@@ -68,51 +71,52 @@ void writeLinkHistory(const Run& run, const Report& report) {
             rowsLeft += item.groupMark ? 0 : 1;
         for (const HistoryItem& item : report.links) {
             if (item.groupMark) {
-                if (s.middLine == MiddLineMode::group) {
+                if (report.middLine == MiddLineMode::group) {
                     out.put(blank15);
-                    putMiddleLine(out, *run.layout);
+                    putMiddleLine(out, layout);
                 }
                 continue;
             }
             --rowsLeft;
-            putHistoryRow(out, item, s.showValue);
-            if (s.middLine == MiddLineMode::yes) {
+            putHistoryRow(out, item, report.showValue);
+            if (report.middLine == MiddLineMode::yes) {
                 putLabel(out, item);
-                if (rowsLeft > 0) putMiddleLine(out, *run.layout);
+                if (rowsLeft > 0) putMiddleLine(out, layout);
             }
             out.maybeFlush();
         }
-        if (s.middLine != MiddLineMode::yes) out.put(blank15);
+        if (report.middLine != MiddLineMode::yes) out.put(blank15);
     }
-    writeHistoryFooter(history, *run.layout, startHour);
+    writeHistoryFooter(history, layout, startHour);
 }
 
-void writeGroupSection(const Run& run, const Report& report) {
-    const Settings& s = run.config.settings;
-    std::FILE* links = run.linksFile.get();
-    std::FILE* history = run.historyFile.get();
-    const unsigned startHour = s.timeWindow.startHour;
-    std::fprintf(links, "%s\n\n%s\n\n", tableBottom,
+void writeGroupSection(const Files& files, const Report& report) {
+    std::FILE* links = files.links;
+    std::FILE* history = files.history;
+    const ChartLayout& layout = *report.layout;
+    const unsigned startHour = report.period.window.startHour;
+    const LinkTableStyle style = ravlogLinkTable();
+    std::fprintf(links, "%s\n%s\n\n", linkTableBottom(style),
                  titleBox(drawingSet(false), 15, " Group Statistic ").c_str());
-    writeLinkTableHeader(links, false);
+    std::fputs(linkTableHeader(style).c_str(), links);
     writeTableRows(links, report.tables.groups, true);
     std::fputs("                                 Groups History\n\n", history);
-    writeHistoryHeader(history, *run.layout, startHour, s.showValue);
+    writeHistoryHeader(history, layout, startHour, report.showValue);
     {
         OutBuffer out(history);
         std::size_t rowsLeft = report.groups.size();
         for (const HistoryItem& item : report.groups) {
             --rowsLeft;
-            putHistoryRow(out, item, s.showValue);
-            if (s.middLine != MiddLineMode::no) {
+            putHistoryRow(out, item, report.showValue);
+            if (report.middLine != MiddLineMode::no) {
                 putLabel(out, item);
-                if (rowsLeft > 0) putMiddleLine(out, *run.layout);
+                if (rowsLeft > 0) putMiddleLine(out, layout);
             }
             out.maybeFlush();
         }
-        if (s.middLine == MiddLineMode::no) out.put(blank15);
+        if (report.middLine == MiddLineMode::no) out.put(blank15);
     }
-    writeHistoryFooter(history, *run.layout, startHour);
+    writeHistoryFooter(history, layout, startHour);
 }
 
 void writeTotalsRows(std::FILE* out, const char* const labels[3], const TrafficCounters& t) {
@@ -157,16 +161,18 @@ void writeTotalsBox(std::FILE* out, const TotalsBox& box, const std::string& cre
 
 }  // namespace
 
-void writeLinkAndHistoryReports(Run& run, const Report& report) {
-    writeHeadings(run, report);
-    writeTableRows(run.linksFile.get(), report.tables.links, false);
-    if (report.linkHistory) writeLinkHistory(run, report);
-    if (report.tables.groupTable) writeGroupSection(run, report);
-    writeLineCharts(run.historyFile.get(), run, report.charts);
+void writeLinkAndHistoryReports(std::FILE* links, std::FILE* history, const Report& report) {
+    const Files files{links, history};
+    writeHeadings(files, report);
+    writeTableRows(links, report.tables.links, false);
+    if (report.linkHistory) writeLinkHistory(history, report);
+    if (report.tables.groupTable) writeGroupSection(files, report);
+    writeLineCharts(history, report);
     const std::string createdAt = creationTimeText(std::time(nullptr));
-    writeTotalsBox(run.historyFile.get(), report.totals, createdAt);
-    std::fprintf(run.linksFile.get(), "%s\n\nLinks Statistic created at %s\n%.*s\n", tableBottom,
-                 createdAt.c_str(), static_cast<int>(creditLine.size()), creditLine.data());
+    writeTotalsBox(history, report.totals, createdAt);
+    std::fprintf(links, "%s\nLinks Statistic created at %s\n%.*s\n",
+                 linkTableBottom(ravlogLinkTable()), createdAt.c_str(),
+                 static_cast<int>(creditLine.size()), creditLine.data());
 }
 
 }  // namespace rv::ravlog

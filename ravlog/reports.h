@@ -2,11 +2,12 @@
 // lines are read and the address entries are settled.
 #pragma once
 
+#include <cstdio>
+
 #include "ravlog/report_model.h"
-#include "ravlog/run_state.h"
 
 namespace rv::ravlog {
 
-void writeLinkAndHistoryReports(Run& run, const Report& report);
+void writeLinkAndHistoryReports(std::FILE* links, std::FILE* history, const Report& report);
 
 }  // namespace rv::ravlog

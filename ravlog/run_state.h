@@ -22,15 +22,6 @@
 
 namespace rv::ravlog {
 
-// What a line gathered while its history was read.
-struct LineResult {
-    std::string history;  // the line's history file as configured (a pair's first file)
-    bool opened = false;
-    HistoryType type = HistoryType::none;
-    LineTotals totals;
-    BusyHistogram busy;
-};
-
 struct Run {
     explicit Run(std::time_t now, std::FILE* out = stdout, std::FILE* err = stderr)
         : clock(makeRunClock(now)), out(out), err(err) {}

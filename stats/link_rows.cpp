@@ -21,6 +21,10 @@ LinkRow linkRow(const AddrEntry& e) {
     return row;
 }
 
+std::string_view kindName(const SessionKind& kind) {
+    return trimmedCell(kind.displayText);
+}
+
 bool hasLinkTableRow(const AddrEntry& e, bool keepAll, std::uint16_t brakeSesStatMask) {
     if (e.has(AddrFlags::group) || !isPrintable(e, keepAll)) return false;
     const std::uint16_t kinds = e.flags & AddrFlags::kindMask;

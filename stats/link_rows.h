@@ -38,6 +38,9 @@ struct LinkRow {
 
 LinkRow linkRow(const AddrEntry& entry);
 
+// The kind entry's name ("Answer", "BBS", ...) as its data rows show it.
+std::string_view kindName(const SessionKind& kind);
+
 // A printable entry that is no group; a kind entry only when its kind is
 // one BrakeSesStat lists.
 bool hasLinkTableRow(const AddrEntry& entry, bool keepAll, std::uint16_t brakeSesStatMask);

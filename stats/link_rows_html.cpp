@@ -3,20 +3,75 @@
 #include <algorithm>
 
 #include "core/html_page.h"
+#include "stats/link_columns.h"
 
 namespace rv {
 
 namespace {
 
-// A direction's sessions and time; "-" and "-:--:--" without sessions,
-// as the text table shows them.
-void putSessionCells(OutBuffer& out, std::uint64_t sessions, std::uint64_t seconds) {
-    if (sessions == 0) {
-        out.put("<td>-</td><td>-:--:--</td>");
-        return;
+void putFigureCell(OutBuffer& out, LinkValue value, std::uint64_t figure) {
+    switch (value) {
+        case LinkValue::count:
+            putCountCell(out, figure);
+            return;
+        case LinkValue::seconds:
+            putDurationCell(out, figure);
+            return;
+        case LinkValue::bytes:
+            putTrafficCell(out, figure, "bytes");
+            return;
+        case LinkValue::bytesPerSecond:
+            putTrafficCell(out, figure, "bytes per second");
+            return;
+        case LinkValue::address:
+        case LinkValue::kind:
+        case LinkValue::label:
+        case LinkValue::protection:
+            break;
     }
-    putCountCell(out, sessions);
-    putDurationCell(out, seconds);
+}
+
+// A figure's cell; "-" and "-:--:--" for a direction without sessions,
+// as the text table shows them.
+void putFigureCell(OutBuffer& out, const LinkColumnDef& column, const LinkRow& row) {
+    if (column.dashWithout && row.*column.dashWithout == 0)
+        out.put(column.value == LinkValue::seconds ? "<td>-:--:--</td>" : "<td>-</td>");
+    else
+        putFigureCell(out, column.value, row.*column.figure);
+}
+
+// The figures' headings of the first row: a shared one over its columns,
+// one of its own over both rows.
+void putGroupHeadings(OutBuffer& out) {
+    for (std::size_t i = 0; i < linkColumns.size(); ++i) {
+        const LinkColumnDef& column = linkColumns[i];
+        if (!isFigure(column.value)) continue;
+        if (column.group.empty()) {
+            out.put("<th rowspan=\"2\">");
+            out.put(column.heading);
+            out.put("</th>");
+            continue;
+        }
+        if (i > 0 && linkColumns[i - 1].group == column.group) continue;
+        std::size_t span = 1;
+        while (i + span < linkColumns.size() && linkColumns[i + span].group == column.group)
+            ++span;
+        out.put("<th colspan=\"");
+        out.putUnsigned(span, 0);
+        out.put("\">");
+        out.put(column.group);
+        out.put("</th>");
+    }
+}
+
+// The second row: the headings under a shared one.
+void putSharedHeadings(OutBuffer& out) {
+    for (const LinkColumnDef& column : linkColumns) {
+        if (!isFigure(column.value) || column.group.empty()) continue;
+        out.put("<th>");
+        out.put(column.heading);
+        out.put("</th>");
+    }
 }
 
 void putHourHeading(OutBuffer& out, const ChartAxis& axis) {
@@ -40,19 +95,16 @@ void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const Li
     if (prot) out.put("<th rowspan=\"2\" class=\"a\" title=\"protected sessions\">P</th>");
     out.put("<th rowspan=\"2\" class=\"a\">Address</th>");
     if (labels) out.put("<th rowspan=\"2\" class=\"a\">Label</th>");
-    out.put(
-        "<th colspan=\"2\">Incoming</th>"
-        "<th colspan=\"2\">Outgoing</th><th rowspan=\"2\">Time online</th>"
-        "<th colspan=\"2\">Traffic</th><th rowspan=\"2\">CPS</th>");
+    putGroupHeadings(out);
     if (form.axis) putHourHeading(out, *form.axis);
     if (form.lastCell) {
         out.put("<th rowspan=\"2\" class=\"a\">");
         out.put(form.lastHeading);
         out.put("</th>");
     }
-    out.put(
-        "</tr>\n<tr><th>Ses</th><th>Time</th><th>Ses</th><th>Time</th><th>Rcvd</th>"
-        "<th>Sent</th></tr>\n");
+    out.put("</tr>\n<tr>");
+    putSharedHeadings(out);
+    out.put("</tr>\n");
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const LinkRow& row = rows[i];
         out.put("<tr>");
@@ -65,12 +117,8 @@ void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const Li
             putHtmlText(out, trimmedCell(row.label));
             out.put("</td>");
         }
-        putSessionCells(out, row.sessionsIn, row.timeIn);
-        putSessionCells(out, row.sessionsOut, row.timeOut);
-        putDurationCell(out, row.timeOnline);
-        putTrafficCell(out, row.received, "bytes");
-        putTrafficCell(out, row.sent, "bytes");
-        putTrafficCell(out, row.cps, "bytes per second");
+        for (const LinkColumnDef& column : linkColumns)
+            if (isFigure(column.value)) putFigureCell(out, column, row);
         if (form.axis) {
             out.put("<td class=\"v\">");
             putTimelineSvg(out, *form.axis, row.marks);
@@ -92,31 +140,17 @@ void endTotalsHtml(OutBuffer& out) {
 }
 
 void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const TrafficCounters& t) {
-    struct Row {
-        std::string_view traffic, sessions, time;
-        std::uint64_t bytes, count, seconds;
-    };
-    const Row rows[] = {
-        {"Received", "Sessions in", "Time in", t.bytesReceived, t.sessionsIn, t.timeIn},
-        {"Sent", "Sessions out", "Time out", t.bytesSent, t.sessionsOut, t.timeOut},
-        {"Traffic", "Sessions", "Time online", traffic(t), t.sessions, t.timeOnline},
-    };
     out.put("<tr><th colspan=\"6\" class=\"a\">");
     putHtmlText(out, heading);
     out.put("</th></tr>\n");
-    for (const Row& row : rows) {
-        out.put("<tr><td class=\"a\">");
-        out.put(row.traffic);
-        out.put("</td>");
-        putTrafficCell(out, row.bytes, "bytes");
-        out.put("<td class=\"a\">");
-        out.put(row.sessions);
-        out.put("</td>");
-        putCountCell(out, row.count);
-        out.put("<td class=\"a\">");
-        out.put(row.time);
-        out.put("</td>");
-        putDurationCell(out, row.seconds);
+    for (const auto& row : totalsFigures) {
+        out.put("<tr>");
+        for (const TotalsFigure& figure : row) {
+            out.put("<td class=\"a\">");
+            out.put(figure.label);
+            out.put("</td>");
+            putFigureCell(out, figure.value, figure.of(t));
+        }
         out.put("</tr>\n");
     }
 }

@@ -1,36 +1,18 @@
 #include "stats/link_rows_json.h"
 
-namespace rv {
+#include "stats/link_columns.h"
 
-std::string_view kindName(const SessionKind& kind) {
-    return trimmedCell(kind.displayText);
-}
+namespace rv {
 
 void putLinkRowsJson(JsonWriter& json, std::string_view key, const std::vector<LinkRow>& rows,
                      std::size_t addressWidth) {
     json.key(key).beginArray(true);
     for (const LinkRow& row : rows) {
         json.beginObject();
-        json.key("address").string(trimmedCell(linkAddressCell(row, addressWidth).view()));
-        if (row.kind)
-            json.key("kind").string(kindName(*row.kind));
-        else
-            json.key("kind").null();
-        json.key("sessions_in").number(row.sessionsIn);
-        json.key("time_in").number(row.timeIn);
-        json.key("sessions_out").number(row.sessionsOut);
-        json.key("time_out").number(row.timeOut);
-        json.key("time_online").number(row.timeOnline);
-        json.key("received").number(row.received);
-        json.key("sent").number(row.sent);
-        json.key("cps").number(row.cps);
-        // What the page shows beside the figures, after them so that
-        // readers of the older keys keep their order.
-        if (row.label.empty())
-            json.key("label").null();
-        else
-            json.key("label").string(trimmedCell(row.label));
-        json.key("protected").boolean(row.protectedSessions);
+        for (const LinkColumnDef& column : linkColumns) {
+            json.key(column.key);
+            putLinkCell(json, column, row, addressWidth);
+        }
         json.endObject();
     }
     json.endArray();
@@ -43,15 +25,9 @@ void putTotalsJson(JsonWriter& json, std::string_view key, const TrafficCounters
 }
 
 void putTotalsFields(JsonWriter& json, const TrafficCounters& t) {
-    json.key("received").number(t.bytesReceived);
-    json.key("sent").number(t.bytesSent);
-    json.key("traffic").number(traffic(t));
-    json.key("sessions_in").number(t.sessionsIn);
-    json.key("sessions_out").number(t.sessionsOut);
-    json.key("sessions").number(t.sessions);
-    json.key("time_in").number(t.timeIn);
-    json.key("time_out").number(t.timeOut);
-    json.key("time_online").number(t.timeOnline);
+    for (std::size_t figure = 0; figure < totalsFigures.front().size(); ++figure)
+        for (const auto& row : totalsFigures)
+            json.key(row[figure].key).number(row[figure].of(t));
 }
 
 void putLineNameFields(JsonWriter& json, const Line& line, std::string_view history) {

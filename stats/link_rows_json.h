@@ -12,9 +12,6 @@
 
 namespace rv {
 
-// The kind entry's name ("Answer", "BBS", ...) as its rows show it.
-std::string_view kindName(const SessionKind& kind);
-
 // key: [rows...], each row an object; addressWidth is the Address cell's
 // width in the program's text table. A row ends with its label (null
 // without one) and whether a protected session was counted for it.

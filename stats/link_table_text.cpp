@@ -6,6 +6,34 @@ namespace rv {
 
 namespace {
 
+// ravlog's table, in UTF-8 only, and pondrel's in either set.
+constexpr LinkTableFrame ravlogFrame{
+    "╔═════════════════╦═══════════════════════════╦═════════╦═════════════╦═══════╗\n"
+    "║                 ║      Sessions / Time      ║  Time   ║   Traffic   ║       ║\n"
+    "║     Address     ╠═════════════╦═════════════╣ online  ╠══════╦══════╣  CPS  ║\n"
+    "║%s             ║   Incoming  ║   Outgoing  ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
+    "╠%s════════════════╬═══╤═════════╬═══╤═════════╬═════════╬══════╬══════╬═══════╣\n",
+    "╚═════════════════╩═══╧═════════╩═══╧═════════╩═════════╩══════╩══════╩═══════╝\n",
+};
+
+constexpr LinkTableFrame pondrelUtf8Frame{
+    "╔═══════════════╦═════════════════════════════╦═════════╦═════════════╦═══════╗\n"
+    "║               ║       Sessions / Time       ║  Time   ║   Traffic   ║       ║\n"
+    "║    Address    ╠══════════════╦══════════════╣ online  ╠══════╦══════╣  CPS  ║\n"
+    "║               ║   Incoming   ║   Outgoing   ║ In+Out  ║ Rcvd ║ Sent ║       ║\n"
+    "╠═══════════════╬════╤═════════╬════╤═════════╬═════════╬══════╬══════╬═══════╣\n",
+    "╚═══════════════╩════╧═════════╩════╧═════════╩═════════╩══════╩══════╩═══════╝\n",
+};
+
+constexpr LinkTableFrame pondrelAsciiFrame{
+    "+=============================================================================+\n"
+    "|               |       Sessions / Time       |  Time   |   Traffic   |       |\n"
+    "|    Address    |=============================| online  |=============|  CPS  |\n"
+    "|               |   Incoming   |   Outgoing   | In+Out  | Rcvd | Sent |       |\n"
+    "|===============+==============+==============+=========+======+======+=======|\n",
+    "+=============================================================================+\n",
+};
+
 // Hours right-aligned in width columns, then ":MM:SS".
 void putDuration(OutBuffer& out, const Duration& t, int width) {
     out.putUnsigned(t.hours, width);
@@ -98,11 +126,21 @@ void putSessionCell(OutBuffer& out, std::uint64_t count, std::uint64_t seconds,
 }  // namespace
 
 LinkTableStyle ravlogLinkTable() {
-    return {&drawingSet(false), 15, 3, true};
+    return {&drawingSet(false), &ravlogFrame, 15, 3, true};
 }
 
 LinkTableStyle pondrelLinkTable(const DrawingSet& set) {
-    return {&set, 14, 4, false};
+    const bool ascii = &set == &drawingSet(true);
+    return {&set, ascii ? &pondrelAsciiFrame : &pondrelUtf8Frame, 14, 4, false};
+}
+
+std::string linkTableHeader(const LinkTableStyle& style, bool withProtected) {
+    if (!style.ravlogForm) return style.frame->header;
+    return format(style.frame->header, withProtected ? "Prot" : "    ", withProtected ? "│" : "═");
+}
+
+const char* linkTableBottom(const LinkTableStyle& style) {
+    return style.frame->bottom;
 }
 
 void putLinkRow(OutBuffer& out, const LinkRow& row, const LinkTableStyle& style, bool asGroup) {

@@ -160,7 +160,8 @@ class LineCharts : public ::testing::Test {
     }
     std::string charts() {
         CapturedStream out;
-        writeLineCharts(out.get(), run);
+        run.book = std::make_unique<AddressBook>(run.config.addresses, run.layout);
+        writeLineCharts(out.get(), makeReport(run));
         return out.text();
     }
 
