@@ -55,8 +55,10 @@ TEST(BannerOption, LeavesOutTheBannerAndNothingElse) {
         std::vector<std::string> quiet = c.args;
         quiet.insert(quiet.begin() + static_cast<std::ptrdiff_t>(quiet.size() / 2), "-q");
         const std::string trace = c.program + " " + ::testing::PrintToString(quiet);
-        const ProgramResult full = runProgram(builtProgram(c.program), c.args, dir.path(), ChildSetup{});
-        const ProgramResult left = runProgram(builtProgram(c.program), quiet, dir.path(), ChildSetup{});
+        const ProgramResult full =
+            runProgram(builtProgram(c.program), c.args, dir.path(), ChildSetup{});
+        const ProgramResult left =
+            runProgram(builtProgram(c.program), quiet, dir.path(), ChildSetup{});
         EXPECT_EQ(full.status, c.status) << trace;
         EXPECT_EQ(left.status, full.status) << trace;
         const std::string& withBanner = c.bannerOnError ? full.err : full.out;

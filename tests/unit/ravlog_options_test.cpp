@@ -84,8 +84,8 @@ TEST(RavlogOptions, UnknownOptionsAndBadValues) {
         EXPECT_EQ(p.stop->message, unknown(arg)) << arg;
     }
     // Arguments before the bad one have been taken; the first bad one ends the reading.
-    const Parsed p = parse({"-g+", "-q", "-z"});
-    EXPECT_EQ(p.stop->message, unknown("-q"));
+    const Parsed p = parse({"-g+", "-y", "-z"});
+    EXPECT_EQ(p.stop->message, unknown("-y"));
 }
 
 TEST(RavlogOptions, ConfigPath) {
