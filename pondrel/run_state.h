@@ -14,8 +14,8 @@
 #include "core/config_model.h"
 #include "core/file_directory.h"
 #include "core/local_clock.h"
+#include "pondrel/options.h"
 #include "pondrel/period_days.h"
-#include "pondrel/pondrel_options.h"
 #include "stats/address_book.h"
 #include "stats/traffic_counters.h"
 

@@ -9,7 +9,7 @@
 
 namespace rv::ravlog {
 
-const char* const ravlogUsage =
+const char* const usageText =
     "Usage:  ravlog [<options>...]\n"
     "\n"
     "options:\n"
@@ -47,7 +47,7 @@ const char* const ravlogUsage =
     "\t-q                      Leave out the banner\n"
     "\t-?, --help              This help\n";
 
-void writeRavlogBanner(std::FILE* out) {
+void writeBanner(std::FILE* out) {
     rv::writeBanner(out, "Ravlog", "History Utility for T-Mail, BinkD, Argus, Brake, Bink/+,");
 }
 
@@ -74,14 +74,14 @@ Stop readWholeReportName(std::string_view arg, std::string_view refusal, std::st
 
 }  // namespace
 
-Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration& config,
-                        Options& options, const RunClock& clock, std::FILE* warnings) {
+Stop parseOptions(const std::vector<std::string_view>& args, Configuration& config,
+                  Options& options, const RunClock& clock, std::FILE* warnings) {
     Settings& s = config.settings;
     FixedByOptions& fixed = options.fixed;
     for (std::string_view arg : args) {
         if (!isOptionArgument(arg)) return unknownOption(arg);
         Stop stop;
-        if (parseSharedOption(arg, config, ravlogUsage, stop)) {
+        if (parseSharedOption(arg, config, usageText, stop)) {
             if (stop) return stop;
             continue;
         }

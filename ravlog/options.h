@@ -22,12 +22,12 @@ struct Options {
     SwitchOption protectSummary = SwitchOption::notGiven;
 };
 
-extern const char* const ravlogUsage;
-void writeRavlogBanner(std::FILE* out);
+extern const char* const usageText;
+void writeBanner(std::FILE* out);
 
 // Reads the arguments in order into config (settings and -h lines) and options.
-Stop parseRavlogOptions(const std::vector<std::string_view>& args, Configuration& config,
-                        Options& options, const RunClock& clock, std::FILE* warnings);
+Stop parseOptions(const std::vector<std::string_view>& args, Configuration& config,
+                  Options& options, const RunClock& clock, std::FILE* warnings);
 
 // After the configuration file: -g, -k, -n, -p take effect, the bare
 // forms inverting what the file gave.

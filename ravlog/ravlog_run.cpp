@@ -114,8 +114,7 @@ Stop readConfiguration(Run& run, SourceOpener& opener) {
 Stop runRavlog(Run& run, const std::vector<std::string_view>& args, SourceOpener& opener) {
     Settings& s = run.config.settings;
     s.reportDate = run.clock.midnight;
-    if (Stop stop = parseRavlogOptions(args, run.config, run.options, run.clock, run.err))
-        return stop;
+    if (Stop stop = parseOptions(args, run.config, run.options, run.clock, run.err)) return stop;
     if (Stop stop = readConfiguration(run, opener)) return stop;
 
     applySwitchOptions(run.options, s);
@@ -207,7 +206,7 @@ int ravlogMain(int argc, char** argv, CutProbe* cutProbe) {
     ExitRequest ending = runShell(argc, argv, [&](const ProgramArgs& args) -> Stop {
         if (!standardOut.useStream(stdout, "standard output"))
             return failure(cantOpen("standard output", standardOut.failure()));
-        if (!bannerLeftOut(args)) writeRavlogBanner(standardOut.get());
+        if (!bannerLeftOut(args)) writeBanner(standardOut.get());
         Run run(std::time(nullptr), standardOut.get());
         run.cutProbe = cutProbe;
         FileOpener opener;

@@ -9,7 +9,7 @@
 #include "brimsel/brimsel_run.h"
 #include "core/config_model.h"
 #include "fuzz_support.h"
-#include "pondrel/pondrel_options.h"
+#include "pondrel/options.h"
 #include "ravlog/options.h"
 
 namespace rv::fuzz {
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Configuration config;
             config.settings.reportDate = clock.midnight;
             ravlog::Options options;
-            const Stop stop = parseRavlogOptions(args, config, options, clock, sink());
+            const Stop stop = parseOptions(args, config, options, clock, sink());
             checkStop(stop, {.usage = true});
             checkLines(config);
             if (!stop) applySwitchOptions(options, config.settings);

@@ -11,7 +11,7 @@
 #include "brimsel/brimsel_run.h"
 #include "captured_stream.h"
 #include "core/config_reader.h"
-#include "pondrel/pondrel_options.h"
+#include "pondrel/options.h"
 #include "ravlog/options.h"
 #include "ravlog_runs.h"
 
@@ -70,7 +70,7 @@ JsonSetting jsonSetting(const std::vector<std::string>& args, const std::string&
     ravlog::Options options;
     const std::vector<std::string_view> views(args.begin(), args.end());
     JsonSetting result;
-    result.stop = parseRavlogOptions(views, config, options, clock, nullptr);
+    result.stop = parseOptions(views, config, options, clock, nullptr);
     if (result.stop) return result;
     const std::string text = "[COMMON]\n" + common + "[LINE]\nHISTORY a.his\n";
     auto source = memorySource(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());

@@ -20,7 +20,7 @@
 #include "core/config_grammar.h"
 #include "core/config_model.h"
 #include "core/program_text.h"
-#include "pondrel/pondrel_options.h"
+#include "pondrel/options.h"
 #include "ravlog/options.h"
 #include "report_texts.h"
 #include "run_program.h"
@@ -190,7 +190,7 @@ struct ProgramPage {
 };
 
 const std::vector<ProgramPage> programPages{
-    {"ravlog", "ravlog.1", rv::ravlog::ravlogUsage},
+    {"ravlog", "ravlog.1", rv::ravlog::usageText},
     {"pondrel", "pondrel.1", rv::pondrel::usageText},
     {"brimsel", "brimsel.1", rv::brimsel::usageText},
 };

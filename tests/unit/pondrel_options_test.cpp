@@ -1,7 +1,7 @@
 // pondrel's command line read by parseOptions against a fixed run clock,
 // and the record filter's period test. The program-level forms (messages
 // on standard error, exit status) are in tests/program/pondrel_reports_test.cpp.
-#include "pondrel/pondrel_options.h"
+#include "pondrel/options.h"
 
 #include <gtest/gtest.h>
 

@@ -35,7 +35,7 @@ Parsed parse(const std::vector<std::string>& args) {
     Parsed p;
     p.config.settings.reportDate = clock.midnight;
     const std::vector<std::string_view> views(args.begin(), args.end());
-    p.stop = parseRavlogOptions(views, p.config, p.options, clock, warnings.get());
+    p.stop = parseOptions(views, p.config, p.options, clock, warnings.get());
     p.warnings = warnings.text();
     return p;
 }

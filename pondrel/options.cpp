@@ -1,4 +1,4 @@
-#include "pondrel/pondrel_options.h"
+#include "pondrel/options.h"
 
 #include "core/config_reader.h"
 #include "core/dates.h"
