@@ -102,6 +102,8 @@ struct HistoryFormat {
     DecodeRecord decode;  // fixed layout
     IsSession isSession;  // nullptr: every record is a session
     StartsAs startsAs;    // nullptr: told by its name or the History value
+    // The mailer's own name of the file, where one is known, for the page.
+    std::string_view mailer = "";
 };
 
 // A format's row. A new format is its row here, its name in HistoryType,
@@ -109,20 +111,23 @@ struct HistoryFormat {
 // detectHistoryType's order, its case in histgen's writer and its fuzz
 // target. The columns: the type, the layout, the record size,
 // the header size, the signature, what it carries, whether it is cut, the
-// decoder, which records are sessions and the test of its first bytes.
+// decoder, which records are sessions, the test of its first bytes and the
+// mailer's name of it (binkd writes the FrontDoor pair too).
 inline constexpr std::array historyFormats{
     HistoryFormat{HistoryType::long100, RecordLayout::fixed, longRecordSize, 2,
                   std::string_view("\xF1\x00", 2), Carries::protection | Carries::aborts,
                   Cut::inPlace, decodeLong100, nullptr, startsAsLong100},
     HistoryFormat{HistoryType::plain28, RecordLayout::fixed, shortRecordSize, 0, noSignature,
-                  Carries::nothing, Cut::inPlace, decodePlain28, nullptr, nullptr},
+                  Carries::nothing, Cut::inPlace, decodePlain28, nullptr, nullptr,
+                  "T-Mail's binary log"},
     HistoryFormat{HistoryType::binkd, RecordLayout::fixed, shortRecordSize, 0, noSignature,
-                  Carries::aborts, Cut::inPlace, decodePlain28, nullptr, nullptr},
+                  Carries::aborts, Cut::inPlace, decodePlain28, nullptr, nullptr,
+                  "binkd's binary log"},
     HistoryFormat{HistoryType::brake, RecordLayout::brake, 0, 6, noSignature, Carries::events,
-                  Cut::never, nullptr, nullptr, startsAsBrake},
+                  Cut::never, nullptr, nullptr, startsAsBrake, "The Brake!'s history"},
     HistoryFormat{HistoryType::pair116, RecordLayout::fixed, 116, 0, noSignature,
                   Carries::cost | Carries::directionFromName, Cut::never, decodePair116, nullptr,
-                  nullptr},
+                  nullptr, "FrontDoor's .ihs/.ohs pair"},
     HistoryFormat{HistoryType::status64, RecordLayout::fixed, 64, 8,
                   std::string_view("\x04\xFF\x1A\xD5", 4), Carries::protection | Carries::aborts,
                   Cut::never, decodeStatus64, nullptr, startsAsStatus64},
@@ -138,7 +143,7 @@ inline constexpr std::array historyFormats{
     // direction flags; it is rotated by logrotate, never cut.
     HistoryFormat{HistoryType::textLog, RecordLayout::lines, 0, 0, noSignature,
                   Carries::protection | Carries::aborts, Cut::never, nullptr, nullptr,
-                  startsAsTextLog},
+                  startsAsTextLog, "binkd's text log"},
 };
 
 // Row i holds the format numbered i + 1, and each row is whole: a fixed

@@ -11,11 +11,15 @@ namespace rv {
 namespace {
 
 // One style sheet for every page: light and dark colours, a print form,
-// and wide tables scrolling in their own box (.w) so that the page itself
-// never scrolls sideways. Chart classes: .c a bar chart, its bars in a
-// group of class b, i, o, p or u (the chart's kind; outgoing and
-// unprotected bars striped, so that no reader needs the colour), .t a
-// timeline, .g grid lines, .y the value axis labels.
+// and, on a narrow screen, the rows of the figure tables (a box of class
+// "w r") as cards of named figures, so that the page never scrolls
+// sideways and no column hides (.tb: the totals box's label and figure
+// pairs). Chart classes: .pl a chart's frame, its value labels (.ya) left
+// of the plot and its axis labels (.xa) under it as text of the page, so
+// that they keep their size at any width; .c the plot, its bars in a group
+// of class b, i, o, p or u (the chart's kind; outgoing and unprotected bars
+// striped, so that no reader needs the colour), .t a timeline, .g grid
+// lines. A legend entry (.e) keeps its key beside its name.
 constexpr std::string_view styleSheet =
     ":root{color-scheme:light dark;--f:#1c1e21;--k:#fff;--m:#5f6670;--l:#d5d9de;--z:#f4f6f8;"
     "--b:#2f6db5;--i:#1f8a5b;--o:#c4552b;--p:#7048b0;--u:#9a7d12}"
@@ -29,25 +33,37 @@ constexpr std::string_view styleSheet =
     "p{margin:.3em 0}.m{color:var(--m)}.w{overflow-x:auto;margin:.4em 0}"
     "table{border-collapse:collapse;font-variant-numeric:tabular-nums}"
     "th,td{padding:2px 7px;border-bottom:1px solid var(--l);white-space:nowrap;text-align:right}"
-    "th{background:var(--z);font-weight:600}.a{text-align:left}tr.s td{border-top:2px solid "
-    "var(--m)}"
+    "th{background:var(--z);font-weight:600}.a{text-align:left}td.x{white-space:normal}"
     "figure{margin:.6em 0 1em}figcaption{font-weight:600}figcaption .m{font-weight:400}"
     ".cs{display:grid;grid-template-columns:repeat(auto-fit,minmax(min(100%,460px),1fr));"
     "gap:0 28px}"
     "svg{display:block;width:100%;height:auto}.t{min-width:240px;height:12px}"
     "td.v{width:100%;min-width:260px;padding:0 7px}"
-    "svg text{font-size:13px;fill:var(--m);text-anchor:middle}svg .y{text-anchor:end}"
-    ".g{stroke:var(--l);stroke-width:1;fill:none}.t path+path{fill:var(--b)}"
+    ".pl{display:grid;grid-template-columns:auto 1fr;margin:6px 14px 0 0;font-size:12px;"
+    "line-height:1;color:var(--m);font-variant-numeric:tabular-nums}"
+    ".ya{display:flex;flex-direction:column;justify-content:space-between;text-align:right;"
+    "margin:-.5em 5px -.5em 0}svg.c{height:100px;overflow:visible}"
+    ".xa{grid-column:2;position:relative;height:1.6em}"
+    ".xa span{position:absolute;top:.4em;transform:translateX(-50%);white-space:nowrap}"
+    ".g{stroke:var(--l);stroke-width:1;fill:none;vector-effect:non-scaling-stroke}"
+    ".t path+path{fill:var(--b)}"
     ".c g path{stroke:var(--b);stroke-width:5}.c .i path{stroke:var(--i)}"
     ".c .o path{stroke:var(--o);stroke-dasharray:2 1.5}.c .p path{stroke:var(--p)}"
-    ".c .u path{stroke:var(--u);stroke-dasharray:2 1.5}"
+    ".c .u path{stroke:var(--u);stroke-dasharray:2 1.5}.e{white-space:nowrap}"
     ".k{display:inline-block;width:1.6em;height:.9em;margin:0 .3em 0 .8em;vertical-align:-1px;"
     "background:var(--b)}.k.i{background:var(--i)}.k.p{background:var(--p)}"
     ".k.o{background:repeating-linear-gradient(0deg,var(--o) 0 3px,transparent 3px 5px)}"
     ".k.u{background:repeating-linear-gradient(0deg,var(--u) 0 3px,transparent 3px 5px)}"
     ".hx{display:flex;justify-content:space-between;font-weight:400}"
     "@media(max-width:600px){body{font-size:14px;padding:0 6px 16px}th,td{padding:2px 4px}"
-    ".c text{font-size:17px}}"
+    ".r table,.r tbody,.r td,.r th{display:block}.r thead{display:none}"
+    ".r tr{display:grid;grid-template-columns:1fr 1fr;gap:0 16px;padding:4px 0;"
+    "border-bottom:1px solid var(--l)}"
+    ".r td,.r th{display:flex;justify-content:space-between;gap:8px;border:0;padding:1px 0}"
+    ".r td[data-h]::before{content:attr(data-h);color:var(--m);text-align:left}"
+    ".r td.a,.r td.v,.r th{grid-column:1/-1}.r td:empty{display:none}"
+    ".r td.n{order:-1;font-weight:600}td.v{min-width:0}"
+    ".tb tr{grid-template-columns:1fr auto}.tb td.a{grid-column:auto}}"
     "@media print{:root{color-scheme:light;--f:#000;--k:#fff;--m:#444;--l:#bbb;--z:#eee}"
     "body{max-width:none;font-size:11px}.w{overflow:visible}h2{break-after:avoid}"
     "figure,tr{break-inside:avoid}}";
@@ -128,31 +144,64 @@ void putHtmlDateTime(OutBuffer& out, const std::tm& tm) {
     out.put(std::string_view(text, n));
 }
 
-void putCountCell(OutBuffer& out, std::uint64_t value) {
-    out.put("<td>");
+namespace {
+
+void openCell(OutBuffer& out, std::string_view heading) {
+    out.put("<td");
+    if (!heading.empty()) {
+        out.put(" data-h=\"");
+        out.put(heading);
+        out.put('"');
+    }
+}
+
+}  // namespace
+
+void putCountCell(OutBuffer& out, std::uint64_t value, std::string_view heading) {
+    openCell(out, heading);
+    out.put('>');
     out.putUnsigned(value, 0);
     out.put("</td>");
 }
 
-void putTrafficCell(OutBuffer& out, std::uint64_t value, std::string_view unit) {
-    const TrafficText text = formatTraffic(value, false);
-    const std::string_view shown = bareCell(text.view());
-    if (shown.back() == 'M') {
-        out.put("<td title=\"");
+TrafficForm trafficForm(std::uint64_t largest) {
+    if (largest < 1000000) return {};
+    if (largest < 1048576000ULL) return {20, true, 'M'};
+    // As the text tables: at most five digits of the largest unit.
+    static constexpr char units[] = "MGTP";
+    TrafficForm form{20, false, 'M'};
+    for (std::uint64_t value = largest >> 20, unit = 0; value > 99999 && unit + 2 < sizeof units;
+         value >>= 10, ++unit) {
+        form.shift += 10;
+        form.unit = units[unit + 1];
+    }
+    return form;
+}
+
+void putTrafficCell(OutBuffer& out, std::uint64_t value, std::string_view unit,
+                    const TrafficForm& form, std::string_view heading) {
+    openCell(out, heading);
+    if (form.unit != '\0') {
+        out.put(" title=\"");
         out.putUnsigned(value, 0);
         out.put(' ');
         out.put(unit);
-        out.put("\">");
-    } else {
-        out.put("<td>");
+        out.put('"');
     }
-    out.put(shown);
+    out.put('>');
+    out.putUnsigned(value >> form.shift, 0);
+    if (form.tenths) {
+        out.put('.');
+        out.put(static_cast<char>('0' + (((value & 0xFFFFF) * 10) >> 20)));
+    }
+    if (form.unit != '\0') out.put(form.unit);
     out.put("</td>");
 }
 
-void putDurationCell(OutBuffer& out, std::uint64_t seconds) {
+void putDurationCell(OutBuffer& out, std::uint64_t seconds, std::string_view heading) {
     const Duration d = splitDuration(seconds);
-    out.put("<td>");
+    openCell(out, heading);
+    out.put('>');
     out.putUnsigned(d.hours, 0);
     for (const std::uint64_t part : {d.minutes, d.seconds}) {
         out.put(':');

@@ -30,12 +30,27 @@ std::string_view bareCell(std::string_view cell);
 // "2024-03-05 10:15:00".
 void putHtmlDateTime(OutBuffer& out, const std::tm& tm);
 
-// Counters as table cells, right-aligned: a count as it is, and a traffic
-// figure in the text tables' form ("55.4M"), with the exact value and its
-// unit in the tooltip where the cell shows it rounded.
-void putCountCell(OutBuffer& out, std::uint64_t value);
-void putTrafficCell(OutBuffer& out, std::uint64_t value, std::string_view unit);
+// Counters as table cells, right-aligned. heading, where given, is the
+// cell's name in the narrow layout, where a table's rows stand as cards
+// of named figures (a table in a box of class "w r"); the header rows are
+// then in <thead>, the rows in <tbody>.
+void putCountCell(OutBuffer& out, std::uint64_t value, std::string_view heading = "");
 // Seconds as H:MM:SS.
-void putDurationCell(OutBuffer& out, std::uint64_t seconds);
+void putDurationCell(OutBuffer& out, std::uint64_t seconds, std::string_view heading = "");
+
+// How the traffic figures of one column read: every cell in the form the
+// text tables give its largest, so that a column never mixes bytes with M
+// ("0.1M" beside "4.2M", not "131242"). Bytes under 1,000,000; tenths of
+// an M below 1000M; above, whole units of the largest's unit.
+struct TrafficForm {
+    unsigned shift = 0;  // bytes >> shift is the whole unit
+    bool tenths = false;
+    char unit = '\0';  // M, G, T or P; none for bytes
+};
+TrafficForm trafficForm(std::uint64_t largest);
+// A traffic figure in its column's form, with the exact value and its unit
+// in the tooltip where the cell shows it rounded.
+void putTrafficCell(OutBuffer& out, std::uint64_t value, std::string_view unit,
+                    const TrafficForm& form, std::string_view heading = "");
 
 }  // namespace rv

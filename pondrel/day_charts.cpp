@@ -5,6 +5,7 @@
 #include "core/dates.h"
 #include "core/format.h"
 #include "core/html_page.h"
+#include "stats/chart_axes.h"
 #include "stats/chart_svg.h"
 
 namespace rv::pondrel {
@@ -18,20 +19,15 @@ std::uint64_t dayWidth(std::size_t days) {
     return width - width % 2;
 }
 
-// The value's share of the most in units of 0..scale, rounded up so that
+// The value's share of the top in units of 0..scale, rounded up so that
 // any value above 0 shows.
-std::uint64_t scaled(std::uint64_t value, std::uint64_t most, std::uint64_t scale) {
-    if (most == 0) return 0;
+std::uint64_t scaled(std::uint64_t value, long double top, std::uint64_t scale) {
+    if (top <= 0) return 0;
     // In long double: a year of traffic times 100 stays exact enough.
-    const long double share = static_cast<long double>(value) / static_cast<long double>(most);
+    const long double share = static_cast<long double>(value) / top;
     auto units = static_cast<std::uint64_t>(share * static_cast<long double>(scale));
     if (static_cast<long double>(units) < share * static_cast<long double>(scale)) ++units;
     return std::min(units, scale);
-}
-
-std::string_view trafficText(std::uint64_t bytes, TrafficText& text) {
-    text = formatTraffic(bytes, false);
-    return bareCell(text.view());
 }
 
 struct Series {
@@ -48,41 +44,24 @@ void putChart(OutBuffer& out, const std::vector<ReportDay>& days, std::string_vi
     std::uint64_t most = 0;
     for (const ReportDay& d : days)
         most = std::max(most, d.totals.*series[0].value + d.totals.*series[1].value);
-    TrafficText text;
+    const ValueAxis values = bytes ? trafficAxis(most) : countAxis(most);
+    const long double top = values.topValue();
     out.put("<figure><figcaption>");
     out.put(title);
     out.put("<span class=\"m\">");
     for (const Series& s : series) {
-        out.put("<span class=\"k ");
+        out.put("<span class=\"e\"><span class=\"k ");
         out.put(s.cssClass);
         out.put("\"></span>");
         out.put(s.name);
+        out.put("</span>");
     }
-    // Room left for the value labels, right for the last date's.
-    out.put("</span></figcaption>\n<svg class=\"c d\" viewBox=\"-70 -10 ");
-    out.putUnsigned(width + 130, 0);
-    out.put(" 134\" role=\"img\" aria-label=\"");
-    out.put(title);
-    out.put("\">");
-    putValueGrid(out, width);
-    out.put("<text class=\"y\" x=\"-4\" y=\"4\">");
-    if (bytes)
-        out.put(trafficText(most, text));
-    else
-        out.putUnsigned(most, 0);
-    out.put("</text><text class=\"y\" x=\"-4\" y=\"104\">0</text>");
-    // About six dates under the axis; the year too when the days span two.
-    const std::size_t every = std::max<std::size_t>(1, (days.size() + 5) / 6);
-    const bool years =
-        dayText(days.front().day).substr(0, 4) != dayText(days.back().day).substr(0, 4);
-    for (std::size_t i = 0; i < days.size(); i += every) {
-        out.put("<text x=\"");
-        out.putUnsigned(i * step + step / 2, 0);
-        out.put("\" y=\"118\">");
-        const std::string date = dayText(days[i].day);
-        out.put(years ? std::string_view(date) : std::string_view(date).substr(5));
-        out.put("</text>");
-    }
+    out.put("</span></figcaption>\n");
+    std::vector<std::string> valueLabels;
+    for (unsigned k = values.steps + 1; k-- > 0;)
+        valueLabels.push_back(values.label(k));
+    putPlotStart(out, valueLabels, width, "c d", title);
+    putValueGrid(out, width, values.steps);
     for (std::size_t k = 0; k < 2; ++k) {
         out.put("\n<g class=\"");
         out.put(series[k].cssClass);
@@ -92,15 +71,15 @@ void putChart(OutBuffer& out, const std::vector<ReportDay>& days, std::string_vi
             const std::uint64_t value = days[i].totals.*series[k].value;
             if (value == 0) continue;
             const std::uint64_t under = k == 0 ? 0 : days[i].totals.*series[0].value;
-            const std::uint64_t base = scaled(under, most, 100);
+            const std::uint64_t base = scaled(under, top, 100);
             // A value above 0 shows, if only by a unit above the other.
-            const std::uint64_t top = std::max(scaled(under + value, most, 100), base + 1);
+            const std::uint64_t high = std::max(scaled(under + value, top, 100), base + 1);
             out.put("<path d=\"M");
             out.putUnsigned(i * step + step / 2, 0);
             out.put(' ');
             out.putSigned(100 - static_cast<long long>(base));
             out.put('V');
-            out.putSigned(100 - static_cast<long long>(top));
+            out.putSigned(100 - static_cast<long long>(high));
             out.put("\"><title>");
             out.put(dayText(days[i].day));
             out.put(": ");
@@ -112,7 +91,12 @@ void putChart(OutBuffer& out, const std::vector<ReportDay>& days, std::string_vi
         }
         out.put("</g>");
     }
-    out.put("</svg></figure>\n");
+    std::vector<AxisMark> marks;
+    for (const DateLabel& label : dateLabels(days.front().day, days.size()))
+        marks.push_back({(static_cast<double>(label.day) + 0.5) / static_cast<double>(days.size()),
+                         label.text});
+    putPlotEnd(out, marks);
+    out.put("</figure>\n");
     out.maybeFlush();
 }
 
@@ -183,7 +167,7 @@ void putDayTrafficSvg(OutBuffer& out, std::int64_t firstDay, std::size_t days,
             if (d.day < firstDay || d.day >= firstDay + static_cast<std::int64_t>(days)) continue;
             const auto at = static_cast<std::uint64_t>(d.day - firstDay);
             hold(0, at - x);
-            hold(scaled(d.bytes, busiest->bytes, height), 1);
+            hold(scaled(d.bytes, static_cast<long double>(busiest->bytes), height), 1);
             x = at + 1;
         }
     // Back down after the last day with traffic; the outline closes along

@@ -23,7 +23,7 @@ void putArchiveUseHtml(OutBuffer& out, const ArchiveUse& use) {
     for (const ArchiveUse::LineDays& l : use.lines) {
         out.put("<tr><td>");
         putHtmlText(out, l.line->hasName ? l.line->name : *l.history);
-        out.put("</td><td>");
+        out.put("</td><td class=\"a x\">");
         if (l.days.empty()) out.put("none");
         for (const DayRun& run : l.days) {
             if (&run != &l.days.front()) out.put(", ");
@@ -62,7 +62,7 @@ void writeHtmlReport(std::FILE* file, const Report& report) {
         };
     }
     putLinkTablesHtml(out, report.tables, form);
-    putTotalsRowsHtml(out, "All lines", report.totals);
+    putTotalsRowsHtml(out, "All lines", report.totals, report.totals);
     endTotalsHtml(out);
     if (report.archive) putArchiveUseHtml(out, *report.archive);
     putHtmlEnd(out, creationTimeText(std::time(nullptr)));

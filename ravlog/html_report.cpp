@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <ctime>
 #include <iterator>
+#include <string>
 
+#include "core/history_formats.h"
 #include "core/html_page.h"
 #include "core/time_text.h"
 #include "ravlog/chart_text.h"
@@ -34,9 +36,11 @@ void putPeriod(OutBuffer& out, const PeriodView& period) {
 // without a chart.
 void putLegend(OutBuffer& out, const std::vector<ChartBlock>& charts) {
     constexpr std::string_view keys[] = {
-        "<span class=\"k\"></span>Busy", "<span class=\"k i\"></span>Incoming",
-        "<span class=\"k o\"></span>Outgoing (striped)", "<span class=\"k p\"></span>Protected",
-        "<span class=\"k u\"></span>UnProtected (striped)"};
+        "<span class=\"e\"><span class=\"k\"></span>Busy</span>",
+        "<span class=\"e\"><span class=\"k i\"></span>Incoming</span>",
+        "<span class=\"e\"><span class=\"k o\"></span>Outgoing (striped)</span>",
+        "<span class=\"e\"><span class=\"k p\"></span>Protected</span>",
+        "<span class=\"e\"><span class=\"k u\"></span>UnProtected (striped)</span>"};
     bool drawn[std::size(keys)] = {};
     for (const ChartBlock& block : charts)
         drawn[static_cast<std::size_t>(block.kind)] = true;
@@ -49,23 +53,22 @@ void putLegend(OutBuffer& out, const std::vector<ChartBlock>& charts) {
 
 void putLineTotals(OutBuffer& out, const LineTotals& t) {
     out.put(
-        "<div class=\"w\"><table><tr><th>Sessions</th><th>In</th><th>Out</th>"
+        "<div class=\"w r\"><table><thead><tr><th>Sessions</th><th>In</th><th>Out</th>"
         "<th>Time online</th><th>Time in</th><th>Time out</th><th>Rcvd</th><th>Sent</th>"
-        "<th>CPS</th></tr>\n<tr>");
-    putCountCell(out, footerSessions(t));
-    putCountCell(out, t.sessionsIn);
-    putCountCell(out, t.sessionsOut);
-    putDurationCell(out, t.timeOnline);
-    putDurationCell(out, t.timeIn);
-    putDurationCell(out, t.timeOut);
-    putTrafficCell(out, t.bytesReceived, "bytes");
-    putTrafficCell(out, t.bytesSent, "bytes");
-    putTrafficCell(out, cps(t), "bytes per second");
-    out.put("</tr></table></div>\n");
+        "<th>CPS</th></tr></thead>\n<tbody><tr>");
+    putCountCell(out, footerSessions(t), "Sessions");
+    putCountCell(out, t.sessionsIn, "Sessions in");
+    putCountCell(out, t.sessionsOut, "Sessions out");
+    putDurationCell(out, t.timeOnline, "Time online");
+    putDurationCell(out, t.timeIn, "Time in");
+    putDurationCell(out, t.timeOut, "Time out");
+    putTrafficCell(out, t.bytesReceived, "bytes", trafficForm(t.bytesReceived), "Received");
+    putTrafficCell(out, t.bytesSent, "bytes", trafficForm(t.bytesSent), "Sent");
+    putTrafficCell(out, cps(t), "bytes per second", trafficForm(cps(t)), "CPS");
+    out.put("</tr></tbody></table></div>\n");
 }
 
-// Plot units: a slot is svgSlotWidth wide, a percent one unit high; the
-// view box leaves room for the value labels left and the hours below.
+// Plot units: a slot is svgSlotWidth wide, a percent one unit high.
 void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis) {
     out.put("<figure><figcaption>");
     out.put(chartKindName(block.kind));
@@ -77,24 +80,11 @@ void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis)
     if (block.kind == ChartKind::busy) out.put("Usage ");
     out.put(bareCell(share.view()));
     if (block.kind != ChartKind::busy) out.put(" of the time online");
-    // The left margin holds "100%" in the larger font of a narrow screen.
-    out.put("</span></figcaption>\n<svg class=\"c\" viewBox=\"-58 -10 ");
-    out.putUnsigned(svgAxisWidth + 68, 0);
-    out.put(" 134\" role=\"img\" aria-label=\"");
-    out.put(chartKindName(block.kind));
-    out.put(" per slot, percent\">");
-    putValueGrid(out, svgAxisWidth);
+    out.put("</span></figcaption>\n");
+    const std::string name = std::string(chartKindName(block.kind)) + " per slot, percent";
+    putPlotStart(out, {"100%", "50%", "0%"}, svgAxisWidth, "c", name);
+    putValueGrid(out, svgAxisWidth, 2);
     putHourGrid(out, axis, 0, 100);
-    out.put(
-        "<text class=\"y\" x=\"-4\" y=\"4\">100%</text><text class=\"y\" x=\"-4\" y=\"54\">50%"
-        "</text><text class=\"y\" x=\"-4\" y=\"104\">0%</text>");
-    for (const HourLabel& label : hourLabels(axis)) {
-        out.put("<text x=\"");
-        out.putUnsigned(static_cast<unsigned>(label.x), 0);
-        out.put("\" y=\"118\">");
-        out.putUnsigned(label.hour, 0);
-        out.put("</text>");
-    }
     out.put("\n<g class=\"");
     out.put(classOf(block.kind));
     out.put("\">");
@@ -122,7 +112,12 @@ void putBarChart(OutBuffer& out, const ChartBlock& block, const ChartAxis& axis)
         out.put(" s)</title></path>");
         if (slot % 8 == 7) out.put('\n');
     }
-    out.put("</g></svg></figure>\n");
+    out.put("</g>");
+    std::vector<AxisMark> marks;
+    for (const HourLabel& label : hourLabels(axis))
+        marks.push_back({static_cast<double>(label.x) / svgAxisWidth, std::to_string(label.hour)});
+    putPlotEnd(out, marks);
+    out.put("</figure>\n");
     out.maybeFlush();
 }
 
@@ -138,8 +133,17 @@ void putLine(OutBuffer& out, const Report& report, std::size_t i, const ChartAxi
     }
     out.put("</h2>\n<p class=\"m\">History ");
     putHtmlText(out, result.history);
-    out.put(", type ");
+    out.put(", ");
+    // The mailer's name where the format is known as one.
+    const std::string_view mailer = formatOf(result.type).mailer;
+    if (!mailer.empty()) {
+        out.put(mailer);
+        out.put(" (type ");
+    } else {
+        out.put("type ");
+    }
     out.putUnsigned(number(result.type), 0);
+    if (!mailer.empty()) out.put(')');
     out.put("</p>\n");
     if (!result.opened) {
         out.put("<p>Not read: the history could not be opened.</p>\n</section>\n");
@@ -164,10 +168,11 @@ void writeHtmlReport(std::FILE* file, const Report& report) {
     for (std::size_t i = 0; i < report.lines.size(); ++i)
         putLine(out, report, i, axis);
     putLinkTablesHtml(out, report.tables, LinkTableHtml{15, report.protectedMarks, &axis});
-    putTotalsRowsHtml(out, "All lines", report.totals.all);
+    const TrafficCounters& all = report.totals.all;
+    putTotalsRowsHtml(out, "All lines", all, all);
     if (report.totals.showsProtection) {
-        putTotalsRowsHtml(out, "Protected", report.totals.protectedOnly);
-        putTotalsRowsHtml(out, "UnProtected", report.totals.unprotected);
+        putTotalsRowsHtml(out, "Protected", report.totals.protectedOnly, all);
+        putTotalsRowsHtml(out, "UnProtected", report.totals.unprotected, all);
     }
     endTotalsHtml(out);
     putHtmlEnd(out, creationTimeText(std::time(nullptr)));

@@ -11,13 +11,51 @@ void putTwoDigits(OutBuffer& out, std::uint64_t value) {
 
 }  // namespace
 
-void putValueGrid(OutBuffer& out, std::uint64_t width) {
-    out.put("<path class=\"g\" d=\"M0 0h");
+void putPlotStart(OutBuffer& out, const std::vector<std::string>& valueLabels, std::uint64_t width,
+                  std::string_view plotClass, std::string_view name) {
+    out.put("<div class=\"pl\"><div class=\"ya\">");
+    for (const std::string& label : valueLabels) {
+        out.put("<span>");
+        out.put(label);
+        out.put("</span>");
+    }
+    out.put("</div><svg class=\"");
+    out.put(plotClass);
+    out.put("\" viewBox=\"0 0 ");
     out.putUnsigned(width, 0);
-    out.put("M0 50h");
-    out.putUnsigned(width, 0);
-    out.put("M0 100h");
-    out.putUnsigned(width, 0);
+    out.put(" 100\" preserveAspectRatio=\"none\" role=\"img\" aria-label=\"");
+    out.put(name);
+    out.put("\">");
+}
+
+void putPlotEnd(OutBuffer& out, const std::vector<AxisMark>& marks) {
+    out.put("</svg>\n<div class=\"xa\">");
+    for (const AxisMark& mark : marks) {
+        // In hundredths of a percent: as exact as a screen's pixel needs.
+        const auto at = static_cast<std::uint64_t>(mark.at * 10000 + 0.5);
+        out.put("<span style=\"left:");
+        out.putUnsigned(at / 100, 0);
+        if (at % 100 != 0) {
+            out.put('.');
+            putTwoDigits(out, at % 100);
+        }
+        out.put("%\">");
+        out.put(mark.text);
+        out.put("</span>");
+    }
+    out.put("</div></div>");
+}
+
+void putValueGrid(OutBuffer& out, std::uint64_t width, unsigned steps) {
+    out.put("<path class=\"g\" d=\"");
+    for (unsigned k = 0; k <= steps; ++k) {
+        out.put('M');
+        out.put('0');
+        out.put(' ');
+        out.putUnsigned(100 * k / steps, 0);
+        out.put('h');
+        out.putUnsigned(width, 0);
+    }
     out.put("\"/>");
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -38,9 +39,22 @@ void putSlotTime(OutBuffer& out, const ChartAxis& axis, int slot);
 // "22:05–22:10", the span of one slot.
 void putSlotSpan(OutBuffer& out, const ChartAxis& axis, int slot);
 
-// The horizontal grid lines of a bar chart, at 0, 50 and 100 % of its
+// A bar chart's frame on a page: its value labels from the top down
+// beside a plot width units wide and 100 high, stretched to the page's
+// width, and under it the axis labels, each at its share (0..1) of the
+// axis. The labels are the page's text, the size of its small print at
+// any width. Between the two the caller draws the plot's content.
+struct AxisMark {
+    double at;
+    std::string text;
+};
+void putPlotStart(OutBuffer& out, const std::vector<std::string>& valueLabels, std::uint64_t width,
+                  std::string_view plotClass, std::string_view name);
+void putPlotEnd(OutBuffer& out, const std::vector<AxisMark>& marks);
+
+// The horizontal grid lines of a bar chart, steps intervals across its
 // 100 units of height, across width units.
-void putValueGrid(OutBuffer& out, std::uint64_t width);
+void putValueGrid(OutBuffer& out, std::uint64_t width, unsigned steps);
 
 // The vertical grid lines at every hour label, from top down height units.
 void putHourGrid(OutBuffer& out, const ChartAxis& axis, int top, int height);

@@ -67,6 +67,8 @@ struct LinkColumnDef {
     // (empty for a column of its own) and its own.
     std::string_view group = "";
     std::string_view heading = "";
+    // Its name on its own, where the narrow page shows a row as a card.
+    std::string_view title = "";
 };
 
 // In the order of the JSON rows and the CSV columns (after its section).
@@ -77,23 +79,24 @@ inline constexpr std::array linkColumns{
     LinkColumnDef{"kind", LinkColumn::kind, LinkValue::kind, true},
     LinkColumnDef{"sessions_in", LinkColumn::sessionsIn, LinkValue::count, true,
                   &LinkRow::sessionsIn, &LinkRow::sessionsIn, &TrafficCounters::sessionsIn,
-                  "Incoming", "Ses"},
+                  "Incoming", "Ses", "Sessions in"},
     LinkColumnDef{"time_in", LinkColumn::timeIn, LinkValue::seconds, true, &LinkRow::timeIn,
-                  &LinkRow::sessionsIn, &TrafficCounters::timeIn, "Incoming", "Time"},
+                  &LinkRow::sessionsIn, &TrafficCounters::timeIn, "Incoming", "Time", "Time in"},
     LinkColumnDef{"sessions_out", LinkColumn::sessionsOut, LinkValue::count, true,
                   &LinkRow::sessionsOut, &LinkRow::sessionsOut, &TrafficCounters::sessionsOut,
-                  "Outgoing", "Ses"},
+                  "Outgoing", "Ses", "Sessions out"},
     LinkColumnDef{"time_out", LinkColumn::timeOut, LinkValue::seconds, true, &LinkRow::timeOut,
-                  &LinkRow::sessionsOut, &TrafficCounters::timeOut, "Outgoing", "Time"},
+                  &LinkRow::sessionsOut, &TrafficCounters::timeOut, "Outgoing", "Time", "Time out"},
     LinkColumnDef{"time_online", LinkColumn::timeOnline, LinkValue::seconds, true,
-                  &LinkRow::timeOnline, nullptr, &TrafficCounters::timeOnline, "", "Time online"},
+                  &LinkRow::timeOnline, nullptr, &TrafficCounters::timeOnline, "", "Time online",
+                  "Time online"},
     LinkColumnDef{"received", LinkColumn::received, LinkValue::bytes, true, &LinkRow::received,
-                  nullptr, &TrafficCounters::bytesReceived, "Traffic", "Rcvd"},
+                  nullptr, &TrafficCounters::bytesReceived, "Traffic", "Rcvd", "Received"},
     LinkColumnDef{"sent", LinkColumn::sent, LinkValue::bytes, true, &LinkRow::sent, nullptr,
-                  &TrafficCounters::bytesSent, "Traffic", "Sent"},
+                  &TrafficCounters::bytesSent, "Traffic", "Sent", "Sent"},
     // A sum of CPS figures means nothing: the totals row leaves it empty.
     LinkColumnDef{"cps", LinkColumn::cps, LinkValue::bytesPerSecond, true, &LinkRow::cps, nullptr,
-                  nullptr, "", "CPS"},
+                  nullptr, "", "CPS", "CPS"},
     // What the page shows beside the figures, after them so that readers
     // of the older keys keep their order.
     LinkColumnDef{"label", LinkColumn::label, LinkValue::label, false},
@@ -107,7 +110,9 @@ inline constexpr bool linkColumnsInOrder = [] {
         const LinkColumnDef& c = linkColumns[i];
         if (static_cast<std::size_t>(c.id) != i) return false;
         const bool figure = isFigure(c.value);
-        if (figure != (c.figure != nullptr) || figure == c.heading.empty()) return false;
+        if (figure != (c.figure != nullptr) || figure == c.heading.empty() ||
+            figure == c.title.empty())
+            return false;
     }
     return true;
 }();

@@ -1,6 +1,7 @@
 #include "stats/link_rows_html.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/html_page.h"
 #include "stats/link_columns.h"
@@ -9,19 +10,20 @@ namespace rv {
 
 namespace {
 
-void putFigureCell(OutBuffer& out, LinkValue value, std::uint64_t figure) {
+void putFigureCell(OutBuffer& out, LinkValue value, std::uint64_t figure, const TrafficForm& form,
+                   std::string_view heading) {
     switch (value) {
         case LinkValue::count:
-            putCountCell(out, figure);
+            putCountCell(out, figure, heading);
             return;
         case LinkValue::seconds:
-            putDurationCell(out, figure);
+            putDurationCell(out, figure, heading);
             return;
         case LinkValue::bytes:
-            putTrafficCell(out, figure, "bytes");
+            putTrafficCell(out, figure, "bytes", form, heading);
             return;
         case LinkValue::bytesPerSecond:
-            putTrafficCell(out, figure, "bytes per second");
+            putTrafficCell(out, figure, "bytes per second", form, heading);
             return;
         case LinkValue::address:
         case LinkValue::kind:
@@ -33,11 +35,29 @@ void putFigureCell(OutBuffer& out, LinkValue value, std::uint64_t figure) {
 
 // A figure's cell; "-" and "-:--:--" for a direction without sessions,
 // as the text table shows them.
-void putFigureCell(OutBuffer& out, const LinkColumnDef& column, const LinkRow& row) {
-    if (column.dashWithout && row.*column.dashWithout == 0)
-        out.put(column.value == LinkValue::seconds ? "<td>-:--:--</td>" : "<td>-</td>");
-    else
-        putFigureCell(out, column.value, row.*column.figure);
+void putFigureCell(OutBuffer& out, const LinkColumnDef& column, const LinkRow& row,
+                   const TrafficForm& form) {
+    if (column.dashWithout && row.*column.dashWithout == 0) {
+        out.put("<td data-h=\"");
+        out.put(column.title);
+        out.put(column.value == LinkValue::seconds ? "\">-:--:--</td>" : "\">-</td>");
+    } else {
+        putFigureCell(out, column.value, row.*column.figure, form, column.title);
+    }
+}
+
+// Each column's traffic form, from its largest figure in the rows.
+std::array<TrafficForm, linkColumns.size()> trafficForms(const std::vector<LinkRow>& rows) {
+    std::array<TrafficForm, linkColumns.size()> forms{};
+    for (std::size_t i = 0; i < linkColumns.size(); ++i) {
+        const LinkColumnDef& column = linkColumns[i];
+        if (column.value != LinkValue::bytes && column.value != LinkValue::bytesPerSecond) continue;
+        std::uint64_t largest = 0;
+        for (const LinkRow& row : rows)
+            largest = std::max(largest, row.*column.figure);
+        forms[i] = trafficForm(largest);
+    }
+    return forms;
 }
 
 // The figures' headings of the first row: a shared one over its columns,
@@ -84,6 +104,16 @@ void putHourHeading(OutBuffer& out, const ChartAxis& axis) {
     out.put("</div></th>");
 }
 
+// The timeline's name in a card: "Online 0\u201324", the hours of its axis.
+void putTimelineName(OutBuffer& out, const ChartAxis& axis) {
+    const std::vector<HourLabel> labels = hourLabels(axis);
+    out.put(" data-h=\"Online ");
+    out.putUnsigned(labels.front().hour, 0);
+    out.put("\xE2\x80\x93");
+    out.putUnsigned(labels.back().hour, 0);
+    out.put('"');
+}
+
 }  // namespace
 
 void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const LinkTableHtml& form,
@@ -91,7 +121,8 @@ void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const Li
     const bool prot = form.protColumn && !asGroups;
     const bool labels = std::any_of(rows.begin(), rows.end(),
                                     [](const LinkRow& row) { return !row.label.empty(); });
-    out.put("<div class=\"w\"><table>\n<tr>");
+    const auto forms = trafficForms(rows);
+    out.put("<div class=\"w r\"><table>\n<thead><tr>");
     if (prot) out.put("<th rowspan=\"2\" class=\"a\" title=\"protected sessions\">P</th>");
     out.put("<th rowspan=\"2\" class=\"a\">Address</th>");
     if (labels) out.put("<th rowspan=\"2\" class=\"a\">Label</th>");
@@ -104,42 +135,50 @@ void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const Li
     }
     out.put("</tr>\n<tr>");
     putSharedHeadings(out);
-    out.put("</tr>\n");
+    out.put("</tr></thead>\n<tbody>\n");
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const LinkRow& row = rows[i];
         out.put("<tr>");
-        if (prot) out.put(row.protectedSessions ? "<td class=\"a\">P</td>" : "<td></td>");
-        out.put("<td class=\"a\">");
+        if (prot)
+            out.put(row.protectedSessions ? "<td class=\"a\" data-h=\"Protected\">P</td>"
+                                          : "<td></td>");
+        out.put("<td class=\"a n\">");
         putHtmlText(out, trimmedCell(linkAddressCell(row, form.addressWidth).view()));
         out.put("</td>");
         if (labels) {
-            out.put("<td class=\"a\">");
+            out.put("<td class=\"a\" data-h=\"Label\">");
             putHtmlText(out, trimmedCell(row.label));
             out.put("</td>");
         }
-        for (const LinkColumnDef& column : linkColumns)
-            if (isFigure(column.value)) putFigureCell(out, column, row);
+        for (std::size_t c = 0; c < linkColumns.size(); ++c)
+            if (isFigure(linkColumns[c].value)) putFigureCell(out, linkColumns[c], row, forms[c]);
         if (form.axis) {
-            out.put("<td class=\"v\">");
+            out.put("<td class=\"v\"");
+            putTimelineName(out, *form.axis);
+            out.put('>');
             putTimelineSvg(out, *form.axis, row.marks);
             out.put("</td>");
         }
         if (form.lastCell) {
-            out.put("<td class=\"a\">");
+            out.put("<td class=\"a\" data-h=\"");
+            out.put(form.lastHeading);
+            out.put("\">");
             form.lastCell(out, asGroups, i);
             out.put("</td>");
         }
         out.put("</tr>\n");
         out.maybeFlush();
     }
-    out.put("</table></div>\n");
+    out.put("</tbody></table></div>\n");
 }
 
 void endTotalsHtml(OutBuffer& out) {
-    out.put("</table></div>\n");
+    out.put("</tbody></table></div>\n");
 }
 
-void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const TrafficCounters& t) {
+void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const TrafficCounters& t,
+                       const TrafficCounters& whole) {
+    const TrafficForm form = trafficForm(traffic(whole));
     out.put("<tr><th colspan=\"6\" class=\"a\">");
     putHtmlText(out, heading);
     out.put("</th></tr>\n");
@@ -149,7 +188,7 @@ void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const TrafficCo
             out.put("<td class=\"a\">");
             out.put(figure.label);
             out.put("</td>");
-            putFigureCell(out, figure.value, figure.of(t));
+            putFigureCell(out, figure.value, figure.of(t), form, "");
         }
         out.put("</tr>\n");
     }
@@ -162,7 +201,7 @@ void putLinkTablesHtml(OutBuffer& out, const LinkTables& tables, const LinkTable
         out.put("<h2>Groups</h2>\n");
         putLinkTableHtml(out, tables.groups, form, true);
     }
-    out.put("<h2>Totals</h2>\n<div class=\"w\"><table>\n");
+    out.put("<h2>Totals</h2>\n<div class=\"w r tb\"><table><tbody>\n");
 }
 
 }  // namespace rv

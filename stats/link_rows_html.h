@@ -33,8 +33,10 @@ void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const Li
 // totals box, each under its heading; the caller adds the box's rows and
 // ends it.
 void putLinkTablesHtml(OutBuffer& out, const LinkTables& tables, const LinkTableHtml& form);
-// The rows of a totals box under a heading row ("All lines", "Protected").
-void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const TrafficCounters& totals);
+// The rows of a totals box under a heading row ("All lines", "Protected");
+// whole is the box's first part, whose traffic gives its column's form.
+void putTotalsRowsHtml(OutBuffer& out, std::string_view heading, const TrafficCounters& totals,
+                       const TrafficCounters& whole);
 void endTotalsHtml(OutBuffer& out);
 
 }  // namespace rv

@@ -7,8 +7,14 @@
 The page is opened from file:// and must load without console errors or
 script exceptions, without a single request besides the document itself,
 hold exactly N rendered <svg> elements (nested ones count, those in a
-<template> do not), and neither scroll sideways nor cut an <svg>'s text
-at its left or right edge in a window 1280 and 390 CSS pixels wide. Screenshots go to
+<template> do not), and in a window 1280 and 390 CSS pixels wide: neither
+scroll sideways nor cut an <svg>'s text at its left or right edge, show
+no text smaller than 11 CSS pixels, keep every legend key (.k) beside its
+name, hide no part of a table in a box that scrolls, and label its chart
+axes (.pl: values .ya, dates or hours .xa) in steps a person would choose
+(1, 2 or 5 times a power of ten; whole hours; days, weeks or months)
+without one label overlapping the next. At 1280, no table column mixes
+traffic forms (bytes beside M). Screenshots go to
 DIR/html-1280.png (the whole page, at most 4000 pixels high) and
 DIR/html-390.png (the first screen).
 
@@ -213,8 +219,162 @@ CUT_TEXTS = ("[...document.querySelectorAll('svg text')].filter(t => {"
              " return r.left < s.left - 0.5 || r.right > s.right + 0.5; }).map(t => t.textContent)")
 
 
+# What the layout checks judge, read off the page as it is laid out now:
+# every visible text smaller than MIN_TEXT_PX (rendered, an SVG's scale
+# included), each legend key's distance to its name, every box that
+# scrolls sideways with the table cells it hides, each table's cell texts
+# by column, and each chart frame's axis labels.
+MIN_TEXT_PX = 11
+PAGE_FACTS = """(() => {
+ const shown = e => { const r = e.getBoundingClientRect(); return r.width > 0 && r.height > 0; };
+ const small = [], walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+ for (let n; (n = walker.nextNode());) {
+  const e = n.parentElement;
+  if (!n.textContent.trim() || e.closest('title,style,script') || !shown(e)) continue;
+  let size = parseFloat(getComputedStyle(e).fontSize);
+  if (e instanceof SVGElement) { const m = e.getScreenCTM(); size *= Math.sqrt(Math.abs(m.a * m.d - m.b * m.c)); }
+  if (size < %(min)s) small.push([Math.round(size * 10) / 10, n.textContent.trim().slice(0, 20)]);
+ }
+ const keys = [...document.querySelectorAll('.k')].filter(shown).map(k => {
+  const next = k.nextSibling, r = k.getBoundingClientRect();
+  if (!next) return {name: '', gap: 0, line: true};
+  const range = document.createRange(); range.selectNodeContents(next);
+  const t = range.getClientRects()[0] || r;
+  return {name: next.textContent.trim().slice(0, 30), gap: Math.round(t.left - r.right),
+          line: t.top < r.bottom && t.bottom > r.top};
+ });
+ const boxes = [...document.querySelectorAll('*')].filter(e => e.scrollWidth > e.clientWidth + 1
+   && ['auto', 'scroll'].includes(getComputedStyle(e).overflowX)).map(e => {
+  const r = e.getBoundingClientRect();
+  const hidden = [...e.querySelectorAll('th,td')].filter(c => { const q = c.getBoundingClientRect();
+    return q.right > r.right + 1 || q.left < r.left - 1; }).map(c => c.textContent.trim());
+  return {shown: e.clientWidth, wide: e.scrollWidth, hidden: [...new Set(hidden)].slice(0, 6)};
+ });
+ const tables = [...document.querySelectorAll('table')].map(t => {
+  const columns = [];
+  for (const row of t.querySelectorAll('tr')) [...row.cells].forEach((c, i) => {
+   if (c.tagName == 'TD') (columns[i] = columns[i] || []).push(c.textContent.trim()); });
+  return columns;
+ });
+ const axes = [...document.querySelectorAll('.pl')].map(p => ({
+  values: [...p.querySelectorAll('.ya span')].map(s => s.textContent),
+  marks: [...p.querySelectorAll('.xa span')].map(s => { const r = s.getBoundingClientRect();
+   return {text: s.textContent, left: r.left, right: r.right}; })}));
+ return {small, keys, boxes, tables, axes};
+})()""" % {"min": MIN_TEXT_PX}
+
+MONTHS = ("Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec")
+
+
+def traffic_form(text):
+    """bytes, M (tenths), or a whole unit; None for what is no traffic figure."""
+    if text.isdigit():
+        return "bytes"
+    if len(text) > 1 and text[-1] in "MGTP" and text[:-1].replace(".", "", 1).isdigit():
+        return "tenths of M" if "." in text else "whole " + text[-1]
+    return None
+
+
+def mixed_columns(tables):
+    """The columns that hold traffic figures in more than one form."""
+    faults = []
+    for t, columns in enumerate(tables, 1):
+        for c, cells in enumerate(columns, 1):
+            forms = {}
+            for cell in cells:
+                forms.setdefault(traffic_form(cell), cell)
+            forms.pop(None, None)
+            if len(forms) > 1:
+                faults.append("table %d column %d: %s" % (t, c, " beside ".join(forms.values())))
+    return faults
+
+
+def nice_step(step):
+    """1, 2 or 5 times a power of ten."""
+    while step >= 10 and step % 10 == 0:
+        step //= 10
+    return step in (1, 2, 5)
+
+
+def value_axis_fault(labels):
+    """Why the value labels (top down, "600M" ... "0") are no even nice steps."""
+    numbers = []
+    for label in labels:
+        digits = label.rstrip("%MG")
+        if not digits.replace(".", "", 1).isdigit():
+            return "%r is no value" % label
+        numbers.append(round(float(digits) * 10))  # tenths: a step may be 0.5
+    steps = {a - b for a, b in zip(numbers, numbers[1:])}
+    if len(labels) < 2 or numbers[-1] != 0 or len(steps) != 1 or not nice_step(steps.pop()):
+        return "values %s" % " ".join(labels)
+    return None
+
+
+def date_axis_fault(texts):
+    """Why the labels under a chart are no steps of whole hours, days, weeks or months."""
+    if all(t.isdigit() and len(t) <= 2 for t in texts):
+        hours = [int(t) for t in texts]
+        steps = {(b - a) % 24 or 24 for a, b in zip(hours, hours[1:])}
+    elif all(t in MONTHS or (t.isdigit() and len(t) == 4) for t in texts):
+        months = [MONTHS.index(t) if t in MONTHS else 0 for t in texts]
+        steps = {(b - a) % 12 or 12 for a, b in zip(months, months[1:])}
+        if steps - {1, 2, 3, 6, 12}:
+            steps = {0}
+    elif all(len(t) == 5 and t[2] == "-" for t in texts):
+        days = [time.strptime("2001-" + t, "%Y-%m-%d").tm_yday for t in texts]
+        steps = {(b - a) % 365 for a, b in zip(days, days[1:])}
+        if steps - {1, 2, 7, 14}:
+            steps = {0}
+    else:
+        return "labels %s" % " ".join(texts)
+    return "labels %s" % " ".join(texts) if len(steps) > 1 or 0 in steps else None
+
+
+def axis_faults(axes, judge_steps):
+    faults = []
+    for a, axis in enumerate(axes, 1):
+        marks = axis["marks"]
+        overlap = [b["text"] for a_, b in zip(marks, marks[1:]) if a_["right"] > b["left"] + 0.5]
+        if overlap:
+            faults.append("chart %d: labels overlap at %s" % (a, ", ".join(overlap)))
+        if not judge_steps:
+            continue
+        for fault in (value_axis_fault(axis["values"]) if axis["values"] else None,
+                      date_axis_fault([m["text"] for m in marks]) if len(marks) > 1 else None):
+            if fault:
+                faults.append("chart %d: %s" % (a, fault))
+    return faults
+
+
+def check_layout(browser, report, width, height):
+    facts = browser.evaluate(PAGE_FACTS)
+    at = "at %dx%d" % (width, height)
+    small = facts["small"]
+    report.check("text-size-%d" % width, small and "%s under %d px %s: %s" % (
+        counted(len(small), "text"), MIN_TEXT_PX, at,
+        ", ".join("%.1f px %r" % tuple(s) for s in small[:5])),
+        "no text under %d px %s" % (MIN_TEXT_PX, at))
+    apart = [k for k in facts["keys"] if not k["line"] or not 0 <= k["gap"] <= 16]
+    report.check("legend-%d" % width, apart and "%s away from their names %s: %s" % (
+        counted(len(apart), "key"), at, ", ".join(
+            "%r (%s)" % (k["name"], "%d px" % k["gap"] if k["line"] else "another line")
+            for k in apart)), "%s beside their names %s" % (counted(len(facts["keys"]), "key"), at))
+    boxes = facts["boxes"]
+    report.check("tables-%d" % width, boxes and "%s scrolling sideways %s: %s" % (
+        counted(len(boxes), "box"), at, "; ".join(
+            "%d of %d px shown, hiding %s" % (b["shown"], b["wide"], ", ".join(b["hidden"]) or "no cell")
+            for b in boxes)), "every table column in view %s" % at)
+    if width == WINDOWS[0][0]:
+        mixed = mixed_columns(facts["tables"])
+        report.check("units", mixed and "; ".join(mixed),
+                     "one traffic form per column in %s" % counted(len(facts["tables"]), "table"))
+    faults = axis_faults(facts["axes"], width == WINDOWS[0][0])
+    report.check("axes-%d" % width, faults and "; ".join(faults),
+                 "%s labelled in sensible steps %s" % (counted(len(facts["axes"]), "chart"), at))
+
+
 def counted(number, noun):
-    return "%d %s%s" % (number, noun, "" if number == 1 else "s")
+    return "%d %s%s" % (number, noun, "" if number == 1 else "es" if noun.endswith("x") else "s")
 
 
 def clip(text, size=160):
@@ -288,6 +448,7 @@ def check_width(browser, report, width, height):
                  cut and "%s sticking out of their chart at %dx%d: %s"
                  % (counted(len(cut), "text"), width, height, ", ".join(sorted(set(cut)))),
                  "every chart text whole at %dx%d" % (width, height))
+    check_layout(browser, report, width, height)
 
 
 def save_screenshot(browser, report, path, width, height, full_page):

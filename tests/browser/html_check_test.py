@@ -40,6 +40,22 @@ CASES = (
       "labels-390": "at 390x844: 100%"}),
     ("svg count", "", CHART + "<svg><svg></svg></svg><template><svg></svg></template>", 4,
      {"svg-count": "3 svg elements, expected 4"}),
+    ("small text", "", CHART + '<p style="font-size:8px">Rcvd</p>', 1,
+     {"text-size-1280": "1 text under 11 px at 1280x900: 8.0 px 'Rcvd'", "text-size-390": "'Rcvd'"}),
+    ("legend key apart", "", CHART + '<p><span class="k" style="display:inline-block;width:20px;'
+     'height:9px"></span><span style="margin-left:60px">Busy</span></p>', 1,
+     {"legend-1280": "1 key away from their names at 1280x900: 'Busy' (60 px)", "legend-390": "'Busy'"}),
+    ("hidden column", "", CHART + '<div style="overflow-x:auto"><table><tr><td style="min-width:'
+     '600px">2:5020/1042</td><td>CPS</td></tr></table></div>', 1,
+     {"tables-390": "px shown, hiding 2:5020/1042, CPS"}),
+    ("mixed units", "", CHART + "<table><tr><td>2:5020/1042</td><td>131242</td></tr>"
+     "<tr><td>2:5030/*</td><td>4.2M</td></tr></table>", 1,
+     {"units": "table 1 column 2: 131242 beside 4.2M"}),
+    ("axis steps", "", '<div class="pl"><div class="ya"><span>173</span><span>0</span></div>' + CHART
+     + '<div class="xa" style="position:relative"><span style="position:absolute;left:10%">06-01'
+     '</span><span style="position:absolute;left:11%">06-20</span></div></div>', 1,
+     {"axes-1280": "chart 1: labels overlap at 06-20; chart 1: values 173 0; chart 1: labels "
+      "06-01 06-20", "axes-390": "chart 1: labels overlap at 06-20"}),
 )
 
 

@@ -9,7 +9,7 @@ yesterday, as the demo does), runs ravlog -d-1 over examples/ravlog.ctl
 with its JSON and its HTML report, and opens the page with html_check.py,
 which must find as many rendered <svg> elements as the report model
 says: the busy charts the JSON names for each line, plus one timeline per
-links and group row. Then pondrel's page of a node of 365 days, whose
+links and group row, under 256 KB. Then pondrel's page of a node of 365 days, whose
 JSON must have as many "days": its two day charts and one small chart per
 links and group row, under 300 KB. The screenshots go to SHOTS_DIR (the
 year's to SHOTS_DIR/pondrel-year). The exit status is html_check.py's
@@ -40,8 +40,12 @@ def main():
             report = json.load(f)
         charts = sum(len(line["charts"]) for line in report["lines"])
         expected = charts + len(report["links"]) + len(report["groups"])
-        print(f"expecting {expected} svg: {charts} busy charts, {len(report['links'])} links "
-              f"and {len(report['groups'])} group timelines")
+        size = os.path.getsize(os.path.join(work, "day.html"))
+        if size >= 256 * 1024:
+            print(f"FAIL ravlog-day: a page of {size} bytes (under 256 KB expected)")
+            return 1
+        print(f"ravlog's day: a page of {size} bytes; expecting {expected} svg: {charts} busy "
+              f"charts, {len(report['links'])} links and {len(report['groups'])} group timelines")
         status = browse(os.path.join(work, "day.html"), expected, shots)
         return status or pondrel_year(build, work, os.path.join(shots, "pondrel-year"))
 

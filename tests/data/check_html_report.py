@@ -93,10 +93,20 @@ def cells(row):
     return [c for c in row["children"] if c["tag"] in ("td", "th")]
 
 
+def column_traffic(n, largest):
+    """A traffic cell as the page shows it: in the text's form of its column's largest."""
+    if largest < 1000000:
+        return str(n)
+    if largest < 1048576000:
+        return f"{n >> 20}.{((n & 0xFFFFF) * 10) >> 20}M"
+    unit = data.traffic(largest).strip()[-1]
+    return f"{n >> (20 + 10 * 'MGTP'.index(unit))}{unit}"
+
+
 def check_cell(where, cell, value, shown):
     """A counter's cell: the text's form, the exact value where that is rounded."""
     check(cell["text"] == shown.strip(), f"{where}: '{cell['text']}' for {value}")
-    if shown.strip().endswith("M"):
+    if shown.strip()[-1:] in ("M", "G", "T", "P"):
         check(cell["attrs"].get("title", "").split(" ")[0] == str(value),
               f"{where}: tooltip '{cell['attrs'].get('title')}' for {value}")
 
@@ -122,8 +132,9 @@ def check_table(where, table, rows, timelines):
             check(cell["text"] == shown, f"{where} {figures['address']} {key}: {cell['text']}")
         check(rest[4]["text"] == data.hms(figures["time_online"]), f"{where}: time online")
         for cell, key in zip(rest[5:8], ["received", "sent", "cps"]):
+            largest = max(f[key] for f in rows)
             check_cell(f"{where} {figures['address']} {key}", cell, figures[key],
-                       data.traffic(figures[key]))
+                       column_traffic(figures[key], largest))
         drawn = list(find(row, "svg", "t"))
         check(len(drawn) == (1 if timelines else 0), f"{where}: timelines")
 
@@ -136,7 +147,8 @@ def check_totals(where, page, totals):
         for label, cell in zip(tds[0::2], tds[1::2]):
             shown.setdefault(label["text"], cell)
     for label, key in (("Received", "received"), ("Sent", "sent"), ("Traffic", "traffic")):
-        check_cell(f"{where} {label}", shown[label], totals[key], data.traffic(totals[key]))
+        check_cell(f"{where} {label}", shown[label], totals[key],
+                   column_traffic(totals[key], totals["traffic"]))
     for label, key in (("Sessions in", "sessions_in"), ("Sessions out", "sessions_out"),
                        ("Sessions", "sessions")):
         check(shown[label]["text"] == str(totals[key]), f"{where}: {label}")
@@ -162,10 +174,11 @@ def seconds_of(h, m, s):
     return int(h) * 3600 + int(m) * 60 + int(s or 0)
 
 
-def check_chart(where, svg, values, slot, start_hour, hours):
+def check_chart(where, figure, values, slot, start_hour, hours):
+    svg = next(find(figure, "svg"))
     bars = [p for g in find(svg, "g") for p in find(g, "path")]
     check(len(bars) == 96, f"{where}: {len(bars)} bars")
-    labels = [int(t["text"]) for t in find(svg, "text") if "y" not in t["attrs"].get("class", "")]
+    labels = [int(t["text"]) for axis in find(figure, "div", "xa") for t in find(axis, "span")]
     check(labels == hours, f"{where}: hour axis {labels}, expected {hours}")
     starts = data.slot_starts(slot)
     for i, bar in enumerate(bars):
@@ -240,14 +253,13 @@ def check_ravlog(work, tag, args, zone, start_hour, hours):
             values = None if line["type"] == 3 else \
                 {"busy": busy["all"], "incoming": busy["incoming"],
                  "outgoing": busy["outgoing"]}.get(kind)
-            check_chart(f"{where} {kind}", next(find(figure, "svg")), values, slot, start_hour,
-                        hours)
+            check_chart(f"{where} {kind}", figure, values, slot, start_hour, hours)
         row = [r for r in find(section, "tr") if cells(r)[0]["tag"] == "td"][0]
         shown = [c["text"] for c in cells(row)]
         expected = [str(t["sessions"]), str(t["sessions_in"]), str(t["sessions_out"]),
                     data.hms(t["time_online"]), data.hms(t["time_in"]), data.hms(t["time_out"]),
                     data.traffic(t["received"]).strip(), data.traffic(t["sent"]).strip(),
-                    data.traffic(t["cps"]).strip()]
+                    data.traffic(t["cps"]).strip()]  # each its own column's largest
         check(shown == expected, f"{where}: totals {shown}, expected {expected}")
     # After the lines' tables: the links table, then the group table.
     after = list(find(page, "table"))[len(read_sections):]
@@ -336,7 +348,7 @@ def hostile():
         check(headings[1] == "<script>x</script>\ufffd\n", f"hostile headings {headings}")
         check(headings[0].startswith("tab\there cr\ufffd bell\ufffd"), f"hostile {headings[0]}")
         paths = [p["text"] for p in find(page, "p", "m") if p["text"].startswith("History")]
-        check(paths[0] == f"History {path}, type 2", f"hostile paths {paths}")
+        check(paths[0] == f"History {path}, T-Mail's binary log (type 2)", f"hostile paths {paths}")
         # A label keeps its first 15 columns.
         check(not [p for p in find(page, "p", "m") if "Bars:" in p["text"]],
               "hostile: a legend without charts")
