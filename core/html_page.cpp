@@ -13,8 +13,9 @@ namespace {
 // One style sheet for every page: light and dark colours, a print form,
 // and, on a narrow screen, the rows of the figure tables (a box of class
 // "w r") as cards of named figures, so that the page never scrolls
-// sideways and no column hides (.tb: the totals box's label and figure
-// pairs). Chart classes: .pl a chart's frame, its value labels (.ya) left
+// sideways and no column hides: the row's name (.n) first, its text cells
+// (.a) and timeline across the card, its figures two by two, in the same
+// places on every card (.tb: the totals box's label and figure pairs). Chart classes: .pl a chart's frame, its value labels (.ya) left
 // of the plot and its axis labels (.xa) under it as text of the page, so
 // that they keep their size at any width; .c the plot, its bars in a group
 // of class b, i, o, p or u (the chart's kind; outgoing and unprotected bars
