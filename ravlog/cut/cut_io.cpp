@@ -13,8 +13,6 @@ namespace rv::ravlog {
 
 namespace {
 
-constexpr std::size_t blockSize = 1 << 16;
-
 // A mailer's open-write-close takes microseconds and is waited out; one
 // that keeps the history open is not, beyond about a quarter second.
 constexpr int leaseAttempts = 250;
@@ -85,9 +83,9 @@ bool CutIo::writeAt(CutStep step, int fd, const void* data, std::size_t size,
 
 bool CutIo::copy(CutStep step, int src, std::uint64_t from, std::uint64_t to, int dst,
                  std::uint64_t dstOffset, JournalChecksum* sum) {
-    block_.resize(blockSize);
+    block_.resize(blockSize_);
     while (from < to) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, blockSize));
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, blockSize_));
         if (!readExactly(src, block_.data(), n, from) || !allow(step) ||
             !writeAll(dst, block_.data(), n, dstOffset))
             return false;

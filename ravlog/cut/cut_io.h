@@ -5,6 +5,7 @@
 // step costs a pointer test.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,16 +29,28 @@ enum class CutStep : std::uint8_t {
 
 const char* cutStepName(CutStep step);
 
+// The blocks the kept records are journaled in and the copies are made
+// in, one step each.
+constexpr std::size_t cutBlockSize = std::size_t{1} << 16;
+
 class CutProbe {
   public:
     virtual ~CutProbe() = default;
     // Called before every step; false makes the step fail with ENOSPC.
     virtual bool allow(CutStep step) = 0;
+    // The block of a step. A probe may take smaller ones, so that a small
+    // history makes as many steps as a large one; nothing on disk depends
+    // on it.
+    virtual std::size_t blockSize() const { return cutBlockSize; }
 };
 
 class CutIo {
   public:
-    explicit CutIo(CutProbe* probe) : probe_(probe) {}
+    explicit CutIo(CutProbe* probe)
+        : probe_(probe),
+          blockSize_(probe ? std::max<std::size_t>(probe->blockSize(), 1) : cutBlockSize) {}
+
+    std::size_t blockSize() const { return blockSize_; }
 
     // Each returns false, with errno set, when the step failed.
     bool writeAt(CutStep step, int fd, const void* data, std::size_t size, std::uint64_t offset);
@@ -66,6 +79,7 @@ class CutIo {
     bool allow(CutStep step);
 
     CutProbe* probe_;
+    std::size_t blockSize_;
     std::vector<char> block_;
 };
 

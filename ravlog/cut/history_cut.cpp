@@ -17,8 +17,6 @@ namespace rv::ravlog {
 
 namespace {
 
-constexpr std::size_t pendingLimit = 1 << 16;
-
 // A file read as 28-byte records that begins as a 100-byte record history.
 bool fileStartsAsLong100(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -112,7 +110,7 @@ void HistoryCutter::begin(const std::string& path, HistoryType type, std::int16_
 void HistoryCutter::keep(std::span<const std::uint8_t> raw) {
     if (failed_) return;
     pending_.append(reinterpret_cast<const char*>(raw.data()), raw.size());
-    if (pending_.size() >= pendingLimit) flushPending();
+    if (pending_.size() >= io_.blockSize()) flushPending();
 }
 
 bool HistoryCutter::flushPending() {

@@ -11,6 +11,9 @@
 //                  it is continued: a test looks at what others see then
 //   unleased       every lease on the history is refused, as where the
 //                  system grants none
+//   block=N        the cut journals and copies in blocks of N bytes
+//                  instead of 64 KiB, so that a small history makes the
+//                  steps of a large one
 //   history=FILE feed=FILE record=SIZE append=N,M,...
 //                  before step N (and M, ...) the next SIZE bytes of the
 //                  feed are appended to the history, as a mailer that
@@ -47,6 +50,7 @@ class EnvironmentProbe final : public rv::ravlog::CutProbe {
             if (key == "fail") fail_ = std::stol(value);
             if (key == "stop") stop_ = std::stol(value);
             if (key == "unleased") unleased_ = true;
+            if (key == "block") block_ = std::stoul(value);
             if (key == "history") history_ = value;
             if (key == "feed") feed_ = value;
             if (key == "record") record_ = std::stoul(value);
@@ -71,6 +75,8 @@ class EnvironmentProbe final : public rv::ravlog::CutProbe {
         if (n == stop_) ::raise(SIGSTOP);
         return n != fail_ && !(unleased_ && step == rv::ravlog::CutStep::historyLease);
     }
+
+    std::size_t blockSize() const override { return block_ ? block_ : rv::ravlog::cutBlockSize; }
 
     // Appends that waited for the lease are over once ravlog has let go.
     void reapWaiting() const {
@@ -136,6 +142,7 @@ class EnvironmentProbe final : public rv::ravlog::CutProbe {
     long fail_ = -1;
     long stop_ = -1;
     bool unleased_ = false;
+    std::size_t block_ = 0;
     std::string history_;
     std::string feed_;
     std::size_t record_ = 0;

@@ -112,7 +112,8 @@ void soak(bool killing) {
         }
         std::this_thread::sleep_for(1ms);
     }
-    std::this_thread::sleep_for(1s);  // the answering ends write as their sessions close
+    // The answering ends write as their sessions close: A's helpers.
+    server.awaitHelpersGone(1s);
     server.stop();
     // An undisturbed last run finishes what a killed one left.
     const ProgramResult last = runProgram(program, {}, dir.path(), env);

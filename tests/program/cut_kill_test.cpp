@@ -1,6 +1,6 @@
 // The cut's journal proven by killing. ravlog built with a probe on the
-// steps of cutting (tests/cut_fault) cuts a 9 MB history and is killed
-// with SIGKILL at step after step — or has that one step fail as on a
+// steps of cutting (tests/cut_fault) cuts a history of 129 blocks and is
+// killed with SIGKILL at step after step — or has that one step fail as on a
 // full disk — while a "mailer" appends sessions before, during and after
 // the cut. Then ravlog runs again (sometimes killed in its turn while it
 // restores, and run once more). Every time the history must hold every
@@ -39,6 +39,11 @@ const std::string ravlogPath = testing::builtProgram("ravlog");
 const std::string faultPath = testing::cutFaultProgram();
 constexpr std::int64_t day = 86400;
 constexpr std::size_t recordSize = 28;
+// The probe's block, instead of the installed ravlog's 64 KiB: the same
+// steps from a sixteenth of the history, so that a run reads and writes a
+// sixteenth as much. The next run, the installed ravlog, replays a journal
+// written in these blocks in its own.
+constexpr std::size_t stepBlock = 4096;
 
 // Every record differs from every other, so that a lost, doubled or
 // changed one shows.
@@ -127,14 +132,15 @@ struct Scene {
 // The sessions of the seven days before today, which the cut keeps, and
 // a tenth as many of twenty days older than the limit (ten days back),
 // which it drops; the mailer logs today's. The kept ones make the steps
-// (the journal and the history are written in blocks of 64 KiB): by
-// default 8 MB, 129 blocks of each copy. The dropped ones only have to be
-// picked out from among them, so few do, and every run reads a small
-// history. No session lies within a day of the limit, so that a day
-// turning during the test changes nothing.
-constexpr std::int64_t keptByDefault = 299594;
+// (the journal and the history are written in blocks of stepBlock): 512
+// kB, 129 blocks of each copy, the last of a few bytes. The dropped ones
+// only have to be picked out from among them, so few do, and every run
+// reads a small history. No session lies within a day of the limit, so
+// that a day turning during the test changes nothing.
+constexpr std::int64_t keptCount = 18725;
+static_assert(keptCount * recordSize / stepBlock == 128 && keptCount * recordSize % stepBlock != 0);
 
-void makeScene(Scene& s, std::int64_t keptCount = keptByDefault) {
+void makeScene(Scene& s) {
     const std::int64_t now = std::time(nullptr);
     const std::int64_t midnight = now - now % day;
     const std::int64_t old = keptCount / 10;
@@ -243,7 +249,8 @@ std::vector<long> appendSteps(const Map& m) {
 
 std::string probeText(const Scene& s, const std::vector<long>& appends, const std::string& more) {
     return "log=" + s.dir.file("steps.log") + " history=" + s.history + " feed=" + s.feed +
-           " record=" + std::to_string(recordSize) + " append=" + joined(appends) + " " + more;
+           " record=" + std::to_string(recordSize) + " block=" + std::to_string(stepBlock) +
+           " append=" + joined(appends) + " " + more;
 }
 
 bool freshHistory(const Scene& s) {
@@ -317,7 +324,8 @@ Outcome runPoint(const Scene& s, const Map& m, const std::vector<long>& appends,
     // Two sessions that the mailer logs before the next run.
     if (!appendFeed(s, appended, 2)) o.problem += "append failed; ";
     if (p.restoreKill >= 0)
-        runFault(s, "log=" + s.dir.file("restore.log") + " kill=" + std::to_string(p.restoreKill));
+        runFault(s, "log=" + s.dir.file("restore.log") + " block=" + std::to_string(stepBlock) +
+                        " kill=" + std::to_string(p.restoreKill));
     const ProgramResult next = testing::runProgram(ravlogPath, reportArgs, s.dir.path());
     if (next.status != 0 || next.err.find("Can't") != std::string::npos)
         o.problem += "next run: status " + std::to_string(next.status) + " " + next.err + "; ";
@@ -447,7 +455,7 @@ INSTANTIATE_TEST_SUITE_P(Shares, CutKillShare, ::testing::Range(0, shares));
 // the session goes with the old tail.
 TEST(CutKill, SessionLoggedRightBeforeTheShorteningWaitsForTheLease) {
     Scene s;
-    makeScene(s, keptByDefault / 20);
+    makeScene(s);
     if (HasFatalFailure()) return;
     ASSERT_TRUE(freshHistory(s));
     ASSERT_EQ(runFault(s, probeText(s, {}, "")).status, 0);

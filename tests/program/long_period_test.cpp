@@ -90,8 +90,10 @@ bool oneOf(std::string_view c, std::string_view set) {
 void expectFramed(const std::string& name, const std::string& text) {
     constexpr std::string_view junctions = "╠╬╤╪╣╟┼╢├┤┌┬┐╔╦╗";
     std::istringstream lines(text);
-    std::string ruleLine;
-    std::vector<std::string_view> rule, cs;
+    std::vector<std::string_view> cs;
+    // Of each character of the rule: 'j' a junction, 't' a "╤", else '-';
+    // looked at once per rule, not once per row under it.
+    std::string rule;
     for (std::string line; std::getline(lines, line);) {
         EXPECT_LE(displayWidth(line), 79u) << name << ": " << line;
         characters(line, cs);
@@ -99,13 +101,14 @@ void expectFramed(const std::string& name, const std::string& text) {
         if (cs[0] == "╔") {
             rule.clear();  // the header's lines, up to its rule
         } else if (oneOf(cs[0], junctions)) {
-            ruleLine = line;
-            characters(ruleLine, rule);
+            rule.clear();
+            for (std::string_view c : cs)
+                rule += c == "╤" ? 't' : oneOf(c, junctions) ? 'j' : '-';
         } else if (oneOf(cs[0], "║│") && !rule.empty()) {
             for (std::size_t i = 0; i < std::max(cs.size(), rule.size()); ++i) {
                 const bool bar = i < cs.size() && oneOf(cs[i], "║│");
-                const bool junction = i < rule.size() && oneOf(rule[i], junctions);
-                if (bar != junction && !(i < rule.size() && rule[i] == "╤")) {
+                const bool junction = i < rule.size() && rule[i] != '-';
+                if (bar != junction && !(i < rule.size() && rule[i] == 't')) {
                     ADD_FAILURE() << name << ": " << line << ": column " << i;
                     break;
                 }

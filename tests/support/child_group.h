@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -111,6 +113,18 @@ class ChildGroup {
         return end != std::string::npos && end + 2 < text.size() && text[end + 2] == 'T';
     }
 
+    // Waits up to timeout until the program is the only one left of its
+    // group, as a server whose helpers have ended their sessions; true
+    // when it is.
+    bool awaitHelpersGone(std::chrono::milliseconds timeout) const {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (running() && helpers() > 0) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return running();
+    }
+
     // Sends sig to the program itself, such as SIGKILL at a random moment.
     void signal(int sig) {
         if (running()) ::kill(pid_, sig);
@@ -138,6 +152,29 @@ class ChildGroup {
     }
 
   private:
+    // The members of the group but the program, from their /proc/<pid>/stat,
+    // whose fifth field is the group.
+    std::size_t helpers() const {
+        std::size_t count = 0;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+            const std::string name = entry.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos ||
+                name == std::to_string(pid_))
+                continue;
+            std::ifstream stat(entry.path() / "stat");
+            const std::string text((std::istreambuf_iterator<char>(stat)), {});
+            const std::size_t end = text.rfind(") ");
+            char state = 0;
+            long parent = 0, group = 0;
+            if (end != std::string::npos &&
+                std::sscanf(text.c_str() + end + 2, "%c %ld %ld", &state, &parent, &group) == 3 &&
+                group == pid_ && state != 'Z')
+                ++count;
+        }
+        return count;
+    }
+
     pid_t pid_ = -1;
     bool leaderReaped_ = false;
     int leaderStatus_ = -1;
