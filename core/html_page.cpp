@@ -15,12 +15,11 @@ namespace {
 // "w r") as cards of named figures, so that the page never scrolls
 // sideways and no column hides: the row's name (.n) first, its text cells
 // (.a) and timeline across the card, its figures two by two, in the same
-// places on every card (.tb: the totals box's label and figure pairs). Chart classes: .pl a chart's frame, its value labels (.ya) left
-// of the plot and its axis labels (.xa) under it as text of the page, so
-// that they keep their size at any width; .c the plot, its bars in a group
-// of class b, i, o, p or u (the chart's kind; outgoing and unprotected bars
-// striped, so that no reader needs the colour), .t a timeline, .g grid
-// lines. A legend entry (.e) keeps its key beside its name.
+// places on every card (.tb: the totals box's label and figure pairs). Chart classes: .pl a chart's
+// frame, its value labels (.ya) left of the plot and its axis labels (.xa) under it as text of the
+// page, so that they keep their size at any width; .c the plot, its bars in a group of class b, i,
+// o, p or u (the chart's kind; outgoing and unprotected bars striped, so that no reader needs the
+// colour), .t a timeline, .g grid lines. A legend entry (.e) keeps its key beside its name.
 constexpr std::string_view styleSheet =
     ":root{color-scheme:light dark;--f:#1c1e21;--k:#fff;--m:#5f6670;--l:#d5d9de;--z:#f4f6f8;"
     "--b:#2f6db5;--i:#1f8a5b;--o:#c4552b;--p:#7048b0;--u:#9a7d12}"
