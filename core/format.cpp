@@ -85,32 +85,58 @@ NumberText formatUnsigned(std::uint64_t value, std::size_t width) {
     return t;
 }
 
-TrafficText formatTraffic(std::uint64_t bytes, bool compact) {
+TrafficForm trafficForm(std::uint64_t largest) {
+    if (largest < 1000000) return {};
+    if (largest < 1048576000ULL) return {20, true, 'M'};
+    static constexpr char units[] = "MGTP";
+    TrafficForm form{20, false, 'M'};
+    for (std::uint64_t value = largest >> 20, unit = 0; value > 99999 && unit + 2 < sizeof units;
+         value >>= 10, ++unit) {
+        form.shift += 10;
+        form.unit = units[unit + 1];
+    }
+    return form;
+}
+
+TrafficText formatTrafficAs(std::uint64_t bytes, const TrafficForm& form, bool padded) {
     TrafficText t;
     char* p = t.chars.data();
-    const std::uint64_t mib = bytes >> 20;
-    const auto tenth = static_cast<char>('0' + (((bytes & 0xFFFFF) * 10) >> 20));
-    const bool bytesForm = compact ? bytes < 1024 : bytes < 1000000;
-    const bool tenthForm = compact ? mib < 100 : bytes < 1048576000ULL;
-    if (bytesForm) {
-        if (compact) {
-            *p++ = ' ';
-            *p++ = ' ';
-        }
-        p = writeUnsigned(p, bytes, compact ? 4 : 6);
-    } else if (compact && bytes < 1000000) {
+    if (form.unit == '\0') {
+        p = writeUnsigned(p, bytes, padded ? 6 : 0);
+    } else if (form.tenths) {
+        p = writeUnsigned(p, bytes >> 20, padded ? 3 : 0);
+        *p++ = '.';
+        *p++ = static_cast<char>('0' + (((bytes & 0xFFFFF) * 10) >> 20));
+        *p++ = 'M';
+    } else {
+        p = writeUnsigned(p, bytes >> form.shift, padded ? 5 : 0);
+        *p++ = form.unit;
+    }
+    finish(t, p);
+    return t;
+}
+
+TrafficText formatTraffic(std::uint64_t bytes, bool compact) {
+    if (!compact) return formatTrafficAs(bytes, trafficForm(bytes), true);
+    TrafficText t;
+    char* p = t.chars.data();
+    if (bytes < 1024) {
+        *p++ = ' ';
+        *p++ = ' ';
+        p = writeUnsigned(p, bytes, 4);
+    } else if (bytes < 1000000) {
         *p++ = ' ';
         p = writeUnsigned(p, bytes >> 10, 4);
         *p++ = 'k';
-    } else if (tenthForm) {
-        p = writeUnsigned(p, mib, 3);
+    } else if ((bytes >> 20) < 100) {
+        p = writeUnsigned(p, bytes >> 20, 3);
         *p++ = '.';
-        *p++ = tenth;
+        *p++ = static_cast<char>('0' + (((bytes & 0xFFFFF) * 10) >> 20));
         *p++ = 'M';
     } else {
         // Five digits of the largest unit that leaves at most five.
         static constexpr char units[] = "MGTP";
-        std::uint64_t value = mib;
+        std::uint64_t value = bytes >> 20;
         std::size_t unit = 0;
         for (; value > 99999 && unit + 1 < sizeof units - 1; ++unit)
             value >>= 10;

@@ -28,6 +28,19 @@ std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // ("   97G"), so that even 64-bit sums keep the 6 characters.
 TrafficText formatTraffic(std::uint64_t bytes, bool compact);
 
+// The plain form's choice for a figure, so that a column of figures can
+// read in the form of its largest: bytes under 1,000,000; tenths of an M
+// below 1000M; above, whole units of the largest unit that leaves at most
+// five digits.
+struct TrafficForm {
+    unsigned shift = 0;  // bytes >> shift is the whole unit
+    bool tenths = false;
+    char unit = '\0';  // M, G, T or P; none for bytes
+};
+TrafficForm trafficForm(std::uint64_t largest);
+// bytes in form: the plain form's widths when padded, or bare ("0.1M").
+TrafficText formatTrafficAs(std::uint64_t bytes, const TrafficForm& form, bool padded);
+
 // Figures of a long period in a fixed column. Each gives today's form
 // while the value fits the width, and a shorter form where it does not,
 // right-aligned in width columns as long as any form fits.

@@ -164,20 +164,6 @@ void putCountCell(OutBuffer& out, std::uint64_t value, std::string_view heading)
     out.put("</td>");
 }
 
-TrafficForm trafficForm(std::uint64_t largest) {
-    if (largest < 1000000) return {};
-    if (largest < 1048576000ULL) return {20, true, 'M'};
-    // As the text tables: at most five digits of the largest unit.
-    static constexpr char units[] = "MGTP";
-    TrafficForm form{20, false, 'M'};
-    for (std::uint64_t value = largest >> 20, unit = 0; value > 99999 && unit + 2 < sizeof units;
-         value >>= 10, ++unit) {
-        form.shift += 10;
-        form.unit = units[unit + 1];
-    }
-    return form;
-}
-
 void putTrafficCell(OutBuffer& out, std::uint64_t value, std::string_view unit,
                     const TrafficForm& form, std::string_view heading) {
     openCell(out, heading);
@@ -189,12 +175,7 @@ void putTrafficCell(OutBuffer& out, std::uint64_t value, std::string_view unit,
         out.put('"');
     }
     out.put('>');
-    out.putUnsigned(value >> form.shift, 0);
-    if (form.tenths) {
-        out.put('.');
-        out.put(static_cast<char>('0' + (((value & 0xFFFFF) * 10) >> 20)));
-    }
-    if (form.unit != '\0') out.put(form.unit);
+    out.put(formatTrafficAs(value, form, false).view());
     out.put("</td>");
 }
 

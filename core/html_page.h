@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string_view>
 
+#include "core/format.h"
 #include "core/out_buffer.h"
 
 namespace rv {
@@ -38,18 +39,10 @@ void putCountCell(OutBuffer& out, std::uint64_t value, std::string_view heading 
 // Seconds as H:MM:SS.
 void putDurationCell(OutBuffer& out, std::uint64_t seconds, std::string_view heading = "");
 
-// How the traffic figures of one column read: every cell in the form the
-// text tables give its largest, so that a column never mixes bytes with M
-// ("0.1M" beside "4.2M", not "131242"). Bytes under 1,000,000; tenths of
-// an M below 1000M; above, whole units of the largest's unit.
-struct TrafficForm {
-    unsigned shift = 0;  // bytes >> shift is the whole unit
-    bool tenths = false;
-    char unit = '\0';  // M, G, T or P; none for bytes
-};
-TrafficForm trafficForm(std::uint64_t largest);
-// A traffic figure in its column's form, with the exact value and its unit
-// in the tooltip where the cell shows it rounded.
+// A traffic figure in its column's form (trafficForm of the column's
+// largest, core/format.h), so that a column never mixes bytes with M
+// ("0.1M" beside "4.2M", not "131242"); the exact value and its unit in
+// the tooltip where the cell shows it rounded.
 void putTrafficCell(OutBuffer& out, std::uint64_t value, std::string_view unit,
                     const TrafficForm& form, std::string_view heading = "");
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 #include "core/html_page.h"
 #include "stats/link_columns.h"
@@ -104,14 +105,12 @@ void putHourHeading(OutBuffer& out, const ChartAxis& axis) {
     out.put("</div></th>");
 }
 
-// The timeline's name in a card: "Online 0\u201324", the hours of its axis.
-void putTimelineName(OutBuffer& out, const ChartAxis& axis) {
+// The timeline cell's opening with its name in a card, "Online 0\u201324"
+// (the hours of its axis): the same for every row.
+std::string timelineCellStart(const ChartAxis& axis) {
     const std::vector<HourLabel> labels = hourLabels(axis);
-    out.put(" data-h=\"Online ");
-    out.putUnsigned(labels.front().hour, 0);
-    out.put("\xE2\x80\x93");
-    out.putUnsigned(labels.back().hour, 0);
-    out.put('"');
+    return "<td class=\"v\" data-h=\"Online " + std::to_string(labels.front().hour) +
+           "\xE2\x80\x93" + std::to_string(labels.back().hour) + "\">";
 }
 
 }  // namespace
@@ -119,6 +118,7 @@ void putTimelineName(OutBuffer& out, const ChartAxis& axis) {
 void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const LinkTableHtml& form,
                       bool asGroups) {
     const bool prot = form.protColumn && !asGroups;
+    const std::string timelineCell = form.axis ? timelineCellStart(*form.axis) : "";
     const bool labels = std::any_of(rows.begin(), rows.end(),
                                     [](const LinkRow& row) { return !row.label.empty(); });
     const auto forms = trafficForms(rows);
@@ -153,9 +153,7 @@ void putLinkTableHtml(OutBuffer& out, const std::vector<LinkRow>& rows, const Li
         for (std::size_t c = 0; c < linkColumns.size(); ++c)
             if (isFigure(linkColumns[c].value)) putFigureCell(out, linkColumns[c], row, forms[c]);
         if (form.axis) {
-            out.put("<td class=\"v\"");
-            putTimelineName(out, *form.axis);
-            out.put('>');
+            out.put(timelineCell);
             putTimelineSvg(out, *form.axis, row.marks);
             out.put("</td>");
         }
