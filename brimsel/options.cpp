@@ -28,30 +28,26 @@ void writeBanner(std::FILE* out) {
 }
 
 Stop parseOptions(const std::vector<std::string_view>& args, DumpSettings& settings) {
-    for (std::string_view arg : args) {
-        if (!isOptionArgument(arg)) return unknownOption(arg);
-        Stop stop;
-        if (parseSharedOption(arg, settings.config, usageText, stop)) {
-            if (stop) return stop;
-            continue;
-        }
-        const std::string_view value = arg.substr(2);
-        if (arg[1] == 'b' || arg[1] == 'e') {
-            (arg[1] == 'b' ? settings.filterOptions.begin : settings.filterOptions.end) =
-                std::string(value);
-        } else if (arg[1] == 'a') {
-            if (Stop stop = addPattern(arg, settings.filterOptions)) return stop;
-        } else if (arg[1] == 'f') {
-            const std::optional<ReportFormat> format = parseReportFormat(arg.substr(2));
-            // A dump of every record is no page for a browser.
-            if (!format || *format == ReportFormat::html) return unknownOption(arg);
-            settings.format = *format;
-        } else if (arg[1] != 'u' || !readDrawingOption(arg.substr(2), settings.ascii,
-                                                       settings.config.settings, settings.fixed)) {
-            return unknownOption(arg);
-        }
-    }
-    return std::nullopt;
+    return parseEachOption(
+        args, settings.config, usageText,
+        [&](std::string_view arg, std::string_view value) -> Stop {
+            if (arg[1] == 'b' || arg[1] == 'e') {
+                (arg[1] == 'b' ? settings.filterOptions.begin : settings.filterOptions.end) =
+                    std::string(value);
+            } else if (arg[1] == 'a') {
+                if (Stop stop = addPattern(arg, settings.filterOptions)) return stop;
+            } else if (arg[1] == 'f') {
+                const std::optional<ReportFormat> format = parseReportFormat(arg.substr(2));
+                // A dump of every record is no page for a browser.
+                if (!format || *format == ReportFormat::html) return unknownOption(arg);
+                settings.format = *format;
+            } else if (arg[1] != 'u' ||
+                       !readDrawingOption(arg.substr(2), settings.ascii, settings.config.settings,
+                                          settings.fixed)) {
+                return unknownOption(arg);
+            }
+            return std::nullopt;
+        });
 }
 
 }  // namespace rv::brimsel

@@ -40,71 +40,67 @@ void writeBanner(std::FILE* out) {
 
 Stop parseOptions(const std::vector<std::string_view>& args, Configuration& config,
                   Options& options, const RunClock& clock, std::FILE* warnings) {
-    for (std::string_view arg : args) {
-        if (!isOptionArgument(arg)) return unknownOption(arg);
-        Stop stop;
-        if (parseSharedOption(arg, config, usageText, stop)) {
-            if (stop) return stop;
-            continue;
-        }
-        const std::string_view value = arg.substr(2);
-        switch (arg[1]) {
-            case 'o':
-                options.outputAppend = false;  // the last -o names the output whole
-                readFileName(value, options.outputPath, options.outputAppend);
-                options.outputArgument = arg;
-                break;
-            case 'b':
-            case 'e': {
-                const bool isEnd = arg[1] == 'e';
-                DateResult bound = parsePeriodBound(value, isEnd, clock, warnings);
-                if (bound.stop) return bound.stop;
-                (isEnd ? options.end : options.begin) = bound.time;
-                (isEnd ? options.endGiven : options.beginGiven) = true;
-                break;
-            }
-            case 'd': {
-                // Digits only: "x" or "3x" read as a number would quietly give
-                // another period than the one asked for.
-                const bool digits =
-                    !value.empty() && value.find_first_not_of("0123456789") == value.npos;
-                const std::int32_t days = digits ? leadingInt(value) : -1;
-                if (days < 0 || days > INT16_MAX)
-                    return failure(format("Invalid days period: %.*s\n",
-                                          static_cast<int>(value.size()), value.data()));
-                options.days = static_cast<std::int16_t>(days);
-                options.daysGiven = true;
-                options.daysArgument = arg;
-                break;
-            }
-            case 'r': {
-                bool append = false;
-                readFileName(value, config.settings.archivePath, append);
-                options.fixed.set(Keyword::archive);
-                break;
-            }
-            case 'g':
-                if (!readSwitchOption(value, options.group)) return unknownOption(arg);
-                options.fixed.set(Keyword::group, fixesSetting(options.group));
-                break;
-            case 'k':
-                if (!readSwitchOption(value, options.keepAll)) return unknownOption(arg);
-                options.fixed.set(Keyword::keepAll, fixesSetting(options.keepAll));
-                break;
-            case 'u':
-                if (!readDrawingOption(value, options.ascii, config.settings, options.fixed))
+    const Stop stop = parseEachOption(
+        args, config, usageText, [&](std::string_view arg, std::string_view value) -> Stop {
+            switch (arg[1]) {
+                case 'o':
+                    options.outputAppend = false;  // the last -o names the output whole
+                    readFileName(value, options.outputPath, options.outputAppend);
+                    options.outputArgument = arg;
+                    break;
+                case 'b':
+                case 'e': {
+                    const bool isEnd = arg[1] == 'e';
+                    DateResult bound = parsePeriodBound(value, isEnd, clock, warnings);
+                    if (bound.stop) return bound.stop;
+                    (isEnd ? options.end : options.begin) = bound.time;
+                    (isEnd ? options.endGiven : options.beginGiven) = true;
+                    break;
+                }
+                case 'd': {
+                    // Digits only: "x" or "3x" read as a number would quietly give
+                    // another period than the one asked for.
+                    const bool digits =
+                        !value.empty() && value.find_first_not_of("0123456789") == value.npos;
+                    const std::int32_t days = digits ? leadingInt(value) : -1;
+                    if (days < 0 || days > INT16_MAX)
+                        return failure(format("Invalid days period: %.*s\n",
+                                              static_cast<int>(value.size()), value.data()));
+                    options.days = static_cast<std::int16_t>(days);
+                    options.daysGiven = true;
+                    options.daysArgument = arg;
+                    break;
+                }
+                case 'r': {
+                    bool append = false;
+                    readFileName(value, config.settings.archivePath, append);
+                    options.fixed.set(Keyword::archive);
+                    break;
+                }
+                case 'g':
+                    if (!readSwitchOption(value, options.group)) return unknownOption(arg);
+                    options.fixed.set(Keyword::group, fixesSetting(options.group));
+                    break;
+                case 'k':
+                    if (!readSwitchOption(value, options.keepAll)) return unknownOption(arg);
+                    options.fixed.set(Keyword::keepAll, fixesSetting(options.keepAll));
+                    break;
+                case 'u':
+                    if (!readDrawingOption(value, options.ascii, config.settings, options.fixed))
+                        return unknownOption(arg);
+                    break;
+                case 'f': {
+                    const std::optional<ReportFormat> format = parseReportFormat(value);
+                    if (!format) return unknownOption(arg);
+                    options.format = *format;
+                    break;
+                }
+                default:
                     return unknownOption(arg);
-                break;
-            case 'f': {
-                const std::optional<ReportFormat> format = parseReportFormat(value);
-                if (!format) return unknownOption(arg);
-                options.format = *format;
-                break;
             }
-            default:
-                return unknownOption(arg);
-        }
-    }
+            return std::nullopt;
+        });
+    if (stop) return stop;
     // A second JSON document or page behind the first is no report a
     // reader can take; CSV rows append well (the header is written once).
     if (options.outputAppend &&

@@ -78,115 +78,111 @@ Stop parseOptions(const std::vector<std::string_view>& args, Configuration& conf
                   Options& options, const RunClock& clock, std::FILE* warnings) {
     Settings& s = config.settings;
     FixedByOptions& fixed = options.fixed;
-    for (std::string_view arg : args) {
-        if (!isOptionArgument(arg)) return unknownOption(arg);
-        Stop stop;
-        if (parseSharedOption(arg, config, usageText, stop)) {
-            if (stop) return stop;
-            continue;
-        }
-        const std::string_view value = arg.substr(2);
-        switch (arg[1]) {
-            case 'o':
-                readFileName(value, s.outputPath, s.outputAppend);
-                fixed.set(Keyword::output);
-                break;
-            case 'l':
-                readFileName(value, s.linksPath, s.linksAppend);
-                fixed.set(Keyword::pondrel);
-                break;
-            case 'e':
-                readFileName(value, s.sessionsPath, s.sessionsAppend);
-                fixed.set(Keyword::sessionStat);
-                break;
-            // A bare -j or -w writes no such report, whatever the keyword says.
-            case 'j':
-                if (Stop refused = readWholeReportName(arg, jsonAppendRefused, s.jsonReportPath))
-                    return refused;
-                fixed.set(Keyword::jsonReport);
-                break;
-            case 'w':
-                if (Stop refused = readWholeReportName(arg, htmlAppendRefused, s.htmlReportPath))
-                    return refused;
-                fixed.set(Keyword::htmlReport);
-                break;
-            case 'r': {
-                bool append = false;
-                readFileName(value, s.archivePath, append);
-                fixed.set(Keyword::archive);
-                break;
+    return parseEachOption(
+        args, config, usageText, [&](std::string_view arg, std::string_view value) -> Stop {
+            switch (arg[1]) {
+                case 'o':
+                    readFileName(value, s.outputPath, s.outputAppend);
+                    fixed.set(Keyword::output);
+                    break;
+                case 'l':
+                    readFileName(value, s.linksPath, s.linksAppend);
+                    fixed.set(Keyword::pondrel);
+                    break;
+                case 'e':
+                    readFileName(value, s.sessionsPath, s.sessionsAppend);
+                    fixed.set(Keyword::sessionStat);
+                    break;
+                // A bare -j or -w writes no such report, whatever the keyword says.
+                case 'j':
+                    if (Stop refused =
+                            readWholeReportName(arg, jsonAppendRefused, s.jsonReportPath))
+                        return refused;
+                    fixed.set(Keyword::jsonReport);
+                    break;
+                case 'w':
+                    if (Stop refused =
+                            readWholeReportName(arg, htmlAppendRefused, s.htmlReportPath))
+                        return refused;
+                    fixed.set(Keyword::htmlReport);
+                    break;
+                case 'r': {
+                    bool append = false;
+                    readFileName(value, s.archivePath, append);
+                    fixed.set(Keyword::archive);
+                    break;
+                }
+                case 'd': {
+                    DateResult date = parseDate(value, clock, warnings);
+                    if (date.stop) return date.stop;
+                    s.reportDate = date.time;
+                    fixed.set(Keyword::date);
+                    break;
+                }
+                case 't':
+                    if (!parseTimeWindow(value, s.timeWindow))
+                        return failure(format("Invalid time %.*s\n", static_cast<int>(value.size()),
+                                              value.data()));
+                    fixed.set(Keyword::time);
+                    break;
+                case 'b':
+                    s.busyHistMask = value == "+"   ? BusyMask::all
+                                     : value == "-" ? 0
+                                                    : parseBusyHistMask(value, warnings);
+                    fixed.set(Keyword::busyHist);
+                    break;
+                case 'g':
+                    if (!readSwitch(value, options.group, fixed, Keyword::group))
+                        return unknownOption(arg);
+                    break;
+                case 'k':
+                    if (!readSwitch(value, options.keepAll, fixed, Keyword::keepAll))
+                        return unknownOption(arg);
+                    break;
+                case 'n':
+                    if (!readSwitch(value, options.noDrawZero, fixed, Keyword::noDrawZero))
+                        return unknownOption(arg);
+                    break;
+                case 'p':
+                    if (!readSwitch(value, options.protectSummary, fixed, Keyword::protectSummary))
+                        return unknownOption(arg);
+                    break;
+                case 'm':
+                    if (value.empty()) return unknownOption(arg);
+                    if (value[0] == '+')
+                        s.middLine = MiddLineMode::yes;
+                    else if (value[0] == '-')
+                        s.middLine = MiddLineMode::no;
+                    else if (value[0] == 'g' || value[0] == 'G')
+                        s.middLine = MiddLineMode::group;
+                    else
+                        return unknownOption(arg);
+                    fixed.set(Keyword::middLine);
+                    break;
+                case 's':
+                    if (value.empty()) return unknownOption(arg);
+                    if (value[0] == 's' || value[0] == 'S')
+                        s.showValue = ShowValueMode::ses;
+                    else if (value[0] == 't' || value[0] == 'T')
+                        s.showValue = ShowValueMode::time;
+                    else if (value[0] == 'c' || value[0] == 'C')
+                        s.showValue = ShowValueMode::cps;
+                    else
+                        return unknownOption(arg);
+                    fixed.set(Keyword::showValue);
+                    break;
+                case 'u': {
+                    const std::optional<Charset> charset = parseCharset(value);
+                    if (!charset) return unknownOption(arg);
+                    s.charset = *charset;
+                    fixed.set(Keyword::charset);
+                    break;
+                }
+                default:
+                    return unknownOption(arg);
             }
-            case 'd': {
-                DateResult date = parseDate(value, clock, warnings);
-                if (date.stop) return date.stop;
-                s.reportDate = date.time;
-                fixed.set(Keyword::date);
-                break;
-            }
-            case 't':
-                if (!parseTimeWindow(value, s.timeWindow))
-                    return failure(format("Invalid time %.*s\n", static_cast<int>(value.size()),
-                                          value.data()));
-                fixed.set(Keyword::time);
-                break;
-            case 'b':
-                s.busyHistMask = value == "+"   ? BusyMask::all
-                                 : value == "-" ? 0
-                                                : parseBusyHistMask(value, warnings);
-                fixed.set(Keyword::busyHist);
-                break;
-            case 'g':
-                if (!readSwitch(value, options.group, fixed, Keyword::group))
-                    return unknownOption(arg);
-                break;
-            case 'k':
-                if (!readSwitch(value, options.keepAll, fixed, Keyword::keepAll))
-                    return unknownOption(arg);
-                break;
-            case 'n':
-                if (!readSwitch(value, options.noDrawZero, fixed, Keyword::noDrawZero))
-                    return unknownOption(arg);
-                break;
-            case 'p':
-                if (!readSwitch(value, options.protectSummary, fixed, Keyword::protectSummary))
-                    return unknownOption(arg);
-                break;
-            case 'm':
-                if (value.empty()) return unknownOption(arg);
-                if (value[0] == '+')
-                    s.middLine = MiddLineMode::yes;
-                else if (value[0] == '-')
-                    s.middLine = MiddLineMode::no;
-                else if (value[0] == 'g' || value[0] == 'G')
-                    s.middLine = MiddLineMode::group;
-                else
-                    return unknownOption(arg);
-                fixed.set(Keyword::middLine);
-                break;
-            case 's':
-                if (value.empty()) return unknownOption(arg);
-                if (value[0] == 's' || value[0] == 'S')
-                    s.showValue = ShowValueMode::ses;
-                else if (value[0] == 't' || value[0] == 'T')
-                    s.showValue = ShowValueMode::time;
-                else if (value[0] == 'c' || value[0] == 'C')
-                    s.showValue = ShowValueMode::cps;
-                else
-                    return unknownOption(arg);
-                fixed.set(Keyword::showValue);
-                break;
-            case 'u': {
-                const std::optional<Charset> charset = parseCharset(value);
-                if (!charset) return unknownOption(arg);
-                s.charset = *charset;
-                fixed.set(Keyword::charset);
-                break;
-            }
-            default:
-                return unknownOption(arg);
-        }
-    }
-    return std::nullopt;
+            return std::nullopt;
+        });
 }
 
 void applySwitchOptions(const Options& options, Settings& settings) {
